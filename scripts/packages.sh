@@ -1,0 +1,33 @@
+# Sourced by ./run and ./test: installs the Debian packages the build needs when they are
+# missing (as root, non-interactively), or names them for the user to install.
+
+ORV_PACKAGES=(g++ cmake ninja-build qt6-base-dev libgtest-dev libbenchmark-dev
+              fonts-ipafont-gothic)
+
+orv_missing_packages() {
+    local missing=()
+    for p in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$p")
+        fi
+    done
+    echo "${missing[@]}"
+}
+
+orv_ensure_packages() {
+    local missing
+    missing=$(orv_missing_packages "$@")
+    [ -z "$missing" ] && return 0
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "Orvandel needs these Debian packages, which are not installed:" >&2
+        echo "  $missing" >&2
+        echo "Install them with:" >&2
+        echo "  sudo apt-get install $missing" >&2
+        return 1
+    fi
+    echo "Installing: $missing" >&2
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq >&2 || return 1
+    # shellcheck disable=SC2086
+    apt-get install -y -qq --no-install-recommends $missing >&2 || return 1
+}

@@ -1,0 +1,16 @@
+#pragma once
+// What every procedure works on: the working state, the main window's model and the host.
+
+#include "core/workspace.h"
+#include "ui/frm_orvandel.h"
+#include "ui/host.h"
+
+namespace orv::core {
+
+struct Ctx {
+    Workspace& ws;
+    ui::FrmOrvandel& frm;
+    ui::Host& host;
+};
+
+}  // namespace orv::core

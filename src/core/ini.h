@@ -1,0 +1,16 @@
+#pragma once
+// Reading one key of a Windows-style settings file ("[Section]" lines, "Key = Value" lines).
+
+#include <string>
+
+namespace orv::core {
+
+// The value of `key` in `[section]` of the file, or "" when the file, the section or the key
+// is missing. Section and key names compare case-insensitively (ASCII); blanks around the
+// key, the "=" and the value are ignored, and a value enclosed in matching quotes loses them.
+// Lines starting with ";" are comments. The first matching section and key win. At most 4095
+// bytes of a value are returned (cut at a character boundary). Never fails.
+std::string GetIniString(const std::string& fileName, const std::string& section,
+                         const std::string& key);
+
+}  // namespace orv::core

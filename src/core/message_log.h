@@ -1,0 +1,33 @@
+#pragma once
+// The message line (lblMsg) and the processing log of the current picture: a text file in
+// the picture's result folder to which every finished step and every manual edit appends
+// "YYYY/MM/DD HH:MM:SS text".
+
+#include <string>
+
+#include "core/context.h"
+
+namespace orv::core {
+
+// Sets the message line and yields so that it is painted before long work. "" clears it.
+void OV_DispMsg(Ctx& ctx, const std::string& msg);
+
+// The picture's result folder: DoFilePath / DoFileName.dir
+std::string resultFolder(const Workspace& ws);
+// The processing log: resultFolder / DoFileName.log
+std::string logFilePath(const Workspace& ws);
+bool isClipboardPicture(const Workspace& ws);
+
+// "YYYY/MM/DD HH:MM:SS " & msg, from the host's clock.
+std::string logLine(Ctx& ctx, const std::string& msg);
+
+// Appends a line to the processing log when the picture came from a file whose folder still
+// exists; creates the result folder first. Silent on every failure.
+void OV_Logout(Ctx& ctx, const std::string& msg);
+
+// Button "ログ出力": asks for a line and logs it.
+void cmdEditLog_Click(Ctx& ctx);
+// Button "ログ表示": opens the log in the text editor without waiting.
+void cmdShowLog_Click(Ctx& ctx);
+
+}  // namespace orv::core

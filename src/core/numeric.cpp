@@ -1,0 +1,246 @@
+#include "core/numeric.h"
+
+#include <cfloat>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+
+namespace orv::core {
+
+namespace {
+
+constexpr const char* kOverflow = "オーバーフローしました。";
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+std::string_view trimBlanks(std::string_view s) {
+    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+// Checks the grammar of a number and returns it normalised for strtod ("D" exponent -> "E",
+// blanks removed), or nothing.
+std::optional<std::string> normaliseNumber(std::string_view text) {
+    std::string_view s = trimBlanks(text);
+    std::string out;
+    size_t i = 0;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
+        out += s[i++];
+        while (i < s.size() && isBlank(s[i])) ++i;
+    }
+    size_t digits = 0;
+    while (i < s.size() && isDigit(s[i])) out += s[i++], ++digits;
+    if (i < s.size() && s[i] == '.') {
+        out += s[i++];
+        while (i < s.size() && isDigit(s[i])) out += s[i++], ++digits;
+    }
+    if (digits == 0) return std::nullopt;
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E' || s[i] == 'd' || s[i] == 'D')) {
+        out += 'E';
+        ++i;
+        if (i < s.size() && (s[i] == '+' || s[i] == '-')) out += s[i++];
+        size_t expDigits = 0;
+        while (i < s.size() && isDigit(s[i])) out += s[i++], ++expDigits;
+        if (expDigits == 0) return std::nullopt;
+    }
+    if (i != s.size()) return std::nullopt;
+    return out;
+}
+
+// Decimal digits of |value| rounded to `sig` significant digits: digits and the decimal
+// exponent of the first digit (value = 0.d1d2d3... x 10^(exp+1)).
+struct Decimal {
+    std::string digits;  // no leading zeros unless the value is zero
+    int exponent = 0;    // power of ten of the first digit
+};
+
+Decimal toDecimal(double magnitude, int sig) {
+    Decimal d;
+    if (magnitude == 0) {
+        d.digits = "0";
+        return d;
+    }
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*e", sig - 1, magnitude);
+    std::string s(buf);
+    size_t e = s.find('e');
+    for (size_t i = 0; i < e; ++i)
+        if (isDigit(s[i])) d.digits += s[i];
+    d.exponent = std::atoi(s.c_str() + e + 1);
+    return d;
+}
+
+}  // namespace
+
+int32_t CLng(double value) {
+    double r = std::nearbyint(value);
+    if (!(r >= -2147483648.0 && r <= 2147483647.0)) throw ArithmeticFault(kOverflow);
+    return static_cast<int32_t>(r);
+}
+
+int16_t CInt(double value) {
+    double r = std::nearbyint(value);
+    if (!(r >= -32768.0 && r <= 32767.0)) throw ArithmeticFault(kOverflow);
+    return static_cast<int16_t>(r);
+}
+
+float CSng(double value) {
+    if (std::isnan(value)) throw ArithmeticFault(kOverflow);
+    float f = static_cast<float>(value);
+    if (std::isinf(f) && !std::isinf(value)) throw ArithmeticFault(kOverflow);
+    return f;
+}
+
+double Int(double value) {
+    return std::floor(value);
+}
+
+float divideSingle(double numerator, double denominator) {
+    if (denominator == 0) throw ArithmeticFault("0 で除算しました。");
+    return CSng(numerator / denominator);
+}
+
+bool IsNumeric(std::string_view text) {
+    return normaliseNumber(text).has_value();
+}
+
+std::optional<double> parseNumber(std::string_view text) {
+    auto n = normaliseNumber(text);
+    if (!n) return std::nullopt;
+    return std::strtod(n->c_str(), nullptr);
+}
+
+int32_t ValLng(std::string_view text) {
+    auto v = parseNumber(text);
+    if (!v) return 0;
+    try {
+        return CLng(*v);
+    } catch (const ArithmeticFault&) {
+        return 0;
+    }
+}
+
+float ValSng(std::string_view text) {
+    auto v = parseNumber(text);
+    if (!v) return 0;
+    try {
+        return CSng(*v);
+    } catch (const ArithmeticFault&) {
+        return 0;
+    }
+}
+
+int16_t ValInt(std::string_view text) {
+    auto v = parseNumber(text);
+    if (!v) return 0;
+    try {
+        return CInt(*v);
+    } catch (const ArithmeticFault&) {
+        return 0;
+    }
+}
+
+std::string Format(double value, std::string_view picture, int significantDigits) {
+    size_t point = picture.find('.');
+    std::string_view intPic = picture.substr(0, point);
+    std::string_view fracPic =
+        point == std::string_view::npos ? std::string_view{} : picture.substr(point + 1);
+    int intRequired = 0;
+    for (char c : intPic) intRequired += c == '0';
+    int fracDigits = 0, fracRequired = 0;
+    for (char c : fracPic) {
+        fracDigits += c == '0' || c == '#';
+        fracRequired += c == '0';
+    }
+
+    // Round |value| half away from zero at `fracDigits` decimals, working on its decimal
+    // digits so that 0.125 with three digits of precision behaves as written.
+    Decimal d = toDecimal(std::fabs(value), significantDigits);
+    // Place the digits on a fixed grid: integer digits, then fraction digits.
+    std::string intDigits, fracAll;
+    if (d.digits == "0") {
+        intDigits = "0";
+    } else if (d.exponent >= 0) {
+        std::string all = d.digits;
+        if (static_cast<int>(all.size()) < d.exponent + 1)
+            all.append(d.exponent + 1 - all.size(), '0');
+        intDigits = all.substr(0, d.exponent + 1);
+        fracAll = all.substr(d.exponent + 1);
+    } else {
+        intDigits = "0";
+        fracAll = std::string(-d.exponent - 1, '0') + d.digits;
+    }
+    if (static_cast<int>(fracAll.size()) < fracDigits + 1)
+        fracAll.append(fracDigits + 1 - fracAll.size(), '0');
+    bool roundUp = fracAll[fracDigits] >= '5';
+    std::string kept = intDigits + fracAll.substr(0, fracDigits);
+    if (roundUp) {
+        int i = static_cast<int>(kept.size()) - 1;
+        while (i >= 0 && kept[i] == '9') kept[i--] = '0';
+        if (i >= 0)
+            ++kept[i];
+        else
+            kept.insert(kept.begin(), '1');
+    }
+    std::string intOut = kept.substr(0, kept.size() - fracDigits);
+    std::string fracOut = kept.substr(kept.size() - fracDigits);
+    bool nonZero = kept.find_first_not_of('0') != std::string::npos;
+
+    size_t firstNonZero = intOut.find_first_not_of('0');
+    intOut = firstNonZero == std::string::npos ? "" : intOut.substr(firstNonZero);
+    if (static_cast<int>(intOut.size()) < intRequired)
+        intOut.insert(0, intRequired - intOut.size(), '0');
+    while (static_cast<int>(fracOut.size()) > fracRequired && fracOut.back() == '0')
+        fracOut.pop_back();
+
+    std::string out;
+    if (value < 0 && nonZero) out += '-';
+    out += intOut;
+    if (point != std::string_view::npos) out += '.' + fracOut;
+    return out;
+}
+
+namespace {
+
+std::string generalFormWithPrecision(double value, int precision) {
+    if (value == 0) return "0";  // also turns -0 into 0
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*G", precision, value);
+    return buf;
+}
+
+}  // namespace
+
+std::string generalForm(float value) {
+    return generalFormWithPrecision(value, 7);
+}
+
+std::string generalFormDouble(double value) {
+    return generalFormWithPrecision(value, 15);
+}
+
+std::string generalForm(int64_t value) {
+    return std::to_string(value);
+}
+
+std::string withSignPosition(const std::string& generalText) {
+    if (!generalText.empty() && generalText[0] == '-') return generalText;
+    return " " + generalText;
+}
+
+std::string signPositionForm(int64_t value) {
+    return withSignPosition(generalForm(value));
+}
+
+std::string signPositionForm(float value) {
+    return withSignPosition(generalForm(value));
+}
+
+}  // namespace orv::core

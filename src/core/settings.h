@@ -1,0 +1,41 @@
+#pragma once
+// The detection and PSF settings: the start-up settings file (read at start-up, written at
+// exit and on request) and the validation of each settings box when it loses the focus.
+
+#include <string>
+#include <vector>
+
+#include "core/context.h"
+#include "core/result.h"
+
+namespace orv::core {
+
+// Reads the settings file into the settings (missing file, section or key, or a non-numeric
+// value, gives 0 or ""; no ranges applied), then shows them in the boxes.
+void OV_GetIniData(Ctx& ctx);
+// Reads settings from a given file (the same rules), without touching the window.
+Settings readSettingsFile(const std::string& path);
+// Shows the settings in their boxes (txtHeikinWidth shows 2n+1, txtPSFFactorRSD "0.0").
+void showSettings(Ctx& ctx);
+// The 14 lines of the settings file.
+std::vector<std::string> settingsFileLines(const Settings& s);
+// Writes the settings file from the settings (not from the boxes).
+Result<void> OV_SaveIniData(Ctx& ctx);
+
+// Button "設定保存".
+void cmdSaveSettingData_Click(Ctx& ctx);
+// Double-click on any Label1 element: opens the settings file in the text editor without
+// waiting, then reads it again at once.
+void Label1_DblClick(Ctx& ctx, int index);
+
+// Validation when a settings box loses the focus: a rejected value is silently replaced.
+void txtHeikinWidth_LostFocus(Ctx& ctx);
+void txtSiki_LostFocus(Ctx& ctx);
+void txtSikiTop_LostFocus(Ctx& ctx);
+void txtNumPixel_LostFocus(Ctx& ctx);
+void txtNumPixel2_LostFocus(Ctx& ctx);
+void txtSinendo_LostFocus(Ctx& ctx);
+void txtSinendoMax_LostFocus(Ctx& ctx);
+void txtMargin_LostFocus(Ctx& ctx);
+
+}  // namespace orv::core

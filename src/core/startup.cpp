@@ -1,0 +1,46 @@
+#include "core/startup.h"
+
+#include "core/message_log.h"
+#include "core/settings.h"
+#include "psf/mode_switch.h"
+#include "view/panel_state.h"
+#include "view/view_switch.h"
+
+namespace orv::core {
+
+void setStage(Ctx& ctx, int16_t stage) {
+    ctx.ws.ProcStage = stage;
+    view::OV_DispUIF(ctx);
+}
+
+void Form_Load(Ctx& ctx) {
+    auto& f = ctx.frm;
+    ctx.ws.ProgramVersion = kProgramVersion;
+    f.lblVersion.Caption = "ver " + ctx.ws.ProgramVersion;
+    OV_GetIniData(ctx);
+    ctx.ws.Clusters = extract::newClusterTable();
+    ctx.ws.Stars = extract::newStarTable();
+
+    view::Form_Resize(ctx, f.Width, f.Width, f.Height);
+    for (int i = 0; i < 3; ++i) {
+        f.fraMain[i].Left = 10;
+        f.fraMain[i].Top = 70;
+        f.fraMain[i].Width = 300;
+        f.fraMain[i].Height = i == 0 ? 412 : 318;
+    }
+    psf::cmdMain_Click(ctx, 0);
+    for (auto& p : f.picHSC) p.Left = p.Top = 0;
+    setStage(ctx, kStageIdle);
+
+    if (ctx.ws.folders.usesFallback() && !ctx.ws.fallbackAnnounced) {
+        ctx.ws.fallbackAnnounced = true;
+        OV_DispMsg(ctx, "プログラムのフォルダーに書き込めないため、設定ファイルは " +
+                            ctx.ws.folders.userFolder + " に保存します。");
+    }
+}
+
+void Form_Unload(Ctx& ctx) {
+    OV_SaveIniData(ctx);
+}
+
+}  // namespace orv::core

@@ -1,0 +1,183 @@
+#include "core/text_file.h"
+
+#include <fcntl.h>
+#include <iconv.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+
+namespace orv::core {
+
+bool isValidUtf8(std::string_view s) {
+    size_t i = 0;
+    const size_t n = s.size();
+    while (i < n) {
+        unsigned char c = static_cast<unsigned char>(s[i]);
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        int len;
+        uint32_t cp;
+        if ((c & 0xE0) == 0xC0) {
+            len = 2, cp = c & 0x1F;
+        } else if ((c & 0xF0) == 0xE0) {
+            len = 3, cp = c & 0x0F;
+        } else if ((c & 0xF8) == 0xF0) {
+            len = 4, cp = c & 0x07;
+        } else {
+            return false;
+        }
+        if (i + len > n) return false;
+        for (int k = 1; k < len; ++k) {
+            unsigned char cc = static_cast<unsigned char>(s[i + k]);
+            if ((cc & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (cc & 0x3F);
+        }
+        static constexpr uint32_t kMin[5] = {0, 0, 0x80, 0x800, 0x10000};
+        if (cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+        i += len;
+    }
+    return true;
+}
+
+namespace {
+
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+
+// CP932 to UTF-8 with glibc's iconv; an undecodable byte becomes U+FFFD and decoding goes on.
+std::string decodeCp932(std::string_view bytes) {
+    iconv_t cd = iconv_open("UTF-8", "CP932");
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        // No converter: keep ASCII, mark everything else.
+        std::string out;
+        for (char c : bytes)
+            out += static_cast<unsigned char>(c) < 0x80 ? std::string(1, c)
+                                                        : std::string(kReplacement);
+        return out;
+    }
+    std::string out;
+    out.reserve(bytes.size() * 3 / 2 + 16);
+    std::string in(bytes);
+    char* inPtr = in.data();
+    size_t inLeft = in.size();
+    char buf[4096];
+    while (inLeft > 0) {
+        char* outPtr = buf;
+        size_t outLeft = sizeof buf;
+        size_t r = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+        out.append(buf, outPtr - buf);
+        if (r == static_cast<size_t>(-1)) {
+            if (errno == E2BIG) continue;
+            // EILSEQ or EINVAL (truncated sequence): skip one byte.
+            out += kReplacement;
+            ++inPtr;
+            --inLeft;
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        }
+    }
+    iconv_close(cd);
+    return out;
+}
+
+}  // namespace
+
+std::string decodeText(std::string_view bytes) {
+    if (isValidUtf8(bytes)) {
+        if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+        return std::string(bytes);
+    }
+    return decodeCp932(bytes);
+}
+
+std::vector<std::string> splitLines(std::string_view text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c != '\r' && c != '\n') continue;
+        lines.emplace_back(text.substr(start, i - start));
+        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        start = i + 1;
+    }
+    if (start < text.size()) lines.emplace_back(text.substr(start));
+    return lines;
+}
+
+Result<std::string> readFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return Error{"ファイルを開けません: " + path};
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) return Error{"ファイルを読めません: " + path};
+    return bytes;
+}
+
+Result<std::vector<std::string>> readTextLines(const std::string& path) {
+    auto bytes = readFileBytes(path);
+    if (!bytes) return Error{bytes.error()};
+    return splitLines(decodeText(bytes.value()));
+}
+
+namespace {
+
+bool writeAll(int fd, const std::string& data) {
+    const char* p = data.data();
+    size_t left = data.size();
+    while (left > 0) {
+        ssize_t w = ::write(fd, p, left);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        p += w;
+        left -= static_cast<size_t>(w);
+    }
+    return true;
+}
+
+}  // namespace
+
+Result<void> writeLinesAnew(const std::string& path, const std::vector<std::string>& lines) {
+    std::string data;
+    size_t total = 0;
+    for (const auto& l : lines) total += l.size() + 2;
+    data.reserve(total);
+    for (const auto& l : lines) {
+        data += l;
+        data += kCrLf;
+    }
+    static std::atomic<unsigned> counter{0};
+    std::string tmp = path + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
+    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return Error{"ファイルを書き込めません: " + path + " (" + std::strerror(errno) + ")"};
+    bool ok = writeAll(fd, data);
+    int err = errno;
+    ok = (::close(fd) == 0) && ok;
+    if (ok && std::rename(tmp.c_str(), path.c_str()) != 0) {
+        ok = false;
+        err = errno;
+    }
+    if (!ok) {
+        std::remove(tmp.c_str());
+        return Error{"ファイルを書き込めません: " + path + " (" + std::strerror(err) + ")"};
+    }
+    return {};
+}
+
+Result<void> appendLine(const std::string& path, std::string_view line) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0) return Error{"ファイルに追記できません: " + path};
+    std::string data(line);
+    data += kCrLf;
+    bool ok = writeAll(fd, data);
+    ok = (::close(fd) == 0) && ok;
+    if (!ok) return Error{"ファイルに追記できません: " + path};
+    return {};
+}
+
+}  // namespace orv::core

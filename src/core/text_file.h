@@ -1,0 +1,37 @@
+#pragma once
+// Text files: CR LF line ends, written as UTF-8, read as UTF-8 with a CP932 (Shift_JIS)
+// fallback so that files written on a Japanese Windows system read correctly.
+//
+// Files that are "written anew" go to a temporary file in the same folder that is then
+// renamed over the old one, so a failure never leaves a half-written file. Logs are appended.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/result.h"
+
+namespace orv::core {
+
+inline constexpr const char* kCrLf = "\r\n";
+
+bool isValidUtf8(std::string_view bytes);
+// The bytes as UTF-8 text: unchanged when they are valid UTF-8 (a leading byte-order mark is
+// dropped), otherwise decoded as CP932; bytes that decode as neither become U+FFFD.
+std::string decodeText(std::string_view bytes);
+
+// Splits text into lines at CR LF, CR or LF. A final line end does not make an empty line.
+std::vector<std::string> splitLines(std::string_view text);
+
+// Reads a whole file. Fails with a message naming the file when it cannot be read.
+Result<std::string> readFileBytes(const std::string& path);
+// readFileBytes + decodeText + splitLines.
+Result<std::vector<std::string>> readTextLines(const std::string& path);
+
+// Writes the lines, each ended by CR LF, to a temporary file beside `path` and renames it
+// over `path`. On failure the old file is untouched and the temporary file removed.
+Result<void> writeLinesAnew(const std::string& path, const std::vector<std::string>& lines);
+// Appends one line ended by CR LF.
+Result<void> appendLine(const std::string& path, std::string_view line);
+
+}  // namespace orv::core

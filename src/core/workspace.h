@@ -1,0 +1,130 @@
+#pragma once
+// The working state the program keeps for the whole run: the picture arrays, the cluster and
+// star tables, the stage code, the settings and the small globals of every subsystem. One
+// instance, passed by reference.
+//
+// Index conventions (first index = column x, second = row y, y downwards):
+// - PixelLevel(x, y), x = 1..ImageWidthP, y = 1..ImageHeightP, is picture pixel (x-1, y-1);
+//   column 0, row 0, column W+1 and row H+1 are a border of zeros.
+// - BackLevel(x-1, y-1) is the background of PixelLevel(x, y) (0-based).
+// - ClusterMap is indexed like PixelLevel, with the same zero border; 0 = no cluster.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/array2d.h"
+#include "core/paths.h"
+#include "extract/records.h"
+
+namespace orv::core {
+
+inline constexpr const char* kProgramVersion = "2015/09/27";
+// Layout units (twips) per screen pixel on an ordinary screen.
+inline constexpr int kTwipsPerPixel = 15;
+
+// Processing stages (ProcStage).
+enum Stage : int16_t {
+    kStageIdle = 0,
+    kStageBatch = 1,  // while it is 1, the steps leave ProcStage alone
+    kStageLoading = 2,
+    kStageLoaded = 3,
+    kStagePipeline = 4,
+    kStageBackground = 5,
+    kStageBackgroundReady = 6,
+    kStageClustering = 7,
+    kStageClustersReady = 8,
+    kStageAnalysing = 9,
+    kStageAnalysed = 10,
+    kStageSaving = 11,
+    kStageSaved = 12,
+    kStageReading = 13,
+    kStageRead = 14,
+};
+
+// Channels (optChannel index).
+enum Channel : int { kChannelR = 0, kChannelG = 1, kChannelB = 2, kChannelY = 3 };
+
+// The picture: R, G, B and Y planes (0..255 each) with the zero border; Level is the plane of
+// the channel chosen when the picture was loaded.
+class PixelPlanes {
+public:
+    void create(int width, int height, int channel);
+    void release();
+    bool empty() const { return planes_[0].empty(); }
+
+    int R(int x, int y) const { return planes_[kChannelR](x, y); }
+    int G(int x, int y) const { return planes_[kChannelG](x, y); }
+    int B(int x, int y) const { return planes_[kChannelB](x, y); }
+    int Y(int x, int y) const { return planes_[kChannelY](x, y); }
+    int Level(int x, int y) const { return planes_[channel_](x, y); }
+
+    Array2D<uint8_t>& plane(int channel) { return planes_[channel]; }
+    const Array2D<uint8_t>& plane(int channel) const { return planes_[channel]; }
+    const Array2D<uint8_t>& levelPlane() const { return planes_[channel_]; }
+    int channel() const { return channel_; }
+    size_t bytes() const;
+
+private:
+    std::array<Array2D<uint8_t>, 4> planes_;
+    int channel_ = kChannelB;
+};
+
+// Detection and PSF settings (the start-up settings file).
+struct Settings {
+    int32_t HeikinWidth = 0;  // half-width n of the (2n+1)^2 background window
+    float Siki = 0;           // threshold above background
+    float SikiTop = 0;        // upper threshold: brighter pixels always count
+    float NumPixel = 0;       // below: noise
+    float NumPixel2 = 0;      // below: area object without outline test
+    float Sinendo = 0;        // roundness limit of a star
+    float SinendoMax = 0;     // roundness from which a cluster is elongated
+    float Margin = 0;         // margin width in pixels
+    std::string WorkPath;     // initial folder of the open dialogs
+    float PSFFactorRSD = 0, PSFAnnulus = 0, PSFDAnnulus = 0;
+};
+
+struct Workspace {
+    std::string ProgramVersion = kProgramVersion;
+    ProgramFolders folders;
+    bool fallbackAnnounced = false;
+
+    Settings settings;
+
+    std::string DoFilePath;  // folder of the current picture, no trailing separator
+    std::string DoFileName;  // its file name; both "clipboard" for a clipboard picture
+    int32_t ImageWidthP = 0, ImageHeightP = 0;
+    int32_t ImageWidthTw = 0, ImageHeightTw = 0;
+    float MaxLevelY = 0;
+
+    PixelPlanes PixelLevel;
+    Array2D<float> BackLevel;
+    // Cluster numbers are 0..50000, so 16 bits hold them.
+    Array2D<uint16_t> ClusterMap;
+
+    std::vector<extract::ClusterRec> Clusters;
+    std::vector<extract::StarRec> Stars;
+    int32_t MaxStarNo = 0;
+    extract::StarAtrTable StarAtrNo{};
+
+    int16_t ProcStage = kStageIdle;
+    int16_t CancelRequested = 0;
+    int32_t SelStarNo = 0;
+
+    // Star extraction globals.
+    float SizeLimit = 0;
+    int16_t HyotanDepth = 0;
+    int32_t FillDepthMax = 0;
+    int32_t FillDepthLimit = 0;
+
+    // Batch run.
+    std::string BatchFolder, BatchFileName;
+
+    int16_t ZoomLevel = 0;
+
+    // Bytes held by the picture arrays and the tables.
+    size_t workingBytes() const;
+};
+
+}  // namespace orv::core

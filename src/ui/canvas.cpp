@@ -1,0 +1,132 @@
+#include "ui/canvas.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace orv::ui {
+
+void Canvas::setNull(bool isNull) {
+    forcedNull_ = isNull;
+    if (isNull) release();
+}
+
+void Canvas::resize(int widthPx, int heightPx) {
+    if (forcedNull_ || widthPx <= 0 || heightPx <= 0) {
+        release();
+        return;
+    }
+    width_ = widthPx;
+    height_ = heightPx;
+    pixels_.assign(static_cast<size_t>(width_) * height_, background_);
+    setScale(0, 0, width_, height_);
+    ++revision_;
+}
+
+void Canvas::release() {
+    pixels_.clear();
+    pixels_.shrink_to_fit();
+    width_ = height_ = 0;
+    ++revision_;
+}
+
+void Canvas::setScale(double left, double top, double width, double height) {
+    left_ = left;
+    top_ = top;
+    scaleW_ = width == 0 ? 1 : width;
+    scaleH_ = height == 0 ? 1 : height;
+}
+
+void Canvas::clear() {
+    if (isNull()) return;
+    std::fill(pixels_.begin(), pixels_.end(), background_);
+    ++revision_;
+}
+
+int Canvas::toPixelX(double x) const {
+    return static_cast<int>(std::floor((x - left_) * width_ / scaleW_ + 1e-9));
+}
+
+int Canvas::toPixelY(double y) const {
+    return static_cast<int>(std::floor((y - top_) * height_ / scaleH_ + 1e-9));
+}
+
+void Canvas::fillBox(double x0, double y0, double x1, double y1, Rgb c) {
+    if (isNull()) return;
+    if (x1 < x0) std::swap(x0, x1);
+    if (y1 < y0) std::swap(y0, y1);
+    int ix0 = toPixelX(x0), iy0 = toPixelY(y0);
+    int ix1 =
+        std::max(ix0, static_cast<int>(std::ceil((x1 - left_) * width_ / scaleW_ - 1e-9)) - 1);
+    int iy1 =
+        std::max(iy0, static_cast<int>(std::ceil((y1 - top_) * height_ / scaleH_ - 1e-9)) - 1);
+    ix0 = std::max(ix0, 0);
+    iy0 = std::max(iy0, 0);
+    ix1 = std::min(ix1, width_ - 1);
+    iy1 = std::min(iy1, height_ - 1);
+    for (int iy = iy0; iy <= iy1; ++iy)
+        std::fill_n(pixels_.begin() + static_cast<size_t>(iy) * width_ + ix0,
+                    std::max(0, ix1 - ix0 + 1), c);
+    ++revision_;
+}
+
+Rgb Canvas::pixel(int ix, int iy) const {
+    if (ix < 0 || iy < 0 || ix >= width_ || iy >= height_) return background_;
+    return pixels_[static_cast<size_t>(iy) * width_ + ix];
+}
+
+void Canvas::circle(double cx, double cy, double radius, Rgb c, bool filled) {
+    if (isNull()) return;
+    const double sx = width_ / scaleW_, sy = height_ / scaleH_;
+    const double pcx = (cx - left_) * sx, pcy = (cy - top_) * sy;  // centre in raster units
+    const double rx = std::abs(radius * sx), ry = std::abs(radius * sy);
+    const int x0 = static_cast<int>(std::floor(pcx - rx)) - 1,
+              x1 = static_cast<int>(std::ceil(pcx + rx)) + 1;
+    const int y0 = static_cast<int>(std::floor(pcy - ry)) - 1,
+              y1 = static_cast<int>(std::ceil(pcy + ry)) + 1;
+    for (int iy = y0; iy <= y1; ++iy) {
+        for (int ix = x0; ix <= x1; ++ix) {
+            double dx = (ix + 0.5 - pcx) / (rx > 0 ? rx : 1),
+                   dy = (iy + 0.5 - pcy) / (ry > 0 ? ry : 1);
+            double d = std::sqrt(dx * dx + dy * dy);
+            bool in = filled ? d <= 1.0 : std::abs(d - 1.0) * std::min(rx, ry) <= 0.5;
+            if (in) setPixel(ix, iy, c);
+        }
+    }
+    if (filled) setPixel(static_cast<int>(std::floor(pcx)), static_cast<int>(std::floor(pcy)), c);
+    ++revision_;
+}
+
+void Canvas::line(double x0, double y0, double x1, double y1, Rgb c) {
+    if (isNull()) return;
+    const double sx = width_ / scaleW_, sy = height_ / scaleH_;
+    double px0 = (x0 - left_) * sx, py0 = (y0 - top_) * sy;
+    double px1 = (x1 - left_) * sx, py1 = (y1 - top_) * sy;
+    int steps = static_cast<int>(std::ceil(std::max(std::abs(px1 - px0), std::abs(py1 - py0))));
+    for (int i = 0; i <= steps; ++i) {
+        double t = steps == 0 ? 0 : static_cast<double>(i) / steps;
+        setPixel(static_cast<int>(std::floor(px0 + (px1 - px0) * t)),
+                 static_cast<int>(std::floor(py0 + (py1 - py0) * t)), c);
+    }
+    ++revision_;
+}
+
+void Canvas::drawGreyPlane(const uint8_t* rows, size_t stride) {
+    if (isNull()) return;
+    for (int iy = 0; iy < height_; ++iy) drawGreyRow(iy, rows + static_cast<size_t>(iy) * stride);
+}
+
+void Canvas::drawGreyRow(int iy, const uint8_t* values) {
+    if (isNull() || iy < 0 || iy >= height_) return;
+    Rgb* out = pixels_.data() + static_cast<size_t>(iy) * width_;
+    for (int ix = 0; ix < width_; ++ix) out[ix] = 0xFF000000u | (values[ix] * 0x010101u);
+    ++revision_;
+}
+
+void Canvas::copyFrom(const Canvas& other) {
+    if (isNull() || other.width_ != width_ || other.height_ != height_) return;
+    pixels_ = other.pixels_;
+    ++revision_;
+}
+
+}  // namespace orv::ui

@@ -1,0 +1,90 @@
+#pragma once
+// A picture box's drawing surface: an RGB raster that keeps what is drawn until it is cleared,
+// with a logical coordinate window (left, top, width, height in logical units) mapped onto
+// its pixels. The picture layers use one logical unit per picture pixel, so their raster has
+// the picture's resolution and is shown scaled; zooming never redraws.
+//
+// A null canvas has no raster and ignores every drawing operation, so that a run without a
+// window spends no memory or time on drawing.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace orv::ui {
+
+// 0xFFRRGGBB, the layout of a 32-bit RGB image in memory on little-endian machines.
+using Rgb = uint32_t;
+constexpr Rgb RGB(int r, int g, int b) {
+    return 0xFF000000u | (static_cast<uint32_t>(r & 0xFF) << 16) |
+           (static_cast<uint32_t>(g & 0xFF) << 8) | static_cast<uint32_t>(b & 0xFF);
+}
+constexpr Rgb greyRgb(int v) {
+    return RGB(v, v, v);
+}
+
+class Canvas {
+public:
+    // A new canvas is null until resized (unless nulled for good with setNull(true)).
+    Canvas() = default;
+
+    // A canvas marked null stays null: resize and every drawing operation do nothing.
+    void setNull(bool isNull);
+    bool isNull() const { return pixels_.empty(); }
+
+    // Gives the raster a size in pixels and clears it; the logical window becomes 0,0 to w,h.
+    void resize(int widthPx, int heightPx);
+    // Frees the raster.
+    void release();
+    int widthPx() const { return width_; }
+    int heightPx() const { return height_; }
+
+    // Logical coordinate window (VB's ScaleLeft/Top/Width/Height).
+    void setScale(double left, double top, double width, double height);
+
+    // Clears to the background colour.
+    void clear();
+    Rgb background() const { return background_; }
+    void setBackground(Rgb c) { background_ = c; }
+
+    // A filled box between two logical corners; covers at least one pixel.
+    void fillBox(double x0, double y0, double x1, double y1, Rgb c);
+    // One raster pixel; out-of-raster pixels are ignored.
+    void setPixel(int ix, int iy, Rgb c) {
+        if (ix >= 0 && iy >= 0 && ix < width_ && iy < height_) {
+            pixels_[static_cast<size_t>(iy) * width_ + ix] = c;
+            ++revision_;
+        }
+    }
+    Rgb pixel(int ix, int iy) const;
+    // A circle in logical units: pixels whose centres lie within the radius (filled) or
+    // near the circumference (outline). A filled circle always paints the pixel that holds
+    // its centre.
+    void circle(double cx, double cy, double radius, Rgb c, bool filled);
+    // A straight line between logical points, one pixel wide.
+    void line(double x0, double y0, double x1, double y1, Rgb c);
+
+    // Grey picture of a byte plane whose row y starts at rows + y * stride, the raster's size.
+    void drawGreyPlane(const uint8_t* rows, size_t stride);
+    // One raster row of a grey byte plane.
+    void drawGreyRow(int iy, const uint8_t* values);
+    // Copies the whole raster of a canvas of the same size.
+    void copyFrom(const Canvas& other);
+
+    const Rgb* data() const { return pixels_.data(); }
+    // Grows with every change; the window repaints a layer when it changed.
+    uint64_t revision() const { return revision_; }
+
+private:
+    int toPixelX(double x) const;
+    int toPixelY(double y) const;
+
+    bool forcedNull_ = false;
+    int width_ = 0, height_ = 0;
+    double left_ = 0, top_ = 0, scaleW_ = 1, scaleH_ = 1;
+    Rgb background_ = RGB(0, 0, 0);
+    std::vector<Rgb> pixels_;
+    uint64_t revision_ = 0;
+};
+
+}  // namespace orv::ui

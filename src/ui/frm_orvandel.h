@@ -1,0 +1,91 @@
+#pragma once
+// The main window as a model: one member per control, named as the control, holding the
+// properties the program reads or writes. Arrays of controls are std::arrays indexed as the
+// control arrays are. The constructor gives every control its design-time caption, tooltip,
+// value and visibility.
+
+#include <array>
+
+#include "ui/controls.h"
+
+namespace orv::ui {
+
+struct FrmOrvandel {
+    FrmOrvandel();
+
+    // Window size in pixels (client area), for the resize rule.
+    double Width = 1280, Height = 900;
+
+    // Title and mode switch.
+    // Label1(0) is the title label; Label1(1..8) are the captions of the settings boxes in
+    // the order HeikinWidth, Siki, SikiTop, NumPixel, NumPixel2, Sinendo, SinendoMax, Margin.
+    std::array<Label, 9> Label1;
+    std::array<CommandButton, 3> cmdMain;
+    std::array<Frame, 3> fraMain;
+
+    // Numbered buttons and picture sources.
+    CommandButton cmdShowBigPic, cmdBachDo, cmdReadData;
+    Label lblBachProgress;
+    std::array<CommandButton, 3> cmdDataIn;  // 0 clipboard, 1 file, 2 tile
+    CommandButton cmdDoAll;
+    CommandButton cmdEditLog, cmdShowLog;
+
+    // fra1 "処理画像"
+    Frame fra1;
+    std::array<OptionButton, 4> optChannel;  // R, G, B, Y
+    Label lblImageSize, lblMaxY, lblDivId;
+
+    // fra2 "検出設定"
+    Frame fra2;
+    TextBox txtHeikinWidth, txtSiki, txtSikiTop, txtNumPixel, txtNumPixel2, txtSinendo,
+        txtSinendoMax, txtMargin;
+    CommandButton cmdSaveSettingData;
+    CheckBox chkHyotan;
+
+    // fra3 "検出結果"
+    Frame fra3;
+    Label lblStarNo;
+    std::array<Label, 5> lblStarAtr;
+    std::array<Label, 2> lblStarAtr1;
+    // Captions beside the counts: lblStarNo, lblStarAtr(0..4), lblStarAtr1(0..1).
+    std::array<Label, 8> lblStarCaption;
+
+    // fra4 "再描画"
+    Frame fra4;
+    CommandButton cmdReDisp;
+    std::array<CheckBox, 5> chkDisp;
+
+    // fra5 "画像切替"
+    Frame fra5;
+    std::array<OptionButton, 4> optFrame;
+    CheckBox chkCircle, chkFlicker;
+    Timer tmrFlicker;
+
+    // fra6 "個別処理"
+    Frame fra6;
+    CommandButton cmdIdoHeikin, cmdPickup, cmdCenterCal, cmdSaveData;
+
+    // PSF page settings boxes (the rest of the PSF page belongs to the PSF mode).
+    TextBox txtPSFFactorRSD, txtPSFAnnulus, txtPSFDAnnulus;
+
+    // Navigation panel and viewport.
+    Frame fraView;
+    ImageBox imgHSC;
+    Frame fraPickUp;
+    std::array<PictureBox, 5> picHSC;
+    std::array<Shape, 5> shpArea;
+
+    // Status area.
+    ProgressBar barHSC;
+    Label lblBar, lblMsg, lblXY, lblStop, lblVersion;
+    CommandButton cmdCancel;
+
+    // Makes every picture layer's canvas null (a run without a window draws nothing).
+    void disableDrawing();
+    bool drawingEnabled() const { return drawing_; }
+
+private:
+    bool drawing_ = true;
+};
+
+}  // namespace orv::ui

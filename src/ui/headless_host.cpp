@@ -1,0 +1,78 @@
+#include "ui/headless_host.h"
+
+#include <chrono>
+#include <ctime>
+#include <thread>
+
+namespace orv::ui {
+
+void HeadlessHost::pump() {
+    ++pumps;
+    if (onPump) onPump();
+}
+
+MsgAnswer HeadlessHost::msgBox(const std::string& text, MsgButtons buttons,
+                               const std::string& title) {
+    messages.push_back({text, title, buttons});
+    if (msgAnswers.empty()) return MsgAnswer::Ok;
+    MsgAnswer a = msgAnswers.front();
+    msgAnswers.pop_front();
+    return buttons == MsgButtons::Ok ? MsgAnswer::Ok : a;
+}
+
+std::optional<std::string> HeadlessHost::inputBox(const std::string&, const std::string&,
+                                                  const std::string&) {
+    if (inputAnswers.empty()) return std::nullopt;
+    auto a = inputAnswers.front();
+    inputAnswers.pop_front();
+    return a;
+}
+
+std::optional<std::string> HeadlessHost::openFileDialog(const std::string& initialFolder,
+                                                        const std::string& filter) {
+    fileDialogs.push_back(initialFolder + "|" + filter);
+    if (fileAnswers.empty()) return std::nullopt;
+    auto a = fileAnswers.front();
+    fileAnswers.pop_front();
+    return a;
+}
+
+core::Result<Picture> HeadlessHost::clipboardPicture() {
+    if (clipboard) return clipboard();
+    return core::Error{"クリップボードに画像がありません。"};
+}
+
+core::Result<Picture> HeadlessHost::decodePicture(const std::string& path) {
+    if (decoder) return decoder(path);
+    return core::Error{"画像を読み込めません: " + path};
+}
+
+void HeadlessHost::beep() {
+    ++beeps;
+}
+
+void HeadlessHost::setBusy(bool b) {
+    busy = b;
+}
+
+void HeadlessHost::startEditor(const std::string& path) {
+    editorsStarted.push_back(path);
+}
+
+void HeadlessHost::sleepMs(int milliseconds) {
+    sleptMs += milliseconds;
+    if (realSleep) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+DateTime HeadlessHost::now() {
+    return clock ? clock() : fixedTime;
+}
+
+DateTime systemNow() {
+    std::time_t t = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    return DateTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+}
+
+}  // namespace orv::ui

@@ -1,0 +1,143 @@
+#include "ui/qt/qt_host.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QImage>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QProcess>
+#include <QThread>
+#include <QUrl>
+
+#include "ui/qt/picture_decoder.h"
+
+namespace orv::qt {
+
+QtHost::QtHost(QWidget* parent, std::function<void()> sync)
+    : parent_(parent), sync_(std::move(sync)) {
+    sinceLastPump_.start();
+}
+
+void QtHost::pump() {
+    if (sinceLastPump_.elapsed() < kPumpIntervalMs) return;
+    pumpNow();
+}
+
+void QtHost::pumpNow() {
+    longestGap_ = std::max(longestGap_, sinceLastPump_.elapsed());
+    if (sync_) sync_();
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    sinceLastPump_.restart();
+}
+
+ui::MsgAnswer QtHost::msgBox(const std::string& text, ui::MsgButtons buttons,
+                             const std::string& title) {
+    if (sync_) sync_();
+    QMessageBox box(parent_);
+    box.setWindowTitle(QString::fromStdString(title.empty() ? "Orvandel" : title));
+    box.setText(QString::fromStdString(text));
+    box.setIcon(QMessageBox::NoIcon);
+    if (buttons == ui::MsgButtons::OkCancel) {
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        box.setEscapeButton(QMessageBox::Cancel);
+    } else {
+        box.setStandardButtons(QMessageBox::Ok);
+    }
+    box.setDefaultButton(QMessageBox::Ok);
+    if (busy_) QApplication::setOverrideCursor(Qt::ArrowCursor);
+    int r = box.exec();
+    if (busy_) QApplication::restoreOverrideCursor();
+    sinceLastPump_.restart();
+    return r == QMessageBox::Ok ? ui::MsgAnswer::Ok : ui::MsgAnswer::Cancel;
+}
+
+std::optional<std::string> QtHost::inputBox(const std::string& prompt, const std::string& title,
+                                            const std::string& defaultText) {
+    if (sync_) sync_();
+    bool ok = false;
+    QString text = QInputDialog::getText(parent_, QString::fromStdString(title),
+                                         QString::fromStdString(prompt), QLineEdit::Normal,
+                                         QString::fromStdString(defaultText), &ok);
+    sinceLastPump_.restart();
+    if (!ok) return std::nullopt;
+    return text.toStdString();
+}
+
+QString qtFileFilter(const std::string& filter) {
+    QString f = QString::fromStdString(filter);
+    int bar = f.indexOf('|');
+    if (bar < 0) return f;
+    QString patterns = f.mid(bar + 1);
+    patterns.replace(';', ' ');
+    return f.left(bar) + " (" + patterns + ")";
+}
+
+std::optional<std::string> QtHost::openFileDialog(const std::string& initialFolder,
+                                                  const std::string& filter) {
+    if (sync_) sync_();
+    QString path = QFileDialog::getOpenFileName(
+        parent_, QString(), QString::fromStdString(initialFolder), qtFileFilter(filter));
+    sinceLastPump_.restart();
+    if (path.isEmpty()) return std::nullopt;
+    return path.toStdString();
+}
+
+core::Result<ui::Picture> QtHost::clipboardPicture() {
+    QImage image = QApplication::clipboard()->image();
+    if (image.isNull()) return core::Error{"クリップボードに画像がありません。"};
+    return pictureFromImage(image);
+}
+
+core::Result<ui::Picture> QtHost::decodePicture(const std::string& path) {
+    return decodePictureFile(path);
+}
+
+void QtHost::beep() {
+    QApplication::beep();
+}
+
+void QtHost::setBusy(bool busy) {
+    if (busy == busy_) return;
+    busy_ = busy;
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+void QtHost::startEditor(const std::string& path) {
+    QString file = QString::fromStdString(path);
+    for (const char* var : {"ORVANDEL_EDITOR", "VISUAL"}) {
+        QString editor = qEnvironmentVariable(var);
+        if (!editor.isEmpty() && QProcess::startDetached(editor, {file})) return;
+    }
+    if (QDesktopServices::openUrl(QUrl::fromLocalFile(file))) return;
+    for (const char* editor : {"gedit", "mousepad", "kate", "kwrite", "xed", "pluma", "leafpad"})
+        if (QProcess::startDetached(editor, {file})) return;
+}
+
+void QtHost::sleepMs(int milliseconds) {
+    // The window keeps painting while the program pauses, but no input is handled.
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < milliseconds) {
+        if (sync_) sync_();
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        longestGap_ = std::max(longestGap_, sinceLastPump_.elapsed());
+        sinceLastPump_.restart();
+        QThread::msleep(
+            static_cast<unsigned long>(std::min<qint64>(10, milliseconds - t.elapsed() + 1)));
+    }
+}
+
+ui::DateTime QtHost::now() {
+    QDateTime d = QDateTime::currentDateTime();
+    return ui::DateTime{d.date().year(), d.date().month(),  d.date().day(),
+                        d.time().hour(), d.time().minute(), d.time().second()};
+}
+
+}  // namespace orv::qt

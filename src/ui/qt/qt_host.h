@@ -1,0 +1,54 @@
+#pragma once
+// The host of the desktop window: Qt dialogs, the clipboard, the busy pointer, the text
+// editor and a throttled event pump that keeps the window live during long steps.
+
+#include <QElapsedTimer>
+#include <functional>
+
+#include "ui/host.h"
+
+class QWidget;
+
+namespace orv::qt {
+
+class QtHost : public ui::Host {
+public:
+    // `parent` owns the dialogs; `sync` copies the models to the widgets before repainting.
+    QtHost(QWidget* parent, std::function<void()> sync);
+
+    void pump() override;
+    // Processes events now, whatever the time since the last pump.
+    void pumpNow();
+    ui::MsgAnswer msgBox(const std::string& text, ui::MsgButtons buttons,
+                         const std::string& title) override;
+    std::optional<std::string> inputBox(const std::string& prompt, const std::string& title,
+                                        const std::string& defaultText) override;
+    std::optional<std::string> openFileDialog(const std::string& initialFolder,
+                                              const std::string& filter) override;
+    core::Result<ui::Picture> clipboardPicture() override;
+    core::Result<ui::Picture> decodePicture(const std::string& path) override;
+    void beep() override;
+    void setBusy(bool busy) override;
+    void startEditor(const std::string& path) override;
+    void sleepMs(int milliseconds) override;
+    ui::DateTime now() override;
+
+    // Longest time between two event-queue passes during a step (the window's liveliness).
+    qint64 longestGapMs() const { return longestGap_; }
+    void resetGapStatistics() { longestGap_ = 0; }
+
+    // Milliseconds between two pumps that really process events.
+    static constexpr int kPumpIntervalMs = 15;
+
+private:
+    QWidget* parent_;
+    std::function<void()> sync_;
+    QElapsedTimer sinceLastPump_;
+    qint64 longestGap_ = 0;
+    bool busy_ = false;
+};
+
+// "ピクチャ(*.bmp,*.jpg)|*.bmp;*.jpg" -> "ピクチャ(*.bmp,*.jpg) (*.bmp *.jpg)"
+QString qtFileFilter(const std::string& filter);
+
+}  // namespace orv::qt

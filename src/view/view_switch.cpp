@@ -1,0 +1,74 @@
+#include "view/view_switch.h"
+
+#include <algorithm>
+
+namespace orv::view {
+
+void optFrame_Click(core::Ctx& ctx, int index) {
+    auto& pic = ctx.frm.picHSC;
+    for (auto& p : pic) p.Visible = false;
+    switch (index) {
+        case 0:
+            pic[ctx.frm.chkCircle.Value == 1 ? 4 : 3].Visible = true;
+            break;
+        case 1:
+            pic[2].Visible = true;
+            break;
+        case 2:
+            pic[1].Visible = true;
+            break;
+        case 3:
+            pic[0].Visible = true;
+            break;
+        default:
+            break;
+    }
+}
+
+void selectOptFrame(core::Ctx& ctx, int index) {
+    if (ctx.frm.optFrame[index].Value) return;
+    for (int i = 0; i < 4; ++i) ctx.frm.optFrame[i].Value = i == index;
+    optFrame_Click(ctx, index);
+}
+
+void showViewOption(core::Ctx& ctx, int index) {
+    optFrame_Click(ctx, index);
+    selectOptFrame(ctx, index);
+}
+
+void chkCircle_Click(core::Ctx& ctx) {
+    bool marks = ctx.frm.chkCircle.Value == 1;
+    ctx.frm.picHSC[3].Visible = !marks;
+    ctx.frm.picHSC[4].Visible = marks;
+    ctx.host.pump();
+}
+
+void chkFlicker_Click(core::Ctx& ctx) {
+    auto& timer = ctx.frm.tmrFlicker;
+    timer.Interval = 500;
+    if (ctx.frm.chkFlicker.Value == 1) {
+        timer.Enabled = true;
+        return;
+    }
+    timer.Enabled = false;
+    ctx.frm.chkCircle.Value = 1;
+    chkCircle_Click(ctx);
+}
+
+void tmrFlicker_Timer(core::Ctx& ctx) {
+    auto& pic = ctx.frm.picHSC;
+    bool marksShown = pic[4].Visible;
+    pic[4].Visible = !marksShown;
+    pic[3].Visible = marksShown;
+}
+
+void Form_Resize(core::Ctx& ctx, double outerWidthPx, double clientWidth, double clientHeight) {
+    if (outerWidthPx < 200) return;
+    auto& v = ctx.frm.fraPickUp;
+    v.Left = 320;
+    v.Top = 40;
+    v.Width = std::max(0.0, clientWidth - 325);
+    v.Height = std::max(0.0, clientHeight - 50);
+}
+
+}  // namespace orv::view

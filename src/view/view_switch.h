@@ -1,0 +1,26 @@
+#pragma once
+// Which picture layer is seen: the view options of "画像切替", the result marks on or off,
+// the flicker between the marked and the plain star picture, and the viewport on resizing.
+//
+//   option 0 "恒星位置" -> layer 4 (marks) when chkCircle is on, else layer 3 (plain)
+//   option 1 "クラスタ" -> layer 2      option 2 "背景画像" -> layer 1
+//   option 3 "入力画像" -> layer 0
+
+#include "core/context.h"
+
+namespace orv::view {
+
+// The view switch: hides all five layers, then shows the one of the option.
+void optFrame_Click(core::Ctx& ctx, int index);
+// Makes `index` the selected option; when that changes the selection, runs its view switch.
+void selectOptFrame(core::Ctx& ctx, int index);
+// Runs the view switch of `index` and leaves it selected (what the steps do at their end).
+void showViewOption(core::Ctx& ctx, int index);
+
+void chkCircle_Click(core::Ctx& ctx);
+void chkFlicker_Click(core::Ctx& ctx);
+void tmrFlicker_Timer(core::Ctx& ctx);
+// outerWidthPx: the window's outer width; clientWidth/Height: its client area, in pixels.
+void Form_Resize(core::Ctx& ctx, double outerWidthPx, double clientWidth, double clientHeight);
+
+}  // namespace orv::view

@@ -1,0 +1,128 @@
+#include "core/numeric.h"
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+
+namespace orv::core {
+namespace {
+
+TEST(WholeNumbers, RoundHalfToEvenAndReportOverflow) {
+    EXPECT_EQ(CLng(2.5), 2);
+    EXPECT_EQ(CLng(3.5), 4);
+    EXPECT_EQ(CLng(-2.5), -2);
+    EXPECT_EQ(CLng(-0.5), 0);
+    EXPECT_EQ(CLng(2.500001), 3);
+    EXPECT_EQ(CLng(2147483647.4), 2147483647);
+    EXPECT_EQ(CLng(-2147483648.5), std::numeric_limits<int32_t>::min());
+    EXPECT_THROW(CLng(2147483647.5), ArithmeticFault);
+    EXPECT_THROW(CLng(NAN), ArithmeticFault);
+    EXPECT_EQ(CInt(32767.4), 32767);
+    EXPECT_EQ(CInt(-32768.5), -32768);
+    EXPECT_THROW(CInt(32767.5), ArithmeticFault);
+    EXPECT_EQ(Int(-0.5), -1);
+    EXPECT_EQ(Int(2.9), 2);
+    EXPECT_THROW(CSng(1e300), ArithmeticFault);
+    EXPECT_THROW(divideSingle(1, 0), ArithmeticFault);
+}
+
+TEST(NumericTexts, AcceptSignPointExponentAndBlanks) {
+    struct Case {
+        const char* text;
+        bool numeric;
+        double value;
+    };
+    const Case cases[] = {
+        {"12", true, 12},    {"  -3.25 ", true, -3.25}, {"+.5", true, 0.5},  {"1.", true, 1},
+        {"1e3", true, 1000}, {"2.5E-1", true, 0.25},    {"1D2", true, 100},  {"- 4", true, -4},
+        {"", false, 0},      {" ", false, 0},           {".", false, 0},     {"abc", false, 0},
+        {"1e", false, 0},    {"1,5", false, 0},         {"12abc", false, 0}, {"--1", false, 0},
+        {"1 2", false, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(IsNumeric(c.text), c.numeric);
+        if (c.numeric) {
+            EXPECT_DOUBLE_EQ(*parseNumber(c.text), c.value);
+        }
+    }
+}
+
+TEST(ValReaders, NeverRaiseAndRoundWholeNumbersToEven) {
+    EXPECT_EQ(ValInt("abc"), 0);
+    EXPECT_EQ(ValInt("4.5"), 4);
+    EXPECT_EQ(ValInt("250.7"), 251);
+    EXPECT_EQ(ValInt("40000"), 0);  // overflow
+    EXPECT_EQ(ValLng("1e10"), 0);
+    EXPECT_EQ(ValLng(" -7 "), -7);
+    EXPECT_FLOAT_EQ(ValSng("2.5"), 2.5f);
+    EXPECT_EQ(ValSng("1e39"), 0.0f);
+    EXPECT_EQ(ValSng(""), 0.0f);
+}
+
+TEST(FormatPictures, RoundToTheDigitsShown) {
+    struct Case {
+        double value;
+        const char* picture;
+        const char* text;
+    };
+    const Case cases[] = {
+        {0.04, "#####.0", ".0"},     {12.34, "#####.0", "12.3"}, {0, "#####", ""},
+        {5, "0000", "0005"},         {12345, "0000", "12345"},   {0.816, "#0.##", "0.82"},
+        {1, "0.0#", "1.0"},          {1.25, "0.0#", "1.25"},     {0.3, "0.0#", "0.3"},
+        {2, "0.0", "2.0"},           {7, "000", "007"},          {42.5, "###0", "43"},
+        {0.5, "###0", "1"},          {3, "#0.##", "3."},         {-1.234, "0.00", "-1.23"},
+        {-0.001, "0.00", "0.00"},    {9.996, "0.00", "10.00"},   {0.1235, "0.###", "0.124"},
+        {99.95, "#####.0", "100.0"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.picture) + " " + std::to_string(c.value));
+        EXPECT_EQ(Format(c.value, c.picture), c.text);
+    }
+    // A Single is taken with its 7 significant digits: 2.675f shows as 2.68.
+    EXPECT_EQ(Format(2.675f, "0.00", 7), "2.68");
+}
+
+TEST(GeneralForm, ShowsUpToSevenSignificantDigitsOfASingle) {
+    struct Case {
+        float value;
+        const char* text;
+    };
+    const Case cases[] = {
+        {0.2071068f, "0.2071068"},
+        {1.4142135f, "1.414214"},
+        {4.5f, "4.5"},
+        {4.0f, "4"},
+        {1.2071068f, "1.207107"},
+        {1e7f, "1E+07"},
+        {1.5e-5f, "1.5E-05"},
+        {0.0001f, "0.0001"},
+        {1234567.0f, "1234567"},
+        {-2.5f, "-2.5"},
+        {-0.0f, "0"},
+        {34.5f, "34.5"},
+        {900.0f, "900"},
+        {12345678.0f, "1.234568E+07"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(generalForm(c.value), c.text);
+    EXPECT_EQ(generalForm(int32_t{-17}), "-17");
+    EXPECT_EQ(signPositionForm(int64_t{3}), " 3");
+    EXPECT_EQ(signPositionForm(int64_t{-3}), "-3");
+    EXPECT_EQ(signPositionForm(int64_t{0}), " 0");
+    EXPECT_EQ(signPositionForm(2.5f), " 2.5");
+}
+
+TEST(GeneralForm, ReadsBackToTheSameText) {
+    // Saving, reading and saving again must give the same text for any Single.
+    uint32_t state = 12345;
+    for (int i = 0; i < 20000; ++i) {
+        state = state * 1664525u + 1013904223u;
+        float f = static_cast<float>(state % 10000000) / static_cast<float>(1 + (state >> 24));
+        std::string once = generalForm(f);
+        EXPECT_EQ(generalForm(ValSng(once)), once) << f;
+    }
+}
+
+}  // namespace
+}  // namespace orv::core

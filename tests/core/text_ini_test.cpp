@@ -1,0 +1,130 @@
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <filesystem>
+
+#include <csignal>
+
+#include "core/ini.h"
+#include "core/paths.h"
+#include "core/text_file.h"
+#include "support/test_app.h"
+
+namespace orv::core {
+namespace {
+
+using test::TempDir;
+using test::writeFile;
+
+TEST(TextFiles, SplitLinesAtEveryKindOfLineEnd) {
+    EXPECT_EQ(splitLines("a\r\nb\rc\nd"), (std::vector<std::string>{"a", "b", "c", "d"}));
+    EXPECT_EQ(splitLines("a\r\n\r\nb\r\n"), (std::vector<std::string>{"a", "", "b"}));
+    EXPECT_TRUE(splitLines("").empty());
+}
+
+TEST(TextFiles, DecodeUtf8AsIsAndFallBackToCp932) {
+    EXPECT_EQ(decodeText("\xEF\xBB\xBF"
+                         "abc"),
+              "abc");
+    EXPECT_EQ(decodeText("設定"), "設定");
+    // "設定" in Shift_JIS.
+    EXPECT_EQ(decodeText("\x90\xDD\x92\xE8"), "設定");
+    // Half-width katakana "ﾊﾞｯﾁ" in CP932.
+    EXPECT_EQ(decodeText("\xCA\xDE\xAF\xC1"), "ﾊﾞｯﾁ");
+    // Invalid in both: decoded with replacement characters, never a crash.
+    std::string junk = decodeText(std::string("\x81\xFF\x80", 3));
+    EXPECT_NE(junk.find("\xEF\xBF\xBD"), std::string::npos);
+    EXPECT_TRUE(isValidUtf8(junk));
+    EXPECT_FALSE(isValidUtf8("\xC0\x80"));      // overlong
+    EXPECT_FALSE(isValidUtf8("\xED\xA0\x80"));  // surrogate
+}
+
+TEST(TextFiles, WriteAnewReplacesWholeAndAppendAdds) {
+    TempDir dir;
+    std::string path = dir.file("a.txt");
+    ASSERT_TRUE(writeLinesAnew(path, {"one", "two"}));
+    ASSERT_TRUE(writeLinesAnew(path, {"three"}));
+    EXPECT_EQ(test::readFile(path), "three\r\n");
+    ASSERT_TRUE(appendLine(path, "four"));
+    EXPECT_EQ(test::readFile(path), "three\r\nfour\r\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
+TEST(TextFiles, AFailedWriteKeepsTheOldFile) {
+    TempDir dir;
+    std::string path = dir.file("a.txt");
+    ASSERT_TRUE(writeLinesAnew(path, {"old"}));
+    // A file size limit makes the write fail halfway, as a full disk would.
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small = old;
+    small.rlim_cur = 1000;
+    setrlimit(RLIMIT_FSIZE, &small);
+    auto written = writeLinesAnew(path, {std::string(5000, 'x')});
+    setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(test::readFile(path), "old\r\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
+TEST(IniReader, FollowsWindowsProfileRules) {
+    TempDir dir;
+    std::string f = dir.file("x.ini");
+    writeFile(f,
+              "; comment\r\n[System]\r\n  siki   =   4.5  \r\nWorkPath=C:\\sky dir\r\nQuoted = \"a "
+              "b\"\r\n"
+              "noequals\r\n[Other]\r\nSiki = 9\r\n[SYSTEM]\r\nLate = 1\r\n");
+    EXPECT_EQ(GetIniString(f, "SYSTEM", "Siki"), "4.5");
+    EXPECT_EQ(GetIniString(f, "system", "WORKPATH"), "C:\\sky dir");
+    EXPECT_EQ(GetIniString(f, "System", "Quoted"), "a b");
+    EXPECT_EQ(GetIniString(f, "Other", "siki"), "9");
+    EXPECT_EQ(GetIniString(f, "System", "Missing"), "");
+    EXPECT_EQ(GetIniString(f, "Nowhere", "Siki"), "");
+    EXPECT_EQ(GetIniString(dir.file("none.ini"), "System", "Siki"), "");
+}
+
+TEST(IniReader, SurvivesHugeLinesOddLineEndsAndEncodings) {
+    TempDir dir;
+    std::string f = dir.file("x.ini");
+    writeFile(f, "[A]\rK = " + std::string(1 << 20, 'x') + "\rJ = 1\r");
+    EXPECT_EQ(GetIniString(f, "A", "K").size(), 4095u);
+    EXPECT_EQ(GetIniString(f, "A", "J"), "1");
+    // A value of multi-byte characters is cut at a character boundary.
+    std::string wide;
+    for (int i = 0; i < 2000; ++i) wide += "設";
+    writeFile(f, "[A]\nK=" + wide + "\n");
+    std::string v = GetIniString(f, "A", "K");
+    EXPECT_LE(v.size(), 4095u);
+    EXPECT_TRUE(isValidUtf8(v));
+    // CP932 text.
+    writeFile(f, "[A]\r\nWorkPath = D:\\\x90\xDD\x92\xE8\r\n");
+    EXPECT_EQ(GetIniString(f, "A", "WorkPath"), "D:\\設定");
+}
+
+TEST(FolderNames, SplitAtEitherSeparator) {
+    struct Case {
+        const char* path;
+        const char* folder;
+    };
+    const Case cases[] = {
+        {"C:\\a\\b\\c.bmp", "C:\\a\\b"},
+        {"C:\\a\\b\\", "C:\\a"},
+        {"C:\\x.bmp", "C:"},
+        {"x.bmp", ""},
+        {"", ""},
+        {"/data/sky/m42.bmp", "/data/sky"},
+        {"/m42.bmp", "/"},
+        {"/a/b/", "/a"},
+        {"rel/dir/f.bmp", "rel/dir"},
+        {"C:\\\\a\\\\b.bmp", "C:\\a"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(GetFolderName(c.path), c.folder) << c.path;
+    EXPECT_EQ(fileNameOf("/a/b/c.bmp"), "c.bmp");
+    EXPECT_EQ(fileNameOf("C:\\a\\c.bmp"), "c.bmp");
+    EXPECT_EQ(joinPath("/a/", "b"), "/a/b");
+    EXPECT_EQ(joinPath("/a", "b"), "/a/b");
+}
+
+}  // namespace
+}  // namespace orv::core
