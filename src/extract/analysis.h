@@ -1,0 +1,27 @@
+#pragma once
+// Centroid and outline analysis: the brightness-weighted centroid of every cluster, the
+// traced outer boundary as a chain code, its distance from the centroid in 36 sectors, the
+// roundness ratio, and the class (noise, area object, star, elongated object).
+
+#include <cstdint>
+
+#include "core/context.h"
+#include "ui/canvas.h"
+
+namespace orv::extract {
+
+// Button "恒星": the whole analysis over clusters 1..MaxStarNo, stages 9 -> 10.
+void cmdCenterCal_Click(core::Ctx& ctx);
+
+// Traces the outline of cluster n from its seed and fills Outline, Hankei(0..35), HankeiAve,
+// HankeiMax, HankeiMin, HankeiSD and SinendoRatio. CenterX / CenterY must be set.
+void OV_CheckProfile(core::Workspace& ws, int32_t n);
+
+// The sector (0..35) of a boundary offset (dx, dy) from the centroid, d > 0.
+int sectorOf(double dx, double dy);
+
+// Draws a classified cluster into the marked layer: the centroid dot, and unless `dotOnly`
+// the outline pixels from the seed along the chain code.
+void drawResult(core::Ctx& ctx, int32_t n, ui::Rgb colour, bool dotOnly);
+
+}  // namespace orv::extract

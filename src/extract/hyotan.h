@@ -1,0 +1,16 @@
+#pragma once
+// The gourd-shape split: a cluster whose roundness lies between Sinendo and SinendoMax is
+// re-filled at a threshold raised by one step at a time until its brighter cores separate;
+// each core becomes a new cluster and is classified (and split again when still not round).
+
+#include <cstdint>
+
+#include "core/context.h"
+
+namespace orv::extract {
+
+// Splits cluster starNo at thresholds baseSiki + k (k = 1..10). True ("Done") when the
+// cluster was replaced by parts; false when no pixel rose above any raised threshold.
+bool OV_Hyotanjima(core::Ctx& ctx, int32_t starNo, float baseSiki);
+
+}  // namespace orv::extract

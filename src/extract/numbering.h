@@ -1,0 +1,40 @@
+#pragma once
+// Cluster numbers, the flood fill that grows a cluster, cluster colours, and the map of
+// numbers rebuilt from centroids after a result file was read.
+
+#include <cstdint>
+
+#include "core/context.h"
+#include "ui/canvas.h"
+
+namespace orv::extract {
+
+// The lowest free number among 1..MaxStarNo (cleared; its Note and the Spare fields kept), else
+// MaxStarNo + 1; -1 when all 50000 numbers are in use.
+int32_t OV_GetNewStarNo(core::Workspace& ws);
+
+// The fill's shared state, as the recursive description passes it by reference.
+struct FillParams {
+    int32_t starNo;   // the number given to every pixel taken
+    float siki;       // threshold above background
+    float sikiTop;    // upper threshold
+    int32_t baseNo;   // only pixels holding this number are taken (0: unassigned pixels)
+    ui::Canvas* draw; // the cluster layer, or null for no drawing
+};
+
+// Grows cluster p.starNo from pixel (x, y) (already labelled) over 4-connected pixels labelled
+// p.baseNo that are bright: Level > BackLevel + siki (in double) or Level > sikiTop. The pixels
+// are visited in exactly the order of the recursive fill (neighbours up, left, right, down are
+// labelled first, then entered in that order) and the nesting depth is counted as it counts:
+// a call entered deeper than FillDepthLimit is abandoned and clears fillOK. Uses an explicit
+// stack, so no picture can overflow the program's stack. Draws each entered pixel in the
+// cluster's colour and pumps the host after each when drawing.
+void OV_FindStar(core::Ctx& ctx, int x, int y, const FillParams& p, int16_t& fillOK);
+
+// The colour of a cluster number: by number Mod 4, red, green, blue, white.
+ui::Rgb OV_GetClasterColor(int32_t starNo);
+
+// Re-creates ClusterMap and labels the 3 x 3 block around every cluster's centroid.
+void OV_SetStarNo(core::Workspace& ws);
+
+}  // namespace orv::extract

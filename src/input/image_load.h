@@ -1,0 +1,30 @@
+#pragma once
+// Bringing one picture into the working state: decoding (through the host), splitting every
+// pixel into R, G, B and the luminance Y, choosing the processing channel, drawing the grey
+// picture, and the stage changes around it.
+
+#include "core/context.h"
+
+namespace orv::input {
+
+// Picture sources (cmdDataIn index).
+enum Source { kSourceClipboard = 0, kSourceFile = 1, kSourceTile = 2, kSourceNamed = 3 };
+
+// cmdDataIn(index): 0 clipboard, 1 file chosen in the open dialog, 2 the tile of the division
+// window (none exists yet: nothing is loaded), 3 the file DoFilePath / DoFileName set by the
+// caller. True when a picture was loaded. On a failure the message box "Error!" is shown
+// (not during a batch run, where the caller reports it) and the stage becomes 0.
+bool cmdDataIn_Click(core::Ctx& ctx, int index);
+
+// Y = CLng(0.59 G + 0.30 R + 0.11 B) in double precision, ties to even.
+int luminanceY(int r, int g, int b);
+
+// Fills PixelLevel (R, G, B, Y planes with the zero border, Level = `channel`) and MaxLevelY
+// from the picture; ImageWidthP / ImageHeightP must already be the picture's size. Calls
+// `afterRow(y)` after each row y = 1..H when given.
+void fillPixelLevel(core::Workspace& ws, const ui::Picture& picture, int channel);
+
+// The channel chosen in optChannel (tested in the order 0, 1, 2, otherwise 3).
+int selectedChannel(const ui::FrmOrvandel& frm);
+
+}  // namespace orv::input

@@ -1,0 +1,41 @@
+#pragma once
+// The result file pair of a picture: "<name>.dat.ini" (settings used, counts) and "<name>.dat"
+// (one 25-field line per cluster) in the picture's ".dir" folder, or "clipboard.ini" and
+// "clipboard.dat" in the program's folder for a clipboard picture.
+
+#include <string>
+#include <vector>
+
+#include "core/context.h"
+#include "core/result.h"
+
+namespace orv::results {
+
+struct ResultPaths {
+    std::string folder;    // the result folder ("" for a clipboard picture)
+    std::string iniFile;   // settings file
+    std::string dataFile;  // record file
+};
+// Where the current picture's results go.
+ResultPaths resultPaths(const core::Workspace& ws);
+
+// The 72 lines of the settings file and the record lines, from the working state.
+std::vector<std::string> resultIniLines(const core::Ctx& ctx);
+std::vector<std::string> resultDataLines(const core::Workspace& ws);
+// One record line of cluster i.
+std::string resultDataLine(const core::Workspace& ws, int32_t i);
+
+// Writes both files anew (through temporary files) and logs "■データ保存完了".
+core::Result<void> OV_SaveData(core::Ctx& ctx);
+// Reads a pair back: dataPath is the record file's folder, dataName its name ("x.dat"); the
+// settings file is dataName & ".ini" beside it ("clipboard" reads the program folder's pair).
+// Refuses damaged files with a message and changes nothing then.
+core::Result<void> OV_ReadData(core::Ctx& ctx, const std::string& dataPath,
+                               const std::string& dataName);
+
+// Button "保存": stages 11 -> 12.
+void cmdSaveData_Click(core::Ctx& ctx);
+// Button "３．結果読込・編集": chooses a ".dat", reads it, reloads its picture and redraws.
+void cmdReadData_Click(core::Ctx& ctx);
+
+}  // namespace orv::results

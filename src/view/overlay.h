@@ -1,0 +1,15 @@
+#pragma once
+// The result overlay: the star layers redrawn from the working state under the display
+// options of "再描画", and the counts by class in "検出結果".
+
+#include "core/context.h"
+
+namespace orv::view {
+
+// Button "再描画": grey picture into layers 3 and 4, a mark (and outline) per shown result
+// into layer 4, recounting StarAtrNo rows 0 and 1.
+void cmdReDisp_Click(core::Ctx& ctx);
+// Copies the counts into the count labels.
+void OV_DispResultNo(core::Ctx& ctx);
+
+}  // namespace orv::view
