@@ -9,17 +9,22 @@
 
 namespace orv::extract {
 
+// Re-creates both tables empty (every number free) and sets MaxStarNo to 0.
+void resetTables(core::Workspace& ws);
+// Frees number n (Used = 0, Divided = 0) so that it can be handed out again.
+void freeStarNo(core::Workspace& ws, int32_t n);
+
 // The lowest free number among 1..MaxStarNo (cleared; its Note and the Spare fields kept), else
 // MaxStarNo + 1; -1 when all 50000 numbers are in use.
 int32_t OV_GetNewStarNo(core::Workspace& ws);
 
 // The fill's shared state, as the recursive description passes it by reference.
 struct FillParams {
-    int32_t starNo;   // the number given to every pixel taken
-    float siki;       // threshold above background
-    float sikiTop;    // upper threshold
-    int32_t baseNo;   // only pixels holding this number are taken (0: unassigned pixels)
-    ui::Canvas* draw; // the cluster layer, or null for no drawing
+    int32_t starNo;    // the number given to every pixel taken
+    float siki;        // threshold above background
+    float sikiTop;     // upper threshold
+    int32_t baseNo;    // only pixels holding this number are taken (0: unassigned pixels)
+    ui::Canvas* draw;  // the cluster layer, or null for no drawing
 };
 
 // Grows cluster p.starNo from pixel (x, y) (already labelled) over 4-connected pixels labelled
