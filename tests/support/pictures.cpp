@@ -37,6 +37,7 @@ bool loadPicture(TestApp& app, const ui::Picture& picture, const std::string& na
     };
     app.ws.DoFilePath = app.dir.path();
     app.ws.DoFileName = name;
+    writeFile(app.dir.file(name), "");  // the file exists, as a real picture would
     return input::cmdDataIn_Click(app.ctx, input::kSourceNamed);
 }
 

@@ -18,7 +18,7 @@ ui::Picture textPicture(const std::vector<std::string>& rows, int bright = 100, 
 ui::Picture rgbPicture(int width, int height, const std::function<void(int, int, uint8_t*)>& rgb);
 
 // Loads the picture into the test window as the file <dir>/<name> (source 3), as the batch
-// run or a result-file reload does. True when it loaded.
+// run or a result-file reload does; an empty file stands at that path. True when it loaded.
 bool loadPicture(TestApp& app, const ui::Picture& picture, const std::string& name = "test.bmp");
 
 // Detection settings of a typical run: HeikinWidth 4, Siki 4, SikiTop 240, NumPixel 5,
