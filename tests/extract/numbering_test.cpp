@@ -42,8 +42,8 @@ std::vector<int16_t> fastClusters(TestApp& app) {
 }
 
 TEST(FloodFill, LabelsAndCountsDepthExactlyAsTheRecursiveFill) {
+    TestApp app;
     for (uint32_t seed = 1; seed <= 300; ++seed) {
-        TestApp app;
         const int w = 3 + seed % 13, h = 2 + seed % 11;
         ASSERT_TRUE(test::loadPicture(app, randomPicture(w, h, 45 + seed % 30, seed)));
         app.ws.settings.Siki = 4;
