@@ -18,7 +18,9 @@
 #include <sstream>
 
 #include "core/numeric.h"
+#include "core/settings.h"
 #include "core/startup.h"
+#include "input/image_load.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/picture_layer.h"
 
@@ -66,14 +68,45 @@ std::string readAll(const std::string& path) {
     return s.str();
 }
 
-// Clicks the button of the modal box that appears next, after checking its text.
+// Answers OK to the modal box that appears next and keeps its text.
 void answerNextMessageBox(QString* shownText) {
     QTimer::singleShot(0, [shownText] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (!box) return;
         *shownText = box->text();
-        box->accept();
+        box->button(QMessageBox::Ok)->click();
     });
+}
+
+// A dark star field with a bright 3 x 3 dot every 40 pixels, written as a BMP file.
+void writeStarField(const QString& path, int width, int height) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(qRgb(12, 12, 12));
+    for (int y = 20; y + 1 < height; y += 40)
+        for (int x = 20; x + 1 < width; x += 40)
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx)
+                    image.setPixel(x + dx, y + dy, qRgb(200, 200, 200));
+    if (!image.save(path, "BMP")) qFatal("cannot write %s", qPrintable(path));
+}
+
+// Loads <dir>/<name> as the batch run does (source 3) and sets usual detection settings.
+bool loadStarField(Window& t, const char* name, int width, int height) {
+    writeStarField(t.dir.filePath(name), width, height);
+    auto& ws = t.w->workspace();
+    ws.settings.HeikinWidth = 4;
+    ws.settings.Siki = 4;
+    ws.settings.SikiTop = 240;
+    ws.settings.NumPixel = 5;
+    ws.settings.NumPixel2 = 12;
+    ws.settings.Sinendo = 2;
+    ws.settings.SinendoMax = 30;
+    orv::core::showSettings(t.w->ctx());
+    ws.DoFilePath = t.folder();
+    ws.DoFileName = name;
+    bool loaded = false;
+    t.w->runHandler([&](orv::core::Ctx& ctx) { loaded = orv::input::cmdDataIn_Click(ctx, 3); });
+    return loaded;
 }
 
 }  // namespace
@@ -94,6 +127,8 @@ private slots:
     void faultsAreShownAndTheWindowGoesOn();
     void closingWritesTheSettingsFile();
     void closingIsRefusedWhileAStepRuns();
+    void aLoadedPictureReachesLayersAndThumbnail();
+    void cancelWorksWhileThePipelineRuns();
 };
 
 void MainWindowTest::captionsAndTooltipsComeFromTheModel() {
@@ -496,6 +531,68 @@ void MainWindowTest::closingIsRefusedWhileAStepRuns() {
     QVERIFY(!std::filesystem::exists(t.settingsFile()));
     QVERIFY(t.w->close());
     QVERIFY(std::filesystem::exists(t.settingsFile()));
+}
+
+void MainWindowTest::aLoadedPictureReachesLayersAndThumbnail() {
+    Window t;
+    QVERIFY(loadStarField(t, "field.bmp", 400, 300));
+    QCOMPARE(t.w->workspace().ProcStage, int16_t{3});
+    QCOMPARE(t.get<QLabel>("lblImageSize")->text(), QString("400 x 300"));
+    QCOMPARE(t.get<QLabel>("lblDivId")->text(), QString("field.bmp"));
+    QCOMPARE(t.shownLayers(), QString("0"));
+    QCOMPARE(t.w->layer(0)->size(), QSize(400, 300));
+    // The thumbnail's longer side is 4500 twips.
+    QVERIFY(!t.w->thumbnail()->isHidden());
+    QCOMPARE(t.w->thumbnail()->size(), QSize(300, 225));
+    const QImage shot = t.get("fraPickUp")->grab().toImage();
+    QCOMPARE(shot.pixel(20, 20) | 0xFF000000u, orv::ui::RGB(200, 200, 200));
+    QCOMPARE(shot.pixel(30, 30) | 0xFF000000u, orv::ui::RGB(12, 12, 12));
+    QVERIFY(t.get("cmdDoAll")->isEnabled());
+    QVERIFY(t.get("barHSC")->isHidden());
+}
+
+void MainWindowTest::cancelWorksWhileThePipelineRuns() {
+    Window t;
+    // Large enough that every step pumps the event queue many times.
+    QVERIFY(loadStarField(t, "big.bmp", 1600, 1200));
+
+    // While the pipeline runs, press Cancel (first run) or Esc (second run) as soon as the
+    // button shows, and confirm.
+    for (bool byKey : {false, true}) {
+        // (The offscreen platform does not give the activation back after a message box.)
+        t.w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(t.w.get()));
+        QString confirmation;
+        bool pressed = false;
+        int stageAtPress = -1;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [&] {
+            auto* cancel = t.get<QPushButton>("cmdCancel");
+            if (pressed || !t.w->running() || !cancel->isVisible()) return;
+            pressed = true;
+            stageAtPress = t.w->workspace().ProcStage;
+            answerNextMessageBox(&confirmation);
+            if (byKey)
+                QTest::keyClick(t.w->windowHandle(), Qt::Key_Escape);
+            else
+                QTest::mouseClick(cancel, Qt::LeftButton);
+        });
+        poll.start(5);
+        QTest::mouseClick(t.get("cmdDoAll"), Qt::LeftButton);
+        poll.stop();
+
+        QVERIFY2(pressed, byKey ? "Esc" : "Cancel");
+        QCOMPARE(confirmation, QString("一連の処理を実施した後、処理を中止します。"));
+        QVERIFY(!t.w->running());
+        // Stopped at a step boundary, before the analysis result.
+        const int stage = t.w->workspace().ProcStage;
+        QVERIFY2(stage == 3 || stage == 6 || stage == 8,
+                 qPrintable(QString("%1 %2 %3").arg(byKey).arg(stage).arg(stageAtPress)));
+        QVERIFY(t.get("cmdDoAll")->isEnabled());
+        QVERIFY(t.get("cmdCancel")->isHidden());
+        orv::core::setStage(t.w->ctx(), 3);
+        t.w->syncFromModel();
+    }
 }
 
 QTEST_MAIN(MainWindowTest)
