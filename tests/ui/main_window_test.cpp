@@ -384,6 +384,14 @@ void MainWindowTest::layersShowTheCanvasScaledWithoutSmoothing() {
     layer.Width = 32 * 15;
     layer.Height = 16 * 15;
     layer.Visible = true;
+    // A lower visible layer at the same place stays covered.
+    auto& under = f.picHSC[1];
+    under.canvas.resize(4, 2);
+    under.canvas.fillBox(0, 0, 4, 2, orv::ui::RGB(1, 2, 3));
+    under.Left = layer.Left;
+    under.Width = layer.Width;
+    under.Height = layer.Height;
+    under.Visible = true;
     // The margin rectangle around picture pixel (2, 0).
     f.shpArea[2] = {};
     f.shpArea[2].Left = 2;

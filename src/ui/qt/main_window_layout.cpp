@@ -2,17 +2,16 @@
 // the pages fraMain(0..2), the viewport fraPickUp, the picture layers and the thumbnail; the
 // rest is laid out here.
 //
-//   x 10             310  320                                        width-5
-//   +------------------+  +-----------------------------------------------+
-//   | HALVOREN Orvandel|  | message line      progress  cancel  X/Y  ver |  status strip
-//   | [mode][mode][mode]  +-----------------------------------------------+  y 40
-//   +------------------+  |                                               |
-//   | fraMain(0..2)    |  | fraPickUp: picture layers 0..4                |
-//   |  300 x 412       |  |                                               |
-//   +------------------+  |                                               |
-//   | fraView          |  |                                               |
-//   |  thumbnail       |  |                                               |
-//   +------------------+  +-----------------------------------------------+
+//   x 10               310  320                                       width-5
+//    HALVOREN Orvandel       [message line      ] progress cancel X/Y ver   status strip
+//   [mode][mode][mode]        +----------------------------------------+  y 40
+//   +------------------+  y 70 |                                        |
+//   | fraMain(0..2)    |       | fraPickUp: picture layers 0..4         |
+//   |  300 x 412       |       |                                        |
+//   +------------------+       |                                        |
+//   | fraView          |       |                                        |
+//   |  thumbnail       |       |                                        |
+//   +------------------+       +----------------------------------------+
 
 #include <QButtonGroup>
 #include <QCheckBox>
