@@ -56,6 +56,22 @@ std::string readField(const std::string& line, size_t& i) {
 
 }  // namespace
 
+std::string batchStartText(int count, const std::string& name) {
+    return core::Format(count, "000") + " " + name + " 処理開始";
+}
+std::string batchEndText(const std::string& picture) {
+    return picture + " 処理終了";
+}
+std::string batchLoadErrorText(const std::string& picture) {
+    return picture + " 読込エラー";
+}
+std::string batchSaveErrorText(const std::string& picture) {
+    return picture + " 保存エラー";
+}
+std::string batchFinishedText(bool cancelled) {
+    return cancelled ? "バッチ処理中止" : "バッチ処理終了";
+}
+
 BatchRecord parseBatchLine(const std::string& line) {
     size_t i = 0;
     BatchRecord r;
@@ -108,29 +124,28 @@ void cmdBachDo_Click(Ctx& ctx) {
         ws.DoFileName = records.value()[count - 1].name;
         const std::string picture = core::joinPath(ws.DoFilePath, ws.DoFileName);
         core::OV_DispMsg(ctx, picture + " を処理します。");
-        log(core::Format(count, "000") + " " + ws.DoFileName + " 処理開始");
+        log(batchStartText(count, ws.DoFileName));
         ctx.host.sleepMs(1000);
         const bool loaded = input::cmdDataIn_Click(ctx, input::kSourceNamed);
-        if (!loaded) log(picture + " 読込エラー");
+        if (!loaded) log(batchLoadErrorText(picture));
         if (ws.CancelRequested) break;
         if (!loaded) continue;
         cmdDoAll_Click(ctx);
         if (ws.CancelRequested) break;
         if (!results::OV_SaveData(ctx)) {
-            log(picture + " 保存エラー");
+            log(batchSaveErrorText(picture));
             continue;
         }
-        log(picture + " 処理終了");
+        log(batchEndText(picture));
     }
 
     core::OV_DispMsg(ctx, "");
     if (ws.CancelRequested) {
         ctx.host.msgBox("処理が中止されました。", ui::MsgButtons::Ok);
-        log("バッチ処理中止");
     } else {
         ctx.host.msgBox("処理が正常に終了しました。", ui::MsgButtons::Ok);
-        log("バッチ処理終了");
     }
+    log(batchFinishedText(ws.CancelRequested != 0));
     finish();
 }
 
