@@ -487,14 +487,19 @@ void MainWindowTest::faultsAreShownAndTheWindowGoesOn() {
     Window t;
     QString shown;
     answerNextMessageBox(&shown);
+    orv::core::setStage(t.w->ctx(), orv::core::kStageLoaded);
     t.w->runHandler([](orv::core::Ctx& ctx) {
-        ctx.ws.ProcStage = 5;
+        orv::core::setStage(ctx, orv::core::kStageBackground);
         ctx.frm.lblMsg.Caption = "背景";
+        ctx.frm.cmdCancel.Visible = true;
         static_cast<void>(orv::core::CLng(1e12));
     });
     QVERIFY(shown.contains("オーバーフロー"));
     QVERIFY(!t.w->running());
-    QCOMPARE(t.w->workspace().ProcStage, int16_t{5});
+    // The step ended; the window is back in the stage before it, usable again.
+    QCOMPARE(t.w->workspace().ProcStage, int16_t{orv::core::kStageLoaded});
+    QVERIFY(t.get("cmdDoAll")->isEnabled());
+    QVERIFY(t.get("cmdCancel")->isHidden());
     QCOMPARE(t.get<QLabel>("lblMsg")->text(), QString("背景"));
 
     answerNextMessageBox(&shown);

@@ -51,8 +51,30 @@ void MainWindow::syncTimer() {
     }
 }
 
+namespace {
+
+// Stages in which a step is under way; a fault there must not leave the window locked.
+bool isRunningStage(int16_t stage) {
+    switch (stage) {
+        case core::kStageBatch:
+        case core::kStageLoading:
+        case core::kStagePipeline:
+        case core::kStageBackground:
+        case core::kStageClustering:
+        case core::kStageAnalysing:
+        case core::kStageSaving:
+        case core::kStageReading:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
 void MainWindow::runHandler(const Handler& handler) {
     if (destroying_ || !handler) return;
+    if (running_ == 0) stageBefore_ = ws_.ProcStage;
     ++running_;
     QString fault;
     try {
@@ -63,7 +85,14 @@ void MainWindow::runHandler(const Handler& handler) {
         fault = QString("エラー: %1").arg(QString::fromUtf8(e.what()));
     }
     if (!fault.isEmpty()) {
+        // The step ends here with what it reached; the window goes back to the stage it was in
+        // before the step so that the user can go on (load, redo or save).
         host_->setBusy(false);
+        frm_.barHSC.Visible = frm_.lblBar.Visible = frm_.cmdCancel.Visible = frm_.lblStop.Visible =
+            false;
+        if (running_ == 1 && isRunningStage(ws_.ProcStage))
+            core::setStage(*ctx_,
+                           isRunningStage(stageBefore_) ? int16_t{core::kStageIdle} : stageBefore_);
         host_->msgBox(fault.toStdString(), ui::MsgButtons::Ok, "Orvandel");
     }
     --running_;

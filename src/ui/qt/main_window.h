@@ -116,6 +116,7 @@ private:
     QTimer* flicker_ = nullptr;
 
     int running_ = 0;
+    int16_t stageBefore_ = 0;  // ProcStage when the outermost handler started
     bool unloaded_ = false;
     bool destroying_ = false;
 };

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDesktopServices>
+#include <QFile>
 #include <QFileDialog>
 #include <QImage>
 #include <QInputDialog>
@@ -110,14 +111,14 @@ void QtHost::setBusy(bool busy) {
 }
 
 void QtHost::startEditor(const std::string& path) {
-    QString file = QString::fromStdString(path);
-    for (const char* var : {"ORVANDEL_EDITOR", "VISUAL"}) {
-        QString editor = qEnvironmentVariable(var);
-        if (!editor.isEmpty() && QProcess::startDetached(editor, {file})) return;
-    }
-    if (QDesktopServices::openUrl(QUrl::fromLocalFile(file))) return;
-    for (const char* editor : {"gedit", "mousepad", "kate", "kwrite", "xed", "pluma", "leafpad"})
+    // The desktop's program for text files; a file that does not exist yet goes to the first
+    // plain-text editor found.
+    const QString file = QString::fromStdString(path);
+    if (QFile::exists(file) && QDesktopServices::openUrl(QUrl::fromLocalFile(file))) return;
+    for (const char* editor : {"gedit", "gnome-text-editor", "mousepad", "kate", "kwrite", "xed",
+                               "pluma", "featherpad", "leafpad"})
         if (QProcess::startDetached(editor, {file})) return;
+    beep();
 }
 
 void QtHost::sleepMs(int milliseconds) {
