@@ -15,11 +15,11 @@ int32_t OV_GetNewStarNo(core::Workspace& ws);
 
 // The fill's shared state, as the recursive description passes it by reference.
 struct FillParams {
-    int32_t starNo;   // the number given to every pixel taken
-    float siki;       // threshold above background
-    float sikiTop;    // upper threshold
-    int32_t baseNo;   // only pixels holding this number are taken (0: unassigned pixels)
-    ui::Canvas* draw; // the cluster layer, or null for no drawing
+    int32_t starNo;    // the number given to every pixel taken
+    float siki;        // threshold above background
+    float sikiTop;     // upper threshold
+    int32_t baseNo;    // only pixels holding this number are taken (0: unassigned pixels)
+    ui::Canvas* draw;  // the cluster layer, or null for no drawing
 };
 
 // Grows cluster p.starNo from pixel (x, y) (already labelled) over 4-connected pixels labelled
