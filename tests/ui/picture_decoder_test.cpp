@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -197,6 +198,44 @@ TEST(PictureDecoder, JpegFromTheToolIsCloseToTheField) {
     }
     EXPECT_LT(sumAbs / static_cast<double>(a.size()), 3.0);
     EXPECT_LT(worst, 64);
+}
+
+TEST(PictureDecoder, BrokenFilesGiveAnErrorNotACrash) {
+    test::TempDir dir;
+    // 32 pixels of 3 bytes: rows without padding, so the last byte is a pixel's.
+    const std::vector<uint8_t> rgb(32 * 20 * 3, 90);
+    const auto whole = bench::encodeBmp(32, 20, rgb, BmpVariant::Rgb24);
+    ASSERT_TRUE(whole.ok());
+    const std::string bytes(whole->begin(), whole->end());
+    const auto paletted = bench::encodeBmp(32, 20, rgb, BmpVariant::Indexed8);
+    ASSERT_TRUE(paletted.ok());
+
+    struct Case {
+        const char* name;
+        std::string file;
+        std::optional<std::string> contents;  // none: the file does not exist
+    };
+    const Case cases[] = {
+        {"truncated in the rows", "rows.bmp", bytes.substr(0, bytes.size() / 2)},
+        {"truncated by one byte", "last.bmp", bytes.substr(0, bytes.size() - 1)},
+        {"headers only", "headers.bmp", bytes.substr(0, 54)},
+        {"truncated in the header", "header.bmp", bytes.substr(0, 30)},
+        {"truncated in the palette", "palette.bmp",
+         std::string(paletted->begin(), paletted->begin() + 54 + 100)},
+        {"zero bytes", "empty.bmp", ""},
+        {"text renamed", "notes.bmp", "These are notes, not a picture.\r\n"},
+        {"missing", "missing.bmp", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        const std::string path = dir.file(c.file);
+        if (c.contents) test::writeFile(path, *c.contents);
+        const auto decoded = qt::decodePictureFile(path);
+        EXPECT_FALSE(decoded.ok()) << c.name;
+        EXPECT_FALSE(decoded.error().empty()) << c.name;
+    }
+    // The untouched file still reads.
+    test::writeFile(dir.file("whole.bmp"), bytes);
+    EXPECT_TRUE(qt::decodePictureFile(dir.file("whole.bmp")).ok());
 }
 
 }  // namespace
