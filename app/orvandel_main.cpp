@@ -1,12 +1,17 @@
 // The desktop application.
 
 #include <QApplication>
+#include <QFont>
 
 #include "ui/qt/main_window.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Orvandel");
+    // Dialogs and message boxes speak Japanese too.
+    QFont font("IPAGothic");
+    font.setPointSizeF(9);
+    QApplication::setFont(font);
     orv::qt::MainWindow window(orv::core::ProgramFolders::forExecutable());
     window.show();
     return QApplication::exec();

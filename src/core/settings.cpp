@@ -7,6 +7,22 @@
 
 namespace orv::core {
 
+Settings defaultSettings() {
+    Settings s;
+    s.HeikinWidth = 4;
+    s.Siki = 4;
+    s.SikiTop = 240;
+    s.NumPixel = 5;
+    s.NumPixel2 = 12;
+    s.Sinendo = 2;
+    s.SinendoMax = 30;
+    s.Margin = 0;
+    s.PSFFactorRSD = 2;
+    s.PSFAnnulus = 4;
+    s.PSFDAnnulus = 2;
+    return s;
+}
+
 Settings readSettingsFile(const std::string& path) {
     auto get = [&](const char* section, const char* key) {
         return GetIniString(path, section, key);

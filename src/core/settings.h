@@ -13,6 +13,9 @@ namespace orv::core {
 // Reads the settings file into the settings (missing file, section or key, or a non-numeric
 // value, gives 0 or ""; no ranges applied), then shows them in the boxes.
 void OV_GetIniData(Ctx& ctx);
+// The values a box falls back to when its text is out of range, as a whole set: what a new
+// settings file holds.
+Settings defaultSettings();
 // Reads settings from a given file (the same rules), without touching the window.
 Settings readSettingsFile(const std::string& path);
 // Shows the settings in their boxes (txtHeikinWidth shows 2n+1, txtPSFFactorRSD "0.0").

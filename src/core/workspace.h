@@ -106,6 +106,8 @@ struct Workspace {
     std::vector<extract::ClusterRec> Clusters;
     std::vector<extract::StarRec> Stars;
     int32_t MaxStarNo = 0;
+    // Every number below this one is in use (see extract::OV_GetNewStarNo).
+    int32_t FreeStarNoHint = 1;
     extract::StarAtrTable StarAtrNo{};
 
     int16_t ProcStage = kStageIdle;
@@ -122,6 +124,9 @@ struct Workspace {
     std::string BatchFolder, BatchFileName;
 
     int16_t ZoomLevel = 0;
+
+    // Why the last picture failed to load ("" after a success).
+    std::string lastLoadError;
 
     // Bytes held by the picture arrays and the tables.
     size_t workingBytes() const;

@@ -9,6 +9,11 @@
 
 namespace orv::extract {
 
+// Re-creates both tables empty (every number free) and sets MaxStarNo to 0.
+void resetTables(core::Workspace& ws);
+// Frees number n (Used = 0, Divided = 0) so that it can be handed out again.
+void freeStarNo(core::Workspace& ws, int32_t n);
+
 // The lowest free number among 1..MaxStarNo (cleared; its Note and the Spare fields kept), else
 // MaxStarNo + 1; -1 when all 50000 numbers are in use.
 int32_t OV_GetNewStarNo(core::Workspace& ws);

@@ -20,9 +20,8 @@ bool cmdDataIn_Click(core::Ctx& ctx, int index);
 int luminanceY(int r, int g, int b);
 
 // Fills PixelLevel (R, G, B, Y planes with the zero border, Level = `channel`) and MaxLevelY
-// from the picture; ImageWidthP / ImageHeightP must already be the picture's size. Calls
-// `afterRow(y)` after each row y = 1..H when given.
-void fillPixelLevel(core::Workspace& ws, const ui::Picture& picture, int channel);
+// for row y (1..H) of the picture; PixelLevel must have been created at the picture's size.
+void fillPixelRow(core::Workspace& ws, const ui::Picture& picture, int y);
 
 // The channel chosen in optChannel (tested in the order 0, 1, 2, otherwise 3).
 int selectedChannel(const ui::FrmOrvandel& frm);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "ui/canvas.h"
+#include "ui/picture.h"
 
 namespace orv::ui {
 
@@ -51,6 +52,7 @@ struct Shape : Placed {
 struct PictureBox : Placed {
     double ScaleWidth = 0, ScaleHeight = 0;
     Canvas canvas;
+    Picture picture;  // the picture loaded into the box (kept only while drawing is on)
 };
 
 // A thumbnail image; it shows layer 0's picture scaled into its size (layout units).

@@ -96,6 +96,11 @@ FrmOrvandel::FrmOrvandel() {
     set(cmdCenterCal, "恒星", "ノイズ、面積、真円度等の条件に基づき恒星中心位置を抽出します。");
     set(cmdSaveData, "保存", "抽出結果タを保存します。");
 
+    set(fraPSFsetting, "設定");
+    set(lblPSFCaption[0], "FactorRSD",
+        "円周方向のデータを採用する標準偏差の倍数です。狭いほど少ないデータが採用されます。");
+    set(lblPSFCaption[1], "裾野半径", "PSFプロフィールを計算する範囲です。");
+    set(lblPSFCaption[2], "ダーク幅", "背景の積算幅です。");
     txtPSFFactorRSD.Text = "2";
     txtPSFAnnulus.Text = "4";
     txtPSFDAnnulus.Text = "2";

@@ -66,7 +66,10 @@ struct FrmOrvandel {
     CommandButton cmdIdoHeikin, cmdPickup, cmdCenterCal, cmdSaveData;
 
     // PSF page settings boxes (the rest of the PSF page belongs to the PSF mode).
+    Frame fraPSFsetting;
     TextBox txtPSFFactorRSD, txtPSFAnnulus, txtPSFDAnnulus;
+    // Captions of the boxes in the order txtPSFFactorRSD, txtPSFAnnulus, txtPSFDAnnulus.
+    std::array<Label, 3> lblPSFCaption;
 
     // Navigation panel and viewport.
     Frame fraView;

@@ -1,10 +1,15 @@
 #include "ui/qt/main_window.h"
 
+#include <QApplication>
 #include <QCloseEvent>
-#include <QLabel>
-#include <QStatusBar>
+#include <QResizeEvent>
+#include <QTimer>
 
+#include "core/numeric.h"
 #include "core/startup.h"
+#include "ui/qt/picture_layer.h"
+#include "ui/qt/widgets.h"
+#include "view/view_switch.h"
 
 namespace orv::qt {
 
@@ -13,31 +18,94 @@ MainWindow::MainWindow(core::ProgramFolders folders, QWidget* parent) : QMainWin
     host_ = std::make_unique<QtHost>(this, [this] { syncFromModel(); });
     ctx_ = std::make_unique<core::Ctx>(core::Ctx{ws_, frm_, *host_});
     setWindowTitle("Orvandel");
-    resize(1280, 900);
 
-    auto* central = new QWidget(this);
-    setCentralWidget(central);
-    title_ = new QLabel(central);
-    title_->setGeometry(10, 8, 300, 24);
-    version_ = new QLabel(this);
-    version_->setObjectName("lblVersion");
-    statusBar()->addPermanentWidget(version_);
+    flicker_ = new QTimer(this);
+    connect(flicker_, &QTimer::timeout, this, [this] { runHandler(view::tmrFlicker_Timer); });
 
-    core::Form_Load(*ctx_);
+    buildWindow();
+    resize(static_cast<int>(frm_.Width), static_cast<int>(frm_.Height));
+    runHandler(core::Form_Load);
+}
+
+MainWindow::~MainWindow() {
+    // The widgets go first, while the model they show still exists; a focus change on the
+    // way out runs no handler.
+    destroying_ = true;
+    flicker_->stop();
+    delete takeCentralWidget();
+}
+
+void MainWindow::syncFromModel() {
+    if (destroying_) return;
+    for (auto& sync : syncers_) sync();
+    syncTimer();
+}
+
+void MainWindow::syncTimer() {
+    const ui::Timer& t = frm_.tmrFlicker;
+    if (t.Enabled && t.Interval > 0) {
+        if (!flicker_->isActive() || flicker_->interval() != t.Interval)
+            flicker_->start(t.Interval);
+    } else if (flicker_->isActive()) {
+        flicker_->stop();
+    }
+}
+
+void MainWindow::runHandler(const Handler& handler) {
+    if (destroying_ || !handler) return;
+    ++running_;
+    QString fault;
+    try {
+        handler(*ctx_);
+    } catch (const core::ArithmeticFault& e) {
+        fault = QString("実行時エラー: %1").arg(QString::fromUtf8(e.what()));
+    } catch (const std::exception& e) {
+        fault = QString("エラー: %1").arg(QString::fromUtf8(e.what()));
+    }
+    if (!fault.isEmpty()) {
+        host_->setBusy(false);
+        host_->msgBox(fault.toStdString(), ui::MsgButtons::Ok, "Orvandel");
+    }
+    --running_;
+    // A step that ended early must not leave the hourglass behind.
+    if (running_ == 0) host_->setBusy(false);
     syncFromModel();
 }
 
-MainWindow::~MainWindow() = default;
-
-void MainWindow::syncFromModel() {
-    title_->setText(QString::fromStdString(frm_.Label1[0].Caption));
-    title_->setToolTip(QString::fromStdString(frm_.Label1[0].ToolTipText));
-    version_->setText(QString::fromStdString(frm_.lblVersion.Caption));
+void MainWindow::commitFocusedBox() {
+    if (auto* box = qobject_cast<SettingsBox*>(QApplication::focusWidget());
+        box && box->window() == this)
+        emit box->committed();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    core::Form_Unload(*ctx_);
+    if (running()) {
+        // Closing now would pull the working state from under the running step.
+        event->ignore();
+        frm_.lblMsg.Caption = kBusyCloseMessage;
+        syncFromModel();
+        return;
+    }
+    if (!unloaded_) {
+        commitFocusedBox();
+        unloaded_ = true;
+        // Saving the settings may fail; the window closes all the same.
+        runHandler(core::Form_Unload);
+    }
+    flicker_->stop();
     event->accept();
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    if (!ctx_) return;
+    frm_.Width = event->size().width();
+    frm_.Height = event->size().height();
+    const double outer = frameGeometry().width();
+    runHandler([&](core::Ctx& ctx) {
+        view::Form_Resize(ctx, outer, event->size().width(), event->size().height());
+    });
+    layoutStatus();
 }
 
 }  // namespace orv::qt

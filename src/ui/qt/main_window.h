@@ -1,21 +1,42 @@
 #pragma once
-// frmOrvandel as a Qt window: builds the widgets from the model, copies the model to the
-// widgets after every handler and at every pump, and turns user actions into model changes
-// followed by the named handler.
+// frmOrvandel as a Qt window, a thin layer over the window model:
+// - builds one widget per control of the model (captions and tooltips from the model);
+// - syncFromModel() copies the model onto the widgets after every handler and at every pump;
+// - user actions change the model and then call the named handler through runHandler(),
+//   which turns a fault into a message box and keeps the program going.
+// The window owns the working state, the model and the Qt host.
 
 #include <QMainWindow>
+#include <array>
+#include <functional>
 #include <memory>
+#include <span>
+#include <vector>
 
 #include "core/context.h"
 #include "ui/qt/qt_host.h"
 
+class QButtonGroup;
+class QCheckBox;
+class QFrame;
+class QGroupBox;
 class QLabel;
+class QRadioButton;
+class QTimer;
 
 namespace orv::qt {
+
+class PictureLayer;
+class PushButton;
+class SettingsBox;
+class Thumbnail;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
+    using Handler = std::function<void(core::Ctx&)>;
+
+    // Starts the window: builds the widgets and runs Form_Load with the given folders.
     explicit MainWindow(core::ProgramFolders folders, QWidget* parent = nullptr);
     ~MainWindow() override;
 
@@ -24,19 +45,79 @@ public:
     QtHost& host() { return *host_; }
     core::Ctx& ctx() { return *ctx_; }
 
-    // Copies the model to the widgets.
+    // Copies the model to the widgets (only what differs, without firing any handler).
     void syncFromModel();
+
+    // Runs an event handler: marks the window as running meanwhile, shows an arithmetic
+    // fault or any other error in a modal message box (the state reached is kept), then
+    // syncs. Handlers may nest: the pump lets the user press Cancel while a step runs.
+    void runHandler(const Handler& handler);
+    bool running() const { return running_ > 0; }
+
+    PictureLayer* layer(int index) const { return layers_[index]; }
+    Thumbnail* thumbnail() const { return thumbnail_; }
+    QTimer* flickerTimer() const { return flicker_; }
+
+    // Said on the message line when the window is closed while a step runs.
+    static constexpr const char* kBusyCloseMessage =
+        "処理の実行中は終了できません。処理が終わってから閉じてください。";
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // Building (main_window_layout.cpp). Widgets are created in Tab order.
+    void buildWindow();
+    void buildDetectionPage(QWidget* page);
+    void buildPsfPage(QWidget* page);
+    void buildNavigation(QWidget* client);
+    void buildViewport(QWidget* client);
+    void buildStatus(QWidget* client);
+    void layoutStatus();
+
+    PushButton* makeButton(QWidget* parent, const QString& name, const ui::CommandButton& model,
+                           const QRect& geometry, Handler onClick);
+    QLabel* makeLabel(QWidget* parent, const QString& name, const ui::Label& model,
+                      const QRect& geometry, Qt::Alignment align = Qt::AlignLeft);
+    QGroupBox* makeFrame(QWidget* parent, const QString& name, const ui::Frame& model,
+                         const QRect& geometry);
+    // A frame without a caption (a page or a panel).
+    QFrame* makePanel(QWidget* parent, const QString& name, const ui::Frame& model,
+                      const QRect& geometry);
+    QCheckBox* makeCheck(QWidget* parent, const QString& name, ui::CheckBox& model,
+                         const QRect& geometry, Handler onClick);
+    // Option buttons of one group; `onSelect(i)` runs after option i was selected by the user.
+    void makeOptions(QWidget* parent, const char* name, std::span<ui::OptionButton> models,
+                     std::span<const QRect> geometries,
+                     std::function<void(core::Ctx&, int)> onSelect);
+    SettingsBox* makeBox(QWidget* parent, const QString& name, ui::TextBox& model,
+                         const QRect& geometry, Handler lostFocus);
+    void onSync(std::function<void()> sync) { syncers_.push_back(std::move(sync)); }
+    // onSync, and shows the model at once (a control's size may depend on its caption).
+    void bind(std::function<void()> sync) {
+        sync();
+        onSync(std::move(sync));
+    }
+
+    // Validates the settings box that has the focus (closing the window ends its edit).
+    void commitFocusedBox();
+    void syncTimer();
+
     core::Workspace ws_;
     ui::FrmOrvandel frm_;
     std::unique_ptr<QtHost> host_;
     std::unique_ptr<core::Ctx> ctx_;
-    QLabel* title_ = nullptr;
-    QLabel* version_ = nullptr;
+
+    std::vector<std::function<void()>> syncers_;
+    std::array<PictureLayer*, 5> layers_{};
+    Thumbnail* thumbnail_ = nullptr;
+    QWidget* statusStrip_ = nullptr;
+    QTimer* flicker_ = nullptr;
+
+    int running_ = 0;
+    bool unloaded_ = false;
+    bool destroying_ = false;
 };
 
 }  // namespace orv::qt

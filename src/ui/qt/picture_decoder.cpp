@@ -75,6 +75,8 @@ core::Result<ui::Picture> decodePictureFile(const std::string& path) {
         return core::Error{"画像を読み込めません: " + path + " (" + reason + ")"};
     QImageReader reader(QString::fromStdString(path));
     reader.setAutoTransform(false);
+    // Qt refuses pictures above 256 MB by default; astronomical pictures are often larger.
+    reader.setAllocationLimit(4096);
     QImage image;
     if (!reader.read(&image))
         return core::Error{"画像を読み込めません: " + path + " (" +

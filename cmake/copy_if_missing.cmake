@@ -1,0 +1,4 @@
+# Copies SRC to DST unless DST exists (a settings file the user may have edited).
+if(NOT EXISTS "${DST}")
+    configure_file("${SRC}" "${DST}" COPYONLY)
+endif()

@@ -1,0 +1,62 @@
+#pragma once
+// Running the engine without a window, as the command line does: the same procedures and
+// the same files as the window (results, processing log, batch log), without drawing and
+// without the pauses that are there for a person watching.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/result.h"
+#include "core/workspace.h"
+#include "ui/picture.h"
+
+namespace orv::control {
+
+using PictureDecoder = std::function<core::Result<ui::Picture>(const std::string&)>;
+
+struct HeadlessOptions {
+    core::Settings settings;
+    int channel = core::kChannelB;
+    bool hyotan = false;
+    core::ProgramFolders folders;  // where clipboard results would go (never used here)
+    PictureDecoder decoder;
+};
+
+struct PictureOutcome {
+    enum class Failure { None, Load, Save, Fault };
+    std::string path;  // the picture, as folder / name
+    bool ok = false;
+    Failure failure = Failure::None;
+    std::string error;               // why it failed
+    int32_t results = 0;             // clusters in use
+    extract::StarAtrTable counts{};  // StarAtrNo after the analysis
+    std::string startedAt, endedAt;  // "YYYY/MM/DD HH:MM:SS"
+};
+
+// Loads folder / name, runs background, clusters and analysis, and saves the result pair,
+// as one record of a batch run does.
+PictureOutcome detectPicture(const HeadlessOptions& options, const std::string& folder,
+                             const std::string& name);
+
+// Called as picture i finishes, from a worker thread but never two at a time.
+using OutcomeCallback = std::function<void(size_t, const PictureOutcome&)>;
+
+// Processes the pictures with `jobs` threads; outcome i belongs to picture i whatever the
+// order of completion. The results do not depend on the number of threads.
+std::vector<PictureOutcome> detectPictures(
+    const HeadlessOptions& options,
+    const std::vector<std::pair<std::string, std::string>>& pictures, int jobs,
+    const OutcomeCallback& done = {});
+
+// The batch log lines of one processed record (number is 1-based), as the window writes them.
+std::vector<std::string> batchLogLines(int number, const std::string& name,
+                                       const PictureOutcome& o);
+
+// Runs a batch list: every record through detectPicture with `jobs` threads, the batch log
+// "<list>.log" appended in record order as the window writes it. `done` as above.
+core::Result<std::vector<PictureOutcome>> runBatchList(const HeadlessOptions& options,
+                                                       const std::string& listPath, int jobs,
+                                                       const OutcomeCallback& done = {});
+
+}  // namespace orv::control

@@ -1,0 +1,325 @@
+#include "extract/analysis.h"
+
+#include <cmath>
+
+#include "core/message_log.h"
+#include "core/numeric.h"
+#include "core/startup.h"
+#include "extract/hyotan.h"
+#include "extract/numbering.h"
+#include "view/overlay.h"
+#include "view/view_switch.h"
+
+// The analysis run:
+//   1. stage 9; the star layers get the grey picture;
+//   2. centroid pass: for every cluster pixel, in raster order, add (x - 0.5) L, (y - 0.5) L,
+//      L and the count to its cluster (products in double, sums kept in single precision);
+//   3. classification, cluster by cluster:
+//        fewer than NumPixel pixels              -> noise (no outline traced)
+//        outline traced; outside NumPixel2..1000 -> area object
+//        roundness <= Sinendo                    -> circular object (a star)
+//        roundness >= SinendoMax                 -> elongated object
+//        in between: the gourd split when chkHyotan is on (else elongated);
+//      each result is drawn into the marked layer and counted;
+//   4. counts shown, star view, stage 10.
+//
+// The outline trace walks the outer boundary from the seed (the topmost, then leftmost pixel)
+// with an 8-neighbour search whose starting direction depends on the previous step:
+//
+//     seed   # # #       steps: down, down, right, right, up, up, left, left
+//            # # #       Outline "33557711"
+//            # # #
+
+namespace orv::extract {
+
+using core::Ctx;
+using core::Workspace;
+
+namespace {
+
+// Chain code -> step.
+constexpr int kStepDx[8] = {-1, -1, -1, 0, 1, 1, 1, 0};
+constexpr int kStepDy[8] = {-1, 0, 1, 1, 1, 0, -1, -1};
+
+// ScanOrder: the eight neighbour steps in one rotational order, from four starting points.
+constexpr int kScanOrder[4][8][2] = {
+    {{-1, 1}, {0, 1}, {1, 1}, {1, 0}, {1, -1}, {0, -1}, {-1, -1}, {-1, 0}},
+    {{1, 1}, {1, 0}, {1, -1}, {0, -1}, {-1, -1}, {-1, 0}, {-1, 1}, {0, 1}},
+    {{1, -1}, {0, -1}, {-1, -1}, {-1, 0}, {-1, 1}, {0, 1}, {1, 1}, {1, 0}},
+    {{-1, -1}, {-1, 0}, {-1, 1}, {0, 1}, {1, 1}, {1, 0}, {1, -1}, {0, -1}},
+};
+
+// ScanStart: the ScanOrder row by the previous step, indexed [dy + 1][dx + 1].
+constexpr int kScanStart[3][3] = {
+    {2, 2, 1},  // (-1,-1) (0,-1) (1,-1)
+    {3, 0, 1},  // (-1, 0) (0, 0) (1, 0)
+    {3, 0, 0},  // (-1, 1) (0, 1) (1, 1)
+};
+
+// ChainCode: step -> code character, indexed [dy + 1][dx + 1].
+constexpr char kChainCode[3][3] = {{'0', '7', '6'}, {'1', '0', '5'}, {'2', '3', '4'}};
+
+constexpr int kTraceSteps = 2000;
+constexpr ui::Rgb kNoise = ui::RGB(0, 0, 255);
+constexpr ui::Rgb kArea = ui::RGB(255, 0, 255);
+constexpr ui::Rgb kCircular = ui::RGB(255, 0, 0);
+constexpr ui::Rgb kCircularKept = ui::RGB(255, 128, 0);
+constexpr ui::Rgb kElongated = ui::RGB(255, 255, 0);
+
+int progress(int done, int total) {
+    return total <= 0 ? 100 : done * 100 / total;
+}
+
+// Step 2: the centroid sums of every cluster pixel.
+void centroidRow(Workspace& ws, int y) {
+    const uint16_t* map = ws.ClusterMap.at(1, y);
+    const uint8_t* level = ws.PixelLevel.levelPlane().at(1, y);
+    const int w = ws.ImageWidthP;
+    const double cy = (y - 1) + 0.5;
+    for (int x = 1; x <= w; ++x) {
+        const int n = map[x - 1];
+        if (n == 0 || ws.Clusters[n].Divided == -1) continue;
+        const int l = level[x - 1];
+        StarRec& s = ws.Stars[n];
+        s.SumX = static_cast<float>(s.SumX + ((x - 1) + 0.5) * l);
+        s.SumY = static_cast<float>(s.SumY + cy * l);
+        s.PixelCount += 1;
+        s.SumLevel = static_cast<float>(s.SumLevel + static_cast<double>(l));
+        if (!(s.MaxLevel >= l)) s.MaxLevel = static_cast<float>(l);
+    }
+}
+
+void count(Workspace& ws, int16_t atr) {
+    ws.StarAtrNo[0][atr] += 1;
+}
+
+}  // namespace
+
+int sectorOf(double dx, double dy) {
+    constexpr double kPi = 3.14159265;
+    double s;
+    if (dx > 0 && dy > 0)
+        s = core::Int(36 - std::atan(dy / dx) * 18 / kPi);
+    else if (dx > 0)
+        s = -core::Int(std::atan(dy / dx) * 18 / kPi);
+    else if (dx == 0)
+        s = dy > 0 ? 27 : 9;
+    else
+        s = core::Int(std::atan(-dy / dx) * 18 / kPi + 18);
+    // 36 is the same direction as 0 (only reachable by rounding right at the axis).
+    const int sector = static_cast<int>(s) % 36;
+    return sector < 0 ? sector + 36 : sector;
+}
+
+void OV_CheckProfile(Workspace& ws, int32_t n) {
+    StarRec& st = ws.Stars[n];
+    const ClusterRec& cl = ws.Clusters[n];
+    st.Outline.clear();
+    st.HankeiAve = st.HankeiMax = st.HankeiMin = st.HankeiSD = 0;
+    st.Hankei.fill(0);
+    float sum = 0, minR = 1000.0f, maxR = 0;
+    int32_t count = 0;
+
+    const int seedX = core::CLng(cl.StartX), seedY = core::CLng(cl.StartY);
+    int cx = seedX, cy = seedY;
+    if (!ws.ClusterMap.contains(cx - 1, cy - 1) || !ws.ClusterMap.contains(cx + 1, cy + 1)) return;
+    int pdx = 0, pdy = 0;
+    const auto& map = ws.ClusterMap;
+    bool closed = false;
+    for (int k = 1; k <= kTraceSteps; ++k) {
+        const double dx = (cx - 0.5) - st.CenterX, dy = (cy - 0.5) - st.CenterY;
+        const float d = static_cast<float>(std::sqrt(dx * dx + dy * dy));
+        if (d > 0) {
+            const int s = sectorOf(dx, dy);
+            if (d > st.Hankei[s]) st.Hankei[s] = d;
+            sum += d;
+            if (minR > d) minR = d;
+            if (d > maxR) maxR = d;
+            count += 1;
+        }
+        const int row = kScanStart[pdy + 1][pdx + 1];
+        int ndx = 0, ndy = 0;
+        bool found = false;
+        for (const auto& step : kScanOrder[row]) {
+            if (map(cx + step[0], cy + step[1]) == n) {
+                ndx = step[0], ndy = step[1];
+                found = true;
+                break;
+            }
+        }
+        if (!found) {  // a one-pixel cluster
+            closed = true;
+            break;
+        }
+        cx += ndx;
+        cy += ndy;
+        st.Outline += kChainCode[ndy + 1][ndx + 1];
+        if (cx == seedX && cy == seedY) {
+            closed = true;
+            break;
+        }
+        pdx = ndx;
+        pdy = ndy;
+    }
+    if (!closed) {
+        st.HankeiAve = st.HankeiMax = st.HankeiMin = 5.0f;
+        st.SinendoRatio = 1.0f;
+        st.HankeiSD = 0.1f;
+        st.Outline.clear();
+        return;
+    }
+    if (count == 0) return;
+    st.HankeiAve = static_cast<float>(static_cast<double>(sum) / count);
+    st.HankeiMax = maxR;
+    st.HankeiMin = minR;
+    st.SinendoRatio = minR > 0 ? maxR / minR : 1.0f;
+    float sdSum = 0;
+    for (float r : st.Hankei) {
+        if (!(r > 0)) continue;
+        const float diff = r - st.HankeiAve;
+        sdSum = static_cast<float>(sdSum + static_cast<double>(diff) * diff);
+    }
+    st.HankeiSD = static_cast<float>(std::sqrt(static_cast<double>(sdSum) / count));
+}
+
+void drawResult(Ctx& ctx, int32_t n, ui::Rgb colour, bool dotOnly) {
+    ui::Canvas& canvas = ctx.frm.picHSC[4].canvas;
+    if (canvas.isNull()) return;
+    const StarRec& s = ctx.ws.Stars[n];
+    canvas.circle(s.CenterX, s.CenterY, 0.5, colour, true);
+    if (dotOnly) {
+        ctx.host.pump();
+        return;
+    }
+    const ClusterRec& c = ctx.ws.Clusters[n];
+    int x = core::CLng(c.StartX), y = core::CLng(c.StartY);
+    canvas.setPixel(x - 1, y - 1, colour);
+    for (char ch : s.Outline) {
+        if (ch < '0' || ch > '7') break;  // only an altered result file holds other characters
+        x += kStepDx[ch - '0'];
+        y += kStepDy[ch - '0'];
+        canvas.setPixel(x - 1, y - 1, colour);
+    }
+    ctx.host.pump();
+}
+
+namespace {
+
+// Step 8 for one cluster.
+void classify(Ctx& ctx, int32_t i) {
+    Workspace& ws = ctx.ws;
+    const core::Settings& set = ws.settings;
+    ClusterRec& c = ws.Clusters[i];
+    StarRec& s = ws.Stars[i];
+    s.CenterX = core::divideSingle(s.SumX, s.SumLevel);
+    s.CenterY = core::divideSingle(s.SumY, s.SumLevel);
+    if (static_cast<float>(s.PixelCount) < set.NumPixel) {
+        c.Atr = kAtrNoise;
+        count(ws, kAtrNoise);
+        drawResult(ctx, i, kNoise, true);
+        return;
+    }
+    OV_CheckProfile(ws, i);
+    const float pixels = static_cast<float>(s.PixelCount);
+    if (!(pixels >= set.NumPixel2 && pixels <= ws.SizeLimit)) {
+        c.Atr = kAtrArea;
+        count(ws, kAtrArea);
+        drawResult(ctx, i, kArea, false);
+    } else if (s.SinendoRatio <= set.Sinendo) {
+        c.Atr = kAtrCircular;
+        count(ws, kAtrCircular);
+        drawResult(ctx, i, kCircular, false);
+    } else if (s.SinendoRatio >= set.SinendoMax) {
+        c.Atr = kAtrElongated;
+        count(ws, kAtrElongated);
+        drawResult(ctx, i, kElongated, false);
+    } else if (ctx.frm.chkHyotan.Value == 1) {
+        if (OV_Hyotanjima(ctx, i, set.Siki)) return;
+        c.Atr = kAtrCircular;
+        count(ws, kAtrCircular);
+        drawResult(ctx, i, kCircularKept, false);
+    } else {
+        c.Atr = kAtrElongated;
+        count(ws, kAtrElongated);
+        drawResult(ctx, i, kElongated, false);
+    }
+}
+
+void showStarLayer(Ctx& ctx) {
+    const bool marks = ctx.frm.chkCircle.Value == 1;
+    ctx.frm.picHSC[3].Visible = !marks;
+    ctx.frm.picHSC[4].Visible = marks;
+}
+
+}  // namespace
+
+void cmdCenterCal_Click(Ctx& ctx) {
+    Workspace& ws = ctx.ws;
+    auto& f = ctx.frm;
+    const bool batch = ws.ProcStage == core::kStageBatch;
+    if (!batch) core::setStage(ctx, core::kStageAnalysing);
+    ctx.host.setBusy(true);
+    ws.SizeLimit = 1000.0f;
+    f.barHSC.Visible = f.lblBar.Visible = f.cmdCancel.Visible = true;
+    f.lblStop.Visible = false;
+    f.picHSC[3].Visible = f.picHSC[4].Visible = false;
+    ctx.host.pump();
+
+    ws.Stars = newStarTable();
+    for (int j = 0; j <= 10; ++j) ws.StarAtrNo[0][j] = ws.StarAtrNo[1][j] = 0;
+    f.lblStarNo.Caption = "-";
+    for (auto& l : f.lblStarAtr) l.Caption = "-";
+    for (auto& l : f.lblStarAtr1) l.Caption = "-";
+
+    const int w = ws.ImageWidthP, h = ws.ImageHeightP;
+    const bool picture = w > 0 && h > 0 && !ws.PixelLevel.empty() && !ws.ClusterMap.empty();
+    core::OV_DispMsg(ctx, "恒星像抽出の準備のために元画像を表示しています。");
+    if (picture) {
+        const auto& level = ws.PixelLevel.levelPlane();
+        for (int y = 1; y <= h; ++y) {
+            f.picHSC[3].canvas.drawGreyRow(y - 1, level.at(1, y));
+            f.picHSC[4].canvas.drawGreyRow(y - 1, level.at(1, y));
+            f.lblBar.Caption = std::to_string(y);
+            f.barHSC.Value = (y - 1) * 100 / h;
+            ctx.host.pump();
+        }
+    }
+
+    core::OV_DispMsg(ctx, "各クラスターの重心を計算しています。");
+    if (picture) {
+        for (int y = 1; y <= h; ++y) {
+            centroidRow(ws, y);
+            f.lblBar.Caption = std::to_string(y);
+            f.barHSC.Value = h > 1 ? (y - 1) * 100 / (h - 1) : 100;
+            ctx.host.pump();
+        }
+    }
+
+    ctx.host.sleepMs(1000);
+    view::optFrame_Click(ctx, 0);
+    core::OV_DispMsg(ctx, "各クラスタの外形分析を行い恒星像を抽出しています。");
+    const int32_t last = ws.MaxStarNo;
+    for (int32_t i = 1; i <= last; ++i) {
+        if (ws.Clusters[i].Divided != -1 && ws.Clusters[i].Used == -1) classify(ctx, i);
+        f.lblBar.Caption = std::to_string(i);
+        f.barHSC.Value = progress(i - 1, last);
+        ctx.host.pump();
+    }
+
+    f.barHSC.Visible = f.lblBar.Visible = f.cmdCancel.Visible = f.lblStop.Visible = false;
+    view::OV_DispResultNo(ctx);
+    view::showViewOption(ctx, 0);
+    showStarLayer(ctx);
+    ctx.host.pump();
+    core::OV_DispMsg(ctx, "");
+    core::OV_Logout(ctx, "＞恒星抽出完了");
+    ctx.host.setBusy(false);
+    if (!batch) {
+        core::setStage(ctx, core::kStageAnalysed);
+        view::showViewOption(ctx, 0);
+        showStarLayer(ctx);
+        ctx.host.pump();
+    }
+}
+
+}  // namespace orv::extract

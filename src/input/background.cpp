@@ -1,0 +1,172 @@
+#include "input/background.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "core/message_log.h"
+#include "core/numeric.h"
+#include "core/startup.h"
+#include "view/view_switch.h"
+
+// The background of pixel (x0, y0) is the mean Level over the window
+//
+//     rows    max(0, y0-n) .. min(H-1, y0+n)
+//     columns max(0, x0-n) .. min(W-1, x0+n)
+//
+// clipped at the picture's edges (nothing is assumed outside). The window sums come from a
+// summed-area table built one row at a time: column sums over the rows of the window, kept up
+// to date as the window moves down, and their running (prefix) sums along the row. All sums are
+// exact integers, and every pixel costs the same whatever n is.
+
+namespace orv::input {
+
+using core::Ctx;
+
+namespace {
+
+class BoxRows {
+public:
+    BoxRows(const core::PixelPlanes& pixels, int width, int height, int n)
+        : level_(pixels.levelPlane()),
+          width_(width),
+          height_(height),
+          n_(n),
+          column_(width, 0),
+          prefix_(static_cast<size_t>(width) + 2 * n + 1, 0),
+          sums_(width, 0),
+          columns_(width, 0) {
+        for (int r = 0; r <= std::min(n, height - 1); ++r) addRow(r, +1);
+        for (int x0 = 0; x0 < width; ++x0)
+            columns_[x0] =
+                static_cast<float>(std::min(width - 1, x0 + n) - std::max(0, x0 - n) + 1);
+    }
+
+    // Writes the background of row y0 (0-based), then moves the window down one row.
+    void row(int y0, float* out) {
+        // prefix_[n + i] = sum of column_[0 .. i-1], constant beyond both ends, so that every
+        // window sum is prefix_[x0 + 2n + 1] - prefix_[x0] with no clipping in the loop.
+        const int w = width_, n = n_;
+        uint32_t* __restrict p = prefix_.data() + n;
+        const uint32_t* __restrict column = column_.data();
+        uint32_t run = 0;
+        for (int x = 0; x < w; ++x) {
+            run += column[x];
+            p[x + 1] = run;
+        }
+        for (int i = w + 1; i <= w + n; ++i) p[i] = run;
+        const uint32_t* __restrict hi = prefix_.data() + 2 * n + 1;
+        const uint32_t* __restrict lo = prefix_.data();
+        uint32_t* __restrict sums = sums_.data();
+        for (int x0 = 0; x0 < w; ++x0) sums[x0] = hi[x0] - lo[x0];
+
+        const int rows = std::min(height_ - 1, y0 + n) - std::max(0, y0 - n) + 1;
+        const float* __restrict columns = columns_.data();
+        float* __restrict o = out;
+        if (n <= kSingleDivisionMaxN) {
+            // Sums and counts are exact Singles, and a Single quotient rounded through a Double
+            // is the same as the Single quotient itself (53 >= 2 * 24 + 2 bits).
+            const float r = static_cast<float>(rows);
+            for (int x0 = 0; x0 < w; ++x0) o[x0] = static_cast<float>(sums[x0]) / (r * columns[x0]);
+        } else {
+            for (int x0 = 0; x0 < w; ++x0)
+                o[x0] = static_cast<float>(static_cast<double>(sums[x0]) /
+                                           (static_cast<double>(rows) * columns[x0]));
+        }
+        if (y0 + n_ + 1 < height_) addRow(y0 + n_ + 1, +1);
+        if (y0 - n_ >= 0) addRow(y0 - n_, -1);
+    }
+
+private:
+    // Up to this half-width every window sum (at most 255 (2n+1)^2) is below 2^24.
+    static constexpr int kSingleDivisionMaxN = 127;
+
+    void addRow(int r, int sign) {
+        const uint8_t* __restrict in = level_.at(1, r + 1);
+        uint32_t* __restrict c = column_.data();
+        const int w = width_;
+        if (sign > 0)
+            for (int x = 0; x < w; ++x) c[x] += in[x];
+        else
+            for (int x = 0; x < w; ++x) c[x] -= in[x];
+    }
+
+    const core::Array2D<uint8_t>& level_;
+    int width_, height_, n_;
+    std::vector<uint32_t> column_;
+    std::vector<uint32_t> prefix_;
+    std::vector<uint32_t> sums_;
+    std::vector<float> columns_;  // window width of each column
+};
+
+void drawBackgroundRow(ui::Canvas& canvas, int y0, const float* values, int width,
+                       std::vector<uint8_t>& grey) {
+    if (canvas.isNull()) return;
+    grey.resize(width);
+    for (int x = 0; x < width; ++x) grey[x] = static_cast<uint8_t>(std::nearbyint(values[x]));
+    canvas.drawGreyRow(y0, grey.data());
+}
+
+}  // namespace
+
+void computeBackground(const core::PixelPlanes& pixels, int width, int height, int n,
+                       core::Array2D<float>& out) {
+    out.create(0, width - 1, 0, height - 1);
+    if (width <= 0 || height <= 0 || n < 0) return;
+    BoxRows rows(pixels, width, height, std::min(n, 2047));
+    for (int y0 = 0; y0 < height; ++y0) rows.row(y0, out.at(0, y0));
+}
+
+void cmdIdoHeikin_Click(Ctx& ctx) {
+    auto& ws = ctx.ws;
+    auto& f = ctx.frm;
+    const bool batch = ws.ProcStage == core::kStageBatch;
+    if (!batch) core::setStage(ctx, core::kStageBackground);
+    ctx.host.setBusy(true);
+    const int n = ws.settings.HeikinWidth;
+    core::OV_DispMsg(ctx, core::generalForm(2 * static_cast<int64_t>(n) + 1) +
+                              " ピクセル四方の輝度の移動平均を計算しています。");
+    f.picHSC[1].canvas.clear();
+    f.picHSC[1].Visible = false;
+    f.barHSC.Visible = f.lblBar.Visible = f.cmdCancel.Visible = true;
+    f.lblStop.Visible = false;
+    ctx.host.pump();
+
+    const int w = ws.ImageWidthP, h = ws.ImageHeightP;
+    ws.BackLevel.create(0, w - 1, 0, h - 1);
+    f.lblStarNo.Caption = "-";
+    for (auto& l : f.lblStarAtr) l.Caption = "-";
+    for (auto& l : f.lblStarAtr1) l.Caption = "-";
+
+    // A negative half-width (only an edited settings file gives one) makes an empty window:
+    // the background stays 0. A window wider than 4095 pixels is cut there, which keeps every
+    // window sum below 2^32.
+    if (n < 0 && w > 0 && h > 0) {
+        std::vector<uint8_t> zeros(w, 0);
+        for (int y0 = 0; y0 < h; ++y0) f.picHSC[1].canvas.drawGreyRow(y0, zeros.data());
+    } else if (w > 0 && h > 0 && !ws.PixelLevel.empty()) {
+        BoxRows rows(ws.PixelLevel, w, h, std::min(n, 2047));
+        std::vector<uint8_t> grey;
+        for (int y0 = 0; y0 < h; ++y0) {
+            float* out = ws.BackLevel.at(0, y0);
+            rows.row(y0, out);
+            drawBackgroundRow(f.picHSC[1].canvas, y0, out, w, grey);
+            f.lblBar.Caption = std::to_string(y0);
+            f.barHSC.Value = h > 1 ? y0 * 100 / (h - 1) : 100;
+            ctx.host.pump();
+        }
+    }
+
+    f.picHSC[1].Visible = true;
+    view::showViewOption(ctx, 2);
+    f.barHSC.Visible = f.lblBar.Visible = f.cmdCancel.Visible = f.lblStop.Visible = false;
+    ctx.host.setBusy(false);
+    core::OV_DispMsg(ctx, "");
+    core::OV_Logout(ctx, "＞背景処理完了");
+    if (!batch) {
+        core::setStage(ctx, core::kStageBackgroundReady);
+        view::showViewOption(ctx, 2);
+    }
+}
+
+}  // namespace orv::input

@@ -1,0 +1,138 @@
+#include "input/clusters.h"
+
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "core/message_log.h"
+#include "core/startup.h"
+#include "extract/numbering.h"
+#include "view/view_switch.h"
+
+// Cluster extraction: a raster scan (top row first, left to right) seeds a new cluster at
+// every bright pixel that no earlier cluster has taken, and the flood fill grows it. So the
+// seed of a cluster is its topmost, then leftmost pixel, and numbers rise in seed order.
+//
+// A pixel is bright when Level > Siki + BackLevel (the sum in double precision) or
+// Level > SikiTop; both comparisons are strict.
+//
+// The sum of two Singles of this size is exact in double precision, so the test is the exact
+// BackLevel < Level - Siki. For each of the 256 levels, Level - Siki (exact as a double) is
+// rounded up to the next Single T; a Single b is below a number exactly when it is below that
+// number rounded up to a Single, so BackLevel < T[Level] is the same test in single precision.
+// The scan first marks a row's possible seeds in a loop the compiler vectorises, then checks
+// only those.
+
+namespace orv::input {
+
+using core::Ctx;
+
+namespace {
+
+struct Brightness {
+    std::array<float, 256> below{};  // BackLevel < below[Level] <=> Level > Siki + BackLevel
+    float sikiTop;
+    float loose;  // Level - BackLevel > loose for every bright pixel below SikiTop
+
+    Brightness(float siki, float top)
+        : sikiTop(top), loose(std::nextafter(siki, -INFINITY) - 1.0f) {
+        for (int l = 0; l < 256; ++l) {
+            const double d = static_cast<double>(l) - siki;
+            float t = static_cast<float>(d);
+            if (static_cast<double>(t) < d) t = std::nextafter(t, INFINITY);
+            below[l] = t;
+        }
+    }
+    bool bright(int level, float back) const { return back < below[level] || level > sikiTop; }
+};
+
+// Marks possible seeds of a row (a superset of the bright pixels); returns whether any.
+bool markCandidates(const uint8_t* __restrict level, const float* __restrict back, int w,
+                    const Brightness& b, uint8_t* __restrict mark) {
+    const float loose = b.loose, top = b.sikiTop;
+    uint8_t any = 0;
+    for (int x = 0; x < w; ++x) {
+        const float l = level[x];
+        const uint8_t m = (l - back[x] > loose) | (l > top);
+        mark[x] = m;
+        any |= m;
+    }
+    return any != 0;
+}
+
+}  // namespace
+
+void cmdPickup_Click(Ctx& ctx) {
+    auto& ws = ctx.ws;
+    auto& f = ctx.frm;
+    const bool batch = ws.ProcStage == core::kStageBatch;
+    if (!batch) core::setStage(ctx, core::kStageClustering);
+    core::OV_DispMsg(ctx, "クラスタ抽出処理を実施しています。");
+    ctx.host.setBusy(true);
+    f.picHSC[2].canvas.clear();
+    f.barHSC.Visible = f.lblBar.Visible = f.cmdCancel.Visible = true;
+    f.lblStop.Visible = false;
+    ctx.host.pump();
+
+    ws.FillDepthMax = 0;
+    ws.FillDepthLimit = 3500;
+    const int w = ws.ImageWidthP, h = ws.ImageHeightP;
+    ws.ClusterMap.create(0, w + 1, 0, h + 1);
+    extract::resetTables(ws);
+    for (auto& l : f.lblStarAtr) l.Caption = "-";
+    for (auto& l : f.lblStarAtr1) l.Caption = "-";
+
+    const float siki = ws.settings.Siki;
+    const float sikiTop = ws.settings.SikiTop;
+    const Brightness brightness(siki, sikiTop);
+    const bool ready = w > 0 && h > 0 && !ws.PixelLevel.empty() && ws.BackLevel.width() == w &&
+                       ws.BackLevel.height() == h;
+    std::vector<uint8_t> mark(ready ? w : 0);
+    for (int y = 1; ready && y <= h; ++y) {
+        const uint8_t* level = ws.PixelLevel.levelPlane().at(1, y);
+        const float* back = ws.BackLevel.at(0, y - 1);
+        const uint16_t* map = ws.ClusterMap.at(1, y);
+        if (markCandidates(level, back, w, brightness, mark.data())) {
+            for (int x = 1; x <= w; ++x) {
+                if (x + 8 <= w + 1) {  // skip eight unmarked pixels at a time
+                    uint64_t eight;
+                    std::memcpy(&eight, &mark[x - 1], 8);
+                    if (eight == 0) {
+                        x += 7;
+                        continue;
+                    }
+                }
+                if (!mark[x - 1] || !brightness.bright(level[x - 1], back[x - 1])) continue;
+                if (map[x - 1] != 0) continue;
+                const int32_t n = extract::OV_GetNewStarNo(ws);
+                if (n < 1) continue;
+                ws.ClusterMap(x, y) = static_cast<uint16_t>(n);
+                auto& c = ws.Clusters[n];
+                c.StartX = static_cast<float>(x);
+                c.StartY = static_cast<float>(y);
+                c.Siki = siki;
+                int16_t fillOK = -1;
+                extract::OV_FindStar(ctx, x, y, {n, siki, sikiTop, 0, &f.picHSC[2].canvas}, fillOK);
+                c.FillOK = fillOK;
+            }
+        }
+        f.lblBar.Caption = std::to_string(y);
+        f.barHSC.Value = h > 1 ? (y - 1) * 100 / (h - 1) : 100;
+        ctx.host.pump();
+        f.lblStarNo.Caption = std::to_string(ws.MaxStarNo);
+    }
+
+    f.barHSC.Visible = f.lblBar.Visible = f.cmdCancel.Visible = f.lblStop.Visible = false;
+    f.picHSC[2].Visible = true;
+    view::showViewOption(ctx, 1);
+    ctx.host.setBusy(false);
+    core::OV_DispMsg(ctx, "");
+    core::OV_Logout(ctx, "＞クラスタ処理完了");
+    if (!batch) {
+        core::setStage(ctx, core::kStageClustersReady);
+        view::showViewOption(ctx, 1);
+    }
+}
+
+}  // namespace orv::input

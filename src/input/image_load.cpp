@@ -1,0 +1,270 @@
+#include "input/image_load.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+
+#include "core/message_log.h"
+#include "core/numeric.h"
+#include "core/paths.h"
+#include "core/startup.h"
+#include "view/view_switch.h"
+
+// Loading a picture:
+//   1. stage 2, input view; clear layer 0 and hide it with the thumbnail;
+//   2. get the picture from its source (clipboard, dialog, tile, or the named file);
+//   3. sizes in pixels and layout units, the size label, progress shown;
+//   4. create PixelLevel, BackLevel and ClusterMap;
+//   5. split every pixel into R, G, B, Y and note the brightest Y (one row at a time);
+//   6. size the five layers and the thumbnail, clear and hide the layers;
+//   7. place the margin rectangles;
+//   8. draw the grey Level picture into layers 0, 3 and 4;
+//   9. input view, the MaxY label, stage 3.
+
+namespace orv::input {
+
+using core::Ctx;
+using core::Workspace;
+
+namespace {
+
+constexpr const char* kLoadingMsg = "画像データを読み込んでいます。";
+
+int progress(int done, int total) {
+    return total <= 0 ? 100 : done * 100 / total;
+}
+
+}  // namespace
+
+int luminanceY(int r, int g, int b) {
+    // 59 G + 30 R + 11 B is 100 Y exactly; the double-precision sum differs from Y by far less
+    // than 0.005, so it only decides the rounding when 100 Y ends in 50.
+    const int s = 59 * g + 30 * r + 11 * b;
+    if (s % 100 != 50) return (s + 50) / 100;
+    return static_cast<int>(std::nearbyint(0.59 * g + 0.30 * r + 0.11 * b));
+}
+
+int selectedChannel(const ui::FrmOrvandel& frm) {
+    for (int i = 0; i < 3; ++i)
+        if (frm.optChannel[i].Value) return i;
+    return core::kChannelY;
+}
+
+void fillPixelRow(Workspace& ws, const ui::Picture& picture, int y) {
+    const int w = picture.width;
+    const uint8_t* in = picture.row(y - 1);
+    uint8_t* __restrict r = ws.PixelLevel.plane(core::kChannelR).at(1, y);
+    uint8_t* __restrict g = ws.PixelLevel.plane(core::kChannelG).at(1, y);
+    uint8_t* __restrict b = ws.PixelLevel.plane(core::kChannelB).at(1, y);
+    uint8_t* __restrict lum = ws.PixelLevel.plane(core::kChannelY).at(1, y);
+    if (picture.layout == ui::PixelLayout::Rgb888) {
+        for (int x = 0; x < w; ++x) {
+            r[x] = in[3 * x];
+            g[x] = in[3 * x + 1];
+            b[x] = in[3 * x + 2];
+        }
+    } else {
+        for (int x = 0; x < w; ++x) {
+            uint32_t p;
+            std::memcpy(&p, in + 4 * x, 4);
+            b[x] = static_cast<uint8_t>(p);
+            g[x] = static_cast<uint8_t>(p >> 8);
+            r[x] = static_cast<uint8_t>(p >> 16);
+        }
+    }
+    // The luminance as luminanceY() gives it, in 16-bit loops the compiler can vectorise: the
+    // plain rounding first, then the rare ties (100 Y ending in 50) one by one.
+    uint16_t ties = 0;
+    for (int x = 0; x < w; ++x) {
+        const uint16_t s = static_cast<uint16_t>(59 * g[x] + 30 * r[x] + 11 * b[x]);
+        const uint16_t q = static_cast<uint16_t>(static_cast<uint16_t>(s + 50) / 100);
+        lum[x] = static_cast<uint8_t>(q);
+        ties |= static_cast<uint16_t>(s + 50 - 100 * q) == 0;
+    }
+    if (ties)
+        for (int x = 0; x < w; ++x) lum[x] = static_cast<uint8_t>(luminanceY(r[x], g[x], b[x]));
+    uint8_t maxY = static_cast<uint8_t>(ws.MaxLevelY);
+    for (int x = 0; x < w; ++x) maxY = std::max(maxY, lum[x]);
+    ws.MaxLevelY = maxY;
+}
+
+namespace {
+
+// Step 2: the picture of the source, or an error. Sets the file names where the source does.
+core::Result<ui::Picture> pictureOfSource(Ctx& ctx, int index, bool& dialogCancelled) {
+    auto& ws = ctx.ws;
+    auto& f = ctx.frm;
+    switch (index) {
+        case kSourceClipboard: {
+            core::OV_DispMsg(ctx, kLoadingMsg);
+            auto picture = ctx.host.clipboardPicture();
+            if (!picture) return picture;
+            f.lblDivId.Caption = "clipboard";
+            ws.DoFilePath = ws.DoFileName = "clipboard";
+            return picture;
+        }
+        case kSourceFile: {
+            auto path =
+                ctx.host.openFileDialog(ws.settings.WorkPath, "ピクチャ(*.bmp,*.jpg)|*.bmp;*.jpg");
+            if (!path || !core::fileExists(*path)) {
+                dialogCancelled = true;
+                return core::Error{""};
+            }
+            core::OV_DispMsg(ctx, kLoadingMsg);
+            auto picture = ctx.host.decodePicture(*path);
+            if (!picture) return picture;
+            ws.DoFilePath = core::GetFolderName(*path);
+            ws.DoFileName = core::fileNameOf(*path);
+            f.lblDivId.Caption = ws.DoFileName;
+            return picture;
+        }
+        case kSourceTile:
+            // No division window holds a tile: the steps run again on the picture already
+            // in layer 0.
+            if (f.picHSC[0].picture.empty()) return core::Error{"分割画像が指定されていません。"};
+            return f.picHSC[0].picture;
+        default: {
+            core::OV_DispMsg(ctx, kLoadingMsg);
+            auto picture = ctx.host.decodePicture(core::joinPath(ws.DoFilePath, ws.DoFileName));
+            if (picture) f.lblDivId.Caption = ws.DoFileName;
+            return picture;
+        }
+    }
+}
+
+// Steps 3 to 9 for a decoded picture. Throws std::bad_alloc when memory runs out.
+void takePicture(Ctx& ctx, const ui::Picture& picture, bool batch) {
+    auto& ws = ctx.ws;
+    auto& f = ctx.frm;
+    const int w = picture.width, h = picture.height;
+
+    ctx.host.setBusy(true);
+    ws.ImageWidthTw = w * core::kTwipsPerPixel;
+    ws.ImageHeightTw = h * core::kTwipsPerPixel;
+    ws.ImageWidthP = core::CLng(static_cast<double>(ws.ImageWidthTw) / core::kTwipsPerPixel);
+    ws.ImageHeightP = core::CLng(static_cast<double>(ws.ImageHeightTw) / core::kTwipsPerPixel);
+    f.picHSC[0].ScaleWidth = w;
+    f.picHSC[0].ScaleHeight = h;
+    f.picHSC[0].Left = f.picHSC[0].Top = 0;
+    f.barHSC.Visible = true;
+    f.lblBar.Visible = true;
+    f.lblImageSize.Caption = std::to_string(w) + " x " + std::to_string(h);
+
+    // Release the old arrays first so that two pictures never need memory at once.
+    ws.PixelLevel.release();
+    ws.BackLevel.release();
+    ws.ClusterMap.release();
+    ws.PixelLevel.create(w, h, selectedChannel(f));
+    ws.BackLevel.create(0, w - 1, 0, h - 1);
+    ws.ClusterMap.create(0, w + 1, 0, h + 1);
+    core::OV_DispMsg(ctx, "画像データをメモリーに設定しています。");
+
+    ws.MaxLevelY = 0;
+    for (int y = 1; y <= h; ++y) {
+        fillPixelRow(ws, picture, y);
+        f.barHSC.Value = progress(y, h);
+        f.lblBar.Caption = std::to_string(y);
+        ctx.host.pump();
+    }
+
+    // The five layers at the picture's size, scaled by the zoom level.
+    const int zoom = ws.ZoomLevel >= 0 && ws.ZoomLevel <= 3 ? 1 << ws.ZoomLevel : 1;
+    for (auto& p : f.picHSC) {
+        p.Width = static_cast<double>(ws.ImageWidthTw) * zoom;
+        p.Height = static_cast<double>(ws.ImageHeightTw) * zoom;
+        p.ScaleWidth = w;
+        p.ScaleHeight = h;
+        p.Left = p.Top = 0;
+        p.canvas.resize(w, h);
+        p.Visible = false;
+    }
+    if (ws.ImageWidthTw > ws.ImageHeightTw) {
+        f.imgHSC.Width = 4500;
+        f.imgHSC.Height = 4500.0 * ws.ImageHeightTw / ws.ImageWidthTw;
+    } else {
+        f.imgHSC.Height = 4500;
+        f.imgHSC.Width = 4500.0 * ws.ImageWidthTw / ws.ImageHeightTw;
+    }
+    f.imgHSC.Visible = true;
+
+    const double margin = ws.settings.Margin;
+    const bool framed = w - 2 * margin > 0 && h - 2 * margin > 0;
+    for (auto& s : f.shpArea) {
+        s.Visible = framed;
+        if (!framed) continue;
+        s.Left = s.Top = margin;
+        s.Width = w - 2 * margin;
+        s.Height = h - 2 * margin;
+    }
+
+    core::OV_DispMsg(ctx, "読み込んだ画像を表示しています。");
+    const auto& level = ws.PixelLevel.levelPlane();
+    for (int y = 1; y <= h; ++y) {
+        const uint8_t* row = level.at(1, y);
+        for (int i : {0, 3, 4}) f.picHSC[i].canvas.drawGreyRow(y - 1, row);
+        f.barHSC.Value = progress(y, h);
+        f.lblBar.Caption = std::to_string(y);
+        ctx.host.pump();
+    }
+
+    f.barHSC.Visible = f.lblBar.Visible = f.cmdCancel.Visible = f.lblStop.Visible = false;
+    view::showViewOption(ctx, 3);
+    f.lblMaxY.Caption = core::generalForm(ws.MaxLevelY);
+    ctx.host.pump();
+    ctx.host.setBusy(false);
+    core::OV_DispMsg(ctx, "");
+    if (!batch) core::setStage(ctx, core::kStageLoaded);
+}
+
+}  // namespace
+
+bool cmdDataIn_Click(Ctx& ctx, int index) {
+    auto& f = ctx.frm;
+    const bool batch = ctx.ws.ProcStage == core::kStageBatch;
+    if (!batch) core::setStage(ctx, core::kStageLoading);
+    view::optFrame_Click(ctx, 3);
+    f.picHSC[0].Visible = false;
+    f.imgHSC.Visible = false;
+    f.picHSC[0].canvas.clear();
+
+    std::string failure;
+    bool dialogCancelled = false;
+    try {
+        auto picture = pictureOfSource(ctx, index, dialogCancelled);
+        if (dialogCancelled) {
+            core::setStage(ctx, core::kStageIdle);
+            return false;
+        }
+        if (picture) {
+            // The box keeps its picture (source 2 reuses it) only where it is drawn.
+            f.picHSC[0].picture = f.drawingEnabled() ? picture.value() : ui::Picture{};
+            takePicture(ctx, picture.value(), batch);
+            ctx.ws.lastLoadError.clear();
+            return true;
+        }
+        failure = picture.error();
+    } catch (const std::bad_alloc&) {
+        // Half-made arrays would not match the picture's size: drop them all.
+        auto& ws = ctx.ws;
+        ws.PixelLevel.release();
+        ws.BackLevel.release();
+        ws.ClusterMap.release();
+        ws.ImageWidthP = ws.ImageHeightP = ws.ImageWidthTw = ws.ImageHeightTw = 0;
+        for (auto& p : f.picHSC) p.canvas.release();
+        failure = "画像を読み込むためのメモリーが足りません。";
+    }
+
+    // Any failure: normal pointer, "Error!", stage 0. A batch run reports it itself.
+    ctx.host.setBusy(false);
+    f.barHSC.Visible = f.lblBar.Visible = false;
+    f.lblMsg.Caption = failure;
+    if (!batch) {
+        ctx.host.msgBox("Error!", ui::MsgButtons::Ok);
+        core::setStage(ctx, core::kStageIdle);
+    }
+    ctx.ws.lastLoadError = failure;
+    return false;
+}
+
+}  // namespace orv::input

@@ -1,0 +1,480 @@
+#include "results/data_files.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <optional>
+
+#include "core/ini.h"
+#include "core/message_log.h"
+#include "core/numeric.h"
+#include "core/paths.h"
+#include "core/settings.h"
+#include "core/startup.h"
+#include "core/text_file.h"
+#include "extract/numbering.h"
+#include "input/image_load.h"
+#include "view/overlay.h"
+
+// The record file has one line per cluster in use, 25 comma-separated fields:
+//
+//   12,34,56,4,2,0,0,0,0,"",34.5,56.5,9,900,100,"33557711",1.207107,1.414214,1,0.2071068,...
+//   |  seed  Siki |  edit,  note |  centroid  | sum level |  outline  | radii, roundness, spares
+//   number   Atr  reserves           pixel count  max level
+//
+// Text fields are in double quotes; a quote inside a note is written twice (and a plain
+// single one is read too). Numbers use the general form: Singles with up to 7 significant
+// digits. Reading parses and checks both files completely before anything changes.
+
+namespace orv::results {
+
+using core::Ctx;
+using core::Workspace;
+using extract::ClusterRec;
+using extract::StarRec;
+
+namespace {
+
+constexpr int kRecordFields = 25;
+
+std::string g(float v) {
+    return core::generalForm(v);
+}
+std::string g(int32_t v) {
+    return core::generalForm(static_cast<int64_t>(v));
+}
+std::string g(int16_t v) {
+    return core::generalForm(static_cast<int64_t>(v));
+}
+
+// A text field: quotes doubled, line breaks (which would break the record) as blanks.
+std::string quoted(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"')
+            out += "\"\"";
+        else if (c == '\r' || c == '\n')
+            out += ' ';
+        else
+            out += c;
+    }
+    return out + "\"";
+}
+
+std::string starAtrKey(int i, int j) {
+    char key[32];
+    std::snprintf(key, sizeof key, "StarAtrNo_%d_%02d", i, j);
+    return key;
+}
+
+}  // namespace
+
+ResultPaths resultPaths(const Workspace& ws) {
+    if (core::isClipboardPicture(ws)) {
+        const std::string folder = ws.folders.writableFolder();
+        return {"", core::joinPath(folder, "clipboard.ini"),
+                core::joinPath(folder, "clipboard.dat")};
+    }
+    const std::string folder = core::resultFolder(ws);
+    return {folder, core::joinPath(folder, ws.DoFileName + ".dat.ini"),
+            core::joinPath(folder, ws.DoFileName + ".dat")};
+}
+
+std::vector<std::string> resultIniLines(const Ctx& ctx) {
+    const Workspace& ws = ctx.ws;
+    const core::Settings& s = ws.settings;
+    std::vector<std::string> lines = {
+        "[SYSTEM]",
+        "ProgramVersion = " + ctx.frm.lblVersion.Caption,
+        "ImageWidthP = " + g(ws.ImageWidthP),
+        "ImageHeightP = " + g(ws.ImageHeightP),
+        "HeikinWidth = " + g(s.HeikinWidth),
+        "SikiTop = " + g(s.SikiTop),
+        "Siki = " + g(s.Siki),
+        "NumPixel = " + g(s.NumPixel),
+        "NumPixel2 = " + g(s.NumPixel2),
+        "Sinendo = " + g(s.Sinendo),
+        "SinendoMax = " + g(s.SinendoMax),
+        "Margin = " + g(s.Margin),
+        "[FILE]",
+        "DoFilePath = " + ws.DoFilePath,
+        "DoFileName = " + ws.DoFileName,
+        "[RESULT]",
+        "MaxStarNo = " + g(ws.MaxStarNo),
+    };
+    for (int i = 0; i <= 4; ++i)
+        for (int j = 0; j <= 10; ++j)
+            lines.push_back(starAtrKey(i, j) + " = " + g(ws.StarAtrNo[i][j]));
+    return lines;
+}
+
+std::string resultDataLine(const Workspace& ws, int32_t i) {
+    const ClusterRec& c = ws.Clusters[i];
+    const StarRec& s = ws.Stars[i];
+    std::string line;
+    line.reserve(160);
+    auto add = [&](const std::string& field) {
+        if (!line.empty()) line += ',';
+        line += field;
+    };
+    add(g(i));
+    add(g(c.StartX));
+    add(g(c.StartY));
+    add(g(c.Siki));
+    for (int16_t v : {c.Atr, c.EditAtr, c.Reserve1, c.Reserve2, c.Reserve3}) add(g(v));
+    add(quoted(c.Note));
+    add(g(s.CenterX));
+    add(g(s.CenterY));
+    add(g(s.PixelCount));
+    add(g(s.SumLevel));
+    add(g(s.MaxLevel));
+    add(quoted(s.Outline));
+    for (float v : {s.HankeiAve, s.HankeiMax, s.HankeiMin, s.HankeiSD, s.SinendoRatio, s.Spare1,
+                    s.Spare2, s.Spare3, s.Spare4})
+        add(g(v));
+    return line;
+}
+
+std::vector<std::string> resultDataLines(const Workspace& ws) {
+    std::vector<std::string> lines;
+    const int32_t last =
+        std::min<int32_t>(static_cast<int32_t>(ws.Clusters.size()) - 1, extract::kMaxStarNo);
+    for (int32_t i = 0; i <= last; ++i) {
+        const ClusterRec& c = ws.Clusters[i];
+        if (c.Divided == -1 || c.Used == 0) continue;
+        lines.push_back(resultDataLine(ws, i));
+    }
+    return lines;
+}
+
+core::Result<void> OV_SaveData(Ctx& ctx) {
+    const ResultPaths paths = resultPaths(ctx.ws);
+    if (!paths.folder.empty() && !core::folderExists(paths.folder) &&
+        !core::createFolder(paths.folder))
+        return core::Error{"結果フォルダーを作れません: " + paths.folder};
+    if (auto r = core::writeLinesAnew(paths.iniFile, resultIniLines(ctx)); !r) return r;
+    if (auto r = core::writeLinesAnew(paths.dataFile, resultDataLines(ctx.ws)); !r) return r;
+    core::OV_Logout(ctx, "■データ保存完了");
+    return {};
+}
+
+// ---------------------------------------------------------------------------------------
+// Reading
+
+namespace {
+
+struct Record {
+    int32_t number = 0;
+    ClusterRec cluster;
+    StarRec star;
+};
+
+struct ParsedResults {
+    core::Settings settings;  // only the detection settings are taken from it
+    std::string doFilePath, doFileName;
+    int32_t maxStarNo = 0;
+    extract::StarAtrTable starAtrNo{};
+    std::vector<Record> records;
+    int droppedOutlines = 0;
+};
+
+// Splits a record line at commas outside quotes. A quoted field ends at a quote followed by a
+// comma or the line end; "" inside stands for one quote, and any other quote is kept as text.
+std::vector<std::string> splitRecord(const std::string& line, std::vector<bool>& wasQuoted) {
+    std::vector<std::string> fields;
+    wasQuoted.clear();
+    size_t i = 0;
+    const size_t n = line.size();
+    while (true) {
+        while (i < n && (line[i] == ' ' || line[i] == '\t')) ++i;
+        std::string field;
+        bool isQuoted = i < n && line[i] == '"';
+        if (isQuoted) {
+            ++i;
+            while (i < n) {
+                if (line[i] == '"') {
+                    if (i + 1 < n && line[i + 1] == '"') {
+                        field += '"';
+                        i += 2;
+                        continue;
+                    }
+                    size_t j = i + 1;
+                    while (j < n && (line[j] == ' ' || line[j] == '\t')) ++j;
+                    if (j == n || line[j] == ',') {
+                        i = j;
+                        break;
+                    }
+                }
+                field += line[i++];
+            }
+        } else {
+            size_t comma = line.find(',', i);
+            size_t end = comma == std::string::npos ? n : comma;
+            field = line.substr(i, end - i);
+            while (!field.empty() && (field.back() == ' ' || field.back() == '\t'))
+                field.pop_back();
+            i = end;
+        }
+        fields.push_back(field);
+        wasQuoted.push_back(isQuoted);
+        if (i >= n) break;
+        ++i;  // the comma
+        if (i == n) {
+            fields.emplace_back();
+            wasQuoted.push_back(false);
+            break;
+        }
+    }
+    return fields;
+}
+
+// One line of the record file, or the reason it is refused.
+std::optional<std::string> parseRecord(const std::string& line, Record& r, bool& droppedOutline) {
+    std::vector<bool> quotedFields;
+    auto f = splitRecord(line, quotedFields);
+    if (static_cast<int>(f.size()) != kRecordFields)
+        return "項目の数が " + std::to_string(f.size()) + " です (" +
+               std::to_string(kRecordFields) + " 項目が必要です)";
+    std::optional<std::string> bad;
+    auto number = [&](int k) -> double {
+        auto v = core::parseNumber(f[k - 1]);
+        if (!v && !bad) bad = std::to_string(k) + " 番目の項目が数値ではありません: " + f[k - 1];
+        return v.value_or(0);
+    };
+    auto single = [&](int k) -> float {
+        double v = number(k);
+        try {
+            return core::CSng(v);
+        } catch (const core::ArithmeticFault&) {
+            if (!bad) bad = std::to_string(k) + " 番目の項目が大きすぎます: " + f[k - 1];
+            return 0;
+        }
+    };
+    auto integer = [&](int k) -> int16_t {
+        double v = number(k);
+        try {
+            return core::CInt(v);
+        } catch (const core::ArithmeticFault&) {
+            if (!bad)
+                bad = std::to_string(k) + " 番目の項目が整数の範囲を超えています: " + f[k - 1];
+            return 0;
+        }
+    };
+    const double no = number(1);
+    if (bad) return bad;
+    if (!(no >= 1 && no <= extract::kMaxStarNo) || no != std::floor(no))
+        return "番号 " + f[0] + " は 1 から 50000 の整数ではありません";
+    r.number = static_cast<int32_t>(no);
+    ClusterRec& c = r.cluster;
+    StarRec& s = r.star;
+    c.StartX = single(2);
+    c.StartY = single(3);
+    c.Siki = single(4);
+    c.Atr = integer(5);
+    c.EditAtr = integer(6);
+    c.Reserve1 = integer(7);
+    c.Reserve2 = integer(8);
+    c.Reserve3 = integer(9);
+    c.Note = f[9];
+    s.CenterX = single(11);
+    s.CenterY = single(12);
+    {
+        double v = number(13);
+        if (!bad && !(v >= 0 && v <= 2147483647.0))
+            bad = "13 番目の項目 (ピクセル数) が範囲外です: " + f[12];
+        else if (!bad)
+            s.PixelCount = core::CLng(v);
+    }
+    s.SumLevel = single(14);
+    s.MaxLevel = single(15);
+    s.Outline = f[15];
+    if (s.Outline.find_first_not_of("01234567") != std::string::npos) {
+        s.Outline.clear();
+        droppedOutline = true;
+    }
+    s.HankeiAve = single(17);
+    s.HankeiMax = single(18);
+    s.HankeiMin = single(19);
+    s.HankeiSD = single(20);
+    s.SinendoRatio = single(21);
+    s.Spare1 = single(22);
+    s.Spare2 = single(23);
+    s.Spare3 = single(24);
+    s.Spare4 = single(25);
+    c.Divided = 0;
+    c.Used = -1;
+    return bad;
+}
+
+core::Result<ParsedResults> parseResultFiles(const std::string& iniFile,
+                                             const std::string& dataFile) {
+    if (!core::fileExists(dataFile)) return core::Error{"データファイルが存在しません。"};
+    if (!core::fileExists(iniFile))
+        return core::Error{"結果の設定ファイルがありません: " + iniFile +
+                           "\n読み込みを中止します。"};
+    ParsedResults p;
+    auto get = [&](const char* section, const std::string& key) {
+        return core::GetIniString(iniFile, section, key);
+    };
+    core::Settings& s = p.settings;
+    s.HeikinWidth = core::ValInt(get("SYSTEM", "HeikinWidth"));
+    s.SikiTop = core::ValInt(get("SYSTEM", "SikiTop"));
+    s.Siki = core::ValInt(get("SYSTEM", "Siki"));
+    s.NumPixel = core::ValSng(get("SYSTEM", "NumPixel"));
+    s.NumPixel2 = core::ValSng(get("SYSTEM", "NumPixel2"));
+    s.Sinendo = core::ValSng(get("SYSTEM", "Sinendo"));
+    s.SinendoMax = core::ValSng(get("SYSTEM", "SinendoMax"));
+    s.Margin = core::ValSng(get("SYSTEM", "Margin"));
+    p.doFilePath = get("FILE", "DoFilePath");
+    p.doFileName = get("FILE", "DoFileName");
+    p.maxStarNo = core::ValLng(get("RESULT", "MaxStarNo"));
+    for (int i = 0; i <= 4; ++i)
+        for (int j = 0; j <= 10; ++j)
+            p.starAtrNo[i][j] = core::ValLng(get("RESULT", starAtrKey(i, j)));
+
+    auto lines = core::readTextLines(dataFile);
+    if (!lines) return core::Error{lines.error()};
+    int lineNo = 0;
+    for (const std::string& line : lines.value()) {
+        ++lineNo;
+        if (line.find_first_not_of(" \t") == std::string::npos) continue;
+        Record r;
+        bool dropped = false;
+        if (auto why = parseRecord(line, r, dropped))
+            return core::Error{"データファイルの " + std::to_string(lineNo) +
+                               " 行目を読めません: " + *why + "\n" + dataFile +
+                               "\n読み込みを中止しました。"};
+        p.droppedOutlines += dropped;
+        p.records.push_back(std::move(r));
+    }
+    return p;
+}
+
+void showDetectionSettings(Ctx& ctx) {
+    const core::Settings& s = ctx.ws.settings;
+    auto& f = ctx.frm;
+    f.txtHeikinWidth.Text = core::generalForm(2 * static_cast<int64_t>(s.HeikinWidth) + 1);
+    f.txtSikiTop.Text = g(s.SikiTop);
+    f.txtSiki.Text = g(s.Siki);
+    f.txtNumPixel.Text = g(s.NumPixel);
+    f.txtNumPixel2.Text = g(s.NumPixel2);
+    f.txtSinendo.Text = g(s.Sinendo);
+    f.txtSinendoMax.Text = g(s.SinendoMax);
+    f.txtMargin.Text = g(s.Margin);
+}
+
+void applyResults(Ctx& ctx, ParsedResults& p) {
+    Workspace& ws = ctx.ws;
+    extract::resetTables(ws);
+    core::Settings& s = ws.settings;
+    s.HeikinWidth = p.settings.HeikinWidth;
+    s.SikiTop = p.settings.SikiTop;
+    s.Siki = p.settings.Siki;
+    s.NumPixel = p.settings.NumPixel;
+    s.NumPixel2 = p.settings.NumPixel2;
+    s.Sinendo = p.settings.Sinendo;
+    s.SinendoMax = p.settings.SinendoMax;
+    s.Margin = p.settings.Margin;
+    ws.DoFilePath = p.doFilePath;
+    ws.DoFileName = p.doFileName;
+    ws.StarAtrNo = p.starAtrNo;
+    // Every number in use must lie within 1..MaxStarNo, whatever the file says.
+    int32_t highest = 0;
+    for (const Record& r : p.records) highest = std::max(highest, r.number);
+    ws.MaxStarNo = std::clamp(std::max(p.maxStarNo, highest), 0, extract::kMaxStarNo);
+    showDetectionSettings(ctx);
+    for (Record& r : p.records) {
+        ws.Clusters[r.number] = std::move(r.cluster);
+        ws.Stars[r.number] = std::move(r.star);
+    }
+}
+
+struct ReadPaths {
+    std::string iniFile, dataFile;
+};
+
+ReadPaths readPaths(const Workspace& ws, const std::string& dataPath, const std::string& dataName) {
+    if (dataPath == "clipboard") {
+        const std::string folder = ws.folders.writableFolder();
+        return {core::joinPath(folder, "clipboard.ini"), core::joinPath(folder, "clipboard.dat")};
+    }
+    return {core::joinPath(dataPath, dataName + ".ini"), core::joinPath(dataPath, dataName)};
+}
+
+// Takes checked results into the working state and logs the reading.
+void takeResults(Ctx& ctx, ParsedResults& parsed) {
+    applyResults(ctx, parsed);
+    if (parsed.droppedOutlines > 0)
+        ctx.frm.lblMsg.Caption =
+            std::to_string(parsed.droppedOutlines) +
+            " 個の外形データに不正な文字があったため、外形を読み込みませんでした。";
+    core::OV_Logout(ctx, "■データ読込完了");
+}
+
+}  // namespace
+
+core::Result<void> OV_ReadData(Ctx& ctx, const std::string& dataPath, const std::string& dataName) {
+    const ReadPaths paths = readPaths(ctx.ws, dataPath, dataName);
+    auto parsed = parseResultFiles(paths.iniFile, paths.dataFile);
+    if (!parsed) return core::Error{parsed.error()};
+    takeResults(ctx, parsed.value());
+    return {};
+}
+
+void cmdSaveData_Click(Ctx& ctx) {
+    const int16_t before = ctx.ws.ProcStage;
+    core::setStage(ctx, core::kStageSaving);
+    auto saved = OV_SaveData(ctx);
+    if (!saved) {
+        ctx.host.msgBox("結果を保存できませんでした。\n" + saved.error(), ui::MsgButtons::Ok);
+        core::setStage(ctx, before);
+        return;
+    }
+    ctx.host.msgBox(core::isClipboardPicture(ctx.ws)
+                        ? "結果をプログラムの起動フォルダーに保存しました。"
+                        : "結果を画像ファイル名と同じ名前のフォルダに保存しました。",
+                    ui::MsgButtons::Ok);
+    core::setStage(ctx, core::kStageSaved);
+}
+
+void cmdReadData_Click(Ctx& ctx) {
+    Workspace& ws = ctx.ws;
+    const int16_t before = ws.ProcStage;
+    core::setStage(ctx, core::kStageReading);
+    auto restore = [&] { core::setStage(ctx, before); };
+
+    auto chosen =
+        ctx.host.openFileDialog(ws.settings.WorkPath, "抽出結果データファイル(*.dat)|*.dat");
+    const std::string folder = chosen ? core::GetFolderName(*chosen) : "";
+    const std::string name = chosen ? core::fileNameOf(*chosen) : "";
+    if (folder.empty() || name.empty()) return restore();
+    if (!core::fileExists(core::joinPath(folder, name))) {
+        ctx.host.msgBox("データファイルが存在しません。", ui::MsgButtons::Ok);
+        return restore();
+    }
+
+    // Everything is checked before anything changes: both files, and the picture they name.
+    const ReadPaths paths = readPaths(ws, folder, name);
+    auto parsed = parseResultFiles(paths.iniFile, paths.dataFile);
+    if (!parsed) {
+        ctx.host.msgBox(parsed.error(), ui::MsgButtons::Ok);
+        return restore();
+    }
+    const std::string picture = core::joinPath(parsed->doFilePath, parsed->doFileName);
+    if (parsed->doFileName.empty() || !core::fileExists(picture)) {
+        ctx.host.msgBox(
+            "結果が指す画像ファイルが見つかりません: " + picture + "\n読み込みを中止しました。",
+            ui::MsgButtons::Ok);
+        return restore();
+    }
+    takeResults(ctx, parsed.value());
+
+    // A picture that no longer decodes ends here with the loader's "Error!" and stage 0.
+    if (!input::cmdDataIn_Click(ctx, input::kSourceNamed)) return;
+    extract::OV_SetStarNo(ws);
+    view::cmdReDisp_Click(ctx);
+    ctx.host.msgBox("抽出結果を読み込みました。確認や編集作業が行えます。", ui::MsgButtons::Ok);
+    core::setStage(ctx, core::kStageRead);
+}
+
+}  // namespace orv::results

@@ -1,0 +1,446 @@
+// The widgets of the main window and where they stand. Positions are pixels. The model places
+// the pages fraMain(0..2), the viewport fraPickUp, the picture layers and the thumbnail; the
+// rest is laid out here.
+//
+//   x 10               310  320                                       width-5
+//    HALVOREN Orvandel       [message line      ] progress cancel X/Y ver   status strip
+//   [mode][mode][mode]        +----------------------------------------+  y 40
+//   +------------------+  y 70 |                                        |
+//   | fraMain(0..2)    |       | fraPickUp: picture layers 0..4         |
+//   |  300 x 412       |       |                                        |
+//   +------------------+       |                                        |
+//   | fraView          |       |                                        |
+//   |  thumbnail       |       |                                        |
+//   +------------------+       +----------------------------------------+
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QShortcut>
+
+#include "control/batch.h"
+#include "control/pipeline.h"
+#include "core/message_log.h"
+#include "core/settings.h"
+#include "extract/analysis.h"
+#include "input/background.h"
+#include "input/clusters.h"
+#include "input/image_load.h"
+#include "psf/mode_switch.h"
+#include "results/data_files.h"
+#include "ui/qt/bindings.h"
+#include "ui/qt/main_window.h"
+#include "ui/qt/picture_layer.h"
+#include "ui/qt/widgets.h"
+#include "view/overlay.h"
+#include "view/view_switch.h"
+
+namespace orv::qt {
+
+namespace {
+
+QString indexed(const char* name, int index) {
+    return QString("%1(%2)").arg(name).arg(index);
+}
+
+// Result class colours (legend swatches).
+constexpr ui::Rgb kNoise = ui::RGB(0, 0, 255), kArea = ui::RGB(255, 0, 255),
+                  kCircular = ui::RGB(255, 0, 0), kElongated = ui::RGB(255, 255, 0),
+                  kReleased = ui::RGB(0, 255, 255), kDeleted = ui::RGB(128, 128, 128),
+                  kAdded = ui::RGB(0, 255, 0);
+
+constexpr int kSwatch = 9;
+constexpr int kRowH = 16;     // a check box, option or label row
+constexpr int kButtonH = 22;  // a push button or text box
+constexpr int kTitleH = 14;   // room for a frame's caption
+
+// Where the status strip starts: the viewport's left edge.
+constexpr int kStatusLeft = 320;
+
+}  // namespace
+
+PushButton* MainWindow::makeButton(QWidget* parent, const QString& name,
+                                   const ui::CommandButton& model, const QRect& geometry,
+                                   Handler onClick) {
+    auto* w = new PushButton(parent);
+    w->setObjectName(name);
+    w->setGeometry(geometry);
+    bind([w, &model] { apply(w, model); });
+    if (onClick) connect(w, &QPushButton::clicked, this, [this, onClick] { runHandler(onClick); });
+    return w;
+}
+
+QLabel* MainWindow::makeLabel(QWidget* parent, const QString& name, const ui::Label& model,
+                              const QRect& geometry, Qt::Alignment align) {
+    auto* w = new QLabel(parent);
+    w->setObjectName(name);
+    w->setGeometry(geometry);
+    w->setAlignment(align | Qt::AlignVCenter);
+    bind([w, &model] { apply(w, model); });
+    return w;
+}
+
+QGroupBox* MainWindow::makeFrame(QWidget* parent, const QString& name, const ui::Frame& model,
+                                 const QRect& geometry) {
+    auto* w = new QGroupBox(parent);
+    w->setObjectName(name);
+    w->setGeometry(geometry);
+    bind([w, &model] { apply(w, model); });
+    return w;
+}
+
+QFrame* MainWindow::makePanel(QWidget* parent, const QString& name, const ui::Frame& model,
+                              const QRect& geometry) {
+    auto* w = new QFrame(parent);
+    w->setObjectName(name);
+    w->setFrameStyle(QFrame::StyledPanel | QFrame::Plain);
+    w->setGeometry(geometry);
+    bind([w, &model] { applyControl(w, model); });
+    return w;
+}
+
+QCheckBox* MainWindow::makeCheck(QWidget* parent, const QString& name, ui::CheckBox& model,
+                                 const QRect& geometry, Handler onClick) {
+    auto* w = new QCheckBox(parent);
+    w->setObjectName(name);
+    w->setGeometry(geometry);
+    bind([w, &model] { apply(w, model); });
+    connect(w, &QCheckBox::clicked, this, [this, &model, onClick](bool checked) {
+        model.Value = checked ? 1 : 0;
+        runHandler(onClick ? onClick : Handler([](core::Ctx&) {}));
+    });
+    return w;
+}
+
+void MainWindow::makeOptions(QWidget* parent, const char* name, std::span<ui::OptionButton> models,
+                             std::span<const QRect> geometries,
+                             std::function<void(core::Ctx&, int)> onSelect) {
+    auto* group = new QButtonGroup(parent);
+    std::vector<QRadioButton*> buttons(models.size());
+    for (size_t i = 0; i < models.size(); ++i) {
+        buttons[i] = new QRadioButton(parent);
+        buttons[i]->setObjectName(indexed(name, static_cast<int>(i)));
+        buttons[i]->setGeometry(geometries[i]);
+        group->addButton(buttons[i], static_cast<int>(i));
+    }
+    bind([group, buttons, models] { applyOptions(group, buttons, models); });
+    connect(group, &QButtonGroup::idClicked, this, [this, models, onSelect](int index) {
+        for (size_t i = 0; i < models.size(); ++i) models[i].Value = static_cast<int>(i) == index;
+        runHandler([&](core::Ctx& ctx) {
+            if (onSelect) onSelect(ctx, index);
+        });
+    });
+}
+
+SettingsBox* MainWindow::makeBox(QWidget* parent, const QString& name, ui::TextBox& model,
+                                 const QRect& geometry, Handler lostFocus) {
+    auto* w = new SettingsBox(parent);
+    w->setObjectName(name);
+    w->setGeometry(geometry);
+    bind([w, &model] { apply(w, model); });
+    // The model always holds what the box shows, so a sync never undoes typing.
+    connect(w, &QLineEdit::textEdited, this,
+            [&model](const QString& text) { model.Text = text.toStdString(); });
+    if (lostFocus)
+        connect(w, &SettingsBox::committed, this, [this, lostFocus] { runHandler(lostFocus); });
+    return w;
+}
+
+void MainWindow::buildWindow() {
+    QFont font("IPAGothic");
+    font.setPointSizeF(9);
+    setFont(font);
+    // Frames as on the classic desktop, the caption in the border line: this saves the height
+    // the default style spends above every frame. Indicators stay close to their own text.
+    setStyleSheet(
+        "QGroupBox { border: 1px solid #a0a0a0; border-radius: 2px; margin-top: 6px; }"
+        "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0 2px; }"
+        "QRadioButton, QCheckBox { spacing: 3px; }");
+
+    auto* client = new QWidget(this);
+    client->setObjectName("client");
+    setCentralWidget(client);
+
+    auto* title = new ClickLabel(client);
+    title->setObjectName("Label1(0)");
+    title->setGeometry(10, 6, 300, 28);
+    QFont titleFont = font;
+    titleFont.setPointSizeF(13);
+    titleFont.setBold(true);
+    title->setFont(titleFont);
+    bind([title, this] { apply(title, frm_.Label1[0]); });
+    connect(title, &ClickLabel::doubleClicked, this,
+            [this] { runHandler([](core::Ctx& ctx) { core::Label1_DblClick(ctx, 0); }); });
+
+    for (int i = 0; i < 3; ++i)
+        makeButton(client, indexed("cmdMain", i), frm_.cmdMain[i], QRect(10 + 100 * i, 40, 98, 26),
+                   [i](core::Ctx& ctx) { psf::cmdMain_Click(ctx, i); });
+
+    // The pages lie on top of each other; a later one covers the detection page.
+    std::array<QFrame*, 3> pages{};
+    for (int i = 0; i < 3; ++i) {
+        pages[i] = makePanel(client, indexed("fraMain", i), frm_.fraMain[i], QRect());
+        pages[i]->setAutoFillBackground(true);
+        onSync([w = pages[i], &m = frm_.fraMain[i]] { applyGeometry(w, m); });
+    }
+    buildDetectionPage(pages[0]);
+    buildPsfPage(pages[1]);
+    buildNavigation(client);
+    buildViewport(client);
+    buildStatus(client);
+
+    auto* esc = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    esc->setContext(Qt::WindowShortcut);
+    connect(esc, &QShortcut::activated, this, [this] {
+        if (running() && frm_.cmdCancel.Visible && frm_.cmdCancel.Enabled)
+            runHandler(control::cmdCancel_Click);
+    });
+}
+
+// fraMain(0), 300 x 412: the numbered buttons and the sources across the top, then two
+// columns of frames: channel and settings on the left (fra1, fra2), results and views on the
+// right (fra3 .. fra6).
+void MainWindow::buildDetectionPage(QWidget* page) {
+    auto& f = frm_;
+    makeButton(page, "cmdShowBigPic", f.cmdShowBigPic, QRect(4, 4, 144, kButtonH), nullptr);
+    makeButton(page, "cmdBachDo", f.cmdBachDo, QRect(152, 4, 144, kButtonH),
+               control::cmdBachDo_Click);
+    makeButton(page, "cmdReadData", f.cmdReadData, QRect(4, 27, 144, kButtonH),
+               results::cmdReadData_Click);
+    makeLabel(page, "lblBachProgress", f.lblBachProgress, QRect(152, 27, 144, kButtonH),
+              Qt::AlignHCenter);
+
+    // Sources in the order the user reaches for them: file, clipboard, tile.
+    const struct {
+        int index;
+        QRect geometry;
+    } sources[] = {{1, QRect(4, 50, 70, kButtonH)},
+                   {0, QRect(78, 50, 70, kButtonH)},
+                   {2, QRect(152, 50, 144, kButtonH)}};
+    for (const auto& s : sources)
+        makeButton(page, indexed("cmdDataIn", s.index), f.cmdDataIn[s.index], s.geometry,
+                   [i = s.index](core::Ctx& ctx) { input::cmdDataIn_Click(ctx, i); });
+
+    auto* doAll = makeButton(page, "cmdDoAll", f.cmdDoAll, QRect(4, 73, 144, kButtonH + 2),
+                             control::cmdDoAll_Click);
+    QFont bold = doAll->font();
+    bold.setBold(true);
+    doAll->setFont(bold);
+    makeButton(page, "cmdEditLog", f.cmdEditLog, QRect(152, 74, 70, kButtonH),
+               core::cmdEditLog_Click);
+    makeButton(page, "cmdShowLog", f.cmdShowLog, QRect(226, 74, 70, kButtonH),
+               core::cmdShowLog_Click);
+
+    // Left column, x 4..124.
+    auto* fra1 = makeFrame(page, "fra1", f.fra1, QRect(4, 101, 120, 66));
+    QRect channelGeometry[4];
+    for (int i = 0; i < 4; ++i) channelGeometry[i] = QRect(4 + 28 * i, kTitleH, 26, kRowH);
+    makeOptions(fra1, "optChannel", f.optChannel, channelGeometry, nullptr);
+    makeLabel(fra1, "lblImageSize", f.lblImageSize, QRect(4, kTitleH + kRowH, 78, kRowH));
+    makeLabel(fra1, "lblMaxY", f.lblMaxY, QRect(82, kTitleH + kRowH, 32, kRowH), Qt::AlignRight);
+    makeLabel(fra1, "lblDivId", f.lblDivId, QRect(4, kTitleH + 2 * kRowH, 112, kRowH));
+
+    auto* fra2 = makeFrame(page, "fra2", f.fra2, QRect(4, 170, 120, 228));
+    const struct {
+        ui::TextBox& box;
+        const char* name;
+        void (*lostFocus)(core::Ctx&);
+    } settings[8] = {
+        {f.txtHeikinWidth, "txtHeikinWidth", core::txtHeikinWidth_LostFocus},
+        {f.txtSiki, "txtSiki", core::txtSiki_LostFocus},
+        {f.txtSikiTop, "txtSikiTop", core::txtSikiTop_LostFocus},
+        {f.txtNumPixel, "txtNumPixel", core::txtNumPixel_LostFocus},
+        {f.txtNumPixel2, "txtNumPixel2", core::txtNumPixel2_LostFocus},
+        {f.txtSinendo, "txtSinendo", core::txtSinendo_LostFocus},
+        {f.txtSinendoMax, "txtSinendoMax", core::txtSinendoMax_LostFocus},
+        {f.txtMargin, "txtMargin", core::txtMargin_LostFocus},
+    };
+    for (int i = 0; i < 8; ++i) {
+        const int y = kTitleH + 2 + 21 * i;
+        auto* caption = new ClickLabel(fra2);
+        caption->setObjectName(indexed("Label1", i + 1));
+        caption->setGeometry(4, y, 72, 20);
+        bind([caption, &m = f.Label1[i + 1]] { apply(caption, m); });
+        connect(caption, &ClickLabel::doubleClicked, this, [this, i] {
+            runHandler([i](core::Ctx& ctx) { core::Label1_DblClick(ctx, i + 1); });
+        });
+        makeBox(fra2, settings[i].name, settings[i].box, QRect(78, y, 38, 20),
+                settings[i].lostFocus);
+    }
+    const int below = kTitleH + 2 + 21 * 8;
+    makeCheck(fra2, "chkHyotan", f.chkHyotan, QRect(4, below + 1, 112, kRowH), nullptr);
+    makeButton(fra2, "cmdSaveSettingData", f.cmdSaveSettingData,
+               QRect(4, below + 20, 112, kButtonH), core::cmdSaveSettingData_Click);
+
+    // Right column, x 128..296.
+    auto* fra3 = makeFrame(page, "fra3", f.fra3, QRect(128, 101, 168, 81));
+    const struct {
+        const ui::Label& value;
+        const char* name;
+        ui::Rgb colour;  // 0: no swatch
+    } counts[8] = {
+        {f.lblStarNo, "lblStarNo", 0},
+        {f.lblStarAtr[0], "lblStarAtr(0)", kNoise},
+        {f.lblStarAtr[1], "lblStarAtr(1)", kArea},
+        {f.lblStarAtr[2], "lblStarAtr(2)", kCircular},
+        {f.lblStarAtr[3], "lblStarAtr(3)", kElongated},
+        {f.lblStarAtr[4], "lblStarAtr(4)", kReleased},
+        {f.lblStarAtr1[0], "lblStarAtr1(0)", kDeleted},
+        {f.lblStarAtr1[1], "lblStarAtr1(1)", kAdded},
+    };
+    for (int i = 0; i < 8; ++i) {
+        const int x = i < 4 ? 4 : 86, y = kTitleH + kRowH * (i % 4);
+        if (counts[i].colour != 0) {
+            auto* swatch = new Swatch(counts[i].colour, fra3);
+            swatch->setGeometry(x, y + (kRowH - kSwatch) / 2, kSwatch, kSwatch);
+        }
+        makeLabel(fra3, indexed("lblStarCaption", i), f.lblStarCaption[i],
+                  QRect(x + 11, y, 38, kRowH));
+        makeLabel(fra3, counts[i].name, counts[i].value, QRect(x + 47, y, 31, kRowH),
+                  Qt::AlignRight);
+    }
+
+    // Display options with the colours of what they govern.
+    auto* fra4 = makeFrame(page, "fra4", f.fra4, QRect(128, 184, 168, 97));
+    const std::vector<ui::Rgb> legend[5] = {
+        {kNoise}, {kArea, kCircular, kElongated}, {kDeleted}, {kAdded}, {}};
+    for (int i = 0; i < 5; ++i) {
+        const int y = kTitleH + kRowH * i;
+        auto* check =
+            makeCheck(fra4, indexed("chkDisp", i), f.chkDisp[i], QRect(4, y, 92, kRowH), nullptr);
+        check->resize(check->sizeHint().width(), kRowH);
+        int x = 4 + check->width() + 2;
+        for (ui::Rgb c : legend[i]) {
+            auto* swatch = new Swatch(c, fra4);
+            swatch->setGeometry(x, y + (kRowH - kSwatch) / 2, kSwatch, kSwatch);
+            x += kSwatch + 2;
+        }
+    }
+    makeButton(fra4, "cmdReDisp", f.cmdReDisp, QRect(108, kTitleH, 56, kButtonH + 4),
+               view::cmdReDisp_Click);
+
+    auto* fra5 = makeFrame(page, "fra5", f.fra5, QRect(128, 283, 168, 81));
+    QRect viewGeometry[4];  // options 3..0 from top to bottom
+    for (int i = 0; i < 4; ++i) viewGeometry[i] = QRect(4, kTitleH + kRowH * (3 - i), 78, kRowH);
+    makeOptions(fra5, "optFrame", f.optFrame, viewGeometry,
+                [](core::Ctx& ctx, int i) { view::optFrame_Click(ctx, i); });
+    makeCheck(fra5, "chkCircle", f.chkCircle, QRect(86, kTitleH, 80, kRowH), view::chkCircle_Click);
+    makeCheck(fra5, "chkFlicker", f.chkFlicker, QRect(86, kTitleH + kRowH, 80, kRowH),
+              view::chkFlicker_Click);
+
+    auto* fra6 = makeFrame(page, "fra6", f.fra6, QRect(128, 366, 168, 41));
+    const struct {
+        ui::CommandButton& button;
+        const char* name;
+        void (*onClick)(core::Ctx&);
+    } steps[4] = {
+        {f.cmdIdoHeikin, "cmdIdoHeikin", input::cmdIdoHeikin_Click},
+        {f.cmdPickup, "cmdPickup", input::cmdPickup_Click},
+        {f.cmdCenterCal, "cmdCenterCal", extract::cmdCenterCal_Click},
+        {f.cmdSaveData, "cmdSaveData", results::cmdSaveData_Click},
+    };
+    for (int i = 0; i < 4; ++i)
+        makeButton(fra6, steps[i].name, steps[i].button, QRect(4 + 40 * i, kTitleH, 38, kButtonH),
+                   steps[i].onClick);
+}
+
+// fraMain(1): for now only the PSF settings.
+void MainWindow::buildPsfPage(QWidget* page) {
+    auto& f = frm_;
+    auto* frame = makeFrame(page, "fraPSFsetting", f.fraPSFsetting, QRect(4, 6, 160, 90));
+    const struct {
+        ui::TextBox& box;
+        const char* name;
+    } boxes[3] = {{f.txtPSFFactorRSD, "txtPSFFactorRSD"},
+                  {f.txtPSFAnnulus, "txtPSFAnnulus"},
+                  {f.txtPSFDAnnulus, "txtPSFDAnnulus"}};
+    for (int i = 0; i < 3; ++i) {
+        const int y = kTitleH + 2 + 23 * i;
+        makeLabel(frame, indexed("lblPSFCaption", i), f.lblPSFCaption[i], QRect(6, y, 80, 20));
+        makeBox(frame, boxes[i].name, boxes[i].box, QRect(90, y, 60, 20), nullptr);
+    }
+}
+
+// fraView under the pages: the thumbnail of the picture.
+void MainWindow::buildNavigation(QWidget* client) {
+    auto* view = makePanel(client, "fraView", frm_.fraView, QRect(10, 488, 300, 332));
+    auto* area = new QWidget(view);
+    area->setObjectName("thumbnailArea");
+    area->setGeometry(0, 32, 300, 300);
+    thumbnail_ = new Thumbnail(
+        frm_.imgHSC, frm_.picHSC[0], [this] { return running(); }, area);
+    thumbnail_->setObjectName("imgHSC");
+    onSync([this] { thumbnail_->sync(); });
+}
+
+// fraPickUp: the five layers stacked in index order, so a visible higher layer covers a lower.
+void MainWindow::buildViewport(QWidget* client) {
+    auto* viewport = new QWidget(client);
+    viewport->setObjectName("fraPickUp");
+    viewport->setAutoFillBackground(true);
+    QPalette pal = viewport->palette();
+    pal.setColor(QPalette::Window, QColor(0x30, 0x30, 0x30));
+    viewport->setPalette(pal);
+    onSync([viewport, &m = frm_.fraPickUp] {
+        applyControl(viewport, m);
+        applyGeometry(viewport, m);
+    });
+    for (int i = 0; i < 5; ++i) {
+        layers_[i] = new PictureLayer(frm_.picHSC[i], frm_.shpArea[i], viewport);
+        layers_[i]->setObjectName(indexed("picHSC", i));
+        onSync([w = layers_[i]] { w->sync(); });
+    }
+}
+
+// The status strip above the viewport: message line, progress, Cancel, position, version.
+void MainWindow::buildStatus(QWidget* client) {
+    auto& f = frm_;
+    statusStrip_ = new QWidget(client);
+    statusStrip_->setObjectName("statusStrip");
+    auto* row = new QHBoxLayout(statusStrip_);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(8);
+
+    auto* msg = makeLabel(statusStrip_, "lblMsg", f.lblMsg, QRect());
+    msg->setFrameShape(QFrame::StyledPanel);
+    msg->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    msg->setMinimumHeight(kButtonH);
+    row->addWidget(msg, 1);
+
+    auto* bar = new QProgressBar(statusStrip_);
+    bar->setObjectName("barHSC");
+    bar->setRange(0, 100);
+    bar->setFixedSize(140, 18);
+    onSync([bar, &m = f.barHSC] { apply(bar, m); });
+    row->addWidget(bar);
+    auto* barLabel = makeLabel(statusStrip_, "lblBar", f.lblBar, QRect(), Qt::AlignRight);
+    barLabel->setMinimumWidth(40);
+    row->addWidget(barLabel);
+
+    auto* cancel =
+        makeButton(statusStrip_, "cmdCancel", f.cmdCancel, QRect(), control::cmdCancel_Click);
+    cancel->setFixedSize(60, kButtonH);
+    row->addWidget(cancel);
+    auto* stop = makeLabel(statusStrip_, "lblStop", f.lblStop, QRect());
+    QPalette red = stop->palette();
+    red.setColor(QPalette::WindowText, Qt::red);
+    stop->setPalette(red);
+    row->addWidget(stop);
+
+    auto* xy = makeLabel(statusStrip_, "lblXY", f.lblXY, QRect());
+    xy->setMinimumWidth(130);
+    row->addWidget(xy);
+    auto* version = makeLabel(statusStrip_, "lblVersion", f.lblVersion, QRect(), Qt::AlignRight);
+    row->addWidget(version);
+}
+
+void MainWindow::layoutStatus() {
+    const int width = std::max(0, centralWidget()->width() - kStatusLeft - 5);
+    statusStrip_->setGeometry(kStatusLeft, 8, width, 26);
+}
+
+}  // namespace orv::qt

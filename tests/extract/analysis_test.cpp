@@ -1,0 +1,188 @@
+#include "extract/analysis.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "core/numeric.h"
+#include "core/startup.h"
+#include "input/background.h"
+#include "input/clusters.h"
+#include "support/pictures.h"
+
+namespace orv::extract {
+namespace {
+
+using test::TestApp;
+
+// A window with typical settings and a picture: bright pixels listed as 0-based (x, y), Level
+// `level`, on a black sky.
+struct Scene {
+    TestApp app;
+    explicit Scene(int w, int h, const std::set<std::pair<int, int>>& bright, int level = 100) {
+        core::Form_Load(app.ctx);
+        test::typicalSettings(app.ws.settings);
+        EXPECT_TRUE(test::loadPicture(app, test::greyPicture(w, h, [&](int x, int y) {
+                                          return bright.count({x, y}) ? level : 0;
+                                      })));
+    }
+    void analyse() {
+        input::cmdIdoHeikin_Click(app.ctx);
+        input::cmdPickup_Click(app.ctx);
+        cmdCenterCal_Click(app.ctx);
+    }
+    StarRec& star(int n) { return app.ws.Stars[n]; }
+    ClusterRec& cluster(int n) { return app.ws.Clusters[n]; }
+};
+
+std::set<std::pair<int, int>> rect(int x0, int y0, int w, int h) {
+    std::set<std::pair<int, int>> s;
+    for (int y = y0; y < y0 + h; ++y)
+        for (int x = x0; x < x0 + w; ++x) s.insert({x, y});
+    return s;
+}
+
+TEST(Analysis, TheThreeByThreeSquare) {
+    Scene scene(100, 100, rect(33, 55, 3, 3));
+    scene.analyse();
+    ASSERT_EQ(scene.app.ws.MaxStarNo, 1);
+    const StarRec& s = scene.star(1);
+    EXPECT_EQ(scene.cluster(1).StartX, 34);
+    EXPECT_EQ(scene.cluster(1).StartY, 56);
+    EXPECT_EQ(s.CenterX, 34.5f);
+    EXPECT_EQ(s.CenterY, 56.5f);
+    EXPECT_EQ(s.PixelCount, 9);
+    EXPECT_EQ(s.SumLevel, 900);
+    EXPECT_EQ(s.MaxLevel, 100);
+    EXPECT_EQ(s.Outline, "33557711");
+    EXPECT_EQ(core::generalForm(s.HankeiAve), "1.207107");
+    EXPECT_FLOAT_EQ(s.HankeiAve, 1.2071068f);
+    EXPECT_EQ(s.HankeiMax, 1.4142135f);
+    EXPECT_EQ(s.HankeiMin, 1.0f);
+    EXPECT_EQ(s.SinendoRatio, 1.4142135f);
+    EXPECT_EQ(core::generalForm(s.HankeiSD), "0.2071068");
+    std::set<int> sectors;
+    for (int i = 0; i < 36; ++i)
+        if (s.Hankei[i] > 0) sectors.insert(i);
+    EXPECT_EQ(sectors, (std::set<int>{13, 18, 22, 27, 31, 0, 5, 9}));
+    EXPECT_EQ(s.Hankei[13], 1.4142135f);
+    EXPECT_EQ(s.Hankei[18], 1.0f);
+    // NumPixel2 12: nine pixels are fewer, so it is an area object.
+    EXPECT_EQ(scene.cluster(1).Atr, kAtrArea);
+    EXPECT_EQ(scene.app.ws.StarAtrNo[0][2], 1);
+    EXPECT_EQ(scene.app.frm.lblStarAtr[1].Caption, "1");
+    EXPECT_EQ(scene.app.frm.lblStarNo.Caption, "1");
+    EXPECT_EQ(scene.app.ws.ProcStage, core::kStageAnalysed);
+    EXPECT_EQ(scene.app.host.sleptMs, 1000);
+    // Drawn into the marked layer in magenta: the dot and the outline.
+    EXPECT_EQ(scene.app.frm.picHSC[4].canvas.pixel(34, 56), ui::RGB(255, 0, 255));
+    EXPECT_EQ(scene.app.frm.picHSC[4].canvas.pixel(33, 55), ui::RGB(255, 0, 255));
+    EXPECT_EQ(scene.app.frm.picHSC[3].canvas.pixel(33, 55), ui::greyRgb(100));
+    EXPECT_EQ(scene.app.frm.picHSC[4].canvas.pixel(36, 55), ui::greyRgb(0));
+
+    // With NumPixel2 <= 9 and Sinendo >= 1.5 the square is circular.
+    Scene round(100, 100, rect(33, 55, 3, 3));
+    round.app.ws.settings.NumPixel2 = 9;
+    round.app.ws.settings.Sinendo = 1.5f;
+    round.analyse();
+    EXPECT_EQ(round.cluster(1).Atr, kAtrCircular);
+    EXPECT_EQ(round.app.frm.picHSC[4].canvas.pixel(34, 56), ui::RGB(255, 0, 0));
+}
+
+TEST(Analysis, OnePixelClusterKeepsZeroStatistics) {
+    Scene scene(20, 20, {{5, 5}});
+    scene.app.ws.settings.NumPixel = 1;
+    scene.app.ws.settings.NumPixel2 = 1;
+    scene.analyse();
+    const StarRec& s = scene.star(1);
+    EXPECT_EQ(s.Outline, "");
+    EXPECT_EQ(s.HankeiAve, 0);
+    EXPECT_EQ(s.SinendoRatio, 0);
+    EXPECT_EQ(scene.cluster(1).Atr, kAtrCircular);
+}
+
+TEST(Analysis, AStraightLineIsWalkedOutAndBack) {
+    Scene scene(30, 10, rect(10, 4, 5, 1));
+    scene.app.ws.settings.NumPixel2 = 3;
+    scene.analyse();
+    const StarRec& s = scene.star(1);
+    EXPECT_EQ(s.Outline, "55551111");
+    EXPECT_EQ(s.HankeiMin, 1.0f);  // the middle pixel (distance 0) is not measured
+    EXPECT_EQ(s.HankeiMax, 2.0f);
+    EXPECT_EQ(s.SinendoRatio, 2.0f);
+    EXPECT_EQ(scene.cluster(1).Atr, kAtrCircular);  // ratio 2 equals Sinendo 2
+}
+
+TEST(Analysis, ARingTracesOnlyItsOuterBoundary) {
+    auto ring = rect(5, 5, 5, 5);
+    ring.erase({7, 7});
+    Scene scene(20, 20, ring);
+    scene.analyse();
+    EXPECT_EQ(scene.star(1).Outline, "3333555577771111");
+    EXPECT_EQ(scene.star(1).PixelCount, 24);
+}
+
+TEST(Analysis, ATraceBeyondTwoThousandStepsGetsFixedValues) {
+    Scene scene(1300, 3, rect(10, 1, 1200, 1));
+    scene.analyse();
+    const StarRec& s = scene.star(1);
+    EXPECT_EQ(s.Outline, "");
+    EXPECT_EQ(s.HankeiAve, 5.0f);
+    EXPECT_EQ(s.HankeiMax, 5.0f);
+    EXPECT_EQ(s.HankeiMin, 5.0f);
+    EXPECT_EQ(s.SinendoRatio, 1.0f);
+    EXPECT_EQ(s.HankeiSD, 0.1f);
+    EXPECT_EQ(scene.cluster(1).Atr, kAtrArea);  // 1200 pixels exceed the size limit
+}
+
+TEST(Analysis, ClassBoundaries) {
+    struct Case {
+        float numPixel, numPixel2, sinendo, sinendoMax;
+        int hyotan;
+        int16_t atr;
+    };
+    // The 3 x 3 square: 9 pixels, ratio sqrt(2).
+    const Case cases[] = {
+        {9, 9, 2, 30, 0, kAtrCircular},           // exactly NumPixel is not noise
+        {10, 9, 2, 30, 0, kAtrNoise},             // fewer than NumPixel
+        {5, 10, 2, 30, 0, kAtrArea},              // fewer than NumPixel2
+        {5, 9, 1.4142135f, 30, 0, kAtrCircular},  // ratio equal to Sinendo
+        {5, 9, 1, 1.4142135f, 0, kAtrElongated},  // ratio equal to SinendoMax
+        {5, 9, 1, 30, 0, kAtrElongated},          // in between, no gourd split
+        {5, 9, 1, 30, 1, kAtrCircular},           // in between, nothing to split: circular
+    };
+    for (const auto& c : cases) {
+        Scene scene(40, 40, rect(10, 10, 3, 3));
+        auto& s = scene.app.ws.settings;
+        s.NumPixel = c.numPixel, s.NumPixel2 = c.numPixel2, s.Sinendo = c.sinendo;
+        s.SinendoMax = c.sinendoMax;
+        scene.app.frm.chkHyotan.Value = c.hyotan;
+        scene.analyse();
+        EXPECT_EQ(scene.cluster(1).Atr, c.atr)
+            << c.numPixel << " " << c.numPixel2 << " " << c.sinendo;
+        EXPECT_EQ(scene.app.ws.StarAtrNo[0][c.atr], 1);
+    }
+    // 1000 pixels get the outline test, 1001 do not.
+    for (int pixels : {1000, 1001}) {
+        auto blob = rect(5, 5, 40, 25);
+        if (pixels == 1001) blob.insert({45, 5});
+        Scene scene(60, 40, blob, 250);  // above SikiTop: every pixel counts
+        scene.app.ws.settings.Sinendo = 20;
+        scene.analyse();
+        EXPECT_EQ(scene.star(1).PixelCount, pixels);
+        EXPECT_EQ(scene.cluster(1).Atr, pixels == 1000 ? kAtrCircular : kAtrArea);
+    }
+}
+
+TEST(Analysis, SectorsFollowTheScreenAngle) {
+    struct Case {
+        double dx, dy;
+        int sector;
+    };
+    const Case cases[] = {{1, 0, 0},   {1, -1, 5}, {0, -1, 9}, {-1, -1, 13},  {-1, 0, 18},
+                          {-1, 1, 22}, {0, 1, 27}, {1, 1, 31}, {1, 1e-300, 0}};  // 36 is 0
+    for (const auto& c : cases) EXPECT_EQ(sectorOf(c.dx, c.dy), c.sector) << c.dx << "," << c.dy;
+}
+
+}  // namespace
+}  // namespace orv::extract

@@ -1,0 +1,65 @@
+#pragma once
+// The flood fill exactly as it is described: literal recursion. The tests compare the fast
+// fill and the cluster scan with it on many small pictures.
+
+#include <cstdint>
+
+#include "core/workspace.h"
+
+namespace orv::test {
+
+struct ReferenceFill {
+    core::Workspace& ws;
+    int32_t starNo;
+    float siki, sikiTop;
+    int32_t baseNo;
+    int depth = 0;
+    int16_t fillOK = -1;
+
+    void fill(int x, int y) {
+        if (depth > ws.FillDepthLimit) {
+            fillOK = 0;
+            return;
+        }
+        depth += 1;
+        if (depth > ws.FillDepthMax) ws.FillDepthMax = depth;
+        int taken[4][2];
+        int count = 0;
+        auto tryTake = [&](bool inside, int nx, int ny) {
+            if (!inside || ws.ClusterMap(nx, ny) != baseNo) return;
+            const int l = ws.PixelLevel.Level(nx, ny);
+            if (!(l > static_cast<double>(ws.BackLevel(nx - 1, ny - 1)) + siki || l > sikiTop))
+                return;
+            ws.ClusterMap(nx, ny) = static_cast<uint16_t>(starNo);
+            taken[count][0] = nx;
+            taken[count][1] = ny;
+            ++count;
+        };
+        tryTake(y > 1, x, y - 1);
+        tryTake(x > 1, x - 1, y);
+        tryTake(x <= ws.ImageWidthP - 1, x + 1, y);
+        tryTake(y <= ws.ImageHeightP - 1, x, y + 1);
+        for (int i = 0; i < count; ++i) fill(taken[i][0], taken[i][1]);
+        depth -= 1;
+    }
+};
+
+// The cluster scan with the reference fill: numbers 1, 2, ... in seed order.
+inline void referenceClusters(core::Workspace& ws, std::vector<int16_t>& fillOK) {
+    ws.ClusterMap.create(0, ws.ImageWidthP + 1, 0, ws.ImageHeightP + 1);
+    fillOK.assign(1, 0);
+    const float siki = ws.settings.Siki, top = ws.settings.SikiTop;
+    for (int y = 1; y <= ws.ImageHeightP; ++y)
+        for (int x = 1; x <= ws.ImageWidthP; ++x) {
+            const int l = ws.PixelLevel.Level(x, y);
+            if (!(l > static_cast<double>(siki) + ws.BackLevel(x - 1, y - 1) || l > top)) continue;
+            if (ws.ClusterMap(x, y) != 0) continue;
+            const int32_t n = static_cast<int32_t>(fillOK.size());
+            ws.ClusterMap(x, y) = static_cast<uint16_t>(n);
+            ReferenceFill f{ws, n, siki, top, 0};
+            f.fill(x, y);
+            fillOK.push_back(f.fillOK);
+        }
+}
+
+}  // namespace orv::test

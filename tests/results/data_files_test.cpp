@@ -1,0 +1,263 @@
+#include "results/data_files.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+
+#include "control/pipeline.h"
+#include "core/startup.h"
+#include "input/image_load.h"
+#include "support/pictures.h"
+#include "view/overlay.h"
+
+namespace orv::results {
+namespace {
+
+using test::readFile;
+using test::TestApp;
+
+// Eleven one-pixel dots in row 10, then the 3 x 3 square of Level 100 seeded at (34, 56): the
+// square becomes cluster 12.
+ui::Picture squareScene() {
+    return test::greyPicture(100, 100, [](int x, int y) {
+        if (y == 9 && x % 8 == 2 && x < 88) return 100;
+        if (x >= 33 && x <= 35 && y >= 55 && y <= 57) return 100;
+        return 0;
+    });
+}
+
+struct Analysed {
+    TestApp app;
+    explicit Analysed(const ui::Picture& picture, bool hyotan = false) {
+        core::Form_Load(app.ctx);
+        test::typicalSettings(app.ws.settings);
+        app.frm.chkHyotan.Value = hyotan ? 1 : 0;
+        EXPECT_TRUE(test::loadPicture(app, picture, "m42.bmp"));
+        control::cmdDoAll_Click(app.ctx);
+    }
+    std::string dir() const { return app.dir.path() + "/m42.bmp.dir/"; }
+};
+
+TEST(ResultFiles, TheRecordOfTheSquareAndTheSettingsLines) {
+    Analysed a(squareScene());
+    ASSERT_EQ(a.app.ws.MaxStarNo, 12);
+    EXPECT_EQ(resultDataLine(a.app.ws, 12),
+              "12,34,56,4,2,0,0,0,0,\"\",34.5,56.5,9,900,100,\"33557711\",1.207107,1.414214,1,"
+              "0.2071068,1.414214,0,0,0,0");
+    cmdSaveData_Click(a.app.ctx);
+    EXPECT_EQ(a.app.ws.ProcStage, core::kStageSaved);
+    EXPECT_EQ(a.app.host.messages.back().text,
+              "結果を画像ファイル名と同じ名前のフォルダに保存しました。");
+    const std::string ini = readFile(a.dir() + "m42.bmp.dat.ini");
+    std::string expected =
+        "[SYSTEM]\r\nProgramVersion = ver 2015/09/27\r\nImageWidthP = 100\r\nImageHeightP = 100\r\n"
+        "HeikinWidth = 4\r\nSikiTop = 240\r\nSiki = 4\r\nNumPixel = 5\r\nNumPixel2 = 12\r\n"
+        "Sinendo = 2\r\nSinendoMax = 30\r\nMargin = 0\r\n[FILE]\r\nDoFilePath = " +
+        a.app.dir.path() + "\r\nDoFileName = m42.bmp\r\n[RESULT]\r\nMaxStarNo = 12\r\n";
+    for (int i = 0; i <= 4; ++i)
+        for (int j = 0; j <= 10; ++j) {
+            char line[48];
+            int v = i == 0 && j == 1 ? 11 : i == 0 && j == 2 ? 1 : 0;
+            std::snprintf(line, sizeof line, "StarAtrNo_%d_%02d = %d\r\n", i, j, v);
+            expected += line;
+        }
+    EXPECT_EQ(ini, expected);
+    const std::string dat = readFile(a.dir() + "m42.bmp.dat");
+    EXPECT_EQ(std::count(dat.begin(), dat.end(), '\n'), 12);
+    EXPECT_NE(dat.find("1,3,10,4,1,0,0,0,0,\"\",2.5,9.5,1,100,100,\"\",0,0,0,0,0,0,0,0,0\r\n"),
+              std::string::npos);
+    const std::string t = "2015/09/27 21:03:05 ";
+    EXPECT_EQ(readFile(a.dir() + "m42.bmp.log"),
+              t + "■恒星位置抽出\r\n" + t + "＞背景処理完了\r\n" + t + "＞クラスタ処理完了\r\n" +
+                  t + "＞恒星抽出完了\r\n" + t + "■データ保存完了\r\n");
+}
+
+TEST(ResultFiles, SavedReadAndSavedAgainIsByteIdentical) {
+    // Stars, a gourd split with freed numbers, notes with quotes and commas, edits.
+    Analysed a(test::greyPicture(120, 80,
+                                 [](int x, int y) {
+                                     auto blob = [&](int cx, int cy, int r) {
+                                         return (x - cx) * (x - cx) + (y - cy) * (y - cy) <= r * r;
+                                     };
+                                     if (blob(20, 20, 4) || blob(60, 30, 3) || blob(68, 30, 3))
+                                         return 180;
+                                     if (y == 30 && x > 60 && x < 68) return 60;
+                                     if (blob(90, 60, 6)) return 250;
+                                     if ((x * 7 + y * 13) % 97 == 0) return 90;
+                                     return 20;
+                                 }),
+               true);
+    auto& ws = a.app.ws;
+    ASSERT_GT(ws.MaxStarNo, 3);
+    ws.Clusters[1].Note = "a \"quoted\", note";
+    ws.Clusters[2].Note = "二重星, 要確認";
+    ws.Clusters[2].EditAtr = 1;
+    ws.Stars[3].Spare4 = 0.125f;
+    view::cmdReDisp_Click(a.app.ctx);  // recount, as an edit does
+    ASSERT_TRUE(OV_SaveData(a.app.ctx));
+    const std::string ini1 = readFile(a.dir() + "m42.bmp.dat.ini");
+    const std::string dat1 = readFile(a.dir() + "m42.bmp.dat");
+
+    TestApp b;
+    core::Form_Load(b.ctx);
+    b.host.decoder = a.app.host.decoder;
+    b.host.fileAnswers.push_back(a.dir() + "m42.bmp.dat");
+    cmdReadData_Click(b.ctx);
+    ASSERT_EQ(b.ws.ProcStage, core::kStageRead)
+        << (b.host.messages.empty() ? "" : b.host.messages[0].text);
+    EXPECT_EQ(b.host.messages.back().text, "抽出結果を読み込みました。確認や編集作業が行えます。");
+    EXPECT_EQ(b.ws.Clusters[1].Note, "a \"quoted\", note");
+    EXPECT_EQ(b.ws.Stars[1].SumX, 0);  // not stored
+    EXPECT_EQ(b.ws.Stars[1].Hankei[0], 0);
+    EXPECT_EQ(b.frm.txtHeikinWidth.Text, "9");
+    ASSERT_TRUE(OV_SaveData(b.ctx));
+    EXPECT_EQ(readFile(a.dir() + "m42.bmp.dat.ini"), ini1);
+    EXPECT_EQ(readFile(a.dir() + "m42.bmp.dat"), dat1);
+    // The pointer finds each star in the 3 x 3 block around its centroid.
+    const auto& s = b.ws.Stars[1];
+    EXPECT_EQ(b.ws.ClusterMap(static_cast<int>(s.CenterX) + 1, static_cast<int>(s.CenterY) + 2), 1);
+}
+
+TEST(ResultFiles, FreedNumbersAreNotWrittenAndStayFree) {
+    Analysed a(squareScene());
+    auto& ws = a.app.ws;
+    ws.Clusters[5].Used = 0;
+    ASSERT_TRUE(OV_SaveData(a.app.ctx));
+    TestApp b;
+    core::Form_Load(b.ctx);
+    ASSERT_TRUE(OV_ReadData(b.ctx, a.dir().substr(0, a.dir().size() - 1), "m42.bmp.dat"));
+    EXPECT_EQ(b.ws.Clusters[5].Used, 0);
+    EXPECT_EQ(b.ws.Clusters[12].Used, -1);
+    EXPECT_EQ(b.ws.MaxStarNo, 12);
+}
+
+class DamagedFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        core::Form_Load(app.ctx);
+        folder = app.dir.path();
+        test::writeFile(folder + "/x.bmp", "");
+        app.ws.MaxStarNo = 77;
+        app.ws.Clusters[5].Note = "untouched";
+        app.ws.settings.Siki = 9;
+    }
+    void writePair(const std::string& dat, bool withIni = true) {
+        test::writeFile(folder + "/x.dat", dat);
+        if (withIni)
+            test::writeFile(folder + "/x.dat.ini",
+                            "[SYSTEM]\r\nSiki = 4.5\r\n[FILE]\r\nDoFilePath = " + folder +
+                                "\r\nDoFileName = x.bmp\r\n[RESULT]\r\nMaxStarNo = 3\r\n");
+    }
+    void expectUnchanged() {
+        EXPECT_EQ(app.ws.MaxStarNo, 77);
+        EXPECT_EQ(app.ws.Clusters[5].Note, "untouched");
+        EXPECT_EQ(app.ws.settings.Siki, 9);
+    }
+    TestApp app;
+    std::string folder;
+};
+
+const std::string kGood = "2,1,1,4,3,0,0,0,0,\"\",1.5,1.5,9,900,100,\"33557711\",1,1,1,0,1,0,0,0,0";
+
+TEST_F(DamagedFiles, AreRefusedWithoutChangingAnything) {
+    const std::string bad[] = {
+        "2,1,1,4,3,0,0,0,0,\"\",1.5,1.5,9,900,100,\"33557711\",1,1,1,0,1,0,0,0",  // 24 fields
+        kGood + ",7",                                                             // 26 fields
+        "0,1,1,4,3,0,0,0,0,\"\",1.5,1.5,9,900,100,\"\",1,1,1,0,1,0,0,0,0",        // number 0
+        "50001,1,1,4,3,0,0,0,0,\"\",1.5,1.5,9,900,100,\"\",1,1,1,0,1,0,0,0,0",    // too high
+        "-3,1,1,4,3,0,0,0,0,\"\",1.5,1.5,9,900,100,\"\",1,1,1,0,1,0,0,0,0",       // negative
+        "2.5,1,1,4,3,0,0,0,0,\"\",1.5,1.5,9,900,100,\"\",1,1,1,0,1,0,0,0,0",      // not whole
+        "x,1,1,4,3,0,0,0,0,\"\",1.5,1.5,9,900,100,\"\",1,1,1,0,1,0,0,0,0",        // not numeric
+        "2,1,1,4,3,0,0,0,0,\"\",abc,1.5,9,900,100,\"\",1,1,1,0,1,0,0,0,0",        // a Single
+        "2,1,1,4,40000,0,0,0,0,\"\",1.5,1.5,9,900,100,\"\",1,1,1,0,1,0,0,0,0",    // an Integer
+        "2,1,1,4,3,0,0,0,0,\"\",1e39,1.5,9,900,100,\"\",1,1,1,0,1,0,0,0,0",       // beyond Single
+        "2,1,1,4,3,0,0,0,0,\"\",1.5,1.5,-9,900,100,\"\",1,1,1,0,1,0,0,0,0",       // negative count
+        std::string("2,1,1,4,3,0,0,0,0,\"\xFF\xFE") + "\",1.5,1.5",               // truncated
+    };
+    for (const auto& line : bad) {
+        SCOPED_TRACE(line);
+        writePair(kGood + "\r\n" + line + "\r\n");
+        auto r = OV_ReadData(app.ctx, folder, "x.dat");
+        EXPECT_FALSE(r);
+        EXPECT_NE(r.error().find("2 行目"), std::string::npos) << r.error();
+        expectUnchanged();
+    }
+    std::filesystem::remove(folder + "/x.dat.ini");
+    writePair(kGood, false);
+    EXPECT_FALSE(OV_ReadData(app.ctx, folder, "x.dat"));
+    expectUnchanged();
+}
+
+TEST_F(DamagedFiles, OddButReadableLines) {
+    writePair(
+        kGood + "\r\n\r\n" +
+        "3,2,2,4,3,0,0,0,0,\"plain \"quote\" "
+        "inside\",2.5,.5,9,900,100,\"33x5\",1,1,1,0,1,0,0,0,0\r\n" +
+        "40,5,5,4,1,0,0,0,0,\"say \"\"hi\"\", then, go\",1E+01,5,1,1,1,\"\",0,0,0,0,0,0,0,0,0");
+    ASSERT_TRUE(OV_ReadData(app.ctx, folder, "x.dat"));
+    auto& ws = app.ws;
+    EXPECT_EQ(ws.Clusters[3].Note, "plain \"quote\" inside");
+    EXPECT_EQ(ws.Stars[3].CenterY, 0.5f);
+    EXPECT_EQ(ws.Stars[3].Outline, "");  // a bad outline is dropped, the rest is read
+    EXPECT_NE(app.frm.lblMsg.Caption.find("外形"), std::string::npos);
+    EXPECT_EQ(ws.Clusters[40].Note, "say \"hi\", then, go");
+    EXPECT_EQ(ws.Stars[40].CenterX, 10.0f);
+    EXPECT_EQ(ws.MaxStarNo, 40);     // raised to the highest number in the file
+    EXPECT_EQ(ws.settings.Siki, 4);  // 4.5 reads as 4 (ties to even)
+    EXPECT_EQ(ws.Clusters[2].Used, -1);
+    EXPECT_EQ(ws.Clusters[1].Used, 0);
+}
+
+TEST_F(DamagedFiles, AMissingPictureIsReportedAndTheStageRestored) {
+    writePair(kGood);
+    std::filesystem::remove(folder + "/x.bmp");
+    core::setStage(app.ctx, core::kStageAnalysed);
+    app.host.fileAnswers.push_back(folder + "/x.dat");
+    cmdReadData_Click(app.ctx);
+    ASSERT_EQ(app.host.messages.size(), 1u);
+    EXPECT_NE(app.host.messages[0].text.find("x.bmp"), std::string::npos);
+    EXPECT_EQ(app.ws.ProcStage, core::kStageAnalysed);
+    expectUnchanged();
+    // A cancelled dialog restores the stage silently; a missing file says so.
+    cmdReadData_Click(app.ctx);
+    EXPECT_EQ(app.ws.ProcStage, core::kStageAnalysed);
+    EXPECT_EQ(app.host.messages.size(), 1u);
+    app.host.fileAnswers.push_back(folder + "/none.dat");
+    cmdReadData_Click(app.ctx);
+    EXPECT_EQ(app.host.messages.back().text, "データファイルが存在しません。");
+}
+
+TEST(ResultFiles, ClipboardResultsGoToTheProgramFolderAndSavingTwiceReplaces) {
+    TestApp app;
+    core::Form_Load(app.ctx);
+    test::typicalSettings(app.ws.settings);
+    app.host.clipboard = [] { return core::Result<ui::Picture>(squareScene()); };
+    ASSERT_TRUE(input::cmdDataIn_Click(app.ctx, input::kSourceClipboard));
+    control::cmdDoAll_Click(app.ctx);
+    cmdSaveData_Click(app.ctx);
+    cmdSaveData_Click(app.ctx);
+    EXPECT_EQ(app.host.messages.back().text, "結果をプログラムの起動フォルダーに保存しました。");
+    const std::string dat = readFile(app.programFolder() + "/clipboard.dat");
+    EXPECT_EQ(std::count(dat.begin(), dat.end(), '\n'), 12);
+    EXPECT_NE(readFile(app.programFolder() + "/clipboard.ini").find("DoFilePath = clipboard"),
+              std::string::npos);
+    TestApp b;
+    core::Form_Load(b.ctx);
+    b.ws.folders = app.ws.folders;
+    ASSERT_TRUE(OV_ReadData(b.ctx, "clipboard", ""));
+    EXPECT_EQ(b.ws.MaxStarNo, 12);
+}
+
+TEST(ResultFiles, AFailedSaveSaysSoAndKeepsTheStage) {
+    Analysed a(squareScene());
+    // The result folder's place is taken by a file.
+    std::filesystem::remove_all(a.dir());
+    test::writeFile(a.app.dir.path() + "/m42.bmp.dir", "");
+    cmdSaveData_Click(a.app.ctx);
+    EXPECT_NE(a.app.host.messages.back().text.find("保存できませんでした"), std::string::npos);
+    EXPECT_EQ(a.app.ws.ProcStage, core::kStageAnalysed);
+}
+
+}  // namespace
+}  // namespace orv::results
