@@ -1,10 +1,57 @@
 #include "ui/qt/picture_decoder.h"
 
+#include <QByteArray>
+#include <QFile>
 #include <QImage>
 #include <QImageReader>
+#include <cstdint>
 #include <memory>
 
 namespace orv::qt {
+
+namespace {
+
+uint32_t le16(const QByteArray& b, int at) {
+    return static_cast<uint8_t>(b[at]) | static_cast<uint32_t>(static_cast<uint8_t>(b[at + 1]))
+                                             << 8;
+}
+
+uint32_t le32(const QByteArray& b, int at) {
+    return le16(b, at) | le16(b, at + 2) << 16;
+}
+
+// Qt's BMP reader fills the rows missing from a truncated file and reports success, so an
+// uncompressed BMP (BI_RGB or BI_BITFIELDS) is first checked to hold every row its header
+// announces; only the padding of the last row may be missing. Returns the reason when rows are
+// missing, "" otherwise (also for other formats, which the reader judges itself).
+std::string missingBmpRows(const std::string& path) {
+    QFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::ReadOnly)) return "";
+    const QByteArray head = file.read(34);
+    if (head.size() < 26 || head[0] != 'B' || head[1] != 'M') return "";
+    const uint32_t infoSize = le32(head, 14);
+    int64_t width = 0, height = 0, bits = 0;
+    uint32_t compression = 0;
+    if (infoSize == 12) {  // OS/2 BITMAPCOREHEADER
+        width = le16(head, 18), height = le16(head, 20), bits = le16(head, 24);
+    } else if (infoSize >= 40 && head.size() >= 34) {
+        width = static_cast<int32_t>(le32(head, 18));
+        height = static_cast<int32_t>(le32(head, 22));
+        bits = le16(head, 28);
+        compression = le32(head, 30);
+    } else {
+        return "";
+    }
+    if (compression != 0 && compression != 3) return "";
+    if (width <= 0 || height == 0 || bits <= 0) return "";
+    const int64_t rows = height < 0 ? -height : height;
+    const int64_t rowBytes = (width * bits + 31) / 32 * 4;
+    const int64_t needed = le32(head, 10) + rowBytes * (rows - 1) + (width * bits + 7) / 8;
+    if (file.size() < needed) return "ファイルが途中で切れています";
+    return "";
+}
+
+}  // namespace
 
 core::Result<ui::Picture> pictureFromImage(const QImage& image) {
     if (image.isNull() || image.width() <= 0 || image.height() <= 0)
@@ -24,6 +71,8 @@ core::Result<ui::Picture> pictureFromImage(const QImage& image) {
 }
 
 core::Result<ui::Picture> decodePictureFile(const std::string& path) {
+    if (const std::string reason = missingBmpRows(path); !reason.empty())
+        return core::Error{"画像を読み込めません: " + path + " (" + reason + ")"};
     QImageReader reader(QString::fromStdString(path));
     reader.setAutoTransform(false);
     // Qt refuses pictures above 256 MB by default; astronomical pictures are often larger.
