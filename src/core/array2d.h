@@ -2,16 +2,16 @@
 // A two-dimensional array indexed (x, y) with inclusive bounds chosen at creation, stored row
 // by row (x fastest), all elements zero when created.
 //
-// The storage comes zeroed from the system (calloc), so creating a picture-sized array costs
-// nothing until its pages are written, and large arrays ask for huge pages.
+// Large storage is taken from and given back to the block cache (core/block_cache.h); fresh
+// storage comes zeroed from the system, so an array that is created but never written costs
+// nothing.
 
-#include <sys/mman.h>
-
+#include <algorithm>
 #include <cstddef>
-#include <cstdlib>
-#include <memory>
-#include <new>
 #include <type_traits>
+#include <utility>
+
+#include "core/block_cache.h"
 
 namespace orv::core {
 
@@ -21,37 +21,36 @@ class Array2D {
 
 public:
     Array2D() = default;
+    ~Array2D() { release(); }
     Array2D(const Array2D& other) { *this = other; }
     Array2D& operator=(const Array2D& other) {
         if (this == &other) return *this;
-        create(other.xLo_, other.xHi(), other.yLo_, other.yHi());
-        if (size() > 0) std::copy(other.data_.get(), other.data_.get() + size(), data_.get());
+        create(other.xLo_, other.xHi(), other.yLo_, other.yHi(), false);
+        std::copy(other.data_, other.data_ + size(), data_);
         return *this;
     }
-    Array2D(Array2D&&) noexcept = default;
-    Array2D& operator=(Array2D&&) noexcept = default;
+    Array2D(Array2D&& other) noexcept { swap(other); }
+    Array2D& operator=(Array2D&& other) noexcept {
+        Array2D moved(std::move(other));
+        swap(moved);
+        return *this;
+    }
 
-    // Creates (x = xLo..xHi, y = yLo..yHi), all zero. Throws std::bad_alloc when memory runs out.
-    void create(int xLo, int xHi, int yLo, int yHi) {
+    // Creates (x = xLo..xHi, y = yLo..yHi), all zero (or, when `zeroed` is false, with contents
+    // the caller is about to overwrite). Throws std::bad_alloc when memory runs out.
+    void create(int xLo, int xHi, int yLo, int yHi, bool zeroed = true) {
         release();
+        if (xHi < xLo || yHi < yLo) return;
+        const size_t n = static_cast<size_t>(xHi - xLo + 1) * static_cast<size_t>(yHi - yLo + 1);
+        data_ = static_cast<T*>(acquireBlock(n * sizeof(T), zeroed));
         xLo_ = xLo;
         yLo_ = yLo;
         width_ = xHi - xLo + 1;
         height_ = yHi - yLo + 1;
-        if (width_ <= 0 || height_ <= 0) {
-            width_ = height_ = 0;
-            return;
-        }
-        void* p = std::calloc(size(), sizeof(T));
-        if (p == nullptr) {
-            width_ = height_ = 0;
-            throw std::bad_alloc();
-        }
-        if (bytes() >= (8u << 20)) madvise(p, bytes(), MADV_HUGEPAGE);  // a hint; may be ignored
-        data_.reset(static_cast<T*>(p));
     }
     void release() {
-        data_.reset();
+        releaseBlock(data_, bytes());
+        data_ = nullptr;
         width_ = height_ = 0;
     }
 
@@ -69,24 +68,28 @@ public:
     T& operator()(int x, int y) { return data_[index(x, y)]; }
     const T& operator()(int x, int y) const { return data_[index(x, y)]; }
     // Pointer to element (x, y); the row continues to the right.
-    T* at(int x, int y) { return data_.get() + index(x, y); }
-    const T* at(int x, int y) const { return data_.get() + index(x, y); }
+    T* at(int x, int y) { return data_ + index(x, y); }
+    const T* at(int x, int y) const { return data_ + index(x, y); }
     // Distance between (x, y) and (x, y + 1).
     size_t stride() const { return static_cast<size_t>(width_); }
     size_t size() const { return static_cast<size_t>(width_) * static_cast<size_t>(height_); }
     size_t bytes() const { return size() * sizeof(T); }
 
 private:
-    struct Free {
-        void operator()(T* p) const { std::free(p); }
-    };
+    void swap(Array2D& o) noexcept {
+        std::swap(xLo_, o.xLo_);
+        std::swap(yLo_, o.yLo_);
+        std::swap(width_, o.width_);
+        std::swap(height_, o.height_);
+        std::swap(data_, o.data_);
+    }
 
     size_t index(int x, int y) const {
         return static_cast<size_t>(y - yLo_) * width_ + static_cast<size_t>(x - xLo_);
     }
 
     int xLo_ = 0, yLo_ = 0, width_ = 0, height_ = 0;
-    std::unique_ptr<T[], Free> data_;
+    T* data_ = nullptr;
 };
 
 }  // namespace orv::core

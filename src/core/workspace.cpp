@@ -1,9 +1,17 @@
 #include "core/workspace.h"
 
+#include <algorithm>
+
 namespace orv::core {
 
 void PixelPlanes::create(int width, int height, int channel) {
-    for (auto& p : planes_) p.create(0, width + 1, 0, height + 1);
+    // The inside is written by the loader row by row; only the border is cleared here.
+    for (auto& p : planes_) {
+        p.create(0, width + 1, 0, height + 1, false);
+        std::fill_n(p.at(0, 0), p.stride(), uint8_t{0});
+        std::fill_n(p.at(0, height + 1), p.stride(), uint8_t{0});
+        for (int y = 1; y <= height; ++y) p(0, y) = p(width + 1, y) = 0;
+    }
     channel_ = channel;
 }
 

@@ -7,6 +7,7 @@
 #include "core/message_log.h"
 #include "core/numeric.h"
 #include "core/startup.h"
+#include "core/vector_loops.h"
 #include "view/view_switch.h"
 
 // The background of pixel (x0, y0) is the mean Level over the window
@@ -25,6 +26,44 @@ using core::Ctx;
 
 namespace {
 
+// Up to this half-width every window sum (at most 255 (2n+1)^2) is below 2^24.
+constexpr int kSingleDivisionMaxN = 127;
+
+ORV_PIXEL_LOOP void addToColumns(uint32_t* __restrict column, const uint8_t* __restrict in, int w,
+                                 bool add) {
+    if (add)
+        for (int x = 0; x < w; ++x) column[x] += in[x];
+    else
+        for (int x = 0; x < w; ++x) column[x] -= in[x];
+}
+
+// The means of one row from the column sums. `prefix` has room for w + 2n + 1 entries: its
+// entry n + i holds the sum of column[0 .. i-1], constant beyond both ends, so that every
+// window sum is prefix[x0 + 2n + 1] - prefix[x0] with no clipping in the loop.
+ORV_PIXEL_LOOP void windowMeans(const uint32_t* __restrict column, uint32_t* __restrict prefix,
+                                uint32_t* __restrict sums, const float* __restrict columns, int w,
+                                int n, int rows, float* __restrict out) {
+    uint32_t* p = prefix + n;
+    uint32_t run = 0;
+    for (int x = 0; x < w; ++x) {
+        run += column[x];
+        p[x + 1] = run;
+    }
+    for (int i = w + 1; i <= w + n; ++i) p[i] = run;
+    const uint32_t* hi = prefix + 2 * n + 1;
+    for (int x0 = 0; x0 < w; ++x0) sums[x0] = hi[x0] - prefix[x0];
+    if (n <= kSingleDivisionMaxN) {
+        // Sums and counts are exact Singles, and a Single quotient rounded through a Double is
+        // the same as the Single quotient itself (53 >= 2 * 24 + 2 bits).
+        const float r = static_cast<float>(rows);
+        for (int x0 = 0; x0 < w; ++x0) out[x0] = static_cast<float>(sums[x0]) / (r * columns[x0]);
+    } else {
+        for (int x0 = 0; x0 < w; ++x0)
+            out[x0] = static_cast<float>(static_cast<double>(sums[x0]) /
+                                         (static_cast<double>(rows) * columns[x0]));
+    }
+}
+
 class BoxRows {
 public:
     BoxRows(const core::PixelPlanes& pixels, int width, int height, int n)
@@ -36,7 +75,7 @@ public:
           prefix_(static_cast<size_t>(width) + 2 * n + 1, 0),
           sums_(width, 0),
           columns_(width, 0) {
-        for (int r = 0; r <= std::min(n, height - 1); ++r) addRow(r, +1);
+        for (int r = 0; r <= std::min(n, height - 1); ++r) addRow(r, true);
         for (int x0 = 0; x0 < width; ++x0)
             columns_[x0] =
                 static_cast<float>(std::min(width - 1, x0 + n) - std::max(0, x0 - n) + 1);
@@ -44,52 +83,15 @@ public:
 
     // Writes the background of row y0 (0-based), then moves the window down one row.
     void row(int y0, float* out) {
-        // prefix_[n + i] = sum of column_[0 .. i-1], constant beyond both ends, so that every
-        // window sum is prefix_[x0 + 2n + 1] - prefix_[x0] with no clipping in the loop.
-        const int w = width_, n = n_;
-        uint32_t* __restrict p = prefix_.data() + n;
-        const uint32_t* __restrict column = column_.data();
-        uint32_t run = 0;
-        for (int x = 0; x < w; ++x) {
-            run += column[x];
-            p[x + 1] = run;
-        }
-        for (int i = w + 1; i <= w + n; ++i) p[i] = run;
-        const uint32_t* __restrict hi = prefix_.data() + 2 * n + 1;
-        const uint32_t* __restrict lo = prefix_.data();
-        uint32_t* __restrict sums = sums_.data();
-        for (int x0 = 0; x0 < w; ++x0) sums[x0] = hi[x0] - lo[x0];
-
-        const int rows = std::min(height_ - 1, y0 + n) - std::max(0, y0 - n) + 1;
-        const float* __restrict columns = columns_.data();
-        float* __restrict o = out;
-        if (n <= kSingleDivisionMaxN) {
-            // Sums and counts are exact Singles, and a Single quotient rounded through a Double
-            // is the same as the Single quotient itself (53 >= 2 * 24 + 2 bits).
-            const float r = static_cast<float>(rows);
-            for (int x0 = 0; x0 < w; ++x0) o[x0] = static_cast<float>(sums[x0]) / (r * columns[x0]);
-        } else {
-            for (int x0 = 0; x0 < w; ++x0)
-                o[x0] = static_cast<float>(static_cast<double>(sums[x0]) /
-                                           (static_cast<double>(rows) * columns[x0]));
-        }
-        if (y0 + n_ + 1 < height_) addRow(y0 + n_ + 1, +1);
-        if (y0 - n_ >= 0) addRow(y0 - n_, -1);
+        const int rows = std::min(height_ - 1, y0 + n_) - std::max(0, y0 - n_) + 1;
+        windowMeans(column_.data(), prefix_.data(), sums_.data(), columns_.data(), width_, n_, rows,
+                    out);
+        if (y0 + n_ + 1 < height_) addRow(y0 + n_ + 1, true);
+        if (y0 - n_ >= 0) addRow(y0 - n_, false);
     }
 
 private:
-    // Up to this half-width every window sum (at most 255 (2n+1)^2) is below 2^24.
-    static constexpr int kSingleDivisionMaxN = 127;
-
-    void addRow(int r, int sign) {
-        const uint8_t* __restrict in = level_.at(1, r + 1);
-        uint32_t* __restrict c = column_.data();
-        const int w = width_;
-        if (sign > 0)
-            for (int x = 0; x < w; ++x) c[x] += in[x];
-        else
-            for (int x = 0; x < w; ++x) c[x] -= in[x];
-    }
+    void addRow(int r, bool add) { addToColumns(column_.data(), level_.at(1, r + 1), width_, add); }
 
     const core::Array2D<uint8_t>& level_;
     int width_, height_, n_;
@@ -111,7 +113,7 @@ void drawBackgroundRow(ui::Canvas& canvas, int y0, const float* values, int widt
 
 void computeBackground(const core::PixelPlanes& pixels, int width, int height, int n,
                        core::Array2D<float>& out) {
-    out.create(0, width - 1, 0, height - 1);
+    out.create(0, width - 1, 0, height - 1, n < 0);  // all written below unless n < 0
     if (width <= 0 || height <= 0 || n < 0) return;
     BoxRows rows(pixels, width, height, std::min(n, 2047));
     for (int y0 = 0; y0 < height; ++y0) rows.row(y0, out.at(0, y0));
@@ -133,7 +135,8 @@ void cmdIdoHeikin_Click(Ctx& ctx) {
     ctx.host.pump();
 
     const int w = ws.ImageWidthP, h = ws.ImageHeightP;
-    ws.BackLevel.create(0, w - 1, 0, h - 1);
+    const bool computed = n >= 0 && w > 0 && h > 0 && !ws.PixelLevel.empty();
+    ws.BackLevel.create(0, w - 1, 0, h - 1, !computed);  // every value is written below
     f.lblStarNo.Caption = "-";
     for (auto& l : f.lblStarAtr) l.Caption = "-";
     for (auto& l : f.lblStarAtr1) l.Caption = "-";
@@ -144,7 +147,7 @@ void cmdIdoHeikin_Click(Ctx& ctx) {
     if (n < 0 && w > 0 && h > 0) {
         std::vector<uint8_t> zeros(w, 0);
         for (int y0 = 0; y0 < h; ++y0) f.picHSC[1].canvas.drawGreyRow(y0, zeros.data());
-    } else if (w > 0 && h > 0 && !ws.PixelLevel.empty()) {
+    } else if (computed) {
         BoxRows rows(ws.PixelLevel, w, h, std::min(n, 2047));
         std::vector<uint8_t> grey;
         for (int y0 = 0; y0 < h; ++y0) {

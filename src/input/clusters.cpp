@@ -7,6 +7,7 @@
 
 #include "core/message_log.h"
 #include "core/startup.h"
+#include "core/vector_loops.h"
 #include "extract/numbering.h"
 #include "view/view_switch.h"
 
@@ -48,8 +49,8 @@ struct Brightness {
 };
 
 // Marks possible seeds of a row (a superset of the bright pixels); returns whether any.
-bool markCandidates(const uint8_t* __restrict level, const float* __restrict back, int w,
-                    const Brightness& b, uint8_t* __restrict mark) {
+ORV_PIXEL_LOOP bool markCandidates(const uint8_t* __restrict level, const float* __restrict back,
+                                   int w, const Brightness& b, uint8_t* __restrict mark) {
     const float loose = b.loose, top = b.sikiTop;
     uint8_t any = 0;
     for (int x = 0; x < w; ++x) {

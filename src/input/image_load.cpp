@@ -9,6 +9,7 @@
 #include "core/numeric.h"
 #include "core/paths.h"
 #include "core/startup.h"
+#include "core/vector_loops.h"
 #include "view/view_switch.h"
 
 // Loading a picture:
@@ -29,6 +30,7 @@ using core::Workspace;
 
 namespace {
 
+constexpr int kMaxVectorRow = 1024;  // pixels per block of the luminance loop
 constexpr const char* kLoadingMsg = "画像データを読み込んでいます。";
 
 int progress(int done, int total) {
@@ -51,7 +53,7 @@ int selectedChannel(const ui::FrmOrvandel& frm) {
     return core::kChannelY;
 }
 
-void fillPixelRow(Workspace& ws, const ui::Picture& picture, int y) {
+ORV_PIXEL_LOOP void fillPixelRow(Workspace& ws, const ui::Picture& picture, int y) {
     const int w = picture.width;
     const uint8_t* in = picture.row(y - 1);
     uint8_t* __restrict r = ws.PixelLevel.plane(core::kChannelR).at(1, y);
@@ -73,17 +75,26 @@ void fillPixelRow(Workspace& ws, const ui::Picture& picture, int y) {
             r[x] = static_cast<uint8_t>(p >> 16);
         }
     }
-    // The luminance as luminanceY() gives it, in 16-bit loops the compiler can vectorise: the
-    // plain rounding first, then the rare ties (100 Y ending in 50) one by one.
-    uint16_t ties = 0;
-    for (int x = 0; x < w; ++x) {
-        const uint16_t s = static_cast<uint16_t>(59 * g[x] + 30 * r[x] + 11 * b[x]);
-        const uint16_t q = static_cast<uint16_t>(static_cast<uint16_t>(s + 50) / 100);
-        lum[x] = static_cast<uint8_t>(q);
-        ties |= static_cast<uint16_t>(s + 50 - 100 * q) == 0;
+    // The luminance as luminanceY() gives it, in a 16-bit loop the compiler can vectorise: the
+    // plain rounding for every pixel, then the ties (100 Y ending in 50, about one pixel in a
+    // hundred in a colour picture) one by one.
+    uint8_t tie[kMaxVectorRow];
+    for (int x0 = 0; x0 < w; x0 += kMaxVectorRow) {
+        const int n = std::min(kMaxVectorRow, w - x0);
+        const uint8_t *rr = r + x0, *gg = g + x0, *bb = b + x0;
+        uint8_t* yy = lum + x0;
+        uint8_t any = 0;
+        for (int x = 0; x < n; ++x) {
+            const uint16_t s = static_cast<uint16_t>(59 * gg[x] + 30 * rr[x] + 11 * bb[x]);
+            const uint16_t q = static_cast<uint16_t>(static_cast<uint16_t>(s + 50) / 100);
+            yy[x] = static_cast<uint8_t>(q);
+            tie[x] = static_cast<uint16_t>(s + 50 - 100 * q) == 0;
+            any |= tie[x];
+        }
+        if (!any) continue;
+        for (int x = 0; x < n; ++x)
+            if (tie[x]) yy[x] = static_cast<uint8_t>(luminanceY(rr[x], gg[x], bb[x]));
     }
-    if (ties)
-        for (int x = 0; x < w; ++x) lum[x] = static_cast<uint8_t>(luminanceY(r[x], g[x], b[x]));
     uint8_t maxY = static_cast<uint8_t>(ws.MaxLevelY);
     for (int x = 0; x < w; ++x) maxY = std::max(maxY, lum[x]);
     ws.MaxLevelY = maxY;
@@ -170,13 +181,15 @@ void takePicture(Ctx& ctx, const ui::Picture& picture, bool batch) {
 
     // The five layers at the picture's size, scaled by the zoom level.
     const int zoom = ws.ZoomLevel >= 0 && ws.ZoomLevel <= 3 ? 1 << ws.ZoomLevel : 1;
-    for (auto& p : f.picHSC) {
+    for (int i = 0; i < 5; ++i) {
+        auto& p = f.picHSC[i];
         p.Width = static_cast<double>(ws.ImageWidthTw) * zoom;
         p.Height = static_cast<double>(ws.ImageHeightTw) * zoom;
         p.ScaleWidth = w;
         p.ScaleHeight = h;
         p.Left = p.Top = 0;
-        p.canvas.resize(w, h);
+        // Layers 0, 3 and 4 get the grey picture below, every pixel of it.
+        p.canvas.resize(w, h, !(i == 0 || i == 3 || i == 4));
         p.Visible = false;
     }
     if (ws.ImageWidthTw > ws.ImageHeightTw) {

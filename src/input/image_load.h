@@ -21,6 +21,7 @@ int luminanceY(int r, int g, int b);
 
 // Fills PixelLevel (R, G, B, Y planes with the zero border, Level = `channel`) and MaxLevelY
 // for row y (1..H) of the picture; PixelLevel must have been created at the picture's size.
+// Every row must be filled: creating PixelLevel only clears its border.
 void fillPixelRow(core::Workspace& ws, const ui::Picture& picture, int y);
 
 // The channel chosen in optChannel (tested in the order 0, 1, 2, otherwise 3).

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "core/vector_loops.h"
+
 namespace orv::ui {
 
 void Canvas::setNull(bool isNull) {
@@ -11,21 +13,22 @@ void Canvas::setNull(bool isNull) {
     if (isNull) release();
 }
 
-void Canvas::resize(int widthPx, int heightPx) {
+void Canvas::resize(int widthPx, int heightPx, bool cleared) {
     if (forcedNull_ || widthPx <= 0 || heightPx <= 0) {
         release();
         return;
     }
+    pixels_.create(0, widthPx - 1, 0, heightPx - 1, false);
     width_ = widthPx;
     height_ = heightPx;
-    pixels_.assign(static_cast<size_t>(width_) * height_, background_);
     setScale(0, 0, width_, height_);
+    clean_ = false;
+    if (cleared) clear();
     ++revision_;
 }
 
 void Canvas::release() {
-    pixels_.clear();
-    pixels_.shrink_to_fit();
+    pixels_.release();
     width_ = height_ = 0;
     ++revision_;
 }
@@ -38,8 +41,9 @@ void Canvas::setScale(double left, double top, double width, double height) {
 }
 
 void Canvas::clear() {
-    if (isNull()) return;
-    std::fill(pixels_.begin(), pixels_.end(), background_);
+    if (isNull() || clean_) return;
+    std::fill_n(pixels_.at(0, 0), pixels_.size(), background_);
+    clean_ = true;
     ++revision_;
 }
 
@@ -65,14 +69,14 @@ void Canvas::fillBox(double x0, double y0, double x1, double y1, Rgb c) {
     ix1 = std::min(ix1, width_ - 1);
     iy1 = std::min(iy1, height_ - 1);
     for (int iy = iy0; iy <= iy1; ++iy)
-        std::fill_n(pixels_.begin() + static_cast<size_t>(iy) * width_ + ix0,
-                    std::max(0, ix1 - ix0 + 1), c);
+        std::fill_n(pixels_.at(ix0, iy), std::max(0, ix1 - ix0 + 1), c);
     ++revision_;
+    clean_ = false;
 }
 
 Rgb Canvas::pixel(int ix, int iy) const {
     if (ix < 0 || iy < 0 || ix >= width_ || iy >= height_) return background_;
-    return pixels_[static_cast<size_t>(iy) * width_ + ix];
+    return pixels_(ix, iy);
 }
 
 void Canvas::circle(double cx, double cy, double radius, Rgb c, bool filled) {
@@ -116,16 +120,25 @@ void Canvas::drawGreyPlane(const uint8_t* rows, size_t stride) {
     for (int iy = 0; iy < height_; ++iy) drawGreyRow(iy, rows + static_cast<size_t>(iy) * stride);
 }
 
+namespace {
+
+ORV_PIXEL_LOOP void greyRow(Rgb* __restrict out, const uint8_t* __restrict values, int w) {
+    for (int ix = 0; ix < w; ++ix) out[ix] = 0xFF000000u | (values[ix] * 0x010101u);
+}
+
+}  // namespace
+
 void Canvas::drawGreyRow(int iy, const uint8_t* values) {
     if (isNull() || iy < 0 || iy >= height_) return;
-    Rgb* out = pixels_.data() + static_cast<size_t>(iy) * width_;
-    for (int ix = 0; ix < width_; ++ix) out[ix] = 0xFF000000u | (values[ix] * 0x010101u);
+    greyRow(pixels_.at(0, iy), values, width_);
     ++revision_;
+    clean_ = false;
 }
 
 void Canvas::copyFrom(const Canvas& other) {
     if (isNull() || other.width_ != width_ || other.height_ != height_) return;
-    pixels_ = other.pixels_;
+    std::copy_n(other.pixels_.at(0, 0), pixels_.size(), pixels_.at(0, 0));
+    clean_ = other.clean_;
     ++revision_;
 }
 

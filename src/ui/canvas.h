@@ -9,7 +9,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+
+#include "core/array2d.h"
 
 namespace orv::ui {
 
@@ -32,8 +33,9 @@ public:
     void setNull(bool isNull);
     bool isNull() const { return pixels_.empty(); }
 
-    // Gives the raster a size in pixels and clears it; the logical window becomes 0,0 to w,h.
-    void resize(int widthPx, int heightPx);
+    // Gives the raster a size in pixels and clears it (or, when `cleared` is false, leaves its
+    // content to the caller, who paints every pixel); the logical window becomes 0,0 to w,h.
+    void resize(int widthPx, int heightPx, bool cleared = true);
     // Frees the raster.
     void release();
     int widthPx() const { return width_; }
@@ -42,7 +44,7 @@ public:
     // Logical coordinate window (VB's ScaleLeft/Top/Width/Height).
     void setScale(double left, double top, double width, double height);
 
-    // Clears to the background colour.
+    // Clears to the background colour (nothing to do when nothing was drawn since).
     void clear();
     Rgb background() const { return background_; }
     void setBackground(Rgb c) { background_ = c; }
@@ -52,8 +54,9 @@ public:
     // One raster pixel; out-of-raster pixels are ignored.
     void setPixel(int ix, int iy, Rgb c) {
         if (ix >= 0 && iy >= 0 && ix < width_ && iy < height_) {
-            pixels_[static_cast<size_t>(iy) * width_ + ix] = c;
+            pixels_(ix, iy) = c;
             ++revision_;
+            clean_ = false;
         }
     }
     Rgb pixel(int ix, int iy) const;
@@ -71,7 +74,7 @@ public:
     // Copies the whole raster of a canvas of the same size.
     void copyFrom(const Canvas& other);
 
-    const Rgb* data() const { return pixels_.data(); }
+    const Rgb* data() const { return pixels_.empty() ? nullptr : pixels_.at(0, 0); }
     // Grows with every change; the window repaints a layer when it changed.
     uint64_t revision() const { return revision_; }
 
@@ -83,8 +86,9 @@ private:
     int width_ = 0, height_ = 0;
     double left_ = 0, top_ = 0, scaleW_ = 1, scaleH_ = 1;
     Rgb background_ = RGB(0, 0, 0);
-    std::vector<Rgb> pixels_;
+    core::Array2D<Rgb> pixels_;  // (0..w-1, 0..h-1), memory from the block cache
     uint64_t revision_ = 0;
+    bool clean_ = false;  // all background since the last clear
 };
 
 }  // namespace orv::ui

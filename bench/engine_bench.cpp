@@ -1,0 +1,118 @@
+// Engine benchmarks on a generated 4096 x 4096 field with about 8000 stars:
+//   Background/<n>      the moving-average background alone, for half-widths n
+//   Computation         channel extraction + background + clusters + analysis, no drawing
+//   WithDrawing         the same, drawing into the five picture layers as the window does
+// Counters: clusters found and the working arrays' bytes per picture pixel.
+//
+//   build/bench/bin/orvandel-bench --benchmark_repetitions=5
+//   --benchmark_report_aggregates_only=true
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+#include "bench/starfield.h"
+#include "core/context.h"
+#include "core/settings.h"
+#include "extract/analysis.h"
+#include "input/background.h"
+#include "input/clusters.h"
+#include "input/image_load.h"
+#include "ui/headless_host.h"
+
+namespace {
+
+using namespace orv;
+
+constexpr int kSide = 4096;
+constexpr int kStars = 8000;
+
+// The standard settings' threshold (Siki 4) sits above the noise of this field, so the
+// clusters are stars and a few thousand noise specks, as on a good exposure.
+bench::FieldSpec benchSpec() {
+    bench::FieldSpec spec = bench::denseField(kSide, kSide, kStars, 2015);
+    spec.noiseSigma = 1.2;
+    return spec;
+}
+
+const ui::Picture& benchPicture() {
+    static const ui::Picture picture = [] {
+        auto field = bench::generateStarField(benchSpec());
+        auto rgb = std::make_shared<std::vector<uint8_t>>(std::move(field.rgb));
+        return ui::Picture::fromRgb(field.width, field.height, rgb);
+    }();
+    return picture;
+}
+
+// A window without a display: the engine's procedures as the batch run calls them.
+struct Engine {
+    core::Workspace ws;
+    ui::FrmOrvandel frm;
+    ui::HeadlessHost host;
+    core::Ctx ctx{ws, frm, host};
+
+    explicit Engine(bool draw) {
+        if (!draw) frm.disableDrawing();
+        ws.settings = core::defaultSettings();
+        ws.Clusters = extract::newClusterTable();
+        ws.Stars = extract::newStarTable();
+        ws.ProcStage = core::kStageBatch;
+        ws.DoFilePath = "/nonexistent";  // no log is written
+        ws.DoFileName = "field.bmp";
+        host.decoder = [](const std::string&) -> core::Result<ui::Picture> {
+            return benchPicture();
+        };
+    }
+    void run() {
+        input::cmdDataIn_Click(ctx, input::kSourceNamed);
+        input::cmdIdoHeikin_Click(ctx);
+        input::cmdPickup_Click(ctx);
+        extract::cmdCenterCal_Click(ctx);
+    }
+};
+
+void report(benchmark::State& state, const core::Workspace& ws) {
+    state.counters["clusters"] = ws.MaxStarNo;
+    state.counters["bytes_per_pixel"] =
+        static_cast<double>(ws.workingBytes()) / (static_cast<double>(kSide) * kSide);
+}
+
+void Background(benchmark::State& state) {
+    Engine e(false);
+    e.run();
+    const int n = static_cast<int>(state.range(0));
+    core::Array2D<float> out;
+    for (auto _ : state) {
+        input::computeBackground(e.ws.PixelLevel, kSide, kSide, n, out);
+        benchmark::DoNotOptimize(out.at(0, 0));
+    }
+}
+BENCHMARK(Background)->Arg(0)->Arg(4)->Arg(15)->Arg(30)->Unit(benchmark::kMillisecond);
+
+void Computation(benchmark::State& state) {
+    benchPicture();
+    for (auto _ : state) {
+        Engine e(false);
+        e.run();
+        state.PauseTiming();
+        report(state, e.ws);
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(Computation)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void WithDrawing(benchmark::State& state) {
+    benchPicture();
+    for (auto _ : state) {
+        Engine e(true);
+        e.run();
+        state.PauseTiming();
+        report(state, e.ws);
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(WithDrawing)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();

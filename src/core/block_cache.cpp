@@ -1,0 +1,86 @@
+#include "core/block_cache.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <vector>
+
+namespace orv::core {
+
+namespace {
+
+// Blocks below this size come and go through malloc, which keeps them itself.
+constexpr size_t kCachedFrom = size_t{1} << 20;
+// At most this much memory waits in the cache.
+constexpr size_t kCacheLimit = size_t{512} << 20;
+
+struct Cached {
+    void* block;
+    size_t bytes;
+};
+
+struct Cache {
+    std::mutex mutex;
+    std::vector<Cached> blocks;
+    size_t held = 0;
+
+    ~Cache() {
+        for (auto& c : blocks) std::free(c.block);
+    }
+};
+
+Cache& cache() {
+    static Cache c;
+    return c;
+}
+
+}  // namespace
+
+void* acquireBlock(size_t bytes, bool zeroed) {
+    if (bytes >= kCachedFrom) {
+        Cache& c = cache();
+        void* block = nullptr;
+        {
+            std::lock_guard lock(c.mutex);
+            for (size_t i = 0; i < c.blocks.size(); ++i) {
+                if (c.blocks[i].bytes != bytes) continue;
+                block = c.blocks[i].block;
+                c.held -= bytes;
+                c.blocks.erase(c.blocks.begin() + static_cast<std::ptrdiff_t>(i));
+                break;
+            }
+        }
+        if (block != nullptr) {
+            if (zeroed) std::memset(block, 0, bytes);
+            return block;
+        }
+    }
+    void* block = zeroed ? std::calloc(bytes, 1) : std::malloc(bytes);
+    if (block == nullptr) throw std::bad_alloc();
+    return block;
+}
+
+void releaseBlock(void* block, size_t bytes) {
+    if (block == nullptr) return;
+    if (bytes >= kCachedFrom) {
+        Cache& c = cache();
+        std::vector<void*> evicted;
+        {
+            std::lock_guard lock(c.mutex);
+            c.blocks.push_back({block, bytes});
+            c.held += bytes;
+            // The oldest blocks go first when the cache is over its limit.
+            while (c.held > kCacheLimit) {
+                evicted.push_back(c.blocks.front().block);
+                c.held -= c.blocks.front().bytes;
+                c.blocks.erase(c.blocks.begin());
+            }
+        }
+        for (void* e : evicted) std::free(e);
+        return;
+    }
+    std::free(block);
+}
+
+}  // namespace orv::core
