@@ -1,0 +1,156 @@
+// orvandel-cli as a user runs it: exit codes, output lines, and the files it writes.
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <regex>
+
+#include "bench/bmp_writer.h"
+#include "bench/starfield.h"
+#include "support/test_app.h"
+
+namespace orv::test {
+namespace {
+
+struct CliRun {
+    int status = -1;
+    std::string out, err;
+};
+
+// Runs orvandel-cli with the arguments (already quoted for the shell).
+CliRun cli(const std::string& args, const TempDir& dir) {
+    const std::string errFile = dir.file("stderr.txt");
+    const std::string command = std::string(ORV_CLI) + " " + args + " 2>" + errFile;
+    CliRun r;
+    FILE* p = popen(command.c_str(), "r");
+    std::array<char, 4096> buf;
+    size_t n;
+    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
+    const int status = pclose(p);
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.err = readFile(errFile);
+    return r;
+}
+
+// A small generated field written as a BMP.
+void writeField(const std::string& path, uint32_t seed, int side = 160, int stars = 40) {
+    auto spec = bench::denseField(side, side, stars, seed);
+    spec.noiseSigma = 1.2;
+    auto field = bench::generateStarField(spec);
+    ASSERT_TRUE(bench::writeBmp(path, field.width, field.height, field.rgb));
+}
+
+std::string standardSettings(const TempDir& dir) {
+    std::string path = dir.file("Orvandel.ini");
+    writeFile(path,
+              "[SYSTEM]\r\nHeikinWidth = 4\r\nSikiTop = 240\r\nSiki = 4\r\nNumPixel = 5\r\n"
+              "NumPixel2 = 12\r\nSinendo = 2\r\nSinendoMax = 30\r\nMargin = 0\r\n");
+    return path;
+}
+
+TEST(Cli, DetectWritesTheSameFilesAsStored) {
+    TempDir dir;
+    writeField(dir.file("field.bmp"), 7);
+    CliRun r = cli(
+        "detect --jobs 1 --settings " + standardSettings(dir) + " " + dir.file("field.bmp"), dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(std::regex_match(
+        r.out, std::regex(".*/field\\.bmp: [0-9]+ results: noise [0-9]+, area [0-9]+, "
+                          "star [1-9][0-9]*, elongated [0-9]+\n")))
+        << r.out;
+    const std::string base = dir.file("field.bmp.dir/field.bmp");
+    EXPECT_EQ(readFile(base + ".dat"), readFile(std::string(ORV_TEST_DATA) + "/cli/field.bmp.dat"));
+    // The settings file names the picture's folder, which differs from run to run.
+    std::string ini = readFile(base + ".dat.ini");
+    ini = std::regex_replace(ini, std::regex("DoFilePath = [^\r]*"), "DoFilePath = <folder>");
+    EXPECT_EQ(ini, readFile(std::string(ORV_TEST_DATA) + "/cli/field.bmp.dat.ini"));
+    const std::string log = readFile(base + ".log");
+    EXPECT_TRUE(std::regex_match(log, std::regex("(\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d "
+                                                 "(■恒星位置抽出|＞背景処理完了|＞クラスタ処理完了|"
+                                                 "＞恒星抽出完了|■データ保存完了)\r\n){5}")))
+        << log;
+}
+
+TEST(Cli, ParallelJobsWriteByteIdenticalResults) {
+    TempDir serial, parallel;
+    std::string names;
+    for (uint32_t seed = 1; seed <= 5; ++seed) {
+        const std::string name = "f" + std::to_string(seed) + ".bmp";
+        writeField(serial.file(name), seed, 200, 60);
+        std::filesystem::copy_file(serial.file(name), parallel.file(name));
+        names += " " + name;
+    }
+    auto run = [&](const TempDir& dir, const char* jobs) {
+        return cli(std::string("detect --jobs ") + jobs + " --hyotan --channel Y --settings " +
+                       standardSettings(dir) + " " + names,
+                   dir);
+    };
+    // Relative names, as a user types them.
+    const auto cwd = std::filesystem::current_path();
+    std::filesystem::current_path(serial.path());
+    CliRun one = run(serial, "1");
+    std::filesystem::current_path(parallel.path());
+    CliRun three = run(parallel, "3");
+    std::filesystem::current_path(cwd);
+    ASSERT_EQ(one.status, 0) << one.err;
+    ASSERT_EQ(three.status, 0) << three.err;
+    // The lines come in the order of the pictures whatever finishes first.
+    EXPECT_EQ(std::regex_replace(one.out, std::regex("/tmp/[^/]*/"), ""),
+              std::regex_replace(three.out, std::regex("/tmp/[^/]*/"), ""));
+    for (uint32_t seed = 1; seed <= 5; ++seed) {
+        const std::string dat =
+            "f" + std::to_string(seed) + ".bmp.dir/f" + std::to_string(seed) + ".bmp.dat";
+        EXPECT_FALSE(readFile(serial.file(dat)).empty());
+        EXPECT_EQ(readFile(serial.file(dat)), readFile(parallel.file(dat))) << dat;
+    }
+}
+
+TEST(Cli, FailuresAndUsageErrors) {
+    TempDir dir;
+    writeField(dir.file("ok.bmp"), 3);
+    writeFile(dir.file("broken.bmp"), "BM not really");
+    const std::string settings = " --settings " + standardSettings(dir);
+    CliRun r = cli("detect" + settings + " " + dir.file("ok.bmp") + " " + dir.file("broken.bmp") +
+                       " " + dir.file("none.bmp"),
+                   dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("ok.bmp: "), std::string::npos);
+    EXPECT_NE(r.err.find("broken.bmp: failed: "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("none.bmp: failed: "), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("none.bmp.dir")));
+
+    for (const char* bad : {"", "detect", "detect --jobs 0 x.bmp", "detect --channel Q x.bmp",
+                            "detect --frobnicate x.bmp", "batch a.txt b.txt", "frobnicate",
+                            "detect --settings /nonexistent/Orvandel.ini x.bmp"})
+        EXPECT_EQ(cli(bad, dir).status, 2) << bad;
+    for (const char* help : {"--help", "detect --help", "batch --help", "--version"}) {
+        CliRun h = cli(help, dir);
+        EXPECT_EQ(h.status, 0) << help;
+        EXPECT_FALSE(h.out.empty()) << help;
+    }
+}
+
+TEST(Cli, BatchRunsAListWithItsLog) {
+    TempDir dir;
+    writeField(dir.file("a.bmp"), 11);
+    writeField(dir.file("c.bmp"), 12);
+    writeFile(dir.file("tiles.txt"), "\"" + dir.path() + "\",\"a.bmp\"\r\n" + dir.path() +
+                                         ",gone.bmp\r\n\r\n" + dir.path() + ",c.bmp\r\n");
+    CliRun r = cli(
+        "batch --jobs 2 --settings " + standardSettings(dir) + " " + dir.file("tiles.txt"), dir);
+    EXPECT_EQ(r.status, 1);  // gone.bmp failed
+    EXPECT_NE(r.err.find("gone.bmp: failed"), std::string::npos);
+    std::string log = readFile(dir.file("tiles.txt.log"));
+    log = std::regex_replace(log, std::regex("\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d"), "T");
+    EXPECT_EQ(log, "T 001 a.bmp 処理開始\r\nT " + dir.path() +
+                       "/a.bmp 処理終了\r\nT 002 gone.bmp 処理開始\r\nT " + dir.path() +
+                       "/gone.bmp 読込エラー\r\nT 003 c.bmp 処理開始\r\nT " + dir.path() +
+                       "/c.bmp 処理終了\r\nT バッチ処理終了\r\n");
+    EXPECT_TRUE(std::filesystem::exists(dir.file("c.bmp.dir/c.bmp.dat")));
+}
+
+}  // namespace
+}  // namespace orv::test
