@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+#include "bench/starfield.h"
+#include "control/pipeline.h"
 #include "core/startup.h"
 #include "extract/analysis.h"
 #include "extract/numbering.h"
@@ -120,6 +122,83 @@ TEST(GourdSplit, ManyPartsAtOneLevelAreAllKept) {
     for (int n = 1; n <= app.ws.MaxStarNo; ++n) parts += app.ws.Clusters[n].Used == -1;
     EXPECT_EQ(parts, 30);
     EXPECT_EQ(app.ws.StarAtrNo[0][kAtrArea] + app.ws.StarAtrNo[0][kAtrCircular], 30);
+}
+
+}  // namespace
+}  // namespace orv::extract
+
+namespace orv::extract {
+namespace {
+
+// Generated pairs of touching stars (centres 3.3 to 4 sigma apart, a faint waist between
+// them), well apart from each other: with the split on, each member is found as a round part
+// of its own near its true centre; without it, some pairs are one cluster.
+TEST(GourdSplit, GeneratedTouchingPairsSplitIntoTwoRoundParts) {
+    bench::FieldSpec spec;
+    spec.width = spec.height = 400;
+    spec.seed = 42;
+    spec.noiseSigma = 0.5;
+    spec.pairCount = 12;
+    spec.starCount = 24;
+    spec.sigmaMin = 1.5;
+    spec.sigmaMax = 1.8;
+    spec.pairSeparationMin = 3.3;  // a waist a few levels above the threshold
+    spec.pairSeparationMax = 4.0;
+    spec.peakMin = 80;
+    spec.peakMax = 150;
+    spec.margin = 20;
+    const auto field = bench::generateStarField(spec);
+    auto rgb = std::make_shared<std::vector<uint8_t>>(field.rgb);
+    const auto picture = ui::Picture::fromRgb(field.width, field.height, rgb);
+
+    auto analyse = [&](bool hyotan, TestApp& app) {
+        core::Form_Load(app.ctx);
+        test::typicalSettings(app.ws.settings);
+        app.frm.chkHyotan.Value = hyotan ? 1 : 0;
+        ASSERT_TRUE(test::loadPicture(app, picture));
+        control::cmdDoAll_Click(app.ctx);
+    };
+    // The result nearest to (x, y) among the clusters in use.
+    auto nearest = [](const core::Workspace& ws, double x, double y) {
+        int32_t best = 0;
+        double bestD = 1e9;
+        for (int32_t n = 1; n <= ws.MaxStarNo; ++n) {
+            if (ws.Clusters[n].Used != -1) continue;
+            const double d = std::hypot(ws.Stars[n].CenterX - x, ws.Stars[n].CenterY - y);
+            if (d < bestD) bestD = d, best = n;
+        }
+        return std::pair{best, bestD};
+    };
+
+    TestApp split;
+    analyse(true, split);
+    int separated = 0;
+    for (int k = 0; k < spec.pairCount; ++k) {
+        const auto& a = field.stars[2 * k];
+        const auto& b = field.stars[2 * k + 1];
+        ASSERT_EQ(a.pairId, b.pairId);
+        auto [na, da] = nearest(split.ws, a.x, a.y);
+        auto [nb, db] = nearest(split.ws, b.x, b.y);
+        if (na != nb && da < 1.0 && db < 1.0 && split.ws.Clusters[na].Atr == kAtrCircular &&
+            split.ws.Clusters[nb].Atr == kAtrCircular)
+            ++separated;
+    }
+    EXPECT_EQ(separated, spec.pairCount);
+
+    TestApp whole;
+    analyse(false, whole);
+    int merged = 0;
+    for (int k = 0; k < spec.pairCount; ++k)
+        merged += nearest(whole.ws, field.stars[2 * k].x, field.stars[2 * k].y).first ==
+                  nearest(whole.ws, field.stars[2 * k + 1].x, field.stars[2 * k + 1].y).first;
+    // Some pairs are one cluster at the base threshold: the split made two of each.
+    EXPECT_GE(merged, 3);
+    auto inUse = [](const core::Workspace& ws) {
+        int n = 0;
+        for (int32_t i = 1; i <= ws.MaxStarNo; ++i) n += ws.Clusters[i].Used == -1;
+        return n;
+    };
+    EXPECT_EQ(inUse(split.ws), inUse(whole.ws) + merged);
 }
 
 }  // namespace
