@@ -1,5 +1,7 @@
 #include "core/block_cache.h"
 
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -81,6 +83,24 @@ void releaseBlock(void* block, size_t bytes) {
         return;
     }
     std::free(block);
+}
+
+size_t availableMemoryBytes() {
+    size_t cached = 0;
+    {
+        Cache& c = cache();
+        std::lock_guard lock(c.mutex);
+        cached = c.held;
+    }
+    std::FILE* f = std::fopen("/proc/meminfo", "r");
+    if (f == nullptr) return SIZE_MAX;
+    char line[256];
+    size_t kib = 0;
+    bool found = false;
+    while (!found && std::fgets(line, sizeof line, f))
+        found = std::sscanf(line, "MemAvailable: %zu kB", &kib) == 1;
+    std::fclose(f);
+    return found ? kib * 1024 + cached : SIZE_MAX;
 }
 
 }  // namespace orv::core

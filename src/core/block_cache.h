@@ -13,4 +13,8 @@ void* acquireBlock(size_t bytes, bool zeroed);
 // Gives a block from acquireBlock back (null is ignored).
 void releaseBlock(void* block, size_t bytes);
 
+// Memory the system can still give (MemAvailable), plus what waits in the block cache; the
+// largest value when it cannot be told.
+size_t availableMemoryBytes();
+
 }  // namespace orv::core

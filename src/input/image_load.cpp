@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "core/block_cache.h"
 #include "core/message_log.h"
 #include "core/numeric.h"
 #include "core/paths.h"
@@ -144,6 +145,20 @@ core::Result<ui::Picture> pictureOfSource(Ctx& ctx, int index, bool& dialogCance
     }
 }
 
+// Whether the arrays of a picture (and its five layers, when drawn) fit in the memory the
+// system can give, counting what the current picture's arrays would give back. A picture
+// that does not fit is refused before anything is released.
+bool fitsInMemory(const Ctx& ctx, const ui::Picture& picture) {
+    const double w = picture.width, h = picture.height;
+    double needed = (w + 2) * (h + 2) * (4 + 2) + w * h * sizeof(float);
+    if (ctx.frm.drawingEnabled()) needed += 5 * w * h * sizeof(ui::Rgb);
+    double held = static_cast<double>(ctx.ws.PixelLevel.bytes() + ctx.ws.BackLevel.bytes() +
+                                      ctx.ws.ClusterMap.bytes());
+    for (const auto& p : ctx.frm.picHSC)
+        held += static_cast<double>(p.canvas.widthPx()) * p.canvas.heightPx() * sizeof(ui::Rgb);
+    return needed <= static_cast<double>(core::availableMemoryBytes()) + held;
+}
+
 // Steps 3 to 9 for a decoded picture. Throws std::bad_alloc when memory runs out.
 void takePicture(Ctx& ctx, const ui::Picture& picture, bool batch) {
     auto& ws = ctx.ws;
@@ -249,6 +264,10 @@ bool cmdDataIn_Click(Ctx& ctx, int index) {
             core::setStage(ctx, core::kStageIdle);
             return false;
         }
+        if (picture && !fitsInMemory(ctx, picture.value()))
+            picture = core::Error{"画像が大きすぎて、メモリーに入りません (" +
+                                  std::to_string(picture->width) + " x " +
+                                  std::to_string(picture->height) + ")。"};
         if (picture) {
             // The box keeps its picture (source 2 reuses it) only where it is drawn.
             f.picHSC[0].picture = f.drawingEnabled() ? picture.value() : ui::Picture{};

@@ -132,3 +132,27 @@ TEST(ImageLoading, ABatchRunKeepsItsStageAndShowsNoBox) {
 
 }  // namespace
 }  // namespace orv::input
+
+namespace orv::input {
+namespace {
+
+TEST(ImageLoading, APictureTooLargeForMemoryIsRefusedAndTheOldOneKept) {
+    test::TestApp app;
+    core::Form_Load(app.ctx);
+    ASSERT_TRUE(test::loadPicture(app, test::greyPicture(4, 4, [](int, int) { return 7; })));
+    // A decoded picture claiming 10^10 pixels: refused before any array is touched.
+    static const uint8_t pixel[4] = {};
+    ui::Picture huge;
+    huge.width = huge.height = 100000;
+    huge.bits = pixel;
+    huge.layout = ui::PixelLayout::Bgrx8888;
+    app.host.decoder = [&](const std::string&) -> core::Result<ui::Picture> { return huge; };
+    EXPECT_FALSE(cmdDataIn_Click(app.ctx, kSourceNamed));
+    EXPECT_EQ(app.host.messages.back().text, "Error!");
+    EXPECT_NE(app.frm.lblMsg.Caption.find("100000 x 100000"), std::string::npos);
+    EXPECT_EQ(app.ws.ImageWidthP, 4);
+    EXPECT_EQ(app.ws.PixelLevel.Level(2, 2), 7);
+}
+
+}  // namespace
+}  // namespace orv::input
