@@ -31,6 +31,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -117,7 +118,13 @@ int main(int argc, char** argv) {
     QTemporaryDir work;
     auto spec = orv::bench::denseField(o.size, o.size, o.stars, o.seed);
     spec.noiseSigma = o.noise;
-    const auto field = orv::bench::generateStarField(spec);
+    orv::bench::StarField field;
+    try {
+        field = orv::bench::generateStarField(spec);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "cannot generate the field: %s\n", e.what());
+        return 2;
+    }
     const std::string name = "field.bmp";
     if (!work.isValid() || !QFile::copy(o.settings, work.filePath("Orvandel.ini")) ||
         !orv::bench::writeBmp(work.filePath(QString::fromStdString(name)).toStdString(),
