@@ -2,6 +2,7 @@
 // reach the handlers, and the window lives through faults and closing.
 
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,11 +13,16 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <numeric>
 #include <sstream>
 
+#include "bench/bmp_writer.h"
+#include "bench/starfield.h"
+#include "core/message_log.h"
 #include "core/numeric.h"
 #include "core/settings.h"
 #include "core/startup.h"
@@ -90,9 +96,63 @@ void writeStarField(const QString& path, int width, int height) {
     if (!image.save(path, "BMP")) qFatal("cannot write %s", qPrintable(path));
 }
 
-// Loads <dir>/<name> as the batch run does (source 3) and sets usual detection settings.
-bool loadStarField(Window& t, const char* name, int width, int height) {
-    writeStarField(t.dir.filePath(name), width, height);
+// Answers every modal window that appears while it lives: a message box with OK (its text is
+// kept), a file dialog with `file` (its name filters are kept). Polls, so it serves boxes that
+// come one after another inside one click.
+class ModalAnswerer {
+public:
+    explicit ModalAnswerer(QString file = {}) : file_(std::move(file)) {
+        QObject::connect(&poll_, &QTimer::timeout, [this] { answer(); });
+        poll_.start(10);
+    }
+    QStringList messages;
+    QStringList fileFilters;
+
+private:
+    void answer() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            messages << box->text();
+            box->button(QMessageBox::Ok)->click();
+        } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+            fileFilters << dialog->nameFilters();
+            dialog->selectFile(file_);
+            static_cast<QDialog*>(dialog)->accept();  // QFileDialog's own, which checks the file
+        }
+    }
+    QString file_;
+    QTimer poll_;
+};
+
+// The texts of the processing log, without their time stamps ("YYYY/MM/DD HH:MM:SS ").
+QStringList logTexts(const std::string& path) {
+    QStringList texts;
+    for (const QString& line : QString::fromStdString(readAll(path)).split("\r\n")) {
+        if (line.isEmpty()) continue;
+        if (line.size() < 20 || line[19] != ' ') return {"bad line: " + line};
+        texts << line.mid(20);
+    }
+    return texts;
+}
+
+// The counts as the labels of "検出結果" show them, and as StarAtrNo holds them: total, noise,
+// area, circular, elongated, released, deleted, added.
+QStringList shownCounts(const Window& t) {
+    QStringList s;
+    for (const char* name : {"lblStarNo", "lblStarAtr(0)", "lblStarAtr(1)", "lblStarAtr(2)",
+                             "lblStarAtr(3)", "lblStarAtr(4)", "lblStarAtr1(0)", "lblStarAtr1(1)"})
+        s << t.get<QLabel>(name)->text();
+    return s;
+}
+QStringList modelCounts(const Window& t) {
+    const auto& n = t.w->workspace().StarAtrNo;
+    const int32_t parts[] = {n[0][1], n[0][2], n[0][3], n[0][4], n[0][5], n[1][1], n[1][2]};
+    QStringList s{QString::number(std::accumulate(std::begin(parts), std::end(parts), 0))};
+    for (int32_t v : parts) s << QString::number(v);
+    return s;
+}
+
+void useTypicalSettings(Window& t) {
     auto& ws = t.w->workspace();
     ws.settings.HeikinWidth = 4;
     ws.settings.Siki = 4;
@@ -102,11 +162,35 @@ bool loadStarField(Window& t, const char* name, int width, int height) {
     ws.settings.Sinendo = 2;
     ws.settings.SinendoMax = 30;
     orv::core::showSettings(t.w->ctx());
+}
+
+// Loads <dir>/<name> as the batch run does (source 3).
+bool loadNamed(Window& t, const char* name) {
+    auto& ws = t.w->workspace();
     ws.DoFilePath = t.folder();
     ws.DoFileName = name;
     bool loaded = false;
     t.w->runHandler([&](orv::core::Ctx& ctx) { loaded = orv::input::cmdDataIn_Click(ctx, 3); });
     return loaded;
+}
+
+// Writes a regular grid of dots as <dir>/<name>, then loads it with the usual settings.
+bool loadStarField(Window& t, const char* name, int width, int height) {
+    writeStarField(t.dir.filePath(name), width, height);
+    useTypicalSettings(t);
+    return loadNamed(t, name);
+}
+
+// Writes a generated sky (noise, gradient, stars of many sizes, a pair) as <dir>/<name>,
+// then loads it with the usual settings.
+bool loadGeneratedField(Window& t, const char* name, int width, int height, int stars) {
+    const auto field =
+        orv::bench::generateStarField(orv::bench::denseField(width, height, stars, 7));
+    if (!orv::bench::writeBmp(t.dir.filePath(name).toStdString(), field.width, field.height,
+                              field.rgb))
+        qFatal("cannot write %s", name);
+    useTypicalSettings(t);
+    return loadNamed(t, name);
 }
 
 }  // namespace
@@ -129,6 +213,8 @@ private slots:
     void closingIsRefusedWhileAStepRuns();
     void aLoadedPictureReachesLayersAndThumbnail();
     void cancelWorksWhileThePipelineRuns();
+    void cancelDuringTheBackgroundStopsBeforeTheClusters();
+    void typicalRunDetectsSavesAndReadsBack();
 };
 
 void MainWindowTest::captionsAndTooltipsComeFromTheModel() {
@@ -606,6 +692,120 @@ void MainWindowTest::cancelWorksWhileThePipelineRuns() {
         orv::core::setStage(t.w->ctx(), 3);
         t.w->syncFromModel();
     }
+}
+
+void MainWindowTest::cancelDuringTheBackgroundStopsBeforeTheClusters() {
+    Window t;
+    QVERIFY(loadStarField(t, "sky.bmp", 1600, 1200));
+    ModalAnswerer answers;  // confirms the stop
+    int stageAtPress = -1;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, [&] {
+        auto* cancel = t.get<QPushButton>("cmdCancel");
+        if (stageAtPress >= 0 || t.w->workspace().ProcStage != orv::core::kStageBackground ||
+            !cancel->isVisible())
+            return;
+        stageAtPress = t.w->workspace().ProcStage;
+        QTest::mouseClick(cancel, Qt::LeftButton);
+    });
+    poll.start(5);
+    QTest::mouseClick(t.get("cmdDoAll"), Qt::LeftButton);
+    poll.stop();
+
+    QCOMPARE(stageAtPress, int{orv::core::kStageBackground});
+    QCOMPARE(answers.messages, QStringList{"一連の処理を実施した後、処理を中止します。"});
+    // The background ran to its end (its layer is drawn to the last row); no clusters were
+    // extracted, and the window is back in the state of a loaded picture.
+    QCOMPARE(t.w->workspace().ProcStage, int16_t{orv::core::kStageLoaded});
+    QCOMPARE(t.w->form().picHSC[1].canvas.pixel(800, 1199), orv::ui::greyRgb(12));
+    QCOMPARE(t.w->workspace().MaxStarNo, 0);
+    QCOMPARE(t.shownLayers(), QString("0"));
+    QVERIFY(t.get<QRadioButton>("optFrame(3)")->isChecked());
+    QVERIFY(t.get("cmdDoAll")->isEnabled());
+    QVERIFY(t.get("cmdCancel")->isHidden());
+    QVERIFY(t.get("lblStop")->isHidden());
+    QCOMPARE(logTexts(orv::core::logFilePath(t.w->workspace())),
+             (QStringList{"■恒星位置抽出", "＞背景処理完了", "＊中止しました。"}));
+}
+
+// The whole run of a user: load a picture, one click to detect, save, read the result back,
+// save again.
+void MainWindowTest::typicalRunDetectsSavesAndReadsBack() {
+    Window t;
+    QVERIFY(loadGeneratedField(t, "sky.bmp", 300, 240, 40));
+    QCOMPARE(t.w->workspace().ProcStage, int16_t{orv::core::kStageLoaded});
+    QCOMPARE(t.get<QLabel>("lblImageSize")->text(), QString("300 x 240"));
+    const std::string dir = t.folder() + "/sky.bmp.dir/";
+    const std::string ini = dir + "sky.bmp.dat.ini", dat = dir + "sky.bmp.dat",
+                      log = dir + "sky.bmp.log";
+
+    QTest::mouseClick(t.get("cmdDoAll"), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(t.w->workspace().ProcStage, int16_t{orv::core::kStageAnalysed},
+                              60000);
+    QVERIFY(!t.w->running());
+    const QStringList counts = shownCounts(t);
+    QCOMPARE(counts, modelCounts(t));
+    QVERIFY2(counts[3].toInt() > 0, "no circular objects");
+    QVERIFY(counts[0].toInt() >= counts[3].toInt());
+    QCOMPARE(t.shownLayers(), QString("4"));
+    QVERIFY(t.get<QRadioButton>("optFrame(0)")->isChecked());
+    QVERIFY(t.get("cmdSaveData")->isEnabled());
+    QVERIFY(t.get("cmdCancel")->isHidden());
+    QVERIFY(t.get("barHSC")->isHidden());
+    // The marks are on screen: the shown layer has the red of a circular object somewhere.
+    const QImage marked = t.w->layer(4)->grab().toImage();
+    bool red = false;
+    for (int y = 0; y < marked.height() && !red; ++y)
+        for (int x = 0; x < marked.width() && !red; ++x)
+            red = (marked.pixel(x, y) | 0xFF000000u) == orv::ui::RGB(255, 0, 0);
+    QVERIFY(red);
+
+    const QStringList detected{"■恒星位置抽出", "＞背景処理完了", "＞クラスタ処理完了",
+                               "＞恒星抽出完了"};
+    {
+        ModalAnswerer answers;
+        QTest::mouseClick(t.get("cmdSaveData"), Qt::LeftButton);
+        QCOMPARE(answers.messages,
+                 QStringList{"結果を画像ファイル名と同じ名前のフォルダに保存しました。"});
+    }
+    QCOMPARE(t.w->workspace().ProcStage, int16_t{orv::core::kStageSaved});
+    QVERIFY(std::filesystem::exists(ini));
+    QVERIFY(std::filesystem::exists(dat));
+    QCOMPARE(logTexts(log), detected + QStringList{"■データ保存完了"});
+    const std::string savedIni = readAll(ini), savedDat = readAll(dat);
+    QVERIFY(savedIni.find("DoFileName = sky.bmp\r\n") != std::string::npos);
+    // One record line per result.
+    QCOMPARE(std::count(savedDat.begin(), savedDat.end(), '\n'),
+             std::ptrdiff_t{t.w->workspace().MaxStarNo});
+
+    // Forget the picture, then read the result back through the dialog.
+    t.stage(orv::core::kStageLoaded);
+    t.w->workspace().MaxStarNo = 0;
+    {
+        ModalAnswerer answers(QString::fromStdString(dat));
+        QTest::mouseClick(t.get("cmdReadData"), Qt::LeftButton);
+        QCOMPARE(answers.fileFilters, QStringList{"抽出結果データファイル(*.dat) (*.dat)"});
+        QCOMPARE(answers.messages,
+                 QStringList{"抽出結果を読み込みました。確認や編集作業が行えます。"});
+    }
+    QCOMPARE(t.w->workspace().ProcStage, int16_t{orv::core::kStageRead});
+    QCOMPARE(shownCounts(t), counts);
+    QCOMPARE(modelCounts(t), counts);
+    QCOMPARE(t.shownLayers(), QString("4"));
+    QCOMPARE(t.get<QLabel>("lblDivId")->text(), QString("sky.bmp"));
+    QVERIFY(t.get("cmdSaveData")->isEnabled());
+    QVERIFY(!t.get("cmdDoAll")->isEnabled());
+
+    {
+        ModalAnswerer answers;
+        QTest::mouseClick(t.get("cmdSaveData"), Qt::LeftButton);
+        QCOMPARE(answers.messages.size(), 1);
+    }
+    QCOMPARE(t.w->workspace().ProcStage, int16_t{orv::core::kStageSaved});
+    QVERIFY(readAll(ini) == savedIni);
+    QVERIFY(readAll(dat) == savedDat);
+    const QStringList again{"■データ保存完了", "■データ読込完了", "■データ保存完了"};
+    QCOMPARE(logTexts(log), detected + again);
 }
 
 QTEST_MAIN(MainWindowTest)

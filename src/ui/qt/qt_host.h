@@ -35,7 +35,11 @@ public:
 
     // Longest time between two event-queue passes during a step (the window's liveliness).
     qint64 longestGapMs() const { return longestGap_; }
-    void resetGapStatistics() { longestGap_ = 0; }
+    // Starts measuring afresh from now.
+    void resetGapStatistics() {
+        longestGap_ = 0;
+        sinceLastPump_.restart();
+    }
 
     // Milliseconds between two pumps that really process events.
     static constexpr int kPumpIntervalMs = 15;

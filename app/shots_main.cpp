@@ -1,0 +1,133 @@
+// Screenshots of the real main window in the main stages of a run, for the documentation
+// (scripts/screenshots runs it under a virtual X server). Not a program for users.
+//
+//   orvandel-shots SETTINGS_FILE PICTURE OUT_FOLDER
+//
+// The settings file and the picture are copied into a temporary folder that serves as the
+// program's folder, so that the result folder and the log land there and not beside the
+// picture. The window is driven as a user would drive it: the picture is loaded as the batch
+// run loads one (source 3), the one-click button is pressed, then the view options. Each
+// stage is grabbed from the window itself into OUT_FOLDER:
+//   loaded.png      picture loaded, view "入力画像"
+//   result.png      after the one-click run, view "恒星位置" with the result marks
+//   result-detail.png  the middle of the marked picture enlarged three times (nearest
+//                   neighbour), where the marks of single pixels can be told apart
+//   clusters.png    view "クラスタ"
+//   background.png  view "背景画像"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QFont>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstdio>
+
+#include "input/image_load.h"
+#include "ui/qt/main_window.h"
+#include "ui/qt/picture_layer.h"
+
+namespace {
+
+// Lets pending layout and paint events through.
+void settle() {
+    for (int i = 0; i < 5; ++i) QApplication::processEvents();
+}
+
+bool save(const QImage& image, const QString& folder, const char* name) {
+    const QString path = QDir(folder).filePath(QString("%1.png").arg(name));
+    if (!image.save(path, "PNG")) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
+
+// The whole window as it is painted.
+bool shoot(QWidget& window, const QString& folder, const char* name) {
+    settle();
+    return save(window.grab().toImage(), folder, name);
+}
+
+// The middle 240 x 160 pixels of a picture layer, three times enlarged.
+bool shootDetail(QWidget& layer, const QString& folder, const char* name) {
+    settle();
+    const QSize part(240, 160);
+    const QRect middle(
+        QPoint((layer.width() - part.width()) / 2, (layer.height() - part.height()) / 2), part);
+    return save(layer.grab(middle).toImage().scaled(part * 3, Qt::IgnoreAspectRatio,
+                                                    Qt::FastTransformation),
+                folder, name);
+}
+
+template <typename T>
+T* child(QWidget& window, const char* name) {
+    T* w = window.findChild<T*>(QString::fromUtf8(name));
+    if (!w) qFatal("no widget %s", name);
+    return w;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: orvandel-shots SETTINGS_FILE PICTURE OUT_FOLDER\n");
+        return 2;
+    }
+    const QString settings = QString::fromLocal8Bit(argv[1]);
+    const QString picture = QString::fromLocal8Bit(argv[2]);
+    const QString out = QString::fromLocal8Bit(argv[3]);
+    QApplication::setApplicationName("Orvandel");
+    QFont font("IPAGothic");
+    font.setPointSizeF(9);
+    QApplication::setFont(font);
+
+    QTemporaryDir work;
+    const QString name = QFileInfo(picture).fileName();
+    if (!work.isValid() || !QFile::copy(settings, work.filePath("Orvandel.ini")) ||
+        !QFile::copy(picture, work.filePath(name)) || !QDir().mkpath(out)) {
+        std::fprintf(stderr, "cannot prepare %s\n", qPrintable(work.path()));
+        return 1;
+    }
+
+    orv::qt::MainWindow window(orv::core::ProgramFolders::at(work.path().toStdString()));
+    window.show();
+    settle();
+
+    // Every message box of the run (the saving one is not reached) is answered with OK.
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+            box->button(QMessageBox::Ok)->click();
+    });
+    answer.start(50);
+
+    auto& ws = window.workspace();
+    ws.DoFilePath = work.path().toStdString();
+    ws.DoFileName = name.toStdString();
+    window.runHandler([](orv::core::Ctx& ctx) { orv::input::cmdDataIn_Click(ctx, 3); });
+    if (ws.ProcStage != orv::core::kStageLoaded) {
+        std::fprintf(stderr, "cannot load %s\n", qPrintable(picture));
+        return 1;
+    }
+    bool ok = shoot(window, out, "loaded");
+
+    child<QPushButton>(window, "cmdDoAll")->click();
+    if (ws.ProcStage != orv::core::kStageAnalysed) {
+        std::fprintf(stderr, "the run ended in stage %d\n", ws.ProcStage);
+        return 1;
+    }
+    ok = shoot(window, out, "result") && ok;
+    ok = shootDetail(*window.layer(4), out, "result-detail") && ok;
+    child<QRadioButton>(window, "optFrame(1)")->click();
+    ok = shoot(window, out, "clusters") && ok;
+    child<QRadioButton>(window, "optFrame(2)")->click();
+    ok = shoot(window, out, "background") && ok;
+    return ok ? 0 : 1;
+}
