@@ -206,6 +206,7 @@ void takePicture(Ctx& ctx, const ui::Picture& picture, bool batch) {
         // Layers 0, 3 and 4 get the grey picture below, every pixel of it.
         p.canvas.resize(w, h, !(i == 0 || i == 3 || i == 4));
         p.Visible = false;
+        ctx.host.pump();  // clearing a layer of a huge picture takes a while
     }
     if (ws.ImageWidthTw > ws.ImageHeightTw) {
         f.imgHSC.Width = 4500;
