@@ -11,61 +11,84 @@
 #include "core/numeric.h"
 #include "core/paths.h"
 #include "core/text_file.h"
+#include "extract/numbering.h"
 #include "input/image_load.h"
 #include "results/data_files.h"
 #include "ui/headless_host.h"
 
 namespace orv::control {
 
-PictureOutcome detectPicture(const HeadlessOptions& options, const std::string& folder,
-                             const std::string& name) {
+namespace {
+
+// One window's worth of state without a display; a worker keeps one for all its pictures so
+// that the arrays and tables of one picture are reused by the next.
+struct Engine {
     core::Workspace ws;
     ui::FrmOrvandel frm;
     ui::HeadlessHost host;
     core::Ctx ctx{ws, frm, host};
-    frm.disableDrawing();
-    host.clock = ui::systemNow;
-    host.decoder = options.decoder;
-    ws.folders = options.folders;
-    ws.settings = options.settings;
-    for (int i = 0; i < 4; ++i) frm.optChannel[i].Value = i == options.channel;
-    frm.chkHyotan.Value = options.hyotan ? 1 : 0;
-    frm.lblVersion.Caption = "ver " + ws.ProgramVersion;
-    ws.Clusters = extract::newClusterTable();
-    ws.Stars = extract::newStarTable();
-    // As in a batch run: the steps keep the stage and show no boxes.
-    ws.ProcStage = core::kStageBatch;
-    ws.DoFilePath = folder;
-    ws.DoFileName = name;
 
-    PictureOutcome o;
-    o.path = core::joinPath(folder, name);
-    o.startedAt = ui::formatDateTime(host.now());
-    try {
-        if (!input::cmdDataIn_Click(ctx, input::kSourceNamed)) {
-            o.failure = PictureOutcome::Failure::Load;
-            o.error = ws.lastLoadError;
-        } else {
-            cmdDoAll_Click(ctx);
-            if (auto saved = results::OV_SaveData(ctx); !saved) {
-                o.failure = PictureOutcome::Failure::Save;
-                o.error = saved.error();
-            } else {
-                o.ok = true;
-            }
-        }
-    } catch (const core::ArithmeticFault& e) {
-        o.failure = PictureOutcome::Failure::Fault;
-        o.error = std::string("実行時エラー: ") + e.what();
-    } catch (const std::bad_alloc&) {
-        o.failure = PictureOutcome::Failure::Fault;
-        o.error = "メモリーが足りません。";
+    explicit Engine(const HeadlessOptions& options) {
+        frm.disableDrawing();
+        host.clock = ui::systemNow;
+        host.decoder = options.decoder;
+        ws.folders = options.folders;
+        for (int i = 0; i < 4; ++i) frm.optChannel[i].Value = i == options.channel;
+        frm.chkHyotan.Value = options.hyotan ? 1 : 0;
+        frm.lblVersion.Caption = "ver " + ws.ProgramVersion;
+        extract::resetTables(ws);
     }
-    o.endedAt = ui::formatDateTime(host.now());
-    o.counts = ws.StarAtrNo;
-    for (int32_t i = 1; i <= ws.MaxStarNo; ++i)
-        o.results += ws.Clusters[i].Used == -1 && ws.Clusters[i].Divided != -1;
-    return o;
+
+    PictureOutcome detect(const HeadlessOptions& options, const std::string& folder,
+                          const std::string& name) {
+        ws.settings = options.settings;
+        // As in a batch run: the steps keep the stage and show no boxes.
+        ws.ProcStage = core::kStageBatch;
+        ws.CancelRequested = 0;
+        ws.DoFilePath = folder;
+        ws.DoFileName = name;
+
+        PictureOutcome o;
+        o.path = core::joinPath(folder, name);
+        o.startedAt = ui::formatDateTime(host.now());
+        try {
+            if (!input::cmdDataIn_Click(ctx, input::kSourceNamed)) {
+                o.failure = PictureOutcome::Failure::Load;
+                o.error = ws.lastLoadError;
+            } else {
+                cmdDoAll_Click(ctx);
+                if (auto saved = results::OV_SaveData(ctx); !saved) {
+                    o.failure = PictureOutcome::Failure::Save;
+                    o.error = saved.error();
+                } else {
+                    o.ok = true;
+                }
+            }
+        } catch (const core::ArithmeticFault& e) {
+            o.failure = PictureOutcome::Failure::Fault;
+            o.error = std::string("実行時エラー: ") + e.what();
+        } catch (const std::bad_alloc&) {
+            o.failure = PictureOutcome::Failure::Fault;
+            o.error = "メモリーが足りません。";
+        }
+        o.endedAt = ui::formatDateTime(host.now());
+        if (o.ok) {
+            o.counts = ws.StarAtrNo;
+            for (int32_t i = 1; i <= ws.MaxStarNo; ++i)
+                o.results += ws.Clusters[i].Used == -1 && ws.Clusters[i].Divided != -1;
+        }
+        // A picture that failed to load leaves the previous picture's tables: start clean.
+        extract::resetTables(ws);
+        return o;
+    }
+};
+
+}  // namespace
+
+PictureOutcome detectPicture(const HeadlessOptions& options, const std::string& folder,
+                             const std::string& name) {
+    Engine engine(options);
+    return engine.detect(options, folder, name);
 }
 
 std::vector<PictureOutcome> detectPictures(
@@ -76,8 +99,9 @@ std::vector<PictureOutcome> detectPictures(
     std::atomic<size_t> next{0};
     std::mutex doneMutex;
     auto worker = [&] {
+        Engine engine(options);
         for (size_t i = next++; i < pictures.size(); i = next++) {
-            outcomes[i] = detectPicture(options, pictures[i].first, pictures[i].second);
+            outcomes[i] = engine.detect(options, pictures[i].first, pictures[i].second);
             if (!done) continue;
             std::lock_guard lock(doneMutex);
             done(i, outcomes[i]);

@@ -2,6 +2,7 @@
 
 #include "core/message_log.h"
 #include "core/settings.h"
+#include "extract/numbering.h"
 #include "psf/mode_switch.h"
 #include "view/panel_state.h"
 #include "view/view_switch.h"
@@ -18,8 +19,7 @@ void Form_Load(Ctx& ctx) {
     ctx.ws.ProgramVersion = kProgramVersion;
     f.lblVersion.Caption = "ver " + ctx.ws.ProgramVersion;
     OV_GetIniData(ctx);
-    ctx.ws.Clusters = extract::newClusterTable();
-    ctx.ws.Stars = extract::newStarTable();
+    extract::resetTables(ctx.ws);
 
     view::Form_Resize(ctx, f.Width, f.Width, f.Height);
     for (int i = 0; i < 3; ++i) {

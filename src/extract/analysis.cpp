@@ -274,7 +274,7 @@ void cmdCenterCal_Click(Ctx& ctx) {
     f.picHSC[3].Visible = f.picHSC[4].Visible = false;
     ctx.host.pump();
 
-    ws.Stars = newStarTable();
+    clearStarTable(ws);
     for (int j = 0; j <= 10; ++j) ws.StarAtrNo[0][j] = ws.StarAtrNo[1][j] = 0;
     f.lblStarNo.Caption = "-";
     for (auto& l : f.lblStarAtr) l.Caption = "-";

@@ -1,5 +1,6 @@
 #include "extract/numbering.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -25,11 +26,37 @@ namespace orv::extract {
 
 using core::Workspace;
 
+namespace {
+
+// Empties a table to record 0 (keeping its reserved room).
+template <typename Rec>
+void emptyTable(std::vector<Rec>& table) {
+    if (table.capacity() < static_cast<size_t>(kMaxStarNo) + 1) {
+        table = std::vector<Rec>();
+        table.reserve(static_cast<size_t>(kMaxStarNo) + 1);
+    }
+    table.clear();
+    table.resize(1);
+}
+
+}  // namespace
+
+void noteTableUse(Workspace& ws) {
+    const size_t n = static_cast<size_t>(std::clamp(ws.MaxStarNo, 0, kMaxStarNo)) + 1;
+    if (ws.Clusters.size() < n) ws.Clusters.resize(n);
+    if (ws.Stars.size() < n) ws.Stars.resize(n);
+}
+
 void resetTables(Workspace& ws) {
-    ws.Clusters = newClusterTable();
-    ws.Stars = newStarTable();
+    emptyTable(ws.Clusters);
+    emptyTable(ws.Stars);
     ws.MaxStarNo = 0;
     ws.FreeStarNoHint = 1;
+}
+
+void clearStarTable(Workspace& ws) {
+    emptyTable(ws.Stars);
+    noteTableUse(ws);
 }
 
 void freeStarNo(Workspace& ws, int32_t n) {
@@ -60,6 +87,7 @@ int32_t OV_GetNewStarNo(Workspace& ws) {
         return -1;
     }
     ws.MaxStarNo += 1;
+    noteTableUse(ws);
     ws.Clusters[ws.MaxStarNo].Used = -1;
     ws.FreeStarNoHint = ws.MaxStarNo + 1;
     return ws.MaxStarNo;

@@ -11,6 +11,10 @@ namespace orv::extract {
 
 // Re-creates both tables empty (every number free) and sets MaxStarNo to 0.
 void resetTables(core::Workspace& ws);
+// Re-creates the star table empty.
+void clearStarTable(core::Workspace& ws);
+// Makes records 0..MaxStarNo exist (call after raising MaxStarNo).
+void noteTableUse(core::Workspace& ws);
 // Frees number n (Used = 0, Divided = 0) so that it can be handed out again.
 void freeStarNo(core::Workspace& ws, int32_t n);
 

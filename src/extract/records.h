@@ -65,7 +65,10 @@ struct StarRec {
 // EditAtr e (1, 2). Every cell is stored in the result file.
 using StarAtrTable = std::array<std::array<int32_t, 11>, 5>;
 
-// Tables of kMaxStarNo + 1 empty records.
+// The tables stand for records 0..kMaxStarNo. They hold records 0..MaxStarNo (see
+// extract::noteTableUse); a record above that is empty by definition and is never read or
+// written. Room for every record is reserved at once, so records never move in memory, and
+// only the records in use cost anything to create or clear.
 std::vector<ClusterRec> newClusterTable();
 std::vector<StarRec> newStarTable();
 

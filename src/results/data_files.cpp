@@ -382,6 +382,7 @@ void applyResults(Ctx& ctx, ParsedResults& p) {
     int32_t highest = 0;
     for (const Record& r : p.records) highest = std::max(highest, r.number);
     ws.MaxStarNo = std::clamp(std::max(p.maxStarNo, highest), 0, extract::kMaxStarNo);
+    extract::noteTableUse(ws);
     showDetectionSettings(ctx);
     for (Record& r : p.records) {
         ws.Clusters[r.number] = std::move(r.cluster);

@@ -82,7 +82,11 @@ TEST(SettingsFile, NoFileGivesZerosAndAnEmptyWorkPath) {
     EXPECT_EQ(app.frm.txtHeikinWidth.Text, "1");
     EXPECT_EQ(app.ws.ProcStage, kStageIdle);
     EXPECT_EQ(app.frm.lblVersion.Caption, "ver 2015/09/27");
-    EXPECT_EQ(app.ws.Clusters.size(), 50001u);
+    // Empty tables: no number in use, room for records 0..50000.
+    EXPECT_EQ(app.ws.MaxStarNo, 0);
+    EXPECT_EQ(app.ws.Clusters[0].Used, 0);
+    EXPECT_GE(app.ws.Clusters.capacity(), 50001u);
+    EXPECT_GE(app.ws.Stars.capacity(), 50001u);
     EXPECT_TRUE(app.ws.PixelLevel.empty());
     // Exiting writes the file even when nothing changed.
     Form_Unload(app.ctx);

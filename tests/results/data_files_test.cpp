@@ -7,6 +7,7 @@
 
 #include "control/pipeline.h"
 #include "core/startup.h"
+#include "extract/numbering.h"
 #include "input/image_load.h"
 #include "support/pictures.h"
 #include "view/overlay.h"
@@ -139,6 +140,7 @@ protected:
         folder = app.dir.path();
         test::writeFile(folder + "/x.bmp", "");
         app.ws.MaxStarNo = 77;
+        extract::noteTableUse(app.ws);
         app.ws.Clusters[5].Note = "untouched";
         app.ws.settings.Siki = 9;
     }
