@@ -97,6 +97,8 @@ struct Workspace {
     int32_t ImageWidthP = 0, ImageHeightP = 0;
     int32_t ImageWidthTw = 0, ImageHeightTw = 0;
     float MaxLevelY = 0;
+    // Counts the pictures loaded; a layer marked with it holds that picture's grey image.
+    uint64_t PictureGeneration = 0;
 
     PixelPlanes PixelLevel;
     Array2D<float> BackLevel;

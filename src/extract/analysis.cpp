@@ -284,14 +284,21 @@ void cmdCenterCal_Click(Ctx& ctx) {
     const bool picture = w > 0 && h > 0 && !ws.PixelLevel.empty() && !ws.ClusterMap.empty();
     core::OV_DispMsg(ctx, "恒星像抽出の準備のために元画像を表示しています。");
     if (picture) {
+        // A layer that still holds exactly the grey picture (nothing drawn on it since) is
+        // not drawn again: the result would be the same pixels.
         const auto& level = ws.PixelLevel.levelPlane();
+        ui::Canvas& plain = f.picHSC[3].canvas;
+        ui::Canvas& marked = f.picHSC[4].canvas;
+        const bool drawPlain = !plain.holds(ws.PictureGeneration);
+        const bool drawMarked = !marked.holds(ws.PictureGeneration);
         for (int y = 1; y <= h; ++y) {
-            f.picHSC[3].canvas.drawGreyRow(y - 1, level.at(1, y));
-            f.picHSC[4].canvas.drawGreyRow(y - 1, level.at(1, y));
+            if (drawPlain) plain.drawGreyRow(y - 1, level.at(1, y));
+            if (drawMarked) marked.drawGreyRow(y - 1, level.at(1, y));
             f.lblBar.Caption = std::to_string(y);
             f.barHSC.Value = (y - 1) * 100 / h;
             ctx.host.pump();
         }
+        plain.markContent(ws.PictureGeneration);
     }
 
     core::OV_DispMsg(ctx, "各クラスターの重心を計算しています。");

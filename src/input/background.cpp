@@ -101,14 +101,6 @@ private:
     std::vector<float> columns_;  // window width of each column
 };
 
-void drawBackgroundRow(ui::Canvas& canvas, int y0, const float* values, int width,
-                       std::vector<uint8_t>& grey) {
-    if (canvas.isNull()) return;
-    grey.resize(width);
-    for (int x = 0; x < width; ++x) grey[x] = static_cast<uint8_t>(std::nearbyint(values[x]));
-    canvas.drawGreyRow(y0, grey.data());
-}
-
 }  // namespace
 
 void computeBackground(const core::PixelPlanes& pixels, int width, int height, int n,
@@ -149,11 +141,10 @@ void cmdIdoHeikin_Click(Ctx& ctx) {
         for (int y0 = 0; y0 < h; ++y0) f.picHSC[1].canvas.drawGreyRow(y0, zeros.data());
     } else if (computed) {
         BoxRows rows(ws.PixelLevel, w, h, std::min(n, 2047));
-        std::vector<uint8_t> grey;
         for (int y0 = 0; y0 < h; ++y0) {
             float* out = ws.BackLevel.at(0, y0);
             rows.row(y0, out);
-            drawBackgroundRow(f.picHSC[1].canvas, y0, out, w, grey);
+            f.picHSC[1].canvas.drawGreyRow(y0, out);
             f.lblBar.Caption = std::to_string(y0);
             f.barHSC.Value = h > 1 ? y0 * 100 / (h - 1) : 100;
             ctx.host.pump();

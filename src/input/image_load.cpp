@@ -236,6 +236,8 @@ void takePicture(Ctx& ctx, const ui::Picture& picture, bool batch) {
         f.lblBar.Caption = std::to_string(y);
         ctx.host.pump();
     }
+    ws.PictureGeneration += 1;
+    for (int i : {0, 3, 4}) f.picHSC[i].canvas.markContent(ws.PictureGeneration);
 
     f.barHSC.Visible = f.lblBar.Visible = f.cmdCancel.Visible = f.lblStop.Visible = false;
     view::showViewOption(ctx, 3);

@@ -126,7 +126,24 @@ ORV_PIXEL_LOOP void greyRow(Rgb* __restrict out, const uint8_t* __restrict value
     for (int ix = 0; ix < w; ++ix) out[ix] = 0xFF000000u | (values[ix] * 0x010101u);
 }
 
+// Rounds 0 <= v < 2^22 to the nearest whole number, ties to even, as the processor's default
+// rounding does when the fraction bits are pushed out of a Single.
+ORV_PIXEL_LOOP void roundedGreyRow(Rgb* __restrict out, const float* __restrict levels, int w) {
+    constexpr float kShift = 8388608.0f;  // 2^23
+    for (int ix = 0; ix < w; ++ix) {
+        const float rounded = (levels[ix] + kShift) - kShift;
+        out[ix] = 0xFF000000u | (static_cast<uint32_t>(rounded) * 0x010101u);
+    }
+}
+
 }  // namespace
+
+void Canvas::drawGreyRow(int iy, const float* levels) {
+    if (isNull() || iy < 0 || iy >= height_) return;
+    roundedGreyRow(pixels_.at(0, iy), levels, width_);
+    ++revision_;
+    clean_ = false;
+}
 
 void Canvas::drawGreyRow(int iy, const uint8_t* values) {
     if (isNull() || iy < 0 || iy >= height_) return;

@@ -71,12 +71,25 @@ public:
     void drawGreyPlane(const uint8_t* rows, size_t stride);
     // One raster row of a grey byte plane.
     void drawGreyRow(int iy, const uint8_t* values);
+    // One raster row in grey from levels 0..255, each rounded to the nearest whole level
+    // (ties to even).
+    void drawGreyRow(int iy, const float* levels);
     // Copies the whole raster of a canvas of the same size.
     void copyFrom(const Canvas& other);
 
     const Rgb* data() const { return pixels_.empty() ? nullptr : pixels_.at(0, 0); }
     // Grows with every change; the window repaints a layer when it changed.
     uint64_t revision() const { return revision_; }
+
+    // Marks what the canvas holds now (a tag of the caller's choosing), and asks whether it
+    // still holds exactly that: nothing was drawn since it was marked.
+    void markContent(uint64_t tag) {
+        contentTag_ = tag;
+        contentRevision_ = revision_;
+    }
+    bool holds(uint64_t tag) const {
+        return !isNull() && tag != 0 && contentTag_ == tag && contentRevision_ == revision_;
+    }
 
 private:
     int toPixelX(double x) const;
@@ -89,6 +102,7 @@ private:
     core::Array2D<Rgb> pixels_;  // (0..w-1, 0..h-1), memory from the block cache
     uint64_t revision_ = 0;
     bool clean_ = false;  // all background since the last clear
+    uint64_t contentTag_ = 0, contentRevision_ = 0;
 };
 
 }  // namespace orv::ui

@@ -40,15 +40,20 @@ void cmdReDisp_Click(Ctx& ctx) {
     f.lblStarNo.Caption = "-";
     for (auto& l : f.lblStarAtr) l.Caption = "-";
     for (auto& l : f.lblStarAtr1) l.Caption = "-";
+    // Layer 3 that still holds exactly the grey picture keeps it: clearing and drawing it
+    // again would give the same pixels.
+    ui::Canvas& plain = f.picHSC[3].canvas;
+    const bool plainReady = plain.holds(ws.PictureGeneration) && !ws.PixelLevel.empty();
     f.picHSC[4].canvas.clear();
-    f.picHSC[3].canvas.clear();
+    if (!plainReady) plain.clear();
     ctx.host.pump();
 
     if (!ws.PixelLevel.empty()) {
         const auto& level = ws.PixelLevel.levelPlane();
-        for (int y = 1; y <= ws.ImageHeightP; ++y)
-            f.picHSC[3].canvas.drawGreyRow(y - 1, level.at(1, y));
-        f.picHSC[4].canvas.copyFrom(f.picHSC[3].canvas);
+        if (!plainReady)
+            for (int y = 1; y <= ws.ImageHeightP; ++y) plain.drawGreyRow(y - 1, level.at(1, y));
+        plain.markContent(ws.PictureGeneration);
+        f.picHSC[4].canvas.copyFrom(plain);
     }
     ctx.host.pump();
     showViewOption(ctx, 0);

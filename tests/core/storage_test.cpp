@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "core/array2d.h"
 #include "ui/canvas.h"
 
@@ -44,6 +47,19 @@ TEST(Storage, CanvasClearAfterDrawingAndAfterAnUnclearedResize) {
     c.circle(20.5, 30.5, 0.5, ui::RGB(255, 0, 0), true);
     EXPECT_EQ(c.pixel(20, 30), ui::RGB(255, 0, 0));
     EXPECT_EQ(c.pixel(21, 30), c.background());
+    // A grey row from levels rounds them to the nearest whole level, ties to even.
+    std::vector<float> levels(600, 0.0f);  // a whole row
+    const float tested[6] = {0.5f, 1.5f, 2.5f, 2.5001f, 254.5f, 255.0f};
+    std::copy(tested, tested + 6, levels.begin());
+    c.drawGreyRow(7, levels.data());
+    const int expected[6] = {0, 2, 2, 3, 254, 255};
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(c.pixel(i, 7), ui::greyRgb(expected[i])) << tested[i];
+    // A marked content is held until something is drawn.
+    c.markContent(5);
+    EXPECT_TRUE(c.holds(5));
+    EXPECT_FALSE(c.holds(6));
+    c.setPixel(0, 0, 0);
+    EXPECT_FALSE(c.holds(5));
     ui::Canvas nullCanvas;
     nullCanvas.setNull(true);
     nullCanvas.resize(10, 10);
