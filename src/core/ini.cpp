@@ -36,12 +36,15 @@ std::string cutAtCharBoundary(std::string_view s, size_t maxBytes) {
 
 }  // namespace
 
-std::string GetIniString(const std::string& fileName, const std::string& section,
-                         const std::string& key) {
-    auto lines = readTextLines(fileName);
-    if (!lines) return "";
+IniFile IniFile::load(const std::string& fileName) {
+    IniFile ini;
+    if (auto lines = readTextLines(fileName)) ini.lines_ = std::move(lines.value());
+    return ini;
+}
+
+std::string IniFile::get(const std::string& section, const std::string& key) const {
     bool inSection = false;
-    for (const std::string& raw : lines.value()) {
+    for (const std::string& raw : lines_) {
         std::string_view line = trim(raw);
         if (line.empty() || line.front() == ';') continue;
         if (line.front() == '[') {
@@ -62,6 +65,11 @@ std::string GetIniString(const std::string& fileName, const std::string& section
         return cutAtCharBoundary(value, kMaxValueBytes);
     }
     return "";
+}
+
+std::string GetIniString(const std::string& fileName, const std::string& section,
+                         const std::string& key) {
+    return IniFile::load(fileName).get(section, key);
 }
 
 }  // namespace orv::core

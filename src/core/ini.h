@@ -2,8 +2,20 @@
 // Reading one key of a Windows-style settings file ("[Section]" lines, "Key = Value" lines).
 
 #include <string>
+#include <vector>
 
 namespace orv::core {
+
+// A settings file read once, for looking up many keys (the same rules as GetIniString).
+class IniFile {
+public:
+    // A missing or unreadable file reads as empty.
+    static IniFile load(const std::string& fileName);
+    std::string get(const std::string& section, const std::string& key) const;
+
+private:
+    std::vector<std::string> lines_;
+};
 
 // The value of `key` in `[section]` of the file, or "" when the file, the section or the key
 // is missing. Section and key names compare case-insensitively (ASCII); blanks around the

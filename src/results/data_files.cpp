@@ -313,9 +313,8 @@ core::Result<ParsedResults> parseResultFiles(const std::string& iniFile,
         return core::Error{"結果の設定ファイルがありません: " + iniFile +
                            "\n読み込みを中止します。"};
     ParsedResults p;
-    auto get = [&](const char* section, const std::string& key) {
-        return core::GetIniString(iniFile, section, key);
-    };
+    const core::IniFile ini = core::IniFile::load(iniFile);
+    auto get = [&](const char* section, const std::string& key) { return ini.get(section, key); };
     core::Settings& s = p.settings;
     s.HeikinWidth = core::ValInt(get("SYSTEM", "HeikinWidth"));
     s.SikiTop = core::ValInt(get("SYSTEM", "SikiTop"));

@@ -263,3 +263,56 @@ TEST(ResultFiles, AFailedSaveSaysSoAndKeepsTheStage) {
 
 }  // namespace
 }  // namespace orv::results
+
+namespace orv::results {
+namespace {
+
+// Random damage to a real record file: every reading either refuses it or takes it, and never
+// reads out of bounds (the test build checks every access).
+TEST(ResultFiles, RandomlyDamagedFilesNeverCrashTheReader) {
+    test::TestApp app;
+    core::Form_Load(app.ctx);
+    test::typicalSettings(app.ws.settings);
+    ASSERT_TRUE(test::loadPicture(
+        app,
+        test::greyPicture(60, 40,
+                          [](int x, int y) {
+                              return (x - 20) * (x - 20) + (y - 20) * (y - 20) < 9 ||
+                                             (x * 3 + y * 7) % 53 == 0
+                                         ? 200
+                                         : 10;
+                          }),
+        "m.bmp"));
+    control::cmdDoAll_Click(app.ctx);
+    ASSERT_TRUE(OV_SaveData(app.ctx));
+    const std::string folder = app.dir.path() + "/m.bmp.dir";
+    const std::string good = test::readFile(folder + "/m.bmp.dat");
+    uint32_t seed = 99;
+    auto rnd = [&](uint32_t n) { return (seed = seed * 1103515245u + 12345u) / 65536u % n; };
+    const std::string alphabet = ",\"\r\n0123456789.-eE x\xE3\x81\x82";
+    int refused = 0;
+    for (int round = 0; round < 300; ++round) {
+        std::string damaged = good;
+        for (uint32_t k = 0, edits = 1 + rnd(6); k < edits; ++k) {
+            const size_t at = rnd(static_cast<uint32_t>(damaged.size() + 1));
+            switch (rnd(3)) {
+                case 0:
+                    damaged.insert(at, 1, alphabet[rnd(static_cast<uint32_t>(alphabet.size()))]);
+                    break;
+                case 1:
+                    if (at < damaged.size()) damaged.erase(at, 1 + rnd(20));
+                    break;
+                default:
+                    damaged = damaged.substr(0, at);
+                    break;
+            }
+        }
+        test::writeFile(folder + "/m.bmp.dat", damaged);
+        refused += !OV_ReadData(app.ctx, folder, "m.bmp.dat");
+        ASSERT_LE(app.ws.MaxStarNo, extract::kMaxStarNo);
+    }
+    EXPECT_GT(refused, 0);
+}
+
+}  // namespace
+}  // namespace orv::results
