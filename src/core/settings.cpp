@@ -23,27 +23,30 @@ Settings defaultSettings() {
     return s;
 }
 
+void readDetectionSettings(const IniFile& ini, Settings& s) {
+    auto get = [&](const char* key) { return ini.get("SYSTEM", key); };
+    s.HeikinWidth = ValInt(get("HeikinWidth"));
+    s.SikiTop = ValInt(get("SikiTop"));
+    s.Siki = ValInt(get("Siki"));
+    s.NumPixel = ValSng(get("NumPixel"));
+    s.NumPixel2 = ValSng(get("NumPixel2"));
+    s.Sinendo = ValSng(get("Sinendo"));
+    s.SinendoMax = ValSng(get("SinendoMax"));
+    s.Margin = ValSng(get("Margin"));
+}
+
 Settings readSettingsFile(const std::string& path) {
-    auto get = [&](const char* section, const char* key) {
-        return GetIniString(path, section, key);
-    };
+    const IniFile ini = IniFile::load(path);
     Settings s;
-    s.WorkPath = get("SYSTEM", "WorkPath");
-    s.HeikinWidth = ValInt(get("SYSTEM", "HeikinWidth"));
-    s.SikiTop = ValInt(get("SYSTEM", "SikiTop"));
-    s.Siki = ValInt(get("SYSTEM", "Siki"));
-    s.NumPixel = ValSng(get("SYSTEM", "NumPixel"));
-    s.NumPixel2 = ValSng(get("SYSTEM", "NumPixel2"));
-    s.Sinendo = ValSng(get("SYSTEM", "Sinendo"));
-    s.SinendoMax = ValSng(get("SYSTEM", "SinendoMax"));
-    s.Margin = ValSng(get("SYSTEM", "Margin"));
-    s.PSFFactorRSD = ValSng(get("PSF", "PSFFactorRSD"));
-    s.PSFAnnulus = ValSng(get("PSF", "PSFAnnulus"));
-    s.PSFDAnnulus = ValSng(get("PSF", "PSFDAnnulus"));
+    s.WorkPath = ini.get("SYSTEM", "WorkPath");
+    readDetectionSettings(ini, s);
+    s.PSFFactorRSD = ValSng(ini.get("PSF", "PSFFactorRSD"));
+    s.PSFAnnulus = ValSng(ini.get("PSF", "PSFAnnulus"));
+    s.PSFDAnnulus = ValSng(ini.get("PSF", "PSFDAnnulus"));
     return s;
 }
 
-void showSettings(Ctx& ctx) {
+void showDetectionSettings(Ctx& ctx) {
     const Settings& s = ctx.ws.settings;
     auto& f = ctx.frm;
     f.txtHeikinWidth.Text = generalForm(2 * static_cast<int64_t>(s.HeikinWidth) + 1);
@@ -54,6 +57,12 @@ void showSettings(Ctx& ctx) {
     f.txtSinendo.Text = generalForm(s.Sinendo);
     f.txtSinendoMax.Text = generalForm(s.SinendoMax);
     f.txtMargin.Text = generalForm(s.Margin);
+}
+
+void showSettings(Ctx& ctx) {
+    showDetectionSettings(ctx);
+    const Settings& s = ctx.ws.settings;
+    auto& f = ctx.frm;
     f.txtPSFAnnulus.Text = generalForm(s.PSFAnnulus);
     f.txtPSFDAnnulus.Text = generalForm(s.PSFDAnnulus);
     f.txtPSFFactorRSD.Text = Format(s.PSFFactorRSD, "0.0", 7);
@@ -64,10 +73,8 @@ void OV_GetIniData(Ctx& ctx) {
     showSettings(ctx);
 }
 
-std::vector<std::string> settingsFileLines(const Settings& s) {
+std::vector<std::string> detectionSettingLines(const Settings& s) {
     return {
-        "[SYSTEM]",
-        "WorkPath = " + s.WorkPath,
         "HeikinWidth = " + generalForm(s.HeikinWidth),
         "SikiTop = " + generalForm(s.SikiTop),
         "Siki = " + generalForm(s.Siki),
@@ -76,11 +83,17 @@ std::vector<std::string> settingsFileLines(const Settings& s) {
         "Sinendo = " + generalForm(s.Sinendo),
         "SinendoMax = " + generalForm(s.SinendoMax),
         "Margin = " + generalForm(s.Margin),
-        "[PSF]",
-        "PSFFactorRSD = " + generalForm(s.PSFFactorRSD),
-        "PSFAnnulus = " + generalForm(s.PSFAnnulus),
-        "PSFDAnnulus = " + generalForm(s.PSFDAnnulus),
     };
+}
+
+std::vector<std::string> settingsFileLines(const Settings& s) {
+    std::vector<std::string> lines = {"[SYSTEM]", "WorkPath = " + s.WorkPath};
+    for (auto& line : detectionSettingLines(s)) lines.push_back(std::move(line));
+    lines.push_back("[PSF]");
+    lines.push_back("PSFFactorRSD = " + generalForm(s.PSFFactorRSD));
+    lines.push_back("PSFAnnulus = " + generalForm(s.PSFAnnulus));
+    lines.push_back("PSFDAnnulus = " + generalForm(s.PSFDAnnulus));
+    return lines;
 }
 
 Result<void> OV_SaveIniData(Ctx& ctx) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/context.h"
+#include "core/ini.h"
 #include "core/result.h"
 
 namespace orv::core {
@@ -18,8 +19,16 @@ void OV_GetIniData(Ctx& ctx);
 Settings defaultSettings();
 // Reads settings from a given file (the same rules), without touching the window.
 Settings readSettingsFile(const std::string& path);
+// The eight detection settings of a settings-style file: HeikinWidth, SikiTop and Siki as
+// whole numbers (ValInt), the others as Singles (ValSng); 0 for what is missing.
+void readDetectionSettings(const IniFile& ini, Settings& s);
+// Their lines "HeikinWidth = 4" ... "Margin = 0", as both the settings file and the result
+// files write them.
+std::vector<std::string> detectionSettingLines(const Settings& s);
 // Shows the settings in their boxes (txtHeikinWidth shows 2n+1, txtPSFFactorRSD "0.0").
 void showSettings(Ctx& ctx);
+// Shows only the eight detection settings.
+void showDetectionSettings(Ctx& ctx);
 // The 14 lines of the settings file.
 std::vector<std::string> settingsFileLines(const Settings& s);
 // Writes the settings file from the settings (not from the boxes).

@@ -269,16 +269,13 @@ void cmdCenterCal_Click(Ctx& ctx) {
     if (!batch) core::setStage(ctx, core::kStageAnalysing);
     ctx.host.setBusy(true);
     ws.SizeLimit = 1000.0f;
-    f.barHSC.Visible = f.lblBar.Visible = f.cmdCancel.Visible = true;
-    f.lblStop.Visible = false;
+    f.showStepProgress();
     f.picHSC[3].Visible = f.picHSC[4].Visible = false;
     ctx.host.pump();
 
     clearStarTable(ws);
     for (int j = 0; j <= 10; ++j) ws.StarAtrNo[0][j] = ws.StarAtrNo[1][j] = 0;
-    f.lblStarNo.Caption = "-";
-    for (auto& l : f.lblStarAtr) l.Caption = "-";
-    for (auto& l : f.lblStarAtr1) l.Caption = "-";
+    f.dashCounts(true);
 
     const int w = ws.ImageWidthP, h = ws.ImageHeightP;
     const bool picture = w > 0 && h > 0 && !ws.PixelLevel.empty() && !ws.ClusterMap.empty();
@@ -322,7 +319,7 @@ void cmdCenterCal_Click(Ctx& ctx) {
         ctx.host.pump();
     }
 
-    f.barHSC.Visible = f.lblBar.Visible = f.cmdCancel.Visible = f.lblStop.Visible = false;
+    f.hideStepProgress();
     view::OV_DispResultNo(ctx);
     view::showViewOption(ctx, 0);
     showStarLayer(ctx);

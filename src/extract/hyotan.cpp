@@ -136,15 +136,8 @@ bool OV_Hyotanjima(Ctx& ctx, int32_t starNo, float baseSiki) {
                 const int32_t n = OV_GetNewStarNo(ws);
                 if (n < 1) continue;
                 parts.push_back(n);
-                ws.ClusterMap(x, y) = static_cast<uint16_t>(n);
-                ClusterRec& part = ws.Clusters[n];
-                part.StartX = static_cast<float>(x);
-                part.StartY = static_cast<float>(y);
-                part.Siki = t;
-                int16_t fillOK = -1;
-                OV_FindStar(ctx, x, y,
-                            {n, t, ws.settings.SikiTop, starNo, &ctx.frm.picHSC[2].canvas}, fillOK);
-                ws.Clusters[n].FillOK = fillOK;
+                seedCluster(ctx, x, y,
+                            {n, t, ws.settings.SikiTop, starNo, &ctx.frm.picHSC[2].canvas});
             }
 
         addPartSums(ws, box, parts);

@@ -163,6 +163,18 @@ void OV_FindStar(core::Ctx& ctx, int x, int y, const FillParams& p, int16_t& fil
     }
 }
 
+void seedCluster(core::Ctx& ctx, int x, int y, const FillParams& p) {
+    Workspace& ws = ctx.ws;
+    ws.ClusterMap(x, y) = static_cast<uint16_t>(p.starNo);
+    ClusterRec& c = ws.Clusters[p.starNo];
+    c.StartX = static_cast<float>(x);
+    c.StartY = static_cast<float>(y);
+    c.Siki = p.siki;
+    int16_t fillOK = -1;  // the fill clears it when it stops at its depth limit
+    OV_FindStar(ctx, x, y, p, fillOK);
+    c.FillOK = fillOK;
+}
+
 ui::Rgb OV_GetClasterColor(int32_t starNo) {
     switch (starNo % 4) {
         case 0:

@@ -40,6 +40,10 @@ struct FillParams {
 // cluster's colour and pumps the host after each when drawing.
 void OV_FindStar(core::Ctx& ctx, int x, int y, const FillParams& p, int16_t& fillOK);
 
+// Makes pixel (x, y) the seed of cluster p.starNo (StartX, StartY, Siki = p.siki), fills the
+// cluster from it with OV_FindStar and records whether the fill completed (FillOK).
+void seedCluster(core::Ctx& ctx, int x, int y, const FillParams& p);
+
 // The colour of a cluster number: by number Mod 4, red, green, blue, white.
 ui::Rgb OV_GetClasterColor(int32_t starNo);
 

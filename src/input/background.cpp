@@ -122,16 +122,13 @@ void cmdIdoHeikin_Click(Ctx& ctx) {
                               " ピクセル四方の輝度の移動平均を計算しています。");
     f.picHSC[1].canvas.clear();
     f.picHSC[1].Visible = false;
-    f.barHSC.Visible = f.lblBar.Visible = f.cmdCancel.Visible = true;
-    f.lblStop.Visible = false;
+    f.showStepProgress();
     ctx.host.pump();
 
     const int w = ws.ImageWidthP, h = ws.ImageHeightP;
     const bool computed = n >= 0 && w > 0 && h > 0 && !ws.PixelLevel.empty();
     ws.BackLevel.create(0, w - 1, 0, h - 1, !computed);  // every value is written below
-    f.lblStarNo.Caption = "-";
-    for (auto& l : f.lblStarAtr) l.Caption = "-";
-    for (auto& l : f.lblStarAtr1) l.Caption = "-";
+    f.dashCounts(true);
 
     // A negative half-width (only an edited settings file gives one) makes an empty window:
     // the background stays 0. A window wider than 4095 pixels is cut there, which keeps every
@@ -153,7 +150,7 @@ void cmdIdoHeikin_Click(Ctx& ctx) {
 
     f.picHSC[1].Visible = true;
     view::showViewOption(ctx, 2);
-    f.barHSC.Visible = f.lblBar.Visible = f.cmdCancel.Visible = f.lblStop.Visible = false;
+    f.hideStepProgress();
     ctx.host.setBusy(false);
     core::OV_DispMsg(ctx, "");
     core::OV_Logout(ctx, "＞背景処理完了");

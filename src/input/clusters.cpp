@@ -72,8 +72,7 @@ void cmdPickup_Click(Ctx& ctx) {
     core::OV_DispMsg(ctx, "クラスタ抽出処理を実施しています。");
     ctx.host.setBusy(true);
     f.picHSC[2].canvas.clear();
-    f.barHSC.Visible = f.lblBar.Visible = f.cmdCancel.Visible = true;
-    f.lblStop.Visible = false;
+    f.showStepProgress();
     ctx.host.pump();
 
     ws.FillDepthMax = 0;
@@ -81,8 +80,7 @@ void cmdPickup_Click(Ctx& ctx) {
     const int w = ws.ImageWidthP, h = ws.ImageHeightP;
     ws.ClusterMap.create(0, w + 1, 0, h + 1);
     extract::resetTables(ws);
-    for (auto& l : f.lblStarAtr) l.Caption = "-";
-    for (auto& l : f.lblStarAtr1) l.Caption = "-";
+    f.dashCounts(false);
 
     const float siki = ws.settings.Siki;
     const float sikiTop = ws.settings.SikiTop;
@@ -108,14 +106,7 @@ void cmdPickup_Click(Ctx& ctx) {
                 if (map[x - 1] != 0) continue;
                 const int32_t n = extract::OV_GetNewStarNo(ws);
                 if (n < 1) continue;
-                ws.ClusterMap(x, y) = static_cast<uint16_t>(n);
-                auto& c = ws.Clusters[n];
-                c.StartX = static_cast<float>(x);
-                c.StartY = static_cast<float>(y);
-                c.Siki = siki;
-                int16_t fillOK = -1;
-                extract::OV_FindStar(ctx, x, y, {n, siki, sikiTop, 0, &f.picHSC[2].canvas}, fillOK);
-                c.FillOK = fillOK;
+                extract::seedCluster(ctx, x, y, {n, siki, sikiTop, 0, &f.picHSC[2].canvas});
             }
         }
         f.lblBar.Caption = std::to_string(y);
@@ -124,7 +115,7 @@ void cmdPickup_Click(Ctx& ctx) {
         f.lblStarNo.Caption = std::to_string(ws.MaxStarNo);
     }
 
-    f.barHSC.Visible = f.lblBar.Visible = f.cmdCancel.Visible = f.lblStop.Visible = false;
+    f.hideStepProgress();
     f.picHSC[2].Visible = true;
     view::showViewOption(ctx, 1);
     ctx.host.setBusy(false);

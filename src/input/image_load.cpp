@@ -239,7 +239,7 @@ void takePicture(Ctx& ctx, const ui::Picture& picture, bool batch) {
     ws.PictureGeneration += 1;
     for (int i : {0, 3, 4}) f.picHSC[i].canvas.markContent(ws.PictureGeneration);
 
-    f.barHSC.Visible = f.lblBar.Visible = f.cmdCancel.Visible = f.lblStop.Visible = false;
+    f.hideStepProgress();
     view::showViewOption(ctx, 3);
     f.lblMaxY.Caption = core::generalForm(ws.MaxLevelY);
     ctx.host.pump();

@@ -82,26 +82,17 @@ ResultPaths resultPaths(const Workspace& ws) {
 
 std::vector<std::string> resultIniLines(const Ctx& ctx) {
     const Workspace& ws = ctx.ws;
-    const core::Settings& s = ws.settings;
     std::vector<std::string> lines = {
         "[SYSTEM]",
         "ProgramVersion = " + ctx.frm.lblVersion.Caption,
         "ImageWidthP = " + g(ws.ImageWidthP),
         "ImageHeightP = " + g(ws.ImageHeightP),
-        "HeikinWidth = " + g(s.HeikinWidth),
-        "SikiTop = " + g(s.SikiTop),
-        "Siki = " + g(s.Siki),
-        "NumPixel = " + g(s.NumPixel),
-        "NumPixel2 = " + g(s.NumPixel2),
-        "Sinendo = " + g(s.Sinendo),
-        "SinendoMax = " + g(s.SinendoMax),
-        "Margin = " + g(s.Margin),
-        "[FILE]",
-        "DoFilePath = " + ws.DoFilePath,
-        "DoFileName = " + ws.DoFileName,
-        "[RESULT]",
-        "MaxStarNo = " + g(ws.MaxStarNo),
     };
+    for (auto& line : core::detectionSettingLines(ws.settings)) lines.push_back(std::move(line));
+    for (std::string line :
+         {std::string("[FILE]"), "DoFilePath = " + ws.DoFilePath, "DoFileName = " + ws.DoFileName,
+          std::string("[RESULT]"), "MaxStarNo = " + g(ws.MaxStarNo)})
+        lines.push_back(std::move(line));
     for (int i = 0; i <= 4; ++i)
         for (int j = 0; j <= 10; ++j)
             lines.push_back(starAtrKey(i, j) + " = " + g(ws.StarAtrNo[i][j]));
@@ -315,15 +306,7 @@ core::Result<ParsedResults> parseResultFiles(const std::string& iniFile,
     ParsedResults p;
     const core::IniFile ini = core::IniFile::load(iniFile);
     auto get = [&](const char* section, const std::string& key) { return ini.get(section, key); };
-    core::Settings& s = p.settings;
-    s.HeikinWidth = core::ValInt(get("SYSTEM", "HeikinWidth"));
-    s.SikiTop = core::ValInt(get("SYSTEM", "SikiTop"));
-    s.Siki = core::ValInt(get("SYSTEM", "Siki"));
-    s.NumPixel = core::ValSng(get("SYSTEM", "NumPixel"));
-    s.NumPixel2 = core::ValSng(get("SYSTEM", "NumPixel2"));
-    s.Sinendo = core::ValSng(get("SYSTEM", "Sinendo"));
-    s.SinendoMax = core::ValSng(get("SYSTEM", "SinendoMax"));
-    s.Margin = core::ValSng(get("SYSTEM", "Margin"));
+    core::readDetectionSettings(ini, p.settings);
     p.doFilePath = get("FILE", "DoFilePath");
     p.doFileName = get("FILE", "DoFileName");
     p.maxStarNo = core::ValLng(get("RESULT", "MaxStarNo"));
@@ -349,19 +332,6 @@ core::Result<ParsedResults> parseResultFiles(const std::string& iniFile,
     return p;
 }
 
-void showDetectionSettings(Ctx& ctx) {
-    const core::Settings& s = ctx.ws.settings;
-    auto& f = ctx.frm;
-    f.txtHeikinWidth.Text = core::generalForm(2 * static_cast<int64_t>(s.HeikinWidth) + 1);
-    f.txtSikiTop.Text = g(s.SikiTop);
-    f.txtSiki.Text = g(s.Siki);
-    f.txtNumPixel.Text = g(s.NumPixel);
-    f.txtNumPixel2.Text = g(s.NumPixel2);
-    f.txtSinendo.Text = g(s.Sinendo);
-    f.txtSinendoMax.Text = g(s.SinendoMax);
-    f.txtMargin.Text = g(s.Margin);
-}
-
 void applyResults(Ctx& ctx, ParsedResults& p) {
     Workspace& ws = ctx.ws;
     extract::resetTables(ws);
@@ -382,7 +352,7 @@ void applyResults(Ctx& ctx, ParsedResults& p) {
     for (const Record& r : p.records) highest = std::max(highest, r.number);
     ws.MaxStarNo = std::clamp(std::max(p.maxStarNo, highest), 0, extract::kMaxStarNo);
     extract::noteTableUse(ws);
-    showDetectionSettings(ctx);
+    core::showDetectionSettings(ctx);
     for (Record& r : p.records) {
         ws.Clusters[r.number] = std::move(r.cluster);
         ws.Stars[r.number] = std::move(r.star);

@@ -119,6 +119,21 @@ FrmOrvandel::FrmOrvandel() {
     lblStop.Visible = false;
 }
 
+void FrmOrvandel::showStepProgress() {
+    barHSC.Visible = lblBar.Visible = cmdCancel.Visible = true;
+    lblStop.Visible = false;
+}
+
+void FrmOrvandel::hideStepProgress() {
+    barHSC.Visible = lblBar.Visible = cmdCancel.Visible = lblStop.Visible = false;
+}
+
+void FrmOrvandel::dashCounts(bool total) {
+    if (total) lblStarNo.Caption = "-";
+    for (auto& l : lblStarAtr) l.Caption = "-";
+    for (auto& l : lblStarAtr1) l.Caption = "-";
+}
+
 void FrmOrvandel::disableDrawing() {
     drawing_ = false;
     for (auto& p : picHSC) p.canvas.setNull(true);

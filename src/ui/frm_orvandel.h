@@ -83,6 +83,13 @@ struct FrmOrvandel {
     Label lblBar, lblMsg, lblXY, lblStop, lblVersion;
     CommandButton cmdCancel;
 
+    // A long step's progress: the bar, its row label and Cancel shown ("中止します" hidden), or
+    // all four hidden when the step ends.
+    void showStepProgress();
+    void hideStepProgress();
+    // The count labels show "-" while they are being recomputed (the total too, when asked).
+    void dashCounts(bool total);
+
     // Makes every picture layer's canvas null (a run without a window draws nothing).
     void disableDrawing();
     bool drawingEnabled() const { return drawing_; }

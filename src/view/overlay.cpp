@@ -37,9 +37,7 @@ void cmdReDisp_Click(Ctx& ctx) {
     ctx.host.setBusy(true);
     core::OV_DispMsg(ctx, "恒星抽出結果を再表示しています。");
     for (int j = 0; j <= 10; ++j) ws.StarAtrNo[0][j] = ws.StarAtrNo[1][j] = 0;
-    f.lblStarNo.Caption = "-";
-    for (auto& l : f.lblStarAtr) l.Caption = "-";
-    for (auto& l : f.lblStarAtr1) l.Caption = "-";
+    f.dashCounts(true);
     // Layer 3 that still holds exactly the grey picture keeps it: clearing and drawing it
     // again would give the same pixels.
     ui::Canvas& plain = f.picHSC[3].canvas;

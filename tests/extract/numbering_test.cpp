@@ -23,22 +23,12 @@ ui::Picture randomPicture(int w, int h, int percentBright, uint32_t seed) {
 
 // The fast fill, scanning like cluster extraction but with a chosen depth limit.
 std::vector<int16_t> fastClusters(TestApp& app) {
-    auto& ws = app.ws;
-    ws.ClusterMap.create(0, ws.ImageWidthP + 1, 0, ws.ImageHeightP + 1);
-    std::vector<int16_t> fillOK(1, 0);
-    const float siki = ws.settings.Siki, top = ws.settings.SikiTop;
-    for (int y = 1; y <= ws.ImageHeightP; ++y)
-        for (int x = 1; x <= ws.ImageWidthP; ++x) {
-            const int l = ws.PixelLevel.Level(x, y);
-            if (!(l > static_cast<double>(siki) + ws.BackLevel(x - 1, y - 1) || l > top)) continue;
-            if (ws.ClusterMap(x, y) != 0) continue;
-            const int32_t n = static_cast<int32_t>(fillOK.size());
-            ws.ClusterMap(x, y) = static_cast<uint16_t>(n);
-            int16_t ok = -1;
-            OV_FindStar(app.ctx, x, y, {n, siki, top, 0, nullptr}, ok);
-            fillOK.push_back(ok);
-        }
-    return fillOK;
+    return test::scanClusters(app.ws, [&](int x, int y, int32_t n) {
+        int16_t ok = -1;
+        OV_FindStar(app.ctx, x, y, {n, app.ws.settings.Siki, app.ws.settings.SikiTop, 0, nullptr},
+                    ok);
+        return ok;
+    });
 }
 
 TEST(FloodFill, LabelsAndCountsDepthExactlyAsTheRecursiveFill) {

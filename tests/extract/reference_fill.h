@@ -3,6 +3,7 @@
 // fill and the cluster scan with it on many small pictures.
 
 #include <cstdint>
+#include <vector>
 
 #include "core/workspace.h"
 
@@ -44,10 +45,12 @@ struct ReferenceFill {
     }
 };
 
-// The cluster scan with the reference fill: numbers 1, 2, ... in seed order.
-inline void referenceClusters(core::Workspace& ws, std::vector<int16_t>& fillOK) {
+// The cluster scan: numbers 1, 2, ... in seed order, each grown by fill(x, y, n), which gives
+// the completion flag. Returns the flags by number (index 0 unused).
+template <typename Fill>
+std::vector<int16_t> scanClusters(core::Workspace& ws, Fill fill) {
     ws.ClusterMap.create(0, ws.ImageWidthP + 1, 0, ws.ImageHeightP + 1);
-    fillOK.assign(1, 0);
+    std::vector<int16_t> fillOK(1, 0);
     const float siki = ws.settings.Siki, top = ws.settings.SikiTop;
     for (int y = 1; y <= ws.ImageHeightP; ++y)
         for (int x = 1; x <= ws.ImageWidthP; ++x) {
@@ -56,10 +59,18 @@ inline void referenceClusters(core::Workspace& ws, std::vector<int16_t>& fillOK)
             if (ws.ClusterMap(x, y) != 0) continue;
             const int32_t n = static_cast<int32_t>(fillOK.size());
             ws.ClusterMap(x, y) = static_cast<uint16_t>(n);
-            ReferenceFill f{ws, n, siki, top, 0};
-            f.fill(x, y);
-            fillOK.push_back(f.fillOK);
+            fillOK.push_back(fill(x, y, n));
         }
+    return fillOK;
+}
+
+// The cluster scan with the reference fill.
+inline void referenceClusters(core::Workspace& ws, std::vector<int16_t>& fillOK) {
+    fillOK = scanClusters(ws, [&](int x, int y, int32_t n) {
+        ReferenceFill f{ws, n, ws.settings.Siki, ws.settings.SikiTop, 0};
+        f.fill(x, y);
+        return f.fillOK;
+    });
 }
 
 }  // namespace orv::test

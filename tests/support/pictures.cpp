@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "core/settings.h"
 #include "input/image_load.h"
 
 namespace orv::test {
@@ -42,14 +43,7 @@ bool loadPicture(TestApp& app, const ui::Picture& picture, const std::string& na
 }
 
 void typicalSettings(core::Settings& s) {
-    s.HeikinWidth = 4;
-    s.Siki = 4;
-    s.SikiTop = 240;
-    s.NumPixel = 5;
-    s.NumPixel2 = 12;
-    s.Sinendo = 2;
-    s.SinendoMax = 30;
-    s.Margin = 0;
+    s = core::defaultSettings();
 }
 
 }  // namespace orv::test

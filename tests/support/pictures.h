@@ -21,7 +21,7 @@ ui::Picture rgbPicture(int width, int height, const std::function<void(int, int,
 // run or a result-file reload does; an empty file stands at that path. True when it loaded.
 bool loadPicture(TestApp& app, const ui::Picture& picture, const std::string& name = "test.bmp");
 
-// Detection settings of a typical run: HeikinWidth 4, Siki 4, SikiTop 240, NumPixel 5,
+// The standard settings of a typical run: HeikinWidth 4, Siki 4, SikiTop 240, NumPixel 5,
 // NumPixel2 12, Sinendo 2, SinendoMax 30, Margin 0.
 void typicalSettings(core::Settings& s);
 

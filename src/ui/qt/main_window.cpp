@@ -88,8 +88,7 @@ void MainWindow::runHandler(const Handler& handler) {
         // The step ends here with what it reached; the window goes back to the stage it was in
         // before the step so that the user can go on (load, redo or save).
         host_->setBusy(false);
-        frm_.barHSC.Visible = frm_.lblBar.Visible = frm_.cmdCancel.Visible = frm_.lblStop.Visible =
-            false;
+        frm_.hideStepProgress();
         if (running_ == 1 && isRunningStage(ws_.ProcStage))
             core::setStage(*ctx_,
                            isRunningStage(stageBefore_) ? int16_t{core::kStageIdle} : stageBefore_);
