@@ -26,34 +26,6 @@ std::string trimmed(const std::string& s) {
     return b == std::string::npos ? "" : s.substr(b, e - b + 1);
 }
 
-// Reads one field starting at `i`: quoted ("" inside is a quote) or up to the next comma.
-std::string readField(const std::string& line, size_t& i) {
-    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
-    std::string field;
-    if (i < line.size() && line[i] == '"') {
-        ++i;
-        while (i < line.size()) {
-            if (line[i] == '"') {
-                if (i + 1 < line.size() && line[i + 1] == '"') {
-                    field += '"';
-                    i += 2;
-                    continue;
-                }
-                ++i;
-                break;
-            }
-            field += line[i++];
-        }
-        size_t comma = line.find(',', i);
-        i = comma == std::string::npos ? line.size() : comma + 1;
-        return field;
-    }
-    size_t comma = line.find(',', i);
-    field = trimmed(line.substr(i, comma == std::string::npos ? std::string::npos : comma - i));
-    i = comma == std::string::npos ? line.size() : comma + 1;
-    return field;
-}
-
 }  // namespace
 
 std::string batchStartText(int count, const std::string& name) {
@@ -73,10 +45,10 @@ std::string batchFinishedText(bool cancelled) {
 }
 
 BatchRecord parseBatchLine(const std::string& line) {
-    size_t i = 0;
+    const auto fields = core::splitCommaFields(line);
     BatchRecord r;
-    r.folder = readField(line, i);
-    r.name = readField(line, i);
+    r.folder = fields[0];
+    if (fields.size() > 1) r.name = fields[1];
     return r;
 }
 

@@ -77,19 +77,11 @@ struct Engine {
             for (int32_t i = 1; i <= ws.MaxStarNo; ++i)
                 o.results += ws.Clusters[i].Used == -1 && ws.Clusters[i].Divided != -1;
         }
-        // A picture that failed to load leaves the previous picture's tables: start clean.
-        extract::resetTables(ws);
         return o;
     }
 };
 
 }  // namespace
-
-PictureOutcome detectPicture(const HeadlessOptions& options, const std::string& folder,
-                             const std::string& name) {
-    Engine engine(options);
-    return engine.detect(options, folder, name);
-}
 
 std::vector<PictureOutcome> detectPictures(
     const HeadlessOptions& options,

@@ -34,16 +34,12 @@ struct PictureOutcome {
     std::string startedAt, endedAt;  // "YYYY/MM/DD HH:MM:SS"
 };
 
-// Loads folder / name, runs background, clusters and analysis, and saves the result pair,
-// as one record of a batch run does.
-PictureOutcome detectPicture(const HeadlessOptions& options, const std::string& folder,
-                             const std::string& name);
-
 // Called as picture i finishes, from a worker thread but never two at a time.
 using OutcomeCallback = std::function<void(size_t, const PictureOutcome&)>;
 
-// Processes the pictures with `jobs` threads; outcome i belongs to picture i whatever the
-// order of completion. The results do not depend on the number of threads.
+// Processes the pictures with `jobs` threads: each is loaded, run through background, clusters
+// and analysis, and its result pair saved, as one record of a batch run is. Outcome i belongs
+// to picture i whatever the order of completion; the files do not depend on `jobs`.
 std::vector<PictureOutcome> detectPictures(
     const HeadlessOptions& options,
     const std::vector<std::pair<std::string, std::string>>& pictures, int jobs,

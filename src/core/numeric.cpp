@@ -222,10 +222,6 @@ std::string generalForm(float value) {
     return generalFormWithPrecision(value, 7);
 }
 
-std::string generalFormDouble(double value) {
-    return generalFormWithPrecision(value, 15);
-}
-
 std::string generalForm(int64_t value) {
     return std::to_string(value);
 }

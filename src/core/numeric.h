@@ -55,8 +55,6 @@ std::string Format(double value, std::string_view picture, int significantDigits
 // The general (shortest) form of a Single: up to 7 significant digits, no trailing zeros,
 // exponent form for very large or small magnitudes (1E+07, 1.5E-05).
 std::string generalForm(float value);
-// The general form of a Double (up to 15 significant digits).
-std::string generalFormDouble(double value);
 // Whole numbers.
 std::string generalForm(int64_t value);
 inline std::string generalForm(int32_t value) {

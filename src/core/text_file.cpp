@@ -108,6 +108,50 @@ std::vector<std::string> splitLines(std::string_view text) {
     return lines;
 }
 
+std::vector<std::string> splitCommaFields(std::string_view line) {
+    std::vector<std::string> fields;
+    size_t i = 0;
+    const size_t n = line.size();
+    while (true) {
+        while (i < n && (line[i] == ' ' || line[i] == '\t')) ++i;
+        std::string field;
+        if (i < n && line[i] == '"') {
+            ++i;
+            while (i < n) {
+                if (line[i] == '"') {
+                    if (i + 1 < n && line[i + 1] == '"') {
+                        field += '"';
+                        i += 2;
+                        continue;
+                    }
+                    size_t j = i + 1;
+                    while (j < n && (line[j] == ' ' || line[j] == '\t')) ++j;
+                    if (j == n || line[j] == ',') {
+                        i = j;
+                        break;
+                    }
+                }
+                field += line[i++];
+            }
+        } else {
+            size_t comma = line.find(',', i);
+            size_t end = comma == std::string::npos ? n : comma;
+            field = std::string(line.substr(i, end - i));
+            while (!field.empty() && (field.back() == ' ' || field.back() == '\t'))
+                field.pop_back();
+            i = end;
+        }
+        fields.push_back(std::move(field));
+        if (i >= n) break;
+        ++i;  // the comma
+        if (i == n) {
+            fields.emplace_back();
+            break;
+        }
+    }
+    return fields;
+}
+
 Result<std::string> readFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return Error{"ファイルを開けません: " + path};

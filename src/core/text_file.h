@@ -23,6 +23,11 @@ std::string decodeText(std::string_view bytes);
 // Splits text into lines at CR LF, CR or LF. A final line end does not make an empty line.
 std::vector<std::string> splitLines(std::string_view text);
 
+// Splits a line at commas outside double quotes. A field may be quoted: it then ends at a quote
+// followed by a comma or the line end, "" inside stands for one quote, and any other quote is
+// kept as text. An unquoted field loses its surrounding blanks.
+std::vector<std::string> splitCommaFields(std::string_view line);
+
 // Reads a whole file. Fails with a message naming the file when it cannot be read.
 Result<std::string> readFileBytes(const std::string& path);
 // readFileBytes + decodeText + splitLines.

@@ -8,6 +8,7 @@
 #include "core/startup.h"
 #include "extract/hyotan.h"
 #include "extract/numbering.h"
+#include "ui/class_colours.h"
 #include "view/overlay.h"
 #include "view/view_switch.h"
 
@@ -61,11 +62,11 @@ constexpr int kScanStart[3][3] = {
 constexpr char kChainCode[3][3] = {{'0', '7', '6'}, {'1', '0', '5'}, {'2', '3', '4'}};
 
 constexpr int kTraceSteps = 2000;
-constexpr ui::Rgb kNoise = ui::RGB(0, 0, 255);
-constexpr ui::Rgb kArea = ui::RGB(255, 0, 255);
-constexpr ui::Rgb kCircular = ui::RGB(255, 0, 0);
-constexpr ui::Rgb kCircularKept = ui::RGB(255, 128, 0);
-constexpr ui::Rgb kElongated = ui::RGB(255, 255, 0);
+using ui::kColourArea;
+using ui::kColourCircular;
+using ui::kColourCircularKept;
+using ui::kColourElongated;
+using ui::kColourNoise;
 
 int progress(int done, int total) {
     return total <= 0 ? 100 : done * 100 / total;
@@ -225,7 +226,7 @@ void classify(Ctx& ctx, int32_t i) {
     if (static_cast<float>(s.PixelCount) < set.NumPixel) {
         c.Atr = kAtrNoise;
         count(ws, kAtrNoise);
-        drawResult(ctx, i, kNoise, true);
+        drawResult(ctx, i, kColourNoise, true);
         return;
     }
     OV_CheckProfile(ws, i);
@@ -233,24 +234,24 @@ void classify(Ctx& ctx, int32_t i) {
     if (!(pixels >= set.NumPixel2 && pixels <= ws.SizeLimit)) {
         c.Atr = kAtrArea;
         count(ws, kAtrArea);
-        drawResult(ctx, i, kArea, false);
+        drawResult(ctx, i, kColourArea, false);
     } else if (s.SinendoRatio <= set.Sinendo) {
         c.Atr = kAtrCircular;
         count(ws, kAtrCircular);
-        drawResult(ctx, i, kCircular, false);
+        drawResult(ctx, i, kColourCircular, false);
     } else if (s.SinendoRatio >= set.SinendoMax) {
         c.Atr = kAtrElongated;
         count(ws, kAtrElongated);
-        drawResult(ctx, i, kElongated, false);
+        drawResult(ctx, i, kColourElongated, false);
     } else if (ctx.frm.chkHyotan.Value == 1) {
         if (OV_Hyotanjima(ctx, i, set.Siki)) return;
         c.Atr = kAtrCircular;
         count(ws, kAtrCircular);
-        drawResult(ctx, i, kCircularKept, false);
+        drawResult(ctx, i, kColourCircularKept, false);
     } else {
         c.Atr = kAtrElongated;
         count(ws, kAtrElongated);
-        drawResult(ctx, i, kElongated, false);
+        drawResult(ctx, i, kColourElongated, false);
     }
 }
 

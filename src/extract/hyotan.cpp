@@ -6,6 +6,7 @@
 #include "core/numeric.h"
 #include "extract/analysis.h"
 #include "extract/numbering.h"
+#include "ui/class_colours.h"
 
 // The gourd split of cluster S at base threshold B, for k = 1, 2, ... 10 until it divides:
 //   1. T = B + k; the search box is the centroid +- (HankeiMax + 1), cut to columns
@@ -34,9 +35,6 @@ namespace {
 constexpr int16_t kMaxHyotanDepth = 1000;
 
 constexpr ui::Rgb kBlack = ui::RGB(0, 0, 0);
-constexpr ui::Rgb kNoise = ui::RGB(0, 0, 255);
-constexpr ui::Rgb kArea = ui::RGB(255, 0, 255);
-constexpr ui::Rgb kCircular = ui::RGB(255, 128, 0);
 
 struct Box {
     int x0, x1, y0, y1;
@@ -92,20 +90,20 @@ void classifyPart(Ctx& ctx, int32_t p, float threshold) {
     if (pixels < ws.settings.NumPixel) {
         c.Atr = kAtrNoise;
         ws.StarAtrNo[0][kAtrNoise] += 1;
-        drawResult(ctx, p, kNoise, true);
+        drawResult(ctx, p, ui::kColourNoise, true);
         return;
     }
     OV_CheckProfile(ws, p);
     if (pixels < ws.settings.NumPixel2) {
         c.Atr = kAtrArea;
         ws.StarAtrNo[0][kAtrArea] += 1;
-        drawResult(ctx, p, kArea, false);
+        drawResult(ctx, p, ui::kColourArea, false);
         return;
     }
     if (s.SinendoRatio <= ws.settings.Sinendo || !OV_Hyotanjima(ctx, p, threshold)) {
         c.Atr = kAtrCircular;
         ws.StarAtrNo[0][kAtrCircular] += 1;
-        drawResult(ctx, p, kCircular, false);
+        drawResult(ctx, p, ui::kColourCircularKept, false);
     }
 }
 

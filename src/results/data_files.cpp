@@ -169,60 +169,9 @@ struct ParsedResults {
     int droppedOutlines = 0;
 };
 
-// Splits a record line at commas outside quotes. A quoted field ends at a quote followed by a
-// comma or the line end; "" inside stands for one quote, and any other quote is kept as text.
-std::vector<std::string> splitRecord(const std::string& line, std::vector<bool>& wasQuoted) {
-    std::vector<std::string> fields;
-    wasQuoted.clear();
-    size_t i = 0;
-    const size_t n = line.size();
-    while (true) {
-        while (i < n && (line[i] == ' ' || line[i] == '\t')) ++i;
-        std::string field;
-        bool isQuoted = i < n && line[i] == '"';
-        if (isQuoted) {
-            ++i;
-            while (i < n) {
-                if (line[i] == '"') {
-                    if (i + 1 < n && line[i + 1] == '"') {
-                        field += '"';
-                        i += 2;
-                        continue;
-                    }
-                    size_t j = i + 1;
-                    while (j < n && (line[j] == ' ' || line[j] == '\t')) ++j;
-                    if (j == n || line[j] == ',') {
-                        i = j;
-                        break;
-                    }
-                }
-                field += line[i++];
-            }
-        } else {
-            size_t comma = line.find(',', i);
-            size_t end = comma == std::string::npos ? n : comma;
-            field = line.substr(i, end - i);
-            while (!field.empty() && (field.back() == ' ' || field.back() == '\t'))
-                field.pop_back();
-            i = end;
-        }
-        fields.push_back(field);
-        wasQuoted.push_back(isQuoted);
-        if (i >= n) break;
-        ++i;  // the comma
-        if (i == n) {
-            fields.emplace_back();
-            wasQuoted.push_back(false);
-            break;
-        }
-    }
-    return fields;
-}
-
 // One line of the record file, or the reason it is refused.
 std::optional<std::string> parseRecord(const std::string& line, Record& r, bool& droppedOutline) {
-    std::vector<bool> quotedFields;
-    auto f = splitRecord(line, quotedFields);
+    const auto f = core::splitCommaFields(line);
     if (static_cast<int>(f.size()) != kRecordFields)
         return "項目の数が " + std::to_string(f.size()) + " です (" +
                std::to_string(kRecordFields) + " 項目が必要です)";
@@ -232,25 +181,18 @@ std::optional<std::string> parseRecord(const std::string& line, Record& r, bool&
         if (!v && !bad) bad = std::to_string(k) + " 番目の項目が数値ではありません: " + f[k - 1];
         return v.value_or(0);
     };
-    auto single = [&](int k) -> float {
-        double v = number(k);
+    // A number converted by `convert`, which raises ArithmeticFault when it does not fit.
+    auto fitted = [&](int k, auto convert) -> decltype(convert(0.0)) {
+        const double v = number(k);
         try {
-            return core::CSng(v);
+            return convert(v);
         } catch (const core::ArithmeticFault&) {
-            if (!bad) bad = std::to_string(k) + " 番目の項目が大きすぎます: " + f[k - 1];
+            if (!bad) bad = std::to_string(k) + " 番目の項目が範囲を超えています: " + f[k - 1];
             return 0;
         }
     };
-    auto integer = [&](int k) -> int16_t {
-        double v = number(k);
-        try {
-            return core::CInt(v);
-        } catch (const core::ArithmeticFault&) {
-            if (!bad)
-                bad = std::to_string(k) + " 番目の項目が整数の範囲を超えています: " + f[k - 1];
-            return 0;
-        }
-    };
+    auto single = [&](int k) { return fitted(k, core::CSng); };
+    auto integer = [&](int k) { return fitted(k, core::CInt); };
     const double no = number(1);
     if (bad) return bad;
     if (!(no >= 1 && no <= extract::kMaxStarNo) || no != std::floor(no))
@@ -269,13 +211,10 @@ std::optional<std::string> parseRecord(const std::string& line, Record& r, bool&
     c.Note = f[9];
     s.CenterX = single(11);
     s.CenterY = single(12);
-    {
-        double v = number(13);
-        if (!bad && !(v >= 0 && v <= 2147483647.0))
-            bad = "13 番目の項目 (ピクセル数) が範囲外です: " + f[12];
-        else if (!bad)
-            s.PixelCount = core::CLng(v);
-    }
+    s.PixelCount = fitted(13, [](double v) {
+        if (v < 0) throw core::ArithmeticFault("負のピクセル数");
+        return core::CLng(v);
+    });
     s.SumLevel = single(14);
     s.MaxLevel = single(15);
     s.Outline = f[15];

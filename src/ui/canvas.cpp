@@ -115,11 +115,6 @@ void Canvas::line(double x0, double y0, double x1, double y1, Rgb c) {
     ++revision_;
 }
 
-void Canvas::drawGreyPlane(const uint8_t* rows, size_t stride) {
-    if (isNull()) return;
-    for (int iy = 0; iy < height_; ++iy) drawGreyRow(iy, rows + static_cast<size_t>(iy) * stride);
-}
-
 namespace {
 
 ORV_PIXEL_LOOP void greyRow(Rgb* __restrict out, const uint8_t* __restrict values, int w) {

@@ -67,8 +67,6 @@ public:
     // A straight line between logical points, one pixel wide.
     void line(double x0, double y0, double x1, double y1, Rgb c);
 
-    // Grey picture of a byte plane whose row y starts at rows + y * stride, the raster's size.
-    void drawGreyPlane(const uint8_t* rows, size_t stride);
     // One raster row of a grey byte plane.
     void drawGreyRow(int iy, const uint8_t* values);
     // One raster row in grey from levels 0..255, each rounded to the nearest whole level

@@ -3,6 +3,7 @@
 #include "core/message_log.h"
 #include "core/numeric.h"
 #include "extract/analysis.h"
+#include "ui/class_colours.h"
 #include "view/view_switch.h"
 
 // The redisplay: both star layers get the grey picture, then every shown result its mark in
@@ -67,14 +68,14 @@ void cmdReDisp_Click(Ctx& ctx) {
                 break;
             case extract::kEditAdded:
                 if (on(3)) {
-                    extract::drawResult(ctx, n, ui::RGB(0, 255, 0), true);
+                    extract::drawResult(ctx, n, ui::kColourAdded, true);
                     ws.StarAtrNo[1][2] += 1;
                 }
                 continue;
             case extract::kEditDeleted:
             case extract::kEditDeleted | extract::kEditAdded:
                 if (on(2)) {
-                    extract::drawResult(ctx, n, ui::RGB(128, 128, 128), true);
+                    extract::drawResult(ctx, n, ui::kColourDeleted, true);
                     ws.StarAtrNo[1][1] += 1;
                 }
                 continue;
@@ -84,20 +85,20 @@ void cmdReDisp_Click(Ctx& ctx) {
         switch (c.Atr) {
             case extract::kAtrNoise:
                 if (!on(0)) break;
-                extract::drawResult(ctx, n, ui::RGB(0, 0, 255), true);
+                extract::drawResult(ctx, n, ui::kColourNoise, true);
                 ws.StarAtrNo[0][1] += 1;
                 break;
             case extract::kAtrArea:
             case extract::kAtrCircular:
             case extract::kAtrElongated: {
-                static constexpr ui::Rgb kColour[5] = {0, 0, ui::RGB(255, 0, 255),
-                                                       ui::RGB(255, 0, 0), ui::RGB(255, 255, 0)};
+                static constexpr ui::Rgb kColour[5] = {0, 0, ui::kColourArea, ui::kColourCircular,
+                                                       ui::kColourElongated};
                 extract::drawResult(ctx, n, kColour[c.Atr], !on(1));
                 ws.StarAtrNo[0][c.Atr] += 1;
                 break;
             }
             case extract::kAtrNoiseReleased:
-                extract::drawResult(ctx, n, ui::RGB(0, 255, 255), true);
+                extract::drawResult(ctx, n, ui::kColourNoiseReleased, true);
                 ws.StarAtrNo[0][5] += 1;
                 break;
             default:

@@ -32,6 +32,7 @@
 #include "input/image_load.h"
 #include "psf/mode_switch.h"
 #include "results/data_files.h"
+#include "ui/class_colours.h"
 #include "ui/qt/bindings.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/picture_layer.h"
@@ -48,10 +49,10 @@ QString indexed(const char* name, int index) {
 }
 
 // Result class colours (legend swatches).
-constexpr ui::Rgb kNoise = ui::RGB(0, 0, 255), kArea = ui::RGB(255, 0, 255),
-                  kCircular = ui::RGB(255, 0, 0), kElongated = ui::RGB(255, 255, 0),
-                  kReleased = ui::RGB(0, 255, 255), kDeleted = ui::RGB(128, 128, 128),
-                  kAdded = ui::RGB(0, 255, 0);
+constexpr ui::Rgb kNoise = ui::kColourNoise, kArea = ui::kColourArea,
+                  kCircular = ui::kColourCircular, kElongated = ui::kColourElongated,
+                  kReleased = ui::kColourNoiseReleased, kDeleted = ui::kColourDeleted,
+                  kAdded = ui::kColourAdded;
 
 constexpr int kSwatch = 9;
 constexpr int kRowH = 16;     // a check box, option or label row

@@ -84,25 +84,4 @@ core::Result<ui::Picture> decodePictureFile(const std::string& path) {
     return pictureFromImage(image);
 }
 
-core::Result<void> writeBmp(const std::string& path, const ui::Picture& picture) {
-    QImage image(picture.width, picture.height, QImage::Format_RGB888);
-    if (image.isNull()) return core::Error{"メモリーが足りません。"};
-    for (int y = 0; y < picture.height; ++y) {
-        const uint8_t* in = picture.row(y);
-        uchar* out = image.scanLine(y);
-        for (int x = 0; x < picture.width; ++x) {
-            if (picture.layout == ui::PixelLayout::Rgb888) {
-                out[3 * x] = in[3 * x], out[3 * x + 1] = in[3 * x + 1],
-                        out[3 * x + 2] = in[3 * x + 2];
-            } else {
-                out[3 * x] = in[4 * x + 2], out[3 * x + 1] = in[4 * x + 1],
-                        out[3 * x + 2] = in[4 * x];
-            }
-        }
-    }
-    if (!image.save(QString::fromStdString(path), "BMP"))
-        return core::Error{"BMP ファイルを書き込めません: " + path};
-    return {};
-}
-
 }  // namespace orv::qt

@@ -14,7 +14,5 @@ namespace orv::qt {
 core::Result<ui::Picture> decodePictureFile(const std::string& path);
 // Wraps a QImage as a picture (converting it to 32-bit RGB when needed).
 core::Result<ui::Picture> pictureFromImage(const QImage& image);
-// Writes tightly packed RGB bytes as a 24-bit BMP file.
-core::Result<void> writeBmp(const std::string& path, const ui::Picture& picture);
 
 }  // namespace orv::qt

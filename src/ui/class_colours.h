@@ -1,0 +1,19 @@
+#pragma once
+// The colours of the result classes, used by the analysis, the gourd split, the overlay and the
+// legend swatches of the window.
+
+#include "ui/canvas.h"
+
+namespace orv::ui {
+
+inline constexpr Rgb kColourNoise = RGB(0, 0, 255);
+inline constexpr Rgb kColourArea = RGB(255, 0, 255);
+inline constexpr Rgb kColourCircular = RGB(255, 0, 0);
+// A circular object kept after a gourd split, or a part made by one.
+inline constexpr Rgb kColourCircularKept = RGB(255, 128, 0);
+inline constexpr Rgb kColourElongated = RGB(255, 255, 0);
+inline constexpr Rgb kColourNoiseReleased = RGB(0, 255, 255);
+inline constexpr Rgb kColourAdded = RGB(0, 255, 0);
+inline constexpr Rgb kColourDeleted = RGB(128, 128, 128);
+
+}  // namespace orv::ui
