@@ -23,6 +23,8 @@ const std::vector<Command>& commands() {
          orv::cli::runDetect},
         {"batch", "batch [OPTIONS] LIST.txt", "process the pictures of a batch list",
          orv::cli::runBatch},
+        {"tiles", "tiles [OPTIONS] IMAGE", "cut a huge picture into tiles and a batch list",
+         orv::cli::runTiles},
     };
     return table;
 }
