@@ -82,38 +82,42 @@ ui::Picture scaledPreview(const ui::Picture& big, int width, int height,
         return preview;
     }
     // The preview column and row whose area holds a picture pixel's centre; every preview
-    // pixel holds at least one.
+    // pixel holds at least one. The rows of a preview row are summed byte by byte (a pass the
+    // compiler vectorises), and the sums of each preview column's pixels only when the
+    // preview row is complete.
     auto binOf = [](int k, int n, int bins) {
         return static_cast<int>((2 * static_cast<int64_t>(k) + 1) * bins / (2 * int64_t{n}));
     };
-    std::vector<int> columnOf(w);
-    std::vector<uint32_t> columnCount(width, 0);
-    for (int x = 0; x < w; ++x) ++columnCount[columnOf[x] = binOf(x, w, width)];
-    std::vector<uint64_t> sums(3 * static_cast<size_t>(width));
+    const bool rgbLayout = big.layout == ui::PixelLayout::Rgb888;
+    const int bytesPerPixel = rgbLayout ? 3 : 4;
+    const int channelAt[3] = {rgbLayout ? 0 : 2, 1, rgbLayout ? 2 : 0};  // of R, G, B
+    std::vector<int> firstColumn(width + 1, w);  // picture columns of preview column px
+    for (int x = w - 1; x >= 0; --x) firstColumn[binOf(x, w, width)] = x;
+    const size_t rowBytes = static_cast<size_t>(w) * bytesPerPixel;
+    std::vector<uint32_t> sums(rowBytes, 0);
     int rowsInSum = 0, currentRow = 0;
     auto flush = [&] {
         uint8_t* o = out + preview.stride * currentRow;
-        for (size_t k = 0; k < sums.size(); ++k) {
-            const uint64_t n = uint64_t{columnCount[k / 3]} * rowsInSum;
-            o[k] = static_cast<uint8_t>((sums[k] + n / 2) / n);
-            sums[k] = 0;
+        for (int px = 0; px < width; ++px) {
+            const int x0 = firstColumn[px], x1 = firstColumn[px + 1];
+            const uint64_t n = static_cast<uint64_t>(x1 - x0) * rowsInSum;
+            for (int c = 0; c < 3; ++c) {
+                uint64_t total = 0;
+                for (int x = x0; x < x1; ++x) total += sums[x * bytesPerPixel + channelAt[c]];
+                o[3 * px + c] = static_cast<uint8_t>((total + n / 2) / n);
+            }
         }
+        std::fill(sums.begin(), sums.end(), 0);
         rowsInSum = 0;
     };
-    uint8_t rgb[3];
     for (int y = 0; y < h; ++y) {
         if (const int py = binOf(y, h, height); py != currentRow) {
             flush();
             currentRow = py;
         }
         const uint8_t* in = big.row(y);
-        for (int x = 0; x < w; ++x) {
-            rgbAt(big, in, x, rgb);
-            uint64_t* s = &sums[3 * static_cast<size_t>(columnOf[x])];
-            s[0] += rgb[0];
-            s[1] += rgb[1];
-            s[2] += rgb[2];
-        }
+        uint32_t* __restrict s = sums.data();
+        for (size_t k = 0; k < rowBytes; ++k) s[k] += in[k];
         ++rowsInSum;
         if (progress) progress(y + 1, h);
     }
