@@ -10,10 +10,11 @@
 
 // Finding the points:
 //   1. one scan for the number of present values, their minimum and maximum;
-//   2. for percentiles, the values of the four ranks around them by radix selection: keys that
-//      sort like the values are narrowed 16 bits at a time, one scan and one histogram per
-//      distinct prefix in each round (one round for 16-bit samples, two for float, four for
-//      double), so no copy of the samples is ever made;
+//   2. for percentiles, the values of the four ranks around them: from the histogram of 16-bit
+//      samples (which also gave step 1), else by radix selection: keys that sort like the
+//      values are narrowed 16 bits at a time, one scan and one histogram per distinct prefix
+//      in each round (two rounds for float, four for double), so no copy of the samples is
+//      ever made;
 //   3. the percentiles interpolated between their two ranks.
 // Applying them: a table of all 65536 levels for 16-bit samples, the rule itself for others.
 
@@ -38,9 +39,6 @@ bool parseDouble(std::string_view text, double& value) {
 }
 
 // Keys that sort like the values, for the radix selection. Present values only.
-inline uint16_t keyOf(uint16_t v) {
-    return v;
-}
 inline uint32_t keyOf(float v) {
     uint32_t b;
     std::memcpy(&b, &v, sizeof b);
@@ -50,9 +48,6 @@ inline uint64_t keyOf(double v) {
     uint64_t b;
     std::memcpy(&b, &v, sizeof b);
     return (b >> 63) != 0 ? ~b : b | (uint64_t{1} << 63);
-}
-inline uint16_t valueOfKey(uint16_t k, uint16_t) {
-    return k;
 }
 inline float valueOfKey(uint32_t k, float) {
     const uint32_t b = (k >> 31) != 0 ? k & 0x7fffffffu : ~k;
@@ -67,9 +62,6 @@ inline double valueOfKey(uint64_t k, double) {
     return v;
 }
 
-inline bool present(uint16_t) {
-    return true;
-}
 inline bool present(float v) {
     return std::isfinite(v);
 }
@@ -108,6 +100,46 @@ Summary<T> summarise(const std::vector<T>& v, const Pump& pump) {
         s.max = std::max(s.max, x);
     });
     return s;
+}
+
+// The histogram of 16-bit samples, counted in two halves so that runs of equal samples do not
+// wait on one counter.
+std::vector<uint64_t> histogram16(const std::vector<uint16_t>& v, const Pump& pump) {
+    std::vector<uint64_t> even(65536, 0), odd(65536, 0);
+    for (size_t at = 0; at < v.size(); at += kSamplesPerPump) {
+        const size_t end = std::min(v.size(), at + kSamplesPerPump);
+        size_t i = at;
+        for (; i + 1 < end; i += 2) {
+            ++even[v[i]];
+            ++odd[v[i + 1]];
+        }
+        if (i < end) ++even[v[i]];
+        if (pump) pump();
+    }
+    for (size_t k = 0; k < even.size(); ++k) even[k] += odd[k];
+    return even;
+}
+
+Summary<uint16_t> summarise(const std::vector<uint64_t>& histogram) {
+    Summary<uint16_t> s;
+    for (size_t k = 0; k < histogram.size(); ++k) {
+        if (histogram[k] == 0) continue;
+        if (s.count == 0) s.min = static_cast<uint16_t>(k);
+        s.max = static_cast<uint16_t>(k);
+        s.count += histogram[k];
+    }
+    return s;
+}
+
+std::vector<uint16_t> valuesOfRanks(const std::vector<uint64_t>& histogram,
+                                    const std::vector<uint64_t>& ranks) {
+    std::vector<uint16_t> values;
+    for (uint64_t r : ranks) {
+        size_t k = 0;
+        while (k < 65535 && histogram[k] <= r) r -= histogram[k++];
+        values.push_back(static_cast<uint16_t>(k));
+    }
+    return values;
 }
 
 // The values of the given ranks (0-based, ascending) among the present samples.
@@ -154,7 +186,15 @@ std::vector<T> valuesOfRanks(const std::vector<T>& v, const std::vector<uint64_t
 template <typename T>
 core::Result<StretchPoints> pointsOf(const ui::DeepSamples& d, const std::vector<T>& v,
                                      const Stretch& stretch, const Pump& pump) {
-    const Summary<T> s = summarise(v, pump);
+    // 16-bit samples: one histogram holds every statistic.
+    std::vector<uint64_t> histogram;
+    Summary<T> s;
+    if constexpr (std::is_same_v<T, uint16_t>) {
+        histogram = histogram16(v, pump);
+        s = summarise(histogram);
+    } else {
+        s = summarise(v, pump);
+    }
     if (s.count == 0) return core::Error{"値のある画素がありません。"};
     auto value = [&](T x) { return d.offset + d.scale * static_cast<double>(x); };
     const double lo = std::min(value(s.min), value(s.max));
@@ -182,7 +222,11 @@ core::Result<StretchPoints> pointsOf(const ui::DeepSamples& d, const std::vector
         ranks.push_back(sampleRank(std::min(i + 1, n - 1)));
         fractions.push_back(q - static_cast<double>(i));
     }
-    const std::vector<T> at = valuesOfRanks(v, ranks, pump);
+    std::vector<T> at;
+    if constexpr (std::is_same_v<T, uint16_t>)
+        at = valuesOfRanks(histogram, ranks);
+    else
+        at = valuesOfRanks(v, ranks, pump);
     auto interpolated = [&](int k) {
         const double a = value(at[2 * k]), b = value(at[2 * k + 1]);
         return a + fractions[k] * (b - a);
