@@ -12,7 +12,6 @@
 // and prints the peak memory the load added, against the file's size.
 
 #include <benchmark/benchmark.h>
-#include <fitsio.h>
 #include <sys/resource.h>
 
 #include <QGuiApplication>
@@ -46,25 +45,6 @@ std::string benchFolder() {
     return folder;
 }
 
-// A float FITS file of the samples (top row first), written row by row.
-bool writeFloatFits(const std::string& path, int width, int height,
-                    const std::function<float(int, int)>& sample) {
-    std::remove(path.c_str());
-    fitsfile* f = nullptr;
-    int status = 0;
-    long naxes[2] = {width, height};
-    fits_create_diskfile(&f, path.c_str(), &status);
-    fits_create_img(f, FLOAT_IMG, 2, naxes, &status);
-    std::vector<float> row(static_cast<size_t>(width));
-    for (int j = 1; j <= height && status == 0; ++j) {
-        for (int x = 0; x < width; ++x) row[static_cast<size_t>(x)] = sample(x, height - j);
-        long long first[2] = {1, j};
-        fits_write_pixll(f, TFLOAT, first, width, row.data(), &status);
-    }
-    fits_close_file(f, &status);
-    return status == 0;
-}
-
 // The field's files, written once.
 struct Files {
     std::string bmp, fits16, png16, fits32;
@@ -82,7 +62,7 @@ const Files& files() {
                 benchFolder() + "/field.png", benchFolder() + "/field32.fits"};
         if (!bench::writeBmp(f.bmp, field.width, field.height, field.rgb) ||
             !bench::writeFits16(f.fits16, field.width, field.height, field.deep) ||
-            !writeFloatFits(f.fits32, field.width, field.height, [&](int x, int y) {
+            !bench::writeFitsFloat(f.fits32, field.width, field.height, [&](int x, int y) {
                 return static_cast<float>(field.deep[static_cast<size_t>(y) * kSide + x]) * 0.5f;
             })) {
             std::fprintf(stderr, "cannot write the bench files in %s\n", benchFolder().c_str());
@@ -149,7 +129,7 @@ long peakKib() {
 
 int memoryRun(int side) {
     const std::string path = benchFolder() + "/memory.fits";
-    if (!writeFloatFits(path, side, side, [](int x, int y) {
+    if (!bench::writeFitsFloat(path, side, side, [](int x, int y) {
             return static_cast<float>((x * 7 + y * 13) % 1000) + 0.25f;
         })) {
         std::fprintf(stderr, "cannot write %s\n", path.c_str());

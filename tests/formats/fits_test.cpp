@@ -13,6 +13,7 @@
 #include "formats/fits_files.h"
 #include "formats/picture_file.h"
 #include "input/image_load.h"
+#include "results/data_files.h"
 #include "support/pictures.h"
 
 namespace orv::formats {
@@ -286,6 +287,16 @@ TEST(FitsPictures, AGeneratedSixteenBitFieldIsFoundAtItsTruePositions) {
         found += best < 0.25;
     }
     EXPECT_GE(found, isolated - 1) << found << " of " << isolated;
+
+    // Saved, read back and reloaded like any picture's results (the stretch section is extra).
+    ASSERT_TRUE(results::OV_SaveData(app.ctx));
+    const int32_t saved = app.ws.MaxStarNo;
+    app.ws.ProcStage = core::kStageIdle;
+    ASSERT_TRUE(results::OV_ReadData(app.ctx, app.dir.file("field.fits.dir"), "field.fits.dat"));
+    EXPECT_EQ(app.ws.MaxStarNo, saved);
+    EXPECT_EQ(app.ws.DoFileName, "field.fits");
+    ASSERT_TRUE(input::cmdDataIn_Click(app.ctx, input::kSourceNamed)) << app.ws.lastLoadError;
+    EXPECT_EQ(app.ws.ImageHeightP, 192);
 }
 
 }  // namespace
