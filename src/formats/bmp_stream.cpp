@@ -251,20 +251,19 @@ core::Result<void> writeBmp24(const std::string& path, const ui::Picture& pictur
     core::AnewFile file(path);
     file.write(header);
     std::string row(rowBytes, '\0');
+    // Where B, G and R are in the bytes of a pixel of the picture.
+    const uint32_t step = picture.layout == ui::PixelLayout::Rgb888     ? 3
+                          : picture.layout == ui::PixelLayout::Bgrx8888 ? 4
+                                                                        : 1;
+    const uint32_t b = picture.layout == ui::PixelLayout::Rgb888 ? 2 : 0;
+    const uint32_t r = picture.layout == ui::PixelLayout::Bgrx8888 ? 2 : 0;
+    const uint32_t g = picture.layout == ui::PixelLayout::Grey8 ? 0 : 1;
     for (int y = picture.height - 1; y >= 0 && file.ok(); --y) {
         const uint8_t* in = picture.row(y);
-        if (picture.layout == ui::PixelLayout::Rgb888) {
-            for (uint32_t x = 0; x < w; ++x) {
-                row[3 * x] = static_cast<char>(in[3 * x + 2]);
-                row[3 * x + 1] = static_cast<char>(in[3 * x + 1]);
-                row[3 * x + 2] = static_cast<char>(in[3 * x]);
-            }
-        } else {
-            for (uint32_t x = 0; x < w; ++x) {
-                row[3 * x] = static_cast<char>(in[4 * x]);
-                row[3 * x + 1] = static_cast<char>(in[4 * x + 1]);
-                row[3 * x + 2] = static_cast<char>(in[4 * x + 2]);
-            }
+        for (uint32_t x = 0; x < w; ++x) {
+            row[3 * x] = static_cast<char>(in[step * x + b]);
+            row[3 * x + 1] = static_cast<char>(in[step * x + g]);
+            row[3 * x + 2] = static_cast<char>(in[step * x + r]);
         }
         file.write(row);
     }

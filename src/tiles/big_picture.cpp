@@ -17,12 +17,18 @@ ui::Picture blackPicture(int width, int height) {
 
 // Pixel x of a row as R, G, B.
 inline void rgbAt(const ui::Picture& p, const uint8_t* row, int x, uint8_t* out) {
-    if (p.layout == ui::PixelLayout::Rgb888) {
-        std::memcpy(out, row + 3 * x, 3);
-    } else {
-        out[0] = row[4 * x + 2];
-        out[1] = row[4 * x + 1];
-        out[2] = row[4 * x];
+    switch (p.layout) {
+        case ui::PixelLayout::Rgb888:
+            std::memcpy(out, row + 3 * x, 3);
+            return;
+        case ui::PixelLayout::Bgrx8888:
+            out[0] = row[4 * x + 2];
+            out[1] = row[4 * x + 1];
+            out[2] = row[4 * x];
+            return;
+        case ui::PixelLayout::Grey8:
+            out[0] = out[1] = out[2] = row[x];
+            return;
     }
 }
 
@@ -40,7 +46,12 @@ core::Result<ui::Picture> loadBigPicture(const std::string& path, const PictureD
             break;
     }
     if (!decoder) return core::Error{"画像を読み込めません: " + path};
-    return decoder(path);
+    auto decoded = decoder(path);
+    if (decoded && decoded->deep)
+        return core::Error{"8 ビットより深い画像は分割できません: " + path +
+                           " (8 ビットの BMP か JPEG にしてください)"};
+    if (decoded && decoded->empty()) return core::Error{"画像が空です: " + path};
+    return decoded;
 }
 
 ui::Picture cutTile(const ui::Picture& big, const PixelSquare& square) {
@@ -88,9 +99,16 @@ ui::Picture scaledPreview(const ui::Picture& big, int width, int height,
     auto binOf = [](int k, int n, int bins) {
         return static_cast<int>((2 * static_cast<int64_t>(k) + 1) * bins / (2 * int64_t{n}));
     };
-    const bool rgbLayout = big.layout == ui::PixelLayout::Rgb888;
-    const int bytesPerPixel = rgbLayout ? 3 : 4;
-    const int channelAt[3] = {rgbLayout ? 0 : 2, 1, rgbLayout ? 2 : 0};  // of R, G, B
+    // Where R, G and B are in a pixel's bytes.
+    int bytesPerPixel = 3, channelAt[3] = {0, 1, 2};
+    if (big.layout == ui::PixelLayout::Bgrx8888) {
+        bytesPerPixel = 4;
+        channelAt[0] = 2;
+        channelAt[2] = 0;
+    } else if (big.layout == ui::PixelLayout::Grey8) {
+        bytesPerPixel = 1;
+        channelAt[0] = channelAt[1] = channelAt[2] = 0;
+    }
     std::vector<int> firstColumn(width + 1, w);  // picture columns of preview column px
     for (int x = w - 1; x >= 0; --x) firstColumn[binOf(x, w, width)] = x;
     const size_t rowBytes = static_cast<size_t>(w) * bytesPerPixel;

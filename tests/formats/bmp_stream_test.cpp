@@ -161,10 +161,30 @@ TEST(BmpStream, WritesTheTileFormatByteForByte) {
     auto bgrx = std::make_shared<std::vector<uint8_t>>();
     for (size_t k = 0; k < rgb.size(); k += 3)
         bgrx->insert(bgrx->end(), {rgb[k + 2], rgb[k + 1], rgb[k], 0xFF});
-    ui::Picture p{3, 2, bgrx->data(), 12, ui::PixelLayout::Bgrx8888, bgrx};
+    ui::Picture p;
+    p.width = 3;
+    p.height = 2;
+    p.bits = bgrx->data();
+    p.stride = 12;
+    p.layout = ui::PixelLayout::Bgrx8888;
+    p.owner = bgrx;
     ASSERT_TRUE(writeBmp24(dir.file("t.bmp"), p).ok());
     EXPECT_EQ(test::readFile(dir.file("t.bmp")),
               asString(bench::encodeBmp(3, 2, rgb, BmpVariant::Rgb24).value()));
+    // So is a grey one.
+    auto grey = std::make_shared<std::vector<uint8_t>>();
+    std::vector<uint8_t> greyRgb;
+    for (size_t k = 0; k < rgb.size(); k += 3) {
+        grey->push_back(rgb[k]);
+        greyRgb.insert(greyRgb.end(), 3, rgb[k]);
+    }
+    p.bits = grey->data();
+    p.stride = 3;
+    p.layout = ui::PixelLayout::Grey8;
+    p.owner = grey;
+    ASSERT_TRUE(writeBmp24(dir.file("t.bmp"), p).ok());
+    EXPECT_EQ(test::readFile(dir.file("t.bmp")),
+              asString(bench::encodeBmp(3, 2, greyRgb, BmpVariant::Rgb24).value()));
 }
 
 TEST(BmpStream, AFailedWriteNamesTheFile) {

@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "support/test_app.h"
 #include "tiles/tile_pictures.h"
 
 namespace orv::tiles {
@@ -13,7 +14,7 @@ using test::patternPicture;
 
 TEST(CutTile, IsTheCropOfTheBigPictureBlackOutsideIt) {
     const int w = 37, h = 23;
-    for (auto layout : {ui::PixelLayout::Rgb888, ui::PixelLayout::Bgrx8888}) {
+    for (auto layout : test::kAllLayouts) {
         const ui::Picture big = patternPicture(w, h, layout);
         const PixelSquare squares[] = {{0, 0, 10}, {27, 13, 10}, {30, 5, 10},
                                        {5, 20, 9}, {36, 22, 4},  {0, 0, 40}};
@@ -24,13 +25,14 @@ TEST(CutTile, IsTheCropOfTheBigPictureBlackOutsideIt) {
             ASSERT_EQ(tile.width, s.side);
             ASSERT_EQ(tile.height, s.side);
             EXPECT_EQ(test::pixelsOf(tile),
-                      test::patternCrop(w, h, s.x, s.y, static_cast<int>(s.side)));
+                      test::patternCrop(w, h, s.x, s.y, static_cast<int>(s.side),
+                                        layout == ui::PixelLayout::Grey8));
         }
     }
 }
 
 // The literal mean: every picture pixel whose centre lies in the preview pixel's area.
-std::vector<uint8_t> referencePreview(const ui::Picture& big, int pw, int ph) {
+std::vector<uint8_t> referencePreview(const ui::Picture& big, int pw, int ph, bool grey) {
     std::vector<uint8_t> out;
     for (int py = 0; py < ph; ++py)
         for (int px = 0; px < pw; ++px)
@@ -43,7 +45,7 @@ std::vector<uint8_t> referencePreview(const ui::Picture& big, int pw, int ph) {
                         const double cy = (y + 0.5) * ph / big.height;
                         if (cx < px || cx >= px + 1 || cy < py || cy >= py + 1) continue;
                         uint8_t rgb[3];
-                        test::patternPixel(x, y, rgb);
+                        test::patternPixel(x, y, rgb, grey);
                         sum += rgb[c];
                         ++n;
                     }
@@ -53,7 +55,7 @@ std::vector<uint8_t> referencePreview(const ui::Picture& big, int pw, int ph) {
 }
 
 TEST(Preview, EachPixelIsTheMeanOfThePixelsItCovers) {
-    for (auto layout : {ui::PixelLayout::Rgb888, ui::PixelLayout::Bgrx8888})
+    for (auto layout : test::kAllLayouts)
         for (auto [pw, ph] : {std::pair{5, 4}, {1, 1}, {36, 3}, {12, 22}}) {
             SCOPED_TRACE(std::to_string(pw) + " x " + std::to_string(ph));
             const ui::Picture big = patternPicture(37, 23, layout);
@@ -61,7 +63,8 @@ TEST(Preview, EachPixelIsTheMeanOfThePixelsItCovers) {
             const ui::Picture p = scaledPreview(big, pw, ph, [&](int done, int) { rows = done; });
             ASSERT_EQ(p.width, pw);
             ASSERT_EQ(p.height, ph);
-            EXPECT_EQ(test::pixelsOf(p), referencePreview(big, pw, ph));
+            EXPECT_EQ(test::pixelsOf(p),
+                      referencePreview(big, pw, ph, layout == ui::PixelLayout::Grey8));
             EXPECT_EQ(rows, 23);
         }
 }
@@ -75,6 +78,23 @@ TEST(Preview, APictureSmallerThanThePreviewIsSampled) {
             test::patternPixel(x / 2, y / 2, rgb);
             EXPECT_EQ(p.row(y)[3 * x], rgb[0]) << x << "," << y;
         }
+}
+
+TEST(LoadBigPicture, LeavesOtherFilesToTheDecoderAndRefusesDeepPictures) {
+    orv::test::TempDir dir;
+    orv::test::writeFile(dir.file("a.jpg"), "not a BMP");
+    const ui::Picture grey = patternPicture(4, 3, ui::PixelLayout::Grey8);
+    auto decoded = loadBigPicture(
+        dir.file("a.jpg"), [&](const std::string&) { return core::Result<ui::Picture>(grey); });
+    ASSERT_TRUE(decoded.ok());
+    EXPECT_EQ(decoded->bits, grey.bits);
+    ui::Picture deep;
+    deep.width = deep.height = 5;
+    deep.deep = std::make_shared<ui::DeepSamples>();
+    auto refused = loadBigPicture(
+        dir.file("a.jpg"), [&](const std::string&) { return core::Result<ui::Picture>(deep); });
+    ASSERT_FALSE(refused.ok());
+    EXPECT_NE(refused.error().find(dir.file("a.jpg")), std::string::npos);
 }
 
 }  // namespace
