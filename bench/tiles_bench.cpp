@@ -2,10 +2,13 @@
 // itself gives for the same bytes (bench/tiles_speed.sh runs it):
 //
 //   orvandel-tiles-bench PICTURE.bmp OUT_FOLDER [SIZE MARGIN]
+//   orvandel-tiles-bench --make WIDTH HEIGHT PICTURE.bmp
 //
 // Prints, in milliseconds: reading the picture (streaming BMP reader), the 420-pixel
 // preview, cutting and writing every whole tile with the batch list; and the baselines:
 // reading the file's bytes, writing the tiles' bytes as plain files of the same sizes.
+// --make writes a sky with dots of any size row by row (the star-field generator holds a
+// picture in memory and stops at 2^28 pixels).
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -51,9 +54,43 @@ void writeFiles(const std::string& folder, int64_t count, size_t bytes) {
     }
 }
 
+// A 24-bit BMP of a grey sky with noise and 4 x 4 dots, written row by row.
+int makePicture(int width, int height, const std::string& path) {
+    const uint64_t rowBytes = (static_cast<uint64_t>(width) * 3 + 3) / 4 * 4;
+    const uint64_t imageBytes = rowBytes * height;
+    std::string header(54, '\0');
+    auto put = [&](size_t at, uint64_t v) {
+        for (int k = 0; k < 4; ++k) header[at + k] = static_cast<char>(v >> (8 * k));
+    };
+    header[0] = 'B', header[1] = 'M';
+    put(2, 54 + imageBytes), put(10, 54), put(14, 40), put(18, width), put(22, height);
+    header[26] = 1, header[28] = 24;
+    put(34, imageBytes);
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return 1;
+    std::fwrite(header.data(), 1, header.size(), f);
+    std::vector<uint8_t> row(rowBytes, 0);
+    auto hash = [](uint64_t a, uint64_t b) {
+        uint64_t h =
+            a * 0x9E3779B97F4A7C15ull ^ (b + 0x632BE59BD9B4E019ull) * 0xBF58476D1CE4E5B9ull;
+        return h ^ (h >> 31);
+    };
+    for (int y = height - 1; y >= 0; --y) {
+        for (int x = 0; x < width; ++x) {
+            const bool dot = hash(x / 4, y / 4) % 997 == 0;
+            const uint8_t v = dot ? 220 : static_cast<uint8_t>(28 + hash(x, y) % 5);
+            row[3 * x] = row[3 * x + 1] = row[3 * x + 2] = v;
+        }
+        std::fwrite(row.data(), 1, row.size(), f);
+    }
+    return std::fclose(f) == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 5 && std::string(argv[1]) == "--make")
+        return makePicture(std::stoi(argv[2]), std::stoi(argv[3]), argv[4]);
     if (argc != 3 && argc != 5) {
         std::fprintf(stderr, "usage: orvandel-tiles-bench PICTURE.bmp OUT_FOLDER [SIZE MARGIN]\n");
         return 2;

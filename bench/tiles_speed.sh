@@ -55,8 +55,7 @@ measure "$work/field.bmp"
 rm -f "$work/field.bmp"
 
 if [ "$huge" = --huge ]; then
-    "$bin/orvandel-starfield" --out "$work/huge.bmp" --width 30000 --height 20000 --stars 200000 \
-        --noise 1.2 --seed 2016 >/dev/null
+    "$bin/orvandel-tiles-bench" --make 30000 20000 "$work/huge.bmp"
     echo "30000 x 20000, S 500, M 50, $runs runs:"
     measure "$work/huge.bmp"
 fi

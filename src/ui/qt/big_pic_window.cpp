@@ -52,7 +52,7 @@ constexpr int kPreviewLeft = 260, kTileLeft = 690, kTop = 10;
 constexpr int kTileView = 620;
 constexpr int kButtonH = 26, kRowH = 22;
 // The grid is drawn only where its cells are at least this many preview pixels.
-constexpr double kMinGridCell = 3;
+constexpr double kMinGridCell = 8;
 
 }  // namespace
 
@@ -97,7 +97,7 @@ void PreviewView::paintEvent(QPaintEvent*) {
     p.drawImage(QRectF(0, 0, width(), height()), image);
     const auto& g = frm_.previewGrid;
     if (g.Visible && g.CellWidth >= kMinGridCell && g.CellHeight >= kMinGridCell) {
-        p.setPen(QPen(QColor(0, 200, 255, 110), 0));
+        p.setPen(QPen(QColor(0, 200, 255, 90), 0));
         const double right = g.Left + g.Columns * g.CellWidth;
         const double bottom = g.Top + g.Rows * g.CellHeight;
         for (int k = 0; k <= g.Columns; ++k)
