@@ -254,18 +254,25 @@ void cmdDiv_Click(BigPicCtx& c, int index) {
 }
 
 void BigPic_KeyDown(BigPicCtx& c, int keyCode) {
+    int index;
     switch (keyCode) {
         case 37:
-            return cmdDiv_Click(c, 0);
+            index = 0;
+            break;
         case 39:
-            return cmdDiv_Click(c, 1);
+            index = 1;
+            break;
         case 38:
-            return cmdDiv_Click(c, 2);
+            index = 2;
+            break;
         case 40:
-            return cmdDiv_Click(c, 3);
+            index = 3;
+            break;
         default:
             return;
     }
+    // As its button: nothing while the window is busy (saving every tile moves the tile).
+    if (c.frm.cmdDiv[index].Enabled) cmdDiv_Click(c, index);
 }
 
 void txtDivSize_Change(BigPicCtx& c) {

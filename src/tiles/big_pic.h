@@ -36,7 +36,8 @@ void DispDivNo(BigPicCtx& c);
 bool DispDiv(BigPicCtx& c);
 // The arrows "←", "→", "↑", "↓" (0..3) and "◎" (4).
 void cmdDiv_Click(BigPicCtx& c, int index);
-// Keys in the window: 37 left, 38 up, 39 right, 40 down act as the arrows.
+// Keys in the window: 37 left, 38 up, 39 right, 40 down act as the arrows (not while their
+// buttons are disabled).
 void BigPic_KeyDown(BigPicCtx& c, int keyCode);
 // A change of the size or margin text: a numeric text becomes the setting and the count is
 // shown again; other text is ignored.

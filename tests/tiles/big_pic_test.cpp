@@ -214,6 +214,16 @@ TEST(DivisionWindow, SavesEveryTileWithTheBatchList) {
     EXPECT_EQ(d.big.lblDivId.Caption, "m42.bmp.001.000");
 
     // Saving the tile shown now names it after the tile it is, and the folder exists.
+    // A key pressed while the tiles are saved does not move the tile being saved.
+    d.app.host.onPump = [&] {
+        if (d.big.barBigPic.Visible) BigPic_KeyDown(d.c, 37);
+    };
+    d.app.host.messages.clear();
+    cmdSaveAllFile_Click(d.c);
+    d.app.host.onPump = nullptr;
+    EXPECT_EQ(orv::test::readFile(dir + "/m42.bmp.001.000.bmp"),
+              d.tileBytes(1200, 1000, 500, 0, 600));
+
     d.app.host.messages.clear();
     fs::remove(dir + "/m42.bmp.001.000.bmp");
     cmdSaveFile_Click(d.c);
