@@ -226,53 +226,38 @@ bool DispDiv(BigPicCtx& c) {
 void cmdDiv_Click(BigPicCtx& c, int index) {
     auto& t = c.ws.tile;
     if (!c.frm.pictureLoaded() || !settingsUsable(c, false)) return;
-    const float s = t.DivSize, m = t.DivMargin;
+    // One tile back (to index 0 at most), or on while the next tile is whole.
+    auto step = [&t](int16_t& k, int direction, int64_t length) {
+        const bool can = direction < 0
+                             ? k > 0
+                             : k < kMaxTileIndex && nextTileFits(k, t.DivSize, t.DivMargin, length);
+        if (can) k = static_cast<int16_t>(k + direction);
+        return can;
+    };
+    bool moved = false;
     switch (index) {
         case 0:
-            if (t.DivX <= 0) return;
-            --t.DivX;
-            break;
         case 1:
-            if (t.DivX >= kMaxTileIndex || !nextTileFits(t.DivX, s, m, t.BigPicWidthP)) return;
-            ++t.DivX;
+            moved = step(t.DivX, index == 0 ? -1 : 1, t.BigPicWidthP);
             break;
         case 2:
-            if (t.DivY <= 0) return;
-            --t.DivY;
-            break;
         case 3:
-            if (t.DivY >= kMaxTileIndex || !nextTileFits(t.DivY, s, m, t.BigPicHeightP)) return;
-            ++t.DivY;
+            moved = step(t.DivY, index == 2 ? -1 : 1, t.BigPicHeightP);
             break;
         case 4:
             t.DivX = t.DivY = 0;
+            moved = true;
             break;
-        default:
-            return;
     }
-    DispDiv(c);
+    if (moved) DispDiv(c);
 }
 
 void BigPic_KeyDown(BigPicCtx& c, int keyCode) {
-    int index;
-    switch (keyCode) {
-        case 37:
-            index = 0;
-            break;
-        case 39:
-            index = 1;
-            break;
-        case 38:
-            index = 2;
-            break;
-        case 40:
-            index = 3;
-            break;
-        default:
-            return;
-    }
-    // As its button: nothing while the window is busy (saving every tile moves the tile).
-    if (c.frm.cmdDiv[index].Enabled) cmdDiv_Click(c, index);
+    // Key code and arrow: left, right, up, down.
+    constexpr int kArrowKeys[4] = {37, 39, 38, 40};
+    for (int index = 0; index < 4; ++index)
+        // As its button: nothing while the window is busy (saving every tile moves the tile).
+        if (keyCode == kArrowKeys[index] && c.frm.cmdDiv[index].Enabled) cmdDiv_Click(c, index);
 }
 
 void txtDivSize_Change(BigPicCtx& c) {

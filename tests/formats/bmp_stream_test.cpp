@@ -9,6 +9,7 @@
 
 #include "bench/bmp_writer.h"
 #include "support/test_app.h"
+#include "tiles/tile_pictures.h"
 
 namespace orv::formats {
 namespace {
@@ -16,21 +17,8 @@ namespace {
 using bench::BmpVariant;
 using Status = BmpRead::Status;
 
-// Distinct values in every channel of every pixel, so that a swapped channel or row shows.
-std::vector<uint8_t> pattern(int width, int height) {
-    std::vector<uint8_t> rgb;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            for (int c = 0; c < 3; ++c)
-                rgb.push_back(static_cast<uint8_t>(40 * c + 7 * x + 31 * y));
-    return rgb;
-}
-
-std::vector<uint8_t> pixelsOf(const ui::Picture& p) {
-    std::vector<uint8_t> rgb;
-    for (int y = 0; y < p.height; ++y) rgb.insert(rgb.end(), p.row(y), p.row(y) + 3 * p.width);
-    return rgb;
-}
+using tiles::test::patternBytes;
+using tiles::test::pixelsOf;
 
 std::string asString(const std::vector<uint8_t>& b) {
     return std::string(b.begin(), b.end());
@@ -51,7 +39,7 @@ TEST(BmpStream, ReadsTheUncompressedVariantsPixelForPixel) {
     for (BmpVariant v : {BmpVariant::Rgb24, BmpVariant::Rgb24TopDown, BmpVariant::Rgb32})
         for (auto [w, h] : {std::pair{1, 1}, {5, 3}, {4, 2}, {7, 6}}) {
             SCOPED_TRACE(std::string(bench::bmpVariantName(v)) + " " + std::to_string(w));
-            const auto rgb = pattern(w, h);
+            const auto rgb = patternBytes(w, h);
             const auto bytes = bench::encodeBmp(w, h, rgb, v);
             ASSERT_TRUE(bytes.ok());
             int rows = 0;
@@ -111,7 +99,7 @@ TEST(BmpStream, ReadsByteMasksOfBitfieldsAndLeavesOtherMasks) {
 TEST(BmpStream, RefusesBrokenFilesBeforeAllocating) {
     test::TempDir dir;
     const std::string good =
-        asString(bench::encodeBmp(3, 4, pattern(3, 4), BmpVariant::Rgb24).value());
+        asString(bench::encodeBmp(3, 4, patternBytes(3, 4), BmpVariant::Rgb24).value());
     ASSERT_EQ(good.size(), 54u + 12 * 4);
     struct Case {
         const char* what;
@@ -149,47 +137,21 @@ TEST(BmpStream, RefusesBrokenFilesBeforeAllocating) {
 
 TEST(BmpStream, WritesTheTileFormatByteForByte) {
     test::TempDir dir;
-    for (auto [w, h] : {std::pair{1, 1}, {5, 3}, {8, 2}}) {
-        const auto rgb = pattern(w, h);
-        auto owned = std::make_shared<std::vector<uint8_t>>(rgb);
-        ASSERT_TRUE(writeBmp24(dir.file("t.bmp"), ui::Picture::fromRgb(w, h, owned)).ok());
-        EXPECT_EQ(test::readFile(dir.file("t.bmp")),
-                  asString(bench::encodeBmp(w, h, rgb, BmpVariant::Rgb24).value()));
-    }
-    // A 32-bit picture (the toolkit's) is written with the same bytes.
-    const auto rgb = pattern(3, 2);
-    auto bgrx = std::make_shared<std::vector<uint8_t>>();
-    for (size_t k = 0; k < rgb.size(); k += 3)
-        bgrx->insert(bgrx->end(), {rgb[k + 2], rgb[k + 1], rgb[k], 0xFF});
-    ui::Picture p;
-    p.width = 3;
-    p.height = 2;
-    p.bits = bgrx->data();
-    p.stride = 12;
-    p.layout = ui::PixelLayout::Bgrx8888;
-    p.owner = bgrx;
-    ASSERT_TRUE(writeBmp24(dir.file("t.bmp"), p).ok());
-    EXPECT_EQ(test::readFile(dir.file("t.bmp")),
-              asString(bench::encodeBmp(3, 2, rgb, BmpVariant::Rgb24).value()));
-    // So is a grey one.
-    auto grey = std::make_shared<std::vector<uint8_t>>();
-    std::vector<uint8_t> greyRgb;
-    for (size_t k = 0; k < rgb.size(); k += 3) {
-        grey->push_back(rgb[k]);
-        greyRgb.insert(greyRgb.end(), 3, rgb[k]);
-    }
-    p.bits = grey->data();
-    p.stride = 3;
-    p.layout = ui::PixelLayout::Grey8;
-    p.owner = grey;
-    ASSERT_TRUE(writeBmp24(dir.file("t.bmp"), p).ok());
-    EXPECT_EQ(test::readFile(dir.file("t.bmp")),
-              asString(bench::encodeBmp(3, 2, greyRgb, BmpVariant::Rgb24).value()));
+    for (auto layout : tiles::test::kAllLayouts)
+        for (auto [w, h] : {std::pair{1, 1}, {5, 3}, {8, 2}}) {
+            const bool grey = layout == ui::PixelLayout::Grey8;
+            const auto picture = tiles::test::patternPicture(w, h, layout);
+            ASSERT_TRUE(writeBmp24(dir.file("t.bmp"), picture).ok());
+            EXPECT_EQ(
+                test::readFile(dir.file("t.bmp")),
+                asString(
+                    bench::encodeBmp(w, h, patternBytes(w, h, grey), BmpVariant::Rgb24).value()));
+        }
 }
 
 TEST(BmpStream, AFailedWriteNamesTheFile) {
     test::TempDir dir;
-    auto owned = std::make_shared<std::vector<uint8_t>>(pattern(2, 2));
+    auto owned = std::make_shared<std::vector<uint8_t>>(patternBytes(2, 2));
     const auto picture = ui::Picture::fromRgb(2, 2, owned);
     const std::string missing = dir.file("no-such-folder/t.bmp");
     const auto r = writeBmp24(missing, picture);

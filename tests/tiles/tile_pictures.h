@@ -16,12 +16,12 @@ inline void patternPixel(int x, int y, uint8_t* rgb, bool grey = false) {
     rgb[2] = grey ? rgb[0] : static_cast<uint8_t>(x * y + x / 256 + 5 * (y / 256));
 }
 
-// The pattern as tightly packed R, G, B bytes.
-inline std::vector<uint8_t> patternBytes(int width, int height) {
+// The pattern (or the grey pattern) as tightly packed R, G, B bytes.
+inline std::vector<uint8_t> patternBytes(int width, int height, bool grey = false) {
     std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            patternPixel(x, y, &rgb[(static_cast<size_t>(y) * width + x) * 3]);
+            patternPixel(x, y, &rgb[(static_cast<size_t>(y) * width + x) * 3], grey);
     return rgb;
 }
 

@@ -190,12 +190,16 @@ BigPicWindow::BigPicWindow(MainWindow& main)
     makeLabel(this, "lblCaption(5)", frm_.lblCaption[5], QRect(10, 318, 80, kRowH));
     makeLabel(this, "lblDivId", frm_.lblDivId, QRect(10, 338, 235, kRowH));
 
-    makeButton(this, "cmdDirSet", frm_.cmdDirSet, QRect(10, 368, 235, kButtonH),
-               tiles::cmdDirSet_Click);
-    makeButton(this, "cmdSaveFile", frm_.cmdSaveFile, QRect(10, 398, 235, kButtonH),
-               tiles::cmdSaveFile_Click);
-    makeButton(this, "cmdSaveAllFile", frm_.cmdSaveAllFile, QRect(10, 428, 235, kButtonH),
-               tiles::cmdSaveAllFile_Click);
+    const struct {
+        const char* name;
+        const ui::CommandButton& model;
+        void (*onClick)(tiles::BigPicCtx&);
+    } saving[3] = {{"cmdDirSet", frm_.cmdDirSet, tiles::cmdDirSet_Click},
+                   {"cmdSaveFile", frm_.cmdSaveFile, tiles::cmdSaveFile_Click},
+                   {"cmdSaveAllFile", frm_.cmdSaveAllFile, tiles::cmdSaveAllFile_Click}};
+    for (int k = 0; k < 3; ++k)
+        makeButton(this, saving[k].name, saving[k].model, QRect(10, 368 + 30 * k, 235, kButtonH),
+                   saving[k].onClick);
 
     // The output-folder panel: a folder chooser stands in for the drive and folder lists.
     auto* panel = new QFrame(this);
@@ -284,32 +288,31 @@ void BigPicWindow::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-QPushButton* BigPicWindow::makeButton(QWidget* parent, const QString& name,
-                                      const ui::CommandButton& model, const QRect& geometry,
-                                      Handler onClick) {
-    auto* w = new PushButton(parent);
+template <typename W, typename M>
+W* BigPicWindow::add(QWidget* parent, const QString& name, const M& model, const QRect& geometry) {
+    auto* w = new W(parent);
     w->setObjectName(name);
     w->setGeometry(geometry);
     bind([w, &model] { apply(w, model); });
+    return w;
+}
+
+QPushButton* BigPicWindow::makeButton(QWidget* parent, const QString& name,
+                                      const ui::CommandButton& model, const QRect& geometry,
+                                      Handler onClick) {
+    auto* w = add<PushButton>(parent, name, model, geometry);
     connect(w, &QPushButton::clicked, this, [this, onClick] { run(onClick); });
     return w;
 }
 
 QLabel* BigPicWindow::makeLabel(QWidget* parent, const QString& name, const ui::Label& model,
                                 const QRect& geometry) {
-    auto* w = new QLabel(parent);
-    w->setObjectName(name);
-    w->setGeometry(geometry);
-    bind([w, &model] { apply(w, model); });
-    return w;
+    return add<QLabel>(parent, name, model, geometry);
 }
 
 QLineEdit* BigPicWindow::makeBox(const QString& name, ui::TextBox& model, const QRect& geometry,
                                  Handler onChange) {
-    auto* w = new QLineEdit(this);
-    w->setObjectName(name);
-    w->setGeometry(geometry);
-    bind([w, &model] { apply(w, model); });
+    auto* w = add<QLineEdit>(this, name, model, geometry);
     connect(w, &QLineEdit::textEdited, this, [this, &model, onChange](const QString& text) {
         model.Text = text.toStdString();
         run(onChange);

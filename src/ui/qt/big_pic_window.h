@@ -85,6 +85,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // A widget of type W showing `model`, named and placed.
+    template <typename W, typename M>
+    W* add(QWidget* parent, const QString& name, const M& model, const QRect& geometry);
     QPushButton* makeButton(QWidget* parent, const QString& name, const ui::CommandButton& model,
                             const QRect& geometry, Handler onClick);
     QLabel* makeLabel(QWidget* parent, const QString& name, const ui::Label& model,
