@@ -149,15 +149,5 @@ TEST(BmpStream, WritesTheTileFormatByteForByte) {
         }
 }
 
-TEST(BmpStream, AFailedWriteNamesTheFile) {
-    test::TempDir dir;
-    auto owned = std::make_shared<std::vector<uint8_t>>(patternBytes(2, 2));
-    const auto picture = ui::Picture::fromRgb(2, 2, owned);
-    const std::string missing = dir.file("no-such-folder/t.bmp");
-    const auto r = writeBmp24(missing, picture);
-    ASSERT_FALSE(r.ok());
-    EXPECT_NE(r.error().find(missing), std::string::npos);
-}
-
 }  // namespace
 }  // namespace orv::formats

@@ -53,25 +53,6 @@ struct Division {
     }
 };
 
-TEST(DivisionWindow, OpensOnceAtItsPlaceWithTheTextBoxSettings) {
-    Division d;
-    EXPECT_TRUE(d.big.Visible);
-    EXPECT_EQ(d.big.Left, 400);
-    EXPECT_EQ(d.big.Top, 100);
-    EXPECT_EQ(d.app.ws.tile.DivSize, 500);
-    EXPECT_EQ(d.app.ws.tile.DivMargin, 50);
-    EXPECT_EQ(d.big.dirBach.Path, d.app.dir.path());
-    EXPECT_FALSE(d.big.cmdSaveAllFile.Enabled);
-    d.big.txtDivSize.Text = "300";
-    txtDivSize_Change(d.c);
-    d.big.Visible = false;
-    d.big.Left = 10;
-    cmdShowBigPic_Click(d.app.ctx);  // the window keeps its state
-    EXPECT_TRUE(d.big.Visible);
-    EXPECT_EQ(d.big.Left, 400);
-    EXPECT_EQ(d.app.ws.tile.DivSize, 300);
-}
-
 TEST(DivisionWindow, StepsThroughTheTilesOfTheWorkedExample) {
     Division d;
     d.load(1200, 1000);
@@ -284,22 +265,6 @@ TEST(DivisionWindow, AFileThatCannotBeWrittenStopsTheSaveAndTheListNamesWhatWasW
     cmdSaveFile_Click(d.c);
     EXPECT_EQ(d.messages(),
               (std::vector<std::string>{dir + " というディレクトリを生成できません。"}));
-}
-
-TEST(DivisionWindow, TheOutputFolderPanel) {
-    Division d;
-    d.big.dirBach.Path = "/elsewhere";
-    picDivPic_Click(d.c);
-    EXPECT_EQ(d.big.dirBach.Path, d.app.dir.path());
-    cmdDirSet_Click(d.c);
-    EXPECT_TRUE(d.big.fraDir.Visible);
-    d.app.host.folderAnswers.push_back(d.app.dir.file("out"));
-    cmdDirBrowse_Click(d.c);
-    EXPECT_EQ(d.app.host.folderDialogs, (std::vector<std::string>{d.app.dir.path()}));
-    cmdDirBrowse_Click(d.c);  // cancelled
-    cmdClose_Click(d.c);
-    EXPECT_FALSE(d.big.fraDir.Visible);
-    EXPECT_EQ(d.app.ws.tile.DivDir, d.app.dir.file("out"));
 }
 
 TEST(TileSource, LoadsTheTileShownAsThePictureToProcess) {

@@ -69,17 +69,6 @@ TEST(Preview, EachPixelIsTheMeanOfThePixelsItCovers) {
         }
 }
 
-TEST(Preview, APictureSmallerThanThePreviewIsSampled) {
-    const ui::Picture big = patternPicture(3, 2, ui::PixelLayout::Rgb888);
-    const ui::Picture p = scaledPreview(big, 6, 4);
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 6; ++x) {
-            uint8_t rgb[3];
-            test::patternPixel(x / 2, y / 2, rgb);
-            EXPECT_EQ(p.row(y)[3 * x], rgb[0]) << x << "," << y;
-        }
-}
-
 TEST(LoadBigPicture, LeavesOtherFilesToTheDecoderAndRefusesDeepPictures) {
     orv::test::TempDir dir;
     orv::test::writeFile(dir.file("a.jpg"), "not a BMP");

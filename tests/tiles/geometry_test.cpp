@@ -8,24 +8,6 @@
 namespace orv::tiles {
 namespace {
 
-TEST(TileGeometry, SquaresLabelsAndNamesOfTheWorkedExample) {
-    // W = 1200, H = 1000, S = 500, M = 50.
-    EXPECT_EQ(wholeTiles(1200, 500, 50), 2);
-    EXPECT_EQ(wholeTiles(1000, 500, 50), 1);
-    EXPECT_EQ(areaLabel(500, 50, 1, 0), "(0550,0050)-(1100,0600)");
-    const PixelSquare cut = cutSquare(500, 50, 1, 0);
-    EXPECT_EQ(cut.x, 500);
-    EXPECT_EQ(cut.y, 0);
-    EXPECT_EQ(cut.side, 600);  // x 500..1099, y 0..599
-    const Square inner = innerSquare(500, 50, 1, 0);
-    EXPECT_EQ(inner.x, 550);
-    EXPECT_EQ(inner.y, 50);
-    EXPECT_EQ(inner.side, 500);
-    EXPECT_EQ(tileId("m42.bmp", 2, 13), "m42.bmp.002.013");
-    EXPECT_EQ(tileFileName("m42.bmp", 1, 0), "m42.bmp.001.000.bmp");
-    EXPECT_EQ(tileFolder("/data/sky", "m42.bmp"), "/data/sky/m42.bmp.dir");
-}
-
 TEST(TileGeometry, MovesOnlyWhileTheNextOuterSquareFits) {
     const struct {
         int k;

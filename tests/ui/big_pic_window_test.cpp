@@ -122,6 +122,11 @@ void BigPicWindowTest::opensLoadsStepsAndHandsTheTileToTheMainWindow() {
     size->selectAll();
     QTest::keyClicks(size, "500");
 
+    // A click on the tile moves the output folder to WorkPath.
+    main.bigPicForm().dirBach.Path = "/elsewhere";
+    QTest::mouseClick(big->tile(), Qt::LeftButton);
+    QCOMPARE(child<QLabel>(big, "dirBach")->text(), dir.path());
+
     // "分割画像単独入力" in the main window loads the tile shown.
     QTest::mouseClick(child(&main, "cmdDataIn(2)"), Qt::LeftButton);
     QCOMPARE(main.workspace().ImageWidthP, 600);
