@@ -49,7 +49,7 @@ std::optional<float> numberOption(const ParsedArgs& a, const std::string& name, 
     if (!text) return fallback;
     auto v = core::parseNumber(*text);
     if (!v) return std::nullopt;
-    return static_cast<float>(*v);
+    return tiles::settingValue(*v);
 }
 
 }  // namespace

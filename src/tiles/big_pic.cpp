@@ -121,8 +121,7 @@ bool prepareTileFolder(BigPicCtx& c, bool announceFirst) {
 
 void takeSetting(BigPicCtx& c, const ui::TextBox& box, float& setting) {
     if (!core::IsNumeric(box.Text)) return;
-    // A value beyond single precision becomes infinite, which the settings check refuses.
-    setting = static_cast<float>(*core::parseNumber(box.Text));
+    setting = settingValue(*core::parseNumber(box.Text));
     DispDivNo(c);
 }
 

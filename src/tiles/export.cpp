@@ -84,7 +84,7 @@ core::Result<TileLayout> parseLayout(std::string_view text) {
     for (const auto& s : settings) {
         auto v = core::parseNumber(get(s.key));
         if (!v) return badKey(s.key, get(s.key));
-        *s.value = static_cast<float>(*v);
+        *s.value = settingValue(*v);
     }
     if (auto ok = checkExport(l.size, l.margin, l.width, l.height); !ok)
         return core::Error{"分割情報ファイルの分割設定が正しくありません: " + ok.error()};

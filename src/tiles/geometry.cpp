@@ -1,6 +1,7 @@
 #include "tiles/geometry.h"
 
 #include <cmath>
+#include <limits>
 
 #include "core/numeric.h"
 #include "core/paths.h"
@@ -36,6 +37,13 @@ int64_t wholeTiles(int64_t length, float size, float margin) {
 bool nextTileFits(int k, float size, float margin, int64_t length) {
     const float end = static_cast<float>(k + 2) * size + 2.0f * margin;
     return static_cast<double>(end) <= static_cast<double>(length);
+}
+
+float settingValue(double value) {
+    constexpr float kInfinity = std::numeric_limits<float>::infinity();
+    if (value > std::numeric_limits<float>::max()) return kInfinity;
+    if (value < -std::numeric_limits<float>::max()) return -kInfinity;
+    return static_cast<float>(value);
 }
 
 core::Result<void> checkSettings(float size, float margin) {

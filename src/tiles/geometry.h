@@ -56,6 +56,10 @@ int64_t wholeTiles(int64_t length, float size, float margin);
 // (k + 2) * S + 2M <= length, the sum in single precision.
 bool nextTileFits(int k, float size, float margin, int64_t length);
 
+// A number typed or read for S or M, in single precision; beyond the range of a Single it
+// becomes infinite, which checkSettings refuses.
+float settingValue(double value);
+
 // Why S and M cannot cut tiles, or nothing: S must be a positive number, M a number not below
 // 0, and a tile's side S + 2M from 1 to kMaxTileSide pixels.
 core::Result<void> checkSettings(float size, float margin);
