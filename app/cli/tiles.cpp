@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -77,11 +78,16 @@ int runTiles(const std::vector<std::string>& args) {
     const std::string out =
         absolutePath(parsed->last("--out").value_or(core::GetFolderName(image)));
 
-    Progress reading(100, "% read");
+    // The rows read, drawn once per percent.
+    std::optional<Progress> reading;
+    int shownPercent = -1;
     auto picture = tiles::loadBigPicture(image, qt::decodePictureFile, [&](int rows, int total) {
-        reading.draw(static_cast<size_t>(rows) * 100 / total);
+        if (!reading) reading.emplace(static_cast<size_t>(total), "rows read");
+        if (rows * 100LL / total == shownPercent) return;
+        shownPercent = static_cast<int>(rows * 100LL / total);
+        reading->draw(static_cast<size_t>(rows));
     });
-    reading.clear();
+    if (reading) reading->clear();
     if (!picture) {
         std::fprintf(stderr, "orvandel-cli: %s\n", picture.error().c_str());
         return kFailed;

@@ -311,7 +311,9 @@ void cmdSaveAllFile_Click(BigPicCtx& c) {
         [&](int i, int j) {
             t.DivX = static_cast<int16_t>(i);
             t.DivY = static_cast<int16_t>(j);
-            DispDiv(c);
+            // DispDiv cuts and shows the tile (it cannot refuse settings checked above).
+            if (!DispDiv(c))
+                return cutTile(f.picBigPic.picture, cutSquare(t.DivSize, t.DivMargin, i, j));
             return f.picDivPic.picture;
         },
         [&c](int64_t done, int64_t total) { showProgress(c, done, total); });
@@ -320,8 +322,7 @@ void cmdSaveAllFile_Click(BigPicCtx& c) {
 
     if (!o.error.empty()) {
         message(c, o.error + "\n" + t.DivDir + " に保存できた分割ファイルは " +
-                       std::to_string(o.written) + " 個です。バッチ処理用ファイルにはその " +
-                       std::to_string(o.written) + " 個を記載しました。");
+                       std::to_string(o.written) + " 個です。");
         return;
     }
     if (nx > 0 && ny > 0) {
