@@ -25,6 +25,8 @@ const std::vector<Command>& commands() {
          orv::cli::runBatch},
         {"tiles", "tiles [OPTIONS] IMAGE", "cut a huge picture into tiles and a batch list",
          orv::cli::runTiles},
+        {"export", "export [OPTIONS] IMAGE", "a picture's saved results as CSV or DS9 regions",
+         orv::cli::runExport},
     };
     return table;
 }

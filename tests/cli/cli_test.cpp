@@ -2,56 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <algorithm>
-#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <regex>
 
-#include "bench/bmp_writer.h"
-#include "bench/starfield.h"
-#include "support/test_app.h"
-#include "tiles/big_pic.h"
+#include "cli/cli_run.h"
 
 namespace orv::test {
 namespace {
-
-struct CliRun {
-    int status = -1;
-    std::string out, err;
-};
-
-// Runs orvandel-cli with the arguments (already quoted for the shell).
-CliRun cli(const std::string& args, const TempDir& dir) {
-    const std::string errFile = dir.file("stderr.txt");
-    const std::string command = std::string(ORV_CLI) + " " + args + " 2>" + errFile;
-    CliRun r;
-    FILE* p = popen(command.c_str(), "r");
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
-    const int status = pclose(p);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.err = readFile(errFile);
-    return r;
-}
-
-// A small generated field written as a BMP.
-void writeField(const std::string& path, uint32_t seed, int side = 160, int stars = 40) {
-    auto spec = bench::denseField(side, side, stars, seed);
-    spec.noiseSigma = 1.2;
-    auto field = bench::generateStarField(spec);
-    ASSERT_TRUE(bench::writeBmp(path, field.width, field.height, field.rgb));
-}
-
-std::string standardSettings(const TempDir& dir) {
-    std::string path = dir.file("Orvandel.ini");
-    writeFile(path,
-              "[SYSTEM]\r\nHeikinWidth = 4\r\nSikiTop = 240\r\nSiki = 4\r\nNumPixel = 5\r\n"
-              "NumPixel2 = 12\r\nSinendo = 2\r\nSinendoMax = 30\r\nMargin = 0\r\n");
-    return path;
-}
 
 TEST(Cli, DetectWritesTheSameFilesAsStored) {
     TempDir dir;
@@ -152,74 +110,6 @@ TEST(Cli, BatchRunsAListWithItsLog) {
                        "/gone.bmp 読込エラー\r\nT 003 c.bmp 処理開始\r\nT " + dir.path() +
                        "/c.bmp 処理終了\r\nT バッチ処理終了\r\n");
     EXPECT_TRUE(std::filesystem::exists(dir.file("c.bmp.dir/c.bmp.dat")));
-}
-
-// The files of `tiles` are the division window's: the same folder, names and bytes.
-TEST(Cli, TilesWritesWhatTheDivisionWindowWrites) {
-    TempDir dir;
-    auto field = bench::generateStarField(bench::denseField(1234, 1010, 300, 9));
-    ASSERT_TRUE(bench::writeBmp(dir.file("sky.bmp"), field.width, field.height, field.rgb));
-    std::filesystem::create_directories(dir.file("win"));
-    CliRun r = cli(
-        "tiles --size 300 --margin 20 --out " + dir.file("cli") + " " + dir.file("sky.bmp"), dir);
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "9 tiles written to " + dir.file("cli/sky.bmp.dir") + "\n");
-
-    TestApp app;
-    ui::FrmBigPic big;
-    app.ctx.bigPic = &big;
-    tiles::BigPicCtx c{app.ws, big, app.host};
-    tiles::cmdShowBigPic_Click(app.ctx);
-    big.dirBach.Path = dir.file("win");
-    big.txtDivSize.Text = "300";
-    tiles::txtDivSize_Change(c);
-    big.txtDivMargin.Text = "20";
-    tiles::txtDivMargin_Change(c);
-    app.host.fileAnswers.push_back(dir.file("sky.bmp"));
-    tiles::cmdBigPic_Click(c, 0);
-    tiles::cmdSaveAllFile_Click(c);
-
-    std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(dir.file("win/sky.bmp.dir")))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    ASSERT_EQ(names.size(), 11u);  // 9 tiles, the list and the layout
-    EXPECT_EQ(names[0], "sky.bmp.000.000.bmp");
-    EXPECT_EQ(names[8], "sky.bmp.002.002.bmp");
-    for (const auto& name : names) {
-        std::string fromCli = readFile(dir.file("cli/sky.bmp.dir/" + name));
-        const std::string fromWindow = readFile(dir.file("win/sky.bmp.dir/" + name));
-        // The list names each tile's folder, which differs.
-        fromCli = std::regex_replace(fromCli, std::regex(dir.file("cli")), dir.file("win"));
-        EXPECT_FALSE(fromWindow.empty()) << name;
-        EXPECT_TRUE(fromCli == fromWindow) << name;
-    }
-
-    // The batch processes every tile of the list.
-    CliRun batch = cli("batch --jobs 2 --settings " + standardSettings(dir) + " " +
-                           dir.file("cli/sky.bmp.dir/sky.bmp.txt"),
-                       dir);
-    EXPECT_EQ(batch.status, 0) << batch.err;
-    EXPECT_TRUE(std::filesystem::exists(
-        dir.file("cli/sky.bmp.dir/sky.bmp.002.002.bmp.dir/sky.bmp.002.002.bmp.dat")));
-}
-
-TEST(Cli, TilesOfASmallPictureAndBadInput) {
-    TempDir dir;
-    writeField(dir.file("small.bmp"), 3, 160);
-    writeFile(dir.file("broken.bmp"), "BM not really");
-    CliRun r = cli("tiles " + dir.file("small.bmp"), dir);
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "0 tiles written to " + dir.file("small.bmp.dir") + "\n");
-    EXPECT_FALSE(std::filesystem::exists(dir.file("small.bmp.dir/small.bmp.txt")));
-    r = cli("tiles --size 100 --margin 10 " + dir.file("small.bmp"), dir);
-    EXPECT_EQ(r.out, "1 tile written to " + dir.file("small.bmp.dir") + "\n");
-
-    EXPECT_EQ(cli("tiles " + dir.file("broken.bmp"), dir).status, 1);
-    EXPECT_EQ(cli("tiles " + dir.file("none.bmp"), dir).status, 1);
-    for (const char* bad : {"tiles", "tiles --size 0 x.bmp", "tiles --size abc x.bmp",
-                            "tiles --margin -1 x.bmp", "tiles a.bmp b.bmp"})
-        EXPECT_EQ(cli(bad, dir).status, 2) << bad;
 }
 
 // The same generated grey field written by the star-field tool in the given file.
