@@ -153,6 +153,15 @@ std::vector<std::string> splitCommaFields(std::string_view line) {
     return fields;
 }
 
+std::string quotedField(std::string_view field) {
+    std::string q = "\"";
+    for (char c : field) {
+        if (c == '"') q += '"';
+        q += c;
+    }
+    return q + "\"";
+}
+
 Result<std::string> readFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return Error{"ファイルを開けません: " + path};

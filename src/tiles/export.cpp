@@ -16,15 +16,6 @@ namespace {
 
 constexpr const char* kSection = "Tiles";
 
-std::string quoted(const std::string& field) {
-    std::string q = "\"";
-    for (char c : field) {
-        if (c == '"') q += '"';
-        q += c;
-    }
-    return q + "\"";
-}
-
 // The shortest text that reads back as the same float.
 std::string shortestText(float v) {
     char buf[32];
@@ -48,7 +39,7 @@ bool wholeNumber(const std::string& text, int64_t max, int64_t& value) {
 }  // namespace
 
 std::string batchListLine(const std::string& folder, const std::string& fileName) {
-    return quoted(folder) + "," + quoted(fileName);
+    return core::quotedField(folder) + "," + core::quotedField(fileName);
 }
 
 std::vector<std::string> layoutLines(const TileLayout& l) {
