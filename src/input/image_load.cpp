@@ -160,8 +160,12 @@ core::Result<formats::LevelPicture> pictureOfSource(Ctx& ctx, int index, bool& d
             ws.DoFilePath = tiles::tileResultFolder(ws, *big);
             if (!core::folderExists(ws.DoFilePath)) core::createFolder(ws.DoFilePath);
             f.lblDivId.Caption = ws.DoFileName;
-            // A tile has 8-bit levels: nothing to stretch.
-            return formats::LevelPicture{big->picDivPic.picture, "", {}};
+            // A tile has 8-bit levels: nothing to stretch. Those of a deep big picture came
+            // from its stretch, which is recorded with the tile's results.
+            const auto& t = ws.tile;
+            return formats::LevelPicture{big->picDivPic.picture,
+                                         t.BigPicStretch,
+                                         {t.BigPicStretchBlack, t.BigPicStretchWhite}};
         }
         default: {
             core::OV_DispMsg(ctx, kLoadingMsg);
