@@ -52,7 +52,7 @@ core::Result<formats::LevelPicture> pictureOfSource(BigPicCtx& c, int index, std
         if (!picture) return core::Error{picture.error()};
         clearBigPicture(c.frm);
         name = "clipboard";
-        return formats::toLevels(std::move(picture.value()), stretch);
+        return formats::toLevels(std::move(picture.value()), stretch, [&c] { c.host.pump(); });
     }
     auto path = c.host.openFileDialog(c.ws.settings.WorkPath, formats::kPictureFilter);
     if (!path || !core::fileExists(*path)) return core::Error{""};

@@ -65,10 +65,10 @@ core::Result<TileLayout> readLayoutFile(const std::string& path);
 
 // Writes every whole tile of a width x height picture and, when there is at least one, the
 // batch list and the layout file (with the picture's stretch), all into `folder` (which must
-// exist). Rows j outer, columns
-// i inner, both from 0; `cut(i, j)` gives tile (i, j). `progress(done, total)` follows after
-// each tile. When a file cannot be written, writing stops there: the tiles written so far
-// stay, and the list and the layout name exactly those. The settings must pass checkExport.
+// exist). Rows j outer, columns i inner, both from 0; `cut(i, j)` gives tile (i, j).
+// `progress(done, total)` follows after each tile. When a file cannot be written, writing stops
+// there: the tiles written so far stay, and the list and the layout name exactly those. The
+// settings must pass checkExport.
 struct ExportOutcome {
     int64_t written = 0;  // tiles written and listed
     std::string error;    // "" when every file was written
