@@ -13,7 +13,10 @@ enum Source { kSourceClipboard = 0, kSourceFile = 1, kSourceTile = 2, kSourceNam
 // cmdDataIn(index): 0 clipboard, 1 file chosen in the open dialog, 2 the tile of the division
 // window (none exists yet: nothing is loaded), 3 the file DoFilePath / DoFileName set by the
 // caller. True when a picture was loaded. On a failure the message box "Error!" is shown
-// (not during a batch run, where the caller reports it) and the stage becomes 0.
+// (not during a batch run, where the caller reports it) and the stage becomes 0. When the
+// source offers nothing (the dialog is cancelled, the clipboard holds no picture), the
+// message line says so and the stage, the views, the picture and the results stay as they
+// were.
 bool cmdDataIn_Click(core::Ctx& ctx, int index);
 
 // Y = CLng(0.59 G + 0.30 R + 0.11 B) in double precision, ties to even.

@@ -117,11 +117,13 @@ FrmOrvandel::FrmOrvandel() {
     cmdCancel.Visible = false;
     lblStop.Caption = "中止します";
     lblStop.Visible = false;
+    initInspection();
 }
 
 void FrmOrvandel::showStepProgress() {
     barHSC.Visible = lblBar.Visible = cmdCancel.Visible = true;
     lblStop.Visible = false;
+    initInspection();
 }
 
 void FrmOrvandel::hideStepProgress() {
@@ -137,6 +139,7 @@ void FrmOrvandel::dashCounts(bool total) {
 void FrmOrvandel::disableDrawing() {
     drawing_ = false;
     for (auto& p : picHSC) p.canvas.setNull(true);
+    picMag.canvas.setNull(true);
 }
 
 }  // namespace orv::ui

@@ -7,6 +7,7 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QImage>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -80,10 +81,13 @@ QString qtFileFilter(const std::string& filter) {
 std::optional<std::string> QtHost::openFileDialog(const std::string& initialFolder,
                                                   const std::string& filter) {
     if (sync_) sync_();
-    QString path = QFileDialog::getOpenFileName(
-        parent_, QString(), QString::fromStdString(initialFolder), qtFileFilter(filter));
+    // Without a folder of its own the dialog starts where the last one ended.
+    const QString start =
+        initialFolder.empty() ? lastDialogFolder_ : QString::fromStdString(initialFolder);
+    QString path = QFileDialog::getOpenFileName(parent_, QString(), start, qtFileFilter(filter));
     sinceLastPump_.restart();
     if (path.isEmpty()) return std::nullopt;
+    lastDialogFolder_ = QFileInfo(path).absolutePath();
     return path.toStdString();
 }
 
@@ -110,15 +114,15 @@ void QtHost::setBusy(bool busy) {
         QApplication::restoreOverrideCursor();
 }
 
-void QtHost::startEditor(const std::string& path) {
+bool QtHost::startEditor(const std::string& path) {
     // The desktop's program for text files; a file that does not exist yet goes to the first
     // plain-text editor found.
     const QString file = QString::fromStdString(path);
-    if (QFile::exists(file) && QDesktopServices::openUrl(QUrl::fromLocalFile(file))) return;
+    if (QFile::exists(file) && QDesktopServices::openUrl(QUrl::fromLocalFile(file))) return true;
     for (const char* editor : {"gedit", "gnome-text-editor", "mousepad", "kate", "kwrite", "xed",
                                "pluma", "featherpad", "leafpad"})
-        if (QProcess::startDetached(editor, {file})) return;
-    beep();
+        if (QProcess::startDetached(editor, {file})) return true;
+    return false;
 }
 
 void QtHost::sleepMs(int milliseconds) {

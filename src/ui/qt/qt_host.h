@@ -3,6 +3,7 @@
 // editor and a throttled event pump that keeps the window live during long steps.
 
 #include <QElapsedTimer>
+#include <QString>
 #include <functional>
 
 #include "ui/host.h"
@@ -29,7 +30,7 @@ public:
     core::Result<ui::Picture> decodePicture(const std::string& path) override;
     void beep() override;
     void setBusy(bool busy) override;
-    void startEditor(const std::string& path) override;
+    bool startEditor(const std::string& path) override;
     void sleepMs(int milliseconds) override;
     ui::DateTime now() override;
 
@@ -50,6 +51,7 @@ private:
     QElapsedTimer sinceLastPump_;
     qint64 longestGap_ = 0;
     bool busy_ = false;
+    QString lastDialogFolder_;  // where the last open dialog's file was chosen
 };
 
 // "ピクチャ(*.bmp,*.jpg)|*.bmp;*.jpg" -> "ピクチャ(*.bmp,*.jpg) (*.bmp *.jpg)"
