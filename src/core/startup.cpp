@@ -33,7 +33,8 @@ void Form_Load(Ctx& ctx) {
         f.fraMain[i].Left = 10;
         f.fraMain[i].Top = 70;
         f.fraMain[i].Width = 300;
-        f.fraMain[i].Height = i == 0 ? 412 : 318;
+        // The detection page holds the information panel below its frames.
+        f.fraMain[i].Height = i == 0 ? 556 : 318;
     }
     psf::cmdMain_Click(ctx, 0);
     for (auto& p : f.picHSC) p.Left = p.Top = 0;
