@@ -186,10 +186,9 @@ int main(int argc, char** argv) {
                     });
                 },
                 shown));
-            pan.add(timed([&] { run([&](orv::core::Ctx& c) {
-                                    orv::view::cmdPicMove_Click(c, i % 4);
-                                }); },
-                          shown));
+            pan.add(timed(
+                [&] { run([&](orv::core::Ctx& c) { orv::view::cmdPicMove_Click(c, i % 4); }); },
+                shown));
         }
         // A hand drag in the middle, the pointer 14 pixels to and fro per step.
         run([&](orv::core::Ctx& c) {
@@ -199,17 +198,20 @@ int main(int argc, char** argv) {
         const auto& layer = f.picHSC[4];
         const double unit = layer.Width / layer.ScaleWidth / orv::core::kTwipsPerPixel;
         auto pictureX = [&](double px) {
-            return static_cast<float>((px * orv::core::kTwipsPerPixel - layer.Left) /
-                                      layer.Width * layer.ScaleWidth);
+            return static_cast<float>((px * orv::core::kTwipsPerPixel - layer.Left) / layer.Width *
+                                      layer.ScaleWidth);
         };
         const float y = static_cast<float>(midY);
         run([&](orv::core::Ctx& c) { orv::edit::picHSC_MouseDown(c, 4, 1, 0, pictureX(vx), y); });
         for (int i = 0; i < o.repeat; ++i) {
             const double px = vx + (i % 2 == 0 ? 7 : -7);
-            drag.add(timed([&] { run([&](orv::core::Ctx& c) {
-                                     orv::edit::picHSC_MouseMove(c, 4, 1, 0, pictureX(px), y);
-                                 }); },
-                           shown));
+            drag.add(timed(
+                [&] {
+                    run([&](orv::core::Ctx& c) {
+                        orv::edit::picHSC_MouseMove(c, 4, 1, 0, pictureX(px), y);
+                    });
+                },
+                shown));
         }
         run([&](orv::core::Ctx& c) {
             orv::edit::picHSC_MouseUp(c, 4, 1, 0, pictureX(vx), y);
@@ -220,10 +222,11 @@ int main(int argc, char** argv) {
         // The magnifier following the pointer across the middle.
         for (int i = 0; i < o.repeat; ++i) {
             const float x = static_cast<float>(midX + (i % 30) / unit);
-            mag.add(timed([&] { run([&](orv::core::Ctx& c) {
-                                    orv::edit::picHSC_MouseMove(c, 4, 0, 0, x, y);
-                                }); },
-                          window.magnifier()));
+            mag.add(timed(
+                [&] {
+                    run([&](orv::core::Ctx& c) { orv::edit::picHSC_MouseMove(c, 4, 0, 0, x, y); });
+                },
+                window.magnifier()));
         }
         run([&](orv::core::Ctx& c) {
             c.frm.chkMag.Value = 0;

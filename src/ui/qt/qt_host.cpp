@@ -12,6 +12,7 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QProcess>
+#include <QStringList>
 #include <QThread>
 #include <QUrl>
 
@@ -70,12 +71,15 @@ std::optional<std::string> QtHost::inputBox(const std::string& prompt, const std
 }
 
 QString qtFileFilter(const std::string& filter) {
-    QString f = QString::fromStdString(filter);
-    int bar = f.indexOf('|');
-    if (bar < 0) return f;
-    QString patterns = f.mid(bar + 1);
-    patterns.replace(';', ' ');
-    return f.left(bar) + " (" + patterns + ")";
+    const QStringList parts = QString::fromStdString(filter).split('|');
+    if (parts.size() < 2) return parts.value(0);
+    QStringList filters;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(';', ' ');
+        filters << parts[i] + " (" + patterns + ")";
+    }
+    return filters.join(";;");
 }
 
 std::optional<std::string> QtHost::openFileDialog(const std::string& initialFolder,
@@ -84,7 +88,9 @@ std::optional<std::string> QtHost::openFileDialog(const std::string& initialFold
     // Without a folder of its own the dialog starts where the last one ended.
     const QString start =
         initialFolder.empty() ? lastDialogFolder_ : QString::fromStdString(initialFolder);
-    QString path = QFileDialog::getOpenFileName(parent_, QString(), start, qtFileFilter(filter));
+    const QString filters = qtFileFilter(filter);
+    QString& chosen = chosenFilter_[filter];
+    QString path = QFileDialog::getOpenFileName(parent_, QString(), start, filters, &chosen);
     sinceLastPump_.restart();
     if (path.isEmpty()) return std::nullopt;
     lastDialogFolder_ = QFileInfo(path).absolutePath();

@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QString>
 #include <functional>
+#include <map>
 
 #include "ui/host.h"
 
@@ -52,9 +53,12 @@ private:
     qint64 longestGap_ = 0;
     bool busy_ = false;
     QString lastDialogFolder_;  // where the last open dialog's file was chosen
+    // The filter last chosen in each kind of open dialog, offered first the next time.
+    std::map<std::string, QString> chosenFilter_;
 };
 
-// "ピクチャ(*.bmp,*.jpg)|*.bmp;*.jpg" -> "ピクチャ(*.bmp,*.jpg) (*.bmp *.jpg)"
+// "ピクチャ(*.bmp,*.jpg)|*.bmp;*.jpg" -> "ピクチャ(*.bmp,*.jpg) (*.bmp *.jpg)"; several
+// description|patterns pairs ("A|*.a|B|*.b") become Qt's filters separated by ";;".
 QString qtFileFilter(const std::string& filter);
 
 }  // namespace orv::qt

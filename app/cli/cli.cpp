@@ -1,0 +1,160 @@
+// The command line's shared parts: option parser, engine options, settings, progress bar.
+
+#include "cli.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include "formats/stretch.h"
+
+namespace orv::cli {
+
+bool ParsedArgs::has(const std::string& name) const {
+    return values.count(name) != 0 || std::find(flags.begin(), flags.end(), name) != flags.end();
+}
+
+std::optional<std::string> ParsedArgs::last(const std::string& name) const {
+    auto it = values.find(name);
+    if (it == values.end() || it->second.empty()) return std::nullopt;
+    return it->second.back();
+}
+
+const std::vector<std::string>& ParsedArgs::all(const std::string& name) const {
+    static const std::vector<std::string> none;
+    auto it = values.find(name);
+    return it == values.end() ? none : it->second;
+}
+
+int usageError(const std::string& message, const char* usage) {
+    std::fprintf(stderr, "orvandel-cli: %s\n\n%s", message.c_str(), usage);
+    return kUsageError;
+}
+
+std::optional<ParsedArgs> parseArgs(const std::vector<std::string>& args,
+                                    const std::vector<OptionSpec>& specs, const char* usage,
+                                    int& exitCode) {
+    ParsedArgs parsed;
+    bool optionsEnded = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (optionsEnded || a.size() < 2 || a[0] != '-') {
+            parsed.operands.push_back(a);
+            continue;
+        }
+        if (a == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (a == "--help" || a == "-h") {
+            std::fputs(usage, stdout);
+            exitCode = kDone;
+            return std::nullopt;
+        }
+        auto spec = std::find_if(specs.begin(), specs.end(), [&](const OptionSpec& s) {
+            return a == s.name || (!s.alias.empty() && a == s.alias);
+        });
+        if (spec == specs.end()) {
+            exitCode = usageError("unknown option " + a, usage);
+            return std::nullopt;
+        }
+        if (!spec->takesValue) {
+            parsed.flags.push_back(spec->name);
+        } else if (i + 1 < args.size()) {
+            parsed.values[spec->name].push_back(args[++i]);
+        } else {
+            exitCode = usageError(spec->name + " needs a value", usage);
+            return std::nullopt;
+        }
+    }
+    return parsed;
+}
+
+const std::vector<OptionSpec> kEngineOptions = {{"--channel", "", true},
+                                                {"--settings", "", true},
+                                                {"--hyotan", "", false},
+                                                {"--jobs", "-j", true},
+                                                {"--stretch", "", true}};
+
+std::optional<EngineOptions> engineOptions(const ParsedArgs& a, const char* usage, int& exitCode) {
+    EngineOptions o;
+    if (auto v = a.last("--channel")) {
+        const std::string channels = "RGBY";
+        const size_t at = v->size() == 1 ? channels.find(static_cast<char>(std::toupper((*v)[0])))
+                                         : std::string::npos;
+        if (at == std::string::npos) {
+            exitCode = usageError("--channel takes R, G, B or Y", usage);
+            return std::nullopt;
+        }
+        o.channel = static_cast<int>(at);
+    }
+    o.settingsFile = a.last("--settings");
+    o.hyotan = a.has("--hyotan");
+    if (auto v = a.last("--jobs")) {
+        char* end = nullptr;
+        const long n = std::strtol(v->c_str(), &end, 10);
+        if (v->empty() || *end != '\0' || n < 1 || n > 256) {
+            exitCode = usageError("--jobs takes a number from 1 to 256", usage);
+            return std::nullopt;
+        }
+        o.jobs = static_cast<int>(n);
+    }
+    if (auto v = a.last("--stretch")) {
+        if (!formats::parseStretch(*v)) {
+            exitCode = usageError(
+                "--stretch takes minmax, percentile:LO,HI (0 <= LO < HI <= 100) or range:A,B "
+                "(A < B)",
+                usage);
+            return std::nullopt;
+        }
+        o.stretch = *v;
+    }
+    if (o.jobs == 0) o.jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    return o;
+}
+
+std::optional<core::Settings> loadSettings(const std::optional<std::string>& file,
+                                           const core::ProgramFolders& folders) {
+    if (file) {
+        if (!core::fileExists(*file)) {
+            std::fprintf(stderr, "orvandel-cli: settings file not found: %s\n", file->c_str());
+            return std::nullopt;
+        }
+        return core::readSettingsFile(*file);
+    }
+    const std::string path = folders.settingsFileToRead();
+    if (core::fileExists(path)) return core::readSettingsFile(path);
+    std::fprintf(stderr, "orvandel-cli: no %s yet; using the standard detection settings\n",
+                 path.c_str());
+    return core::defaultSettings();
+}
+
+std::string absolutePath(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::absolute(path, ec).lexically_normal().string();
+}
+
+Progress::Progress(size_t total, const char* unit)
+    : total_(total), unit_(unit), shown_(isatty(STDERR_FILENO) == 1) {
+    draw(0);
+}
+
+void Progress::clear() {
+    if (shown_) std::fprintf(stderr, "\r%*s\r", 60, "");
+}
+
+void Progress::draw(size_t done) {
+    if (!shown_) return;
+    const int width = 30;
+    const int filled = total_ == 0 ? width : static_cast<int>(done * width / total_);
+    std::fprintf(stderr, "\r[%.*s%*s] %zu/%zu %s", filled, "##############################",
+                 width - filled, "", done, total_, unit_);
+    std::fflush(stderr);
+}
+
+}  // namespace orv::cli

@@ -1,0 +1,103 @@
+#pragma once
+// The command line's shared parts: the exit-code rule, one option parser for every
+// subcommand, the settings every subcommand reads, and the progress bar on a terminal.
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/paths.h"
+#include "core/settings.h"
+
+namespace orv::cli {
+
+// Exit status of every subcommand: 0 done, 1 some input failed or was incomplete, 2 usage.
+constexpr int kDone = 0;
+constexpr int kFailed = 1;
+constexpr int kUsageError = 2;
+
+// One option a subcommand accepts: "--name" (and an optional short alias such as "-j"),
+// either a flag or an option that takes the next argument as its value.
+struct OptionSpec {
+    std::string name;
+    std::string alias;
+    bool takesValue = false;
+};
+
+// The arguments after the subcommand's name, sorted out.
+struct ParsedArgs {
+    std::map<std::string, std::vector<std::string>> values;  // by name, in the order given
+    std::vector<std::string> flags;                          // flags given, by name
+    std::vector<std::string> operands;                       // everything that is no option
+
+    bool has(const std::string& name) const;
+    // The last value given for the option, if any.
+    std::optional<std::string> last(const std::string& name) const;
+    const std::vector<std::string>& all(const std::string& name) const;
+};
+
+// Parses `args` (without the subcommand's name) against `specs`. "--help"/"-h" prints
+// `usage` to standard output; an unknown option or a missing value prints the reason and the
+// usage to standard error. Both give nothing, with the exit code in `exitCode`. "--" ends the
+// options: what follows is an operand even when it starts with "-".
+std::optional<ParsedArgs> parseArgs(const std::vector<std::string>& args,
+                                    const std::vector<OptionSpec>& specs, const char* usage,
+                                    int& exitCode);
+
+// Prints "orvandel-cli: MESSAGE" and the usage to standard error; returns kUsageError.
+int usageError(const std::string& message, const char* usage);
+
+// The options every processing subcommand shares.
+// --channel --settings --hyotan --jobs --stretch
+extern const std::vector<OptionSpec> kEngineOptions;
+
+struct EngineOptions {
+    std::optional<std::string> settingsFile;
+    int channel = core::kChannelB;
+    bool hyotan = false;
+    int jobs = 0;                        // 0: the number of cores
+    std::optional<std::string> stretch;  // of deep pictures, instead of the settings file's
+};
+
+// Reads --channel, --settings, --hyotan, --jobs and --stretch; a bad value is a usage error
+// (nothing, with the exit code in `exitCode`).
+std::optional<EngineOptions> engineOptions(const ParsedArgs& a, const char* usage, int& exitCode);
+
+// The settings: from `file` when given, else the program's settings file, else the standard
+// settings (said on standard error). Nothing, with the reason on standard error, when `file`
+// cannot be used.
+std::optional<core::Settings> loadSettings(const std::optional<std::string>& file,
+                                           const core::ProgramFolders& folders);
+
+// An absolute, normalised form of a path given on the command line.
+std::string absolutePath(const std::string& path);
+
+// A progress bar on standard error, only when it is a terminal.
+class Progress {
+public:
+    Progress(size_t total, const char* unit);
+    void clear();
+    void draw(size_t done);
+
+private:
+    size_t total_;
+    const char* unit_;
+    bool shown_;
+};
+
+// A subcommand: its name, a one-line summary for the overall usage, and its entry point,
+// which receives the arguments after its name and returns the exit status.
+struct Command {
+    const char* name;
+    const char* synopsis;  // "detect [OPTIONS] IMAGE..."
+    const char* summary;   // what it does, one line
+    std::function<int(const std::vector<std::string>&)> run;
+};
+
+// The subcommands, one file each.
+int runDetect(const std::vector<std::string>& args);
+int runBatch(const std::vector<std::string>& args);
+
+}  // namespace orv::cli

@@ -1,0 +1,165 @@
+// `detect` and `batch`: the window's one-click run over pictures and its batch run over a
+// list, with the same result files, processing logs and batch log.
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli.h"
+#include "control/batch.h"
+#include "control/headless_run.h"
+#include "ui/qt/picture_decoder.h"
+
+namespace orv::cli {
+namespace {
+
+using control::HeadlessOptions;
+using control::PictureOutcome;
+
+const char* const kDetectUsage =
+    "usage: orvandel-cli detect [--channel R|G|B|Y] [--settings FILE] [--hyotan] [--jobs N]\n"
+    "                           [--stretch S] IMAGE...\n"
+    "\n"
+    "For each picture: load it, compute the background, extract the clusters, analyse and\n"
+    "classify them, and save the result pair and the processing log beside the picture. One\n"
+    "line per picture with the counts by class goes to standard output. Pictures are BMP,\n"
+    "JPEG, FITS (.fits, .fit, .fts) or 16-bit PNG or TIFF; the deeper ones are stretched to\n"
+    "8-bit levels.\n"
+    "\n"
+    "  --channel R|G|B|Y  the channel to process (default B, as the window starts)\n"
+    "  --settings FILE    detection settings from FILE instead of the program's Orvandel.ini\n"
+    "  --hyotan           split touching stars (gourd shapes)\n"
+    "  --jobs N           pictures processed in parallel (default: the number of cores)\n"
+    "  --stretch S        how FITS and 16-bit pictures become 8-bit levels, linearly between\n"
+    "                     a black and a white point: minmax, percentile:LO,HI or range:A,B\n"
+    "                     (default: the settings file's, else percentile:0.1,99.9)\n"
+    "\n"
+    "Exit status: 0 all pictures done, 1 some picture failed (named on standard error),\n"
+    "2 usage error.\n";
+
+const char* const kBatchUsage =
+    "usage: orvandel-cli batch [--channel R|G|B|Y] [--settings FILE] [--hyotan] [--jobs N]\n"
+    "                          [--stretch S] LIST.txt\n"
+    "\n"
+    "Processes every record of a batch list (lines \"folder\",\"file name\") like the window's\n"
+    "batch run: result pair and processing log per picture, and the batch log LIST.txt.log\n"
+    "beside the list. A picture that cannot be loaded is logged and skipped.\n"
+    "\n"
+    "  --channel R|G|B|Y  the channel to process (default B)\n"
+    "  --settings FILE    detection settings from FILE instead of the program's Orvandel.ini\n"
+    "  --hyotan           split touching stars (gourd shapes)\n"
+    "  --jobs N           pictures processed in parallel (default: the number of cores)\n"
+    "  --stretch S        how FITS and 16-bit pictures become 8-bit levels: minmax,\n"
+    "                     percentile:LO,HI or range:A,B (default: the settings file's)\n"
+    "\n"
+    "Exit status: 0 all pictures done, 1 some picture failed, 2 usage error.\n";
+
+std::string countsLine(const PictureOutcome& o) {
+    const auto& c = o.counts[0];
+    char buf[256];
+    std::snprintf(buf, sizeof buf, "%d results: noise %d, area %d, star %d, elongated %d",
+                  o.results, c[1], c[2], c[3], c[4]);
+    return buf;
+}
+
+// Prints outcome lines in the order of the pictures, as soon as every earlier one is done,
+// with the progress bar below them.
+class OrderedReport {
+public:
+    explicit OrderedReport(size_t n) : outcomes_(n), progress_(n, "pictures") {}
+    void add(size_t i, const PictureOutcome& o) {
+        outcomes_[i] = o;
+        ++done_;
+        progress_.clear();
+        for (; next_ < outcomes_.size() && outcomes_[next_]; ++next_) print(*outcomes_[next_]);
+        if (done_ < outcomes_.size()) progress_.draw(done_);
+    }
+    control::OutcomeCallback callback() {
+        return [this](size_t i, const PictureOutcome& o) { add(i, o); };
+    }
+    bool anyFailed() const { return failed_; }
+
+private:
+    void print(const PictureOutcome& o) {
+        if (o.ok) {
+            std::printf("%s: %s\n", o.path.c_str(), countsLine(o).c_str());
+            std::fflush(stdout);
+        } else {
+            failed_ = true;
+            std::fprintf(stderr, "%s: failed: %s\n", o.path.c_str(), o.error.c_str());
+        }
+    }
+    std::vector<std::optional<PictureOutcome>> outcomes_;
+    Progress progress_;
+    size_t next_ = 0, done_ = 0;
+    bool failed_ = false;
+};
+
+// The engine's options for the settings and choices of a call; nothing (with the reason on
+// standard error) when the settings cannot be used.
+std::optional<HeadlessOptions> headlessOptions(const EngineOptions& engine) {
+    HeadlessOptions options;
+    options.folders = core::ProgramFolders::forExecutable();
+    auto settings = loadSettings(engine.settingsFile, options.folders);
+    if (!settings) return std::nullopt;
+    options.settings = *settings;
+    if (engine.stretch) options.settings.Stretch = *engine.stretch;
+    options.channel = engine.channel;
+    options.hyotan = engine.hyotan;
+    options.decoder = qt::decodePictureFile;
+    return options;
+}
+
+}  // namespace
+
+int runDetect(const std::vector<std::string>& args) {
+    int exitCode = kDone;
+    auto parsed = parseArgs(args, kEngineOptions, kDetectUsage, exitCode);
+    if (!parsed) return exitCode;
+    auto engine = engineOptions(*parsed, kDetectUsage, exitCode);
+    if (!engine) return exitCode;
+    if (parsed->operands.empty()) return usageError("no picture given", kDetectUsage);
+    auto options = headlessOptions(*engine);
+    if (!options) return kUsageError;
+    std::vector<std::pair<std::string, std::string>> pictures;
+    for (const auto& operand : parsed->operands) {
+        const std::string absolute = absolutePath(operand);
+        pictures.emplace_back(core::GetFolderName(absolute), core::fileNameOf(absolute));
+    }
+    OrderedReport report(pictures.size());
+    control::detectPictures(*options, pictures, engine->jobs, report.callback());
+    return report.anyFailed() ? kFailed : kDone;
+}
+
+int runBatch(const std::vector<std::string>& args) {
+    int exitCode = kDone;
+    auto parsed = parseArgs(args, kEngineOptions, kBatchUsage, exitCode);
+    if (!parsed) return exitCode;
+    auto engine = engineOptions(*parsed, kBatchUsage, exitCode);
+    if (!engine) return exitCode;
+    if (parsed->operands.empty()) return usageError("no batch list given", kBatchUsage);
+    if (parsed->operands.size() != 1) return usageError("batch takes one list file", kBatchUsage);
+    auto options = headlessOptions(*engine);
+    if (!options) return kUsageError;
+    const std::string& list = parsed->operands[0];
+    if (!core::fileExists(list)) {
+        std::fprintf(stderr, "orvandel-cli: batch list not found: %s\n", list.c_str());
+        return kFailed;
+    }
+    const std::string absolute = absolutePath(list);
+    auto records = control::readBatchList(absolute);
+    if (!records) {
+        std::fprintf(stderr, "orvandel-cli: %s\n", records.error().c_str());
+        return kFailed;
+    }
+    OrderedReport report(records->size());
+    auto outcomes = control::runBatchList(*options, absolute, engine->jobs, report.callback());
+    if (!outcomes) {
+        std::fprintf(stderr, "orvandel-cli: %s\n", outcomes.error().c_str());
+        return kFailed;
+    }
+    return report.anyFailed() ? kFailed : kDone;
+}
+
+}  // namespace orv::cli
