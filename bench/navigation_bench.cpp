@@ -24,20 +24,15 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QTemporaryDir>
-#include <QWindow>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <exception>
 #include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "bench/bmp_writer.h"
-#include "bench/starfield.h"
+#include "bench/field_window.h"
 #include "control/pipeline.h"
 #include "edit/pointer.h"
 #include "input/image_load.h"
@@ -71,12 +66,6 @@ bool parse(int argc, char** argv, Options& o) {
             return false;
     }
     return o.size > 0 && o.stars > 0 && o.repeat > 0 && argc % 2 == 0;
-}
-
-void waitMs(int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 5);
 }
 
 // Resident memory of the process in MB.
@@ -125,39 +114,22 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    QTemporaryDir work;
-    auto spec = orv::bench::denseField(o.size, o.size, o.stars, 1);
-    spec.noiseSigma = 1.2;
-    orv::bench::StarField field;
-    try {
-        field = orv::bench::generateStarField(spec);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "cannot generate the field: %s\n", e.what());
-        return 2;
+    orv::bench::FieldWindow fieldWindow(o.settings, o.size, o.stars, 1, 1.2);
+    if (fieldWindow.exitCode() != 0) {
+        std::fprintf(stderr, "%s\n", fieldWindow.error().c_str());
+        return fieldWindow.exitCode();
     }
-    const std::string name = "field.bmp";
-    if (!work.isValid() || !QFile::copy(o.settings, work.filePath("Orvandel.ini")) ||
-        !orv::bench::writeBmp(work.filePath(QString::fromStdString(name)).toStdString(),
-                              field.width, field.height, field.rgb)) {
-        std::fprintf(stderr, "cannot prepare %s\n", qPrintable(work.path()));
-        return 1;
-    }
-
-    orv::qt::MainWindow window(orv::core::ProgramFolders::at(work.path().toStdString()));
-    window.show();
-    for (int i = 0; i < 500 && !(window.windowHandle() && window.windowHandle()->isExposed()); ++i)
-        waitMs(10);
+    orv::qt::MainWindow& window = fieldWindow.window();
     auto& ws = window.workspace();
     auto& f = window.form();
-    ws.DoFilePath = work.path().toStdString();
-    ws.DoFileName = name;
+    fieldWindow.nameField();
     window.runHandler([](orv::core::Ctx& ctx) { orv::input::cmdDataIn_Click(ctx, 3); });
     window.runHandler(orv::control::cmdDoAll_Click);
     if (ws.ProcStage != orv::core::kStageAnalysed) {
         std::fprintf(stderr, "the run ended in stage %d\n", ws.ProcStage);
         return 1;
     }
-    waitMs(200);
+    orv::bench::waitMs(200);
 
     // The marked star picture is the one shown; its repaint covers the whole viewport.
     QWidget* shown = window.layer(4);
@@ -232,7 +204,7 @@ int main(int argc, char** argv) {
             c.frm.chkMag.Value = 0;
             orv::view::chkMag_Click(c);
         });
-        waitMs(100);
+        orv::bench::waitMs(100);
         std::printf(
             "level=%d scale=%d pan_ms=%.2f pan_max_ms=%.2f zoom_ms=%.2f zoom_max_ms=%.2f "
             "drag_ms=%.2f drag_max_ms=%.2f mag_ms=%.2f mag_max_ms=%.2f rss_mb=%.1f paints=%d\n",
