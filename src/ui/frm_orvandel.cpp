@@ -127,7 +127,6 @@ FrmOrvandel::FrmOrvandel() {
 void FrmOrvandel::showStepProgress() {
     barHSC.Visible = lblBar.Visible = cmdCancel.Visible = true;
     lblStop.Visible = false;
-    initInspection();
 }
 
 void FrmOrvandel::hideStepProgress() {

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "core/startup.h"
+#include "input/background.h"
 #include "support/pictures.h"
 #include "view/bilinear.h"
 
@@ -87,6 +88,17 @@ TEST(Zoom, WithoutAPictureOnlyTheRectanglesChange) {
     EXPECT_EQ(app.ws.HandMode, 0);
     EXPECT_FALSE(app.frm.shpArea[1].Visible);
     EXPECT_FALSE(app.frm.shpZoomArea.Visible);
+}
+
+TEST(Zoom, TheViewStaysThroughAStep) {
+    Viewed v(100, 80);
+    cmdZoom_Click(v.ctx, 0);
+    v.frm.chkMag.Value = 1;
+    chkMag_Click(v.ctx);
+    input::cmdIdoHeikin_Click(v.ctx);
+    EXPECT_EQ(v.ws.ZoomLevel, 1);
+    EXPECT_TRUE(v.frm.shpZoomArea.Visible);
+    EXPECT_TRUE(v.frm.picMag.Visible);
 }
 
 TEST(Zoom, MarginRectanglesNeedAnInnerArea) {
