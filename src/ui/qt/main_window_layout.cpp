@@ -1,15 +1,16 @@
 // The widgets of the main window and where they stand. Positions are pixels. The model places
 // the pages fraMain(0..2), the viewport fraPickUp, the picture layers and the thumbnail; the
-// rest is laid out here.
+// rest is laid out here. The left column scrolls when the window is lower than it.
 //
 //   x 10               310  320                                       width-5
 //    HALVOREN Orvandel       [message line      ] progress cancel X/Y ver   status strip
 //   [mode][mode][mode]        +----------------------------------------+  y 40
 //   +------------------+  y 70 |                                        |
 //   | fraMain(0..2)    |       | fraPickUp: picture layers 0..4         |
-//   |  300 x 412       |       |                                        |
+//   |  300 x 556       |       |   (the magnifier in a top corner)      |
+//   |  ... fraStarInfo |       |                                        |
 //   +------------------+       |                                        |
-//   | fraView          |       |                                        |
+//   | fraView: buttons |       |                                        |
 //   |  thumbnail       |       |                                        |
 //   +------------------+       +----------------------------------------+
 
