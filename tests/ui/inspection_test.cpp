@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QThread>
 #include <QWheelEvent>
 #include <cmath>
 #include <filesystem>
@@ -83,6 +84,7 @@ private slots:
     void navigatorAndHandTool();
     void editFrameAndNoteReachTheFilesAndComeBack();
     void smallScreensLongCountsAndCancelledDialogs();
+    void aPauseEndsWhenTheWindowOutlastsIt();
 };
 
 void InspectionTest::pointerEventsCarryTheirModifiers() {
@@ -363,6 +365,19 @@ void InspectionTest::smallScreensLongCountsAndCancelledDialogs() {
     QCOMPARE(t.shownLayers(), QString("4"));
     QVERIFY(t.get("cmdSaveData")->isEnabled());
     QVERIFY(t.get<QLabel>("lblMsg")->text().contains("何も読み込みませんでした"));
+}
+
+// The pause of a step keeps the window painting; when the painting takes longer than what is
+// left of the pause, the pause ends (it used to sleep for ever).
+void InspectionTest::aPauseEndsWhenTheWindowOutlastsIt() {
+    int syncs = 0;
+    orv::qt::QtHost host(nullptr, [&syncs] {
+        ++syncs;
+        QThread::msleep(8);
+    });
+    host.sleepMs(5);
+    host.sleepMs(12);
+    QVERIFY(syncs >= 2);
 }
 
 QTEST_MAIN(InspectionTest)

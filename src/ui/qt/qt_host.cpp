@@ -140,8 +140,10 @@ void QtHost::sleepMs(int milliseconds) {
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         longestGap_ = std::max(longestGap_, sinceLastPump_.elapsed());
         sinceLastPump_.restart();
-        QThread::msleep(
-            static_cast<unsigned long>(std::min<qint64>(10, milliseconds - t.elapsed() + 1)));
+        // The events may have taken the rest of the pause (or more) already.
+        const qint64 left = milliseconds - t.elapsed();
+        if (left <= 0) break;
+        QThread::msleep(static_cast<unsigned long>(std::min<qint64>(10, left)));
     }
 }
 
