@@ -1,7 +1,7 @@
 // Screenshots of the real main window in the main stages of a run, for the documentation
 // (scripts/screenshots runs it under a virtual X server). Not a program for users.
 //
-//   orvandel-shots SETTINGS_FILE PICTURE OUT_FOLDER
+//   orvandel-shots SETTINGS_FILE PICTURE OUT_FOLDER [BIG_PICTURE]
 //
 // The settings file and the picture are copied into a temporary folder that serves as the
 // program's folder, so that the result folder and the log land there and not beside the
@@ -17,11 +17,14 @@
 //   zoom4.png       back to "恒星位置", scale 4 about a circular result in the middle
 //   magnifier.png   the magnifier on, the pointer on that result
 //   edit.png        the result selected, the edit frame open after 削除
+//   division.png    the division window with BIG_PICTURE loaded through its file dialog and
+//                   the tile (2, 1) chosen with the arrows (only when BIG_PICTURE is given)
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QFont>
 #include <QMessageBox>
@@ -34,6 +37,7 @@
 
 #include "extract/records.h"
 #include "input/image_load.h"
+#include "ui/qt/big_pic_window.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/picture_layer.h"
 #include "view/navigation.h"
@@ -83,8 +87,9 @@ T* child(QWidget& window, const char* name) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: orvandel-shots SETTINGS_FILE PICTURE OUT_FOLDER\n");
+    if (argc != 4 && argc != 5) {
+        std::fprintf(stderr,
+                     "usage: orvandel-shots SETTINGS_FILE PICTURE OUT_FOLDER [BIG_PICTURE]\n");
         return 2;
     }
     const QString settings = QString::fromLocal8Bit(argv[1]);
@@ -111,11 +116,18 @@ int main(int argc, char** argv) {
     window.show();
     settle();
 
-    // Every message box of the run (the saving one is not reached) is answered with OK.
+    // Every message box of the run (the saving one is not reached) is answered with OK, a file
+    // dialog with the big picture.
+    const QString big =
+        argc == 5 ? QFileInfo(QString::fromLocal8Bit(argv[4])).absoluteFilePath() : QString();
     QTimer answer;
-    QObject::connect(&answer, &QTimer::timeout, [] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
-            box->button(QMessageBox::Ok)->click();
+    QObject::connect(&answer, &QTimer::timeout, [&big] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) box->button(QMessageBox::Ok)->click();
+        if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+            dialog->selectFile(big);
+            static_cast<QDialog*>(dialog)->accept();
+        }
     });
     answer.start(50);
 
@@ -182,5 +194,13 @@ int main(int argc, char** argv) {
     child<QPushButton>(window, "cmdEdit")->click();
     child<QPushButton>(window, "cmdEditDelete")->click();
     ok = shoot(window, out, "edit") && ok;
+    if (big.isEmpty()) return ok ? 0 : 1;
+
+    child<QPushButton>(window, "cmdShowBigPic")->click();
+    QWidget* division = window.bigPicWindow();
+    child<QPushButton>(*division, "cmdBigPic(0)")->click();
+    for (const char* arrow : {"cmdDiv(1)", "cmdDiv(1)", "cmdDiv(3)"})
+        child<QPushButton>(*division, arrow)->click();
+    ok = shoot(*division, out, "division") && ok;
     return ok ? 0 : 1;
 }
