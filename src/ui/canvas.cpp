@@ -82,12 +82,26 @@ Rgb Canvas::pixel(int ix, int iy) const {
 void Canvas::circle(double cx, double cy, double radius, Rgb c, bool filled) {
     if (isNull()) return;
     const double sx = width_ / scaleW_, sy = height_ / scaleH_;
-    const double pcx = (cx - left_) * sx, pcy = (cy - top_) * sy;  // centre in raster units
-    const double rx = std::abs(radius * sx), ry = std::abs(radius * sy);
-    const int x0 = static_cast<int>(std::floor(pcx - rx)) - 1,
-              x1 = static_cast<int>(std::ceil(pcx + rx)) + 1;
-    const int y0 = static_cast<int>(std::floor(pcy - ry)) - 1,
-              y1 = static_cast<int>(std::ceil(pcy + ry)) + 1;
+    ellipse((cx - left_) * sx, (cy - top_) * sy, std::abs(radius * sx), std::abs(radius * sy), c,
+            filled);
+}
+
+void Canvas::roundCircle(double cx, double cy, double radius, Rgb c, bool filled) {
+    if (isNull()) return;
+    const double sx = width_ / scaleW_, sy = height_ / scaleH_;
+    const double r = std::abs(radius * sx);
+    ellipse((cx - left_) * sx, (cy - top_) * sy, r, r, c, filled);
+}
+
+void Canvas::ellipse(double pcx, double pcy, double rx, double ry, Rgb c, bool filled) {
+    if (!std::isfinite(pcx) || !std::isfinite(pcy) || !std::isfinite(rx) || !std::isfinite(ry))
+        return;
+    // Only the raster's pixels are visited, however large the circle (or far its centre).
+    auto bound = [](double v, int hi) { return static_cast<int>(std::clamp(v, -1.0, hi + 1.0)); };
+    const int x0 = bound(std::floor(pcx - rx) - 1, width_),
+              x1 = bound(std::ceil(pcx + rx) + 1, width_);
+    const int y0 = bound(std::floor(pcy - ry) - 1, height_),
+              y1 = bound(std::ceil(pcy + ry) + 1, height_);
     for (int iy = y0; iy <= y1; ++iy) {
         for (int ix = x0; ix <= x1; ++ix) {
             double dx = (ix + 0.5 - pcx) / (rx > 0 ? rx : 1),
@@ -97,8 +111,37 @@ void Canvas::circle(double cx, double cy, double radius, Rgb c, bool filled) {
             if (in) setPixel(ix, iy, c);
         }
     }
-    if (filled) setPixel(static_cast<int>(std::floor(pcx)), static_cast<int>(std::floor(pcy)), c);
+    if (filled && std::abs(pcx) < width_ + 1.0 && std::abs(pcy) < height_ + 1.0)
+        setPixel(static_cast<int>(std::floor(pcx)), static_cast<int>(std::floor(pcy)), c);
     ++revision_;
+}
+
+bool Canvas::clipToRaster(double& x0, double& y0, double& x1, double& y1) const {
+    // Liang-Barsky: the parameter range of the segment inside [-1, w + 1] x [-1, h + 1].
+    for (double v : {x0, y0, x1, y1})
+        if (!std::isfinite(v)) return false;
+    double t0 = 0, t1 = 1;
+    const double dx = x1 - x0, dy = y1 - y0;
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {x0 + 1, width_ + 1 - x0, y0 + 1, height_ + 1 - y0};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0) {
+            if (!(q[i] >= 0)) return false;  // parallel and outside (or NaN)
+            continue;
+        }
+        const double t = q[i] / p[i];
+        if (p[i] < 0)
+            t0 = std::max(t0, t);
+        else
+            t1 = std::min(t1, t);
+    }
+    if (!(t0 <= t1)) return false;
+    const double ax = x0 + dx * t0, ay = y0 + dy * t0;
+    x1 = x0 + dx * t1;
+    y1 = y0 + dy * t1;
+    x0 = ax;
+    y0 = ay;
+    return true;
 }
 
 void Canvas::line(double x0, double y0, double x1, double y1, Rgb c) {
@@ -106,6 +149,8 @@ void Canvas::line(double x0, double y0, double x1, double y1, Rgb c) {
     const double sx = width_ / scaleW_, sy = height_ / scaleH_;
     double px0 = (x0 - left_) * sx, py0 = (y0 - top_) * sy;
     double px1 = (x1 - left_) * sx, py1 = (y1 - top_) * sy;
+    // Only the part over the raster (and a pixel around it) is walked.
+    if (!clipToRaster(px0, py0, px1, py1)) return;
     int steps = static_cast<int>(std::ceil(std::max(std::abs(px1 - px0), std::abs(py1 - py0))));
     for (int i = 0; i <= steps; ++i) {
         double t = steps == 0 ? 0 : static_cast<double>(i) / steps;
