@@ -52,6 +52,7 @@ void resetTables(Workspace& ws) {
     emptyTable(ws.Stars);
     ws.MaxStarNo = 0;
     ws.FreeStarNoHint = 1;
+    psf::forgetProfile(ws.psf);
 }
 
 void clearStarTable(Workspace& ws) {

@@ -9,7 +9,8 @@
 
 namespace orv::extract {
 
-// Re-creates both tables empty (every number free) and sets MaxStarNo to 0.
+// Re-creates both tables empty (every number free) and sets MaxStarNo to 0; the PSF profile
+// shown no longer belongs to a star of them (psf::forgetProfile).
 void resetTables(core::Workspace& ws);
 // Re-creates the star table empty.
 void clearStarTable(core::Workspace& ws);
