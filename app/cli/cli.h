@@ -101,5 +101,6 @@ int runDetect(const std::vector<std::string>& args);
 int runBatch(const std::vector<std::string>& args);
 int runTiles(const std::vector<std::string>& args);
 int runExport(const std::vector<std::string>& args);
+int runPsf(const std::vector<std::string>& args);
 
 }  // namespace orv::cli

@@ -27,6 +27,8 @@ const std::vector<Command>& commands() {
          orv::cli::runTiles},
         {"export", "export [OPTIONS] IMAGE", "a picture's saved results as CSV or DS9 regions",
          orv::cli::runExport},
+        {"psf", "psf [OPTIONS] IMAGE", "the PSF of a picture from its saved results",
+         orv::cli::runPsf},
     };
     return table;
 }
