@@ -28,6 +28,7 @@
 #include "psf/psf_settings.h"
 #include "ui/qt/bindings.h"
 #include "ui/qt/main_window.h"
+#include "ui/qt/navigation_widgets.h"
 #include "ui/qt/widgets.h"
 
 namespace orv::qt {
@@ -74,14 +75,7 @@ protected:
         QPainter p(this);
         p.fillRect(rect(), QColor(0x80, 0x80, 0x80));
         const ui::Canvas& c = box_.canvas;
-        const QRect inner = rect().adjusted(1, 1, -1, -1);
-        if (c.widthPx() <= 0 || c.heightPx() <= 0) {
-            p.fillRect(inner, QColor::fromRgb(c.background()));
-            return;
-        }
-        const QImage image(reinterpret_cast<const uchar*>(c.data()), c.widthPx(), c.heightPx(),
-                           static_cast<qsizetype>(c.widthPx()) * 4, QImage::Format_RGB32);
-        p.drawImage(inner.topLeft(), image);
+        if (!paintCanvas(p, c, rect().adjusted(1, 1, -1, -1))) return;
         // A tick's text ends just left of its point and stands just below it.
         p.setPen(QColor(0xb0, 0xb0, 0xb0));
         for (const Tick& t : ticks_) {
