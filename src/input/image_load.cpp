@@ -11,6 +11,7 @@
 #include "core/paths.h"
 #include "core/startup.h"
 #include "core/vector_loops.h"
+#include "input/noise.h"
 #include "view/view_switch.h"
 
 // Loading a picture:
@@ -184,6 +185,7 @@ void takePicture(Ctx& ctx, const ui::Picture& picture, bool batch) {
     ws.PixelLevel.create(w, h, selectedChannel(f));
     ws.BackLevel.create(0, w - 1, 0, h - 1);
     ws.ClusterMap.create(0, w + 1, 0, h + 1);
+    forgetNoiseEstimate(ctx);
     core::OV_DispMsg(ctx, "画像データをメモリーに設定しています。");
 
     ws.MaxLevelY = 0;

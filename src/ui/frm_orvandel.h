@@ -41,6 +41,8 @@ struct FrmOrvandel {
         txtSinendoMax, txtMargin;
     CommandButton cmdSaveSettingData;
     CheckBox chkHyotan;
+    // Beside txtSiki: the picture's noise and the threshold it suggests, after a background.
+    Label lblSikiSuggest;
 
     // fra3 "検出結果"
     Frame fra3;

@@ -70,7 +70,9 @@ TEST(Cli, DetectWritesTheSameFilesAsStored) {
     const std::string log = readFile(base + ".log");
     EXPECT_TRUE(std::regex_match(log, std::regex("(\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d "
                                                  "(■恒星位置抽出|＞背景処理完了|＞クラスタ処理完了|"
-                                                 "＞恒星抽出完了|■データ保存完了)\r\n){5}")))
+                                                 "＞ノイズ σ = 1\\.[0-9][0-9]、推奨クラスタ閾値 "
+                                                 "[34]（2\\.5σ）|"
+                                                 "＞恒星抽出完了|■データ保存完了)\r\n){6}")))
         << log;
 }
 
