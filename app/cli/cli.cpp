@@ -76,7 +76,8 @@ std::optional<ParsedArgs> parseArgs(const std::vector<std::string>& args,
 const std::vector<OptionSpec> kEngineOptions = {{"--channel", "", true},
                                                 {"--settings", "", true},
                                                 {"--hyotan", "", false},
-                                                {"--jobs", "-j", true}};
+                                                {"--jobs", "-j", true},
+                                                {"--threshold-sigma", "", true}};
 
 std::optional<EngineOptions> engineOptions(const ParsedArgs& a, const char* usage, int& exitCode) {
     EngineOptions o;
@@ -100,6 +101,15 @@ std::optional<EngineOptions> engineOptions(const ParsedArgs& a, const char* usag
             return std::nullopt;
         }
         o.jobs = static_cast<int>(n);
+    }
+    if (auto v = a.last("--threshold-sigma")) {
+        char* end = nullptr;
+        const double k = std::strtod(v->c_str(), &end);
+        if (v->empty() || *end != '\0' || !(k > 0.0 && k <= 100.0)) {
+            exitCode = usageError("--threshold-sigma takes a number above 0 and up to 100", usage);
+            return std::nullopt;
+        }
+        o.thresholdSigma = k;
     }
     if (o.jobs == 0) o.jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     return o;
