@@ -33,7 +33,7 @@ const char* const kDetectUsage =
     "  --threshold-sigma K\n"
     "                     Siki = K x each picture's noise sigma (measured after the\n"
     "                     background, rounded, at least 1) instead of the settings' Siki;\n"
-    "                     the result pair records the Siki used. The window suggests K = 2.5\n"
+    "                     the result pair records the Siki used. The window suggests K = 2.75\n"
     "\n"
     "Exit status: 0 all pictures done, 1 some picture failed (named on standard error),\n"
     "2 usage error.\n";
@@ -53,7 +53,7 @@ const char* const kBatchUsage =
     "  --threshold-sigma K\n"
     "                     Siki = K x each picture's noise sigma (measured after the\n"
     "                     background, rounded, at least 1) instead of the settings' Siki;\n"
-    "                     the result pair records the Siki used. The window suggests K = 2.5\n"
+    "                     the result pair records the Siki used. The window suggests K = 2.75\n"
     "\n"
     "Exit status: 0 all pictures done, 1 some picture failed, 2 usage error.\n";
 

@@ -16,7 +16,7 @@ namespace orv::input {
 
 // K of the suggested threshold K sigma: on the bench's generated fields the highest
 // completeness whose false-detection rate stays at or below 5 % (docs/QUALITY.md).
-inline constexpr double kSuggestedSigmaFactor = 2.5;
+inline constexpr double kSuggestedSigmaFactor = 2.75;
 
 // A histogram of Level - BackLevel in bins of 1/32 level, filled one picture row at a time
 // while the background is computed, so that the picture is read only once. The median and
@@ -32,7 +32,7 @@ public:
     double robustSigma() const;
 
 private:
-    std::vector<uint32_t> bins_;
+    std::vector<uint32_t> bins_;     // four interleaved copies (see addRow)
     std::vector<uint16_t> rowBins_;  // bin numbers of the row being added
     uint64_t count_ = 0;
 };
@@ -46,8 +46,8 @@ double measureNoise(const core::PixelPlanes& pixels, const core::Array2D<float>&
 int32_t suggestedSiki(double sigma, double k);
 
 // After a background step: keeps sigma in the working state, shows it and the suggested Siki
-// beside the threshold box (lblSikiSuggest) and logs them. When the command line asked for
-// Siki = K sigma (SikiSigmaFactor > 0), sets Siki so and logs it too.
+// under the threshold box (lblSikiSuggest, with a tooltip that explains them) and logs them. When
+// the command line asked for Siki = K sigma (SikiSigmaFactor > 0), sets Siki so and logs it too.
 void takeNoiseEstimate(core::Ctx& ctx, double sigma);
 // A new picture has no estimate yet: clears it and the label.
 void forgetNoiseEstimate(core::Ctx& ctx);

@@ -41,7 +41,8 @@ struct FrmOrvandel {
         txtSinendoMax, txtMargin;
     CommandButton cmdSaveSettingData;
     CheckBox chkHyotan;
-    // Beside txtSiki: the picture's noise and the threshold it suggests, after a background.
+    // Under txtSiki: the picture's noise and the threshold it suggests, after a background
+    // step (caption and tooltip are set by that step).
     Label lblSikiSuggest;
 
     // fra3 "検出結果"

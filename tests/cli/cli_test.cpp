@@ -71,7 +71,7 @@ TEST(Cli, DetectWritesTheSameFilesAsStored) {
     EXPECT_TRUE(std::regex_match(log, std::regex("(\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d "
                                                  "(■恒星位置抽出|＞背景処理完了|＞クラスタ処理完了|"
                                                  "＞ノイズ σ = 1\\.[0-9][0-9]、推奨クラスタ閾値 "
-                                                 "[34]（2\\.5σ）|"
+                                                 "[345]（2\\.75σ）|"
                                                  "＞恒星抽出完了|■データ保存完了)\r\n){6}")))
         << log;
 }

@@ -99,7 +99,6 @@ TEST(Noise, TheBackgroundStepShowsAndLogsTheSuggestion) {
     core::Form_Load(app.ctx);
     ASSERT_TRUE(test::loadPicture(app, field(2.0, 50)));
     EXPECT_EQ(app.frm.lblSikiSuggest.Caption, "");
-    EXPECT_FALSE(app.frm.lblSikiSuggest.ToolTipText.empty());
     app.ws.settings.HeikinWidth = 4;
     app.ws.settings.Siki = 4;
     cmdIdoHeikin_Click(app.ctx);
@@ -109,12 +108,14 @@ TEST(Noise, TheBackgroundStepShowsAndLogsTheSuggestion) {
     const std::string siki = std::to_string(suggestedSiki(sigma, kSuggestedSigmaFactor));
     const std::string sigmaText = core::Format(sigma, "0.00");
     EXPECT_EQ(app.frm.lblSikiSuggest.Caption, "σ " + sigmaText + " → 推奨 " + siki);
+    EXPECT_NE(app.frm.lblSikiSuggest.ToolTipText.find("2.75σを丸めた値"), std::string::npos);
     // The threshold box and the threshold are not changed.
     EXPECT_EQ(app.ws.settings.Siki, 4.0f);
     const std::string log = test::readFile(app.dir.file("test.bmp.dir/test.bmp.log"));
     EXPECT_NE(log.find("＞背景処理完了\r\n"), std::string::npos) << log;
-    EXPECT_NE(log.find("＞ノイズ σ = " + sigmaText + "、推奨クラスタ閾値 " + siki + "（2.5σ）\r\n"),
-              std::string::npos)
+    EXPECT_NE(
+        log.find("＞ノイズ σ = " + sigmaText + "、推奨クラスタ閾値 " + siki + "（2.75σ）\r\n"),
+        std::string::npos)
         << log;
 
     // A new picture has no estimate until its background is computed.
