@@ -48,12 +48,12 @@ results with the true catalogue.
   --seed S        random seed of the fields (default 1)
   --k LIST        sweep Siki = K x the measured noise sigma over the K values given, the other
                   settings standard, and add a line summing all fields for each K
-  --grid          sweep HeikinWidth 2,4,8,15 (half-widths 1,2,4,7 shown as 2n+1 = 3,5,9,15),
-                  Siki 3,4,5,6,8, NumPixel 2,3,5,8 and the gourd split off/on
+  --grid          sweep HeikinWidth 2,4,8,15 (the half-width n of the (2n+1)^2 background
+                  window), Siki 3,4,5,6,8, NumPixel 2,3,5,8 and the gourd split off/on
   --help          show this text
 
-Without --k or --grid: the recipes of the settings guide (standard settings; HeikinWidth 15;
-NumPixel 3; the gourd split; Siki = 2.5 sigma).
+Without --k or --grid: the recipes of the settings guide, each with the standard Siki 4 and
+with Siki = 2.75 sigma: the standard settings; HeikinWidth 15; NumPixel 3; the gourd split.
 )";
 
 struct Options {
@@ -194,7 +194,8 @@ std::string fixed(double v, int decimals) {
 
 void printHeader() {
     std::printf(
-        "| noise (measured) | width | Siki | NumPixel | gourd | results | all | isolated | pairs "
+        "| noise (measured) | HeikinWidth | Siki | NumPixel | gourd | results | all | isolated | "
+        "pairs "
         "| faint 1/4 | false | RMS px | bias x, y px | clusters |\n"
         "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
 }
@@ -202,7 +203,7 @@ void printHeader() {
 void printLine(const std::string& field, int32_t n, const std::string& siki, float numPixel,
                bool hyotan, const bench::QualityFigures& q, int32_t clusters) {
     std::printf("| %s | %d | %s | %s | %s | %d | %s | %s | %s | %s | %s | %s | %s, %s | %s |\n",
-                field.c_str(), 2 * n + 1, siki.c_str(), core::generalForm(numPixel).c_str(),
+                field.c_str(), n, siki.c_str(), core::generalForm(numPixel).c_str(),
                 hyotan ? "on" : "off", q.results, fixed(q.completeness(), 3).c_str(),
                 fixed(q.completenessIsolated(), 3).c_str(), fixed(q.completenessPairs(), 3).c_str(),
                 fixed(q.completenessFaint(), 3).c_str(), fixed(q.falseRate(), 3).c_str(),
@@ -220,29 +221,38 @@ bench::QualityFigures run(Engine& e, const Field& f, float siki, float numPixel,
     return bench::assess(f.stars.stars, bench::resultsOf(e.ws()));
 }
 
-// The settings guide's recipes on every field.
+// The settings guide's recipes on every field: the standard settings, a wide background
+// window, a low NumPixel and the gourd split, each with the standard Siki and with the
+// suggested Siki = K sigma.
 void recipes(const std::vector<Field>& fields) {
     const core::Settings standard = core::defaultSettings();
+    constexpr int32_t kWide = 15;
     for (const Field& f : fields) {
         Engine e(f.picture);
         const double sigma = e.background(standard.HeikinWidth);
-        const std::string name = fieldName(f, sigma);
-        const std::string siki = core::generalForm(standard.Siki);
-        auto line = [&](float s, const std::string& sikiText, float numPixel, bool hyotan) {
-            const auto q = run(e, f, s, numPixel, hyotan);
-            printLine(name, e.ws().settings.HeikinWidth, sikiText, numPixel, hyotan, q,
-                      e.clusters());
-        };
-        line(standard.Siki, siki, standard.NumPixel, false);
-        line(standard.Siki, siki, 3, false);
-        line(standard.Siki, siki, standard.NumPixel, true);
         const int32_t suggested = input::suggestedSiki(sigma, input::kSuggestedSigmaFactor);
-        line(static_cast<float>(suggested),
+        const std::string name = fieldName(f, sigma);
+        const struct {
+            float siki;
+            std::string text;
+        } thresholds[] = {
+            {standard.Siki, core::generalForm(standard.Siki)},
+            {static_cast<float>(suggested),
              core::generalForm(suggested) + " = " +
-                 core::generalForm(static_cast<float>(input::kSuggestedSigmaFactor)) + "σ",
-             standard.NumPixel, false);
-        e.background(7);
-        line(standard.Siki, siki, standard.NumPixel, false);
+                 core::generalForm(static_cast<float>(input::kSuggestedSigmaFactor)) + "σ"}};
+        for (const auto& t : thresholds) {
+            auto line = [&](float numPixel, bool hyotan) {
+                const auto q = run(e, f, t.siki, numPixel, hyotan);
+                printLine(name, e.ws().settings.HeikinWidth, t.text, numPixel, hyotan, q,
+                          e.clusters());
+            };
+            e.background(standard.HeikinWidth);
+            line(standard.NumPixel, false);
+            line(3, false);
+            line(standard.NumPixel, true);
+            e.background(kWide);
+            line(standard.NumPixel, false);
+        }
     }
 }
 
@@ -275,8 +285,8 @@ void sweepK(const Options& o, const std::vector<Field>& fields, const std::vecto
                   sums[i], clusters[i]);
 
     std::printf(
-        "\n| noise | K | Siki | K of Siki | sky clusters per Mpx | sky fills the table from "
-        "(Mpx) |\n|---|---|---|---|---|---|\n");
+        "\n| noise | K | Siki | Siki / sky sigma | sky clusters per Mpx | sky fills the table "
+        "from (Mpx) |\n|---|---|---|---|---|---|\n");
     Options sky = o;
     sky.stars = 0;
     const double mpx = static_cast<double>(o.size) * o.size / 1e6;
@@ -287,10 +297,12 @@ void sweepK(const Options& o, const std::vector<Field>& fields, const std::vecto
             e.detect(static_cast<float>(sikis[j][i]), standard.NumPixel, false);
             const double perMpx = e.clusters() / mpx;
             const bool full = e.clusters() >= extract::kMaxStarNo;
+            const std::string fills = full                ? "-"
+                                      : e.clusters() == 0 ? "never seen"
+                                                          : fixed(extract::kMaxStarNo / perMpx, 0);
             std::printf("| %s | %s | %d | %s | %s%s | %s |\n", fixed(fields[j].noise, 1).c_str(),
                         kText(ks[i]).c_str(), sikis[j][i], fixed(sikis[j][i] / sigma, 2).c_str(),
-                        full ? "> " : "", fixed(perMpx, 0).c_str(),
-                        full ? "-" : fixed(extract::kMaxStarNo / perMpx, 0).c_str());
+                        full ? "> " : "", fixed(perMpx, 0).c_str(), fills.c_str());
         }
     }
 }
@@ -298,7 +310,7 @@ void sweepK(const Options& o, const std::vector<Field>& fields, const std::vecto
 void grid(const std::vector<Field>& fields) {
     for (const Field& f : fields) {
         Engine e(f.picture);
-        for (int32_t n : {1, 2, 4, 7}) {
+        for (int32_t n : {2, 4, 8, 15}) {
             const std::string name = fieldName(f, e.background(n));
             for (float siki : {3.0f, 4.0f, 5.0f, 6.0f, 8.0f})
                 for (float numPixel : {2.0f, 3.0f, 5.0f, 8.0f})
