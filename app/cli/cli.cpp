@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <thread>
 
+#include "formats/stretch.h"
+
 namespace orv::cli {
 
 bool ParsedArgs::has(const std::string& name) const {
@@ -73,11 +75,9 @@ std::optional<ParsedArgs> parseArgs(const std::vector<std::string>& args,
     return parsed;
 }
 
-const std::vector<OptionSpec> kEngineOptions = {{"--channel", "", true},
-                                                {"--settings", "", true},
-                                                {"--hyotan", "", false},
-                                                {"--jobs", "-j", true},
-                                                {"--threshold-sigma", "", true}};
+const std::vector<OptionSpec> kEngineOptions = {
+    {"--channel", "", true}, {"--settings", "", true}, {"--hyotan", "", false},
+    {"--jobs", "-j", true},  {"--stretch", "", true},  {"--threshold-sigma", "", true}};
 
 std::optional<EngineOptions> engineOptions(const ParsedArgs& a, const char* usage, int& exitCode) {
     EngineOptions o;
@@ -101,6 +101,16 @@ std::optional<EngineOptions> engineOptions(const ParsedArgs& a, const char* usag
             return std::nullopt;
         }
         o.jobs = static_cast<int>(n);
+    }
+    if (auto v = a.last("--stretch")) {
+        if (!formats::parseStretch(*v)) {
+            exitCode = usageError(
+                "--stretch takes minmax, percentile:LO,HI (0 <= LO < HI <= 100) or range:A,B "
+                "(A < B)",
+                usage);
+            return std::nullopt;
+        }
+        o.stretch = *v;
     }
     if (auto v = a.last("--threshold-sigma")) {
         char* end = nullptr;
