@@ -130,23 +130,27 @@ std::vector<std::string> batchLogLines(int number, const std::string& name,
     return lines;
 }
 
-core::Result<std::vector<PictureOutcome>> runBatchList(const HeadlessOptions& options,
-                                                       const std::string& listPath, int jobs,
-                                                       const OutcomeCallback& done) {
+core::Result<std::vector<PictureOutcome>> runBatchList(
+    const HeadlessOptions& options, const std::string& listPath, int jobs,
+    const OutcomeCallback& done, const std::optional<catalogue::Shard>& shard) {
     auto records = readBatchList(listPath);
     if (!records) return core::Error{records.error()};
+    const std::vector<size_t> positions =
+        catalogue::shardPositions(records->size(), shard.value_or(catalogue::Shard{}));
     std::vector<std::pair<std::string, std::string>> pictures;
-    for (const auto& r : records.value()) pictures.emplace_back(r.folder, r.name);
+    for (size_t p : positions)
+        pictures.emplace_back(records.value()[p].folder, records.value()[p].name);
 
     // Lines go to the log in record order, as soon as every earlier record has finished.
     const std::string log =
-        core::joinPath(core::GetFolderName(listPath), core::fileNameOf(listPath) + ".log");
+        shard ? catalogue::shardLogPath(listPath, *shard)
+              : core::joinPath(core::GetFolderName(listPath), core::fileNameOf(listPath) + ".log");
     std::vector<std::optional<PictureOutcome>> finished(pictures.size());
     size_t written = 0;
     auto outcomes = detectPictures(options, pictures, jobs, [&](size_t i, const PictureOutcome& o) {
         finished[i] = o;
         for (; written < pictures.size() && finished[written]; ++written)
-            for (const auto& line : batchLogLines(static_cast<int>(written) + 1,
+            for (const auto& line : batchLogLines(static_cast<int>(positions[written]) + 1,
                                                   pictures[written].second, *finished[written]))
                 core::appendLine(log, line);
         if (done) done(i, o);

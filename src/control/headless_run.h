@@ -4,9 +4,11 @@
 // without the pauses that are there for a person watching.
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "catalogue/shards.h"
 #include "core/result.h"
 #include "core/workspace.h"
 #include "ui/picture.h"
@@ -55,9 +57,11 @@ std::vector<std::string> batchLogLines(int number, const std::string& name,
                                        const PictureOutcome& o);
 
 // Runs a batch list: every record through detectPicture with `jobs` threads, the batch log
-// "<list>.log" appended in record order as the window writes it. `done` as above.
-core::Result<std::vector<PictureOutcome>> runBatchList(const HeadlessOptions& options,
-                                                       const std::string& listPath, int jobs,
-                                                       const OutcomeCallback& done = {});
+// "<list>.log" appended in record order as the window writes it. `done` as above. With a
+// shard, only its records (catalogue/shards.h), logged with their numbers in the whole list
+// into the shard's own log "<list>.shardK-of-N.log"; outcome i is then the shard's record i.
+core::Result<std::vector<PictureOutcome>> runBatchList(
+    const HeadlessOptions& options, const std::string& listPath, int jobs,
+    const OutcomeCallback& done = {}, const std::optional<catalogue::Shard>& shard = {});
 
 }  // namespace orv::control

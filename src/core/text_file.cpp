@@ -4,11 +4,12 @@
 #include <iconv.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+
+#include "core/anew_file.h"
 
 namespace orv::core {
 
@@ -152,6 +153,15 @@ std::vector<std::string> splitCommaFields(std::string_view line) {
     return fields;
 }
 
+std::string quotedField(std::string_view field) {
+    std::string q = "\"";
+    for (char c : field) {
+        if (c == '"') q += '"';
+        q += c;
+    }
+    return q + "\"";
+}
+
 Result<std::string> readFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return Error{"ファイルを開けません: " + path};
@@ -194,23 +204,7 @@ Result<void> writeLinesAnew(const std::string& path, const std::vector<std::stri
         data += l;
         data += kCrLf;
     }
-    static std::atomic<unsigned> counter{0};
-    std::string tmp = path + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return Error{"ファイルを書き込めません: " + path + " (" + std::strerror(errno) + ")"};
-    bool ok = writeAll(fd, data);
-    int err = errno;
-    ok = (::close(fd) == 0) && ok;
-    if (ok && std::rename(tmp.c_str(), path.c_str()) != 0) {
-        ok = false;
-        err = errno;
-    }
-    if (!ok) {
-        std::remove(tmp.c_str());
-        return Error{"ファイルを書き込めません: " + path + " (" + std::strerror(err) + ")"};
-    }
-    return {};
+    return writeBytesAnew(path, data);
 }
 
 Result<void> appendLine(const std::string& path, std::string_view line) {

@@ -161,20 +161,8 @@ core::Result<void> OV_SaveData(Ctx& ctx) {
 
 namespace {
 
-struct Record {
-    int32_t number = 0;
-    ClusterRec cluster;
-    StarRec star;
-};
-
-struct ParsedResults {
-    core::Settings settings;  // only the detection settings are taken from it
-    std::string doFilePath, doFileName;
-    int32_t maxStarNo = 0;
-    extract::StarAtrTable starAtrNo{};
-    std::vector<Record> records;
-    int droppedOutlines = 0;
-};
+using Record = ResultRecord;
+using ParsedResults = ResultFiles;
 
 // One line of the record file, or the reason it is refused.
 std::optional<std::string> parseRecord(const std::string& line, Record& r, bool& droppedOutline) {
@@ -243,8 +231,9 @@ std::optional<std::string> parseRecord(const std::string& line, Record& r, bool&
     return bad;
 }
 
-core::Result<ParsedResults> parseResultFiles(const std::string& iniFile,
-                                             const std::string& dataFile) {
+}  // namespace
+
+core::Result<ResultFiles> readResultFiles(const std::string& iniFile, const std::string& dataFile) {
     if (!core::fileExists(dataFile)) return core::Error{"データファイルが存在しません。"};
     if (!core::fileExists(iniFile))
         return core::Error{"結果の設定ファイルがありません: " + iniFile +
@@ -255,6 +244,8 @@ core::Result<ParsedResults> parseResultFiles(const std::string& iniFile,
     core::readDetectionSettings(ini, p.settings);
     p.doFilePath = get("FILE", "DoFilePath");
     p.doFileName = get("FILE", "DoFileName");
+    p.imageWidthP = core::ValLng(get("SYSTEM", "ImageWidthP"));
+    p.imageHeightP = core::ValLng(get("SYSTEM", "ImageHeightP"));
     p.maxStarNo = core::ValLng(get("RESULT", "MaxStarNo"));
     for (int i = 0; i <= 4; ++i)
         for (int j = 0; j <= 10; ++j)
@@ -277,6 +268,8 @@ core::Result<ParsedResults> parseResultFiles(const std::string& iniFile,
     }
     return p;
 }
+
+namespace {
 
 void applyResults(Ctx& ctx, ParsedResults& p) {
     Workspace& ws = ctx.ws;
@@ -331,7 +324,7 @@ void takeResults(Ctx& ctx, ParsedResults& parsed) {
 
 core::Result<void> OV_ReadData(Ctx& ctx, const std::string& dataPath, const std::string& dataName) {
     const ReadPaths paths = readPaths(ctx.ws, dataPath, dataName);
-    auto parsed = parseResultFiles(paths.iniFile, paths.dataFile);
+    auto parsed = readResultFiles(paths.iniFile, paths.dataFile);
     if (!parsed) return core::Error{parsed.error()};
     takeResults(ctx, parsed.value());
     return {};
@@ -371,7 +364,7 @@ void cmdReadData_Click(Ctx& ctx) {
 
     // Everything is checked before anything changes: both files, and the picture they name.
     const ReadPaths paths = readPaths(ws, folder, name);
-    auto parsed = parseResultFiles(paths.iniFile, paths.dataFile);
+    auto parsed = readResultFiles(paths.iniFile, paths.dataFile);
     if (!parsed) {
         ctx.host.msgBox(parsed.error(), ui::MsgButtons::Ok);
         return restore();
