@@ -2,12 +2,14 @@
 
 #include <fcntl.h>
 #include <iconv.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 namespace orv::core {
@@ -183,9 +185,33 @@ bool writeAll(int fd, const std::string& data) {
     return true;
 }
 
-}  // namespace
+// Temporary files are named <file>.tmp<pid>_<n>; a backup of the old file during a replace is
+// <file>.old<pid>_<n>. Both are left behind only by a process that was killed.
+std::string sideFile(const std::string& path, const char* kind) {
+    static std::atomic<unsigned> counter{0};
+    return path + kind + std::to_string(::getpid()) + "_" + std::to_string(counter++);
+}
 
-Result<void> writeLinesAnew(const std::string& path, const std::vector<std::string>& lines) {
+Error writeError(const std::string& path, int err) {
+    return Error{"ファイルを書き込めません: " + path + " (" + std::strerror(err) + ")"};
+}
+
+// Writes the data to a new temporary file beside `path`; its name, or the error.
+Result<std::string> writeTemporary(const std::string& path, const std::string& data) {
+    std::string tmp = sideFile(path, ".tmp");
+    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return writeError(path, errno);
+    bool ok = writeAll(fd, data);
+    int err = errno;
+    if (::close(fd) != 0 && ok) ok = false, err = errno;
+    if (!ok) {
+        std::remove(tmp.c_str());
+        return writeError(path, err);
+    }
+    return tmp;
+}
+
+std::string joinedLines(const std::vector<std::string>& lines) {
     std::string data;
     size_t total = 0;
     for (const auto& l : lines) total += l.size() + 2;
@@ -194,23 +220,79 @@ Result<void> writeLinesAnew(const std::string& path, const std::vector<std::stri
         data += l;
         data += kCrLf;
     }
-    static std::atomic<unsigned> counter{0};
-    std::string tmp = path + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return Error{"ファイルを書き込めません: " + path + " (" + std::strerror(errno) + ")"};
-    bool ok = writeAll(fd, data);
-    int err = errno;
-    ok = (::close(fd) == 0) && ok;
-    if (ok && std::rename(tmp.c_str(), path.c_str()) != 0) {
-        ok = false;
-        err = errno;
+    return data;
+}
+
+// Removes the temporary and backup files of `path` that a killed process left behind (those
+// of a process that still runs are its own business).
+void removeLeftovers(const std::string& path) {
+    namespace fs = std::filesystem;
+    const fs::path p(path);
+    const std::string base = p.filename().string();
+    std::error_code ec;
+    fs::directory_iterator it(p.has_parent_path() ? p.parent_path() : fs::path("."), ec);
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() <= base.size() + 4 || name.compare(0, base.size(), base) != 0) continue;
+        const std::string kind = name.substr(base.size(), 4);
+        if (kind != ".tmp" && kind != ".old") continue;
+        const std::string rest = name.substr(base.size() + 4);
+        const size_t digits = rest.find_first_not_of("0123456789");
+        if (digits == 0 || digits == std::string::npos || rest[digits] != '_' || digits > 10)
+            continue;
+        const pid_t pid = static_cast<pid_t>(std::stol(rest.substr(0, digits)));
+        if (pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH) continue;  // running
+        std::error_code ignored;
+        fs::remove(it->path(), ignored);
     }
-    if (!ok) {
-        std::remove(tmp.c_str());
-        return Error{"ファイルを書き込めません: " + path + " (" + std::strerror(err) + ")"};
+}
+
+}  // namespace
+
+Result<void> writeFilesAnew(const std::vector<FileLines>& files) {
+    for (const auto& f : files) removeLeftovers(f.path);
+    // 1. Every new file complete as a temporary file.
+    std::vector<std::string> temps;
+    auto dropTemps = [&] {
+        for (const auto& t : temps) std::remove(t.c_str());
+    };
+    for (const auto& f : files) {
+        auto tmp = writeTemporary(f.path, joinedLines(f.lines));
+        if (!tmp) {
+            dropTemps();
+            return Error{tmp.error()};
+        }
+        temps.push_back(tmp.value());
     }
+    // 2. The old files kept under a second name (a hard link), so that a failed replace can
+    //    put them back; then the temporary files renamed over them in order.
+    std::vector<std::string> backups(files.size());
+    for (size_t i = 0; i < files.size(); ++i) {
+        const std::string backup = sideFile(files[i].path, ".old");
+        if (::link(files[i].path.c_str(), backup.c_str()) == 0) backups[i] = backup;
+    }
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (std::rename(temps[i].c_str(), files[i].path.c_str()) == 0) continue;
+        const int err = errno;
+        // 3. A failure puts back what was replaced so far: the old set stays whole.
+        for (size_t j = 0; j < i; ++j) {
+            if (!backups[j].empty())
+                std::rename(backups[j].c_str(), files[j].path.c_str());
+            else
+                std::remove(files[j].path.c_str());
+        }
+        for (size_t j = i; j < files.size(); ++j) std::remove(temps[j].c_str());
+        for (const auto& b : backups)
+            if (!b.empty()) std::remove(b.c_str());
+        return writeError(files[i].path, err);
+    }
+    for (const auto& b : backups)
+        if (!b.empty()) std::remove(b.c_str());
     return {};
+}
+
+Result<void> writeLinesAnew(const std::string& path, const std::vector<std::string>& lines) {
+    return writeFilesAnew({{path, lines}});
 }
 
 Result<void> appendLine(const std::string& path, std::string_view line) {
