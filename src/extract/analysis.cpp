@@ -8,6 +8,7 @@
 #include "core/startup.h"
 #include "extract/hyotan.h"
 #include "extract/numbering.h"
+#include "extract/table_full.h"
 #include "ui/class_colours.h"
 #include "view/overlay.h"
 #include "view/view_switch.h"
@@ -280,6 +281,7 @@ void cmdCenterCal_Click(Ctx& ctx) {
     ctx.host.pump();
 
     clearStarTable(ws);
+    ws.tableFull.splitsCutShort = 0;
     for (int j = 0; j <= 10; ++j) ws.StarAtrNo[0][j] = ws.StarAtrNo[1][j] = 0;
     f.dashCounts(true);
 
@@ -330,8 +332,10 @@ void cmdCenterCal_Click(Ctx& ctx) {
     view::showViewOption(ctx, 0);
     showStarLayer(ctx);
     ctx.host.pump();
-    core::OV_DispMsg(ctx, "");
+    // What a full table left undone stays on the message line; a split it cut short is logged.
+    core::OV_DispMsg(ctx, tableFullMessage(ws));
     core::OV_Logout(ctx, "＞恒星抽出完了");
+    if (ws.tableFull.splitsCutShort > 0) core::OV_Logout(ctx, splitTableFullMessage(ws));
     ctx.host.setBusy(false);
     if (!batch) {
         core::setStage(ctx, core::kStageAnalysed);

@@ -77,6 +77,35 @@ TEST(GourdSplit, TwoTouchingStarsBecomeTwoRoundParts) {
     EXPECT_EQ(scene.app.frm.picHSC[2].canvas.pixel(10, 10), OV_GetClasterColor(2));
 }
 
+// With every other number in use, the split cannot number its parts: the gourd leaves the
+// results, and the message line and the log say so.
+TEST(GourdSplit, AFullTableIsSaidNotSilentlyDropped) {
+    TestApp app;
+    core::Form_Load(app.ctx);
+    test::typicalSettings(app.ws.settings);
+    app.frm.chkHyotan.Value = 1;
+    EXPECT_TRUE(test::loadPicture(app, gourd()));
+    input::cmdPickup_Click(app.ctx);
+    for (int y = 0; y < app.ws.ImageHeightP; ++y)
+        for (int x = 0; x < app.ws.ImageWidthP; ++x) app.ws.BackLevel(x, y) = 10;
+    input::cmdPickup_Click(app.ctx);
+    auto& ws = app.ws;
+    ASSERT_EQ(ws.MaxStarNo, 1);
+    ws.MaxStarNo = kMaxStarNo;
+    noteTableUse(ws);
+    for (int32_t i = 2; i <= kMaxStarNo; ++i) ws.Clusters[i].Used = ws.Clusters[i].Divided = -1;
+    cmdCenterCal_Click(app.ctx);
+    EXPECT_EQ(ws.tableFull.splitsCutShort, 1);
+    EXPECT_EQ(ws.Clusters[1].Used, 0);
+    const std::string said =
+        "ひょうたん型の分離でクラスタが上限の 50000 個に達し、1 "
+        "個のクラスタの一部または全部が結果から外れました。閾値を上げるか、分割画像で処理してくだ"
+        "さい。";
+    EXPECT_EQ(app.frm.lblMsg.Caption, said);
+    EXPECT_NE(test::readFile(app.dir.file("test.bmp.dir/test.bmp.log")).find(said),
+              std::string::npos);
+}
+
 TEST(GourdSplit, WithoutTheOptionTheGourdIsElongated) {
     GourdScene scene(false);
     EXPECT_EQ(scene.app.ws.MaxStarNo, 1);
