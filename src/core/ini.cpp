@@ -42,6 +42,12 @@ IniFile IniFile::load(const std::string& fileName) {
     return ini;
 }
 
+IniFile IniFile::fromBytes(std::string_view bytes) {
+    IniFile ini;
+    ini.lines_ = splitLines(decodeText(bytes));
+    return ini;
+}
+
 std::string IniFile::get(const std::string& section, const std::string& key) const {
     bool inSection = false;
     for (const std::string& raw : lines_) {

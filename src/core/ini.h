@@ -2,6 +2,7 @@
 // Reading one key of a Windows-style settings file ("[Section]" lines, "Key = Value" lines).
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace orv::core {
@@ -11,6 +12,8 @@ class IniFile {
 public:
     // A missing or unreadable file reads as empty.
     static IniFile load(const std::string& fileName);
+    // The file's bytes already read (UTF-8, or CP932 as a fallback).
+    static IniFile fromBytes(std::string_view bytes);
     std::string get(const std::string& section, const std::string& key) const;
 
 private:
