@@ -246,8 +246,8 @@ uint8_t toLevel(double v) {
     return static_cast<uint8_t>(std::clamp(r, 0.0, 255.0));
 }
 
-void render(const FieldSpec& params, const std::vector<TrueStar>& stars,
-            std::vector<uint8_t>& rgb) {
+void render(const FieldSpec& params, const std::vector<TrueStar>& stars, std::vector<uint8_t>& rgb,
+            std::vector<uint16_t>& deep) {
     std::vector<double> pool;
     const std::vector<Footprint> feet = footprints(params, stars, pool);
     std::vector<size_t> order(stars.size());
@@ -283,17 +283,24 @@ void render(const FieldSpec& params, const std::vector<TrueStar>& stars,
         }
 
         uint8_t* out = rgb.data() + static_cast<size_t>(y) * w * 3;
+        uint16_t* deepOut = deep.empty() ? nullptr : deep.data() + static_cast<size_t>(y) * w;
         const bool noisy = params.noiseSigma > 0.0;
         for (size_t x = 0; x < w; ++x) {
+            double g = 0.0;  // the G channel's value with its noise
             if (channels == 3) {
                 for (int c = 0; c < 3; ++c) {
                     const double n = noisy ? params.noiseSigma * noise.normal() : 0.0;
                     out[3 * x + c] = toLevel(row[3 * x + c] + n);
+                    if (c == 1) g = row[3 * x + c] + n;
                 }
             } else {
                 const double n = noisy ? params.noiseSigma * noise.normal() : 0.0;
                 out[3 * x] = out[3 * x + 1] = out[3 * x + 2] = toLevel(row[x] + n);
+                g = row[x] + n;
             }
+            if (deepOut != nullptr)
+                deepOut[x] = static_cast<uint16_t>(std::clamp(
+                    std::nearbyint(params.deepOffset + params.deepScale * g), 0.0, 65535.0));
         }
     }
 }
@@ -414,7 +421,9 @@ StarField generateStarField(const FieldSpec& params) {
     field.height = params.height;
     field.stars = CatalogueDrawer(params).draw();
     field.rgb.resize(static_cast<size_t>(params.width) * params.height * 3);
-    render(params, field.stars, field.rgb);
+    if (params.deepScale > 0.0)
+        field.deep.resize(static_cast<size_t>(params.width) * params.height);
+    render(params, field.stars, field.rgb, field.deep);
     markSaturated(field, field.stars);
     return field;
 }

@@ -78,6 +78,12 @@ struct FieldSpec {
     // Star centres (both members of a pair too) lie in [margin, width - margin] x
     // [margin, height - margin].
     double margin = 8.0;
+
+    // Above 0: the field also as 16-bit samples (the G channel), deepOffset + deepScale times
+    // sky + stars + noise, rounded and clipped to 0..65535, as a camera with more than 8 bits
+    // would record it (the same noise as the 8-bit levels, but no clipping at 255).
+    double deepScale = 0.0;
+    double deepOffset = 0.0;
 };
 
 // One star as drawn.
@@ -95,7 +101,8 @@ struct TrueStar {
 struct StarField {
     int width = 0;
     int height = 0;
-    std::vector<uint8_t> rgb;  // tightly packed R, G, B, row 0 first
+    std::vector<uint8_t> rgb;    // tightly packed R, G, B, row 0 first
+    std::vector<uint16_t> deep;  // with deepScale > 0: one 16-bit sample per pixel, row 0 first
     // Pairs first (members 2k and 2k + 1 have pairId k), then the saturated stars, then the
     // ordinary ones.
     std::vector<TrueStar> stars;

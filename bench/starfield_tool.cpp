@@ -1,5 +1,6 @@
 // orvandel-starfield: writes a synthetic star field as BMP (any variant of our writer) or JPEG
-// (through Qt), and optionally its true catalogue as CSV.
+// (through Qt), or its 16-bit samples as FITS (through CFITSIO) or 16-bit PNG or TIFF (through
+// Qt), and optionally its true catalogue as CSV.
 
 #include <QImage>
 #include <QImageWriter>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "bench/bmp_writer.h"
+#include "bench/fits_writer.h"
 #include "bench/starfield.h"
 #include "core/text_file.h"
 
@@ -22,12 +24,15 @@ namespace {
 
 using orv::bench::BmpVariant;
 
-constexpr const char* kUsage = R"(Usage: orvandel-starfield --out FILE.bmp|FILE.jpg [options]
+constexpr const char* kUsage = R"(Usage: orvandel-starfield --out FILE [options]
 
 Writes a synthetic star field: sky with a gentle gradient, Gaussian noise and Gaussian stars,
 some in close pairs and some saturated. The same options always give the same picture.
 
-  --out FILE        the picture; .bmp or .jpg/.jpeg
+  --out FILE        the picture; .bmp or .jpg/.jpeg, or 16-bit grey samples (the G channel)
+                    as .fits/.fit/.fts, .png or .tif/.tiff
+  --deep-scale K    16-bit sample per level of the 8-bit picture (default 200)
+  --deep-offset B   16-bit sample of level 0 (default 1000)
   --width W         width in pixels (default 1024)
   --height H        height in pixels (default: the width)
   --stars N         number of stars, pair members and saturated stars included (default 1000)
@@ -57,6 +62,8 @@ struct Options {
     bool grey = false;
     BmpVariant variant = BmpVariant::Rgb24;
     int quality = 90;
+    double deepScale = 200.0;
+    double deepOffset = 1000.0;
 };
 
 template <typename T>
@@ -79,8 +86,9 @@ std::string parseArguments(const std::vector<std::string_view>& args, Options& o
             continue;
         }
         static constexpr std::string_view kValued[] = {
-            "--out",   "--truth",     "--width", "--height", "--stars",   "--seed",
-            "--pairs", "--saturated", "--noise", "--sky",    "--quality", "--bmp"};
+            "--out",     "--truth", "--width",      "--height",     "--stars",
+            "--seed",    "--pairs", "--saturated",  "--noise",      "--sky",
+            "--quality", "--bmp",   "--deep-scale", "--deep-offset"};
         if (std::find(std::begin(kValued), std::end(kValued), name) == std::end(kValued))
             return "unknown option " + std::string(name);
         if (k + 1 >= args.size()) return std::string(name) + " needs a value";
@@ -121,6 +129,10 @@ std::string parseArguments(const std::vector<std::string_view>& args, Options& o
             ok = optDoubleIn(o.noise, 0.0, 255.0);
         } else if (name == "--sky") {
             ok = optDoubleIn(o.sky, 0.0, 255.0);
+        } else if (name == "--deep-scale") {
+            ok = parseNumber(v, o.deepScale) && o.deepScale > 0.0 && o.deepScale <= 65535.0;
+        } else if (name == "--deep-offset") {
+            ok = parseNumber(v, o.deepOffset) && o.deepOffset >= 0.0 && o.deepOffset <= 65535.0;
         } else if (name == "--quality") {
             ok = intIn(o.quality, 0, 100);
         } else {  // --bmp
@@ -172,6 +184,18 @@ std::string writeJpeg(const std::string& path, const orv::bench::StarField& fiel
     return "";
 }
 
+// 16-bit grey samples through Qt's PNG or TIFF writer.
+std::string writeDeepImage(const std::string& path, const orv::bench::StarField& field) {
+    QImage image(field.width, field.height, QImage::Format_Grayscale16);
+    for (int y = 0; y < field.height; ++y)
+        std::copy_n(field.deep.data() + static_cast<size_t>(y) * field.width, field.width,
+                    reinterpret_cast<uint16_t*>(image.scanLine(y)));
+    QImageWriter writer(QString::fromStdString(path));
+    if (!writer.write(image))
+        return "cannot write " + path + ": " + writer.errorString().toStdString();
+    return "";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -188,8 +212,12 @@ int main(int argc, char** argv) {
     }
     const std::string suffix = lowerSuffix(o.out);
     const bool jpeg = suffix == ".jpg" || suffix == ".jpeg";
-    if (!jpeg && suffix != ".bmp") {
-        std::fprintf(stderr, "orvandel-starfield: --out must end in .bmp, .jpg or .jpeg\n");
+    const bool fits = suffix == ".fits" || suffix == ".fit" || suffix == ".fts";
+    const bool deepImage = suffix == ".png" || suffix == ".tif" || suffix == ".tiff";
+    if (!jpeg && !fits && !deepImage && suffix != ".bmp") {
+        std::fprintf(stderr,
+                     "orvandel-starfield: --out must end in .bmp, .jpg, .jpeg, .fits, .fit, "
+                     ".fts, .png, .tif or .tiff\n");
         return 2;
     }
 
@@ -201,6 +229,10 @@ int main(int argc, char** argv) {
     if (o.noise) params.noiseSigma = *o.noise;
     if (o.sky) params.sky = *o.sky;
     if (o.grey) params.colour = false;
+    if (fits || deepImage) {
+        params.deepScale = o.deepScale;
+        params.deepOffset = o.deepOffset;
+    }
 
     orv::bench::StarField field;
     try {
@@ -213,6 +245,11 @@ int main(int argc, char** argv) {
     std::string error;
     if (jpeg) {
         error = writeJpeg(o.out, field, o.quality);
+    } else if (fits) {
+        if (auto r = orv::bench::writeFits16(o.out, field.width, field.height, field.deep); !r)
+            error = r.error();
+    } else if (deepImage) {
+        error = writeDeepImage(o.out, field);
     } else if (auto r =
                    orv::bench::writeBmp(o.out, field.width, field.height, field.rgb, o.variant);
                !r) {

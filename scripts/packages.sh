@@ -2,7 +2,7 @@
 # missing (as root, non-interactively), or names them for the user to install.
 
 ORV_PACKAGES=(g++ cmake ninja-build qt6-base-dev libgtest-dev libbenchmark-dev
-              fonts-ipafont-gothic)
+              fonts-ipafont-gothic pkg-config libcfitsio-dev wcslib-dev qt6-image-formats-plugins)
 
 orv_missing_packages() {
     local missing=()

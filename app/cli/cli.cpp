@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <thread>
 
+#include "formats/stretch.h"
+
 namespace orv::cli {
 
 bool ParsedArgs::has(const std::string& name) const {
@@ -76,7 +78,8 @@ std::optional<ParsedArgs> parseArgs(const std::vector<std::string>& args,
 const std::vector<OptionSpec> kEngineOptions = {{"--channel", "", true},
                                                 {"--settings", "", true},
                                                 {"--hyotan", "", false},
-                                                {"--jobs", "-j", true}};
+                                                {"--jobs", "-j", true},
+                                                {"--stretch", "", true}};
 
 std::optional<EngineOptions> engineOptions(const ParsedArgs& a, const char* usage, int& exitCode) {
     EngineOptions o;
@@ -100,6 +103,16 @@ std::optional<EngineOptions> engineOptions(const ParsedArgs& a, const char* usag
             return std::nullopt;
         }
         o.jobs = static_cast<int>(n);
+    }
+    if (auto v = a.last("--stretch")) {
+        if (!formats::parseStretch(*v)) {
+            exitCode = usageError(
+                "--stretch takes minmax, percentile:LO,HI (0 <= LO < HI <= 100) or range:A,B "
+                "(A < B)",
+                usage);
+            return std::nullopt;
+        }
+        o.stretch = *v;
     }
     if (o.jobs == 0) o.jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     return o;

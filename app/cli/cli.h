@@ -50,17 +50,19 @@ std::optional<ParsedArgs> parseArgs(const std::vector<std::string>& args,
 int usageError(const std::string& message, const char* usage);
 
 // The options every processing subcommand shares.
-extern const std::vector<OptionSpec> kEngineOptions;  // --channel --settings --hyotan --jobs
+// --channel --settings --hyotan --jobs --stretch
+extern const std::vector<OptionSpec> kEngineOptions;
 
 struct EngineOptions {
     std::optional<std::string> settingsFile;
     int channel = core::kChannelB;
     bool hyotan = false;
-    int jobs = 0;  // 0: the number of cores
+    int jobs = 0;                        // 0: the number of cores
+    std::optional<std::string> stretch;  // of deep pictures, instead of the settings file's
 };
 
-// Reads --channel, --settings, --hyotan and --jobs; a bad value is a usage error (nothing,
-// with the exit code in `exitCode`).
+// Reads --channel, --settings, --hyotan, --jobs and --stretch; a bad value is a usage error
+// (nothing, with the exit code in `exitCode`).
 std::optional<EngineOptions> engineOptions(const ParsedArgs& a, const char* usage, int& exitCode);
 
 // The settings: from `file` when given, else the program's settings file, else the standard

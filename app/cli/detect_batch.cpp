@@ -18,24 +18,29 @@ using control::HeadlessOptions;
 using control::PictureOutcome;
 
 const char* const kDetectUsage =
-    "usage: orvandel-cli detect [--channel R|G|B|Y] [--settings FILE] [--hyotan] [--jobs N] "
-    "IMAGE...\n"
+    "usage: orvandel-cli detect [--channel R|G|B|Y] [--settings FILE] [--hyotan] [--jobs N]\n"
+    "                           [--stretch S] IMAGE...\n"
     "\n"
     "For each picture: load it, compute the background, extract the clusters, analyse and\n"
     "classify them, and save the result pair and the processing log beside the picture. One\n"
-    "line per picture with the counts by class goes to standard output.\n"
+    "line per picture with the counts by class goes to standard output. Pictures are BMP,\n"
+    "JPEG, FITS (.fits, .fit, .fts) or 16-bit PNG or TIFF; the deeper ones are stretched to\n"
+    "8-bit levels.\n"
     "\n"
     "  --channel R|G|B|Y  the channel to process (default B, as the window starts)\n"
     "  --settings FILE    detection settings from FILE instead of the program's Orvandel.ini\n"
     "  --hyotan           split touching stars (gourd shapes)\n"
     "  --jobs N           pictures processed in parallel (default: the number of cores)\n"
+    "  --stretch S        how FITS and 16-bit pictures become 8-bit levels, linearly between\n"
+    "                     a black and a white point: minmax, percentile:LO,HI or range:A,B\n"
+    "                     (default: the settings file's, else percentile:0.1,99.9)\n"
     "\n"
     "Exit status: 0 all pictures done, 1 some picture failed or was not extracted whole (named\n"
     "on standard error; its results are still saved), 2 usage error or unusable settings.\n";
 
 const char* const kBatchUsage =
-    "usage: orvandel-cli batch [--channel R|G|B|Y] [--settings FILE] [--hyotan] [--jobs N] "
-    "LIST.txt\n"
+    "usage: orvandel-cli batch [--channel R|G|B|Y] [--settings FILE] [--hyotan] [--jobs N]\n"
+    "                          [--stretch S] LIST.txt\n"
     "\n"
     "Processes every record of a batch list (lines \"folder\",\"file name\") like the window's\n"
     "batch run: result pair and processing log per picture, and the batch log LIST.txt.log\n"
@@ -46,6 +51,8 @@ const char* const kBatchUsage =
     "  --settings FILE    detection settings from FILE instead of the program's Orvandel.ini\n"
     "  --hyotan           split touching stars (gourd shapes)\n"
     "  --jobs N           pictures processed in parallel (default: the number of cores)\n"
+    "  --stretch S        how FITS and 16-bit pictures become 8-bit levels: minmax,\n"
+    "                     percentile:LO,HI or range:A,B (default: the settings file's)\n"
     "\n"
     "Exit status: 0 all pictures done, 1 some picture failed or was not extracted whole, or\n"
     "the batch log could not be written, 2 usage error or unusable settings.\n";
@@ -104,6 +111,7 @@ std::optional<HeadlessOptions> headlessOptions(const EngineOptions& engine) {
     auto settings = loadSettings(engine.settingsFile, options.folders);
     if (!settings) return std::nullopt;
     options.settings = *settings;
+    if (engine.stretch) options.settings.Stretch = *engine.stretch;
     options.channel = engine.channel;
     options.hyotan = engine.hyotan;
     options.decoder = qt::decodePictureFile;

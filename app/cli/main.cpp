@@ -19,8 +19,8 @@ using orv::cli::Command;
 // The subcommands in the order the usage lists them.
 const std::vector<Command>& commands() {
     static const std::vector<Command> table = {
-        {"detect", "detect [OPTIONS] IMAGE...", "detect the stars of BMP or JPEG pictures",
-         orv::cli::runDetect},
+        {"detect", "detect [OPTIONS] IMAGE...",
+         "detect the stars of pictures (BMP, JPEG, FITS, 16-bit PNG/TIFF)", orv::cli::runDetect},
         {"batch", "batch [OPTIONS] LIST.txt", "process the pictures of a batch list",
          orv::cli::runBatch},
     };

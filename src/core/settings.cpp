@@ -20,6 +20,7 @@ Settings defaultSettings() {
     s.PSFFactorRSD = 2;
     s.PSFAnnulus = 4;
     s.PSFDAnnulus = 2;
+    s.Stretch = kStandardStretch;
     return s;
 }
 
@@ -65,6 +66,7 @@ Settings settingsOf(const IniFile& ini) {
     s.PSFFactorRSD = ValSng(ini.get("PSF", "PSFFactorRSD"));
     s.PSFAnnulus = ValSng(ini.get("PSF", "PSFAnnulus"));
     s.PSFDAnnulus = ValSng(ini.get("PSF", "PSFDAnnulus"));
+    s.Stretch = ini.get("STRETCH", "Stretch");
     return s;
 }
 
@@ -108,6 +110,10 @@ std::vector<std::string> detectionSettingLines(const Settings& s) {
     };
 }
 
+std::vector<std::string> stretchSettingLines(const std::string& stretch) {
+    return {"[STRETCH]", "Stretch = " + (stretch.empty() ? kStandardStretch : stretch)};
+}
+
 std::vector<std::string> settingsFileLines(const Settings& s) {
     std::vector<std::string> lines = {"[SYSTEM]", "WorkPath = " + s.WorkPath};
     for (auto& line : detectionSettingLines(s)) lines.push_back(std::move(line));
@@ -115,6 +121,7 @@ std::vector<std::string> settingsFileLines(const Settings& s) {
     lines.push_back("PSFFactorRSD = " + generalForm(s.PSFFactorRSD));
     lines.push_back("PSFAnnulus = " + generalForm(s.PSFAnnulus));
     lines.push_back("PSFDAnnulus = " + generalForm(s.PSFDAnnulus));
+    for (auto& line : stretchSettingLines(s.Stretch)) lines.push_back(std::move(line));
     return lines;
 }
 

@@ -12,7 +12,8 @@
 namespace orv::core {
 
 // Reads the settings file into the settings (missing file, section or key, or a non-numeric
-// value, gives 0 or ""; no ranges applied), then shows them in the boxes.
+// value, gives 0 or ""; no ranges applied; the stretch is read as text and checked when a deep
+// picture is loaded), then shows them in the boxes.
 void OV_GetIniData(Ctx& ctx);
 // The values a box falls back to when its text is out of range, as a whole set: what a new
 // settings file holds.
@@ -36,7 +37,10 @@ std::vector<std::string> detectionSettingLines(const Settings& s);
 void showSettings(Ctx& ctx);
 // Shows only the eight detection settings.
 void showDetectionSettings(Ctx& ctx);
-// The 14 lines of the settings file.
+// The section of the stretch setting: "[STRETCH]", "Stretch = percentile:0.1,99.9".
+std::vector<std::string> stretchSettingLines(const std::string& stretch);
+// The 16 lines of the settings file: the 14 of the detection and PSF settings, then the
+// section of the stretch of deep pictures (a file without it reads as the standard stretch).
 std::vector<std::string> settingsFileLines(const Settings& s);
 // Writes the settings file from the settings (not from the boxes).
 Result<void> OV_SaveIniData(Ctx& ctx);

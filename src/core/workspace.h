@@ -71,6 +71,9 @@ private:
     int channel_ = kChannelB;
 };
 
+// The stretch of pictures deeper than 8 bits when nothing else is set (formats/stretch.h).
+inline constexpr const char* kStandardStretch = "percentile:0.1,99.9";
+
 // Detection and PSF settings (the start-up settings file).
 struct Settings {
     int32_t HeikinWidth = 0;  // half-width n of the (2n+1)^2 background window
@@ -83,6 +86,9 @@ struct Settings {
     float Margin = 0;         // margin width in pixels
     std::string WorkPath;     // initial folder of the open dialogs
     float PSFFactorRSD = 0, PSFAnnulus = 0, PSFDAnnulus = 0;
+    // How pictures deeper than 8 bits are stretched to 8-bit levels ("minmax",
+    // "percentile:LO,HI", "range:A,B"; "" is the standard 0.1 to 99.9 percentile).
+    std::string Stretch;
 };
 
 struct Workspace {
@@ -97,6 +103,10 @@ struct Workspace {
     int32_t ImageWidthP = 0, ImageHeightP = 0;
     int32_t ImageWidthTw = 0, ImageHeightTw = 0;
     float MaxLevelY = 0;
+    // The stretch that brought the current picture to 8-bit levels ("" for a picture that had
+    // 8-bit levels) and the black and white points it used.
+    std::string StretchUsed;
+    double StretchBlack = 0, StretchWhite = 0;
     // Counts the pictures loaded; a layer marked with it holds that picture's grey image.
     uint64_t PictureGeneration = 0;
 

@@ -11,6 +11,7 @@
 #include "core/paths.h"
 #include "core/startup.h"
 #include "core/vector_loops.h"
+#include "formats/picture_file.h"
 #include "view/view_switch.h"
 
 // Loading a picture:
@@ -33,6 +34,10 @@ namespace {
 
 constexpr int kMaxVectorRow = 1024;  // pixels per block of the luminance loop
 constexpr const char* kLoadingMsg = "画像データを読み込んでいます。";
+// The open dialog's filters: BMP and JPEG, FITS, 16-bit PNG and TIFF.
+constexpr const char* kPictureFilter =
+    "ピクチャ(*.bmp,*.jpg)|*.bmp;*.jpg|FITS(*.fits;*.fit;*.fts)|*.fits;*.fit;*.fts"
+    "|16ビット PNG・TIFF(*.png;*.tif;*.tiff)|*.png;*.tif;*.tiff";
 
 int progress(int done, int total) {
     return total <= 0 ? 100 : done * 100 / total;
@@ -67,6 +72,10 @@ ORV_PIXEL_LOOP void fillPixelRow(Workspace& ws, const ui::Picture& picture, int 
             g[x] = in[3 * x + 1];
             b[x] = in[3 * x + 2];
         }
+    } else if (picture.layout == ui::PixelLayout::Grey8) {
+        std::memcpy(r, in, static_cast<size_t>(w));
+        std::memcpy(g, in, static_cast<size_t>(w));
+        std::memcpy(b, in, static_cast<size_t>(w));
     } else {
         for (int x = 0; x < w; ++x) {
             uint32_t p;
@@ -103,28 +112,33 @@ ORV_PIXEL_LOOP void fillPixelRow(Workspace& ws, const ui::Picture& picture, int 
 
 namespace {
 
+// A picture file brought to 8-bit levels (deep samples stretched with the stretch setting).
+core::Result<formats::LevelPicture> readFile(Ctx& ctx, const std::string& path) {
+    return formats::readPictureFile(ctx.host, path, ctx.ws.settings.Stretch,
+                                    [&ctx] { ctx.host.pump(); });
+}
+
 // Step 2: the picture of the source, or an error. Sets the file names where the source does.
-core::Result<ui::Picture> pictureOfSource(Ctx& ctx, int index, bool& dialogCancelled) {
+core::Result<formats::LevelPicture> pictureOfSource(Ctx& ctx, int index, bool& dialogCancelled) {
     auto& ws = ctx.ws;
     auto& f = ctx.frm;
     switch (index) {
         case kSourceClipboard: {
             core::OV_DispMsg(ctx, kLoadingMsg);
             auto picture = ctx.host.clipboardPicture();
-            if (!picture) return picture;
+            if (!picture) return core::Error{picture.error()};
             f.lblDivId.Caption = "clipboard";
             ws.DoFilePath = ws.DoFileName = "clipboard";
-            return picture;
+            return formats::toLevels(std::move(picture.value()), ws.settings.Stretch);
         }
         case kSourceFile: {
-            auto path =
-                ctx.host.openFileDialog(ws.settings.WorkPath, "ピクチャ(*.bmp,*.jpg)|*.bmp;*.jpg");
+            auto path = ctx.host.openFileDialog(ws.settings.WorkPath, kPictureFilter);
             if (!path || !core::fileExists(*path)) {
                 dialogCancelled = true;
                 return core::Error{""};
             }
             core::OV_DispMsg(ctx, kLoadingMsg);
-            auto picture = ctx.host.decodePicture(*path);
+            auto picture = readFile(ctx, *path);
             if (!picture) return picture;
             ws.DoFilePath = core::GetFolderName(*path);
             ws.DoFileName = core::fileNameOf(*path);
@@ -133,12 +147,13 @@ core::Result<ui::Picture> pictureOfSource(Ctx& ctx, int index, bool& dialogCance
         }
         case kSourceTile:
             // No division window holds a tile: the steps run again on the picture already
-            // in layer 0.
+            // in layer 0, with the stretch it was loaded with.
             if (f.picHSC[0].picture.empty()) return core::Error{"分割画像が指定されていません。"};
-            return f.picHSC[0].picture;
+            return formats::LevelPicture{
+                f.picHSC[0].picture, ws.StretchUsed, {ws.StretchBlack, ws.StretchWhite}};
         default: {
             core::OV_DispMsg(ctx, kLoadingMsg);
-            auto picture = ctx.host.decodePicture(core::joinPath(ws.DoFilePath, ws.DoFileName));
+            auto picture = readFile(ctx, core::joinPath(ws.DoFilePath, ws.DoFileName));
             if (picture) f.lblDivId.Caption = ws.DoFileName;
             return picture;
         }
@@ -248,7 +263,22 @@ void takePicture(Ctx& ctx, const ui::Picture& picture, bool batch) {
     if (!batch) core::setStage(ctx, core::kStageLoaded);
 }
 
+// Keeps the stretch of a deep picture for the result files and logs it, so that the result
+// can be reproduced; a picture of 8-bit levels clears it.
+void recordStretch(Ctx& ctx, const formats::LevelPicture& loaded) {
+    auto& ws = ctx.ws;
+    ws.StretchUsed = loaded.stretch;
+    ws.StretchBlack = loaded.points.black;
+    ws.StretchWhite = loaded.points.white;
+    if (!loaded.stretch.empty()) core::OV_Logout(ctx, stretchLogText(ws));
+}
+
 }  // namespace
+
+std::string stretchLogText(const core::Workspace& ws) {
+    return "＞ストレッチ " + ws.StretchUsed + " 黒 " + formats::exactText(ws.StretchBlack) +
+           " 白 " + formats::exactText(ws.StretchWhite);
+}
 
 bool cmdDataIn_Click(Ctx& ctx, int index) {
     auto& f = ctx.frm;
@@ -267,14 +297,15 @@ bool cmdDataIn_Click(Ctx& ctx, int index) {
             core::setStage(ctx, core::kStageIdle);
             return false;
         }
-        if (picture && !fitsInMemory(ctx, picture.value()))
+        if (picture && !fitsInMemory(ctx, picture->picture))
             picture = core::Error{"画像が大きすぎて、メモリーに入りません (" +
-                                  std::to_string(picture->width) + " x " +
-                                  std::to_string(picture->height) + ")。"};
+                                  std::to_string(picture->picture.width) + " x " +
+                                  std::to_string(picture->picture.height) + ")。"};
         if (picture) {
             // The box keeps its picture (source 2 reuses it) only where it is drawn.
-            f.picHSC[0].picture = f.drawingEnabled() ? picture.value() : ui::Picture{};
-            takePicture(ctx, picture.value(), batch);
+            f.picHSC[0].picture = f.drawingEnabled() ? picture->picture : ui::Picture{};
+            takePicture(ctx, picture->picture, batch);
+            recordStretch(ctx, picture.value());
             ctx.ws.lastLoadError.clear();
             return true;
         }

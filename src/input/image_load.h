@@ -3,6 +3,8 @@
 // pixel into R, G, B and the luminance Y, choosing the processing channel, drawing the grey
 // picture, and the stage changes around it.
 
+#include <string>
+
 #include "core/context.h"
 
 namespace orv::input {
@@ -12,7 +14,9 @@ enum Source { kSourceClipboard = 0, kSourceFile = 1, kSourceTile = 2, kSourceNam
 
 // cmdDataIn(index): 0 clipboard, 1 file chosen in the open dialog, 2 the tile of the division
 // window (none exists yet: nothing is loaded), 3 the file DoFilePath / DoFileName set by the
-// caller. True when a picture was loaded. On a failure the message box "Error!" is shown
+// caller. Pictures deeper than 8 bits (FITS, 16-bit PNG or TIFF) are stretched to 8-bit levels
+// with the stretch setting, which is logged and kept in the working state (StretchUsed). True
+// when a picture was loaded. On a failure the message box "Error!" is shown
 // (not during a batch run, where the caller reports it) and the stage becomes 0.
 bool cmdDataIn_Click(core::Ctx& ctx, int index);
 
@@ -26,5 +30,9 @@ void fillPixelRow(core::Workspace& ws, const ui::Picture& picture, int y);
 
 // The channel chosen in optChannel (tested in the order 0, 1, 2, otherwise 3).
 int selectedChannel(const ui::FrmOrvandel& frm);
+
+// The processing log's line for the stretch of the current deep picture:
+// "＞ストレッチ percentile:0.1,99.9 黒 4821 白 38112".
+std::string stretchLogText(const core::Workspace& ws);
 
 }  // namespace orv::input

@@ -13,6 +13,7 @@
 #include "core/startup.h"
 #include "core/text_file.h"
 #include "extract/numbering.h"
+#include "formats/stretch.h"
 #include "input/image_load.h"
 #include "view/overlay.h"
 
@@ -96,6 +97,12 @@ std::vector<std::string> resultIniLines(const Ctx& ctx) {
     for (int i = 0; i <= 4; ++i)
         for (int j = 0; j <= 10; ++j)
             lines.push_back(starAtrKey(i, j) + " = " + g(ws.StarAtrNo[i][j]));
+    // A stretched deep picture: how, so that the result can be reproduced (not read back).
+    if (!ws.StretchUsed.empty()) {
+        for (auto& line : core::stretchSettingLines(ws.StretchUsed)) lines.push_back(line);
+        lines.push_back("StretchBlack = " + formats::exactText(ws.StretchBlack));
+        lines.push_back("StretchWhite = " + formats::exactText(ws.StretchWhite));
+    }
     return lines;
 }
 

@@ -230,5 +230,60 @@ TEST(Cli, AFullClusterTableIsNotASuccess) {
     EXPECT_TRUE(std::filesystem::exists(dir.file("s.bmp.dir/s.bmp.dat")));
 }
 
+// The same generated grey field written by the star-field tool in the given file.
+void writeDeepField(const std::string& path) {
+    const std::string command = std::string(ORV_STARFIELD_TOOL) + " --width 200 --height 160 " +
+                                "--stars 50 --grey --seed 4 --noise 1.2 --out " + path +
+                                " >/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+TEST(Cli, FitsAndSixteenBitPngOfOneFieldGiveTheSameResults) {
+    TempDir dir;
+    writeDeepField(dir.file("field.fits"));
+    writeDeepField(dir.file("field.png"));
+    CliRun r = cli("detect --jobs 1 --settings " + standardSettings(dir) + " " +
+                       dir.file("field.fits") + " " + dir.file("field.png"),
+                   dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(
+        std::regex_search(r.out, std::regex("field\\.fits: [0-9]+ results: .* star [1-9]")));
+    const std::string fits = readFile(dir.file("field.fits.dir/field.fits.dat"));
+    EXPECT_FALSE(fits.empty());
+    EXPECT_EQ(fits, readFile(dir.file("field.png.dir/field.png.dat")));
+    // The stretch used is recorded so that the result can be reproduced.
+    const std::string ini = readFile(dir.file("field.fits.dir/field.fits.dat.ini"));
+    EXPECT_TRUE(std::regex_search(ini, std::regex("StarAtrNo_4_10 = 0\r\n\\[STRETCH\\]\r\n"
+                                                  "Stretch = percentile:0.1,99.9\r\n"
+                                                  "StretchBlack = [0-9.]+\r\n"
+                                                  "StretchWhite = [0-9.]+\r\n$")))
+        << ini;
+    EXPECT_TRUE(std::regex_search(readFile(dir.file("field.fits.dir/field.fits.log")),
+                                  std::regex("^\\S+ \\S+ ＞ストレッチ percentile:0.1,99.9 黒 ")));
+}
+
+TEST(Cli, TheStretchOptionAndUnreadableFitsFiles) {
+    TempDir dir;
+    writeDeepField(dir.file("a.fits"));
+    const std::string settings = " --settings " + standardSettings(dir) + " ";
+    CliRun r = cli("detect --stretch range:1000,20000" + settings + dir.file("a.fits"), dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(readFile(dir.file("a.fits.dir/a.fits.dat.ini"))
+                  .find("Stretch = range:1000,20000\r\nStretchBlack = 1000\r\n"
+                        "StretchWhite = 20000\r\n"),
+              std::string::npos);
+    for (const char* bad : {"percentile:5", "range:9,1", "log"})
+        EXPECT_EQ(cli(std::string("detect --stretch ") + bad + " a.fits", dir).status, 2) << bad;
+
+    std::string bytes = readFile(dir.file("a.fits"));
+    writeFile(dir.file("cut.fits"), bytes.substr(0, bytes.size() / 2));
+    r = cli("detect" + settings + dir.file("cut.fits"), dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("cut.fits: failed: FITS ファイルを読み込めません"), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("データが途中で切れています"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("cut.fits.dir")));
+}
+
 }  // namespace
 }  // namespace orv::test

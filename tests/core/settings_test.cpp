@@ -19,17 +19,27 @@ std::string settingsFile(TestApp& app) {
     return app.programFolder() + "/Orvandel.ini";
 }
 
-TEST(SettingsFile, WritesTheFourteenLinesFromTheGlobals) {
+TEST(SettingsFile, WritesTheSixteenLinesFromTheGlobals) {
     TestApp app;
     Settings& s = app.ws.settings;
-    s = Settings{4, 4, 240, 5, 12, 2, 30, 0, "/data/sky", 2, 4, 2};
+    s = Settings{4, 4, 240, 5, 12, 2, 30, 0, "/data/sky", 2, 4, 2, ""};
     s.NumPixel2 = 12.5f;
     app.frm.txtSiki.Text = "99";  // the boxes are not what is written
     ASSERT_TRUE(OV_SaveIniData(app.ctx));
     EXPECT_EQ(readFile(settingsFile(app)),
               "[SYSTEM]\r\nWorkPath = /data/sky\r\nHeikinWidth = 4\r\nSikiTop = 240\r\nSiki = 4\r\n"
               "NumPixel = 5\r\nNumPixel2 = 12.5\r\nSinendo = 2\r\nSinendoMax = 30\r\nMargin = 0\r\n"
-              "[PSF]\r\nPSFFactorRSD = 2\r\nPSFAnnulus = 4\r\nPSFDAnnulus = 2\r\n");
+              "[PSF]\r\nPSFFactorRSD = 2\r\nPSFAnnulus = 4\r\nPSFDAnnulus = 2\r\n"
+              "[STRETCH]\r\nStretch = percentile:0.1,99.9\r\n");
+    // The stretch of deep pictures is read back as written; a file without it reads as "",
+    // which is the standard stretch.
+    s.Stretch = "range:100,60000";
+    ASSERT_TRUE(OV_SaveIniData(app.ctx));
+    OV_GetIniData(app.ctx);
+    EXPECT_EQ(s.Stretch, "range:100,60000");
+    writeFile(settingsFile(app), "[SYSTEM]\r\nSiki = 4\r\n");
+    OV_GetIniData(app.ctx);
+    EXPECT_EQ(s.Stretch, "");
 }
 
 TEST(SettingsFile, ReadsKeysByProfileRulesAndRoundsTheWholeNumberKeys) {

@@ -115,7 +115,10 @@ TEST(ImageLoading, TheFileDialogSetsTheNamesFromThePath) {
     ASSERT_TRUE(cmdDataIn_Click(app.ctx, kSourceFile));
     EXPECT_EQ(app.ws.DoFilePath, app.dir.path());
     EXPECT_EQ(app.ws.DoFileName, "sky.bmp");
-    EXPECT_EQ(app.host.fileDialogs[0], app.dir.path() + "|ピクチャ(*.bmp,*.jpg)|*.bmp;*.jpg");
+    EXPECT_EQ(app.host.fileDialogs[0],
+              app.dir.path() +
+                  "|ピクチャ(*.bmp,*.jpg)|*.bmp;*.jpg|FITS(*.fits;*.fit;*.fts)|*.fits;*.fit;*.fts"
+                  "|16ビット PNG・TIFF(*.png;*.tif;*.tiff)|*.png;*.tif;*.tiff");
 }
 
 TEST(ImageLoading, ABatchRunKeepsItsStageAndShowsNoBox) {

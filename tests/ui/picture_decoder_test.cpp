@@ -7,6 +7,7 @@
 #include <QBuffer>
 #include <QImage>
 #include <QProcess>
+#include <QRgba64>
 #include <QStringList>
 #include <algorithm>
 #include <cmath>
@@ -15,6 +16,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "bench/bmp_writer.h"
@@ -354,6 +356,58 @@ TEST(PictureDecoder, ACutJpegIsRefused) {
         ASSERT_FALSE(decoded.ok()) << cut;
         EXPECT_NE(decoded.error().find("途中で切れて"), std::string::npos) << decoded.error();
     }
+}
+
+TEST(PictureDecoder, SixteenBitPngAndTiffKeepTheirSamples) {
+    test::TempDir dir;
+    const int w = 7, h = 5;
+    auto sample = [](int x, int y, int c) {
+        return static_cast<uint16_t>(9000 * c + 1031 * x + 17 * y);
+    };
+    QImage grey(w, h, QImage::Format_Grayscale16);
+    QImage colour(w, h, QImage::Format_RGBX64);
+    QImage greyColour(w, h, QImage::Format_RGBX64);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            reinterpret_cast<uint16_t*>(grey.scanLine(y))[x] = sample(x, y, 0);
+            reinterpret_cast<QRgba64*>(colour.scanLine(y))[x] =
+                QRgba64::fromRgba64(sample(x, y, 0), sample(x, y, 1), sample(x, y, 2), 65535);
+            reinterpret_cast<QRgba64*>(greyColour.scanLine(y))[x] =
+                QRgba64::fromRgba64(sample(x, y, 0), sample(x, y, 0), sample(x, y, 0), 65535);
+        }
+    struct Case {
+        const char* file;
+        const QImage& image;
+        int channels;
+    };
+    const Case cases[] = {{"grey.png", grey, 1},
+                          {"grey.tif", grey, 1},
+                          {"colour.png", colour, 3},
+                          {"colour.tif", colour, 3},
+                          {"grey-as-rgb.png", greyColour, 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        ASSERT_TRUE(c.image.save(QString::fromStdString(dir.file(c.file))));
+        const auto decoded = qt::decodePictureFile(dir.file(c.file));
+        ASSERT_TRUE(decoded.ok()) << decoded.error();
+        ASSERT_TRUE(decoded->deep);
+        const ui::DeepSamples& d = *decoded->deep;
+        ASSERT_EQ(d.channels, c.channels);
+        ASSERT_EQ(d.width, w);
+        ASSERT_EQ(d.height, h);
+        const auto& v = std::get<std::vector<uint16_t>>(d.samples);
+        for (int ch = 0; ch < c.channels; ++ch)
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x)
+                    ASSERT_EQ(v[static_cast<size_t>((ch * h + y) * w + x)], sample(x, y, ch));
+    }
+    // An 8-bit PNG is not deep: it keeps its levels as they are.
+    ASSERT_TRUE(grey.convertToFormat(QImage::Format_Grayscale8)
+                    .save(QString::fromStdString(dir.file("eight.png"))));
+    const auto eight = qt::decodePictureFile(dir.file("eight.png"));
+    ASSERT_TRUE(eight.ok());
+    EXPECT_FALSE(eight->deep);
+    EXPECT_FALSE(eight->empty());
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
+#include <QRgba64>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -21,7 +22,8 @@
 //      hold every row it announces; run-length compressed files (RLE8, RLE4) are decoded here,
 //      so that pixels the runs skip are black rather than whatever memory held before;
 //   3. JPEG: the coded data must reach its end marker (a cut file is refused, not completed);
-//   4. everything else goes to Qt's readers.
+//   4. everything else goes to Qt's readers; pictures with more than 8 bits per channel keep
+//      their samples for the stretch.
 
 namespace orv::qt {
 
@@ -227,6 +229,69 @@ bool jpegCut(const QByteArray& file) {
     }
 }
 
+// The samples of a picture with more than 8 bits per channel, kept for the stretch: 16-bit
+// grey or colour as 16-bit samples, floating-point colour as float samples. A colour picture
+// whose channels are equal everywhere becomes one grey plane. Nothing for 8-bit pictures.
+std::shared_ptr<const ui::DeepSamples> deepSamples(const QImage& image) {
+    const QImage::Format f = image.format();
+    const bool grey16 = f == QImage::Format_Grayscale16;
+    const bool rgb16 = f == QImage::Format_RGBX64 || f == QImage::Format_RGBA64 ||
+                       f == QImage::Format_RGBA64_Premultiplied;
+    const bool floating = f == QImage::Format_RGBX16FPx4 || f == QImage::Format_RGBA16FPx4 ||
+                          f == QImage::Format_RGBA16FPx4_Premultiplied ||
+                          f == QImage::Format_RGBX32FPx4 || f == QImage::Format_RGBA32FPx4 ||
+                          f == QImage::Format_RGBA32FPx4_Premultiplied;
+    if (!grey16 && !rgb16 && !floating) return nullptr;
+    auto d = std::make_shared<ui::DeepSamples>();
+    d->width = image.width();
+    d->height = image.height();
+    const size_t w = static_cast<size_t>(d->width), h = static_cast<size_t>(d->height);
+    if (grey16) {
+        std::vector<uint16_t> v(w * h);
+        for (size_t y = 0; y < h; ++y) {
+            const auto* in = reinterpret_cast<const uint16_t*>(image.constScanLine(int(y)));
+            std::copy(in, in + w, v.begin() + static_cast<ptrdiff_t>(y * w));
+        }
+        d->samples = std::move(v);
+        return d;
+    }
+    // Colour: R, G, B planes, or one plane when the picture is grey.
+    auto planes = [&](const QImage& img, auto sample, auto zero) {
+        using T = decltype(zero);
+        bool grey = true;
+        for (size_t y = 0; y < h && grey; ++y)
+            for (size_t x = 0; x < w && grey; ++x) {
+                const T r = sample(img, x, y, 0);
+                grey = r == sample(img, x, y, 1) && r == sample(img, x, y, 2);
+            }
+        d->channels = grey ? 1 : 3;
+        std::vector<T> v(w * h * static_cast<size_t>(d->channels));
+        for (size_t c = 0; c < static_cast<size_t>(d->channels); ++c)
+            for (size_t y = 0; y < h; ++y)
+                for (size_t x = 0; x < w; ++x) v[(c * h + y) * w + x] = sample(img, x, y, int(c));
+        d->samples = std::move(v);
+    };
+    if (rgb16) {
+        const QImage img = image.convertToFormat(QImage::Format_RGBX64);
+        planes(
+            img,
+            [](const QImage& i, size_t x, size_t y, int c) -> uint16_t {
+                const QRgba64 p = reinterpret_cast<const QRgba64*>(i.constScanLine(int(y)))[x];
+                return c == 0 ? p.red() : c == 1 ? p.green() : p.blue();
+            },
+            uint16_t{});
+    } else {
+        const QImage img = image.convertToFormat(QImage::Format_RGBX32FPx4);
+        planes(
+            img,
+            [](const QImage& i, size_t x, size_t y, int c) -> float {
+                return reinterpret_cast<const float*>(i.constScanLine(int(y)))[4 * x + size_t(c)];
+            },
+            float{});
+    }
+    return d;
+}
+
 core::Result<ui::Picture> refused(const std::string& path, const std::string& reason) {
     return core::Error{"画像を読み込めません: " + path + " (" + reason + ")"};
 }
@@ -286,6 +351,13 @@ core::Result<ui::Picture> decodePictureFileWithLimit(const std::string& path,
     reader.setAllocationLimit(allocationLimitMb);
     QImage image;
     if (!reader.read(&image)) return refused(path, reader.errorString().toStdString());
+    if (auto deep = deepSamples(image)) {
+        ui::Picture p;
+        p.width = deep->width;
+        p.height = deep->height;
+        p.deep = std::move(deep);
+        return p;
+    }
     return pictureFromImage(image);
 }
 

@@ -11,6 +11,7 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QProcess>
+#include <QStringList>
 #include <QThread>
 #include <QUrl>
 
@@ -69,19 +70,24 @@ std::optional<std::string> QtHost::inputBox(const std::string& prompt, const std
 }
 
 QString qtFileFilter(const std::string& filter) {
-    QString f = QString::fromStdString(filter);
-    int bar = f.indexOf('|');
-    if (bar < 0) return f;
-    QString patterns = f.mid(bar + 1);
-    patterns.replace(';', ' ');
-    return f.left(bar) + " (" + patterns + ")";
+    const QStringList parts = QString::fromStdString(filter).split('|');
+    if (parts.size() < 2) return parts.value(0);
+    QStringList filters;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(';', ' ');
+        filters << parts[i] + " (" + patterns + ")";
+    }
+    return filters.join(";;");
 }
 
 std::optional<std::string> QtHost::openFileDialog(const std::string& initialFolder,
                                                   const std::string& filter) {
     if (sync_) sync_();
+    const QString filters = qtFileFilter(filter);
+    QString& chosen = chosenFilter_[filter];
     QString path = QFileDialog::getOpenFileName(
-        parent_, QString(), QString::fromStdString(initialFolder), qtFileFilter(filter));
+        parent_, QString(), QString::fromStdString(initialFolder), filters, &chosen);
     sinceLastPump_.restart();
     if (path.isEmpty()) return std::nullopt;
     return path.toStdString();

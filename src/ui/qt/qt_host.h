@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <functional>
+#include <map>
 
 #include "ui/host.h"
 
@@ -50,9 +51,12 @@ private:
     QElapsedTimer sinceLastPump_;
     qint64 longestGap_ = 0;
     bool busy_ = false;
+    // The filter last chosen in each kind of open dialog, offered first the next time.
+    std::map<std::string, QString> chosenFilter_;
 };
 
-// "ピクチャ(*.bmp,*.jpg)|*.bmp;*.jpg" -> "ピクチャ(*.bmp,*.jpg) (*.bmp *.jpg)"
+// "ピクチャ(*.bmp,*.jpg)|*.bmp;*.jpg" -> "ピクチャ(*.bmp,*.jpg) (*.bmp *.jpg)"; several
+// description|patterns pairs ("A|*.a|B|*.b") become Qt's filters separated by ";;".
 QString qtFileFilter(const std::string& filter);
 
 }  // namespace orv::qt

@@ -1,0 +1,31 @@
+#pragma once
+// FITS pictures through CFITSIO.
+//
+// The picture is the primary HDU, or the first image extension when the primary HDU holds no
+// data (NAXIS = 0). Of a cube (NAXIS >= 3) the first plane is read, or the first three as R,
+// G, B when the third axis has exactly 3 planes (and any further axis 1). BZERO and BSCALE are
+// applied; BLANK and NaN pixels are missing. FITS row 1 is the bottom row: picture row 0 (at
+// the top) is FITS row NAXIS2, so FITS pixel (i, j) is picture pixel (i - 1, NAXIS2 - j).
+
+#include <string>
+
+#include "core/result.h"
+#include "formats/stretch.h"
+#include "ui/picture.h"
+
+namespace orv::formats {
+
+// Whether the path names a FITS file: it starts with "SIMPLE  =", or its name ends in .fits,
+// .fit or .fts (any case; such a file that is no FITS file is then refused as one).
+bool isFitsFile(const std::string& path);
+
+// The samples of the picture, 16-bit samples (BITPIX 8 and 16 without BLANK) with BZERO and
+// BSCALE as offset and scale, float samples (BITPIX 32, -32, and 8 or 16 with BLANK) or double
+// samples (BITPIX 64, -64) with the values themselves, missing pixels NaN. Refuses, with a
+// message naming the file and the reason: a file CFITSIO cannot open, an unsupported BITPIX,
+// no HDU with data (a header-only file), fewer than two axes or an empty axis, a data unit
+// shorter than its header announces, a compressed image CFITSIO cannot expand, a picture too
+// large for the memory. `pump` is called once per row read.
+core::Result<ui::DeepSamples> readFits(const std::string& path, const Pump& pump = {});
+
+}  // namespace orv::formats

@@ -1,0 +1,45 @@
+#pragma once
+// Shared by the FITS picture reader and the sky coordinates: an open FITS file that closes
+// itself, and the choice of the HDU that holds the picture.
+
+#include <fitsio.h>
+
+#include <string>
+#include <vector>
+
+#include "core/result.h"
+
+namespace orv::formats::detail {
+
+// A FITS file opened for reading, closed when the object goes.
+class FitsHandle {
+public:
+    FitsHandle() = default;
+    ~FitsHandle();
+    FitsHandle(const FitsHandle&) = delete;
+    FitsHandle& operator=(const FitsHandle&) = delete;
+    fitsfile* get() const { return file_; }
+    fitsfile** out() { return &file_; }
+
+private:
+    fitsfile* file_ = nullptr;
+};
+
+struct PictureHdu {
+    int bitpix = 0;                // of the stored samples (ZBITPIX for a compressed image)
+    std::vector<long long> naxes;  // NAXIS1, NAXIS2, ...
+    bool compressed = false;       // a tile-compressed image
+    long long dataStart = 0;       // byte offset of the data unit in the file
+    long long fileSize = 0;        // bytes
+};
+
+// Opens `path` (as a plain file name: brackets and the like are no filter syntax) and moves to
+// the primary HDU when it holds data, else to the first image extension. Refuses a file with
+// no such HDU, with fewer than two axes, or with an axis of length 0. The error is the reason
+// alone, in the user's terms.
+core::Result<PictureHdu> openPictureHdu(const std::string& path, FitsHandle& file);
+
+// The user's terms for a CFITSIO status; clears CFITSIO's message stack.
+std::string fitsProblem(int status);
+
+}  // namespace orv::formats::detail

@@ -1,0 +1,91 @@
+#include "formats/fits_sky.h"
+
+#include <wcslib/wcs.h>
+#include <wcslib/wcsfix.h>
+#include <wcslib/wcshdr.h>
+
+#include <vector>
+
+#include "formats/fits_hdu.h"
+
+// The WCS of the picture's HDU: the header as one string (the expanded header of a compressed
+// image), parsed by WCSLIB; of the WCS descriptions found, the primary one (no alternate
+// letter), with WCSLIB's fixes of common non-standard forms. Only a WCS with both a longitude
+// and a latitude axis is kept.
+
+namespace orv::formats {
+
+FitsPixel toFitsPixel(double x, double y, long long naxis2) {
+    return {x + 0.5, static_cast<double>(naxis2) - y + 0.5};
+}
+
+void FitsSky::WcsDeleter::operator()(wcsprm* wcs) const {
+    wcsfree(wcs);
+    delete wcs;
+}
+
+core::Result<FitsSky> FitsSky::read(const std::string& path) {
+    detail::FitsHandle file;
+    auto hdu = detail::openPictureHdu(path, file);
+    if (!hdu)
+        return core::Error{"FITS ファイルを読み込めません: " + path + " (" + hdu.error() + ")"};
+    FitsSky sky;
+    sky.naxis1_ = hdu->naxes[0];
+    sky.naxis2_ = hdu->naxes[1];
+
+    int status = 0, keys = 0;
+    char* header = nullptr;
+    if (hdu->compressed)
+        fits_convert_hdr2str(file.get(), 1, nullptr, 0, &header, &keys, &status);
+    else
+        fits_hdr2str(file.get(), 1, nullptr, 0, &header, &keys, &status);
+    if (status != 0) {
+        sky.wcsProblem_ = detail::fitsProblem(status);
+        return sky;
+    }
+    int rejected = 0, count = 0;
+    wcsprm* all = nullptr;
+    const int parsed = wcspih(header, keys, WCSHDR_all, 0, &rejected, &count, &all);
+    fits_free_memory(header, &status);
+    if (parsed != 0 || count == 0) {
+        if (all != nullptr) wcsvfree(&count, &all);
+        return sky;
+    }
+    int chosen = 0;
+    for (int i = 0; i < count; ++i)
+        if (all[i].alt[0] == ' ' || all[i].alt[0] == '\0') chosen = i;
+
+    std::unique_ptr<wcsprm, WcsDeleter> wcs(new wcsprm{});
+    wcs->flag = -1;
+    const int copied = wcssub(1, &all[chosen], nullptr, nullptr, wcs.get());
+    wcsvfree(&count, &all);
+    if (copied != 0) return sky;
+    std::vector<int> naxis(hdu->naxes.begin(), hdu->naxes.end());
+    naxis.resize(static_cast<size_t>(std::max(wcs->naxis, 2)), 1);
+    int fixes[NWCSFIX];
+    wcsfix(7, naxis.data(), wcs.get(), fixes);
+    if (const int set = wcsset(wcs.get()); set != 0) {
+        sky.wcsProblem_ = std::string("WCS: ") + wcs_errmsg[set];
+        return sky;
+    }
+    if (wcs->lng < 0 || wcs->lat < 0) return sky;
+    sky.wcs_ = std::move(wcs);
+    return sky;
+}
+
+std::optional<SkyPosition> FitsSky::toSky(FitsPixel pixel) const {
+    if (!wcs_) return std::nullopt;
+    const size_t n = static_cast<size_t>(wcs_->naxis);
+    std::vector<double> pix(n, 1.0), img(n), world(n);
+    pix[0] = pixel.x;
+    if (n > 1) pix[1] = pixel.y;
+    double phi = 0, theta = 0;
+    int stat = 0;
+    if (wcsp2s(wcs_.get(), 1, static_cast<int>(n), pix.data(), img.data(), &phi, &theta,
+               world.data(), &stat) != 0)
+        return std::nullopt;
+    return SkyPosition{world[static_cast<size_t>(wcs_->lng)],
+                       world[static_cast<size_t>(wcs_->lat)]};
+}
+
+}  // namespace orv::formats

@@ -1,0 +1,43 @@
+#include "formats/picture_file.h"
+
+#include <memory>
+#include <new>
+
+#include "formats/fits.h"
+
+namespace orv::formats {
+
+core::Result<LevelPicture> toLevels(ui::Picture decoded, const std::string& stretchSetting,
+                                    const Pump& pump) {
+    if (!decoded.deep) return LevelPicture{std::move(decoded), "", {}};
+    const std::shared_ptr<const ui::DeepSamples> deep = std::move(decoded.deep);
+    decoded = ui::Picture{};
+    auto stretch = parseStretch(stretchSetting);
+    if (!stretch) return core::Error{stretch.error()};
+    auto points = findStretchPoints(*deep, stretch.value(), pump);
+    if (!points) return core::Error{points.error()};
+    try {
+        return LevelPicture{applyStretch(*deep, points.value(), pump), stretchText(stretch.value()),
+                            points.value()};
+    } catch (const std::bad_alloc&) {
+        return core::Error{"ストレッチした画像のためのメモリーが足りません。"};
+    }
+}
+
+core::Result<LevelPicture> readPictureFile(ui::Host& host, const std::string& path,
+                                           const std::string& stretchSetting, const Pump& pump) {
+    if (!isFitsFile(path)) {
+        auto decoded = host.decodePicture(path);
+        if (!decoded) return core::Error{decoded.error()};
+        return toLevels(std::move(decoded.value()), stretchSetting, pump);
+    }
+    auto samples = readFits(path, pump);
+    if (!samples) return core::Error{samples.error()};
+    ui::Picture deep;
+    deep.width = samples->width;
+    deep.height = samples->height;
+    deep.deep = std::make_shared<const ui::DeepSamples>(std::move(samples.value()));
+    return toLevels(std::move(deep), stretchSetting, pump);
+}
+
+}  // namespace orv::formats
