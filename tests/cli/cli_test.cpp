@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <array>
 #include <cstdio>
@@ -131,6 +132,21 @@ TEST(Cli, FailuresAndUsageErrors) {
         EXPECT_EQ(h.status, 0) << help;
         EXPECT_FALSE(h.out.empty()) << help;
     }
+}
+
+// What is no picture file is refused at once, each case with its own reason.
+TEST(Cli, AFifoAFolderAndAMissingFileEachSayWhatTheyAre) {
+    TempDir dir;
+    ASSERT_EQ(mkfifo(dir.file("fifo.bmp").c_str(), 0644), 0);
+    std::filesystem::create_directory(dir.file("folder.bmp"));
+    CliRun r = cli("detect --settings " + standardSettings(dir) + " " + dir.file("fifo.bmp") + " " +
+                       dir.file("folder.bmp") + " " + dir.file("none.bmp"),
+                   dir);
+    EXPECT_EQ(r.status, 1);
+    for (const char* reason :
+         {"fifo.bmp: failed: 画像を読み込めません: ", "通常のファイルではありません",
+          "フォルダーです", "ファイルがありません"})
+        EXPECT_NE(r.err.find(reason), std::string::npos) << r.err;
 }
 
 TEST(Cli, BatchRunsAListWithItsLog) {
