@@ -337,6 +337,22 @@ TEST(Batch, AnEmptyListAndACancelledConfirmation) {
     EXPECT_EQ(declined.app.ws.ProcStage, core::kStageIdle);
 }
 
+TEST(Batch, CancelDuringALoadingStopsBeforeItsPipeline) {
+    BatchRun b;
+    const std::string d = b.app.dir.path();
+    b.list(d + ",a.bmp\r\n" + d + ",c.bmp\r\n", {"a.bmp", "c.bmp"});
+    b.app.host.onPump = [&, pressed = false]() mutable {
+        if (pressed || b.app.frm.lblMsg.Caption != "画像データをメモリーに設定しています。") return;
+        pressed = true;
+        cmdCancel_Click(b.app.ctx);
+    };
+    cmdBachDo_Click(b.app.ctx);
+    EXPECT_EQ(b.app.ws.MaxStarNo, 0);  // no pipeline ran
+    EXPECT_FALSE(std::filesystem::exists(d + "/a.bmp.dir"));
+    EXPECT_EQ(b.app.host.messages.back().text, "処理が中止されました。");
+    EXPECT_EQ(b.app.ws.ProcStage, core::kStageIdle);
+}
+
 TEST(Batch, CancelDuringTheFirstPipelineStopsTheRun) {
     BatchRun b;
     const std::string d = b.app.dir.path();

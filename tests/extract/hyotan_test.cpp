@@ -106,6 +106,70 @@ TEST(GourdSplit, AFullTableIsSaidNotSilentlyDropped) {
               std::string::npos);
 }
 
+// The search box: its ends rounded half to even (CLng), its upper ends cut to the last column
+// and row but one. Cluster 1 is a row of five pixels at row 5; only one of them rises above
+// background + Siki + k.
+TEST(GourdSplit, TheSearchBoxRoundsHalfToEvenAndNeverReachesTheLastColumn) {
+    struct Case {
+        const char* name;
+        int first, bright;  // the row's first column and its bright one (1-based)
+        float centerX, hankeiMax;
+        bool divides;
+    };
+    const Case cases[] = {
+        // reach 0.5: columns CLng(9.5) = 10 to CLng(10.5) = 10
+        {"above the upper end", 8, 11, 10.0f, -0.5f, false},
+        {"at the upper end", 8, 10, 10.0f, -0.5f, true},
+        // columns CLng(10.5) = 10 to CLng(11.5) = 12
+        {"at the lower end", 8, 10, 11.0f, -0.5f, true},
+        {"below the lower end", 8, 9, 11.0f, -0.5f, false},
+        // columns up to CLng(22.5) = 22, cut to 19 in a picture 20 wide
+        {"in the last column", 16, 20, 19.5f, 2.0f, false},
+        {"in the column before", 16, 19, 19.5f, 2.0f, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestApp app;
+        core::Form_Load(app.ctx);
+        test::typicalSettings(app.ws.settings);
+        EXPECT_TRUE(test::loadPicture(app, test::greyPicture(20, 10, [&](int x, int y) {
+                                          if (y != 4 || x + 1 < c.first || x + 1 > c.first + 4)
+                                              return 0;
+                                          return x + 1 == c.bright ? 100
+                                                                   : 5;  // 5 is not above 0 + 4 + 1
+                                      })));
+        auto& ws = app.ws;
+        ws.MaxStarNo = 1;
+        noteTableUse(ws);
+        ws.Clusters[1].Used = -1;
+        for (int x = c.first; x < c.first + 5; ++x) ws.ClusterMap(x, 5) = 1;
+        ws.Stars[1].CenterX = c.centerX;
+        ws.Stars[1].CenterY = 5.0f;
+        ws.Stars[1].HankeiMax = c.hankeiMax;
+        EXPECT_EQ(OV_Hyotanjima(app.ctx, 1, 4.0f), c.divides);
+        EXPECT_EQ(ws.Clusters[1].Used, c.divides ? 0 : -1);
+    }
+}
+
+// Parts are classified by their own rules: fewer pixels than NumPixel2 make an area object
+// (magenta), never an elongated one; the gourd's own number is freed.
+TEST(GourdSplit, PartsBelowNumPixel2AreAreaObjects) {
+    TestApp app;
+    core::Form_Load(app.ctx);
+    test::typicalSettings(app.ws.settings);
+    app.ws.settings.NumPixel2 = 30;  // each disc has 29 pixels, the gourd 65
+    app.frm.chkHyotan.Value = 1;
+    EXPECT_TRUE(test::loadPicture(app, gourd()));
+    analyseOnFlatBackground(app, 10);
+    auto& ws = app.ws;
+    ASSERT_EQ(ws.MaxStarNo, 3);
+    EXPECT_EQ(ws.Clusters[1].Used, 0);
+    for (int p : {2, 3}) EXPECT_EQ(ws.Clusters[p].Atr, kAtrArea) << p;
+    EXPECT_EQ(ws.StarAtrNo[0][kAtrArea], 2);
+    EXPECT_EQ(ws.StarAtrNo[0][kAtrCircular], 0);
+    EXPECT_EQ(app.frm.picHSC[4].canvas.pixel(10, 10), ui::RGB(255, 0, 255));
+}
+
 TEST(GourdSplit, WithoutTheOptionTheGourdIsElongated) {
     GourdScene scene(false);
     EXPECT_EQ(scene.app.ws.MaxStarNo, 1);
