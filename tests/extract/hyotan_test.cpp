@@ -29,11 +29,15 @@ ui::Picture gourd(int waist = 15) {
     });
 }
 
-void analyseOnFlatBackground(TestApp& app, float background) {
+void extractOnFlatBackground(TestApp& app, float background) {
     input::cmdPickup_Click(app.ctx);  // first run: the background is still all 0
     for (int y = 0; y < app.ws.ImageHeightP; ++y)
         for (int x = 0; x < app.ws.ImageWidthP; ++x) app.ws.BackLevel(x, y) = background;
     input::cmdPickup_Click(app.ctx);
+}
+
+void analyseOnFlatBackground(TestApp& app, float background) {
+    extractOnFlatBackground(app, background);
     cmdCenterCal_Click(app.ctx);
 }
 
@@ -85,10 +89,7 @@ TEST(GourdSplit, AFullTableIsSaidNotSilentlyDropped) {
     test::typicalSettings(app.ws.settings);
     app.frm.chkHyotan.Value = 1;
     EXPECT_TRUE(test::loadPicture(app, gourd()));
-    input::cmdPickup_Click(app.ctx);
-    for (int y = 0; y < app.ws.ImageHeightP; ++y)
-        for (int x = 0; x < app.ws.ImageWidthP; ++x) app.ws.BackLevel(x, y) = 10;
-    input::cmdPickup_Click(app.ctx);
+    extractOnFlatBackground(app, 10);
     auto& ws = app.ws;
     ASSERT_EQ(ws.MaxStarNo, 1);
     ws.MaxStarNo = kMaxStarNo;
