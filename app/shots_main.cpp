@@ -1,7 +1,7 @@
 // Screenshots of the real main window in the main stages of a run, for the documentation
 // (scripts/screenshots runs it under a virtual X server). Not a program for users.
 //
-//   orvandel-shots SETTINGS_FILE PICTURE OUT_FOLDER
+//   orvandel-shots SETTINGS_FILE PICTURE OUT_FOLDER [BIG_PICTURE]
 //
 // The settings file and the picture are copied into a temporary folder that serves as the
 // program's folder, so that the result folder and the log land there and not beside the
@@ -14,10 +14,13 @@
 //                   neighbour), where the marks of single pixels can be told apart
 //   clusters.png    view "クラスタ"
 //   background.png  view "背景画像"
+//   division.png    the division window with BIG_PICTURE loaded through its file dialog and
+//                   the tile (2, 1) chosen with the arrows (only when BIG_PICTURE is given)
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QFont>
 #include <QMessageBox>
@@ -28,6 +31,7 @@
 #include <cstdio>
 
 #include "input/image_load.h"
+#include "ui/qt/big_pic_window.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/picture_layer.h"
 
@@ -76,8 +80,9 @@ T* child(QWidget& window, const char* name) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: orvandel-shots SETTINGS_FILE PICTURE OUT_FOLDER\n");
+    if (argc != 4 && argc != 5) {
+        std::fprintf(stderr,
+                     "usage: orvandel-shots SETTINGS_FILE PICTURE OUT_FOLDER [BIG_PICTURE]\n");
         return 2;
     }
     const QString settings = QString::fromLocal8Bit(argv[1]);
@@ -100,11 +105,18 @@ int main(int argc, char** argv) {
     window.show();
     settle();
 
-    // Every message box of the run (the saving one is not reached) is answered with OK.
+    // Every message box of the run (the saving one is not reached) is answered with OK, a file
+    // dialog with the big picture.
+    const QString big =
+        argc == 5 ? QFileInfo(QString::fromLocal8Bit(argv[4])).absoluteFilePath() : QString();
     QTimer answer;
-    QObject::connect(&answer, &QTimer::timeout, [] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
-            box->button(QMessageBox::Ok)->click();
+    QObject::connect(&answer, &QTimer::timeout, [&big] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) box->button(QMessageBox::Ok)->click();
+        if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+            dialog->selectFile(big);
+            static_cast<QDialog*>(dialog)->accept();
+        }
     });
     answer.start(50);
 
@@ -129,5 +141,13 @@ int main(int argc, char** argv) {
     ok = shoot(window, out, "clusters") && ok;
     child<QRadioButton>(window, "optFrame(2)")->click();
     ok = shoot(window, out, "background") && ok;
+    if (big.isEmpty()) return ok ? 0 : 1;
+
+    child<QPushButton>(window, "cmdShowBigPic")->click();
+    QWidget* division = window.bigPicWindow();
+    child<QPushButton>(*division, "cmdBigPic(0)")->click();
+    for (const char* arrow : {"cmdDiv(1)", "cmdDiv(1)", "cmdDiv(3)"})
+        child<QPushButton>(*division, arrow)->click();
+    ok = shoot(*division, out, "division") && ok;
     return ok ? 0 : 1;
 }

@@ -99,5 +99,7 @@ struct Command {
 // The subcommands, one file each.
 int runDetect(const std::vector<std::string>& args);
 int runBatch(const std::vector<std::string>& args);
+int runTiles(const std::vector<std::string>& args);
+int runExport(const std::vector<std::string>& args);
 
 }  // namespace orv::cli

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/shards.h"
 #include "cli.h"
 #include "control/batch.h"
 #include "control/headless_run.h"
@@ -40,7 +41,7 @@ const char* const kDetectUsage =
 
 const char* const kBatchUsage =
     "usage: orvandel-cli batch [--channel R|G|B|Y] [--settings FILE] [--hyotan] [--jobs N]\n"
-    "                          [--stretch S] LIST.txt\n"
+    "                          [--stretch S] [--shard K/N] LIST.txt\n"
     "\n"
     "Processes every record of a batch list (lines \"folder\",\"file name\") like the window's\n"
     "batch run: result pair and processing log per picture, and the batch log LIST.txt.log\n"
@@ -53,6 +54,9 @@ const char* const kBatchUsage =
     "  --jobs N           pictures processed in parallel (default: the number of cores)\n"
     "  --stretch S        how FITS and 16-bit pictures become 8-bit levels: minmax,\n"
     "                     percentile:LO,HI or range:A,B (default: the settings file's)\n"
+    "  --shard K/N        only the records K, K+N, K+2N, ... (counted from 0; 0 <= K < N), with\n"
+    "                     the batch log LIST.txt.shardK-of-N.log: N machines sharing the folder\n"
+    "                     process one list, each with its own K\n"
     "\n"
     "Exit status: 0 all pictures done, 1 some picture failed or was not extracted whole, or\n"
     "the batch log could not be written, 2 usage error or unusable settings.\n";
@@ -141,12 +145,22 @@ int runDetect(const std::vector<std::string>& args) {
 
 int runBatch(const std::vector<std::string>& args) {
     int exitCode = kDone;
-    auto parsed = parseArgs(args, kEngineOptions, kBatchUsage, exitCode);
+    std::vector<OptionSpec> specs = kEngineOptions;
+    specs.push_back({"--shard", "", true});
+    auto parsed = parseArgs(args, specs, kBatchUsage, exitCode);
     if (!parsed) return exitCode;
     auto engine = engineOptions(*parsed, kBatchUsage, exitCode);
     if (!engine) return exitCode;
     if (parsed->operands.empty()) return usageError("no batch list given", kBatchUsage);
     if (parsed->operands.size() != 1) return usageError("batch takes one list file", kBatchUsage);
+    std::optional<catalogue::Shard> shard;
+    if (auto v = parsed->last("--shard")) {
+        shard = catalogue::parseShard(*v);
+        if (!shard)
+            return usageError("--shard takes K/N with whole numbers 0 <= K < N <= " +
+                                  std::to_string(catalogue::kMaxShards),
+                              kBatchUsage);
+    }
     auto options = headlessOptions(*engine);
     if (!options) return kUsageError;
     const std::string& list = parsed->operands[0];
@@ -160,8 +174,10 @@ int runBatch(const std::vector<std::string>& args) {
         std::fprintf(stderr, "orvandel-cli: %s\n", records.error().c_str());
         return kFailed;
     }
-    OrderedReport report(records->size());
-    auto run = control::runBatchList(*options, absolute, engine->jobs, report.callback());
+    const size_t count =
+        shard ? catalogue::shardPositions(records->size(), *shard).size() : records->size();
+    OrderedReport report(count);
+    auto run = control::runBatchList(*options, absolute, engine->jobs, report.callback(), shard);
     if (!run) {
         std::fprintf(stderr, "orvandel-cli: %s\n", run.error().c_str());
         return kFailed;

@@ -23,6 +23,10 @@ const std::vector<Command>& commands() {
          "detect the stars of pictures (BMP, JPEG, FITS, 16-bit PNG/TIFF)", orv::cli::runDetect},
         {"batch", "batch [OPTIONS] LIST.txt", "process the pictures of a batch list",
          orv::cli::runBatch},
+        {"tiles", "tiles [OPTIONS] IMAGE", "cut a huge picture into tiles and a batch list",
+         orv::cli::runTiles},
+        {"export", "export [OPTIONS] IMAGE", "a picture's saved results as CSV or DS9 regions",
+         orv::cli::runExport},
     };
     return table;
 }

@@ -135,18 +135,21 @@ std::vector<std::string> batchLogLines(int number, const std::string& name,
 }
 
 core::Result<BatchRun> runBatchList(const HeadlessOptions& options, const std::string& listPath,
-                                    int jobs, const OutcomeCallback& done) {
+                                    int jobs, const OutcomeCallback& done,
+                                    const std::optional<catalogue::Shard>& shard) {
     auto records = readBatchList(listPath);
     if (!records) return core::Error{records.error()};
-    const size_t n = records->size();
+    const std::vector<size_t> positions =
+        catalogue::shardPositions(records->size(), shard.value_or(catalogue::Shard{}));
+    const size_t n = positions.size();
     BatchRun run;
     run.outcomes.resize(n);
     std::vector<bool> finished(n, false);
-    // Records that can be tried, by their place in the list.
+    // The records that can be tried, and their place among the shard's records.
     std::vector<std::pair<std::string, std::string>> pictures;
     std::vector<size_t> place;
     for (size_t i = 0; i < n; ++i) {
-        const BatchRecord& r = records.value()[i];
+        const BatchRecord& r = records.value()[positions[i]];
         if (r.refused.empty()) {
             pictures.emplace_back(r.folder, r.name);
             place.push_back(i);
@@ -161,7 +164,8 @@ core::Result<BatchRun> runBatchList(const HeadlessOptions& options, const std::s
 
     // Lines go to the log in record order, as soon as every earlier record has finished.
     const std::string log =
-        core::joinPath(core::GetFolderName(listPath), core::fileNameOf(listPath) + ".log");
+        shard ? catalogue::shardLogPath(listPath, *shard)
+              : core::joinPath(core::GetFolderName(listPath), core::fileNameOf(listPath) + ".log");
     auto append = [&](const std::string& line) {
         auto written = core::appendLine(log, line);
         if (!written && run.logError.empty()) run.logError = written.error();
@@ -173,14 +177,14 @@ core::Result<BatchRun> runBatchList(const HeadlessOptions& options, const std::s
         for (; written < n && finished[written]; ++written) {
             const PictureOutcome& o = run.outcomes[written];
             failed += !o.ok;
-            for (const auto& line :
-                 batchLogLines(static_cast<int>(written) + 1, records.value()[written].name, o))
+            for (const auto& line : batchLogLines(static_cast<int>(positions[written]) + 1,
+                                                  records.value()[positions[written]].name, o))
                 append(line);
         }
         if (done) done(i, run.outcomes[i]);
     };
     for (size_t i = 0; i < n; ++i)
-        if (!records.value()[i].refused.empty()) finish(i);
+        if (run.outcomes[i].failure == PictureOutcome::Failure::Refused) finish(i);
     detectPictures(options, pictures, jobs, [&](size_t k, const PictureOutcome& o) {
         run.outcomes[place[k]] = o;
         finish(place[k]);

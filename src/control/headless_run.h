@@ -4,9 +4,11 @@
 // without the pauses that are there for a person watching.
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "catalogue/shards.h"
 #include "core/result.h"
 #include "core/workspace.h"
 #include "ui/picture.h"
@@ -57,8 +59,11 @@ struct BatchRun {
 
 // Runs a batch list: every record through detectPicture with `jobs` threads, the batch log
 // "<list>.log" appended in record order as the window writes it. A refused record (see
-// readBatchList) is a failed load without being tried. `done` as above.
+// readBatchList) is a failed load without being tried. `done` as above. With a shard, only its
+// records (catalogue/shards.h), logged with their numbers in the whole list into the shard's
+// own log "<list>.shardK-of-N.log"; outcome i is then the shard's record i.
 core::Result<BatchRun> runBatchList(const HeadlessOptions& options, const std::string& listPath,
-                                    int jobs, const OutcomeCallback& done = {});
+                                    int jobs, const OutcomeCallback& done = {},
+                                    const std::optional<catalogue::Shard>& shard = {});
 
 }  // namespace orv::control

@@ -42,7 +42,7 @@ IniFile IniFile::load(const std::string& fileName) {
     return ini;
 }
 
-IniFile IniFile::fromBytes(std::string_view bytes) {
+IniFile IniFile::fromText(std::string_view bytes) {
     IniFile ini;
     ini.lines_ = splitLines(decodeText(bytes));
     return ini;

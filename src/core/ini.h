@@ -12,8 +12,8 @@ class IniFile {
 public:
     // A missing or unreadable file reads as empty.
     static IniFile load(const std::string& fileName);
-    // The file's bytes already read (UTF-8, or CP932 as a fallback).
-    static IniFile fromBytes(std::string_view bytes);
+    // The text of a settings file (UTF-8 or CP932, any line ends).
+    static IniFile fromText(std::string_view bytes);
     std::string get(const std::string& section, const std::string& key) const;
 
 private:

@@ -44,7 +44,7 @@ Result<Settings> readSettingsFileStrictly(const std::string& path) {
     if (!fileExists(path)) return Error{"通常のファイルではありません: " + path};
     auto bytes = readFileBytes(path);
     if (!bytes) return Error{bytes.error()};
-    const IniFile ini = IniFile::fromBytes(bytes.value());
+    const IniFile ini = IniFile::fromText(bytes.value());
     std::string missing, notNumbers;
     for (const char* key : {"HeikinWidth", "SikiTop", "Siki", "NumPixel", "NumPixel2", "Sinendo",
                             "SinendoMax", "Margin"}) {

@@ -11,6 +11,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+
+#include "core/anew_file.h"
 
 namespace orv::core {
 
@@ -154,6 +157,15 @@ std::vector<std::string> splitCommaFields(std::string_view line) {
     return fields;
 }
 
+std::string quotedField(std::string_view field) {
+    std::string q = "\"";
+    for (char c : field) {
+        if (c == '"') q += '"';
+        q += c;
+    }
+    return q + "\"";
+}
+
 Result<std::string> readFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return Error{"ファイルを開けません: " + path};
@@ -185,32 +197,6 @@ bool writeAll(int fd, const std::string& data) {
     return true;
 }
 
-// Temporary files are named <file>.tmp<pid>_<n>; a backup of the old file during a replace is
-// <file>.old<pid>_<n>. Both are left behind only by a process that was killed.
-std::string sideFile(const std::string& path, const char* kind) {
-    static std::atomic<unsigned> counter{0};
-    return path + kind + std::to_string(::getpid()) + "_" + std::to_string(counter++);
-}
-
-Error writeError(const std::string& path, int err) {
-    return Error{"ファイルを書き込めません: " + path + " (" + std::strerror(err) + ")"};
-}
-
-// Writes the data to a new temporary file beside `path`; its name, or the error.
-Result<std::string> writeTemporary(const std::string& path, const std::string& data) {
-    std::string tmp = sideFile(path, ".tmp");
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return writeError(path, errno);
-    bool ok = writeAll(fd, data);
-    int err = errno;
-    if (::close(fd) != 0 && ok) ok = false, err = errno;
-    if (!ok) {
-        std::remove(tmp.c_str());
-        return writeError(path, err);
-    }
-    return tmp;
-}
-
 std::string joinedLines(const std::vector<std::string>& lines) {
     std::string data;
     size_t total = 0;
@@ -223,8 +209,9 @@ std::string joinedLines(const std::vector<std::string>& lines) {
     return data;
 }
 
-// Removes the temporary and backup files of `path` that a killed process left behind (those
-// of a process that still runs are its own business).
+// Removes the temporary and backup files of `path` that a killed process left behind:
+// <file>.tmp<pid>_<n> (AnewFile) and <file>.old<pid>_<n> (writeFilesAnew) of a process that no
+// longer runs.
 void removeLeftovers(const std::string& path) {
     namespace fs = std::filesystem;
     const fs::path p(path);
@@ -251,43 +238,41 @@ void removeLeftovers(const std::string& path) {
 
 Result<void> writeFilesAnew(const std::vector<FileLines>& files) {
     for (const auto& f : files) removeLeftovers(f.path);
-    // 1. Every new file complete as a temporary file.
-    std::vector<std::string> temps;
-    auto dropTemps = [&] {
-        for (const auto& t : temps) std::remove(t.c_str());
-    };
+    // 1. Every new file complete as a temporary file (one that is not renamed below is
+    //    removed when its AnewFile goes).
+    std::vector<std::unique_ptr<AnewFile>> anew;
     for (const auto& f : files) {
-        auto tmp = writeTemporary(f.path, joinedLines(f.lines));
-        if (!tmp) {
-            dropTemps();
-            return Error{tmp.error()};
-        }
-        temps.push_back(tmp.value());
+        anew.push_back(std::make_unique<AnewFile>(f.path));
+        anew.back()->write(joinedLines(f.lines));
+        if (auto done = anew.back()->complete(); !done) return done;
     }
     // 2. The old files kept under a second name (a hard link), so that a failed replace can
     //    put them back; then the temporary files renamed over them in order.
+    static std::atomic<unsigned> counter{0};
     std::vector<std::string> backups(files.size());
     for (size_t i = 0; i < files.size(); ++i) {
-        const std::string backup = sideFile(files[i].path, ".old");
+        const std::string backup =
+            files[i].path + ".old" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
         if (::link(files[i].path.c_str(), backup.c_str()) == 0) backups[i] = backup;
     }
-    for (size_t i = 0; i < files.size(); ++i) {
-        if (std::rename(temps[i].c_str(), files[i].path.c_str()) == 0) continue;
-        const int err = errno;
-        // 3. A failure puts back what was replaced so far: the old set stays whole.
-        for (size_t j = 0; j < i; ++j) {
-            if (!backups[j].empty())
-                std::rename(backups[j].c_str(), files[j].path.c_str());
-            else
-                std::remove(files[j].path.c_str());
-        }
-        for (size_t j = i; j < files.size(); ++j) std::remove(temps[j].c_str());
+    auto dropBackups = [&] {
         for (const auto& b : backups)
             if (!b.empty()) std::remove(b.c_str());
-        return writeError(files[i].path, err);
+    };
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (auto replaced = anew[i]->commit(); !replaced) {
+            // 3. A failure puts back what was replaced so far: the old set stays whole.
+            for (size_t j = 0; j < i; ++j) {
+                if (!backups[j].empty())
+                    std::rename(backups[j].c_str(), files[j].path.c_str());
+                else
+                    std::remove(files[j].path.c_str());
+            }
+            dropBackups();
+            return replaced;
+        }
     }
-    for (const auto& b : backups)
-        if (!b.empty()) std::remove(b.c_str());
+    dropBackups();
     return {};
 }
 

@@ -28,6 +28,9 @@ std::vector<std::string> splitLines(std::string_view text);
 // kept as text. An unquoted field loses its surrounding blanks.
 std::vector<std::string> splitCommaFields(std::string_view line);
 
+// A field for such a line: in double quotes, a quote inside written twice.
+std::string quotedField(std::string_view field);
+
 // Reads a whole file. Fails with a message naming the file when it cannot be read.
 Result<std::string> readFileBytes(const std::string& path);
 // readFileBytes + decodeText + splitLines.

@@ -91,6 +91,22 @@ struct Settings {
     std::string Stretch;
 };
 
+// The division window's state, shared with the main window (its tile is a picture source).
+struct TileState {
+    std::string BigPicName;  // file title of the big picture, "clipboard" for the clipboard
+    int32_t BigPicWidthTw = 0, BigPicHeightTw = 0;
+    int32_t BigPicWidthP = 0, BigPicHeightP = 0;
+    float DivSize = 500;         // tile step S in pixels
+    float DivMargin = 50;        // tile margin M in pixels
+    int16_t DivX = 0, DivY = 0;  // current tile, from 0
+    int16_t DivPicReady = 0;     // -1 once a tile has been cut
+    // The tile the division window shows was cut for these indices (they differ from DivX,
+    // DivY after all tiles were saved, which leaves DivX, DivY one past the grid).
+    int16_t DivPicX = 0, DivPicY = 0;
+    std::string DivDir;       // output folder of the tiles, "" before the first save
+    std::string DivFileName;  // file name of the last tile saved singly
+};
+
 struct Workspace {
     std::string ProgramVersion = kProgramVersion;
     ProgramFolders folders;
@@ -138,6 +154,8 @@ struct Workspace {
     std::string BatchFolder, BatchFileName;
 
     int16_t ZoomLevel = 0;
+
+    TileState tile;
 
     // Why the last picture failed to load ("" after a success).
     std::string lastLoadError;

@@ -12,6 +12,8 @@
 #include "core/startup.h"
 #include "core/vector_loops.h"
 #include "formats/picture_file.h"
+#include "tiles/big_pic.h"
+#include "tiles/geometry.h"
 #include "view/view_switch.h"
 
 // Loading a picture:
@@ -145,12 +147,26 @@ core::Result<formats::LevelPicture> pictureOfSource(Ctx& ctx, int index, bool& d
             f.lblDivId.Caption = ws.DoFileName;
             return picture;
         }
-        case kSourceTile:
-            // No division window holds a tile: the steps run again on the picture already
-            // in layer 0, with the stretch it was loaded with.
-            if (f.picHSC[0].picture.empty()) return core::Error{"分割画像が指定されていません。"};
-            return formats::LevelPicture{
-                f.picHSC[0].picture, ws.StretchUsed, {ws.StretchBlack, ws.StretchWhite}};
+        case kSourceTile: {
+            const ui::FrmBigPic* big = ctx.bigPic;
+            if (!big || ws.tile.DivPicReady != -1 || big->picDivPic.picture.empty()) {
+                // No tile is ready: the steps run again on the picture already in layer 0,
+                // with the stretch it was loaded with.
+                if (f.picHSC[0].picture.empty())
+                    return core::Error{"分割画像が指定されていません。"};
+                return formats::LevelPicture{
+                    f.picHSC[0].picture, ws.StretchUsed, {ws.StretchBlack, ws.StretchWhite}};
+            }
+            core::OV_DispMsg(ctx, kLoadingMsg);
+            // Named after the indices the tile was cut for; its results go to the tile
+            // folder, which is made now when no tile has been saved yet.
+            ws.DoFileName = tiles::tileId(ws.tile.BigPicName, ws.tile.DivPicX, ws.tile.DivPicY);
+            ws.DoFilePath = tiles::tileResultFolder(ws, *big);
+            if (!core::folderExists(ws.DoFilePath)) core::createFolder(ws.DoFilePath);
+            f.lblDivId.Caption = ws.DoFileName;
+            // A tile has 8-bit levels: nothing to stretch.
+            return formats::LevelPicture{big->picDivPic.picture, "", {}};
+        }
         default: {
             core::OV_DispMsg(ctx, kLoadingMsg);
             auto picture = readFile(ctx, core::joinPath(ws.DoFilePath, ws.DoFileName));

@@ -12,12 +12,13 @@ namespace orv::input {
 // Picture sources (cmdDataIn index).
 enum Source { kSourceClipboard = 0, kSourceFile = 1, kSourceTile = 2, kSourceNamed = 3 };
 
-// cmdDataIn(index): 0 clipboard, 1 file chosen in the open dialog, 2 the tile of the division
-// window (none exists yet: nothing is loaded), 3 the file DoFilePath / DoFileName set by the
-// caller. Pictures deeper than 8 bits (FITS, 16-bit PNG or TIFF) are stretched to 8-bit levels
-// with the stretch setting, which is logged and kept in the working state (StretchUsed). True
-// when a picture was loaded. On a failure the message box "Error!" is shown
-// (not during a batch run, where the caller reports it) and the stage becomes 0.
+// cmdDataIn(index): 0 clipboard, 1 file chosen in the open dialog, 2 the tile shown in the
+// division window (when none is ready, the steps run again on the picture already loaded), 3
+// the file DoFilePath / DoFileName set by the caller. Pictures deeper than 8 bits (FITS,
+// 16-bit PNG or TIFF) are stretched to 8-bit levels with the stretch setting, which is logged
+// and kept in the working state (StretchUsed). True when a picture was loaded. On a failure
+// the message box "Error!" is shown (not during a batch run, where the caller reports it) and
+// the stage becomes 0.
 bool cmdDataIn_Click(core::Ctx& ctx, int index);
 
 // Y = CLng(0.59 G + 0.30 R + 0.11 B) in double precision, ties to even.

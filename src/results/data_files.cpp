@@ -164,20 +164,8 @@ core::Result<void> OV_SaveData(Ctx& ctx) {
 
 namespace {
 
-struct Record {
-    int32_t number = 0;
-    ClusterRec cluster;
-    StarRec star;
-};
-
-struct ParsedResults {
-    core::Settings settings;  // only the detection settings are taken from it
-    std::string doFilePath, doFileName;
-    int32_t maxStarNo = 0;
-    extract::StarAtrTable starAtrNo{};
-    std::vector<Record> records;
-    int oddOutlines = 0;  // outlines holding a character other than 0..7, kept as read
-};
+using Record = ResultRecord;
+using ParsedResults = ResultFiles;
 
 // The picture a record must fit: the size the settings file gives, or, where it gives none,
 // a size no picture reaches.
@@ -269,8 +257,9 @@ std::optional<std::string> parseRecord(const std::string& line, const PictureBou
     return std::nullopt;
 }
 
-core::Result<ParsedResults> parseResultFiles(const std::string& iniFile,
-                                             const std::string& dataFile) {
+}  // namespace
+
+core::Result<ResultFiles> readResultFiles(const std::string& iniFile, const std::string& dataFile) {
     if (!core::fileExists(dataFile)) return core::Error{"データファイルが存在しません。"};
     if (!core::fileExists(iniFile))
         return core::Error{"結果の設定ファイルがありません: " + iniFile +
@@ -281,9 +270,10 @@ core::Result<ParsedResults> parseResultFiles(const std::string& iniFile,
     core::readDetectionSettings(ini, p.settings);
     p.doFilePath = get("FILE", "DoFilePath");
     p.doFileName = get("FILE", "DoFileName");
+    p.imageWidthP = core::ValLng(get("SYSTEM", "ImageWidthP"));
+    p.imageHeightP = core::ValLng(get("SYSTEM", "ImageHeightP"));
     p.maxStarNo = core::ValLng(get("RESULT", "MaxStarNo"));
-    const PictureBounds bounds = PictureBounds::of(core::ValLng(get("SYSTEM", "ImageWidthP")),
-                                                   core::ValLng(get("SYSTEM", "ImageHeightP")));
+    const PictureBounds bounds = PictureBounds::of(p.imageWidthP, p.imageHeightP);
     for (int i = 0; i <= 4; ++i)
         for (int j = 0; j <= 10; ++j)
             p.starAtrNo[i][j] = core::ValLng(get("RESULT", starAtrKey(i, j)));
@@ -305,6 +295,8 @@ core::Result<ParsedResults> parseResultFiles(const std::string& iniFile,
     }
     return p;
 }
+
+namespace {
 
 void applyResults(Ctx& ctx, ParsedResults& p) {
     Workspace& ws = ctx.ws;
@@ -362,7 +354,7 @@ std::string oddOutlineNotice(int count) {
 
 core::Result<void> OV_ReadData(Ctx& ctx, const std::string& dataPath, const std::string& dataName) {
     const ReadPaths paths = readPaths(ctx.ws, dataPath, dataName);
-    auto parsed = parseResultFiles(paths.iniFile, paths.dataFile);
+    auto parsed = readResultFiles(paths.iniFile, paths.dataFile);
     if (!parsed) return core::Error{parsed.error()};
     takeResults(ctx, parsed.value());
     ctx.frm.lblMsg.Caption = oddOutlineNotice(parsed->oddOutlines);
@@ -403,7 +395,7 @@ void cmdReadData_Click(Ctx& ctx) {
 
     // Everything is checked before anything changes: both files, and the picture they name.
     const ReadPaths paths = readPaths(ws, folder, name);
-    auto parsed = parseResultFiles(paths.iniFile, paths.dataFile);
+    auto parsed = readResultFiles(paths.iniFile, paths.dataFile);
     if (!parsed) {
         ctx.host.msgBox(parsed.error(), ui::MsgButtons::Ok);
         return restore();

@@ -8,6 +8,7 @@
 
 #include "core/context.h"
 #include "core/result.h"
+#include "extract/records.h"
 
 namespace orv::results {
 
@@ -37,6 +38,31 @@ core::Result<void> OV_SaveData(core::Ctx& ctx);
 // outline with characters other than 0..7 is kept as read (drawing stops at such a character).
 core::Result<void> OV_ReadData(core::Ctx& ctx, const std::string& dataPath,
                                const std::string& dataName);
+
+// One record line as read: the cluster number and the fields the file stores.
+struct ResultRecord {
+    int32_t number = 0;
+    extract::ClusterRec cluster;
+    extract::StarRec star;
+};
+
+// A result pair as read, without touching any working state.
+struct ResultFiles {
+    core::Settings settings;  // only the detection settings are taken from it
+    std::string doFilePath, doFileName;
+    int32_t imageWidthP = 0, imageHeightP = 0;  // the picture's size (0 when missing)
+    int32_t maxStarNo = 0;
+    extract::StarAtrTable starAtrNo{};
+    std::vector<ResultRecord> records;  // in the order of the file
+    int oddOutlines = 0;                // outlines with characters other than 0..7, kept as read
+};
+
+// Reads and checks both files of a pair completely. Fails with a message (naming the line and
+// the field) when the record file is missing or damaged or the settings file is missing:
+// wrong field counts, numbers that are not numbers or do not fit their field (infinity
+// included), seeds outside the picture the settings file names, centroids more than a
+// picture's size outside it. An outline with other characters than 0..7 is kept as read.
+core::Result<ResultFiles> readResultFiles(const std::string& iniFile, const std::string& dataFile);
 
 // Button "保存": stages 11 -> 12.
 void cmdSaveData_Click(core::Ctx& ctx);

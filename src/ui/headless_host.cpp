@@ -6,6 +6,18 @@
 
 namespace orv::ui {
 
+namespace {
+
+// The next scripted answer of a dialog; cancelled when none is left.
+std::optional<std::string> nextAnswer(std::deque<std::optional<std::string>>& answers) {
+    if (answers.empty()) return std::nullopt;
+    auto a = answers.front();
+    answers.pop_front();
+    return a;
+}
+
+}  // namespace
+
 void HeadlessHost::pump() {
     ++pumps;
     if (onPump) onPump();
@@ -22,19 +34,18 @@ MsgAnswer HeadlessHost::msgBox(const std::string& text, MsgButtons buttons,
 
 std::optional<std::string> HeadlessHost::inputBox(const std::string&, const std::string&,
                                                   const std::string&) {
-    if (inputAnswers.empty()) return std::nullopt;
-    auto a = inputAnswers.front();
-    inputAnswers.pop_front();
-    return a;
+    return nextAnswer(inputAnswers);
 }
 
 std::optional<std::string> HeadlessHost::openFileDialog(const std::string& initialFolder,
                                                         const std::string& filter) {
     fileDialogs.push_back(initialFolder + "|" + filter);
-    if (fileAnswers.empty()) return std::nullopt;
-    auto a = fileAnswers.front();
-    fileAnswers.pop_front();
-    return a;
+    return nextAnswer(fileAnswers);
+}
+
+std::optional<std::string> HeadlessHost::chooseFolder(const std::string& initialFolder) {
+    folderDialogs.push_back(initialFolder);
+    return nextAnswer(folderAnswers);
 }
 
 core::Result<Picture> HeadlessHost::clipboardPicture() {

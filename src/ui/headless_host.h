@@ -22,13 +22,15 @@ public:
     };
 
     // Scripted answers, consumed in order.
-    std::deque<MsgAnswer> msgAnswers;                     // empty: Ok
-    std::deque<std::optional<std::string>> inputAnswers;  // empty: cancelled
-    std::deque<std::optional<std::string>> fileAnswers;   // empty: cancelled
+    std::deque<MsgAnswer> msgAnswers;                      // empty: Ok
+    std::deque<std::optional<std::string>> inputAnswers;   // empty: cancelled
+    std::deque<std::optional<std::string>> fileAnswers;    // empty: cancelled
+    std::deque<std::optional<std::string>> folderAnswers;  // empty: cancelled
 
     // What happened.
     std::vector<ShownMessage> messages;
-    std::vector<std::string> fileDialogs;  // "folder|filter" of each dialog shown
+    std::vector<std::string> fileDialogs;    // "folder|filter" of each dialog shown
+    std::vector<std::string> folderDialogs;  // initial folder of each folder chooser shown
     std::vector<std::string> editorsStarted;
     int beeps = 0;
     long long sleptMs = 0;
@@ -52,6 +54,7 @@ public:
                                         const std::string& defaultText) override;
     std::optional<std::string> openFileDialog(const std::string& initialFolder,
                                               const std::string& filter) override;
+    std::optional<std::string> chooseFolder(const std::string& initialFolder) override;
     core::Result<Picture> clipboardPicture() override;
     core::Result<Picture> decodePicture(const std::string& path) override;
     void beep() override;

@@ -37,6 +37,12 @@ public:
     // "description|*.a;*.b". The chosen full path, or nothing when cancelled.
     virtual std::optional<std::string> openFileDialog(const std::string& initialFolder,
                                                       const std::string& filter) = 0;
+    // A folder chooser starting in `initialFolder`. The chosen folder, or nothing when
+    // cancelled (also where the host has no chooser).
+    virtual std::optional<std::string> chooseFolder(const std::string& initialFolder) {
+        (void)initialFolder;
+        return std::nullopt;
+    }
 
     // The picture on the clipboard, or an error when there is none.
     virtual core::Result<Picture> clipboardPicture() = 0;

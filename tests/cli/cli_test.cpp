@@ -3,54 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <array>
+
 #include <cstdio>
 #include <filesystem>
 #include <regex>
 
-#include "bench/bmp_writer.h"
-#include "bench/starfield.h"
-#include "support/test_app.h"
+#include "cli/cli_run.h"
 
 namespace orv::test {
 namespace {
-
-struct CliRun {
-    int status = -1;
-    std::string out, err;
-};
-
-// Runs orvandel-cli with the arguments (already quoted for the shell).
-CliRun cli(const std::string& args, const TempDir& dir) {
-    const std::string errFile = dir.file("stderr.txt");
-    const std::string command = std::string(ORV_CLI) + " " + args + " 2>" + errFile;
-    CliRun r;
-    FILE* p = popen(command.c_str(), "r");
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
-    const int status = pclose(p);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.err = readFile(errFile);
-    return r;
-}
-
-// A small generated field written as a BMP.
-void writeField(const std::string& path, uint32_t seed, int side = 160, int stars = 40) {
-    auto spec = bench::denseField(side, side, stars, seed);
-    spec.noiseSigma = 1.2;
-    auto field = bench::generateStarField(spec);
-    ASSERT_TRUE(bench::writeBmp(path, field.width, field.height, field.rgb));
-}
-
-std::string standardSettings(const TempDir& dir) {
-    std::string path = dir.file("Orvandel.ini");
-    writeFile(path,
-              "[SYSTEM]\r\nHeikinWidth = 4\r\nSikiTop = 240\r\nSiki = 4\r\nNumPixel = 5\r\n"
-              "NumPixel2 = 12\r\nSinendo = 2\r\nSinendoMax = 30\r\nMargin = 0\r\n");
-    return path;
-}
 
 TEST(Cli, DetectWritesTheSameFilesAsStored) {
     TempDir dir;

@@ -7,6 +7,8 @@
 
 #include "core/numeric.h"
 #include "core/startup.h"
+#include "tiles/big_pic.h"
+#include "ui/qt/big_pic_window.h"
 #include "ui/qt/picture_layer.h"
 #include "ui/qt/widgets.h"
 #include "view/view_switch.h"
@@ -16,7 +18,7 @@ namespace orv::qt {
 MainWindow::MainWindow(core::ProgramFolders folders, QWidget* parent) : QMainWindow(parent) {
     ws_.folders = std::move(folders);
     host_ = std::make_unique<QtHost>(this, [this] { syncFromModel(); });
-    ctx_ = std::make_unique<core::Ctx>(core::Ctx{ws_, frm_, *host_});
+    ctx_ = std::make_unique<core::Ctx>(core::Ctx{ws_, frm_, *host_, &bigFrm_});
     setWindowTitle("Orvandel");
 
     flicker_ = new QTimer(this);
@@ -32,6 +34,7 @@ MainWindow::~MainWindow() {
     // way out runs no handler.
     destroying_ = true;
     flicker_->stop();
+    delete bigWindow_;
     delete takeCentralWidget();
 }
 
@@ -39,6 +42,17 @@ void MainWindow::syncFromModel() {
     if (destroying_) return;
     for (auto& sync : syncers_) sync();
     syncTimer();
+    if (bigWindow_) bigWindow_->syncFromModel();
+}
+
+void MainWindow::showBigPicWindow() {
+    if (!bigFrm_.Visible) return;
+    if (!bigWindow_) bigWindow_ = new BigPicWindow(*this);
+    bigWindow_->syncFromModel();
+    bigWindow_->move(static_cast<int>(bigFrm_.Left), static_cast<int>(bigFrm_.Top));
+    bigWindow_->showNormal();
+    bigWindow_->raise();
+    bigWindow_->activateWindow();
 }
 
 void MainWindow::syncTimer() {

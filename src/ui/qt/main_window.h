@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/context.h"
+#include "ui/frm_bigpic.h"
 #include "ui/qt/qt_host.h"
 
 class QButtonGroup;
@@ -26,6 +27,7 @@ class QTimer;
 
 namespace orv::qt {
 
+class BigPicWindow;
 class PictureLayer;
 class PushButton;
 class SettingsBox;
@@ -44,6 +46,9 @@ public:
     ui::FrmOrvandel& form() { return frm_; }
     QtHost& host() { return *host_; }
     core::Ctx& ctx() { return *ctx_; }
+    ui::FrmBigPic& bigPicForm() { return bigFrm_; }
+    // The division window, once "１．分割画像指定" has opened it.
+    BigPicWindow* bigPicWindow() const { return bigWindow_; }
 
     // Copies the model to the widgets (only what differs, without firing any handler).
     void syncFromModel();
@@ -103,9 +108,13 @@ private:
     // Validates the settings box that has the focus (closing the window ends its edit).
     void commitFocusedBox();
     void syncTimer();
+    // Creates the division window on first use, then shows it where its model says, in front.
+    void showBigPicWindow();
 
     core::Workspace ws_;
     ui::FrmOrvandel frm_;
+    ui::FrmBigPic bigFrm_;
+    BigPicWindow* bigWindow_ = nullptr;
     std::unique_ptr<QtHost> host_;
     std::unique_ptr<core::Ctx> ctx_;
 

@@ -32,6 +32,7 @@
 #include "input/image_load.h"
 #include "psf/mode_switch.h"
 #include "results/data_files.h"
+#include "tiles/big_pic.h"
 #include "ui/class_colours.h"
 #include "ui/qt/bindings.h"
 #include "ui/qt/main_window.h"
@@ -207,7 +208,11 @@ void MainWindow::buildWindow() {
 // right (fra3 .. fra6).
 void MainWindow::buildDetectionPage(QWidget* page) {
     auto& f = frm_;
-    makeButton(page, "cmdShowBigPic", f.cmdShowBigPic, QRect(4, 4, 144, kButtonH), nullptr);
+    makeButton(page, "cmdShowBigPic", f.cmdShowBigPic, QRect(4, 4, 144, kButtonH),
+               [this](core::Ctx& ctx) {
+                   tiles::cmdShowBigPic_Click(ctx);
+                   showBigPicWindow();
+               });
     makeButton(page, "cmdBachDo", f.cmdBachDo, QRect(152, 4, 144, kButtonH),
                control::cmdBachDo_Click);
     makeButton(page, "cmdReadData", f.cmdReadData, QRect(4, 27, 144, kButtonH),

@@ -39,7 +39,7 @@ void QtHost::pumpNow() {
 ui::MsgAnswer QtHost::msgBox(const std::string& text, ui::MsgButtons buttons,
                              const std::string& title) {
     if (sync_) sync_();
-    QMessageBox box(parent_);
+    QMessageBox box(dialogParent());
     box.setWindowTitle(QString::fromStdString(title.empty() ? "Orvandel" : title));
     box.setText(QString::fromStdString(text));
     box.setIcon(QMessageBox::NoIcon);
@@ -61,7 +61,7 @@ std::optional<std::string> QtHost::inputBox(const std::string& prompt, const std
                                             const std::string& defaultText) {
     if (sync_) sync_();
     bool ok = false;
-    QString text = QInputDialog::getText(parent_, QString::fromStdString(title),
+    QString text = QInputDialog::getText(dialogParent(), QString::fromStdString(title),
                                          QString::fromStdString(prompt), QLineEdit::Normal,
                                          QString::fromStdString(defaultText), &ok);
     sinceLastPump_.restart();
@@ -87,10 +87,25 @@ std::optional<std::string> QtHost::openFileDialog(const std::string& initialFold
     const QString filters = qtFileFilter(filter);
     QString& chosen = chosenFilter_[filter];
     QString path = QFileDialog::getOpenFileName(
-        parent_, QString(), QString::fromStdString(initialFolder), filters, &chosen);
+        dialogParent(), QString(), QString::fromStdString(initialFolder), filters, &chosen);
     sinceLastPump_.restart();
     if (path.isEmpty()) return std::nullopt;
     return path.toStdString();
+}
+
+std::optional<std::string> QtHost::chooseFolder(const std::string& initialFolder) {
+    if (sync_) sync_();
+    QString folder = QFileDialog::getExistingDirectory(dialogParent(), QString(),
+                                                       QString::fromStdString(initialFolder));
+    sinceLastPump_.restart();
+    if (folder.isEmpty()) return std::nullopt;
+    return folder.toStdString();
+}
+
+QWidget* QtHost::dialogParent() const {
+    // Over the window the user works in (the division window has its own dialogs).
+    QWidget* active = QApplication::activeWindow();
+    return active ? active : parent_;
 }
 
 core::Result<ui::Picture> QtHost::clipboardPicture() {

@@ -26,6 +26,7 @@ public:
                                         const std::string& defaultText) override;
     std::optional<std::string> openFileDialog(const std::string& initialFolder,
                                               const std::string& filter) override;
+    std::optional<std::string> chooseFolder(const std::string& initialFolder) override;
     core::Result<ui::Picture> clipboardPicture() override;
     core::Result<ui::Picture> decodePicture(const std::string& path) override;
     void beep() override;
@@ -46,6 +47,8 @@ public:
     static constexpr int kPumpIntervalMs = 15;
 
 private:
+    QWidget* dialogParent() const;
+
     QWidget* parent_;
     std::function<void()> sync_;
     QElapsedTimer sinceLastPump_;

@@ -1,0 +1,97 @@
+// `export`: one picture's saved results as a CSV catalogue and/or a DS9 region file.
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "catalogue/picture_catalogue.h"
+#include "cli.h"
+#include "core/text_file.h"
+
+namespace orv::cli {
+namespace {
+
+const char* const kExportUsage =
+    "usage: orvandel-cli export IMAGE [-o FILE.csv] [--ds9 FILE.reg]\n"
+    "\n"
+    "Writes the saved results of a picture (its result pair in IMAGE.dir) as a CSV catalogue\n"
+    "with a header line, and as a DS9 region file: one circle per result in image coordinates,\n"
+    "in the window's class colours, labelled with the result's number. Every result is kept,\n"
+    "hand-deleted ones too (column edit_atr 1 or 3, grey circles). A FITS picture adds the FITS\n"
+    "pixel columns x_fits, y_fits and, with a celestial WCS in its header, ra and dec (degrees).\n"
+    "\n"
+    "  -o, --output FILE  write the CSV to FILE\n"
+    "  --ds9 FILE         write the DS9 regions to FILE\n"
+    "\n"
+    "Without -o and --ds9 the CSV goes to standard output; with only --ds9 no CSV is written.\n"
+    "Exit status: 0 done, 1 no or damaged results, a file not written or columns missing (said\n"
+    "on standard error), 2 usage error.\n";
+
+const std::vector<OptionSpec> kExportOptions = {{"--output", "-o", true}, {"--ds9", "", true}};
+
+bool write(const std::string& path, const std::vector<std::string>& lines) {
+    if (auto r = core::writeLinesAnew(path, lines); !r) {
+        std::fprintf(stderr, "orvandel-cli: %s\n", r.error().c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int runExport(const std::vector<std::string>& args) {
+    int exitCode = kDone;
+    auto parsed = parseArgs(args, kExportOptions, kExportUsage, exitCode);
+    if (!parsed) return exitCode;
+    if (parsed->operands.empty()) return usageError("no picture given", kExportUsage);
+    if (parsed->operands.size() != 1) return usageError("export takes one picture", kExportUsage);
+    const std::string& image = parsed->operands[0];
+    const auto csvFile = parsed->last("--output");
+    const auto ds9File = parsed->last("--ds9");
+
+    auto read = catalogue::readPictureCatalogue(absolutePath(image));
+    if (!read) {
+        std::fprintf(stderr, "orvandel-cli: %s: %s\n", image.c_str(), read.error().c_str());
+        return kFailed;
+    }
+    const catalogue::Catalogue& c = read->catalogue;
+    bool complete = true;
+    for (const std::string& why : read->incomplete) {
+        std::fprintf(stderr, "orvandel-cli: %s: %s\n", image.c_str(), why.c_str());
+        complete = false;
+    }
+
+    std::vector<std::string> written;
+    if (csvFile) {
+        if (write(*csvFile, catalogue::csvLines(c)))
+            written.push_back(*csvFile);
+        else
+            complete = false;
+    } else if (!ds9File) {
+        for (const std::string& line : catalogue::csvLines(c))
+            std::fputs((line + core::kCrLf).c_str(), stdout);
+        if (std::fflush(stdout) != 0) complete = false;
+    }
+    if (ds9File) {
+        if (c.pictureHeight <= 0) {
+            std::fprintf(stderr,
+                         "orvandel-cli: %s: the results do not record the picture's height "
+                         "(ImageHeightP); no DS9 file written\n",
+                         image.c_str());
+            complete = false;
+        } else if (write(*ds9File, catalogue::ds9Lines(c))) {
+            written.push_back(*ds9File);
+        } else {
+            complete = false;
+        }
+    }
+    if (!written.empty()) {
+        std::string files = written[0];
+        if (written.size() > 1) files += " and " + written[1];
+        std::printf("%s: %zu results written to %s\n", image.c_str(), c.records.size(),
+                    files.c_str());
+    }
+    return complete ? kDone : kFailed;
+}
+
+}  // namespace orv::cli

@@ -1,0 +1,125 @@
+// `tiles`: the division window's "全分割画像出力" without a window: every whole tile of a
+// picture as a BMP file, the batch list and the layout file, the same names and the same
+// bytes as the window writes.
+
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli.h"
+#include "core/numeric.h"
+#include "core/paths.h"
+#include "tiles/big_picture.h"
+#include "tiles/export.h"
+#include "tiles/geometry.h"
+#include "ui/qt/picture_decoder.h"
+
+namespace orv::cli {
+namespace {
+
+const char* const kTilesUsage =
+    "usage: orvandel-cli tiles [--size S] [--margin M] [--out FOLDER] IMAGE\n"
+    "\n"
+    "Cuts the picture into overlapping square tiles, as the division window's\n"
+    "\"全分割画像出力\" does: tile (i, j) covers x from i*S to i*S + S + 2M and y from j*S to\n"
+    "j*S + S + 2M, and every tile that lies wholly inside the picture is written as\n"
+    "FOLDER/IMAGE.dir/IMAGE.iii.jjj.bmp (24-bit BMP). The batch list FOLDER/IMAGE.dir/IMAGE.txt\n"
+    "names every tile for `orvandel-cli batch` or the window's batch run, and\n"
+    "FOLDER/IMAGE.dir/IMAGE.tiles.ini records S, M and the picture's size. Prints the number\n"
+    "of tiles written.\n"
+    "\n"
+    "  --size S        tile step in pixels (default 500)\n"
+    "  --margin M      tile margin in pixels (default 50)\n"
+    "  --out FOLDER    where the folder IMAGE.dir goes (default: the picture's folder)\n"
+    "\n"
+    "Uncompressed 24-bit and 32-bit BMPs of any size that fits memory are read directly;\n"
+    "JPEGs and other BMPs as large as the desktop toolkit reads them.\n"
+    "\n"
+    "Exit status: 0 done, 1 the picture could not be read or a file could not be written,\n"
+    "2 usage error.\n";
+
+const std::vector<OptionSpec> kTilesOptions = {
+    {"--size", "", true}, {"--margin", "", true}, {"--out", "", true}};
+
+// The number given for an option, as the window's text box reads it; nothing when not a
+// number.
+std::optional<float> numberOption(const ParsedArgs& a, const std::string& name, float fallback) {
+    auto text = a.last(name);
+    if (!text) return fallback;
+    auto v = core::parseNumber(*text);
+    if (!v) return std::nullopt;
+    return tiles::settingValue(*v);
+}
+
+}  // namespace
+
+int runTiles(const std::vector<std::string>& args) {
+    int exitCode = kDone;
+    auto parsed = parseArgs(args, kTilesOptions, kTilesUsage, exitCode);
+    if (!parsed) return exitCode;
+    if (parsed->operands.size() != 1)
+        return usageError(parsed->operands.empty() ? "no picture given" : "tiles takes one picture",
+                          kTilesUsage);
+    const auto size = numberOption(*parsed, "--size", 500);
+    const auto margin = numberOption(*parsed, "--margin", 50);
+    if (!size) return usageError("--size takes a number", kTilesUsage);
+    if (!margin) return usageError("--margin takes a number", kTilesUsage);
+    if (auto ok = tiles::checkSettings(*size, *margin); !ok)
+        return usageError(ok.error(), kTilesUsage);
+
+    const std::string image = absolutePath(parsed->operands[0]);
+    if (!core::fileExists(image)) {
+        std::fprintf(stderr, "orvandel-cli: picture not found: %s\n", image.c_str());
+        return kFailed;
+    }
+    const std::string name = core::fileNameOf(image);
+    const std::string out =
+        absolutePath(parsed->last("--out").value_or(core::GetFolderName(image)));
+
+    // The rows read, drawn once per percent.
+    std::optional<Progress> reading;
+    int shownPercent = -1;
+    auto picture = tiles::loadBigPicture(image, qt::decodePictureFile, [&](int rows, int total) {
+        if (!reading) reading.emplace(static_cast<size_t>(total), "rows read");
+        if (rows * 100LL / total == shownPercent) return;
+        shownPercent = static_cast<int>(rows * 100LL / total);
+        reading->draw(static_cast<size_t>(rows));
+    });
+    if (reading) reading->clear();
+    if (!picture) {
+        std::fprintf(stderr, "orvandel-cli: %s\n", picture.error().c_str());
+        return kFailed;
+    }
+    const ui::Picture& big = picture.value();
+    if (auto ok = tiles::checkExport(*size, *margin, big.width, big.height); !ok) {
+        std::fprintf(stderr, "orvandel-cli: %s: %s\n", image.c_str(), ok.error().c_str());
+        return kFailed;
+    }
+
+    const std::string folder = tiles::tileFolder(out, name);
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (!core::folderExists(folder)) {
+        std::fprintf(stderr, "orvandel-cli: cannot create the folder %s\n", folder.c_str());
+        return kFailed;
+    }
+    const int64_t total = tiles::wholeTiles(big.width, *size, *margin) *
+                          tiles::wholeTiles(big.height, *size, *margin);
+    Progress writing(static_cast<size_t>(total), "tiles");
+    const auto o = tiles::exportAllTiles(
+        folder, name, *size, *margin, big.width, big.height,
+        [&](int i, int j) { return tiles::cutTile(big, tiles::cutSquare(*size, *margin, i, j)); },
+        [&](int64_t done, int64_t) { writing.draw(static_cast<size_t>(done)); });
+    writing.clear();
+    std::printf("%lld %s written to %s\n", static_cast<long long>(o.written),
+                o.written == 1 ? "tile" : "tiles", folder.c_str());
+    if (!o.error.empty()) {
+        std::fprintf(stderr, "orvandel-cli: %s\n", o.error.c_str());
+        return kFailed;
+    }
+    return kDone;
+}
+
+}  // namespace orv::cli

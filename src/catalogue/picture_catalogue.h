@@ -1,0 +1,26 @@
+#pragma once
+// The catalogue of one picture's saved results (its result pair in "<picture>.dir"), with the
+// FITS pixel columns and, where the header allows, RA and Dec when the picture is a FITS file.
+
+#include <string>
+#include <vector>
+
+#include "catalogue/catalogue.h"
+#include "core/result.h"
+
+namespace orv::catalogue {
+
+struct PictureCatalogue {
+    Catalogue catalogue;
+    // What could not be added although the picture calls for it (RA and Dec of a FITS file
+    // whose header cannot be read or whose WCS is unusable): the catalogue is incomplete.
+    std::vector<std::string> incomplete;
+};
+
+// Reads the result pair of the picture at `picturePath` (the picture itself is read only when
+// it is a FITS file, for its header). Every result is kept, hand-deleted ones too (edit_atr
+// tells them). Fails with a message when the pair is missing or damaged, or when a FITS
+// picture's height differs from the one its results record.
+core::Result<PictureCatalogue> readPictureCatalogue(const std::string& picturePath);
+
+}  // namespace orv::catalogue

@@ -1,0 +1,273 @@
+#include "formats/bmp_stream.h"
+
+#include <sys/mman.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "core/anew_file.h"
+#include "core/block_cache.h"
+
+// Reading:
+//   1. the headers: "BM", a header size of 40 or a later variant, bits, compression, masks;
+//      anything else is left to the toolkit (NotHandled);
+//   2. checks before any allocation: positive size, rows inside the file, memory enough;
+//   3. the rows in file order, a block of rows at a time, each converted to R, G, B into its
+//      place in the picture (file row r is picture row H - 1 - r unless the file is top-down).
+
+namespace orv::formats {
+
+namespace {
+
+constexpr size_t kHeadBytes = 14 + 124;
+constexpr uint32_t kBiRgb = 0, kBiBitfields = 3, kBiAlphaBitfields = 6;
+constexpr size_t kBlockBytes = 4 << 20;  // rows read at a time
+constexpr int32_t kPixelsPerMetre = 2835;
+
+uint32_t le16(const uint8_t* p) {
+    return p[0] | static_cast<uint32_t>(p[1]) << 8;
+}
+
+uint32_t le32(const uint8_t* p) {
+    return le16(p) | le16(p + 2) << 16;
+}
+
+struct Layout {
+    int width = 0, height = 0;
+    bool topDown = false;
+    int bytesPerPixel = 3;
+    int shiftR = 16, shiftG = 8, shiftB = 0;  // of a 32-bit pixel
+    uint64_t pixelOffset = 0;
+    uint64_t rowBytes = 0;
+};
+
+// The shift of an 8-bit mask on a byte boundary, or -1.
+int byteMaskShift(uint32_t mask) {
+    for (int s = 0; s < 32; s += 8)
+        if (mask == 0xFFu << s) return s;
+    return -1;
+}
+
+BmpRead notHandled(const std::string& why) {
+    BmpRead r;
+    r.status = BmpRead::Status::NotHandled;
+    r.error = why;
+    return r;
+}
+
+BmpRead failed(const std::string& name, const std::string& why) {
+    BmpRead r;
+    r.status = BmpRead::Status::Failed;
+    r.error = "画像を読み込めません: " + name + " (" + why + ")";
+    return r;
+}
+
+// Step 1 and the size checks of step 2. Gives NotHandled or Failed in `problem`.
+bool parseHeaders(const uint8_t* head, size_t n, uint64_t fileSize, const std::string& name,
+                  Layout& l, BmpRead& problem) {
+    if (n < 2 || head[0] != 'B' || head[1] != 'M') {
+        problem = notHandled("BMPではありません");
+        return false;
+    }
+    if (n < 34) {
+        problem = failed(name, "ファイルが途中で切れています");
+        return false;
+    }
+    const uint32_t infoSize = le32(head + 14);
+    if (infoSize != 40 && infoSize != 52 && infoSize != 56 && infoSize != 108 && infoSize != 124) {
+        problem = notHandled("BMPの見出しの形式");
+        return false;
+    }
+    const int64_t width = static_cast<int32_t>(le32(head + 18));
+    const int64_t height = static_cast<int32_t>(le32(head + 22));
+    const uint32_t bits = le16(head + 28);
+    const uint32_t compression = le32(head + 30);
+    const bool rgb = compression == kBiRgb && (bits == 24 || bits == 32);
+    const bool fields =
+        (compression == kBiBitfields || compression == kBiAlphaBitfields) && bits == 32;
+    if (!rgb && !fields) {
+        problem = notHandled("BMPの画素の形式");
+        return false;
+    }
+    l.bytesPerPixel = static_cast<int>(bits / 8);
+    size_t headersEnd = 14 + infoSize;
+    if (fields) {
+        if (n < 66) {
+            problem = failed(name, "ファイルが途中で切れています");
+            return false;
+        }
+        l.shiftR = byteMaskShift(le32(head + 54));
+        l.shiftG = byteMaskShift(le32(head + 58));
+        l.shiftB = byteMaskShift(le32(head + 62));
+        if (l.shiftR < 0 || l.shiftG < 0 || l.shiftB < 0) {
+            problem = notHandled("BMPのビットマスク");
+            return false;
+        }
+        headersEnd = std::max<size_t>(headersEnd, 66);
+    }
+    if (width <= 0 || height == 0 || height == INT32_MIN) {
+        problem = failed(name, "画像の大きさが正しくありません");
+        return false;
+    }
+    l.width = static_cast<int>(width);
+    l.height = static_cast<int>(height < 0 ? -height : height);
+    l.topDown = height < 0;
+    l.pixelOffset = le32(head + 10);
+    l.rowBytes = (static_cast<uint64_t>(width) * bits + 31) / 32 * 4;
+    if (l.pixelOffset < headersEnd) {
+        problem = failed(name, "画素データの位置が正しくありません");
+        return false;
+    }
+    // Every row must be in the file; only the padding of the last one may be missing.
+    const uint64_t needed = l.pixelOffset + l.rowBytes * static_cast<uint64_t>(l.height - 1) +
+                            static_cast<uint64_t>(width) * l.bytesPerPixel;
+    if (fileSize < needed) {
+        problem = failed(name, "ファイルが途中で切れています");
+        return false;
+    }
+    return true;
+}
+
+// One file row into one picture row of R, G, B.
+void convertRow(const Layout& l, const uint8_t* in, uint8_t* out) {
+    const int w = l.width;
+    if (l.bytesPerPixel == 3) {
+        for (int x = 0; x < w; ++x) {
+            out[3 * x] = in[3 * x + 2];
+            out[3 * x + 1] = in[3 * x + 1];
+            out[3 * x + 2] = in[3 * x];
+        }
+        return;
+    }
+    for (int x = 0; x < w; ++x) {
+        uint32_t p;
+        std::memcpy(&p, in + 4 * x, 4);
+        out[3 * x] = static_cast<uint8_t>(p >> l.shiftR);
+        out[3 * x + 1] = static_cast<uint8_t>(p >> l.shiftG);
+        out[3 * x + 2] = static_cast<uint8_t>(p >> l.shiftB);
+    }
+}
+
+// Memory for the pixels, uninitialised (every byte is written), or null. Taken straight from
+// the system in huge pages where it allows them: a picture of a gigabyte would otherwise cost
+// a quarter of a million page faults.
+std::shared_ptr<uint8_t> pictureMemory(uint64_t bytes) {
+    void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) return nullptr;
+    ::madvise(p, bytes, MADV_HUGEPAGE);
+    return std::shared_ptr<uint8_t>(static_cast<uint8_t*>(p),
+                                    [bytes](uint8_t* q) { ::munmap(q, bytes); });
+}
+
+}  // namespace
+
+BmpRead readBmp(std::FILE* file, const std::string& name, const RowProgress& progress) {
+    struct stat st {};
+    if (!file || ::fstat(::fileno(file), &st) != 0) return failed(name, "開けません");
+    const uint64_t fileSize = static_cast<uint64_t>(st.st_size);
+
+    uint8_t head[kHeadBytes] = {};
+    const size_t n = std::fread(head, 1, kHeadBytes, file);
+    Layout l;
+    BmpRead problem;
+    if (!parseHeaders(head, n, fileSize, name, l, problem)) return problem;
+
+    const uint64_t stride = static_cast<uint64_t>(l.width) * 3;
+    const uint64_t bytes = stride * static_cast<uint64_t>(l.height);
+    const std::string size = std::to_string(l.width) + " x " + std::to_string(l.height);
+    if (bytes > core::availableMemoryBytes())
+        return failed(name, "画像が大きすぎて、メモリーに入りません: " + size);
+    std::shared_ptr<uint8_t> pixels = pictureMemory(bytes);
+    if (!pixels) return failed(name, "画像を読み込むためのメモリーが足りません: " + size);
+
+    if (::fseeko(file, static_cast<off_t>(l.pixelOffset), SEEK_SET) != 0)
+        return failed(name, "読み込めません");
+    const uint64_t rowsPerBlock = std::max<uint64_t>(1, kBlockBytes / l.rowBytes);
+    std::vector<uint8_t> block(rowsPerBlock * l.rowBytes);
+    for (int row = 0; row < l.height;) {
+        const int rows = static_cast<int>(std::min<uint64_t>(rowsPerBlock, l.height - row));
+        // The last row of the file may lack its padding.
+        const size_t want = static_cast<size_t>(l.rowBytes * rows);
+        const size_t got = std::fread(block.data(), 1, want, file);
+        const uint64_t slack = row + rows == l.height
+                                   ? l.rowBytes - static_cast<uint64_t>(l.width) * l.bytesPerPixel
+                                   : 0;
+        if (got + slack < want) return failed(name, "読み込めません");
+        for (int k = 0; k < rows; ++k, ++row) {
+            const int y = l.topDown ? row : l.height - 1 - row;
+            convertRow(l, block.data() + l.rowBytes * k, pixels.get() + stride * y);
+            if (progress) progress(row + 1, l.height);
+        }
+    }
+
+    BmpRead r;
+    r.status = BmpRead::Status::Ok;
+    r.picture.width = l.width;
+    r.picture.height = l.height;
+    r.picture.stride = static_cast<size_t>(stride);
+    r.picture.layout = ui::PixelLayout::Rgb888;
+    r.picture.bits = pixels.get();
+    r.picture.owner = std::move(pixels);
+    return r;
+}
+
+BmpRead readBmpFile(const std::string& path, const RowProgress& progress) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return failed(path, "開けません");
+    BmpRead r = readBmp(file, path, progress);
+    std::fclose(file);
+    return r;
+}
+
+core::Result<void> writeBmp24(const std::string& path, const ui::Picture& picture) {
+    const uint32_t w = static_cast<uint32_t>(picture.width);
+    const uint32_t h = static_cast<uint32_t>(picture.height);
+    const uint64_t rowBytes = (static_cast<uint64_t>(w) * 24 + 31) / 32 * 4;
+    const uint64_t imageBytes = rowBytes * h;
+    if (picture.empty() || 54 + imageBytes > UINT32_MAX)
+        return core::Error{"ファイルを書き込めません: " + path + " (画像の大きさ)"};
+
+    std::string header(54, '\0');
+    auto put = [&](size_t at, uint32_t v, int bytes) {
+        for (int k = 0; k < bytes; ++k) header[at + k] = static_cast<char>(v >> (8 * k));
+    };
+    header[0] = 'B';
+    header[1] = 'M';
+    put(2, static_cast<uint32_t>(54 + imageBytes), 4);
+    put(10, 54, 4);
+    put(14, 40, 4);
+    put(18, w, 4);
+    put(22, h, 4);
+    put(26, 1, 2);
+    put(28, 24, 2);
+    put(34, static_cast<uint32_t>(imageBytes), 4);
+    put(38, kPixelsPerMetre, 4);
+    put(42, kPixelsPerMetre, 4);
+
+    core::AnewFile file(path);
+    file.write(header);
+    std::string row(rowBytes, '\0');
+    // Where B, G and R are in the bytes of a pixel of the picture.
+    const uint32_t step = picture.layout == ui::PixelLayout::Rgb888     ? 3
+                          : picture.layout == ui::PixelLayout::Bgrx8888 ? 4
+                                                                        : 1;
+    const uint32_t b = picture.layout == ui::PixelLayout::Rgb888 ? 2 : 0;
+    const uint32_t r = picture.layout == ui::PixelLayout::Bgrx8888 ? 2 : 0;
+    const uint32_t g = picture.layout == ui::PixelLayout::Grey8 ? 0 : 1;
+    for (int y = picture.height - 1; y >= 0 && file.ok(); --y) {
+        const uint8_t* in = picture.row(y);
+        for (uint32_t x = 0; x < w; ++x) {
+            row[3 * x] = static_cast<char>(in[step * x + b]);
+            row[3 * x + 1] = static_cast<char>(in[step * x + g]);
+            row[3 * x + 2] = static_cast<char>(in[step * x + r]);
+        }
+        file.write(row);
+    }
+    return file.commit();
+}
+
+}  // namespace orv::formats

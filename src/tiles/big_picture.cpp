@@ -1,0 +1,146 @@
+#include "tiles/big_picture.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace orv::tiles {
+
+namespace {
+
+// A new black RGB picture.
+ui::Picture blackPicture(int width, int height) {
+    auto bytes = std::make_shared<std::vector<uint8_t>>(static_cast<size_t>(width) * height * 3);
+    return ui::Picture::fromRgb(width, height, std::move(bytes));
+}
+
+// Pixel x of a row as R, G, B.
+inline void rgbAt(const ui::Picture& p, const uint8_t* row, int x, uint8_t* out) {
+    switch (p.layout) {
+        case ui::PixelLayout::Rgb888:
+            std::memcpy(out, row + 3 * x, 3);
+            return;
+        case ui::PixelLayout::Bgrx8888:
+            out[0] = row[4 * x + 2];
+            out[1] = row[4 * x + 1];
+            out[2] = row[4 * x];
+            return;
+        case ui::PixelLayout::Grey8:
+            out[0] = out[1] = out[2] = row[x];
+            return;
+    }
+}
+
+}  // namespace
+
+core::Result<ui::Picture> loadBigPicture(const std::string& path, const PictureDecoder& decoder,
+                                         const formats::RowProgress& progress) {
+    formats::BmpRead read = formats::readBmpFile(path, progress);
+    switch (read.status) {
+        case formats::BmpRead::Status::Ok:
+            return read.picture;
+        case formats::BmpRead::Status::Failed:
+            return core::Error{read.error};
+        case formats::BmpRead::Status::NotHandled:
+            break;
+    }
+    if (!decoder) return core::Error{"画像を読み込めません: " + path};
+    auto decoded = decoder(path);
+    if (decoded && decoded->deep)
+        return core::Error{"8 ビットより深い画像は分割できません: " + path +
+                           " (8 ビットの BMP か JPEG にしてください)"};
+    if (decoded && decoded->empty()) return core::Error{"画像が空です: " + path};
+    return decoded;
+}
+
+ui::Picture cutTile(const ui::Picture& big, const PixelSquare& square) {
+    const int side = static_cast<int>(square.side);
+    ui::Picture tile = blackPicture(side, side);
+    auto* out = const_cast<uint8_t*>(tile.bits);
+    // The overlap of the square with the picture, in picture pixels.
+    const int64_t x0 = std::max<int64_t>(square.x, 0), y0 = std::max<int64_t>(square.y, 0);
+    const int64_t x1 = std::min<int64_t>(square.x + side, big.width);
+    const int64_t y1 = std::min<int64_t>(square.y + side, big.height);
+    for (int64_t y = y0; y < y1; ++y) {
+        const uint8_t* in = big.row(static_cast<int>(y));
+        uint8_t* o = out + tile.stride * static_cast<size_t>(y - square.y) +
+                     3 * static_cast<size_t>(x0 - square.x);
+        if (big.layout == ui::PixelLayout::Rgb888) {
+            std::memcpy(o, in + 3 * x0, static_cast<size_t>(3 * (x1 - x0)));
+            continue;
+        }
+        for (int64_t x = x0; x < x1; ++x, o += 3) rgbAt(big, in, static_cast<int>(x), o);
+    }
+    return tile;
+}
+
+ui::Picture scaledPreview(const ui::Picture& big, int width, int height,
+                          const formats::RowProgress& progress) {
+    width = std::max(width, 1);
+    height = std::max(height, 1);
+    ui::Picture preview = blackPicture(width, height);
+    auto* out = const_cast<uint8_t*>(preview.bits);
+    const int w = big.width, h = big.height;
+    if (width >= w || height >= h) {
+        // Not smaller than the picture: the nearest picture pixel.
+        for (int py = 0; py < height; ++py) {
+            const uint8_t* in = big.row(static_cast<int>(static_cast<int64_t>(py) * h / height));
+            for (int px = 0; px < width; ++px)
+                rgbAt(big, in, static_cast<int>(static_cast<int64_t>(px) * w / width),
+                      out + preview.stride * py + 3 * px);
+        }
+        return preview;
+    }
+    // The preview column and row whose area holds a picture pixel's centre; every preview
+    // pixel holds at least one. The rows of a preview row are summed byte by byte (a pass the
+    // compiler vectorises), and the sums of each preview column's pixels only when the
+    // preview row is complete.
+    auto binOf = [](int k, int n, int bins) {
+        return static_cast<int>((2 * static_cast<int64_t>(k) + 1) * bins / (2 * int64_t{n}));
+    };
+    // Where R, G and B are in a pixel's bytes.
+    int bytesPerPixel = 3, channelAt[3] = {0, 1, 2};
+    if (big.layout == ui::PixelLayout::Bgrx8888) {
+        bytesPerPixel = 4;
+        channelAt[0] = 2;
+        channelAt[2] = 0;
+    } else if (big.layout == ui::PixelLayout::Grey8) {
+        bytesPerPixel = 1;
+        channelAt[0] = channelAt[1] = channelAt[2] = 0;
+    }
+    std::vector<int> firstColumn(width + 1, w);  // picture columns of preview column px
+    for (int x = w - 1; x >= 0; --x) firstColumn[binOf(x, w, width)] = x;
+    const size_t rowBytes = static_cast<size_t>(w) * bytesPerPixel;
+    std::vector<uint32_t> sums(rowBytes, 0);
+    int rowsInSum = 0, currentRow = 0;
+    auto flush = [&] {
+        uint8_t* o = out + preview.stride * currentRow;
+        for (int px = 0; px < width; ++px) {
+            const int x0 = firstColumn[px], x1 = firstColumn[px + 1];
+            const uint64_t n = static_cast<uint64_t>(x1 - x0) * rowsInSum;
+            for (int c = 0; c < 3; ++c) {
+                uint64_t total = 0;
+                for (int x = x0; x < x1; ++x) total += sums[x * bytesPerPixel + channelAt[c]];
+                o[3 * px + c] = static_cast<uint8_t>((total + n / 2) / n);
+            }
+        }
+        std::fill(sums.begin(), sums.end(), 0);
+        rowsInSum = 0;
+    };
+    for (int y = 0; y < h; ++y) {
+        if (const int py = binOf(y, h, height); py != currentRow) {
+            flush();
+            currentRow = py;
+        }
+        const uint8_t* in = big.row(y);
+        uint32_t* __restrict s = sums.data();
+        for (size_t k = 0; k < rowBytes; ++k) s[k] += in[k];
+        ++rowsInSum;
+        if (progress) progress(y + 1, h);
+    }
+    flush();
+    return preview;
+}
+
+}  // namespace orv::tiles

@@ -1,0 +1,66 @@
+#pragma once
+// Writing tiles: the tile files, the batch list that the batch run reads, and the layout file
+// beside the list that records how the picture was cut (for joining the tiles' results).
+//
+// Files of a picture named m42.bmp saved under the folder F:
+//   F/m42.bmp.dir/m42.bmp.000.000.bmp ...  one 24-bit BMP per tile, S + 2M pixels square
+//   F/m42.bmp.dir/m42.bmp.txt              one line per tile written, row by row:
+//                                          "F/m42.bmp.dir","m42.bmp.001.000.bmp"
+//   F/m42.bmp.dir/m42.bmp.tiles.ini        the layout, see TileLayout
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/result.h"
+#include "ui/picture.h"
+
+namespace orv::tiles {
+
+// One line of a batch list: the folder and the file name, each in double quotes (a quote
+// inside a field is doubled, as the list reader expects).
+std::string batchListLine(const std::string& folder, const std::string& fileName);
+
+// The layout file, an INI file with one section:
+//   [Tiles]
+//   Picture=m42.bmp     the big picture's name
+//   Width=1200          its size in pixels
+//   Height=1000
+//   Size=500            tile step S and margin M in pixels (the shortest text that reads
+//   Margin=50           back as the same single-precision number)
+//   Columns=2           whole tiles across and down
+//   Rows=1
+//   List=m42.bmp.txt    the batch list in the same folder
+//   Tiles=2             tiles the list names (Columns x Rows unless writing stopped early)
+struct TileLayout {
+    std::string picture;
+    int64_t width = 0, height = 0;
+    float size = 0, margin = 0;
+    int64_t columns = 0, rows = 0;
+    std::string list;
+    int64_t tiles = 0;
+};
+
+std::vector<std::string> layoutLines(const TileLayout& layout);
+// Reads the text of a layout file. Fails, naming the key, on a missing or bad value, on
+// settings that cannot cut tiles, or when Columns and Rows do not follow from the sizes.
+core::Result<TileLayout> parseLayout(std::string_view text);
+core::Result<TileLayout> readLayoutFile(const std::string& path);
+
+// Writes every whole tile of a width x height picture and, when there is at least one, the
+// batch list and the layout file, all into `folder` (which must exist). Rows j outer, columns
+// i inner, both from 0; `cut(i, j)` gives tile (i, j). `progress(done, total)` follows after
+// each tile. When a file cannot be written, writing stops there: the tiles written so far
+// stay, and the list and the layout name exactly those. The settings must pass checkExport.
+struct ExportOutcome {
+    int64_t written = 0;  // tiles written and listed
+    std::string error;    // "" when every file was written
+};
+using TileCutter = std::function<ui::Picture(int i, int j)>;
+ExportOutcome exportAllTiles(const std::string& folder, const std::string& bigPicName, float size,
+                             float margin, int64_t width, int64_t height, const TileCutter& cut,
+                             const std::function<void(int64_t, int64_t)>& progress = {});
+
+}  // namespace orv::tiles

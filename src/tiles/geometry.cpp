@@ -1,0 +1,114 @@
+#include "tiles/geometry.h"
+
+#include <cmath>
+#include <limits>
+
+#include "core/numeric.h"
+#include "core/paths.h"
+
+namespace orv::tiles {
+
+Square outerSquare(float size, float margin, int i, int j) {
+    return {static_cast<double>(i) * size, static_cast<double>(j) * size,
+            static_cast<double>(size) + 2.0 * margin};
+}
+
+Square innerSquare(float size, float margin, int i, int j) {
+    return {static_cast<double>(i) * size + margin, static_cast<double>(j) * size + margin,
+            static_cast<double>(size)};
+}
+
+bool inInnerSquare(float size, float margin, int i, int j, double x, double y) {
+    const Square s = innerSquare(size, margin, i, j);
+    return x >= s.x && x < s.x + s.side && y >= s.y && y < s.y + s.side;
+}
+
+PixelSquare cutSquare(float size, float margin, int i, int j) {
+    const Square s = outerSquare(size, margin, i, j);
+    return {core::CLng(s.x), core::CLng(s.y), core::CLng(s.side)};
+}
+
+int64_t wholeTiles(int64_t length, float size, float margin) {
+    const double n = core::Int((static_cast<double>(length) - 2.0 * margin) / size);
+    if (!(n > 0)) return 0;
+    return n > 1e15 ? static_cast<int64_t>(1e15) : static_cast<int64_t>(n);
+}
+
+bool nextTileFits(int k, float size, float margin, int64_t length) {
+    const float end = static_cast<float>(k + 2) * size + 2.0f * margin;
+    return static_cast<double>(end) <= static_cast<double>(length);
+}
+
+float settingValue(double value) {
+    constexpr float kInfinity = std::numeric_limits<float>::infinity();
+    if (value > std::numeric_limits<float>::max()) return kInfinity;
+    if (value < -std::numeric_limits<float>::max()) return -kInfinity;
+    return static_cast<float>(value);
+}
+
+core::Result<void> checkSettings(float size, float margin) {
+    if (!std::isfinite(size) || size <= 0)
+        return core::Error{"分割サイズには 0 より大きい数を指定してください。"};
+    if (!std::isfinite(margin) || margin < 0)
+        return core::Error{"分割マージンには 0 以上の数を指定してください。"};
+    const double side = static_cast<double>(size) + 2.0 * margin;
+    if (side > kMaxTileSide)
+        return core::Error{
+            "分割画像が大きすぎます。分割サイズ＋分割マージン×2 を 16384 以下にしてください。"};
+    if (side < 1)
+        return core::Error{
+            "分割画像が小さすぎます。分割サイズ＋分割マージン×2 を 1 以上にしてください。"};
+    return {};
+}
+
+core::Result<void> checkGrid(float size, float margin, int64_t width, int64_t height) {
+    if (auto ok = checkSettings(size, margin); !ok) return ok;
+    const int64_t nx = wholeTiles(width, size, margin), ny = wholeTiles(height, size, margin);
+    if (nx > kMaxTileIndex || ny > kMaxTileIndex)
+        return core::Error{"分割数が多すぎます（" + std::to_string(nx) + " x " +
+                           std::to_string(ny) +
+                           "）。縦横とも 32767 以下になるように分割サイズを大きくしてください。"};
+    return {};
+}
+
+core::Result<void> checkExport(float size, float margin, int64_t width, int64_t height) {
+    if (auto ok = checkGrid(size, margin, width, height); !ok) return ok;
+    const int64_t nx = wholeTiles(width, size, margin), ny = wholeTiles(height, size, margin);
+    if (nx * ny > kMaxTileIndex)
+        return core::Error{
+            "分割数が多すぎます（" + std::to_string(nx) + " x " + std::to_string(ny) + " = " +
+            std::to_string(nx * ny) +
+            " 個）。バッチ処理ファイルは 32767 個までです。分割サイズを大きくしてください。"};
+    return {};
+}
+
+std::string areaLabel(float size, float margin, int i, int j) {
+    const float a = static_cast<float>(i) * size + margin;
+    const float b = static_cast<float>(j) * size + margin;
+    const float c = static_cast<float>(i + 1) * size + margin * 2;
+    const float d = static_cast<float>(j + 1) * size + margin * 2;
+    auto f = [](float v) { return core::Format(v, "0000", 7); };
+    return "(" + f(a) + "," + f(b) + ")-(" + f(c) + "," + f(d) + ")";
+}
+
+std::string tileId(const std::string& bigPicName, int i, int j) {
+    return bigPicName + "." + core::Format(i, "000") + "." + core::Format(j, "000");
+}
+
+std::string tileFileName(const std::string& bigPicName, int i, int j) {
+    return tileId(bigPicName, i, j) + ".bmp";
+}
+
+std::string tileFolder(const std::string& folder, const std::string& bigPicName) {
+    return core::joinPath(folder, bigPicName + ".dir");
+}
+
+std::string batchListName(const std::string& bigPicName) {
+    return bigPicName + ".txt";
+}
+
+std::string layoutFileName(const std::string& bigPicName) {
+    return bigPicName + ".tiles.ini";
+}
+
+}  // namespace orv::tiles

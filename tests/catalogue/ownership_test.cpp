@@ -1,0 +1,111 @@
+// Which tile owns a centroid: the inner squares and edge strips partition the picture.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "catalogue/ownership.h"
+
+namespace orv::catalogue {
+namespace {
+
+// Along one axis, literally: tile k owns its inner interval [kS + M, (k+1)S + M), the first
+// tile also the strip [0, M) before it, the last tile also the strip from its inner end to L.
+bool literalOwns(double s, double m, int n, double length, int k, double v) {
+    if (k < 0 || k >= n) return false;
+    const double innerLo = k * s + m, innerHi = innerLo + s;
+    if (innerLo <= v && v < innerHi) return true;
+    if (k == 0 && 0 <= v && v < innerLo) return true;
+    return k == n - 1 && innerHi <= v && v < length;
+}
+
+// W 1200, H 1000, S 500, M 50: 2 x 1 tiles. A 3 x 3 grid on 1650 x 1650 (50 px never cut).
+const TileGrid kWide{500, 50, 2, 1, 1200, 1000};
+const TileGrid kNine{500, 50, 3, 3, 1650, 1650};
+
+struct Case {
+    const TileGrid* grid;
+    double x, y;
+    int ownerI, ownerJ;  // kNobody: no tile owns it
+};
+
+constexpr int kNobody = -99;
+
+TEST(Ownership, BoundariesAndEdgeStripsGoToExactlyOneTile) {
+    const std::vector<Case> cases = {
+        {&kWide, 0, 0, 0, 0},                  // the picture's corner: the first tile's edge strips
+        {&kWide, 49.9, 999.5, 0, 0},           // left strip, bottom strip of the only row
+        {&kWide, 549.999, 500, 0, 0},          // just before the inner boundary
+        {&kWide, 550, 500, 1, 0},              // the boundary itself: the right-hand tile
+        {&kWide, 1100, 10, 1, 0},              // the last tile's right margin
+        {&kWide, 1199.5, 10, 1, 0},            // the strip never cut, up to the edge
+        {&kWide, 1200, 10, kNobody, kNobody},  // the edge itself lies outside
+        {&kWide, -0.5, 10, kNobody, kNobody},  // before the picture
+        {&kNine, 549.5, 550, 0, 1},            // row boundary on y
+        {&kNine, 1050, 1049.999, 2, 1},        // column 2 starts at 2S + M
+        {&kNine, 1600, 1600, 2, 2},            // corner strip of the last tile
+        {&kNine, 600, 20, 1, 0},               // top strip of a middle column
+        {&kNine, 20, 1100, 0, 2},              // left strip of the last row
+        {&kNine, 800, 800, 1, 1},              // a middle tile owns only its inner square
+    };
+    for (const Case& c : cases) {
+        for (int i = -1; i <= c.grid->columns; ++i) {
+            for (int j = -1; j <= c.grid->rows; ++j) {
+                const bool owner = i == c.ownerI && j == c.ownerJ;
+                EXPECT_EQ(ownsCentroid(*c.grid, i, j, c.x, c.y), owner)
+                    << "(" << c.x << ", " << c.y << ") tile " << i << "," << j;
+                // The same centroid as the tile's own result files hold it.
+                const double tx = c.x - i * c.grid->size, ty = c.y - j * c.grid->size;
+                EXPECT_EQ(ownsTileCentroid(*c.grid, i, j, tx, ty), owner);
+            }
+        }
+    }
+}
+
+// Points along an axis: every tile boundary, the edges, a hair and half a pixel to each side.
+std::vector<double> probes(double s, double m, int n, double length) {
+    std::vector<double> marks = {0, m, length, length - m};
+    for (int k = 0; k <= n + 1; ++k) marks.push_back(k * s + m);
+    std::vector<double> out;
+    for (double v : marks)
+        for (double d : {-0.5, -1e-9, 0.0, 1e-9, 0.5, 17.25}) out.push_back(v + d);
+    return out;
+}
+
+TEST(Ownership, TilesPartitionThePictureAsTheLiteralRuleSays) {
+    const std::vector<TileGrid> grids = {
+        kWide, kNine, {500, 50, 1, 1, 600, 650}, {100, 0, 4, 2, 400, 230}, {64, 8, 5, 3, 350, 220}};
+    for (const TileGrid& g : grids) {
+        for (double x : probes(g.size, g.margin, g.columns, g.width)) {
+            for (double y : probes(g.size, g.margin, g.rows, g.height)) {
+                int owners = 0;
+                for (int i = 0; i < g.columns; ++i) {
+                    for (int j = 0; j < g.rows; ++j) {
+                        const bool owns = ownsCentroid(g, i, j, x, y);
+                        owners += owns;
+                        ASSERT_EQ(owns, literalOwns(g.size, g.margin, g.columns, g.width, i, x) &&
+                                            literalOwns(g.size, g.margin, g.rows, g.height, j, y))
+                            << x << "," << y << " tile " << i << "," << j;
+                    }
+                }
+                const bool inside = x >= 0 && x < g.width && y >= 0 && y < g.height;
+                ASSERT_EQ(owners, inside ? 1 : 0) << x << "," << y;
+            }
+        }
+    }
+}
+
+TEST(Ownership, TilePointsMoveByTheirCutCorner) {
+    const PicturePoint p = tileToPicture(kNine, 2, 1, 50.5, 60.5);
+    EXPECT_EQ(p.x, 1050.5);
+    EXPECT_EQ(p.y, 560.5);
+    EXPECT_TRUE(ownsCentroid(kNine, 2, 1, p.x, p.y));
+    EXPECT_TRUE(ownsTileCentroid(kNine, 2, 1, 50.5, 60.5));
+    // In the tile's top margin: the copy that tile (2, 0) holds is the one kept.
+    EXPECT_FALSE(ownsTileCentroid(kNine, 2, 1, 50.5, 0.5));
+    EXPECT_TRUE(ownsTileCentroid(kNine, 2, 0, 50.5, 500.5));
+}
+
+}  // namespace
+}  // namespace orv::catalogue

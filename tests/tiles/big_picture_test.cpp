@@ -1,0 +1,90 @@
+#include "tiles/big_picture.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "support/test_app.h"
+#include "tiles/tile_pictures.h"
+
+namespace orv::tiles {
+namespace {
+
+using test::patternPicture;
+
+TEST(CutTile, IsTheCropOfTheBigPictureBlackOutsideIt) {
+    const int w = 37, h = 23;
+    for (auto layout : test::kAllLayouts) {
+        const ui::Picture big = patternPicture(w, h, layout);
+        const PixelSquare squares[] = {{0, 0, 10}, {27, 13, 10}, {30, 5, 10},
+                                       {5, 20, 9}, {36, 22, 4},  {0, 0, 40}};
+        for (const auto& s : squares) {
+            SCOPED_TRACE(std::to_string(s.x) + "," + std::to_string(s.y) + " " +
+                         std::to_string(s.side));
+            const ui::Picture tile = cutTile(big, s);
+            ASSERT_EQ(tile.width, s.side);
+            ASSERT_EQ(tile.height, s.side);
+            EXPECT_EQ(test::pixelsOf(tile),
+                      test::patternCrop(w, h, s.x, s.y, static_cast<int>(s.side),
+                                        layout == ui::PixelLayout::Grey8));
+        }
+    }
+}
+
+// The literal mean: every picture pixel whose centre lies in the preview pixel's area.
+std::vector<uint8_t> referencePreview(const ui::Picture& big, int pw, int ph, bool grey) {
+    std::vector<uint8_t> out;
+    for (int py = 0; py < ph; ++py)
+        for (int px = 0; px < pw; ++px)
+            for (int c = 0; c < 3; ++c) {
+                double sum = 0;
+                int n = 0;
+                for (int y = 0; y < big.height; ++y)
+                    for (int x = 0; x < big.width; ++x) {
+                        const double cx = (x + 0.5) * pw / big.width;
+                        const double cy = (y + 0.5) * ph / big.height;
+                        if (cx < px || cx >= px + 1 || cy < py || cy >= py + 1) continue;
+                        uint8_t rgb[3];
+                        test::patternPixel(x, y, rgb, grey);
+                        sum += rgb[c];
+                        ++n;
+                    }
+                out.push_back(static_cast<uint8_t>(std::floor(sum / n + 0.5)));
+            }
+    return out;
+}
+
+TEST(Preview, EachPixelIsTheMeanOfThePixelsItCovers) {
+    for (auto layout : test::kAllLayouts)
+        for (auto [pw, ph] : {std::pair{5, 4}, {1, 1}, {36, 3}, {12, 22}}) {
+            SCOPED_TRACE(std::to_string(pw) + " x " + std::to_string(ph));
+            const ui::Picture big = patternPicture(37, 23, layout);
+            int rows = 0;
+            const ui::Picture p = scaledPreview(big, pw, ph, [&](int done, int) { rows = done; });
+            ASSERT_EQ(p.width, pw);
+            ASSERT_EQ(p.height, ph);
+            EXPECT_EQ(test::pixelsOf(p),
+                      referencePreview(big, pw, ph, layout == ui::PixelLayout::Grey8));
+            EXPECT_EQ(rows, 23);
+        }
+}
+
+TEST(LoadBigPicture, LeavesOtherFilesToTheDecoderAndRefusesDeepPictures) {
+    orv::test::TempDir dir;
+    orv::test::writeFile(dir.file("a.jpg"), "not a BMP");
+    const ui::Picture grey = patternPicture(4, 3, ui::PixelLayout::Grey8);
+    auto decoded = loadBigPicture(
+        dir.file("a.jpg"), [&](const std::string&) { return core::Result<ui::Picture>(grey); });
+    ASSERT_TRUE(decoded.ok());
+    EXPECT_EQ(decoded->bits, grey.bits);
+    ui::Picture deep;
+    deep.width = deep.height = 5;
+    deep.deep = std::make_shared<ui::DeepSamples>();
+    auto refused = loadBigPicture(
+        dir.file("a.jpg"), [&](const std::string&) { return core::Result<ui::Picture>(deep); });
+    ASSERT_FALSE(refused.ok());
+    EXPECT_NE(refused.error().find(dir.file("a.jpg")), std::string::npos);
+}
+
+}  // namespace
+}  // namespace orv::tiles
