@@ -41,6 +41,14 @@ void analyseOnFlatBackground(TestApp& app, float background) {
     cmdCenterCal_Click(app.ctx);
 }
 
+// A window with typical settings and the gourd split on, the gourd loaded.
+void loadGourd(TestApp& app) {
+    core::Form_Load(app.ctx);
+    test::typicalSettings(app.ws.settings);
+    app.frm.chkHyotan.Value = 1;
+    EXPECT_TRUE(test::loadPicture(app, gourd()));
+}
+
 struct GourdScene {
     TestApp app;
     explicit GourdScene(bool hyotan, int waist = 15) {
@@ -85,10 +93,7 @@ TEST(GourdSplit, TwoTouchingStarsBecomeTwoRoundParts) {
 // results, and the message line and the log say so.
 TEST(GourdSplit, AFullTableIsSaidNotSilentlyDropped) {
     TestApp app;
-    core::Form_Load(app.ctx);
-    test::typicalSettings(app.ws.settings);
-    app.frm.chkHyotan.Value = 1;
-    EXPECT_TRUE(test::loadPicture(app, gourd()));
+    loadGourd(app);
     extractOnFlatBackground(app, 10);
     auto& ws = app.ws;
     ASSERT_EQ(ws.MaxStarNo, 1);
@@ -156,11 +161,8 @@ TEST(GourdSplit, TheSearchBoxRoundsHalfToEvenAndNeverReachesTheLastColumn) {
 // (magenta), never an elongated one; the gourd's own number is freed.
 TEST(GourdSplit, PartsBelowNumPixel2AreAreaObjects) {
     TestApp app;
-    core::Form_Load(app.ctx);
-    test::typicalSettings(app.ws.settings);
+    loadGourd(app);
     app.ws.settings.NumPixel2 = 30;  // each disc has 29 pixels, the gourd 65
-    app.frm.chkHyotan.Value = 1;
-    EXPECT_TRUE(test::loadPicture(app, gourd()));
     analyseOnFlatBackground(app, 10);
     auto& ws = app.ws;
     ASSERT_EQ(ws.MaxStarNo, 3);
@@ -180,10 +182,7 @@ TEST(GourdSplit, WithoutTheOptionTheGourdIsElongated) {
 TEST(GourdSplit, NothingAboveTheNextStepCountsCircular) {
     // Everything within one step of background + Siki: no seed at any raised threshold.
     TestApp app;
-    core::Form_Load(app.ctx);
-    test::typicalSettings(app.ws.settings);
-    app.frm.chkHyotan.Value = 1;
-    EXPECT_TRUE(test::loadPicture(app, gourd()));
+    loadGourd(app);
     for (int y = 1; y <= 20; ++y)
         for (int x = 1; x <= 30; ++x) {
             auto& b = app.ws.PixelLevel.plane(core::kChannelB)(x, y);

@@ -2,7 +2,6 @@
 // streaming reader, everything else through the decoder (with a small memory limit); then a
 // tile cut across its edge and a scaled preview. Either a clear refusal or a whole picture.
 
-#include <QCoreApplication>
 #include <cstdint>
 #include <string>
 
@@ -11,11 +10,6 @@
 #include "ui/qt/picture_decoder.h"
 
 using namespace orv;
-
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    static QCoreApplication app(*argc, *argv);  // Qt's image format plug-ins
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::clearScratch();

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -89,3 +90,9 @@ ui::Picture smallField() {
 }
 
 }  // namespace orv::fuzz
+
+// Every target gets an application object, which Qt's image format plug-ins need.
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    static QCoreApplication app(*argc, *argv);
+    return 0;
+}

@@ -1,6 +1,7 @@
 #pragma once
-// What the fuzz targets share: a scratch folder of their own, a window without a display, and
-// the input cut into the parts a target needs.
+// What the fuzz targets share: a scratch folder of their own, a window without a display, the
+// input cut into the parts a target needs, and (LLVMFuzzerInitialize, defined here) the Qt
+// application object that picture decoding needs.
 
 #include <cstdint>
 #include <string>

@@ -2,7 +2,6 @@
 // window and the command line decode it (with a small memory limit), stretched when deep, and
 // split into R, G, B, Y and the chosen channel: either a clear refusal or a whole picture.
 
-#include <QCoreApplication>
 #include <cstdint>
 #include <string>
 
@@ -11,11 +10,6 @@
 #include "ui/qt/picture_decoder.h"
 
 using namespace orv;
-
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    static QCoreApplication app(*argc, *argv);  // Qt's image format plug-ins
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::clearScratch();
