@@ -10,11 +10,11 @@ namespace orv::ui {
 
 namespace {
 
-// A raster coordinate as a whole number, held within a pixel or two of the raster so that a
-// point far outside (coordinates from a damaged file) cannot overflow the conversion.
 // Raster coordinates beyond this are taken as far away: lines are clipped first.
 constexpr double kFarAway = 1e6;
 
+// A raster coordinate as a whole number, held within a pixel or two of the raster so that a
+// point far outside (coordinates from a damaged file) cannot overflow the conversion.
 int clampedPixel(double v, int size) {
     if (!(v > -2.0)) return -2;  // NaN too
     if (v > size + 1.0) return size + 1;
