@@ -36,8 +36,8 @@ const char* const kDetectUsage =
     "                     a black and a white point: minmax, percentile:LO,HI or range:A,B\n"
     "                     (default: the settings file's, else percentile:0.1,99.9)\n"
     "\n"
-    "Exit status: 0 all pictures done, 1 some picture failed (named on standard error),\n"
-    "2 usage error.\n";
+    "Exit status: 0 all pictures done, 1 some picture failed or was not extracted whole (named\n"
+    "on standard error; its results are still saved), 2 usage error or unusable settings.\n";
 
 const char* const kBatchUsage =
     "usage: orvandel-cli batch [--channel R|G|B|Y] [--settings FILE] [--hyotan] [--jobs N]\n"
@@ -45,7 +45,8 @@ const char* const kBatchUsage =
     "\n"
     "Processes every record of a batch list (lines \"folder\",\"file name\") like the window's\n"
     "batch run: result pair and processing log per picture, and the batch log LIST.txt.log\n"
-    "beside the list. A picture that cannot be loaded is logged and skipped.\n"
+    "beside the list. A picture that cannot be loaded is logged and skipped. Relative and empty\n"
+    "folders are taken in the list's folder.\n"
     "\n"
     "  --channel R|G|B|Y  the channel to process (default B)\n"
     "  --settings FILE    detection settings from FILE instead of the program's Orvandel.ini\n"
@@ -57,7 +58,8 @@ const char* const kBatchUsage =
     "                     the batch log LIST.txt.shardK-of-N.log: N machines sharing the folder\n"
     "                     process one list, each with its own K\n"
     "\n"
-    "Exit status: 0 all pictures done, 1 some picture failed, 2 usage error.\n";
+    "Exit status: 0 all pictures done, 1 some picture failed or was not extracted whole, or\n"
+    "the batch log could not be written, 2 usage error or unusable settings.\n";
 
 std::string countsLine(const PictureOutcome& o) {
     const auto& c = o.counts[0];
@@ -89,6 +91,11 @@ private:
         if (o.ok) {
             std::printf("%s: %s\n", o.path.c_str(), countsLine(o).c_str());
             std::fflush(stdout);
+            // Saved, but not all of the picture was extracted: not a success.
+            if (!o.incomplete.empty()) {
+                failed_ = true;
+                std::fprintf(stderr, "%s: incomplete: %s\n", o.path.c_str(), o.incomplete.c_str());
+            }
         } else {
             failed_ = true;
             std::fprintf(stderr, "%s: failed: %s\n", o.path.c_str(), o.error.c_str());
@@ -170,10 +177,14 @@ int runBatch(const std::vector<std::string>& args) {
     const size_t count =
         shard ? catalogue::shardPositions(records->size(), *shard).size() : records->size();
     OrderedReport report(count);
-    auto outcomes =
-        control::runBatchList(*options, absolute, engine->jobs, report.callback(), shard);
-    if (!outcomes) {
-        std::fprintf(stderr, "orvandel-cli: %s\n", outcomes.error().c_str());
+    auto run = control::runBatchList(*options, absolute, engine->jobs, report.callback(), shard);
+    if (!run) {
+        std::fprintf(stderr, "orvandel-cli: %s\n", run.error().c_str());
+        return kFailed;
+    }
+    if (!run->logError.empty()) {
+        std::fprintf(stderr, "orvandel-cli: the batch log could not be written: %s\n",
+                     run->logError.c_str());
         return kFailed;
     }
     return report.anyFailed() ? kFailed : kDone;
