@@ -127,15 +127,23 @@ std::optional<EngineOptions> engineOptions(const ParsedArgs& a, const char* usag
 
 std::optional<core::Settings> loadSettings(const std::optional<std::string>& file,
                                            const core::ProgramFolders& folders) {
+    // Settings that cannot be read would run as all zeros and overwrite good results.
+    auto strictly = [](const std::string& path) -> std::optional<core::Settings> {
+        auto settings = core::readSettingsFileStrictly(path);
+        if (settings) return settings.value();
+        std::fprintf(stderr, "orvandel-cli: cannot use the settings file %s: %s\n", path.c_str(),
+                     settings.error().c_str());
+        return std::nullopt;
+    };
     if (file) {
-        if (!core::fileExists(*file)) {
+        if (!std::filesystem::exists(*file)) {
             std::fprintf(stderr, "orvandel-cli: settings file not found: %s\n", file->c_str());
             return std::nullopt;
         }
-        return core::readSettingsFile(*file);
+        return strictly(*file);
     }
     const std::string path = folders.settingsFileToRead();
-    if (core::fileExists(path)) return core::readSettingsFile(path);
+    if (core::fileExists(path)) return strictly(path);
     std::fprintf(stderr, "orvandel-cli: no %s yet; using the standard detection settings\n",
                  path.c_str());
     return core::defaultSettings();

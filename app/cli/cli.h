@@ -67,8 +67,8 @@ struct EngineOptions {
 std::optional<EngineOptions> engineOptions(const ParsedArgs& a, const char* usage, int& exitCode);
 
 // The settings: from `file` when given, else the program's settings file, else the standard
-// settings (said on standard error). Nothing, with the reason on standard error, when `file`
-// cannot be used.
+// settings (said on standard error). Nothing, with the reason on standard error, when the file
+// cannot be used (missing, unreadable, or without the eight numeric detection keys).
 std::optional<core::Settings> loadSettings(const std::optional<std::string>& file,
                                            const core::ProgramFolders& folders);
 

@@ -41,8 +41,8 @@ const char* const kDetectUsage =
     "                     background, rounded, at least 1) instead of the settings' Siki;\n"
     "                     the result pair records the Siki used. The window suggests K = 2.75\n"
     "\n"
-    "Exit status: 0 all pictures done, 1 some picture failed (named on standard error),\n"
-    "2 usage error.\n";
+    "Exit status: 0 all pictures done, 1 some picture failed or was not extracted whole (named\n"
+    "on standard error; its results are still saved), 2 usage error or unusable settings.\n";
 
 const char* const kBatchUsage =
     "usage: orvandel-cli batch [--channel R|G|B|Y] [--settings FILE] [--hyotan] [--jobs N]\n"
@@ -50,7 +50,8 @@ const char* const kBatchUsage =
     "\n"
     "Processes every record of a batch list (lines \"folder\",\"file name\") like the window's\n"
     "batch run: result pair and processing log per picture, and the batch log LIST.txt.log\n"
-    "beside the list. A picture that cannot be loaded is logged and skipped.\n"
+    "beside the list. A picture that cannot be loaded is logged and skipped. Relative and empty\n"
+    "folders are taken in the list's folder.\n"
     "\n"
     "  --channel R|G|B|Y  the channel to process (default B)\n"
     "  --settings FILE    detection settings from FILE instead of the program's Orvandel.ini\n"
@@ -66,7 +67,8 @@ const char* const kBatchUsage =
     "                     the batch log LIST.txt.shardK-of-N.log: N machines sharing the folder\n"
     "                     process one list, each with its own K\n"
     "\n"
-    "Exit status: 0 all pictures done, 1 some picture failed, 2 usage error.\n";
+    "Exit status: 0 all pictures done, 1 some picture failed or was not extracted whole, or\n"
+    "the batch log could not be written, 2 usage error or unusable settings.\n";
 
 // The counts by class; with --threshold-sigma also the Siki it gave and the noise.
 std::string countsLine(const PictureOutcome& o, bool showSiki) {
@@ -104,6 +106,11 @@ private:
         if (o.ok) {
             std::printf("%s: %s\n", o.path.c_str(), countsLine(o, showSiki_).c_str());
             std::fflush(stdout);
+            // Saved, but not all of the picture was extracted: not a success.
+            if (!o.incomplete.empty()) {
+                failed_ = true;
+                std::fprintf(stderr, "%s: incomplete: %s\n", o.path.c_str(), o.incomplete.c_str());
+            }
         } else {
             failed_ = true;
             std::fprintf(stderr, "%s: failed: %s\n", o.path.c_str(), o.error.c_str());
@@ -187,10 +194,14 @@ int runBatch(const std::vector<std::string>& args) {
     const size_t count =
         shard ? catalogue::shardPositions(records->size(), *shard).size() : records->size();
     OrderedReport report(count, engine->thresholdSigma > 0);
-    auto outcomes =
-        control::runBatchList(*options, absolute, engine->jobs, report.callback(), shard);
-    if (!outcomes) {
-        std::fprintf(stderr, "orvandel-cli: %s\n", outcomes.error().c_str());
+    auto run = control::runBatchList(*options, absolute, engine->jobs, report.callback(), shard);
+    if (!run) {
+        std::fprintf(stderr, "orvandel-cli: %s\n", run.error().c_str());
+        return kFailed;
+    }
+    if (!run->logError.empty()) {
+        std::fprintf(stderr, "orvandel-cli: the batch log could not be written: %s\n",
+                     run->logError.c_str());
         return kFailed;
     }
     return report.anyFailed() ? kFailed : kDone;

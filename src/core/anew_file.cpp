@@ -63,14 +63,26 @@ void AnewFile::abandon() {
     std::remove(tmp_.c_str());
 }
 
-Result<void> AnewFile::commit() {
+Result<void> AnewFile::complete() {
     if (done_) return Error{"ファイルを書き込めません: " + path_};
-    if (error_ == 0) flush();
-    if (fd_ >= 0 && ::close(fd_) != 0 && error_ == 0) error_ = errno;
-    fd_ = -1;
-    if (error_ == 0 && std::rename(tmp_.c_str(), path_.c_str()) != 0) error_ = errno;
+    if (!completed_) {
+        if (error_ == 0) flush();
+        if (fd_ >= 0 && ::close(fd_) != 0 && error_ == 0) error_ = errno;
+        fd_ = -1;
+        completed_ = true;
+    }
     if (error_ != 0) {
         const int err = error_;
+        abandon();
+        return Error{"ファイルを書き込めません: " + path_ + " (" + std::strerror(err) + ")"};
+    }
+    return {};
+}
+
+Result<void> AnewFile::commit() {
+    if (auto written = complete(); !written) return written;
+    if (std::rename(tmp_.c_str(), path_.c_str()) != 0) {
+        const int err = errno;
         abandon();
         return Error{"ファイルを書き込めません: " + path_ + " (" + std::strerror(err) + ")"};
     }

@@ -24,6 +24,10 @@ public:
     // Flushes, closes and renames the temporary file over the target. Fails with a message
     // naming the target when anything went wrong on the way; the target is then untouched.
     Result<void> commit();
+    // The first half of commit(): flushes and closes the temporary file, which then holds the
+    // whole new file, without replacing the target yet (several files can so be completed
+    // before any is replaced). Fails as commit() does; commit() then only renames.
+    Result<void> complete();
 
 private:
     void flush();
@@ -34,6 +38,7 @@ private:
     int fd_ = -1;
     int error_ = 0;  // errno of the first failure
     bool done_ = false;
+    bool completed_ = false;
 };
 
 // Writes the bytes to `path` anew.

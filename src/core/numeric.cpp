@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 namespace orv::core {
@@ -25,10 +26,41 @@ std::string_view trimBlanks(std::string_view s) {
     return s;
 }
 
+// A Japanese input method types full-width forms: the digits "０".."９", "＋", "－", "．",
+// the exponent letters "Ｅ", "ｅ", "Ｄ", "ｄ" and the ideographic blank. The system's numeric
+// conversion on a Japanese desktop takes them as their ASCII forms, and so does this one.
+std::string narrowNumberForms(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+        if (i + 2 < text.size() && byte(i) == 0xE3 && byte(i + 1) == 0x80 && byte(i + 2) == 0x80) {
+            out += ' ';
+            i += 2;
+            continue;
+        }
+        if (i + 2 < text.size() && byte(i) == 0xEF &&
+            (byte(i + 1) == 0xBC || byte(i + 1) == 0xBD) && byte(i + 2) >= 0x80 &&
+            byte(i + 2) <= 0xBF) {
+            // U+FF00..U+FF5F are the ASCII characters 0x20..0x7F, shifted.
+            const char ascii =
+                static_cast<char>((byte(i + 1) == 0xBC ? 0x20 : 0x60) + (byte(i + 2) - 0x80));
+            if ((ascii >= '0' && ascii <= '9') || std::strchr("+-.EeDd", ascii) != nullptr) {
+                out += ascii;
+                i += 2;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    return out;
+}
+
 // Checks the grammar of a number and returns it normalised for strtod ("D" exponent -> "E",
-// blanks removed), or nothing.
+// blanks removed, full-width forms narrowed), or nothing.
 std::optional<std::string> normaliseNumber(std::string_view text) {
-    std::string_view s = trimBlanks(text);
+    const std::string narrow = narrowNumberForms(text);
+    std::string_view s = trimBlanks(narrow);
     std::string out;
     size_t i = 0;
     if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
@@ -92,9 +124,10 @@ int16_t CInt(double value) {
 }
 
 float CSng(double value) {
-    if (std::isnan(value)) throw ArithmeticFault(kOverflow);
+    // An infinite Double is itself the result of an overflow ("1e400" read as a number).
+    if (!std::isfinite(value)) throw ArithmeticFault(kOverflow);
     float f = static_cast<float>(value);
-    if (std::isinf(f) && !std::isinf(value)) throw ArithmeticFault(kOverflow);
+    if (std::isinf(f)) throw ArithmeticFault(kOverflow);
     return f;
 }
 

@@ -2,12 +2,16 @@
 
 #include <fcntl.h>
 #include <iconv.h>
+#include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <memory>
 
 #include "core/anew_file.h"
 
@@ -193,9 +197,7 @@ bool writeAll(int fd, const std::string& data) {
     return true;
 }
 
-}  // namespace
-
-Result<void> writeLinesAnew(const std::string& path, const std::vector<std::string>& lines) {
+std::string joinedLines(const std::vector<std::string>& lines) {
     std::string data;
     size_t total = 0;
     for (const auto& l : lines) total += l.size() + 2;
@@ -204,7 +206,78 @@ Result<void> writeLinesAnew(const std::string& path, const std::vector<std::stri
         data += l;
         data += kCrLf;
     }
-    return writeBytesAnew(path, data);
+    return data;
+}
+
+// Removes the temporary and backup files of `path` that a killed process left behind:
+// <file>.tmp<pid>_<n> (AnewFile) and <file>.old<pid>_<n> (writeFilesAnew) of a process that no
+// longer runs.
+void removeLeftovers(const std::string& path) {
+    namespace fs = std::filesystem;
+    const fs::path p(path);
+    const std::string base = p.filename().string();
+    std::error_code ec;
+    fs::directory_iterator it(p.has_parent_path() ? p.parent_path() : fs::path("."), ec);
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() <= base.size() + 4 || name.compare(0, base.size(), base) != 0) continue;
+        const std::string kind = name.substr(base.size(), 4);
+        if (kind != ".tmp" && kind != ".old") continue;
+        const std::string rest = name.substr(base.size() + 4);
+        const size_t digits = rest.find_first_not_of("0123456789");
+        if (digits == 0 || digits == std::string::npos || rest[digits] != '_' || digits > 10)
+            continue;
+        const pid_t pid = static_cast<pid_t>(std::stol(rest.substr(0, digits)));
+        if (pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH) continue;  // running
+        std::error_code ignored;
+        fs::remove(it->path(), ignored);
+    }
+}
+
+}  // namespace
+
+Result<void> writeFilesAnew(const std::vector<FileLines>& files) {
+    for (const auto& f : files) removeLeftovers(f.path);
+    // 1. Every new file complete as a temporary file (one that is not renamed below is
+    //    removed when its AnewFile goes).
+    std::vector<std::unique_ptr<AnewFile>> anew;
+    for (const auto& f : files) {
+        anew.push_back(std::make_unique<AnewFile>(f.path));
+        anew.back()->write(joinedLines(f.lines));
+        if (auto done = anew.back()->complete(); !done) return done;
+    }
+    // 2. The old files kept under a second name (a hard link), so that a failed replace can
+    //    put them back; then the temporary files renamed over them in order.
+    static std::atomic<unsigned> counter{0};
+    std::vector<std::string> backups(files.size());
+    for (size_t i = 0; i < files.size(); ++i) {
+        const std::string backup =
+            files[i].path + ".old" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
+        if (::link(files[i].path.c_str(), backup.c_str()) == 0) backups[i] = backup;
+    }
+    auto dropBackups = [&] {
+        for (const auto& b : backups)
+            if (!b.empty()) std::remove(b.c_str());
+    };
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (auto replaced = anew[i]->commit(); !replaced) {
+            // 3. A failure puts back what was replaced so far: the old set stays whole.
+            for (size_t j = 0; j < i; ++j) {
+                if (!backups[j].empty())
+                    std::rename(backups[j].c_str(), files[j].path.c_str());
+                else
+                    std::remove(files[j].path.c_str());
+            }
+            dropBackups();
+            return replaced;
+        }
+    }
+    dropBackups();
+    return {};
+}
+
+Result<void> writeLinesAnew(const std::string& path, const std::vector<std::string>& lines) {
+    return writeFilesAnew({{path, lines}});
 }
 
 Result<void> appendLine(const std::string& path, std::string_view line) {

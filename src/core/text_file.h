@@ -39,6 +39,16 @@ Result<std::vector<std::string>> readTextLines(const std::string& path);
 // Writes the lines, each ended by CR LF, to a temporary file beside `path` and renames it
 // over `path`. On failure the old file is untouched and the temporary file removed.
 Result<void> writeLinesAnew(const std::string& path, const std::vector<std::string>& lines);
+
+struct FileLines {
+    std::string path;
+    std::vector<std::string> lines;
+};
+// Writes several files anew as one unit: every temporary file is written completely before
+// the first old file is replaced, and they are renamed over the old ones in the order given.
+// On failure every old file is as it was (a replaced one is put back) and no temporary file
+// is left. Temporary files that a killed process left beside these files are removed first.
+Result<void> writeFilesAnew(const std::vector<FileLines>& files);
 // Appends one line ended by CR LF.
 Result<void> appendLine(const std::string& path, std::string_view line);
 

@@ -146,6 +146,8 @@ struct Workspace {
     // Every number below this one is in use (see extract::OV_GetNewStarNo).
     int32_t FreeStarNoHint = 1;
     extract::StarAtrTable StarAtrNo{};
+    // What the last extraction and analysis could not do for a full table.
+    extract::TableFull tableFull;
 
     int16_t ProcStage = kStageIdle;
     int16_t CancelRequested = 0;

@@ -9,7 +9,8 @@
 
 namespace orv::extract {
 
-// Re-creates both tables empty (every number free) and sets MaxStarNo to 0.
+// Re-creates both tables empty (every number free), sets MaxStarNo to 0 and forgets what a
+// full table left undone.
 void resetTables(core::Workspace& ws);
 // Re-creates the star table empty.
 void clearStarTable(core::Workspace& ws);

@@ -8,6 +8,21 @@
 
 namespace orv::ui {
 
+namespace {
+
+// Raster coordinates beyond this are taken as far away: lines are clipped first.
+constexpr double kFarAway = 1e6;
+
+// A raster coordinate as a whole number, held within a pixel or two of the raster so that a
+// point far outside (coordinates from a damaged file) cannot overflow the conversion.
+int clampedPixel(double v, int size) {
+    if (!(v > -2.0)) return -2;  // NaN too
+    if (v > size + 1.0) return size + 1;
+    return static_cast<int>(v);
+}
+
+}  // namespace
+
 void Canvas::setNull(bool isNull) {
     forcedNull_ = isNull;
     if (isNull) release();
@@ -47,12 +62,49 @@ void Canvas::clear() {
     ++revision_;
 }
 
+void Canvas::clipLine(double& px0, double& py0, double& px1, double& py1) const {
+    // Cohen-Sutherland against the raster and a pixel around it: each end outside is moved
+    // onto the edge it lies beyond, the other coordinate following the line's slope. A segment
+    // that misses (or is not finite) becomes a point outside, which paints nothing.
+    const double xlo = -1, ylo = -1, xhi = width_ + 1.0, yhi = height_ + 1.0;
+    auto code = [&](double x, double y) {
+        return (x < xlo) | (x > xhi) << 1 | (y < ylo) << 2 | (y > yhi) << 3;
+    };
+    if (!std::isfinite(px0) || !std::isfinite(py0) || !std::isfinite(px1) || !std::isfinite(py1)) {
+        px0 = px1 = py0 = py1 = -2;
+        return;
+    }
+    int c0 = code(px0, py0), c1 = code(px1, py1);
+    while (c0 | c1) {
+        if (c0 & c1) {
+            px0 = px1 = py0 = py1 = -2;
+            return;
+        }
+        const bool first = c0 != 0;
+        const int c = first ? c0 : c1;
+        double x, y;
+        if (c & 1) {
+            x = xlo, y = py0 + (py1 - py0) * ((xlo - px0) / (px1 - px0));
+        } else if (c & 2) {
+            x = xhi, y = py0 + (py1 - py0) * ((xhi - px0) / (px1 - px0));
+        } else if (c & 4) {
+            y = ylo, x = px0 + (px1 - px0) * ((ylo - py0) / (py1 - py0));
+        } else {
+            y = yhi, x = px0 + (px1 - px0) * ((yhi - py0) / (py1 - py0));
+        }
+        if (first)
+            px0 = x, py0 = y, c0 = code(x, y);
+        else
+            px1 = x, py1 = y, c1 = code(x, y);
+    }
+}
+
 int Canvas::toPixelX(double x) const {
-    return static_cast<int>(std::floor((x - left_) * width_ / scaleW_ + 1e-9));
+    return clampedPixel(std::floor((x - left_) * width_ / scaleW_ + 1e-9), width_);
 }
 
 int Canvas::toPixelY(double y) const {
-    return static_cast<int>(std::floor((y - top_) * height_ / scaleH_ + 1e-9));
+    return clampedPixel(std::floor((y - top_) * height_ / scaleH_ + 1e-9), height_);
 }
 
 void Canvas::fillBox(double x0, double y0, double x1, double y1, Rgb c) {
@@ -61,9 +113,9 @@ void Canvas::fillBox(double x0, double y0, double x1, double y1, Rgb c) {
     if (y1 < y0) std::swap(y0, y1);
     int ix0 = toPixelX(x0), iy0 = toPixelY(y0);
     int ix1 =
-        std::max(ix0, static_cast<int>(std::ceil((x1 - left_) * width_ / scaleW_ - 1e-9)) - 1);
+        std::max(ix0, clampedPixel(std::ceil((x1 - left_) * width_ / scaleW_ - 1e-9), width_) - 1);
     int iy1 =
-        std::max(iy0, static_cast<int>(std::ceil((y1 - top_) * height_ / scaleH_ - 1e-9)) - 1);
+        std::max(iy0, clampedPixel(std::ceil((y1 - top_) * height_ / scaleH_ - 1e-9), height_) - 1);
     ix0 = std::max(ix0, 0);
     iy0 = std::max(iy0, 0);
     ix1 = std::min(ix1, width_ - 1);
@@ -84,10 +136,10 @@ void Canvas::circle(double cx, double cy, double radius, Rgb c, bool filled) {
     const double sx = width_ / scaleW_, sy = height_ / scaleH_;
     const double pcx = (cx - left_) * sx, pcy = (cy - top_) * sy;  // centre in raster units
     const double rx = std::abs(radius * sx), ry = std::abs(radius * sy);
-    const int x0 = static_cast<int>(std::floor(pcx - rx)) - 1,
-              x1 = static_cast<int>(std::ceil(pcx + rx)) + 1;
-    const int y0 = static_cast<int>(std::floor(pcy - ry)) - 1,
-              y1 = static_cast<int>(std::ceil(pcy + ry)) + 1;
+    const int x0 = clampedPixel(std::floor(pcx - rx), width_) - 1,
+              x1 = clampedPixel(std::ceil(pcx + rx), width_) + 1;
+    const int y0 = clampedPixel(std::floor(pcy - ry), height_) - 1,
+              y1 = clampedPixel(std::ceil(pcy + ry), height_) + 1;
     for (int iy = y0; iy <= y1; ++iy) {
         for (int ix = x0; ix <= x1; ++ix) {
             double dx = (ix + 0.5 - pcx) / (rx > 0 ? rx : 1),
@@ -97,7 +149,8 @@ void Canvas::circle(double cx, double cy, double radius, Rgb c, bool filled) {
             if (in) setPixel(ix, iy, c);
         }
     }
-    if (filled) setPixel(static_cast<int>(std::floor(pcx)), static_cast<int>(std::floor(pcy)), c);
+    if (filled)
+        setPixel(clampedPixel(std::floor(pcx), width_), clampedPixel(std::floor(pcy), height_), c);
     ++revision_;
 }
 
@@ -106,11 +159,14 @@ void Canvas::line(double x0, double y0, double x1, double y1, Rgb c) {
     const double sx = width_ / scaleW_, sy = height_ / scaleH_;
     double px0 = (x0 - left_) * sx, py0 = (y0 - top_) * sy;
     double px1 = (x1 - left_) * sx, py1 = (y1 - top_) * sy;
+    if (!(std::max({std::abs(px0), std::abs(py0), std::abs(px1), std::abs(py1)}) <= kFarAway))
+        clipLine(px0, py0, px1, py1);
     int steps = static_cast<int>(std::ceil(std::max(std::abs(px1 - px0), std::abs(py1 - py0))));
     for (int i = 0; i <= steps; ++i) {
-        double t = steps == 0 ? 0 : static_cast<double>(i) / steps;
-        setPixel(static_cast<int>(std::floor(px0 + (px1 - px0) * t)),
-                 static_cast<int>(std::floor(py0 + (py1 - py0) * t)), c);
+        // Multiplied before dividing, so that whole-number steps land on whole numbers.
+        const double ix = steps == 0 ? px0 : px0 + (px1 - px0) * i / steps;
+        const double iy = steps == 0 ? py0 : py0 + (py1 - py0) * i / steps;
+        setPixel(static_cast<int>(std::floor(ix)), static_cast<int>(std::floor(iy)), c);
     }
     ++revision_;
 }

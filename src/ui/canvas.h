@@ -92,6 +92,8 @@ public:
     }
 
 private:
+    // Cuts a line in raster units to the raster and a pixel around it.
+    void clipLine(double& px0, double& py0, double& px1, double& py1) const;
     int toPixelX(double x) const;
     int toPixelY(double y) const;
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <regex>
@@ -129,6 +131,21 @@ TEST(Cli, ThresholdSigmaSetsSikiPerPictureAndRecordsIt) {
               std::string::npos);
 }
 
+// What is no picture file is refused at once, each case with its own reason.
+TEST(Cli, AFifoAFolderAndAMissingFileEachSayWhatTheyAre) {
+    TempDir dir;
+    ASSERT_EQ(mkfifo(dir.file("fifo.bmp").c_str(), 0644), 0);
+    std::filesystem::create_directory(dir.file("folder.bmp"));
+    CliRun r = cli("detect --settings " + standardSettings(dir) + " " + dir.file("fifo.bmp") + " " +
+                       dir.file("folder.bmp") + " " + dir.file("none.bmp"),
+                   dir);
+    EXPECT_EQ(r.status, 1);
+    for (const char* reason :
+         {"fifo.bmp: failed: 画像を読み込めません: ", "通常のファイルではありません",
+          "フォルダーです", "ファイルがありません"})
+        EXPECT_NE(r.err.find(reason), std::string::npos) << r.err;
+}
+
 TEST(Cli, BatchRunsAListWithItsLog) {
     TempDir dir;
     writeField(dir.file("a.bmp"), 11);
@@ -144,8 +161,86 @@ TEST(Cli, BatchRunsAListWithItsLog) {
     EXPECT_EQ(log, "T 001 a.bmp 処理開始\r\nT " + dir.path() +
                        "/a.bmp 処理終了\r\nT 002 gone.bmp 処理開始\r\nT " + dir.path() +
                        "/gone.bmp 読込エラー\r\nT 003 c.bmp 処理開始\r\nT " + dir.path() +
-                       "/c.bmp 処理終了\r\nT バッチ処理終了\r\n");
+                       "/c.bmp 処理終了\r\nT バッチ処理終了 (1 件失敗)\r\n");
     EXPECT_TRUE(std::filesystem::exists(dir.file("c.bmp.dir/c.bmp.dat")));
+}
+
+// Settings that cannot be read, or that are not detection settings, would run as all zeros and
+// overwrite good results: they are refused with exit 2 and nothing is written.
+TEST(Cli, UnusableSettingsAreRefusedAndGoodResultsKept) {
+    TempDir dir;
+    writeField(dir.file("f.bmp"), 5);
+    ASSERT_EQ(
+        cli("detect --settings " + standardSettings(dir) + " " + dir.file("f.bmp"), dir).status, 0);
+    const std::string dat = readFile(dir.file("f.bmp.dir/f.bmp.dat"));
+    std::filesystem::create_directory(dir.file("folder.ini"));
+    const std::pair<const char*, std::string> bad[] = {
+        {"empty.ini", ""},
+        {"garbage.ini", "\x01\x02 not a settings file \xFF\r\n"},
+        {"other.ini", "[PSF]\r\nPSFAnnulus = 4\r\n"},
+        {"partial.ini", "[SYSTEM]\r\nSiki = 6\r\n"},
+        {"abc.ini",
+         "[SYSTEM]\r\nHeikinWidth = 4\r\nSikiTop = 240\r\nSiki = abc\r\nNumPixel = 5\r\n"
+         "NumPixel2 = 12\r\nSinendo = 2\r\nSinendoMax = 30\r\nMargin = 0\r\n"},
+        {"folder.ini", ""},
+    };
+    for (const auto& [name, content] : bad) {
+        if (std::string(name) != "folder.ini") writeFile(dir.file(name), content);
+        CliRun r = cli("detect --settings " + dir.file(name) + " " + dir.file("f.bmp"), dir);
+        EXPECT_EQ(r.status, 2) << name;
+        EXPECT_NE(r.err.find("cannot use the settings file"), std::string::npos) << r.err;
+        EXPECT_EQ(readFile(dir.file("f.bmp.dir/f.bmp.dat")), dat) << name;
+    }
+}
+
+// A batch list's relative and empty folders are taken in the list's folder (not the current
+// one), a "clipboard" record is refused and logged, a batch log that cannot be written and a
+// record file that cannot be replaced end with exit 1 and a message.
+TEST(Cli, BatchFoldersAndWhatCannotBeWritten) {
+    TempDir dir;
+    std::filesystem::create_directories(dir.file("lists/pics"));
+    writeField(dir.file("lists/a.bmp"), 21);
+    writeField(dir.file("lists/pics/b.bmp"), 22);
+    writeFile(dir.file("lists/l.txt"), ",a.bmp\r\npics,b.bmp\r\nclipboard,clipboard\r\n");
+    const std::string settings = " --settings " + standardSettings(dir) + " ";
+    CliRun r = cli("batch --jobs 1" + settings + dir.file("lists/l.txt"), dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(std::filesystem::exists(dir.file("lists/a.bmp.dir/a.bmp.dat")));
+    EXPECT_TRUE(std::filesystem::exists(dir.file("lists/pics/b.bmp.dir/b.bmp.dat")));
+    EXPECT_NE(readFile(dir.file("lists/l.txt.log")).find("clipboard/clipboard 読込エラー: "),
+              std::string::npos);
+
+    writeFile(dir.file("lists/m.txt"), ",a.bmp\r\n");
+    std::filesystem::create_directory(dir.file("lists/m.txt.log"));
+    r = cli("batch" + settings + dir.file("lists/m.txt"), dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("the batch log could not be written"), std::string::npos) << r.err;
+
+    const std::string ini = readFile(dir.file("lists/a.bmp.dir/a.bmp.dat.ini"));
+    std::filesystem::remove(dir.file("lists/a.bmp.dir/a.bmp.dat"));
+    std::filesystem::create_directory(dir.file("lists/a.bmp.dir/a.bmp.dat"));
+    r = cli("detect --channel G" + settings + dir.file("lists/a.bmp"), dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("a.bmp: failed: "), std::string::npos) << r.err;
+    EXPECT_EQ(readFile(dir.file("lists/a.bmp.dir/a.bmp.dat.ini")), ini);
+}
+
+// A picture that fills the cluster table: its results are saved, the row where extraction
+// stopped goes to standard error, and the exit status is 1.
+TEST(Cli, AFullClusterTableIsNotASuccess) {
+    TempDir dir;
+    std::vector<uint8_t> rgb(500 * 420 * 3, 0);
+    for (int y = 0; y < 420; y += 2)
+        for (int x = 0; x < 500; x += 2) std::fill_n(rgb.begin() + (y * 500 + x) * 3, 3, 200);
+    ASSERT_TRUE(bench::writeBmp(dir.file("s.bmp"), 500, 420, rgb));
+    CliRun r = cli("detect --settings " + standardSettings(dir) + " " + dir.file("s.bmp"), dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("s.bmp: 50000 results"), std::string::npos) << r.out;
+    EXPECT_NE(
+        r.err.find("s.bmp: incomplete: クラスタが上限の 50000 個に達したため、401 行目から下"),
+        std::string::npos)
+        << r.err;
+    EXPECT_TRUE(std::filesystem::exists(dir.file("s.bmp.dir/s.bmp.dat")));
 }
 
 TEST(Cli, FitsAndSixteenBitPngOfOneFieldGiveTheSameResults) {

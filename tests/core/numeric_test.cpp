@@ -34,11 +34,32 @@ TEST(NumericTexts, AcceptSignPointExponentAndBlanks) {
         double value;
     };
     const Case cases[] = {
-        {"12", true, 12},    {"  -3.25 ", true, -3.25}, {"+.5", true, 0.5},  {"1.", true, 1},
-        {"1e3", true, 1000}, {"2.5E-1", true, 0.25},    {"1D2", true, 100},  {"- 4", true, -4},
-        {"", false, 0},      {" ", false, 0},           {".", false, 0},     {"abc", false, 0},
-        {"1e", false, 0},    {"1,5", false, 0},         {"12abc", false, 0}, {"--1", false, 0},
+        {"12", true, 12},
+        {"  -3.25 ", true, -3.25},
+        {"+.5", true, 0.5},
+        {"1.", true, 1},
+        {"1e3", true, 1000},
+        {"2.5E-1", true, 0.25},
+        {"1D2", true, 100},
+        {"- 4", true, -4},
+        {"", false, 0},
+        {" ", false, 0},
+        {".", false, 0},
+        {"abc", false, 0},
+        {"1e", false, 0},
+        {"1,5", false, 0},
+        {"12abc", false, 0},
+        {"--1", false, 0},
         {"1 2", false, 0},
+        // Full-width forms, as a Japanese input method types them.
+        {"５", true, 5},
+        {"１２", true, 12},
+        {"－１．５", true, -1.5},
+        {"＋３Ｅ２", true, 300},
+        {"　７　", true, 7},
+        {"２.５", true, 2.5},
+        {"５ａ", false, 0},
+        {"＃５", false, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -58,6 +79,11 @@ TEST(ValReaders, NeverRaiseAndRoundWholeNumbersToEven) {
     EXPECT_EQ(ValLng(" -7 "), -7);
     EXPECT_FLOAT_EQ(ValSng("2.5"), 2.5f);
     EXPECT_EQ(ValSng("1e39"), 0.0f);
+    // Beyond a Double too: overflow gives 0, never infinity.
+    EXPECT_EQ(ValSng("1e400"), 0.0f);
+    EXPECT_EQ(ValSng("-1e400"), 0.0f);
+    EXPECT_EQ(ValLng("1e400"), 0);
+    EXPECT_THROW(CSng(INFINITY), ArithmeticFault);
     EXPECT_EQ(ValSng(""), 0.0f);
 }
 

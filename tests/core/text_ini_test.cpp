@@ -66,6 +66,17 @@ TEST(TextFiles, AFailedWriteKeepsTheOldFile) {
     EXPECT_FALSE(written);
     EXPECT_EQ(test::readFile(path), "old\r\n");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+
+    // Two files as one unit: the second cannot be written, so neither is replaced.
+    std::string second = dir.file("b.txt");
+    ASSERT_TRUE(writeLinesAnew(second, {"old b"}));
+    setrlimit(RLIMIT_FSIZE, &small);
+    written = writeFilesAnew({{path, {"new a"}}, {second, {std::string(5000, 'x')}}});
+    setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(test::readFile(path), "old\r\n");
+    EXPECT_EQ(test::readFile(second), "old b\r\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
 }
 
 TEST(IniReader, FollowsWindowsProfileRules) {
