@@ -105,6 +105,7 @@ void takeNoiseEstimate(core::Ctx& ctx, double sigma) {
     ws.NoiseSigma = sigma;
     const std::string sigmaText = core::Format(sigma, "0.00");
     const int32_t suggested = suggestedSiki(sigma, kSuggestedSigmaFactor);
+    ws.SuggestedSiki = suggested;
     const std::string factorText = core::generalForm(static_cast<float>(kSuggestedSigmaFactor));
     ctx.frm.lblSikiSuggest.Caption = "σ " + sigmaText + " → 推奨 " + core::generalForm(suggested);
     ctx.frm.lblSikiSuggest.ToolTipText =
@@ -123,6 +124,7 @@ void takeNoiseEstimate(core::Ctx& ctx, double sigma) {
 
 void forgetNoiseEstimate(core::Ctx& ctx) {
     ctx.ws.NoiseSigma = -1.0;
+    ctx.ws.SuggestedSiki = 0;
     ctx.frm.lblSikiSuggest.Caption = "";
     ctx.frm.lblSikiSuggest.ToolTipText = "";
 }
