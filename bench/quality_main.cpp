@@ -9,7 +9,8 @@
 //
 // Modes: the recipes of the README's settings guide (default), a sweep of the threshold in
 // units of the measured noise (--k), and a grid over HeikinWidth, Siki, NumPixel and the gourd
-// split (--grid). Single-threaded; a 2048 x 2048 field takes a few tenths of a second a run.
+// split (--grid). Single-threaded; a run on a 2048 x 2048 field takes a few hundredths of a
+// second.
 
 #include <charconv>
 #include <cstdio>
@@ -156,10 +157,13 @@ public:
         frm_.chkHyotan.Value = hyotan ? 1 : 0;
         input::cmdPickup_Click(ctx_);
         clusters_ = ws_.MaxStarNo;
+        full_ = ws_.tableFull.stoppedAtRow > 0;
         extract::cmdCenterCal_Click(ctx_);
     }
-    // Clusters of every class made by the cluster step; the table holds kMaxStarNo.
+    // Clusters of every class made by the cluster step, and whether it stopped numbering them
+    // because the table was full.
     int32_t clusters() const { return clusters_; }
+    bool full() const { return full_; }
     const core::Workspace& ws() const { return ws_; }
 
 private:
@@ -168,6 +172,7 @@ private:
     ui::HeadlessHost host_;
     core::Ctx ctx_{ws_, frm_, host_};
     int32_t clusters_ = 0;
+    bool full_ = false;
 };
 
 struct Field {
@@ -194,21 +199,20 @@ std::string fixed(double v, int decimals) {
 
 void printHeader() {
     std::printf(
-        "| noise (measured) | HeikinWidth | Siki | NumPixel | gourd | results | all | isolated | "
-        "pairs "
-        "| faint 1/4 | false | RMS px | bias x, y px | clusters |\n"
+        "| noise (measured) | HeikinWidth | Siki | NumPixel | gourd | results | all | isolated "
+        "| pairs | faint 1/4 | false | RMS px | bias x, y px | clusters |\n"
         "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
 }
 
 void printLine(const std::string& field, int32_t n, const std::string& siki, float numPixel,
-               bool hyotan, const bench::QualityFigures& q, int32_t clusters) {
+               bool hyotan, const bench::QualityFigures& q, int32_t clusters, bool full) {
     std::printf("| %s | %d | %s | %s | %s | %d | %s | %s | %s | %s | %s | %s | %s, %s | %s |\n",
                 field.c_str(), n, siki.c_str(), core::generalForm(numPixel).c_str(),
                 hyotan ? "on" : "off", q.results, fixed(q.completeness(), 3).c_str(),
                 fixed(q.completenessIsolated(), 3).c_str(), fixed(q.completenessPairs(), 3).c_str(),
                 fixed(q.completenessFaint(), 3).c_str(), fixed(q.falseRate(), 3).c_str(),
                 fixed(q.rms, 3).c_str(), fixed(q.biasX, 3).c_str(), fixed(q.biasY, 3).c_str(),
-                clusters >= extract::kMaxStarNo ? "50000 FULL" : std::to_string(clusters).c_str());
+                (std::to_string(clusters) + (full ? " FULL" : "")).c_str());
     std::fflush(stdout);
 }
 
@@ -244,7 +248,7 @@ void recipes(const std::vector<Field>& fields) {
             auto line = [&](float numPixel, bool hyotan) {
                 const auto q = run(e, f, t.siki, numPixel, hyotan);
                 printLine(name, e.ws().settings.HeikinWidth, t.text, numPixel, hyotan, q,
-                          e.clusters());
+                          e.clusters(), e.full());
             };
             e.background(standard.HeikinWidth);
             line(standard.NumPixel, false);
@@ -264,6 +268,7 @@ void sweepK(const Options& o, const std::vector<Field>& fields, const std::vecto
     auto kText = [](double k) { return core::generalForm(static_cast<float>(k)) + "σ"; };
     std::vector<bench::QualityFigures> sums(ks.size());
     std::vector<int32_t> clusters(ks.size(), 0);
+    std::vector<bool> full(ks.size(), false);
     std::vector<std::vector<int32_t>> sikis(fields.size());
     for (size_t j = 0; j < fields.size(); ++j) {
         const Field& f = fields[j];
@@ -275,14 +280,15 @@ void sweepK(const Options& o, const std::vector<Field>& fields, const std::vecto
             const auto q = run(e, f, static_cast<float>(siki), standard.NumPixel, false);
             printLine(fieldName(f, sigma), standard.HeikinWidth,
                       core::generalForm(siki) + " = " + kText(ks[i]), standard.NumPixel, false, q,
-                      e.clusters());
+                      e.clusters(), e.full());
             sums[i].add(q);
             clusters[i] = std::max(clusters[i], e.clusters());
+            full[i] = full[i] || e.full();
         }
     }
     for (size_t i = 0; i < ks.size(); ++i)
         printLine("all fields", standard.HeikinWidth, kText(ks[i]), standard.NumPixel, false,
-                  sums[i], clusters[i]);
+                  sums[i], clusters[i], full[i]);
 
     std::printf(
         "\n| noise | K | Siki | Siki / sky sigma | sky clusters per Mpx | sky fills the table "
@@ -296,13 +302,13 @@ void sweepK(const Options& o, const std::vector<Field>& fields, const std::vecto
         for (size_t i = 0; i < ks.size(); ++i) {
             e.detect(static_cast<float>(sikis[j][i]), standard.NumPixel, false);
             const double perMpx = e.clusters() / mpx;
-            const bool full = e.clusters() >= extract::kMaxStarNo;
-            const std::string fills = full                ? "-"
+            const bool skyFull = e.full();
+            const std::string fills = skyFull             ? "-"
                                       : e.clusters() == 0 ? "never seen"
                                                           : fixed(extract::kMaxStarNo / perMpx, 0);
             std::printf("| %s | %s | %d | %s | %s%s | %s |\n", fixed(fields[j].noise, 1).c_str(),
                         kText(ks[i]).c_str(), sikis[j][i], fixed(sikis[j][i] / sigma, 2).c_str(),
-                        full ? "> " : "", fixed(perMpx, 0).c_str(), fills.c_str());
+                        skyFull ? "> " : "", fixed(perMpx, 0).c_str(), fills.c_str());
         }
     }
 }
@@ -317,7 +323,7 @@ void grid(const std::vector<Field>& fields) {
                     for (bool hyotan : {false, true}) {
                         const auto q = run(e, f, siki, numPixel, hyotan);
                         printLine(name, n, core::generalForm(siki), numPixel, hyotan, q,
-                                  e.clusters());
+                                  e.clusters(), e.full());
                     }
         }
     }

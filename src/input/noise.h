@@ -14,8 +14,9 @@
 
 namespace orv::input {
 
-// K of the suggested threshold K sigma: on the bench's generated fields the highest
-// completeness whose false-detection rate stays at or below 5 % (docs/QUALITY.md).
+// K of the suggested threshold K sigma: on the bench's generated fields, the highest
+// completeness with a false-detection rate at or below 5 % whose sky specks leave room in
+// the cluster table for a 24-megapixel picture (docs/QUALITY.md).
 inline constexpr double kSuggestedSigmaFactor = 2.75;
 
 // A histogram of Level - BackLevel in bins of 1/32 level, filled one picture row at a time
@@ -27,7 +28,6 @@ public:
     // Adds the residuals of one row: `level` and `back` hold `width` values each (Levels
     // 0..255, backgrounds 0..255).
     void addRow(const uint8_t* level, const float* back, int width);
-    uint64_t count() const { return count_; }
     // 1.4826 x the median absolute deviation from the median; 0 when the histogram is empty.
     double robustSigma() const;
 
