@@ -1,9 +1,11 @@
 // `merge`: one catalogue of a tiled picture from the saved results of its tiles, as CSV and/or
 // DS9 regions.
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "catalogue/tiled_catalogue.h"
@@ -115,6 +117,7 @@ int runMerge(const std::vector<std::string>& args) {
                         : tileSource(list, std::nullopt, std::nullopt, exitCode);
     if (!source) return exitCode;
     if (auto picture = parsed->last("--picture")) source->picturePath = absolutePath(*picture);
+    source->jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     auto records = control::readBatchList(list);
     if (!records) {
         complain(records.error());

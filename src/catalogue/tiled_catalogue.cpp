@@ -1,8 +1,10 @@
 #include "catalogue/tiled_catalogue.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <set>
+#include <thread>
 #include <utility>
 
 #include "catalogue/picture_catalogue.h"
@@ -69,6 +71,26 @@ void addPictureColumns(Catalogue& c, const std::string& picture,
         problems.push_back("no FITS columns: " + added.error());
 }
 
+// The results of a listed tile, or why they are left out.
+core::Result<TileResults> readTile(const ListedTile& t, const tiles::TileGrid& grid, int64_t side) {
+    if (t.tile.i >= grid.columns || t.tile.j >= grid.rows)
+        return core::Error{t.name + ": outside the grid of " + std::to_string(grid.columns) +
+                           " x " + std::to_string(grid.rows) + " tiles; left out"};
+    auto files = readSavedResults(core::joinPath(t.folder, t.name));
+    if (!files) return core::Error{t.name + ": " + files.error()};
+    if ((files->imageWidthP != 0 && files->imageWidthP != side) ||
+        (files->imageHeightP != 0 && files->imageHeightP != side))
+        return core::Error{t.name + ": the results are of a picture of " +
+                           std::to_string(files->imageWidthP) + " x " +
+                           std::to_string(files->imageHeightP) + ", not of a tile of " +
+                           std::to_string(side) + " x " + std::to_string(side) + "; left out"};
+    TileResults tile{t.tile.i, t.tile.j, {}};
+    tile.records.reserve(files->records.size());
+    for (const results::ResultRecord& r : files->records)
+        tile.records.push_back(fromResult(r, t.name));
+    return tile;
+}
+
 }  // namespace
 
 TiledCatalogue readTiledCatalogue(const TiledSource& source,
@@ -101,36 +123,29 @@ TiledCatalogue readTiledCatalogue(const TiledSource& source,
                                                        source.layout->width, source.layout->height)
                                      : gridOfTiles(source.size, source.margin, listed);
     const int64_t side = tiles::cutSquare(grid.size, grid.margin, 0, 0).side;
-    std::vector<TileResults> results;
-    for (size_t k = 0; k < listed.size(); ++k) {
-        const ListedTile& t = listed[k];
-        if (progress) progress(k, listed.size());
-        if (t.tile.i >= grid.columns || t.tile.j >= grid.rows) {
-            out.problems.push_back(t.name + ": outside the grid of " +
-                                   std::to_string(grid.columns) + " x " +
-                                   std::to_string(grid.rows) + " tiles; left out");
-            continue;
+    // The tiles are read in parallel, each into its slot; the caller's thread reports progress.
+    std::vector<core::Result<TileResults>> slots(listed.size(), core::Error{});
+    std::atomic<size_t> next{0}, done{0};
+    auto work = [&](bool report) {
+        for (size_t k; (k = next++) < listed.size();) {
+            slots[k] = readTile(listed[k], grid, side);
+            ++done;
+            if (report && progress) progress(done, listed.size());
         }
-        auto files = readSavedResults(core::joinPath(t.folder, t.name));
-        if (!files) {
-            out.problems.push_back(t.name + ": " + files.error());
-            continue;
-        }
-        if ((files->imageWidthP != 0 && files->imageWidthP != side) ||
-            (files->imageHeightP != 0 && files->imageHeightP != side)) {
-            out.problems.push_back(
-                t.name + ": the results are of a picture of " + std::to_string(files->imageWidthP) +
-                " x " + std::to_string(files->imageHeightP) + ", not of a tile of " +
-                std::to_string(side) + " x " + std::to_string(side) + "; left out");
-            continue;
-        }
-        TileResults tile{t.tile.i, t.tile.j, {}};
-        tile.records.reserve(files->records.size());
-        for (const results::ResultRecord& r : files->records)
-            tile.records.push_back(fromResult(r, t.name));
-        results.push_back(std::move(tile));
+    };
+    {
+        std::vector<std::jthread> helpers;
+        for (int h = 1; h < source.jobs; ++h) helpers.emplace_back(work, false);
+        work(true);
     }
     if (progress) progress(listed.size(), listed.size());
+    std::vector<TileResults> results;
+    for (auto& slot : slots) {
+        if (slot)
+            results.push_back(std::move(slot.value()));
+        else
+            out.problems.push_back(slot.error());
+    }
     out.tilesRead = results.size();
     if (source.layout) noteMissingTiles(grid, seen, out.problems);
 

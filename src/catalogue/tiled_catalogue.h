@@ -28,6 +28,7 @@ struct TiledSource {
     // The big picture, read only when it is a FITS file, for its header; "" for the layout's
     // Picture (or the name the tiles carry) in the folder that holds the list's folder.
     std::string picturePath;
+    int jobs = 1;  // tiles read in parallel
 };
 
 struct TiledCatalogue {
