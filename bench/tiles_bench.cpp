@@ -1,14 +1,16 @@
 // The division window's heavy steps on a huge BMP, timed one by one, against what the machine
 // itself gives for the same bytes (bench/tiles_speed.sh runs it):
 //
-//   orvandel-tiles-bench PICTURE.bmp OUT_FOLDER [SIZE MARGIN]
+//   orvandel-tiles-bench PICTURE OUT_FOLDER [SIZE MARGIN]
 //   orvandel-tiles-bench --make WIDTH HEIGHT PICTURE.bmp
+//   orvandel-tiles-bench --make-fits WIDTH HEIGHT PICTURE.fits
 //
-// Prints, in milliseconds: reading the picture (streaming BMP reader), the 420-pixel
-// preview, cutting and writing every whole tile with the batch list; and the baselines:
-// reading the file's bytes, writing the tiles' bytes as plain files of the same sizes.
-// --make writes a sky with dots of any size row by row (the star-field generator holds a
-// picture in memory and stops at 2^28 pixels).
+// Prints, in milliseconds: reading the picture (streaming BMP reader, or CFITSIO and the
+// stretch for a FITS file), the 420-pixel preview, cutting and writing every whole tile with
+// the batch list; and the baselines: reading the file's bytes, writing the tiles' bytes as
+// plain files of the same sizes. --make writes a sky with dots of any size row by row (the
+// star-field generator holds a picture in memory and stops at 2^28 pixels) as a 24-bit BMP,
+// --make-fits the same sky as 32-bit float samples.
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -20,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/fits_writer.h"
 #include "tiles/big_picture.h"
 #include "tiles/export.h"
 #include "tiles/geometry.h"
@@ -54,6 +57,17 @@ void writeFiles(const std::string& folder, int64_t count, size_t bytes) {
     }
 }
 
+uint64_t hash(uint64_t a, uint64_t b) {
+    uint64_t h = a * 0x9E3779B97F4A7C15ull ^ (b + 0x632BE59BD9B4E019ull) * 0xBF58476D1CE4E5B9ull;
+    return h ^ (h >> 31);
+}
+
+// The sky's level at (x, y): noise of 5 levels and 4 x 4 dots.
+uint8_t skyLevel(int x, int y) {
+    const bool dot = hash(x / 4, y / 4) % 997 == 0;
+    return dot ? 220 : static_cast<uint8_t>(28 + hash(x, y) % 5);
+}
+
 // A 24-bit BMP of a grey sky with noise and 4 x 4 dots, written row by row.
 int makePicture(int width, int height, const std::string& path) {
     const uint64_t rowBytes = (static_cast<uint64_t>(width) * 3 + 3) / 4 * 4;
@@ -70,17 +84,9 @@ int makePicture(int width, int height, const std::string& path) {
     if (!f) return 1;
     std::fwrite(header.data(), 1, header.size(), f);
     std::vector<uint8_t> row(rowBytes, 0);
-    auto hash = [](uint64_t a, uint64_t b) {
-        uint64_t h =
-            a * 0x9E3779B97F4A7C15ull ^ (b + 0x632BE59BD9B4E019ull) * 0xBF58476D1CE4E5B9ull;
-        return h ^ (h >> 31);
-    };
     for (int y = height - 1; y >= 0; --y) {
-        for (int x = 0; x < width; ++x) {
-            const bool dot = hash(x / 4, y / 4) % 997 == 0;
-            const uint8_t v = dot ? 220 : static_cast<uint8_t>(28 + hash(x, y) % 5);
-            row[3 * x] = row[3 * x + 1] = row[3 * x + 2] = v;
-        }
+        for (int x = 0; x < width; ++x)
+            row[3 * x] = row[3 * x + 1] = row[3 * x + 2] = skyLevel(x, y);
         std::fwrite(row.data(), 1, row.size(), f);
     }
     return std::fclose(f) == 0 ? 0 : 1;
@@ -91,8 +97,16 @@ int makePicture(int width, int height, const std::string& path) {
 int main(int argc, char** argv) {
     if (argc == 5 && std::string(argv[1]) == "--make")
         return makePicture(std::stoi(argv[2]), std::stoi(argv[3]), argv[4]);
+    if (argc == 5 && std::string(argv[1]) == "--make-fits") {
+        // The sky's levels as values of a 16-bit camera, with a fraction.
+        auto made = orv::bench::writeFitsFloat(
+            argv[4], std::stoi(argv[2]), std::stoi(argv[3]),
+            [](int x, int y) { return 1000.25f + 150.0f * skyLevel(x, y); });
+        if (!made) std::fprintf(stderr, "%s\n", made.error().c_str());
+        return made ? 0 : 1;
+    }
     if (argc != 3 && argc != 5) {
-        std::fprintf(stderr, "usage: orvandel-tiles-bench PICTURE.bmp OUT_FOLDER [SIZE MARGIN]\n");
+        std::fprintf(stderr, "usage: orvandel-tiles-bench PICTURE OUT_FOLDER [SIZE MARGIN]\n");
         return 2;
     }
     const std::string picture = argv[1], out = argv[2];
@@ -103,21 +117,22 @@ int main(int argc, char** argv) {
     fs::create_directories(out + "/plain");
 
     auto t0 = Clock::now();
-    auto big = orv::tiles::loadBigPicture(picture, {});
+    auto loaded = orv::tiles::loadBigPicture(picture, {}, "");
     const double readMs = msSince(t0);
-    if (!big) {
-        std::fprintf(stderr, "%s\n", big.error().c_str());
+    if (!loaded) {
+        std::fprintf(stderr, "%s\n", loaded.error().c_str());
         return 1;
     }
+    const orv::ui::Picture* big = &loaded->picture;
     const int w = big->width, h = big->height;
     t0 = Clock::now();
     const int pw = w >= h ? 420 : 420 * w / h, ph = w >= h ? 420 * h / w : 420;
-    orv::tiles::scaledPreview(big.value(), pw, ph);
+    orv::tiles::scaledPreview(*big, pw, ph);
     const double previewMs = msSince(t0);
     t0 = Clock::now();
     const auto o = orv::tiles::exportAllTiles(
-        out + "/tiles", "big.bmp", size, margin, w, h, [&](int i, int j) {
-            return orv::tiles::cutTile(big.value(), orv::tiles::cutSquare(size, margin, i, j));
+        out + "/tiles", "big.bmp", size, margin, w, h, {}, [&](int i, int j) {
+            return orv::tiles::cutTile(*big, orv::tiles::cutSquare(size, margin, i, j));
         });
     const double exportMs = msSince(t0);
     if (!o.error.empty()) std::fprintf(stderr, "%s\n", o.error.c_str());

@@ -5,12 +5,22 @@
 #   the steps one by one (orvandel-tiles-bench): reading the BMP, the preview, cutting and
 #   writing the tiles, against reading the file's bytes and writing plain files of the
 #   tiles' sizes in the same process (what the disk gives).
-# With --huge also a 30000 x 20000 BMP (1.8 GB). Needs about 4 GB of free disk (11 GB with
-# --huge). Prints medians of several runs. Usage: bench/tiles_speed.sh [RUNS] [--huge]
+# With --huge also a 30000 x 20000 BMP (1.8 GB); with --fits also a 16000 x 16000 FITS file of
+# 32-bit float samples (1 GB), read and stretched as a whole before it is cut. Needs about 4 GB
+# of free disk (11 GB with --huge, 2 GB more with --fits). Prints medians of several runs.
+# Usage: bench/tiles_speed.sh [RUNS] [--huge] [--fits]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-5}
-huge=${2:-}
+huge=
+fits=
+for option in "${@:2}"; do
+    case $option in
+        --huge) huge=--huge ;;
+        --fits) fits=--fits ;;
+        *) echo "unknown option $option" >&2; exit 2 ;;
+    esac
+done
 build=build/bench
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DORV_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build" --target orvandel-cli orvandel-starfield orvandel-tiles-bench >/dev/null
@@ -18,6 +28,7 @@ bin=$build/bin
 
 need_gb=4
 [ "$huge" = --huge ] && need_gb=11
+[ "$fits" = --fits ] && need_gb=$((need_gb + 2))
 free_gb=$(df -BG --output=avail "${TMPDIR:-/tmp}" | tail -1 | tr -dc 0-9)
 if [ "$free_gb" -lt "$need_gb" ]; then
     echo "needs ${need_gb} GB free in ${TMPDIR:-/tmp}, has ${free_gb} GB" >&2
@@ -58,4 +69,10 @@ if [ "$huge" = --huge ]; then
     "$bin/orvandel-tiles-bench" --make 30000 20000 "$work/huge.bmp"
     echo "30000 x 20000, S 500, M 50, $runs runs:"
     measure "$work/huge.bmp"
+fi
+
+if [ "$fits" = --fits ]; then
+    "$bin/orvandel-tiles-bench" --make-fits 16000 16000 "$work/sky.fits"
+    echo "16000 x 16000 float FITS, S 500, M 50, $runs runs:"
+    measure "$work/sky.fits"
 fi

@@ -10,6 +10,7 @@
 
 #include "cli.h"
 #include "core/paths.h"
+#include "formats/stretch.h"
 #include "tiles/big_picture.h"
 #include "tiles/export.h"
 #include "tiles/geometry.h"
@@ -19,7 +20,8 @@ namespace orv::cli {
 namespace {
 
 const char* const kTilesUsage =
-    "usage: orvandel-cli tiles [--size S] [--margin M] [--out FOLDER] IMAGE\n"
+    "usage: orvandel-cli tiles [--size S] [--margin M] [--out FOLDER] [--settings FILE]\n"
+    "                          [--stretch S] IMAGE\n"
     "\n"
     "Cuts the picture into overlapping square tiles, as the division window's\n"
     "\"全分割画像出力\" does: tile (i, j) covers x from i*S to i*S + S + 2M and y from j*S to\n"
@@ -32,15 +34,27 @@ const char* const kTilesUsage =
     "  --size S        tile step in pixels (default 500)\n"
     "  --margin M      tile margin in pixels (default 50)\n"
     "  --out FOLDER    where the folder IMAGE.dir goes (default: the picture's folder)\n"
+    "  --settings FILE the stretch setting from FILE instead of the program's Orvandel.ini\n"
+    "  --stretch S     how a FITS or 16-bit picture becomes 8-bit levels, linearly between a\n"
+    "                  black and a white point: minmax, percentile:LO,HI or range:A,B\n"
+    "                  (default: the settings file's, else percentile:0.1,99.9)\n"
     "\n"
-    "Uncompressed 24-bit and 32-bit BMPs of any size that fits memory are read directly;\n"
-    "JPEGs and other BMPs as large as the desktop toolkit reads them.\n"
+    "Pictures are BMP, JPEG, FITS (.fits, .fit, .fts) or 16-bit PNG or TIFF. Uncompressed\n"
+    "24-bit and 32-bit BMPs of any size that fits memory are read directly; JPEGs and other\n"
+    "BMPs as large as the desktop toolkit reads them. A FITS or 16-bit picture is stretched\n"
+    "once as a whole, so that every tile has the same levels; the stretch and its black and\n"
+    "white points are printed and recorded in IMAGE.tiles.ini. FITS row 1 is the bottom row,\n"
+    "as the window shows it: pixel (u, v) of tile (i, j) (0-based, v down) is FITS pixel\n"
+    "(i*S + u + 1, NAXIS2 - j*S - v) for whole-number S.\n"
     "\n"
     "Exit status: 0 done, 1 the picture could not be read or a file could not be written,\n"
     "2 usage error.\n";
 
-const std::vector<OptionSpec> kTilesOptions = {
-    {"--size", "", true}, {"--margin", "", true}, {"--out", "", true}};
+const std::vector<OptionSpec> kTilesOptions = {{"--size", "", true},
+                                               {"--margin", "", true},
+                                               {"--out", "", true},
+                                               {"--settings", "", true},
+                                               {"--stretch", "", true}};
 
 }  // namespace
 
@@ -57,6 +71,8 @@ int runTiles(const std::vector<std::string>& args) {
     if (!margin) return usageError("--margin takes a number", kTilesUsage);
     if (auto ok = tiles::checkSettings(*size, *margin); !ok)
         return usageError(ok.error(), kTilesUsage);
+    auto engine = engineOptions(*parsed, kTilesUsage, exitCode);
+    if (!engine) return exitCode;
 
     const std::string image = absolutePath(parsed->operands[0]);
     if (!core::fileExists(image)) {
@@ -66,22 +82,38 @@ int runTiles(const std::vector<std::string>& args) {
     const std::string name = core::fileNameOf(image);
     const std::string out =
         absolutePath(parsed->last("--out").value_or(core::GetFolderName(image)));
+    // The stretch of a deep picture: --stretch, else the settings file's.
+    std::string stretch;
+    if (engine->stretch) {
+        stretch = *engine->stretch;
+    } else {
+        auto settings = loadSettings(engine->settingsFile, core::ProgramFolders::forExecutable());
+        if (!settings) return kUsageError;
+        stretch = settings->Stretch;
+    }
 
     // The rows read, drawn once per percent.
     std::optional<Progress> reading;
     int shownPercent = -1;
-    auto picture = tiles::loadBigPicture(image, qt::decodePictureFile, [&](int rows, int total) {
-        if (!reading) reading.emplace(static_cast<size_t>(total), "rows read");
-        if (rows * 100LL / total == shownPercent) return;
-        shownPercent = static_cast<int>(rows * 100LL / total);
-        reading->draw(static_cast<size_t>(rows));
-    });
+    auto picture =
+        tiles::loadBigPicture(image, qt::decodePictureFile, stretch, [&](int rows, int total) {
+            if (!reading) reading.emplace(static_cast<size_t>(total), "rows read");
+            if (rows * 100LL / total == shownPercent) return;
+            shownPercent = static_cast<int>(rows * 100LL / total);
+            reading->draw(static_cast<size_t>(rows));
+        });
     if (reading) reading->clear();
     if (!picture) {
         std::fprintf(stderr, "orvandel-cli: %s\n", picture.error().c_str());
         return kFailed;
     }
-    const ui::Picture& big = picture.value();
+    const ui::Picture& big = picture->picture;
+    const tiles::LayoutStretch stretched{picture->stretch, picture->points.black,
+                                         picture->points.white};
+    if (!stretched.text.empty())
+        std::printf("%s: stretch %s, black %s, white %s\n", image.c_str(), stretched.text.c_str(),
+                    formats::exactText(stretched.black).c_str(),
+                    formats::exactText(stretched.white).c_str());
     if (auto ok = tiles::checkExport(*size, *margin, big.width, big.height); !ok) {
         std::fprintf(stderr, "orvandel-cli: %s: %s\n", image.c_str(), ok.error().c_str());
         return kFailed;
@@ -98,7 +130,7 @@ int runTiles(const std::vector<std::string>& args) {
                           tiles::wholeTiles(big.height, *size, *margin);
     Progress writing(static_cast<size_t>(total), "tiles");
     const auto o = tiles::exportAllTiles(
-        folder, name, *size, *margin, big.width, big.height,
+        folder, name, *size, *margin, big.width, big.height, stretched,
         [&](int i, int j) { return tiles::cutTile(big, tiles::cutSquare(*size, *margin, i, j)); },
         [&](int64_t done, int64_t) { writing.draw(static_cast<size_t>(done)); });
     writing.clear();

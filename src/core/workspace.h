@@ -105,6 +105,10 @@ struct TileState {
     int16_t DivPicX = 0, DivPicY = 0;
     std::string DivDir;       // output folder of the tiles, "" before the first save
     std::string DivFileName;  // file name of the last tile saved singly
+    // The stretch that brought a deep big picture to the 8-bit levels of every tile ("" for a
+    // picture that had 8-bit levels) and its black and white points.
+    std::string BigPicStretch;
+    double BigPicStretchBlack = 0, BigPicStretchWhite = 0;
 };
 
 struct Workspace {

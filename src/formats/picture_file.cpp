@@ -26,8 +26,15 @@ core::Result<LevelPicture> toLevels(ui::Picture decoded, const std::string& stre
 
 core::Result<LevelPicture> readPictureFile(ui::Host& host, const std::string& path,
                                            const std::string& stretchSetting, const Pump& pump) {
+    return readPictureFile([&host](const std::string& p) { return host.decodePicture(p); }, path,
+                           stretchSetting, pump);
+}
+
+core::Result<LevelPicture> readPictureFile(const PictureDecoder& decoder, const std::string& path,
+                                           const std::string& stretchSetting, const Pump& pump) {
     if (!isFitsFile(path)) {
-        auto decoded = host.decodePicture(path);
+        if (!decoder) return core::Error{"画像を読み込めません: " + path};
+        auto decoded = decoder(path);
         if (!decoded) return core::Error{decoded.error()};
         return toLevels(std::move(decoded.value()), stretchSetting, pump);
     }
@@ -38,6 +45,10 @@ core::Result<LevelPicture> readPictureFile(ui::Host& host, const std::string& pa
     deep.height = samples->height;
     deep.deep = std::make_shared<const ui::DeepSamples>(std::move(samples.value()));
     return toLevels(std::move(deep), stretchSetting, pump);
+}
+
+std::string stretchDescription(const std::string& stretch, StretchPoints points) {
+    return stretch + " 黒 " + exactText(points.black) + " 白 " + exactText(points.white);
 }
 
 }  // namespace orv::formats

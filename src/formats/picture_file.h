@@ -3,6 +3,7 @@
 // other format through the host's decoder, and deep samples (FITS, 16-bit PNG or TIFF)
 // stretched (formats/stretch.h). A picture of 8-bit levels (BMP, JPEG) is never stretched.
 
+#include <functional>
 #include <string>
 
 #include "core/result.h"
@@ -11,6 +12,14 @@
 #include "ui/picture.h"
 
 namespace orv::formats {
+
+// The open dialogs' filters of picture files: BMP and JPEG, FITS, 16-bit PNG and TIFF.
+inline constexpr const char* kPictureFilter =
+    "ピクチャ(*.bmp,*.jpg)|*.bmp;*.jpg|FITS(*.fits;*.fit;*.fts)|*.fits;*.fit;*.fts"
+    "|16ビット PNG・TIFF(*.png;*.tif;*.tiff)|*.png;*.tif;*.tiff";
+
+// Decodes a picture file that is no FITS file (the host's decoder).
+using PictureDecoder = std::function<core::Result<ui::Picture>(const std::string& path)>;
 
 struct LevelPicture {
     ui::Picture picture;  // 8-bit levels
@@ -27,9 +36,17 @@ struct LevelPicture {
 core::Result<LevelPicture> readPictureFile(ui::Host& host, const std::string& path,
                                            const std::string& stretchSetting,
                                            const Pump& pump = {});
+// The same with a decoder of its own for the files that are no FITS files.
+core::Result<LevelPicture> readPictureFile(const PictureDecoder& decoder, const std::string& path,
+                                           const std::string& stretchSetting,
+                                           const Pump& pump = {});
 
 // The same for a picture already decoded.
 core::Result<LevelPicture> toLevels(ui::Picture decoded, const std::string& stretchSetting,
                                     const Pump& pump = {});
+
+// The stretch of a deep picture as the log and the windows show it:
+// "percentile:0.1,99.9 黒 4821 白 38112".
+std::string stretchDescription(const std::string& stretch, StretchPoints points);
 
 }  // namespace orv::formats

@@ -36,10 +36,6 @@ namespace {
 
 constexpr int kMaxVectorRow = 1024;  // pixels per block of the luminance loop
 constexpr const char* kLoadingMsg = "画像データを読み込んでいます。";
-// The open dialog's filters: BMP and JPEG, FITS, 16-bit PNG and TIFF.
-constexpr const char* kPictureFilter =
-    "ピクチャ(*.bmp,*.jpg)|*.bmp;*.jpg|FITS(*.fits;*.fit;*.fts)|*.fits;*.fit;*.fts"
-    "|16ビット PNG・TIFF(*.png;*.tif;*.tiff)|*.png;*.tif;*.tiff";
 
 int progress(int done, int total) {
     return total <= 0 ? 100 : done * 100 / total;
@@ -134,7 +130,7 @@ core::Result<formats::LevelPicture> pictureOfSource(Ctx& ctx, int index, bool& d
             return formats::toLevels(std::move(picture.value()), ws.settings.Stretch);
         }
         case kSourceFile: {
-            auto path = ctx.host.openFileDialog(ws.settings.WorkPath, kPictureFilter);
+            auto path = ctx.host.openFileDialog(ws.settings.WorkPath, formats::kPictureFilter);
             if (!path || !core::fileExists(*path)) {
                 dialogCancelled = true;
                 return core::Error{""};
@@ -164,8 +160,12 @@ core::Result<formats::LevelPicture> pictureOfSource(Ctx& ctx, int index, bool& d
             ws.DoFilePath = tiles::tileResultFolder(ws, *big);
             if (!core::folderExists(ws.DoFilePath)) core::createFolder(ws.DoFilePath);
             f.lblDivId.Caption = ws.DoFileName;
-            // A tile has 8-bit levels: nothing to stretch.
-            return formats::LevelPicture{big->picDivPic.picture, "", {}};
+            // A tile has 8-bit levels: nothing to stretch. Those of a deep big picture came
+            // from its stretch, which is recorded with the tile's results.
+            const auto& t = ws.tile;
+            return formats::LevelPicture{big->picDivPic.picture,
+                                         t.BigPicStretch,
+                                         {t.BigPicStretchBlack, t.BigPicStretchWhite}};
         }
         default: {
             core::OV_DispMsg(ctx, kLoadingMsg);
@@ -292,8 +292,8 @@ void recordStretch(Ctx& ctx, const formats::LevelPicture& loaded) {
 }  // namespace
 
 std::string stretchLogText(const core::Workspace& ws) {
-    return "＞ストレッチ " + ws.StretchUsed + " 黒 " + formats::exactText(ws.StretchBlack) +
-           " 白 " + formats::exactText(ws.StretchWhite);
+    return "＞ストレッチ " +
+           formats::stretchDescription(ws.StretchUsed, {ws.StretchBlack, ws.StretchWhite});
 }
 
 bool cmdDataIn_Click(Ctx& ctx, int index) {

@@ -8,6 +8,7 @@
 #include "core/numeric.h"
 #include "core/paths.h"
 #include "formats/bmp_stream.h"
+#include "formats/picture_file.h"
 #include "tiles/big_picture.h"
 #include "tiles/export.h"
 #include "tiles/geometry.h"
@@ -42,31 +43,43 @@ void clearBigPicture(ui::FrmBigPic& f) {
     f.previewGrid.Visible = false;
 }
 
-// The picture of the source, or an error ("" when the dialog was cancelled). Sets `name`.
-core::Result<ui::Picture> pictureOfSource(BigPicCtx& c, int index, std::string& name) {
+// The picture of the source as 8-bit levels, a deep picture stretched with the stretch setting;
+// or an error ("" when the dialog was cancelled). Sets `name`.
+core::Result<formats::LevelPicture> pictureOfSource(BigPicCtx& c, int index, std::string& name) {
+    const std::string& stretch = c.ws.settings.Stretch;
     if (index == 1) {
         auto picture = c.host.clipboardPicture();
-        if (!picture) return picture;
+        if (!picture) return core::Error{picture.error()};
         clearBigPicture(c.frm);
         name = "clipboard";
-        return picture;
+        return formats::toLevels(std::move(picture.value()), stretch, [&c] { c.host.pump(); });
     }
-    auto path = c.host.openFileDialog(c.ws.settings.WorkPath, "ピクチャ(*.bmp,*.jpg)|*.bmp;*.jpg");
+    auto path = c.host.openFileDialog(c.ws.settings.WorkPath, formats::kPictureFilter);
     if (!path || !core::fileExists(*path)) return core::Error{""};
     name = core::fileNameOf(*path);
     clearBigPicture(c.frm);
+    c.frm.lblMsg.Caption = "画像データを読み込んでいます。";
+    c.host.pump();
     auto decode = [&c](const std::string& p) { return c.host.decodePicture(p); };
-    return loadBigPicture(*path, decode,
-                          [&c](int rows, int total) { showProgress(c, rows, total); });
+    return loadBigPicture(
+        *path, decode, stretch, [&c](int rows, int total) { showProgress(c, rows, total); },
+        [&c] { c.host.pump(); });
 }
 
-// Steps 4 and 5: sizes, the size label, and the preview fitted to the picture's shape.
-void takePicture(BigPicCtx& c, ui::Picture picture, const std::string& name, int index) {
+// Steps 4 and 5: sizes, the size label, and the preview fitted to the picture's shape; the
+// stretch of a deep picture kept for the layout file and shown on the message line.
+void takePicture(BigPicCtx& c, formats::LevelPicture loaded, const std::string& name, int index) {
     auto& t = c.ws.tile;
     auto& f = c.frm;
-    f.picBigPic.picture = std::move(picture);
+    f.picBigPic.picture = std::move(loaded.picture);
     const int w = f.picBigPic.picture.width, h = f.picBigPic.picture.height;
     t.BigPicName = name;
+    t.BigPicStretch = loaded.stretch;
+    t.BigPicStretchBlack = loaded.points.black;
+    t.BigPicStretchWhite = loaded.points.white;
+    f.lblMsg.Caption = loaded.stretch.empty() ? ""
+                                              : "ストレッチ " + formats::stretchDescription(
+                                                                    loaded.stretch, loaded.points);
     f.lblBigPicName.Caption = name;
     f.Caption = (index == 1 ? "BicPic " : "BigPic ") + name;
     if (index == 1) c.host.pump();
@@ -153,7 +166,8 @@ void cmdBigPic_Click(BigPicCtx& c, int index) {
     c.host.setBusy(true);
     auto picture = pictureOfSource(c, index, name);
     // Sizes in layout units are 32-bit.
-    if (picture && (picture->width > kMaxPictureSide || picture->height > kMaxPictureSide)) {
+    if (picture &&
+        (picture->picture.width > kMaxPictureSide || picture->picture.height > kMaxPictureSide)) {
         clearBigPicture(f);
         picture = core::Error{"画像が大きすぎます: " + name};
     }
@@ -161,7 +175,9 @@ void cmdBigPic_Click(BigPicCtx& c, int index) {
     c.host.setBusy(false);
     f.setWorking(false);
     if (!picture) {
-        if (!picture.error().empty()) message(c, "Error!\n" + picture.error());
+        if (picture.error().empty()) return;
+        f.lblMsg.Caption = picture.error();
+        message(c, "Error!\n" + picture.error());
         return;
     }
     DispDivNo(c);
@@ -308,6 +324,7 @@ void cmdSaveAllFile_Click(BigPicCtx& c) {
     f.setWorking(true);
     const ExportOutcome o = exportAllTiles(
         t.DivDir, t.BigPicName, t.DivSize, t.DivMargin, t.BigPicWidthP, t.BigPicHeightP,
+        {t.BigPicStretch, t.BigPicStretchBlack, t.BigPicStretchWhite},
         [&](int i, int j) {
             t.DivX = static_cast<int16_t>(i);
             t.DivY = static_cast<int16_t>(j);

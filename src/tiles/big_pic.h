@@ -25,8 +25,10 @@ void cmdShowBigPic_Click(core::Ctx& ctx);
 void BigPic_Form_Load(BigPicCtx& c);
 
 // "元画像読込" (0) and "clipboard" (1): the big picture, its size, preview, tile count and
-// current tile. The old picture stays when the dialog is cancelled; it is released before a
-// new file is read, so that two huge pictures never need memory at once.
+// current tile. A picture deeper than 8 bits (FITS, 16-bit PNG or TIFF) is stretched once as a
+// whole with the stretch setting, which the message line shows and the layout file records.
+// The old picture stays when the dialog is cancelled; it is released before a new file is
+// read, so that two huge pictures never need memory at once.
 void cmdBigPic_Click(BigPicCtx& c, int index);
 // The tile count label (and the grid over the preview), when DivSize > 0 and a picture is
 // loaded.

@@ -34,24 +34,26 @@ inline void rgbAt(const ui::Picture& p, const uint8_t* row, int x, uint8_t* out)
 
 }  // namespace
 
-core::Result<ui::Picture> loadBigPicture(const std::string& path, const PictureDecoder& decoder,
-                                         const formats::RowProgress& progress) {
+core::Result<formats::LevelPicture> loadBigPicture(const std::string& path,
+                                                   const formats::PictureDecoder& decoder,
+                                                   const std::string& stretchSetting,
+                                                   const formats::RowProgress& progress,
+                                                   const formats::Pump& pump) {
     formats::BmpRead read = formats::readBmpFile(path, progress);
     switch (read.status) {
         case formats::BmpRead::Status::Ok:
-            return read.picture;
+            return formats::LevelPicture{std::move(read.picture), "", {}};
         case formats::BmpRead::Status::Failed:
             return core::Error{read.error};
         case formats::BmpRead::Status::NotHandled:
             break;
     }
-    if (!decoder) return core::Error{"画像を読み込めません: " + path};
-    auto decoded = decoder(path);
-    if (decoded && decoded->deep)
-        return core::Error{"8 ビットより深い画像は分割できません: " + path +
-                           " (8 ビットの BMP か JPEG にしてください)"};
-    if (decoded && decoded->empty()) return core::Error{"画像が空です: " + path};
-    return decoded;
+    auto loaded = formats::readPictureFile(decoder, path, stretchSetting, pump);
+    if (loaded && loaded->picture.empty()) return core::Error{"画像が空です: " + path};
+    // The readers name the file; the stretch does not.
+    if (!loaded && loaded.error().find(path) == std::string::npos)
+        return core::Error{loaded.error() + " (" + path + ")"};
+    return loaded;
 }
 
 ui::Picture cutTile(const ui::Picture& big, const PixelSquare& square) {

@@ -3,24 +3,30 @@
 // it and the scaled preview. The picture is held once, as the reader gives it; tiles and the
 // preview are small copies.
 
-#include <functional>
 #include <string>
 
 #include "core/result.h"
 #include "formats/bmp_stream.h"
+#include "formats/picture_file.h"
 #include "tiles/geometry.h"
 #include "ui/picture.h"
 
 namespace orv::tiles {
 
-using PictureDecoder = std::function<core::Result<ui::Picture>(const std::string&)>;
-
-// Loads a picture of any size: uncompressed 24-bit and 32-bit BMPs with the streaming reader
-// (memory: the picture's RGB size), every other file with `decoder` (the toolkit's: JPEG and
-// the other BMP variants, as large as it allows). `progress` follows the rows of a streamed
-// BMP. Fails with a message naming the file.
-core::Result<ui::Picture> loadBigPicture(const std::string& path, const PictureDecoder& decoder,
-                                         const formats::RowProgress& progress = {});
+// Loads a picture of any size as 8-bit levels: uncompressed 24-bit and 32-bit BMPs with the
+// streaming reader (memory: the picture's RGB size), FITS files with CFITSIO, every other file
+// with `decoder` (the toolkit's: JPEG, the other BMP variants, 16-bit PNG and TIFF, as large
+// as it allows). A picture deeper than 8 bits is stretched once as a whole with
+// `stretchSetting` (formats/stretch.h), so that every tile cut from it has the same levels;
+// its samples are given back before this returns (memory: the samples and the 8-bit picture,
+// one byte a pixel for grey). Rows are as the main window shows them: FITS row 1 at the
+// bottom. `progress` follows the rows of a streamed BMP, `pump` is called now and then while a
+// deep picture is read and stretched. Fails with a message naming the file.
+core::Result<formats::LevelPicture> loadBigPicture(const std::string& path,
+                                                   const formats::PictureDecoder& decoder,
+                                                   const std::string& stretchSetting,
+                                                   const formats::RowProgress& progress = {},
+                                                   const formats::Pump& pump = {});
 
 // The pixels of `square` (big-picture pixels) as a new tightly packed RGB picture of
 // square.side x square.side; the part outside the big picture is black. The side must be

@@ -8,6 +8,7 @@
 #include "core/paths.h"
 #include "core/text_file.h"
 #include "formats/bmp_stream.h"
+#include "formats/stretch.h"
 #include "tiles/geometry.h"
 
 namespace orv::tiles {
@@ -43,16 +44,22 @@ std::string batchListLine(const std::string& folder, const std::string& fileName
 }
 
 std::vector<std::string> layoutLines(const TileLayout& l) {
-    return {std::string("[") + kSection + "]",
-            "Picture=" + l.picture,
-            "Width=" + std::to_string(l.width),
-            "Height=" + std::to_string(l.height),
-            "Size=" + shortestText(l.size),
-            "Margin=" + shortestText(l.margin),
-            "Columns=" + std::to_string(l.columns),
-            "Rows=" + std::to_string(l.rows),
-            "List=" + l.list,
-            "Tiles=" + std::to_string(l.tiles)};
+    std::vector<std::string> lines = {std::string("[") + kSection + "]",
+                                      "Picture=" + l.picture,
+                                      "Width=" + std::to_string(l.width),
+                                      "Height=" + std::to_string(l.height),
+                                      "Size=" + shortestText(l.size),
+                                      "Margin=" + shortestText(l.margin),
+                                      "Columns=" + std::to_string(l.columns),
+                                      "Rows=" + std::to_string(l.rows),
+                                      "List=" + l.list,
+                                      "Tiles=" + std::to_string(l.tiles)};
+    if (!l.stretch.text.empty()) {
+        lines.push_back("Stretch=" + l.stretch.text);
+        lines.push_back("StretchBlack=" + formats::exactText(l.stretch.black));
+        lines.push_back("StretchWhite=" + formats::exactText(l.stretch.white));
+    }
+    return lines;
 }
 
 core::Result<TileLayout> parseLayout(std::string_view text) {
@@ -89,6 +96,17 @@ core::Result<TileLayout> parseLayout(std::string_view text) {
     if (l.list.empty()) return badKey("List", l.list);
     if (!wholeNumber(get("Tiles"), l.columns * l.rows, l.tiles))
         return badKey("Tiles", get("Tiles"));
+    l.stretch.text = get("Stretch");
+    if (l.stretch.text.empty()) return l;
+    const struct {
+        const char* key;
+        double* value;
+    } points[] = {{"StretchBlack", &l.stretch.black}, {"StretchWhite", &l.stretch.white}};
+    for (const auto& p : points) {
+        auto v = core::parseNumber(get(p.key));
+        if (!v || !std::isfinite(*v)) return badKey(p.key, get(p.key));
+        *p.value = *v;
+    }
     return l;
 }
 
@@ -108,7 +126,8 @@ std::string layoutFileOfList(const std::string& listPath) {
 }
 
 ExportOutcome exportAllTiles(const std::string& folder, const std::string& bigPicName, float size,
-                             float margin, int64_t width, int64_t height, const TileCutter& cut,
+                             float margin, int64_t width, int64_t height,
+                             const LayoutStretch& stretch, const TileCutter& cut,
                              const std::function<void(int64_t, int64_t)>& progress) {
     ExportOutcome o;
     TileLayout layout{bigPicName,
@@ -119,7 +138,8 @@ ExportOutcome exportAllTiles(const std::string& folder, const std::string& bigPi
                       wholeTiles(width, size, margin),
                       wholeTiles(height, size, margin),
                       batchListName(bigPicName),
-                      0};
+                      0,
+                      stretch};
     if (layout.columns == 0 || layout.rows == 0) return o;
     const int64_t total = layout.columns * layout.rows;
     std::vector<std::string> lines;

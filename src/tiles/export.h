@@ -34,6 +34,18 @@ std::string batchListLine(const std::string& folder, const std::string& fileName
 //   Rows=1
 //   List=m42.bmp.txt    the batch list in the same folder
 //   Tiles=2             tiles the list names (Columns x Rows unless writing stopped early)
+// and, only for a picture deeper than 8 bits (FITS, 16-bit PNG or TIFF), the stretch that
+// brought the whole picture to the tiles' 8-bit levels (formats/stretch.h), as the result
+// files record it; `--stretch range:4821,38112` cuts the same tiles again:
+//   Stretch=percentile:0.1,99.9
+//   StretchBlack=4821   the value that became level 0
+//   StretchWhite=38112  the value that became level 255
+// Readers ignore keys they do not know.
+struct LayoutStretch {
+    std::string text;  // "" for a picture that had 8-bit levels
+    double black = 0, white = 0;
+};
+
 struct TileLayout {
     std::string picture;
     int64_t width = 0, height = 0;
@@ -41,11 +53,13 @@ struct TileLayout {
     int64_t columns = 0, rows = 0;
     std::string list;
     int64_t tiles = 0;
+    LayoutStretch stretch{};
 };
 
 std::vector<std::string> layoutLines(const TileLayout& layout);
-// Reads the text of a layout file. Fails, naming the key, on a missing or bad value, on
-// settings that cannot cut tiles, or when Columns and Rows do not follow from the sizes.
+// Reads the text of a layout file. Fails, naming the key, on a missing or bad value (of
+// StretchBlack and StretchWhite only where Stretch is given), on settings that cannot cut
+// tiles, or when Columns and Rows do not follow from the sizes.
 core::Result<TileLayout> parseLayout(std::string_view text);
 core::Result<TileLayout> readLayoutFile(const std::string& path);
 // The layout file beside a batch list named as exportAllTiles names it: "F/m42.bmp.txt" gives
@@ -53,17 +67,19 @@ core::Result<TileLayout> readLayoutFile(const std::string& path);
 std::string layoutFileOfList(const std::string& listPath);
 
 // Writes every whole tile of a width x height picture and, when there is at least one, the
-// batch list and the layout file, all into `folder` (which must exist). Rows j outer, columns
-// i inner, both from 0; `cut(i, j)` gives tile (i, j). `progress(done, total)` follows after
-// each tile. When a file cannot be written, writing stops there: the tiles written so far
-// stay, and the list and the layout name exactly those. The settings must pass checkExport.
+// batch list and the layout file (with the picture's stretch), all into `folder` (which must
+// exist). Rows j outer, columns i inner, both from 0; `cut(i, j)` gives tile (i, j).
+// `progress(done, total)` follows after each tile. When a file cannot be written, writing stops
+// there: the tiles written so far stay, and the list and the layout name exactly those. The
+// settings must pass checkExport.
 struct ExportOutcome {
     int64_t written = 0;  // tiles written and listed
     std::string error;    // "" when every file was written
 };
 using TileCutter = std::function<ui::Picture(int i, int j)>;
 ExportOutcome exportAllTiles(const std::string& folder, const std::string& bigPicName, float size,
-                             float margin, int64_t width, int64_t height, const TileCutter& cut,
+                             float margin, int64_t width, int64_t height,
+                             const LayoutStretch& stretch, const TileCutter& cut,
                              const std::function<void(int64_t, int64_t)>& progress = {});
 
 }  // namespace orv::tiles

@@ -59,6 +59,9 @@ struct FrmBigPic {
 
     // Progress of loading and of saving every tile.
     ProgressBar barBigPic;
+    // The message line: loading, why a picture could not be loaded, the stretch of a deep
+    // picture.
+    Label lblMsg;
 
     // The preview box: the preview's longer side fills it.
     static constexpr double kPreviewBox = 420;

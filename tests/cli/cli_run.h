@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "bench/bmp_writer.h"
@@ -41,6 +42,15 @@ inline void writeField(const std::string& path, uint32_t seed, int side = 160, i
     spec.noiseSigma = 1.2;
     auto field = bench::generateStarField(spec);
     ASSERT_TRUE(bench::writeBmp(path, field.width, field.height, field.rgb));
+}
+
+// The same generated grey field written by the star-field tool in the given file (FITS or
+// 16-bit PNG by its name).
+inline void writeDeepField(const std::string& path) {
+    const std::string command = std::string(ORV_STARFIELD_TOOL) + " --width 200 --height 160 " +
+                                "--stars 50 --grey --seed 4 --noise 1.2 --out " + path +
+                                " >/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
 }
 
 inline std::string standardSettings(const TempDir& dir) {

@@ -112,14 +112,6 @@ TEST(Cli, BatchRunsAListWithItsLog) {
     EXPECT_TRUE(std::filesystem::exists(dir.file("c.bmp.dir/c.bmp.dat")));
 }
 
-// The same generated grey field written by the star-field tool in the given file.
-void writeDeepField(const std::string& path) {
-    const std::string command = std::string(ORV_STARFIELD_TOOL) + " --width 200 --height 160 " +
-                                "--stars 50 --grey --seed 4 --noise 1.2 --out " + path +
-                                " >/dev/null";
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
-}
-
 TEST(Cli, FitsAndSixteenBitPngOfOneFieldGiveTheSameResults) {
     TempDir dir;
     writeDeepField(dir.file("field.fits"));

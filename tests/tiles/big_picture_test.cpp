@@ -69,21 +69,39 @@ TEST(Preview, EachPixelIsTheMeanOfThePixelsItCovers) {
         }
 }
 
-TEST(LoadBigPicture, LeavesOtherFilesToTheDecoderAndRefusesDeepPictures) {
+TEST(LoadBigPicture, LeavesOtherFilesToTheDecoderAndStretchesDeepPictures) {
     orv::test::TempDir dir;
-    orv::test::writeFile(dir.file("a.jpg"), "not a BMP");
+    orv::test::writeFile(dir.file("a.png"), "not a BMP");
     const ui::Picture grey = patternPicture(4, 3, ui::PixelLayout::Grey8);
-    auto decoded = loadBigPicture(
-        dir.file("a.jpg"), [&](const std::string&) { return core::Result<ui::Picture>(grey); });
-    ASSERT_TRUE(decoded.ok());
-    EXPECT_EQ(decoded->bits, grey.bits);
-    ui::Picture deep;
-    deep.width = deep.height = 5;
-    deep.deep = std::make_shared<ui::DeepSamples>();
-    auto refused = loadBigPicture(
-        dir.file("a.jpg"), [&](const std::string&) { return core::Result<ui::Picture>(deep); });
+    ui::Picture decoded = grey;
+    auto decoder = [&](const std::string&) { return core::Result<ui::Picture>(decoded); };
+    auto levels = loadBigPicture(dir.file("a.png"), decoder, "minmax");
+    ASSERT_TRUE(levels.ok());
+    EXPECT_EQ(levels->picture.bits, grey.bits);
+    EXPECT_EQ(levels->stretch, "");
+
+    // 16-bit samples 100, 140, 300: stretched as a whole, the stretch reported.
+    auto samples = std::make_shared<ui::DeepSamples>();
+    samples->width = 3;
+    samples->height = 1;
+    samples->samples = std::vector<uint16_t>{100, 140, 300};
+    decoded = ui::Picture{};
+    decoded.width = 3;
+    decoded.height = 1;
+    decoded.deep = samples;
+    levels = loadBigPicture(dir.file("a.png"), decoder, "minmax");
+    ASSERT_TRUE(levels.ok()) << levels.error();
+    const uint8_t* row = levels->picture.row(0);
+    EXPECT_EQ(std::vector<uint8_t>(row, row + 3), (std::vector<uint8_t>{0, 51, 255}));
+    EXPECT_EQ(levels->stretch, "minmax");
+    EXPECT_EQ(levels->points.black, 100);
+    EXPECT_EQ(levels->points.white, 300);
+
+    // Nothing to stretch: the message names the file.
+    samples->samples = std::vector<uint16_t>{7, 7, 7};
+    auto refused = loadBigPicture(dir.file("a.png"), decoder, "");
     ASSERT_FALSE(refused.ok());
-    EXPECT_NE(refused.error().find(dir.file("a.jpg")), std::string::npos);
+    EXPECT_NE(refused.error().find(dir.file("a.png")), std::string::npos) << refused.error();
 }
 
 }  // namespace

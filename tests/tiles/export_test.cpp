@@ -15,11 +15,21 @@ std::string text(const std::vector<std::string>& lines) {
 }
 
 TEST(LayoutFile, ReadsBackWhatIsWritten) {
+    const LayoutStretch stretches[] = {{}, {"percentile:0.1,99.9", -0.0125, 38112.5}, {}};
+    int k = 0;
     for (auto [s, m] : {std::pair{500.f, 50.f}, {500.1f, 0.f}, {333.3333f, 7.77f}}) {
-        const TileLayout l{
-            "m42 (1).bmp",     30000, 20000, s, m, wholeTiles(30000, s, m), wholeTiles(20000, s, m),
-            "m42 (1).bmp.txt", 7};
-        auto read = parseLayout(text(layoutLines(l)));
+        const TileLayout l{"m42 (1).bmp",
+                           30000,
+                           20000,
+                           s,
+                           m,
+                           wholeTiles(30000, s, m),
+                           wholeTiles(20000, s, m),
+                           "m42 (1).bmp.txt",
+                           7,
+                           stretches[k++]};
+        // Keys a reader does not know are no error.
+        auto read = parseLayout(text(layoutLines(l)) + "Written=by a later version\r\n");
         ASSERT_TRUE(read.ok()) << read.error();
         EXPECT_EQ(read->picture, l.picture);
         EXPECT_EQ(read->width, 30000);
@@ -30,11 +40,14 @@ TEST(LayoutFile, ReadsBackWhatIsWritten) {
         EXPECT_EQ(read->rows, l.rows);
         EXPECT_EQ(read->list, l.list);
         EXPECT_EQ(read->tiles, 7);
+        EXPECT_EQ(read->stretch.text, l.stretch.text);
+        EXPECT_EQ(read->stretch.black, l.stretch.black);
+        EXPECT_EQ(read->stretch.white, l.stretch.white);
     }
 }
 
 TEST(LayoutFile, NamesTheKeyThatIsWrong) {
-    const TileLayout good{"m42.bmp", 1200, 1000, 500, 50, 2, 1, "m42.bmp.txt", 2};
+    const TileLayout good{"m42.bmp", 1200, 1000, 500, 50, 2, 1, "m42.bmp.txt", 2, {"minmax", 3, 9}};
     const auto lines = layoutLines(good);
     auto with = [&](const std::string& key, const std::string& value) {
         auto changed = lines;
@@ -45,13 +58,21 @@ TEST(LayoutFile, NamesTheKeyThatIsWrong) {
     const struct {
         std::string key, value, mentioned;
     } cases[] = {
-        {"Picture", "", "Picture"},   {"Width", "abc", "Width"},
-        {"Width", "0", "Width"},      {"Width", "-3", "Width"},
-        {"Height", "1e99", "Height"}, {"Size", "x", "Size"},
-        {"Size", "0", "分割サイズ"},  {"Margin", "-1", "分割マージン"},
-        {"Columns", "3", "Columns"},  {"Rows", "0", "Rows"},
-        {"List", "", "List"},         {"Tiles", "3", "Tiles"},
+        {"Picture", "", "Picture"},
+        {"Width", "abc", "Width"},
+        {"Width", "0", "Width"},
+        {"Width", "-3", "Width"},
+        {"Height", "1e99", "Height"},
+        {"Size", "x", "Size"},
+        {"Size", "0", "分割サイズ"},
+        {"Margin", "-1", "分割マージン"},
+        {"Columns", "3", "Columns"},
+        {"Rows", "0", "Rows"},
+        {"List", "", "List"},
+        {"Tiles", "3", "Tiles"},
         {"Tiles", "1.5", "Tiles"},
+        {"StretchBlack", "", "StretchBlack"},
+        {"StretchWhite", "1e999", "StretchWhite"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.key + "=" + c.value);

@@ -8,7 +8,7 @@
 //   分割サイズ, マージン   | with the grid and | | resolution (scrolls when  |
 //   分割数                | the tile squares  | | larger than the view)     |
 //       [↑]                +-------------------+ |                           |
-//   [←][◎][→]  X, Y                              |                           |
+//   [←][◎][→]  X, Y     message line (lblMsg)   |                           |
 //       [↓]                                       |                           |
 //   分割エリア, 分割画像名                          |                           |
 //   [保存先指定] [分割画像出力] [全分割画像出力]      |                           |
@@ -241,6 +241,10 @@ BigPicWindow::BigPicWindow(MainWindow& main)
     preview_ = new PreviewView(frm_, box);
     preview_->setObjectName("imgBigPic");
     bind([this] { preview_->sync(); });
+    auto* line = makeLabel(this, "lblMsg", frm_.lblMsg,
+                           QRect(kPreviewLeft, kTop + boxSide + 10, boxSide, 60));
+    line->setWordWrap(true);
+    line->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     tileArea_ = new QScrollArea(this);
     tileArea_->setObjectName("picDivPicArea");
