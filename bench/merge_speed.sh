@@ -26,34 +26,36 @@ printf '[SYSTEM]\r\nHeikinWidth = 4\r\nSikiTop = 240\r\nSiki = 4\r\nNumPixel = 5
 
 median() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 
-# Runs "$@" under /usr/bin/time; prints "wall_s peak_MB" and keeps standard output in $work/out.
+# Runs "$@" under /usr/bin/time; prints "wall_s peak_MB cpu_s" (cpu: user + system) and keeps
+# standard output in $work/out.
 timed() {
     local line
-    /usr/bin/time -f "%e %M" "$@" >"$work/out" 2>"$work/err" || true
+    /usr/bin/time -f "%e %M %U %S" "$@" >"$work/out" 2>"$work/err" || true
     line=$(tail -1 "$work/err")
-    echo "$(echo "$line" | cut -d' ' -f1) $(( $(echo "$line" | cut -d' ' -f2) / 1024 ))"
+    echo "$line" | awk '{printf "%s %d %.2f\n", $1, $2 / 1024, $3 + $4}'
 }
 
 # One field: the tile path, then the picture whole.
 run_field() {
-    local stars=$1 noise=$2 wall mem walls=()
+    local stars=$1 noise=$2 wall mem cpu walls=() cpus=()
     rm -rf "$work/field.bmp" "$work/field.bmp.dir"
     "$bin/orvandel-starfield" --out "$work/field.bmp" --width 16384 --height 16384 \
         --stars "$stars" --noise "$noise" --seed 2015 >/dev/null
     local list="$work/field.bmp.dir/field.bmp.txt"
     echo "16384 x 16384, $stars stars, noise $noise:"
-    read -r wall mem <<<"$(timed "$bin/orvandel-cli" tiles "$work/field.bmp")"
-    echo "  tiles:           $wall s, peak $mem MB ($(cat "$work/out"))"
-    read -r wall mem <<<"$(timed "$bin/orvandel-cli" batch --jobs 2 --settings "$work/Orvandel.ini" "$list")"
-    echo "  batch --jobs 2:  $wall s, peak $mem MB ($(wc -l <"$work/out") tiles)"
+    read -r wall mem cpu <<<"$(timed "$bin/orvandel-cli" tiles "$work/field.bmp")"
+    echo "  tiles:           $wall s (cpu $cpu s), peak $mem MB ($(cat "$work/out"))"
+    read -r wall mem cpu <<<"$(timed "$bin/orvandel-cli" batch --jobs 2 --settings "$work/Orvandel.ini" "$list")"
+    echo "  batch --jobs 2:  $wall s (cpu $cpu s), peak $mem MB ($(wc -l <"$work/out") tiles)"
     for _ in $(seq "$runs"); do
-        read -r wall mem <<<"$(timed "$bin/orvandel-cli" merge -o "$work/merged.csv" "$list")"
+        read -r wall mem cpu <<<"$(timed "$bin/orvandel-cli" merge -o "$work/merged.csv" "$list")"
         walls+=("$wall")
+        cpus+=("$cpu")
     done
-    echo "  merge:           median $(median "${walls[@]}") s of ${walls[*]}, peak $mem MB"
+    echo "  merge:           median $(median "${walls[@]}") s of ${walls[*]} (cpu median $(median "${cpus[@]}") s), peak $mem MB"
     echo "                   $(cat "$work/out")"
-    read -r wall mem <<<"$(timed "$bin/orvandel-cli" detect --jobs 1 --settings "$work/Orvandel.ini" "$work/field.bmp")"
-    echo "  detect whole:    $wall s, peak $mem MB ($(cat "$work/out"))"
+    read -r wall mem cpu <<<"$(timed "$bin/orvandel-cli" detect --jobs 1 --settings "$work/Orvandel.ini" "$work/field.bmp")"
+    echo "  detect whole:    $wall s (cpu $cpu s), peak $mem MB ($(cat "$work/out"))"
 }
 
 # A dense field whose results overflow the cluster table of one picture (50000), and a

@@ -8,6 +8,7 @@
 
 #include "cli/cli_run.h"
 #include "core/text_file.h"
+#include "formats/fits_files.h"
 
 namespace orv::test {
 namespace {
@@ -16,6 +17,7 @@ namespace {
 struct Row {
     std::string xText, yText, tile, star, atr, pixels, sumLevel, maxLevel;
     double x = 0, y = 0, hankeiMax = 0;
+    std::string xFits, yFits, ra, dec;  // "" when the catalogue has no such columns
     bool samePixels(const Row& o) const {
         return pixels == o.pixels && sumLevel == o.sumLevel && maxLevel == o.maxLevel;
     }
@@ -32,9 +34,11 @@ std::vector<Row> readCsv(const std::string& text) {
     for (size_t k = 1; k < lines.size(); ++k) {
         const auto f = core::splitCommaFields(lines[k]);
         auto at = [&](const char* name) { return f.at(column.at(name)); };
+        auto maybe = [&](const char* name) { return column.count(name) ? at(name) : ""; };
         rows.push_back({at("x"), at("y"), at("tile"), at("star"), at("atr"), at("pixels"),
                         at("sum_level"), at("max_level"), std::stod(at("x")), std::stod(at("y")),
-                        std::stod(at("hankei_max"))});
+                        std::stod(at("hankei_max")), maybe("x_fits"), maybe("y_fits"), maybe("ra"),
+                        maybe("dec")});
     }
     return rows;
 }
@@ -141,6 +145,58 @@ TEST(CliMerge, TheTiledCatalogueHoldsEveryStarOfTheWholePictureOnce) {
     for (const char* bad : {"merge", "merge a.txt b.txt", "merge --size x a.txt"})
         EXPECT_EQ(cli(bad, dir).status, 2) << bad;
     EXPECT_EQ(cli("merge " + dir.file("none.txt"), dir).status, 1);
+}
+
+// A FITS field with a celestial WCS, cut into tiles (stretched once as a whole, FITS row 1 at
+// the bottom of every tile), processed and merged: its results carry the same FITS pixel and
+// sky columns as the picture processed whole.
+TEST(CliMerge, TilesOfAFitsPictureKeepItsPixelAndSkyCoordinates) {
+    TempDir dir;
+    auto spec = bench::denseField(1100, 600, 300, 5);
+    spec.colour = false;
+    spec.noiseSigma = 1.2;
+    spec.deepScale = 200;
+    spec.deepOffset = 1000;
+    const auto field = bench::generateStarField(spec);
+    FitsSpec fits;
+    fits.naxes = {1100, 600};
+    fits.bzero = 32768;
+    fits.textKeys = {{"CTYPE1", "RA---TAN"}, {"CTYPE2", "DEC--TAN"}};
+    fits.numberKeys = {{"CRPIX1", 550.5}, {"CRPIX2", 300.5},    {"CRVAL1", 83.8},
+                       {"CRVAL2", -5.4},  {"CDELT1", -0.00028}, {"CDELT2", 0.00028}};
+    writeFits(dir.file("m42.fits"), fits, fitsValues(fits, [&](int x, int y, int) {
+                  return field.deep[static_cast<size_t>(600 - y) * 1100 + (x - 1)];
+              }));
+    // Levels as the 8-bit field has them.
+    const std::string settings =
+        " --stretch range:1000,52000 --settings " + standardSettings(dir) + " ";
+    const std::string list = dir.file("m42.fits.dir/m42.fits.txt");
+    CliRun r = cli("tiles" + settings + dir.file("m42.fits"), dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(cli("batch --jobs 2" + settings + list, dir).status, 0);
+    ASSERT_EQ(cli("detect" + settings + dir.file("m42.fits"), dir).status, 0);
+    r = cli("export " + dir.file("m42.fits"), dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto whole = readCsv(r.out);
+    r = cli("merge " + list, dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto merged = readCsv(r.out);
+    EXPECT_TRUE(r.out.starts_with("x,y,tile,") &&
+                r.out.find(",note,x_fits,y_fits,ra,dec\r\n") != std::string::npos);
+
+    size_t same = 0;
+    for (const Row& m : merged) {
+        if (m.x > 1000 || m.y > 500) continue;  // near the tiled area's edge
+        for (const Row& w : whole) {
+            if (!m.near(w) || !m.samePixels(w)) continue;
+            ++same;
+            EXPECT_NEAR(std::stod(m.xFits), std::stod(w.xFits), 0.002) << m.tile << " " << m.star;
+            EXPECT_NEAR(std::stod(m.yFits), std::stod(w.yFits), 0.002) << m.tile << " " << m.star;
+            EXPECT_NEAR(std::stod(m.ra), std::stod(w.ra), 1e-6) << m.tile << " " << m.star;
+            EXPECT_NEAR(std::stod(m.dec), std::stod(w.dec), 1e-6) << m.tile << " " << m.star;
+        }
+    }
+    EXPECT_GT(same, 200u);
 }
 
 }  // namespace
