@@ -38,8 +38,8 @@ struct TileResults {
 struct MergeCounts {
     size_t read = 0;  // results of all tiles
     size_t kept = 0;
-    // Stars near a boundary whose copies the rule taken copy by copy would have kept twice or
-    // not at all (or, for pieces, at all); decided once for all their copies instead.
+    // Stars near a boundary whose copies the rule taken copy by copy would have kept twice, or
+    // not at all, or as a piece; decided once for all their copies instead.
     size_t decidedOnce = 0;
 };
 
