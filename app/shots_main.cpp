@@ -14,26 +14,33 @@
 //                   neighbour), where the marks of single pixels can be told apart
 //   clusters.png    view "クラスタ"
 //   background.png  view "背景画像"
+//   zoom4.png       back to "恒星位置", scale 4 about a circular result in the middle
+//   magnifier.png   the magnifier on, the pointer on that result
+//   edit.png        the result selected, the edit frame open after 削除
 //   division.png    the division window with BIG_PICTURE loaded through its file dialog and
 //                   the tile (2, 1) chosen with the arrows (only when BIG_PICTURE is given)
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFont>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
 
+#include "extract/records.h"
 #include "input/image_load.h"
 #include "ui/qt/big_pic_window.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/picture_layer.h"
+#include "view/navigation.h"
 
 namespace {
 
@@ -100,6 +107,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot prepare %s\n", qPrintable(work.path()));
         return 1;
     }
+    // The hand tool's pictures, as beside the program.
+    for (const char* icon : {"hand-off.bmp", "hand-on.bmp"})
+        QFile::copy(QDir(QCoreApplication::applicationDirPath()).filePath(icon),
+                    work.filePath(icon));
 
     orv::qt::MainWindow window(orv::core::ProgramFolders::at(work.path().toStdString()));
     window.show();
@@ -141,6 +152,48 @@ int main(int argc, char** argv) {
     ok = shoot(window, out, "clusters") && ok;
     child<QRadioButton>(window, "optFrame(2)")->click();
     ok = shoot(window, out, "background") && ok;
+
+    // Scale 4 about the circular result nearest the picture's middle.
+    child<QRadioButton>(window, "optFrame(0)")->click();
+    int32_t star = 0;
+    double best = 1e30;
+    for (int32_t n = 1; n <= ws.MaxStarNo; ++n) {
+        if (ws.Clusters[n].Atr != orv::extract::kAtrCircular) continue;
+        const double dx = ws.Stars[n].CenterX - ws.ImageWidthP / 2.0;
+        const double dy = ws.Stars[n].CenterY - ws.ImageHeightP / 2.0;
+        if (dx * dx + dy * dy < best) best = dx * dx + dy * dy, star = n;
+    }
+    if (star == 0) {
+        std::fprintf(stderr, "no circular result\n");
+        return 1;
+    }
+    const float sx = ws.Stars[star].CenterX, sy = ws.Stars[star].CenterY;
+    for (int i = 0; i < 2; ++i) child<QPushButton>(window, "cmdZoom(0)")->click();
+    window.runHandler([&](orv::core::Ctx& ctx) { orv::view::centreOn(ctx, sx, sy); });
+    ok = shoot(window, out, "zoom4") && ok;
+
+    // The pointer on the result, with the magnifier on.
+    QWidget* layer = window.layer(4);
+    const auto& box = window.form().picHSC[4];
+    const QPointF at(sx * box.Width / box.ScaleWidth / orv::core::kTwipsPerPixel,
+                     sy * box.Height / box.ScaleHeight / orv::core::kTwipsPerPixel);
+    auto mouse = [&](QEvent::Type type) {
+        const Qt::MouseButtons held =
+            type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton;
+        QMouseEvent e(type, at, layer->mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
+        QApplication::sendEvent(layer, &e);
+    };
+    child<QCheckBox>(window, "chkMag")->click();
+    mouse(QEvent::MouseMove);
+    ok = shoot(window, out, "magnifier") && ok;
+    child<QCheckBox>(window, "chkMag")->click();
+
+    // Selected, the edit frame open, deleted.
+    mouse(QEvent::MouseButtonPress);
+    mouse(QEvent::MouseButtonRelease);
+    child<QPushButton>(window, "cmdEdit")->click();
+    child<QPushButton>(window, "cmdEditDelete")->click();
+    ok = shoot(window, out, "edit") && ok;
     if (big.isEmpty()) return ok ? 0 : 1;
 
     child<QPushButton>(window, "cmdShowBigPic")->click();

@@ -21,22 +21,16 @@
 // with the stages around it, and when each stage was seen painting.
 
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTimer>
-#include <QWindow>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <exception>
 #include <string>
 #include <vector>
 
-#include "bench/bmp_writer.h"
-#include "bench/starfield.h"
+#include "bench/field_window.h"
 #include "core/workspace.h"
 #include "input/image_load.h"
 #include "ui/qt/main_window.h"
@@ -97,12 +91,6 @@ private:
     const orv::core::Workspace& ws_;
 };
 
-void waitMs(int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 5);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -115,32 +103,14 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    QTemporaryDir work;
-    auto spec = orv::bench::denseField(o.size, o.size, o.stars, o.seed);
-    spec.noiseSigma = o.noise;
-    orv::bench::StarField field;
-    try {
-        field = orv::bench::generateStarField(spec);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "cannot generate the field: %s\n", e.what());
-        return 2;
+    orv::bench::FieldWindow fieldWindow(o.settings, o.size, o.stars, o.seed, o.noise);
+    if (fieldWindow.exitCode() != 0) {
+        std::fprintf(stderr, "%s\n", fieldWindow.error().c_str());
+        return fieldWindow.exitCode();
     }
-    const std::string name = "field.bmp";
-    if (!work.isValid() || !QFile::copy(o.settings, work.filePath("Orvandel.ini")) ||
-        !orv::bench::writeBmp(work.filePath(QString::fromStdString(name)).toStdString(),
-                              field.width, field.height, field.rgb)) {
-        std::fprintf(stderr, "cannot prepare %s\n", qPrintable(work.path()));
-        return 1;
-    }
-
-    orv::qt::MainWindow window(orv::core::ProgramFolders::at(work.path().toStdString()));
-    window.show();
-    for (int i = 0; i < 500 && !(window.windowHandle() && window.windowHandle()->isExposed()); ++i)
-        waitMs(10);
-
+    orv::qt::MainWindow& window = fieldWindow.window();
     auto& ws = window.workspace();
-    ws.DoFilePath = work.path().toStdString();
-    ws.DoFileName = name;
+    fieldWindow.nameField();
     QElapsedTimer load;
     load.start();
     window.host().resetGapStatistics();
@@ -151,7 +121,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot load the picture\n");
         return 1;
     }
-    waitMs(300);
+    orv::bench::waitMs(300);
 
     QElapsedTimer clock;
     clock.start();

@@ -49,7 +49,16 @@ void cmdEditLog_Click(Ctx& ctx) {
 void cmdShowLog_Click(Ctx& ctx) {
     if (isClipboardPicture(ctx.ws) || ctx.ws.DoFileName.empty() || ctx.ws.DoFilePath.empty())
         return;
-    ctx.host.startEditor(logFilePath(ctx.ws));
+    startEditorOrSay(ctx, logFilePath(ctx.ws));
+}
+
+void startEditorOrSay(Ctx& ctx, const std::string& path) {
+    if (ctx.host.startEditor(path)) return;
+    ctx.host.msgBox(
+        "テキストエディターを起動できませんでした。\n次のファイルをお使いのエディターで開いてくださ"
+        "い:\n" +
+            path,
+        ui::MsgButtons::Ok);
 }
 
 }  // namespace orv::core

@@ -29,5 +29,8 @@ void OV_Logout(Ctx& ctx, const std::string& msg);
 void cmdEditLog_Click(Ctx& ctx);
 // Button "ログ表示": opens the log in the text editor without waiting.
 void cmdShowLog_Click(Ctx& ctx);
+// Opens a file in the text editor without waiting; when no editor can be started, a message
+// box names the file.
+void startEditorOrSay(Ctx& ctx, const std::string& path);
 
 }  // namespace orv::core

@@ -1,6 +1,7 @@
 #include "core/settings.h"
 
 #include "core/ini.h"
+#include "core/message_log.h"
 #include "core/numeric.h"
 #include "core/paths.h"
 #include "core/text_file.h"
@@ -127,7 +128,7 @@ void Label1_DblClick(Ctx& ctx, int /*index*/) {
         OV_SaveIniData(ctx);
         path = ctx.ws.folders.settingsFileToWrite();
     }
-    ctx.host.startEditor(path);
+    startEditorOrSay(ctx, path);
     OV_GetIniData(ctx);
 }
 

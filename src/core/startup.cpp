@@ -2,14 +2,21 @@
 
 #include "core/message_log.h"
 #include "core/settings.h"
+#include "edit/pointer.h"
 #include "extract/numbering.h"
 #include "psf/mode_switch.h"
+#include "view/navigation.h"
 #include "view/panel_state.h"
 #include "view/view_switch.h"
 
 namespace orv::core {
 
 void setStage(Ctx& ctx, int16_t stage) {
+    // No picture, a new picture or new tables: the selected result is gone.
+    const bool loaded = stage == kStageLoaded && ctx.ws.ProcStage == kStageLoading;
+    if (loaded || stage == kStageIdle || stage == kStageBatch || stage == kStageClustering ||
+        stage == kStageAnalysing)
+        edit::clearSelection(ctx);
     ctx.ws.ProcStage = stage;
     view::OV_DispUIF(ctx);
 }
@@ -26,10 +33,12 @@ void Form_Load(Ctx& ctx) {
         f.fraMain[i].Left = 10;
         f.fraMain[i].Top = 70;
         f.fraMain[i].Width = 300;
-        f.fraMain[i].Height = i == 0 ? 412 : 318;
+        // The detection page holds the information panel below its frames.
+        f.fraMain[i].Height = i == 0 ? 556 : 318;
     }
     psf::cmdMain_Click(ctx, 0);
     for (auto& p : f.picHSC) p.Left = p.Top = 0;
+    view::showHandPicture(ctx);
     setStage(ctx, kStageIdle);
 
     if (ctx.ws.folders.usesFallback() && !ctx.ws.fallbackAnnounced) {

@@ -156,6 +156,14 @@ struct Workspace {
     std::string BatchFolder, BatchFileName;
 
     int16_t ZoomLevel = 0;
+    // -1 while the hand tool is on: dragging moves the picture layers.
+    int16_t HandMode = 0;
+    // A hand-tool drag under way: where the pointer was at the press in the viewport and the
+    // layers' position then, in layout units.
+    bool HandDragging = false;
+    float HandStartX = 0, HandStartY = 0, HandStartLeft = 0, HandStartTop = 0;
+    // The class the review keys step through: 0 every shown result, 1..5 one Atr.
+    int16_t ReviewClass = 0;
 
     TileState tile;
 

@@ -14,6 +14,7 @@
 #include "formats/picture_file.h"
 #include "tiles/big_pic.h"
 #include "tiles/geometry.h"
+#include "view/navigation.h"
 #include "view/view_switch.h"
 
 // Loading a picture:
@@ -117,22 +118,31 @@ core::Result<formats::LevelPicture> readFile(Ctx& ctx, const std::string& path) 
 }
 
 // Step 2: the picture of the source, or an error. Sets the file names where the source does.
-core::Result<formats::LevelPicture> pictureOfSource(Ctx& ctx, int index, bool& dialogCancelled) {
+// When the source offers nothing to load (the dialog was cancelled, the clipboard holds no
+// picture), `nothing` says why and nothing has changed.
+core::Result<formats::LevelPicture> pictureOfSource(Ctx& ctx, int index, std::string& nothing) {
     auto& ws = ctx.ws;
     auto& f = ctx.frm;
     switch (index) {
         case kSourceClipboard: {
             core::OV_DispMsg(ctx, kLoadingMsg);
             auto picture = ctx.host.clipboardPicture();
-            if (!picture) return core::Error{picture.error()};
+            if (!picture) {
+                nothing = "クリップボードに画像がないため、何も読み込みませんでした。";
+                return core::Error{picture.error()};
+            }
             f.lblDivId.Caption = "clipboard";
             ws.DoFilePath = ws.DoFileName = "clipboard";
             return formats::toLevels(std::move(picture.value()), ws.settings.Stretch);
         }
         case kSourceFile: {
             auto path = ctx.host.openFileDialog(ws.settings.WorkPath, formats::kPictureFilter);
-            if (!path || !core::fileExists(*path)) {
-                dialogCancelled = true;
+            if (!path) {
+                nothing = "ファイルが選ばれなかったため、何も読み込みませんでした。";
+                return core::Error{""};
+            }
+            if (!core::fileExists(*path)) {
+                nothing = "ファイルが見つからないため、何も読み込みませんでした: " + *path;
                 return core::Error{""};
             }
             core::OV_DispMsg(ctx, kLoadingMsg);
@@ -248,15 +258,8 @@ void takePicture(Ctx& ctx, const ui::Picture& picture, bool batch) {
     }
     f.imgHSC.Visible = true;
 
-    const double margin = ws.settings.Margin;
-    const bool framed = w - 2 * margin > 0 && h - 2 * margin > 0;
-    for (auto& s : f.shpArea) {
-        s.Visible = framed;
-        if (!framed) continue;
-        s.Left = s.Top = margin;
-        s.Width = w - 2 * margin;
-        s.Height = h - 2 * margin;
-    }
+    view::placeMarginRectangles(ctx);
+    view::placeZoomArea(ctx);
 
     core::OV_DispMsg(ctx, "読み込んだ画像を表示しています。");
     const auto& level = ws.PixelLevel.levelPlane();
@@ -299,20 +302,26 @@ std::string stretchLogText(const core::Workspace& ws) {
 bool cmdDataIn_Click(Ctx& ctx, int index) {
     auto& f = ctx.frm;
     const bool batch = ctx.ws.ProcStage == core::kStageBatch;
+    const int16_t stageBefore = ctx.ws.ProcStage;
+    const view::ShownViews viewsBefore = view::shownViews(ctx);
     if (!batch) core::setStage(ctx, core::kStageLoading);
     view::optFrame_Click(ctx, 3);
     f.picHSC[0].Visible = false;
     f.imgHSC.Visible = false;
-    f.picHSC[0].canvas.clear();
 
     std::string failure;
-    bool dialogCancelled = false;
+    std::string nothing;
     try {
-        auto picture = pictureOfSource(ctx, index, dialogCancelled);
-        if (dialogCancelled) {
-            core::setStage(ctx, core::kStageIdle);
+        auto picture = pictureOfSource(ctx, index, nothing);
+        if (!nothing.empty()) {
+            // Nothing to load is not a failure: the picture and the results stay as they were.
+            if (!batch) core::setStage(ctx, stageBefore);
+            view::restoreViews(ctx, viewsBefore);
+            f.lblMsg.Caption = nothing;
+            ctx.ws.lastLoadError = nothing;
             return false;
         }
+        f.picHSC[0].canvas.clear();
         if (picture && !fitsInMemory(ctx, picture->picture))
             picture = core::Error{"画像が大きすぎて、メモリーに入りません (" +
                                   std::to_string(picture->picture.width) + " x " +

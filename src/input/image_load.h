@@ -18,7 +18,9 @@ enum Source { kSourceClipboard = 0, kSourceFile = 1, kSourceTile = 2, kSourceNam
 // 16-bit PNG or TIFF) are stretched to 8-bit levels with the stretch setting, which is logged
 // and kept in the working state (StretchUsed). True when a picture was loaded. On a failure
 // the message box "Error!" is shown (not during a batch run, where the caller reports it) and
-// the stage becomes 0.
+// the stage becomes 0. When the source offers nothing (the dialog is cancelled, the clipboard
+// holds no picture), the message line says so and the stage, the views, the picture and the
+// results stay as they were.
 bool cmdDataIn_Click(core::Ctx& ctx, int index);
 
 // Y = CLng(0.59 G + 0.30 R + 0.11 B) in double precision, ties to even.

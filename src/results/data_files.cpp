@@ -16,6 +16,7 @@
 #include "formats/stretch.h"
 #include "input/image_load.h"
 #include "view/overlay.h"
+#include "view/view_switch.h"
 
 // The record file has one line per cluster in use, 25 comma-separated fields:
 //
@@ -349,11 +350,19 @@ void cmdSaveData_Click(Ctx& ctx) {
 void cmdReadData_Click(Ctx& ctx) {
     Workspace& ws = ctx.ws;
     const int16_t before = ws.ProcStage;
+    const view::ShownViews viewsBefore = view::shownViews(ctx);
     core::setStage(ctx, core::kStageReading);
-    auto restore = [&] { core::setStage(ctx, before); };
+    auto restore = [&] {
+        core::setStage(ctx, before);
+        view::restoreViews(ctx, viewsBefore);
+    };
 
-    auto chosen =
-        ctx.host.openFileDialog(ws.settings.WorkPath, "抽出結果データファイル(*.dat)|*.dat");
+    // Without a working folder the dialog starts in the current picture's result folder.
+    std::string startFolder = ws.settings.WorkPath;
+    if (startFolder.empty() && !ws.DoFileName.empty() && !core::isClipboardPicture(ws) &&
+        core::folderExists(core::resultFolder(ws)))
+        startFolder = core::resultFolder(ws);
+    auto chosen = ctx.host.openFileDialog(startFolder, "抽出結果データファイル(*.dat)|*.dat");
     const std::string folder = chosen ? core::GetFolderName(*chosen) : "";
     const std::string name = chosen ? core::fileNameOf(*chosen) : "";
     if (folder.empty() || name.empty()) return restore();

@@ -147,6 +147,13 @@ void Canvas::drawGreyRow(int iy, const uint8_t* values) {
     clean_ = false;
 }
 
+void Canvas::setRow(int iy, const Rgb* colours) {
+    if (isNull() || iy < 0 || iy >= height_) return;
+    std::copy_n(colours, width_, pixels_.at(0, iy));
+    ++revision_;
+    clean_ = false;
+}
+
 void Canvas::copyFrom(const Canvas& other) {
     if (isNull() || other.width_ != width_ || other.height_ != height_) return;
     std::copy_n(other.pixels_.at(0, 0), pixels_.size(), pixels_.at(0, 0));

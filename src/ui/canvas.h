@@ -72,6 +72,8 @@ public:
     // One raster row in grey from levels 0..255, each rounded to the nearest whole level
     // (ties to even).
     void drawGreyRow(int iy, const float* levels);
+    // Raster row iy from `width` colours.
+    void setRow(int iy, const Rgb* colours);
     // Copies the whole raster of a canvas of the same size.
     void copyFrom(const Canvas& other);
 

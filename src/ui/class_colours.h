@@ -16,4 +16,23 @@ inline constexpr Rgb kColourNoiseReleased = RGB(0, 255, 255);
 inline constexpr Rgb kColourAdded = RGB(0, 255, 0);
 inline constexpr Rgb kColourDeleted = RGB(128, 128, 128);
 
+// The dot colour of a result by its Atr 1..5 (noise, area, circular, elongated, released);
+// 0 for any other value, which has no dot.
+constexpr Rgb atrColour(int atr) {
+    switch (atr) {
+        case 1:
+            return kColourNoise;
+        case 2:
+            return kColourArea;
+        case 3:
+            return kColourCircular;
+        case 4:
+            return kColourElongated;
+        case 5:
+            return kColourNoiseReleased;
+        default:
+            return 0;
+    }
+}
+
 }  // namespace orv::ui

@@ -43,9 +43,21 @@ struct ProgressBar : Control {
     int Value = 0;  // 0..100
 };
 
-// An outline rectangle placed in the logical units of its picture box.
+// A shape placed in the logical units of its picture box (or of its frame): an outline
+// rectangle or circle, optionally filled.
+enum class ShapeKind { Rectangle, Circle };
 struct Shape : Placed {
     Rgb BorderColor = RGB(0, 255, 0);
+    ShapeKind Kind = ShapeKind::Rectangle;
+    bool Filled = false;
+    Rgb FillColor = RGB(0, 0, 0);
+};
+
+// A button that shows a picture file instead of its caption when the file can be read (the
+// caption stands in for a missing picture). Value 1 shows it pressed in.
+struct PictureButton : CommandButton {
+    std::string PictureFile;
+    int Value = 0;
 };
 
 // A picture box: position and size in layout units (twips), a logical scale, and its canvas.

@@ -78,6 +78,32 @@ struct FrmOrvandel {
     std::array<PictureBox, 5> picHSC;
     std::array<Shape, 5> shpArea;
 
+    // fraView: zoom (＋, －, ◎, hand tool), pan (←, →, ↑, ↓), the magnifier and the navigator
+    // rectangle over imgHSC (layout units, in imgHSC's frame).
+    std::array<PictureButton, 4> cmdZoom;
+    std::array<CommandButton, 4> cmdPicMove;
+    CheckBox chkMag;
+    PictureBox picMag;  // 300 x 300 pixels
+    Shape shpMagPixel;  // the picture pixel under the pointer, in magnifier pixels
+    Shape shpZoomArea;
+    // The cursor of the selected result: (0) on picHSC(4), (1) on picHSC(2), layer units.
+    std::array<Shape, 2> shpStarCursol;
+    // The pointer over the pictures.
+    enum class Pointer { Arrow, SizeAll };
+    Pointer MousePointer = Pointer::Arrow;
+
+    // fraStarInfo (in fraMain(0)): caption k and value k of the selected result, the edit
+    // frame fraEdit with its buttons, marker shapes and note box.
+    Frame fraStarInfo;
+    std::array<Label, 14> lblStarInfo, lblStarInfoData;
+    CommandButton cmdEdit;
+    Frame fraEdit;
+    CommandButton cmdEditDelete, cmdEditUnDelete, cmdEditClose;
+    std::array<CommandButton, 2> cmdEditUnNoize;
+    Shape shpEditDelete;
+    std::array<Shape, 2> shpEditUnNoize;
+    TextBox txtStarNote;
+
     // Status area.
     ProgressBar barHSC;
     Label lblBar, lblMsg, lblXY, lblStop, lblVersion;
@@ -94,7 +120,16 @@ struct FrmOrvandel {
     void disableDrawing();
     bool drawingEnabled() const { return drawing_; }
 
+    // Side of the star cursors in picture pixels.
+    static constexpr double kCursorSize = 12;
+    // Side of the magnifier in pixels, and the picture pixels it shows across.
+    static constexpr int kMagSize = 300;
+    static constexpr int kMagSpan = 30;
+
 private:
+    // Captions, tooltips and start-up state of the navigation and inspection controls.
+    void initInspection();
+
     bool drawing_ = true;
 };
 

@@ -66,8 +66,10 @@ void HeadlessHost::setBusy(bool b) {
     busy = b;
 }
 
-void HeadlessHost::startEditor(const std::string& path) {
+bool HeadlessHost::startEditor(const std::string& path) {
+    if (!editorAvailable) return false;
     editorsStarted.push_back(path);
+    return true;
 }
 
 void HeadlessHost::sleepMs(int milliseconds) {

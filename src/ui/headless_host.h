@@ -32,6 +32,7 @@ public:
     std::vector<std::string> fileDialogs;    // "folder|filter" of each dialog shown
     std::vector<std::string> folderDialogs;  // initial folder of each folder chooser shown
     std::vector<std::string> editorsStarted;
+    bool editorAvailable = true;  // whether startEditor finds an editor
     int beeps = 0;
     long long sleptMs = 0;
     long long pumps = 0;
@@ -59,7 +60,7 @@ public:
     core::Result<Picture> decodePicture(const std::string& path) override;
     void beep() override;
     void setBusy(bool b) override;
-    void startEditor(const std::string& path) override;
+    bool startEditor(const std::string& path) override;
     void sleepMs(int milliseconds) override;
     DateTime now() override;
 };

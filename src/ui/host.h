@@ -52,8 +52,9 @@ public:
     virtual void beep() = 0;
     // The hourglass (busy) pointer on or off.
     virtual void setBusy(bool busy) = 0;
-    // Starts the desktop's plain-text editor on the file and does not wait for it.
-    virtual void startEditor(const std::string& path) = 0;
+    // Starts the desktop's plain-text editor on the file and does not wait for it. False when
+    // no editor could be started.
+    virtual bool startEditor(const std::string& path) = 0;
     // Pauses; the window keeps painting but handles no input meanwhile.
     virtual void sleepMs(int milliseconds) = 0;
     // Local date and time.

@@ -32,6 +32,39 @@ bool outsideMargin(const core::Workspace& ws, const extract::StarRec& s) {
 
 }  // namespace
 
+Mark markOf(const Ctx& ctx, int32_t n) {
+    const auto& ws = ctx.ws;
+    const auto& c = ws.Clusters[n];
+    auto on = [&](int i) { return ctx.frm.chkDisp[i].Value == 1; };
+    if (c.Divided == -1) return Mark::None;
+    if (outsideMargin(ws, ws.Stars[n]) && !on(4)) return Mark::None;
+    switch (c.EditAtr) {
+        case 0:
+            break;
+        case extract::kEditAdded:
+            return on(3) ? Mark::Added : Mark::None;
+        case extract::kEditDeleted:
+        case extract::kEditDeleted | extract::kEditAdded:
+            return on(2) ? Mark::Deleted : Mark::None;
+        default:
+            return Mark::None;
+    }
+    switch (c.Atr) {
+        case extract::kAtrNoise:
+            return on(0) ? Mark::Noise : Mark::None;
+        case extract::kAtrArea:
+            return Mark::Area;
+        case extract::kAtrCircular:
+            return Mark::Circular;
+        case extract::kAtrElongated:
+            return Mark::Elongated;
+        case extract::kAtrNoiseReleased:
+            return Mark::Released;
+        default:
+            return Mark::None;
+    }
+}
+
 void cmdReDisp_Click(Ctx& ctx) {
     auto& ws = ctx.ws;
     auto& f = ctx.frm;
@@ -58,50 +91,31 @@ void cmdReDisp_Click(Ctx& ctx) {
     showViewOption(ctx, 0);
     ctx.host.pump();
 
-    auto on = [&](int i) { return f.chkDisp[i].Value == 1; };
+    const bool outlines = f.chkDisp[1].Value == 1;
     for (int32_t n = 1; n <= ws.MaxStarNo; ++n) {
-        const auto& c = ws.Clusters[n];
-        if (c.Divided == -1) continue;
-        if (outsideMargin(ws, ws.Stars[n]) && !on(4)) continue;
-        switch (c.EditAtr) {
-            case 0:
+        const Mark mark = markOf(ctx, n);
+        const int atr = ws.Clusters[n].Atr;
+        switch (mark) {
+            case Mark::None:
                 break;
-            case extract::kEditAdded:
-                if (on(3)) {
-                    extract::drawResult(ctx, n, ui::kColourAdded, true);
-                    ws.StarAtrNo[1][2] += 1;
-                }
-                continue;
-            case extract::kEditDeleted:
-            case extract::kEditDeleted | extract::kEditAdded:
-                if (on(2)) {
-                    extract::drawResult(ctx, n, ui::kColourDeleted, true);
-                    ws.StarAtrNo[1][1] += 1;
-                }
-                continue;
-            default:
-                continue;
-        }
-        switch (c.Atr) {
-            case extract::kAtrNoise:
-                if (!on(0)) break;
-                extract::drawResult(ctx, n, ui::kColourNoise, true);
-                ws.StarAtrNo[0][1] += 1;
+            case Mark::Added:
+                extract::drawResult(ctx, n, ui::kColourAdded, true);
+                ws.StarAtrNo[1][2] += 1;
                 break;
-            case extract::kAtrArea:
-            case extract::kAtrCircular:
-            case extract::kAtrElongated: {
-                static constexpr ui::Rgb kColour[5] = {0, 0, ui::kColourArea, ui::kColourCircular,
-                                                       ui::kColourElongated};
-                extract::drawResult(ctx, n, kColour[c.Atr], !on(1));
-                ws.StarAtrNo[0][c.Atr] += 1;
+            case Mark::Deleted:
+                extract::drawResult(ctx, n, ui::kColourDeleted, true);
+                ws.StarAtrNo[1][1] += 1;
                 break;
-            }
-            case extract::kAtrNoiseReleased:
-                extract::drawResult(ctx, n, ui::kColourNoiseReleased, true);
-                ws.StarAtrNo[0][5] += 1;
+            case Mark::Noise:
+            case Mark::Released:
+                extract::drawResult(ctx, n, ui::atrColour(atr), true);
+                ws.StarAtrNo[0][atr] += 1;
                 break;
-            default:
+            case Mark::Area:
+            case Mark::Circular:
+            case Mark::Elongated:
+                extract::drawResult(ctx, n, ui::atrColour(atr), !outlines);
+                ws.StarAtrNo[0][atr] += 1;
                 break;
         }
     }

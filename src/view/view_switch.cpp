@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "view/navigation.h"
+
 namespace orv::view {
 
 void optFrame_Click(core::Ctx& ctx, int index) {
@@ -34,6 +36,20 @@ void selectOptFrame(core::Ctx& ctx, int index) {
 void showViewOption(core::Ctx& ctx, int index) {
     optFrame_Click(ctx, index);
     selectOptFrame(ctx, index);
+}
+
+ShownViews shownViews(const core::Ctx& ctx) {
+    ShownViews v;
+    for (int i = 0; i < 5; ++i) v.layers[i] = ctx.frm.picHSC[i].Visible;
+    v.thumbnail = ctx.frm.imgHSC.Visible;
+    for (int i = 0; i < 4; ++i) v.options[i] = ctx.frm.optFrame[i].Value;
+    return v;
+}
+
+void restoreViews(core::Ctx& ctx, const ShownViews& v) {
+    for (int i = 0; i < 5; ++i) ctx.frm.picHSC[i].Visible = v.layers[i];
+    ctx.frm.imgHSC.Visible = v.thumbnail;
+    for (int i = 0; i < 4; ++i) ctx.frm.optFrame[i].Value = v.options[i];
 }
 
 void chkCircle_Click(core::Ctx& ctx) {
@@ -69,6 +85,8 @@ void Form_Resize(core::Ctx& ctx, double outerWidthPx, double clientWidth, double
     v.Top = 40;
     v.Width = std::max(0.0, clientWidth - 325);
     v.Height = std::max(0.0, clientHeight - 50);
+    // The navigator shows the viewport's new extent.
+    if (ctx.frm.shpZoomArea.Visible) placeZoomArea(ctx);
 }
 
 }  // namespace orv::view

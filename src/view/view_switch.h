@@ -6,6 +6,8 @@
 //   option 1 "クラスタ" -> layer 2      option 2 "背景画像" -> layer 1
 //   option 3 "入力画像" -> layer 0
 
+#include <array>
+
 #include "core/context.h"
 
 namespace orv::view {
@@ -16,6 +18,16 @@ void optFrame_Click(core::Ctx& ctx, int index);
 void selectOptFrame(core::Ctx& ctx, int index);
 // Runs the view switch of `index` and leaves it selected (what the steps do at their end).
 void showViewOption(core::Ctx& ctx, int index);
+
+// What is on screen: which layers and whether the thumbnail are shown, and the selected view
+// option; a step that ends without doing anything puts it back as it was.
+struct ShownViews {
+    std::array<bool, 5> layers{};
+    bool thumbnail = false;
+    std::array<bool, 4> options{};
+};
+ShownViews shownViews(const core::Ctx& ctx);
+void restoreViews(core::Ctx& ctx, const ShownViews& views);
 
 void chkCircle_Click(core::Ctx& ctx);
 void chkFlicker_Click(core::Ctx& ctx);

@@ -81,9 +81,9 @@ TEST(ImageLoading, FailuresShowErrorAndCancellingKeepsTheArrays) {
     TestApp app;
     core::Form_Load(app.ctx);
     ASSERT_TRUE(test::loadPicture(app, test::greyPicture(4, 4, [](int, int) { return 7; })));
-    // The dialog is cancelled: stage 0, the arrays untouched.
+    // The dialog is cancelled: the loaded picture stays (see load_nothing_test.cpp).
     EXPECT_FALSE(cmdDataIn_Click(app.ctx, kSourceFile));
-    EXPECT_EQ(app.ws.ProcStage, core::kStageIdle);
+    EXPECT_EQ(app.ws.ProcStage, core::kStageLoaded);
     EXPECT_EQ(app.ws.PixelLevel.Level(2, 2), 7);
     EXPECT_TRUE(app.host.messages.empty());
     // A file that does not decode.
@@ -97,9 +97,10 @@ TEST(ImageLoading, FailuresShowErrorAndCancellingKeepsTheArrays) {
     EXPECT_EQ(app.ws.ProcStage, core::kStageIdle);
     EXPECT_EQ(app.frm.lblMsg.Caption, "壊れた画像");
     EXPECT_FALSE(app.host.busy);
-    // No picture on the clipboard.
+    // No picture on the clipboard: nothing loaded, no error.
     EXPECT_FALSE(cmdDataIn_Click(app.ctx, kSourceClipboard));
-    EXPECT_EQ(app.host.messages.size(), 2u);
+    EXPECT_EQ(app.host.messages.size(), 1u);
+    EXPECT_EQ(app.ws.ProcStage, core::kStageIdle);
 }
 
 TEST(ImageLoading, TheFileDialogSetsTheNamesFromThePath) {

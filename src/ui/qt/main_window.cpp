@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QResizeEvent>
+#include <QScreen>
 #include <QTimer>
 
 #include "core/numeric.h"
@@ -25,7 +26,7 @@ MainWindow::MainWindow(core::ProgramFolders folders, QWidget* parent) : QMainWin
     connect(flicker_, &QTimer::timeout, this, [this] { runHandler(view::tmrFlicker_Timer); });
 
     buildWindow();
-    resize(static_cast<int>(frm_.Width), static_cast<int>(frm_.Height));
+    fitToScreen();
     runHandler(core::Form_Load);
 }
 
@@ -112,6 +113,10 @@ void MainWindow::runHandler(const Handler& handler) {
     // A step that ended early must not leave the hourglass behind.
     if (running_ == 0) host_->setBusy(false);
     syncFromModel();
+    if (running_ == 0 && closeWhenDone_) {
+        closeWhenDone_ = false;
+        QTimer::singleShot(0, this, &QWidget::close);
+    }
 }
 
 void MainWindow::commitFocusedBox() {
@@ -122,9 +127,18 @@ void MainWindow::commitFocusedBox() {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     if (running()) {
-        // Closing now would pull the working state from under the running step.
+        // Closing now would pull the working state from under the running step: ask whether
+        // to stop it and close when it has ended.
         event->ignore();
-        frm_.lblMsg.Caption = kBusyCloseMessage;
+        if (closeWhenDone_) return;
+        if (host_->msgBox(kCloseWhileRunning, ui::MsgButtons::OkCancel, "") == ui::MsgAnswer::Ok &&
+            running()) {
+            closeWhenDone_ = true;
+            ws_.CancelRequested = -1;
+            frm_.cmdCancel.Visible = false;
+            frm_.lblStop.Visible = true;
+            frm_.lblMsg.Caption = kBusyCloseMessage;
+        }
         syncFromModel();
         return;
     }
@@ -138,6 +152,26 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
+void MainWindow::fitToScreen() {
+    QSize size(static_cast<int>(frm_.Width), static_cast<int>(frm_.Height));
+    if (const QScreen* s = screen()) size = size.boundedTo(s->availableGeometry().size());
+    resize(size);
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (fitted_) return;
+    fitted_ = true;
+    // The frame the window system adds is known only now: the whole window fits the screen.
+    if (const QScreen* s = screen()) {
+        const QRect available = s->availableGeometry();
+        const QSize frame = frameGeometry().size() - size();
+        const QSize fit = size().boundedTo(available.size() - frame);
+        if (fit != size()) resize(fit);
+        if (!available.contains(frameGeometry())) move(available.topLeft());
+    }
+}
+
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     if (!ctx_) return;
@@ -148,6 +182,7 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
         view::Form_Resize(ctx, outer, event->size().width(), event->size().height());
     });
     layoutStatus();
+    layoutColumn();
 }
 
 }  // namespace orv::qt

@@ -23,11 +23,13 @@ class QFrame;
 class QGroupBox;
 class QLabel;
 class QRadioButton;
+class QScrollArea;
 class QTimer;
 
 namespace orv::qt {
 
 class BigPicWindow;
+class Magnifier;
 class PictureLayer;
 class PushButton;
 class SettingsBox;
@@ -61,15 +63,21 @@ public:
 
     PictureLayer* layer(int index) const { return layers_[index]; }
     Thumbnail* thumbnail() const { return thumbnail_; }
+    Magnifier* magnifier() const { return magnifier_; }
     QTimer* flickerTimer() const { return flicker_; }
 
-    // Said on the message line when the window is closed while a step runs.
+    // Said on the message line when the window is to close once the running step ends.
     static constexpr const char* kBusyCloseMessage =
-        "処理の実行中は終了できません。処理が終わってから閉じてください。";
+        "処理を中止しています。終わりしだいウィンドウを閉じます。";
+
+    // Asked when the window is closed while a step runs.
+    static constexpr const char* kCloseWhileRunning =
+        "処理を実行中です。処理を中止して、終わりしだい終了しますか？";
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     // Building (main_window_layout.cpp). Widgets are created in Tab order.
@@ -80,6 +88,16 @@ private:
     void buildViewport(QWidget* client);
     void buildStatus(QWidget* client);
     void layoutStatus();
+    // The inspection controls (main_window_inspect.cpp): the information panel with its edit
+    // frame in the detection page, the zoom, pan and magnifier controls and the navigator in
+    // fraView, and the pointer, wheel and keys on the pictures.
+    void buildStarInfo(QWidget* page);
+    void buildNavigationControls(QWidget* view, QWidget* thumbnailArea);
+    void wirePictureInput(QWidget* viewport);
+    // The left column scrolls when the window is lower than its controls.
+    void layoutColumn();
+    // At most the screen's available size.
+    void fitToScreen();
 
     PushButton* makeButton(QWidget* parent, const QString& name, const ui::CommandButton& model,
                            const QRect& geometry, Handler onClick);
@@ -121,6 +139,9 @@ private:
     std::vector<std::function<void()>> syncers_;
     std::array<PictureLayer*, 5> layers_{};
     Thumbnail* thumbnail_ = nullptr;
+    Magnifier* magnifier_ = nullptr;
+    QScrollArea* column_ = nullptr;
+    QWidget* columnContent_ = nullptr;
     QWidget* statusStrip_ = nullptr;
     QTimer* flicker_ = nullptr;
 
@@ -128,6 +149,8 @@ private:
     int16_t stageBefore_ = 0;  // ProcStage when the outermost handler started
     bool unloaded_ = false;
     bool destroying_ = false;
+    bool closeWhenDone_ = false;  // the user chose to close once the running step ends
+    bool fitted_ = false;
 };
 
 }  // namespace orv::qt

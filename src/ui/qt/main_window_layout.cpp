@@ -1,15 +1,16 @@
 // The widgets of the main window and where they stand. Positions are pixels. The model places
 // the pages fraMain(0..2), the viewport fraPickUp, the picture layers and the thumbnail; the
-// rest is laid out here.
+// rest is laid out here. The left column scrolls when the window is lower than it.
 //
 //   x 10               310  320                                       width-5
 //    HALVOREN Orvandel       [message line      ] progress cancel X/Y ver   status strip
 //   [mode][mode][mode]        +----------------------------------------+  y 40
 //   +------------------+  y 70 |                                        |
 //   | fraMain(0..2)    |       | fraPickUp: picture layers 0..4         |
-//   |  300 x 412       |       |                                        |
+//   |  300 x 556       |       |   (the magnifier in a top corner)      |
+//   |  ... fraStarInfo |       |                                        |
 //   +------------------+       |                                        |
-//   | fraView          |       |                                        |
+//   | fraView: buttons |       |                                        |
 //   |  thumbnail       |       |                                        |
 //   +------------------+       +----------------------------------------+
 
@@ -20,6 +21,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QShortcut>
 
 #include "control/batch.h"
@@ -166,8 +168,19 @@ void MainWindow::buildWindow() {
     auto* client = new QWidget(this);
     client->setObjectName("client");
     setCentralWidget(client);
+    // The left column scrolls when the window is lower than it; its content keeps the
+    // client's coordinates.
+    column_ = new QScrollArea(client);
+    column_->setObjectName("column");
+    column_->setFrameShape(QFrame::NoFrame);
+    column_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    column_->setStyleSheet("QScrollBar:vertical { width: 9px; }");
+    columnContent_ = new QWidget;
+    columnContent_->setObjectName("columnContent");
+    column_->setWidget(columnContent_);
+    QWidget* left = columnContent_;
 
-    auto* title = new ClickLabel(client);
+    auto* title = new ClickLabel(left);
     title->setObjectName("Label1(0)");
     title->setGeometry(10, 6, 300, 28);
     QFont titleFont = font;
@@ -179,19 +192,20 @@ void MainWindow::buildWindow() {
             [this] { runHandler([](core::Ctx& ctx) { core::Label1_DblClick(ctx, 0); }); });
 
     for (int i = 0; i < 3; ++i)
-        makeButton(client, indexed("cmdMain", i), frm_.cmdMain[i], QRect(10 + 100 * i, 40, 98, 26),
+        makeButton(left, indexed("cmdMain", i), frm_.cmdMain[i], QRect(10 + 100 * i, 40, 98, 26),
                    [i](core::Ctx& ctx) { psf::cmdMain_Click(ctx, i); });
 
     // The pages lie on top of each other; a later one covers the detection page.
     std::array<QFrame*, 3> pages{};
     for (int i = 0; i < 3; ++i) {
-        pages[i] = makePanel(client, indexed("fraMain", i), frm_.fraMain[i], QRect());
+        pages[i] = makePanel(left, indexed("fraMain", i), frm_.fraMain[i], QRect());
         pages[i]->setAutoFillBackground(true);
         onSync([w = pages[i], &m = frm_.fraMain[i]] { applyGeometry(w, m); });
     }
     buildDetectionPage(pages[0]);
+    buildStarInfo(pages[0]);
     buildPsfPage(pages[1]);
-    buildNavigation(client);
+    buildNavigation(left);
     buildViewport(client);
     buildStatus(client);
 
@@ -298,16 +312,24 @@ void MainWindow::buildDetectionPage(QWidget* page) {
         {f.lblStarAtr1[0], "lblStarAtr1(0)", kDeleted},
         {f.lblStarAtr1[1], "lblStarAtr1(1)", kAdded},
     };
+    // Each column: swatch, caption as wide as its widest, a count as wide as "50000".
+    const QFontMetrics metrics(fra3->font());
+    const int countW = metrics.horizontalAdvance("50000") + 2;
+    int captionW[2] = {0, 0};
+    for (int i = 0; i < 8; ++i)
+        captionW[i / 4] =
+            std::max(captionW[i / 4], metrics.horizontalAdvance(qs(f.lblStarCaption[i].Caption)));
+    const int columnX[2] = {4, 4 + 11 + captionW[0] + 3 + countW + 4};
     for (int i = 0; i < 8; ++i) {
-        const int x = i < 4 ? 4 : 86, y = kTitleH + kRowH * (i % 4);
+        const int c = i / 4, x = columnX[c], y = kTitleH + kRowH * (i % 4);
         if (counts[i].colour != 0) {
             auto* swatch = new Swatch(counts[i].colour, fra3);
             swatch->setGeometry(x, y + (kRowH - kSwatch) / 2, kSwatch, kSwatch);
         }
         makeLabel(fra3, indexed("lblStarCaption", i), f.lblStarCaption[i],
-                  QRect(x + 11, y, 38, kRowH));
-        makeLabel(fra3, counts[i].name, counts[i].value, QRect(x + 47, y, 31, kRowH),
-                  Qt::AlignRight);
+                  QRect(x + 11, y, captionW[c] + 1, kRowH));
+        makeLabel(fra3, counts[i].name, counts[i].value,
+                  QRect(x + 11 + captionW[c] + 3, y, countW, kRowH), Qt::AlignRight);
     }
 
     // Display options with the colours of what they govern.
@@ -371,9 +393,9 @@ void MainWindow::buildPsfPage(QWidget* page) {
     }
 }
 
-// fraView under the pages: the thumbnail of the picture.
+// fraView under the pages: zoom, pan and magnifier controls, the thumbnail of the picture.
 void MainWindow::buildNavigation(QWidget* client) {
-    auto* view = makePanel(client, "fraView", frm_.fraView, QRect(10, 488, 300, 332));
+    auto* view = makePanel(client, "fraView", frm_.fraView, QRect(10, 632, 300, 332));
     auto* area = new QWidget(view);
     area->setObjectName("thumbnailArea");
     area->setGeometry(0, 32, 300, 300);
@@ -381,6 +403,7 @@ void MainWindow::buildNavigation(QWidget* client) {
         frm_.imgHSC, frm_.picHSC[0], [this] { return running(); }, area);
     thumbnail_->setObjectName("imgHSC");
     onSync([this] { thumbnail_->sync(); });
+    buildNavigationControls(view, area);
 }
 
 // fraPickUp: the five layers stacked in index order, so a visible higher layer covers a lower.
@@ -396,10 +419,15 @@ void MainWindow::buildViewport(QWidget* client) {
         applyGeometry(viewport, m);
     });
     for (int i = 0; i < 5; ++i) {
-        layers_[i] = new PictureLayer(frm_.picHSC[i], frm_.shpArea[i], viewport);
+        // The star cursors lie on the marked star picture (0) and the cluster picture (1).
+        const ui::Shape* cursor = i == 4   ? &frm_.shpStarCursol[0]
+                                  : i == 2 ? &frm_.shpStarCursol[1]
+                                           : nullptr;
+        layers_[i] = new PictureLayer(frm_.picHSC[i], frm_.shpArea[i], cursor, viewport);
         layers_[i]->setObjectName(indexed("picHSC", i));
         onSync([w = layers_[i]] { w->sync(); });
     }
+    wirePictureInput(viewport);
 }
 
 // The status strip above the viewport: message line, progress, Cancel, position, version.
@@ -438,7 +466,7 @@ void MainWindow::buildStatus(QWidget* client) {
     row->addWidget(stop);
 
     auto* xy = makeLabel(statusStrip_, "lblXY", f.lblXY, QRect());
-    xy->setMinimumWidth(130);
+    xy->setMinimumWidth(xy->fontMetrics().horizontalAdvance("X : 99999  Y : 99999  a : 255") + 8);
     row->addWidget(xy);
     auto* version = makeLabel(statusStrip_, "lblVersion", f.lblVersion, QRect(), Qt::AlignRight);
     row->addWidget(version);

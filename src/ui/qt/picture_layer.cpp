@@ -23,14 +23,23 @@ int twipsToPx(double twips) {
     return static_cast<int>(std::lround(twips / core::kTwipsPerPixel));
 }
 
-PictureLayer::PictureLayer(const ui::PictureBox& box, const ui::Shape& area, QWidget* viewport)
-    : QWidget(viewport), box_(box), area_(area) {
+PictureLayer::PictureLayer(const ui::PictureBox& box, const ui::Shape& area,
+                           const ui::Shape* cursor, QWidget* viewport)
+    : QWidget(viewport), box_(box), area_(area), cursor_(cursor) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
 }
 
-PictureLayer::AreaState PictureLayer::areaState() const {
-    return {area_.Visible, area_.Left, area_.Top, area_.Width, area_.Height};
+PictureLayer::ShapeState PictureLayer::stateOf(const ui::Shape* shape) {
+    if (!shape) return {};
+    return {shape->Visible, shape->Left, shape->Top, shape->Width, shape->Height};
+}
+
+QPointF PictureLayer::toPicture(QPointF position) const {
+    const double logicalW = box_.ScaleWidth > 0 ? box_.ScaleWidth : box_.canvas.widthPx();
+    const double logicalH = box_.ScaleHeight > 0 ? box_.ScaleHeight : box_.canvas.heightPx();
+    const double w = std::max(1, width()), h = std::max(1, height());
+    return {position.x() * logicalW / w, position.y() * logicalH / h};
 }
 
 void PictureLayer::sync() {
@@ -38,10 +47,11 @@ void PictureLayer::sync() {
                   twipsToPx(box_.Height));
     if (g != geometry()) setGeometry(g);
     if (isHidden() == box_.Visible) setVisible(box_.Visible);
-    const AreaState a = areaState();
-    if (box_.canvas.revision() != revision_ || a != shownArea_) {
+    const ShapeState a = stateOf(&area_), c = stateOf(cursor_);
+    if (box_.canvas.revision() != revision_ || a != shownArea_ || c != shownCursor_) {
         revision_ = box_.canvas.revision();
         shownArea_ = a;
+        shownCursor_ = c;
         update();
     }
 }
@@ -70,24 +80,32 @@ void PictureLayer::paintEvent(QPaintEvent* event) {
                         QRectF(lastSource_));
         }
     }
-    paintArea(p);
+    paintShape(p, area_);
+    if (cursor_) paintShape(p, *cursor_);
 }
 
-void PictureLayer::paintArea(QPainter& p) const {
-    if (!area_.Visible || area_.Width <= 0 || area_.Height <= 0) return;
+void PictureLayer::paintShape(QPainter& p, const ui::Shape& shape) const {
+    if (!shape.Visible || shape.Width <= 0 || shape.Height <= 0) return;
     // Logical units of the layer (one per picture pixel) to widget pixels.
     const double logicalW = box_.ScaleWidth > 0 ? box_.ScaleWidth : box_.canvas.widthPx();
     const double logicalH = box_.ScaleHeight > 0 ? box_.ScaleHeight : box_.canvas.heightPx();
     if (logicalW <= 0 || logicalH <= 0) return;
     const double kx = width() / logicalW, ky = height() / logicalH;
-    const int left = static_cast<int>(std::lround(area_.Left * kx));
-    const int top = static_cast<int>(std::lround(area_.Top * ky));
-    const int right = static_cast<int>(std::lround((area_.Left + area_.Width) * kx)) - 1;
-    const int bottom = static_cast<int>(std::lround((area_.Top + area_.Height) * ky)) - 1;
-    p.setPen(QPen(QColor::fromRgb(area_.BorderColor), 0));
+    const int left = static_cast<int>(std::lround(shape.Left * kx));
+    const int top = static_cast<int>(std::lround(shape.Top * ky));
+    const int right = static_cast<int>(std::lround((shape.Left + shape.Width) * kx)) - 1;
+    const int bottom = static_cast<int>(std::lround((shape.Top + shape.Height) * ky)) - 1;
+    p.setPen(QPen(QColor::fromRgb(shape.BorderColor), 0));
     p.setBrush(Qt::NoBrush);
     // An outlined QRect covers width + 1 pixels: this one covers left..right exactly.
-    p.drawRect(QRect(left, top, std::max(0, right - left), std::max(0, bottom - top)));
+    const QRect r(left, top, std::max(0, right - left), std::max(0, bottom - top));
+    if (shape.Kind == ui::ShapeKind::Circle) {
+        p.setRenderHint(QPainter::Antialiasing, true);
+        p.drawEllipse(r);
+        p.setRenderHint(QPainter::Antialiasing, false);
+    } else {
+        p.drawRect(r);
+    }
 }
 
 Thumbnail::Thumbnail(const ui::ImageBox& box, const ui::PictureBox& source,

@@ -17,12 +17,17 @@ int twipsToPx(double twips);
 
 // Picture layer i: its canvas (picture resolution) shown at the layer's displayed size with
 // nearest-neighbour sampling, at the layer's position in the viewport, with the margin
-// rectangle shpArea(i) drawn over it in the same scale. Only the exposed part is painted: at
-// zoom 8 a paint of the viewport touches the few canvas pixels in view, not the whole canvas.
+// rectangle shpArea(i) and the star cursor (layers 2 and 4) drawn over it in the same scale.
+// Only the exposed part is painted: at zoom 8 a paint of the viewport touches the few canvas
+// pixels in view, not the whole canvas.
 class PictureLayer : public QWidget {
     Q_OBJECT
 public:
-    PictureLayer(const ui::PictureBox& box, const ui::Shape& area, QWidget* viewport);
+    PictureLayer(const ui::PictureBox& box, const ui::Shape& area, const ui::Shape* cursor,
+                 QWidget* viewport);
+
+    // A widget position in the layer's logical units (picture coordinates).
+    QPointF toPicture(QPointF position) const;
 
     // Brings position, size, visibility, drawing and margin rectangle up to the model. Asks
     // for a repaint only when the canvas or the rectangle changed (moving or resizing the
@@ -37,18 +42,19 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    struct AreaState {
+    struct ShapeState {
         bool visible = false;
         double left = 0, top = 0, width = 0, height = 0;
-        bool operator==(const AreaState&) const = default;
+        bool operator==(const ShapeState&) const = default;
     };
-    AreaState areaState() const;
-    void paintArea(QPainter& p) const;
+    static ShapeState stateOf(const ui::Shape* shape);
+    void paintShape(QPainter& p, const ui::Shape& shape) const;
 
     const ui::PictureBox& box_;
     const ui::Shape& area_;
+    const ui::Shape* cursor_;
     uint64_t revision_ = ~uint64_t{0};
-    AreaState shownArea_;
+    ShapeState shownArea_, shownCursor_;
     int paints_ = 0;
     QRect lastSource_;
 };

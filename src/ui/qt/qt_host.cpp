@@ -7,6 +7,7 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QImage>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -84,12 +85,15 @@ QString qtFileFilter(const std::string& filter) {
 std::optional<std::string> QtHost::openFileDialog(const std::string& initialFolder,
                                                   const std::string& filter) {
     if (sync_) sync_();
+    // Without a folder of its own the dialog starts where the last one ended.
+    const QString start =
+        initialFolder.empty() ? lastDialogFolder_ : QString::fromStdString(initialFolder);
     const QString filters = qtFileFilter(filter);
     QString& chosen = chosenFilter_[filter];
-    QString path = QFileDialog::getOpenFileName(
-        dialogParent(), QString(), QString::fromStdString(initialFolder), filters, &chosen);
+    QString path = QFileDialog::getOpenFileName(dialogParent(), QString(), start, filters, &chosen);
     sinceLastPump_.restart();
     if (path.isEmpty()) return std::nullopt;
+    lastDialogFolder_ = QFileInfo(path).absolutePath();
     return path.toStdString();
 }
 
@@ -131,15 +135,15 @@ void QtHost::setBusy(bool busy) {
         QApplication::restoreOverrideCursor();
 }
 
-void QtHost::startEditor(const std::string& path) {
+bool QtHost::startEditor(const std::string& path) {
     // The desktop's program for text files; a file that does not exist yet goes to the first
     // plain-text editor found.
     const QString file = QString::fromStdString(path);
-    if (QFile::exists(file) && QDesktopServices::openUrl(QUrl::fromLocalFile(file))) return;
+    if (QFile::exists(file) && QDesktopServices::openUrl(QUrl::fromLocalFile(file))) return true;
     for (const char* editor : {"gedit", "gnome-text-editor", "mousepad", "kate", "kwrite", "xed",
                                "pluma", "featherpad", "leafpad"})
-        if (QProcess::startDetached(editor, {file})) return;
-    beep();
+        if (QProcess::startDetached(editor, {file})) return true;
+    return false;
 }
 
 void QtHost::sleepMs(int milliseconds) {
@@ -151,8 +155,10 @@ void QtHost::sleepMs(int milliseconds) {
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         longestGap_ = std::max(longestGap_, sinceLastPump_.elapsed());
         sinceLastPump_.restart();
-        QThread::msleep(
-            static_cast<unsigned long>(std::min<qint64>(10, milliseconds - t.elapsed() + 1)));
+        // The events may have taken the rest of the pause (or more) already.
+        const qint64 left = milliseconds - t.elapsed();
+        if (left <= 0) break;
+        QThread::msleep(static_cast<unsigned long>(std::min<qint64>(10, left)));
     }
 }
 

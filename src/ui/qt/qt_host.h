@@ -3,6 +3,7 @@
 // editor and a throttled event pump that keeps the window live during long steps.
 
 #include <QElapsedTimer>
+#include <QString>
 #include <functional>
 #include <map>
 
@@ -31,7 +32,7 @@ public:
     core::Result<ui::Picture> decodePicture(const std::string& path) override;
     void beep() override;
     void setBusy(bool busy) override;
-    void startEditor(const std::string& path) override;
+    bool startEditor(const std::string& path) override;
     void sleepMs(int milliseconds) override;
     ui::DateTime now() override;
 
@@ -54,6 +55,7 @@ private:
     QElapsedTimer sinceLastPump_;
     qint64 longestGap_ = 0;
     bool busy_ = false;
+    QString lastDialogFolder_;  // where the last open dialog's file was chosen
     // The filter last chosen in each kind of open dialog, offered first the next time.
     std::map<std::string, QString> chosenFilter_;
 };

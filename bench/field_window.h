@@ -1,0 +1,41 @@
+#pragma once
+// What the window benchmarks start from: a generated star field written as a BMP file into a
+// temporary folder that also serves as the program's folder (with a copy of the settings
+// file), and the real main window shown on it.
+
+#include <QString>
+#include <QTemporaryDir>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "ui/qt/main_window.h"
+
+namespace orv::bench {
+
+// Lets the window handle its events for `ms` milliseconds.
+void waitMs(int ms);
+
+class FieldWindow {
+public:
+    // Generates denseField(size, size, stars, seed) with the given noise, writes it as
+    // "field.bmp", copies `settings` as the program folder's Orvandel.ini, then shows the main
+    // window and waits until it is on screen. On a failure error() says why and exitCode() is
+    // 2 (no field) or 1 (no folder); the window is not made.
+    FieldWindow(const QString& settings, int size, int stars, uint32_t seed, double noise);
+
+    const std::string& error() const { return error_; }
+    int exitCode() const { return exitCode_; }
+    qt::MainWindow& window() { return *window_; }
+
+    // Names the field as the picture to load (source 3 loads it).
+    void nameField();
+
+private:
+    QTemporaryDir folder_;
+    std::unique_ptr<qt::MainWindow> window_;
+    std::string error_;
+    int exitCode_ = 0;
+};
+
+}  // namespace orv::bench

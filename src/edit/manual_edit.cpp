@@ -1,0 +1,137 @@
+#include "edit/manual_edit.h"
+
+#include "core/message_log.h"
+#include "core/numeric.h"
+#include "edit/pointer.h"
+#include "edit/star_info.h"
+#include "extract/analysis.h"
+#include "extract/records.h"
+#include "ui/class_colours.h"
+#include "view/overlay.h"
+
+namespace orv::edit {
+
+using core::Ctx;
+
+namespace {
+
+// Adds `delta` to a count or an edit state, as the program's whole-number arithmetic does.
+void add(int32_t& value, int delta) {
+    value = core::CLng(static_cast<double>(value) + delta);
+}
+void add(int16_t& value, int delta) {
+    value = core::CInt(static_cast<double>(value) + delta);
+}
+
+bool isClass(int atr) {
+    return atr >= extract::kAtrNoise && atr <= extract::kAtrNoiseReleased;
+}
+
+void refuse(Ctx& ctx, const char* message) {
+    ctx.host.msgBox(message, ui::MsgButtons::Ok);
+}
+
+void logEdit(Ctx& ctx, const char* what, int32_t n) {
+    core::OV_Logout(ctx, std::string(what) + core::signPositionForm(int64_t{n}) + ")");
+}
+
+// The counts and the panel after every edit, refused ones included.
+void refresh(Ctx& ctx) {
+    view::OV_DispResultNo(ctx);
+    OV_DispStarInfo(ctx, ctx.ws.SelStarNo);
+}
+
+}  // namespace
+
+bool hasShownSelection(const Ctx& ctx) {
+    return ctx.frm.fraStarInfo.Visible && isResultNo(ctx.ws, ctx.ws.SelStarNo);
+}
+
+void cmdEdit_Click(Ctx& ctx) {
+    auto& frame = ctx.frm.fraEdit;
+    frame.Left = 30;
+    frame.Top = 30;
+    frame.Visible = true;
+}
+
+void cmdEditClose_Click(Ctx& ctx) {
+    ctx.frm.fraEdit.Visible = false;
+}
+
+void cmdEditDelete_Click(Ctx& ctx) {
+    auto& ws = ctx.ws;
+    const int32_t n = ws.SelStarNo;
+    if (!isResultNo(ws, n)) return;
+    auto& c = ws.Clusters[n];
+    if (c.EditAtr & extract::kEditDeleted) {
+        refuse(ctx, "すでに削除されています。");
+        return refresh(ctx);
+    }
+    add(c.EditAtr, 1);
+    add(ws.StarAtrNo[1][1], 1);
+    extract::drawResult(ctx, n, ui::kColourDeleted, true);
+    if (isClass(c.Atr)) add(ws.StarAtrNo[0][c.Atr], -1);
+    if (c.EditAtr & extract::kEditAdded) add(ws.StarAtrNo[1][2], -1);
+    logEdit(ctx, "・削除指定　(", n);
+    refresh(ctx);
+}
+
+void cmdEditUnDelete_Click(Ctx& ctx) {
+    auto& ws = ctx.ws;
+    const int32_t n = ws.SelStarNo;
+    if (!isResultNo(ws, n)) return;
+    auto& c = ws.Clusters[n];
+    if (!(c.EditAtr & extract::kEditDeleted)) {
+        refuse(ctx, "削除されていません。");
+        return refresh(ctx);
+    }
+    add(c.EditAtr, -1);
+    add(ws.StarAtrNo[1][1], -1);
+    if (isClass(c.Atr)) {
+        add(ws.StarAtrNo[0][c.Atr], 1);
+        extract::drawResult(ctx, n, ui::atrColour(c.Atr), true);
+    }
+    if (c.EditAtr & extract::kEditAdded) {
+        add(ws.StarAtrNo[1][2], 1);
+        extract::drawResult(ctx, n, ui::kColourAdded, true);
+    }
+    logEdit(ctx, "・削除解除　(", n);
+    refresh(ctx);
+}
+
+void cmdEditUnNoize_Click(Ctx& ctx, int index) {
+    auto& ws = ctx.ws;
+    const int32_t n = ws.SelStarNo;
+    if (!isResultNo(ws, n)) return;
+    auto& c = ws.Clusters[n];
+    if (index == 0) {
+        if (c.Atr != extract::kAtrNoise) {
+            refuse(ctx, "ノイズではありません。");
+            return refresh(ctx);
+        }
+        c.Atr = extract::kAtrNoiseReleased;
+        extract::drawResult(ctx, n, ui::kColourNoiseReleased, true);
+        add(ws.StarAtrNo[0][1], -1);
+        add(ws.StarAtrNo[0][5], 1);
+        logEdit(ctx, "・ノイズ解除　(", n);
+    } else if (index == 1) {
+        if (c.Atr != extract::kAtrNoiseReleased) {
+            refuse(ctx, "ノイズ解除の対象ではありません。");
+            return refresh(ctx);
+        }
+        c.Atr = extract::kAtrNoise;
+        extract::drawResult(ctx, n, ui::kColourNoise, true);
+        add(ws.StarAtrNo[0][1], 1);
+        add(ws.StarAtrNo[0][5], -1);
+        logEdit(ctx, "・ノイズ設定　(", n);
+    }
+    refresh(ctx);
+}
+
+void txtStarNote_Change(Ctx& ctx) {
+    auto& ws = ctx.ws;
+    if (!isResultNo(ws, ws.SelStarNo)) return;
+    ws.Clusters[ws.SelStarNo].Note = ctx.frm.txtStarNote.Text;
+}
+
+}  // namespace orv::edit
