@@ -11,7 +11,9 @@
 #include <filesystem>
 #include <thread>
 
+#include "core/numeric.h"
 #include "formats/stretch.h"
+#include "tiles/geometry.h"
 
 namespace orv::cli {
 
@@ -147,6 +149,15 @@ std::optional<core::Settings> loadSettings(const std::optional<std::string>& fil
     std::fprintf(stderr, "orvandel-cli: no %s yet; using the standard detection settings\n",
                  path.c_str());
     return core::defaultSettings();
+}
+
+std::optional<float> tileSettingOption(const ParsedArgs& a, const std::string& name,
+                                       float fallback) {
+    auto text = a.last(name);
+    if (!text) return fallback;
+    auto v = core::parseNumber(*text);
+    if (!v) return std::nullopt;
+    return tiles::settingValue(*v);
 }
 
 std::string absolutePath(const std::string& path) {

@@ -72,6 +72,12 @@ std::optional<EngineOptions> engineOptions(const ParsedArgs& a, const char* usag
 std::optional<core::Settings> loadSettings(const std::optional<std::string>& file,
                                            const core::ProgramFolders& folders);
 
+// The number given for a tile setting (--size, --margin) in single precision, as the division
+// window's text box reads it; `fallback` when the option is not given; nothing when it is not
+// a number.
+std::optional<float> tileSettingOption(const ParsedArgs& a, const std::string& name,
+                                       float fallback);
+
 // An absolute, normalised form of a path given on the command line.
 std::string absolutePath(const std::string& path);
 
@@ -102,5 +108,6 @@ int runDetect(const std::vector<std::string>& args);
 int runBatch(const std::vector<std::string>& args);
 int runTiles(const std::vector<std::string>& args);
 int runExport(const std::vector<std::string>& args);
+int runMerge(const std::vector<std::string>& args);
 
 }  // namespace orv::cli

@@ -66,6 +66,8 @@ inline std::string generalForm(int32_t value) {
 inline std::string generalForm(int16_t value) {
     return generalForm(static_cast<int64_t>(value));
 }
+// The same form with up to `significantDigits` digits (printf's "%.*G"), "0" for zero.
+std::string generalForm(double value, int significantDigits);
 
 // A number with a leading sign position: a blank before a non-negative number (" 3", "-3").
 std::string withSignPosition(const std::string& generalText);
