@@ -77,11 +77,9 @@ std::optional<ParsedArgs> parseArgs(const std::vector<std::string>& args,
     return parsed;
 }
 
-const std::vector<OptionSpec> kEngineOptions = {{"--channel", "", true},
-                                                {"--settings", "", true},
-                                                {"--hyotan", "", false},
-                                                {"--jobs", "-j", true},
-                                                {"--stretch", "", true}};
+const std::vector<OptionSpec> kEngineOptions = {
+    {"--channel", "", true}, {"--settings", "", true}, {"--hyotan", "", false},
+    {"--jobs", "-j", true},  {"--stretch", "", true},  {"--threshold-sigma", "", true}};
 
 std::optional<EngineOptions> engineOptions(const ParsedArgs& a, const char* usage, int& exitCode) {
     EngineOptions o;
@@ -115,6 +113,15 @@ std::optional<EngineOptions> engineOptions(const ParsedArgs& a, const char* usag
             return std::nullopt;
         }
         o.stretch = *v;
+    }
+    if (auto v = a.last("--threshold-sigma")) {
+        char* end = nullptr;
+        const double k = std::strtod(v->c_str(), &end);
+        if (v->empty() || *end != '\0' || !(k > 0.0 && k <= 100.0)) {
+            exitCode = usageError("--threshold-sigma takes a number above 0 and up to 100", usage);
+            return std::nullopt;
+        }
+        o.thresholdSigma = k;
     }
     if (o.jobs == 0) o.jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     return o;

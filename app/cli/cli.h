@@ -50,7 +50,7 @@ std::optional<ParsedArgs> parseArgs(const std::vector<std::string>& args,
 int usageError(const std::string& message, const char* usage);
 
 // The options every processing subcommand shares.
-// --channel --settings --hyotan --jobs --stretch
+// --channel --settings --hyotan --jobs --stretch --threshold-sigma
 extern const std::vector<OptionSpec> kEngineOptions;
 
 struct EngineOptions {
@@ -59,10 +59,11 @@ struct EngineOptions {
     bool hyotan = false;
     int jobs = 0;                        // 0: the number of cores
     std::optional<std::string> stretch;  // of deep pictures, instead of the settings file's
+    double thresholdSigma = 0.0;         // > 0: Siki = this many times each picture's noise sigma
 };
 
-// Reads --channel, --settings, --hyotan, --jobs and --stretch; a bad value is a usage error
-// (nothing, with the exit code in `exitCode`).
+// Reads --channel, --settings, --hyotan, --jobs, --stretch and --threshold-sigma; a bad value
+// is a usage error (nothing, with the exit code in `exitCode`).
 std::optional<EngineOptions> engineOptions(const ParsedArgs& a, const char* usage, int& exitCode);
 
 // The settings: from `file` when given, else the program's settings file, else the standard

@@ -43,6 +43,7 @@ struct Engine {
     PictureOutcome detect(const HeadlessOptions& options, const std::string& folder,
                           const std::string& name) {
         ws.settings = options.settings;
+        ws.SikiSigmaFactor = options.sikiSigmaFactor;
         // As in a batch run: the steps keep the stage and show no boxes.
         ws.ProcStage = core::kStageBatch;
         ws.CancelRequested = 0;
@@ -76,6 +77,8 @@ struct Engine {
         if (o.ok) o.incomplete = extract::tableFullMessage(ws);
         if (o.ok) {
             o.counts = ws.StarAtrNo;
+            o.siki = ws.settings.Siki;
+            o.noiseSigma = ws.NoiseSigma;
             for (int32_t i = 1; i <= ws.MaxStarNo; ++i)
                 o.results += ws.Clusters[i].Used == -1 && ws.Clusters[i].Divided != -1;
         }

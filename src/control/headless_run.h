@@ -21,6 +21,9 @@ struct HeadlessOptions {
     core::Settings settings;
     int channel = core::kChannelB;
     bool hyotan = false;
+    // > 0: each picture's Siki is this many times its noise sigma, measured after the
+    // background step (Workspace::SikiSigmaFactor); 0: the settings' Siki.
+    double sikiSigmaFactor = 0.0;
     core::ProgramFolders folders;  // where clipboard results would go (never used here)
     PictureDecoder decoder;
 };
@@ -34,6 +37,8 @@ struct PictureOutcome {
     std::string incomplete;          // what a full cluster table left undone ("" when whole)
     int32_t results = 0;             // clusters in use
     extract::StarAtrTable counts{};  // StarAtrNo after the analysis
+    float siki = 0;                  // the threshold the clusters were extracted with
+    double noiseSigma = -1.0;        // the picture's noise (< 0: not measured)
     std::string startedAt, endedAt;  // "YYYY/MM/DD HH:MM:SS"
 };
 

@@ -132,6 +132,13 @@ struct Workspace {
 
     PixelPlanes PixelLevel;
     Array2D<float> BackLevel;
+    // Sky noise sigma measured by the last background step of this picture; < 0 before.
+    double NoiseSigma = -1.0;
+    // The threshold it suggests (input/noise.h); 0 before.
+    int32_t SuggestedSiki = 0;
+    // > 0: every background step sets Siki to this many sigma (the command line's
+    // --threshold-sigma); 0: Siki stays as set.
+    double SikiSigmaFactor = 0.0;
     // Cluster numbers are 0..50000, so 16 bits hold them.
     Array2D<uint16_t> ClusterMap;
 

@@ -21,22 +21,27 @@ std::string splitFact(const core::Workspace& ws) {
            " 個のクラスタの一部または全部が結果から外れました。";
 }
 
-std::string withRemedy(const std::string& facts) {
-    return facts.empty() ? "" : facts + kRemedy;
+// With the threshold the picture's noise suggests, when it is above the one used.
+std::string withRemedy(const core::Workspace& ws, const std::string& facts) {
+    if (facts.empty()) return "";
+    if (ws.SuggestedSiki > ws.settings.Siki)
+        return facts + "クラスタ閾値を推奨の " + std::to_string(ws.SuggestedSiki) +
+               " に上げるか、分割画像で処理してください。";
+    return facts + kRemedy;
 }
 
 }  // namespace
 
 std::string extractionTableFullMessage(const core::Workspace& ws) {
-    return withRemedy(extractionFact(ws));
+    return withRemedy(ws, extractionFact(ws));
 }
 
 std::string splitTableFullMessage(const core::Workspace& ws) {
-    return withRemedy(splitFact(ws));
+    return withRemedy(ws, splitFact(ws));
 }
 
 std::string tableFullMessage(const core::Workspace& ws) {
-    return withRemedy(extractionFact(ws) + splitFact(ws));
+    return withRemedy(ws, extractionFact(ws) + splitFact(ws));
 }
 
 }  // namespace orv::extract

@@ -12,7 +12,8 @@
 namespace orv::extract {
 
 // The whole message for the current tables ("" when the table never filled): the row where
-// extraction stopped and what the split lost, each with what the user can do about it.
+// extraction stopped and what the split lost, each with what the user can do about it (a
+// higher threshold, named when the picture's noise suggests one above Siki, or tiles).
 std::string tableFullMessage(const core::Workspace& ws);
 // Only the cluster extraction's part ("" when it did not stop).
 std::string extractionTableFullMessage(const core::Workspace& ws);

@@ -8,6 +8,7 @@
 #include "core/numeric.h"
 #include "core/startup.h"
 #include "core/vector_loops.h"
+#include "input/noise.h"
 #include "view/view_switch.h"
 
 // The background of pixel (x0, y0) is the mean Level over the window
@@ -151,6 +152,7 @@ void cmdIdoHeikin_Click(Ctx& ctx) {
     ws.BackLevel.create(0, w - 1, 0, h - 1, !computed);  // every value is written below
     f.dashCounts(true);
 
+    ResidualHistogram residuals;
     // A negative half-width (only an edited settings file gives one) makes an empty window:
     // the background stays 0.
     if (n < 0 && w > 0 && h > 0) {
@@ -158,7 +160,9 @@ void cmdIdoHeikin_Click(Ctx& ctx) {
         for (int y0 = 0; y0 < h; ++y0) f.picHSC[1].canvas.drawGreyRow(y0, zeros.data());
     } else if (computed) {
         backgroundRows(ws.PixelLevel, w, h, n, ws.BackLevel, [&](int y0) {
-            f.picHSC[1].canvas.drawGreyRow(y0, ws.BackLevel.at(0, y0));
+            const float* out = ws.BackLevel.at(0, y0);
+            residuals.addRow(ws.PixelLevel.levelPlane().at(1, y0 + 1), out, w);
+            f.picHSC[1].canvas.drawGreyRow(y0, out);
             f.lblBar.Caption = std::to_string(y0);
             f.barHSC.Value = h > 1 ? y0 * 100 / (h - 1) : 100;
             ctx.host.pump();
@@ -171,6 +175,10 @@ void cmdIdoHeikin_Click(Ctx& ctx) {
     ctx.host.setBusy(false);
     core::OV_DispMsg(ctx, "");
     core::OV_Logout(ctx, "＞背景処理完了");
+    if (computed)
+        takeNoiseEstimate(ctx, residuals.robustSigma());
+    else
+        forgetNoiseEstimate(ctx);
     if (!batch) {
         core::setStage(ctx, core::kStageBackgroundReady);
         view::showViewOption(ctx, 2);

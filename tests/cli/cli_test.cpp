@@ -32,7 +32,9 @@ TEST(Cli, DetectWritesTheSameFilesAsStored) {
     const std::string log = readFile(base + ".log");
     EXPECT_TRUE(std::regex_match(log, std::regex("(\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d "
                                                  "(■恒星位置抽出|＞背景処理完了|＞クラスタ処理完了|"
-                                                 "＞恒星抽出完了|■データ保存完了)\r\n){5}")))
+                                                 "＞ノイズ σ = 1\\.[0-9][0-9]、推奨クラスタ閾値 "
+                                                 "[345]（2\\.75σ）|"
+                                                 "＞恒星抽出完了|■データ保存完了)\r\n){6}")))
         << log;
 }
 
@@ -85,6 +87,7 @@ TEST(Cli, FailuresAndUsageErrors) {
     EXPECT_FALSE(std::filesystem::exists(dir.file("none.bmp.dir")));
 
     for (const char* bad : {"", "detect", "detect --jobs 0 x.bmp", "detect --channel Q x.bmp",
+                            "detect --threshold-sigma 0 x.bmp", "batch --threshold-sigma x a.txt",
                             "detect --frobnicate x.bmp", "batch a.txt b.txt", "frobnicate",
                             "detect --settings /nonexistent/Orvandel.ini x.bmp"})
         EXPECT_EQ(cli(bad, dir).status, 2) << bad;
@@ -93,6 +96,39 @@ TEST(Cli, FailuresAndUsageErrors) {
         EXPECT_EQ(h.status, 0) << help;
         EXPECT_FALSE(h.out.empty()) << help;
     }
+}
+
+TEST(Cli, ThresholdSigmaSetsSikiPerPictureAndRecordsIt) {
+    TempDir dir;
+    // Noise sigma 2: the settings' Siki 4 is only 2 sigma; 3 sigma is Siki 6.
+    auto spec = bench::denseField(300, 300, 60, 5);
+    spec.noiseSigma = 2.0;
+    auto field = bench::generateStarField(spec);
+    ASSERT_TRUE(bench::writeBmp(dir.file("noisy.bmp"), field.width, field.height, field.rgb));
+    CliRun r = cli("detect --jobs 1 --threshold-sigma 3 --settings " + standardSettings(dir) + " " +
+                       dir.file("noisy.bmp"),
+                   dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::smatch m;
+    ASSERT_TRUE(
+        std::regex_search(r.out, m, std::regex("\\(Siki ([0-9]+), noise sigma 2\\.[0-9]{2}\\)\n")))
+        << r.out;
+    const std::string siki = m[1];
+    EXPECT_EQ(siki, "6");
+    const std::string base = dir.file("noisy.bmp.dir/noisy.bmp");
+    EXPECT_NE(readFile(base + ".dat.ini").find("\r\nSiki = " + siki + "\r\n"), std::string::npos);
+    // Every cluster was filled with it.
+    const std::string dat = readFile(base + ".dat");
+    ASSERT_FALSE(dat.empty());
+    const std::regex lines("[^\r]+\r\n");
+    for (std::sregex_iterator line(dat.begin(), dat.end(), lines), end; line != end; ++line) {
+        std::smatch fields;
+        const std::string text = line->str();
+        ASSERT_TRUE(std::regex_search(text, fields, std::regex("^[0-9]+,[^,]*,[^,]*,([^,]*),")));
+        ASSERT_EQ(fields[1], siki) << text;
+    }
+    EXPECT_NE(readFile(base + ".log").find("＞クラスタ閾値 " + siki + " を使用（3σ）\r\n"),
+              std::string::npos);
 }
 
 // What is no picture file is refused at once, each case with its own reason.

@@ -137,9 +137,10 @@ ui::Picture speckles() {
     return test::greyPicture(500, 420,
                              [](int x, int y) { return x % 2 == 0 && y % 2 == 0 ? 200 : 0; });
 }
+// The message names the threshold the picture's noise suggests (σ 7.33: 20).
 const std::string kFull =
     "クラスタが上限の 50000 個に達したため、401 行目から下は抽出されていません。"
-    "閾値を上げるか、分割画像で処理してください。";
+    "クラスタ閾値を推奨の 20 に上げるか、分割画像で処理してください。";
 
 TEST(Pipeline, AFullClusterTableSaysWhereExtractionStopped) {
     TestApp app;
@@ -154,6 +155,12 @@ TEST(Pipeline, AFullClusterTableSaysWhereExtractionStopped) {
     EXPECT_NE(log.find("＞クラスタ処理完了\r\n2015/09/27 21:03:05 " + kFull + "\r\n"),
               std::string::npos)
         << log;
+    // At the suggested threshold the specks still fill the table: only tiles are left.
+    app.ws.settings.Siki = 20;
+    cmdDoAll_Click(app.ctx);
+    EXPECT_EQ(app.frm.lblMsg.Caption,
+              "クラスタが上限の 50000 個に達したため、401 行目から下は抽出されていません。"
+              "閾値を上げるか、分割画像で処理してください。");
     // A picture that fits forgets it.
     ASSERT_TRUE(test::loadPicture(app, field(), "a.bmp"));
     cmdDoAll_Click(app.ctx);

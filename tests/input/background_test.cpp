@@ -116,7 +116,8 @@ TEST(Background, WritesTheMessageAndTheLog) {
     cmdIdoHeikin_Click(app.ctx);
     EXPECT_EQ(messages[0], "9 ピクセル四方の輝度の移動平均を計算しています。");
     EXPECT_EQ(test::readFile(app.dir.file("test.bmp.dir/test.bmp.log")),
-              "2015/09/27 21:03:05 ＞背景処理完了\r\n");
+              "2015/09/27 21:03:05 ＞背景処理完了\r\n"
+              "2015/09/27 21:03:05 ＞ノイズ σ = 0.01、推奨クラスタ閾値 1（2.75σ）\r\n");
 }
 
 }  // namespace

@@ -70,8 +70,9 @@ TEST(ResultFiles, TheRecordOfTheSquareAndTheSettingsLines) {
               std::string::npos);
     const std::string t = "2015/09/27 21:03:05 ";
     EXPECT_EQ(readFile(a.dir() + "m42.bmp.log"),
-              t + "■恒星位置抽出\r\n" + t + "＞背景処理完了\r\n" + t + "＞クラスタ処理完了\r\n" +
-                  t + "＞恒星抽出完了\r\n" + t + "■データ保存完了\r\n");
+              t + "■恒星位置抽出\r\n" + t + "＞背景処理完了\r\n" + t +
+                  "＞ノイズ σ = 0.01、推奨クラスタ閾値 1（2.75σ）\r\n" + t +
+                  "＞クラスタ処理完了\r\n" + t + "＞恒星抽出完了\r\n" + t + "■データ保存完了\r\n");
 }
 
 TEST(ResultFiles, SavedReadAndSavedAgainIsByteIdentical) {
