@@ -1,5 +1,6 @@
 // Engine benchmarks on a generated 4096 x 4096 field with about 8000 stars:
 //   Background/<n>      the moving-average background alone, for half-widths n
+//   NoiseEstimate       the noise sigma of the picture from Level - BackLevel alone
 //   Computation         channel extraction + background + clusters + analysis, no drawing
 //   WithDrawing         the same, drawing into the five picture layers as the window does
 //   PsfProfile          one star's PSF profile: 1116 bilinear ring samples and the fit
@@ -22,6 +23,7 @@
 #include "input/background.h"
 #include "input/clusters.h"
 #include "input/image_load.h"
+#include "input/noise.h"
 #include "psf/profile.h"
 #include "psf/psf_profile.h"
 #include "ui/headless_host.h"
@@ -94,6 +96,15 @@ void Background(benchmark::State& state) {
     }
 }
 BENCHMARK(Background)->Arg(0)->Arg(4)->Arg(15)->Arg(30)->Unit(benchmark::kMillisecond);
+
+void NoiseEstimate(benchmark::State& state) {
+    Engine e(false);
+    e.run();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(
+            input::measureNoise(e.ws.PixelLevel, e.ws.BackLevel, kSide, kSide));
+}
+BENCHMARK(NoiseEstimate)->Unit(benchmark::kMillisecond);
 
 void Computation(benchmark::State& state) {
     benchPicture();

@@ -4,6 +4,9 @@
 ORV_PACKAGES=(g++ cmake ninja-build qt6-base-dev libgtest-dev libbenchmark-dev
               fonts-ipafont-gothic pkg-config libcfitsio-dev wcslib-dev qt6-image-formats-plugins)
 
+# scripts/fuzz only: clang for the libFuzzer targets (it adds the fuzzer runtime of its version).
+ORV_FUZZ_PACKAGES=(clang)
+
 orv_missing_packages() {
     local missing=()
     for p in "$@"; do

@@ -11,7 +11,9 @@
 #include <filesystem>
 #include <thread>
 
+#include "core/numeric.h"
 #include "formats/stretch.h"
+#include "tiles/geometry.h"
 
 namespace orv::cli {
 
@@ -75,11 +77,9 @@ std::optional<ParsedArgs> parseArgs(const std::vector<std::string>& args,
     return parsed;
 }
 
-const std::vector<OptionSpec> kEngineOptions = {{"--channel", "", true},
-                                                {"--settings", "", true},
-                                                {"--hyotan", "", false},
-                                                {"--jobs", "-j", true},
-                                                {"--stretch", "", true}};
+const std::vector<OptionSpec> kEngineOptions = {
+    {"--channel", "", true}, {"--settings", "", true}, {"--hyotan", "", false},
+    {"--jobs", "-j", true},  {"--stretch", "", true},  {"--threshold-sigma", "", true}};
 
 std::optional<EngineOptions> engineOptions(const ParsedArgs& a, const char* usage, int& exitCode) {
     EngineOptions o;
@@ -114,24 +114,50 @@ std::optional<EngineOptions> engineOptions(const ParsedArgs& a, const char* usag
         }
         o.stretch = *v;
     }
+    if (auto v = a.last("--threshold-sigma")) {
+        char* end = nullptr;
+        const double k = std::strtod(v->c_str(), &end);
+        if (v->empty() || *end != '\0' || !(k > 0.0 && k <= 100.0)) {
+            exitCode = usageError("--threshold-sigma takes a number above 0 and up to 100", usage);
+            return std::nullopt;
+        }
+        o.thresholdSigma = k;
+    }
     if (o.jobs == 0) o.jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     return o;
 }
 
 std::optional<core::Settings> loadSettings(const std::optional<std::string>& file,
                                            const core::ProgramFolders& folders) {
+    // Settings that cannot be read would run as all zeros and overwrite good results.
+    auto strictly = [](const std::string& path) -> std::optional<core::Settings> {
+        auto settings = core::readSettingsFileStrictly(path);
+        if (settings) return settings.value();
+        std::fprintf(stderr, "orvandel-cli: cannot use the settings file %s: %s\n", path.c_str(),
+                     settings.error().c_str());
+        return std::nullopt;
+    };
     if (file) {
-        if (!core::fileExists(*file)) {
+        if (!std::filesystem::exists(*file)) {
             std::fprintf(stderr, "orvandel-cli: settings file not found: %s\n", file->c_str());
             return std::nullopt;
         }
-        return core::readSettingsFile(*file);
+        return strictly(*file);
     }
     const std::string path = folders.settingsFileToRead();
-    if (core::fileExists(path)) return core::readSettingsFile(path);
+    if (core::fileExists(path)) return strictly(path);
     std::fprintf(stderr, "orvandel-cli: no %s yet; using the standard detection settings\n",
                  path.c_str());
     return core::defaultSettings();
+}
+
+std::optional<float> tileSettingOption(const ParsedArgs& a, const std::string& name,
+                                       float fallback) {
+    auto text = a.last(name);
+    if (!text) return fallback;
+    auto v = core::parseNumber(*text);
+    if (!v) return std::nullopt;
+    return tiles::settingValue(*v);
 }
 
 std::string absolutePath(const std::string& path) {

@@ -50,7 +50,7 @@ std::optional<ParsedArgs> parseArgs(const std::vector<std::string>& args,
 int usageError(const std::string& message, const char* usage);
 
 // The options every processing subcommand shares.
-// --channel --settings --hyotan --jobs --stretch
+// --channel --settings --hyotan --jobs --stretch --threshold-sigma
 extern const std::vector<OptionSpec> kEngineOptions;
 
 struct EngineOptions {
@@ -59,17 +59,24 @@ struct EngineOptions {
     bool hyotan = false;
     int jobs = 0;                        // 0: the number of cores
     std::optional<std::string> stretch;  // of deep pictures, instead of the settings file's
+    double thresholdSigma = 0.0;         // > 0: Siki = this many times each picture's noise sigma
 };
 
-// Reads --channel, --settings, --hyotan, --jobs and --stretch; a bad value is a usage error
-// (nothing, with the exit code in `exitCode`).
+// Reads --channel, --settings, --hyotan, --jobs, --stretch and --threshold-sigma; a bad value
+// is a usage error (nothing, with the exit code in `exitCode`).
 std::optional<EngineOptions> engineOptions(const ParsedArgs& a, const char* usage, int& exitCode);
 
 // The settings: from `file` when given, else the program's settings file, else the standard
-// settings (said on standard error). Nothing, with the reason on standard error, when `file`
-// cannot be used.
+// settings (said on standard error). Nothing, with the reason on standard error, when the file
+// cannot be used (missing, unreadable, or without the eight numeric detection keys).
 std::optional<core::Settings> loadSettings(const std::optional<std::string>& file,
                                            const core::ProgramFolders& folders);
+
+// The number given for a tile setting (--size, --margin) in single precision, as the division
+// window's text box reads it; `fallback` when the option is not given; nothing when it is not
+// a number.
+std::optional<float> tileSettingOption(const ParsedArgs& a, const std::string& name,
+                                       float fallback);
 
 // An absolute, normalised form of a path given on the command line.
 std::string absolutePath(const std::string& path);
@@ -101,6 +108,7 @@ int runDetect(const std::vector<std::string>& args);
 int runBatch(const std::vector<std::string>& args);
 int runTiles(const std::vector<std::string>& args);
 int runExport(const std::vector<std::string>& args);
+int runMerge(const std::vector<std::string>& args);
 int runPsf(const std::vector<std::string>& args);
 
 }  // namespace orv::cli

@@ -10,6 +10,7 @@
 #include "cli.h"
 #include "control/batch.h"
 #include "control/headless_run.h"
+#include "core/numeric.h"
 #include "ui/qt/picture_decoder.h"
 
 namespace orv::cli {
@@ -20,7 +21,7 @@ using control::PictureOutcome;
 
 const char* const kDetectUsage =
     "usage: orvandel-cli detect [--channel R|G|B|Y] [--settings FILE] [--hyotan] [--jobs N]\n"
-    "                           [--stretch S] IMAGE...\n"
+    "                           [--stretch S] [--threshold-sigma K] IMAGE...\n"
     "\n"
     "For each picture: load it, compute the background, extract the clusters, analyse and\n"
     "classify them, and save the result pair and the processing log beside the picture. One\n"
@@ -35,17 +36,22 @@ const char* const kDetectUsage =
     "  --stretch S        how FITS and 16-bit pictures become 8-bit levels, linearly between\n"
     "                     a black and a white point: minmax, percentile:LO,HI or range:A,B\n"
     "                     (default: the settings file's, else percentile:0.1,99.9)\n"
+    "  --threshold-sigma K\n"
+    "                     Siki = K x each picture's noise sigma (measured after the\n"
+    "                     background, rounded, at least 1) instead of the settings' Siki;\n"
+    "                     the result pair records the Siki used. The window suggests K = 2.75\n"
     "\n"
-    "Exit status: 0 all pictures done, 1 some picture failed (named on standard error),\n"
-    "2 usage error.\n";
+    "Exit status: 0 all pictures done, 1 some picture failed or was not extracted whole (named\n"
+    "on standard error; its results are still saved), 2 usage error or unusable settings.\n";
 
 const char* const kBatchUsage =
     "usage: orvandel-cli batch [--channel R|G|B|Y] [--settings FILE] [--hyotan] [--jobs N]\n"
-    "                          [--stretch S] [--shard K/N] LIST.txt\n"
+    "                          [--stretch S] [--threshold-sigma K] [--shard K/N] LIST.txt\n"
     "\n"
     "Processes every record of a batch list (lines \"folder\",\"file name\") like the window's\n"
     "batch run: result pair and processing log per picture, and the batch log LIST.txt.log\n"
-    "beside the list. A picture that cannot be loaded is logged and skipped.\n"
+    "beside the list. A picture that cannot be loaded is logged and skipped. Relative and empty\n"
+    "folders are taken in the list's folder.\n"
     "\n"
     "  --channel R|G|B|Y  the channel to process (default B)\n"
     "  --settings FILE    detection settings from FILE instead of the program's Orvandel.ini\n"
@@ -53,17 +59,27 @@ const char* const kBatchUsage =
     "  --jobs N           pictures processed in parallel (default: the number of cores)\n"
     "  --stretch S        how FITS and 16-bit pictures become 8-bit levels: minmax,\n"
     "                     percentile:LO,HI or range:A,B (default: the settings file's)\n"
+    "  --threshold-sigma K\n"
+    "                     Siki = K x each picture's noise sigma (measured after the\n"
+    "                     background, rounded, at least 1) instead of the settings' Siki;\n"
+    "                     the result pair records the Siki used. The window suggests K = 2.75\n"
     "  --shard K/N        only the records K, K+N, K+2N, ... (counted from 0; 0 <= K < N), with\n"
     "                     the batch log LIST.txt.shardK-of-N.log: N machines sharing the folder\n"
     "                     process one list, each with its own K\n"
     "\n"
-    "Exit status: 0 all pictures done, 1 some picture failed, 2 usage error.\n";
+    "Exit status: 0 all pictures done, 1 some picture failed or was not extracted whole, or\n"
+    "the batch log could not be written, 2 usage error or unusable settings.\n";
 
-std::string countsLine(const PictureOutcome& o) {
+// The counts by class; with --threshold-sigma also the Siki it gave and the noise.
+std::string countsLine(const PictureOutcome& o, bool showSiki) {
     const auto& c = o.counts[0];
-    char buf[256];
-    std::snprintf(buf, sizeof buf, "%d results: noise %d, area %d, star %d, elongated %d",
-                  o.results, c[1], c[2], c[3], c[4]);
+    char buf[320];
+    int n = std::snprintf(buf, sizeof buf, "%d results: noise %d, area %d, star %d, elongated %d",
+                          o.results, c[1], c[2], c[3], c[4]);
+    if (showSiki)
+        std::snprintf(buf + n, sizeof buf - n, " (Siki %s, noise sigma %s)",
+                      core::generalForm(o.siki).c_str(),
+                      core::Format(o.noiseSigma, "0.00").c_str());
     return buf;
 }
 
@@ -71,7 +87,8 @@ std::string countsLine(const PictureOutcome& o) {
 // with the progress bar below them.
 class OrderedReport {
 public:
-    explicit OrderedReport(size_t n) : outcomes_(n), progress_(n, "pictures") {}
+    OrderedReport(size_t n, bool showSiki)
+        : outcomes_(n), progress_(n, "pictures"), showSiki_(showSiki) {}
     void add(size_t i, const PictureOutcome& o) {
         outcomes_[i] = o;
         ++done_;
@@ -87,8 +104,13 @@ public:
 private:
     void print(const PictureOutcome& o) {
         if (o.ok) {
-            std::printf("%s: %s\n", o.path.c_str(), countsLine(o).c_str());
+            std::printf("%s: %s\n", o.path.c_str(), countsLine(o, showSiki_).c_str());
             std::fflush(stdout);
+            // Saved, but not all of the picture was extracted: not a success.
+            if (!o.incomplete.empty()) {
+                failed_ = true;
+                std::fprintf(stderr, "%s: incomplete: %s\n", o.path.c_str(), o.incomplete.c_str());
+            }
         } else {
             failed_ = true;
             std::fprintf(stderr, "%s: failed: %s\n", o.path.c_str(), o.error.c_str());
@@ -97,6 +119,7 @@ private:
     std::vector<std::optional<PictureOutcome>> outcomes_;
     Progress progress_;
     size_t next_ = 0, done_ = 0;
+    bool showSiki_;
     bool failed_ = false;
 };
 
@@ -111,6 +134,7 @@ std::optional<HeadlessOptions> headlessOptions(const EngineOptions& engine) {
     if (engine.stretch) options.settings.Stretch = *engine.stretch;
     options.channel = engine.channel;
     options.hyotan = engine.hyotan;
+    options.sikiSigmaFactor = engine.thresholdSigma;
     options.decoder = qt::decodePictureFile;
     return options;
 }
@@ -131,7 +155,7 @@ int runDetect(const std::vector<std::string>& args) {
         const std::string absolute = absolutePath(operand);
         pictures.emplace_back(core::GetFolderName(absolute), core::fileNameOf(absolute));
     }
-    OrderedReport report(pictures.size());
+    OrderedReport report(pictures.size(), engine->thresholdSigma > 0);
     control::detectPictures(*options, pictures, engine->jobs, report.callback());
     return report.anyFailed() ? kFailed : kDone;
 }
@@ -169,11 +193,15 @@ int runBatch(const std::vector<std::string>& args) {
     }
     const size_t count =
         shard ? catalogue::shardPositions(records->size(), *shard).size() : records->size();
-    OrderedReport report(count);
-    auto outcomes =
-        control::runBatchList(*options, absolute, engine->jobs, report.callback(), shard);
-    if (!outcomes) {
-        std::fprintf(stderr, "orvandel-cli: %s\n", outcomes.error().c_str());
+    OrderedReport report(count, engine->thresholdSigma > 0);
+    auto run = control::runBatchList(*options, absolute, engine->jobs, report.callback(), shard);
+    if (!run) {
+        std::fprintf(stderr, "orvandel-cli: %s\n", run.error().c_str());
+        return kFailed;
+    }
+    if (!run->logError.empty()) {
+        std::fprintf(stderr, "orvandel-cli: the batch log could not be written: %s\n",
+                     run->logError.c_str());
         return kFailed;
     }
     return report.anyFailed() ? kFailed : kDone;

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "catalogue/picture_catalogue.h"
+#include "catalogue_output.h"
 #include "cli.h"
-#include "core/text_file.h"
 
 namespace orv::cli {
 namespace {
@@ -29,14 +29,6 @@ const char* const kExportUsage =
 
 const std::vector<OptionSpec> kExportOptions = {{"--output", "-o", true}, {"--ds9", "", true}};
 
-bool write(const std::string& path, const std::vector<std::string>& lines) {
-    if (auto r = core::writeLinesAnew(path, lines); !r) {
-        std::fprintf(stderr, "orvandel-cli: %s\n", r.error().c_str());
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 int runExport(const std::vector<std::string>& args) {
@@ -46,8 +38,6 @@ int runExport(const std::vector<std::string>& args) {
     if (parsed->operands.empty()) return usageError("no picture given", kExportUsage);
     if (parsed->operands.size() != 1) return usageError("export takes one picture", kExportUsage);
     const std::string& image = parsed->operands[0];
-    const auto csvFile = parsed->last("--output");
-    const auto ds9File = parsed->last("--ds9");
 
     auto read = catalogue::readPictureCatalogue(absolutePath(image));
     if (!read) {
@@ -61,36 +51,15 @@ int runExport(const std::vector<std::string>& args) {
         complete = false;
     }
 
-    std::vector<std::string> written;
-    if (csvFile) {
-        if (write(*csvFile, catalogue::csvLines(c)))
-            written.push_back(*csvFile);
-        else
-            complete = false;
-    } else if (!ds9File) {
-        for (const std::string& line : catalogue::csvLines(c))
-            std::fputs((line + core::kCrLf).c_str(), stdout);
-        if (std::fflush(stdout) != 0) complete = false;
-    }
-    if (ds9File) {
-        if (c.pictureHeight <= 0) {
-            std::fprintf(stderr,
-                         "orvandel-cli: %s: the results do not record the picture's height "
-                         "(ImageHeightP); no DS9 file written\n",
-                         image.c_str());
-            complete = false;
-        } else if (write(*ds9File, catalogue::ds9Lines(c))) {
-            written.push_back(*ds9File);
-        } else {
-            complete = false;
-        }
-    }
-    if (!written.empty()) {
-        std::string files = written[0];
-        if (written.size() > 1) files += " and " + written[1];
+    std::string written;
+    const CatalogueOutput out{parsed->last("--output"), parsed->last("--ds9")};
+    if (!writeCatalogue(c, out,
+                        image + ": the results do not record the picture's height (ImageHeightP)",
+                        written))
+        complete = false;
+    if (!written.empty())
         std::printf("%s: %zu results written to %s\n", image.c_str(), c.records.size(),
-                    files.c_str());
-    }
+                    written.c_str());
     return complete ? kDone : kFailed;
 }
 

@@ -27,6 +27,8 @@ const std::vector<Command>& commands() {
          orv::cli::runTiles},
         {"export", "export [OPTIONS] IMAGE", "a picture's saved results as CSV or DS9 regions",
          orv::cli::runExport},
+        {"merge", "merge [OPTIONS] LIST.txt", "one catalogue of a tiled picture's results",
+         orv::cli::runMerge},
         {"psf", "psf [OPTIONS] IMAGE", "the PSF of a picture from its saved results",
          orv::cli::runPsf},
     };

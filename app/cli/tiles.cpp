@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "cli.h"
-#include "core/numeric.h"
 #include "core/paths.h"
 #include "formats/stretch.h"
 #include "tiles/big_picture.h"
@@ -57,16 +56,6 @@ const std::vector<OptionSpec> kTilesOptions = {{"--size", "", true},
                                                {"--settings", "", true},
                                                {"--stretch", "", true}};
 
-// The number given for an option, as the window's text box reads it; nothing when not a
-// number.
-std::optional<float> numberOption(const ParsedArgs& a, const std::string& name, float fallback) {
-    auto text = a.last(name);
-    if (!text) return fallback;
-    auto v = core::parseNumber(*text);
-    if (!v) return std::nullopt;
-    return tiles::settingValue(*v);
-}
-
 }  // namespace
 
 int runTiles(const std::vector<std::string>& args) {
@@ -76,8 +65,8 @@ int runTiles(const std::vector<std::string>& args) {
     if (parsed->operands.size() != 1)
         return usageError(parsed->operands.empty() ? "no picture given" : "tiles takes one picture",
                           kTilesUsage);
-    const auto size = numberOption(*parsed, "--size", 500);
-    const auto margin = numberOption(*parsed, "--margin", 50);
+    const auto size = tileSettingOption(*parsed, "--size", 500);
+    const auto margin = tileSettingOption(*parsed, "--margin", 50);
     if (!size) return usageError("--size takes a number", kTilesUsage);
     if (!margin) return usageError("--margin takes a number", kTilesUsage);
     if (auto ok = tiles::checkSettings(*size, *margin); !ok)

@@ -51,10 +51,7 @@ double shownValue(float v) {
 }
 
 std::string coordinateText(double v) {
-    if (v == 0) return "0";  // also turns -0 into 0
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.12G", v);
-    return buf;
+    return core::generalForm(v, 12);
 }
 
 CatalogueRecord fromResult(const results::ResultRecord& r, const std::string& tile) {

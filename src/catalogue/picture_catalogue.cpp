@@ -3,44 +3,54 @@
 #include "core/paths.h"
 #include "formats/fits.h"
 #include "formats/fits_sky.h"
-#include "results/data_files.h"
 
 namespace orv::catalogue {
 
-core::Result<PictureCatalogue> readPictureCatalogue(const std::string& picturePath) {
+core::Result<results::ResultFiles> readSavedResults(const std::string& picturePath) {
     const std::string name = core::fileNameOf(picturePath);
     const std::string folder = core::joinPath(core::GetFolderName(picturePath), name + ".dir");
     const std::string dataFile = core::joinPath(folder, name + ".dat");
     if (!core::fileExists(dataFile))
         return core::Error{"no saved results: " + dataFile + " not found"};
-    auto files = results::readResultFiles(dataFile + ".ini", dataFile);
-    if (!files) return core::Error{files.error()};
+    return results::readResultFiles(dataFile + ".ini", dataFile);
+}
 
-    PictureCatalogue out;
-    Catalogue& c = out.catalogue;
-    c.pictureHeight = files->imageHeightP;
-    for (const results::ResultRecord& r : files->records) c.records.push_back(fromResult(r, name));
-    if (!formats::isFitsFile(picturePath)) return out;
-
-    c.fitsColumns = true;
-    auto sky = formats::FitsSky::read(picturePath);
+core::Result<void> addFitsColumns(Catalogue& c, const std::string& fitsPath,
+                                  std::vector<std::string>& incomplete) {
+    auto sky = formats::FitsSky::read(fitsPath);
     if (!sky) {
-        out.incomplete.push_back("no ra and dec: " + sky.error());
-        return out;
+        // The pixel columns need only the height.
+        c.fitsColumns = c.pictureHeight > 0;
+        incomplete.push_back("no ra and dec: " + sky.error());
+        return {};
     }
     if (c.pictureHeight <= 0) c.pictureHeight = static_cast<int32_t>(sky->naxis2());
     if (sky->naxis2() != c.pictureHeight)
         return core::Error{"the results are of a picture of " + std::to_string(c.pictureHeight) +
-                           " rows, but " + picturePath + " has " + std::to_string(sky->naxis2()) +
+                           " rows, but " + fitsPath + " has " + std::to_string(sky->naxis2()) +
                            " (NAXIS2)"};
+    c.fitsColumns = true;
     if (!sky->hasCelestialWcs()) {
-        if (!sky->wcsProblem().empty())
-            out.incomplete.push_back("no ra and dec: " + sky->wcsProblem());
-        return out;
+        if (!sky->wcsProblem().empty()) incomplete.push_back("no ra and dec: " + sky->wcsProblem());
+        return {};
     }
     c.skyColumns = true;
     for (CatalogueRecord& r : c.records)
         r.sky = sky->toSky(formats::toFitsPixel(r.x, r.y, c.pictureHeight));
+    return {};
+}
+
+core::Result<PictureCatalogue> readPictureCatalogue(const std::string& picturePath) {
+    auto files = readSavedResults(picturePath);
+    if (!files) return core::Error{files.error()};
+    PictureCatalogue out;
+    Catalogue& c = out.catalogue;
+    c.pictureHeight = files->imageHeightP;
+    const std::string name = core::fileNameOf(picturePath);
+    for (const results::ResultRecord& r : files->records) c.records.push_back(fromResult(r, name));
+    if (formats::isFitsFile(picturePath))
+        if (auto added = addFitsColumns(c, picturePath, out.incomplete); !added)
+            return core::Error{added.error()};
     return out;
 }
 

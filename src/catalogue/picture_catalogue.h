@@ -7,6 +7,7 @@
 
 #include "catalogue/catalogue.h"
 #include "core/result.h"
+#include "results/data_files.h"
 
 namespace orv::catalogue {
 
@@ -22,5 +23,16 @@ struct PictureCatalogue {
 // tells them). Fails with a message when the pair is missing or damaged, or when a FITS
 // picture's height differs from the one its results record.
 core::Result<PictureCatalogue> readPictureCatalogue(const std::string& picturePath);
+
+// The result pair saved for the picture at `picturePath`, read without touching any working
+// state. Fails with a message naming the file when the pair is missing or damaged.
+core::Result<results::ResultFiles> readSavedResults(const std::string& picturePath);
+
+// Adds the FITS columns of the FITS picture at `fitsPath` to `c`, whose records lie on it:
+// x_fits and y_fits (needs c.pictureHeight, taken from NAXIS2 when it is 0) and, when the
+// header holds a celestial WCS, ra and dec of every record. What cannot be added goes to
+// `incomplete`. Fails, adding nothing, when NAXIS2 differs from c.pictureHeight.
+core::Result<void> addFitsColumns(Catalogue& c, const std::string& fitsPath,
+                                  std::vector<std::string>& incomplete);
 
 }  // namespace orv::catalogue

@@ -12,6 +12,7 @@
 #include "core/paths.h"
 #include "core/text_file.h"
 #include "extract/numbering.h"
+#include "extract/table_full.h"
 #include "input/image_load.h"
 #include "results/data_files.h"
 #include "ui/headless_host.h"
@@ -42,6 +43,7 @@ struct Engine {
     PictureOutcome detect(const HeadlessOptions& options, const std::string& folder,
                           const std::string& name) {
         ws.settings = options.settings;
+        ws.SikiSigmaFactor = options.sikiSigmaFactor;
         // As in a batch run: the steps keep the stage and show no boxes.
         ws.ProcStage = core::kStageBatch;
         ws.CancelRequested = 0;
@@ -72,8 +74,11 @@ struct Engine {
             o.error = "メモリーが足りません。";
         }
         o.endedAt = ui::formatDateTime(host.now());
+        if (o.ok) o.incomplete = extract::tableFullMessage(ws);
         if (o.ok) {
             o.counts = ws.StarAtrNo;
+            o.siki = ws.settings.Siki;
+            o.noiseSigma = ws.NoiseSigma;
             for (int32_t i = 1; i <= ws.MaxStarNo; ++i)
                 o.results += ws.Clusters[i].Used == -1 && ws.Clusters[i].Divided != -1;
         }
@@ -113,47 +118,82 @@ std::vector<std::string> batchLogLines(int number, const std::string& name,
     switch (o.failure) {
         case PictureOutcome::Failure::None:
             lines.push_back(o.endedAt + " " + batchEndText(o.path));
+            if (!o.incomplete.empty())
+                lines.push_back(o.endedAt + " " + batchIncompleteText(o.path, o.incomplete));
             break;
         case PictureOutcome::Failure::Load:
             lines.push_back(o.endedAt + " " + batchLoadErrorText(o.path));
+            break;
+        case PictureOutcome::Failure::Refused:
+            lines.push_back(o.endedAt + " " + batchRefusedText(o.path, o.error));
             break;
         case PictureOutcome::Failure::Save:
             lines.push_back(o.endedAt + " " + batchSaveErrorText(o.path));
             break;
         case PictureOutcome::Failure::Fault:
-            lines.push_back(o.endedAt + " " + o.path + " 処理エラー");
+            lines.push_back(o.endedAt + " " + batchFaultText(o.path, o.error));
             break;
     }
     return lines;
 }
 
-core::Result<std::vector<PictureOutcome>> runBatchList(
-    const HeadlessOptions& options, const std::string& listPath, int jobs,
-    const OutcomeCallback& done, const std::optional<catalogue::Shard>& shard) {
+core::Result<BatchRun> runBatchList(const HeadlessOptions& options, const std::string& listPath,
+                                    int jobs, const OutcomeCallback& done,
+                                    const std::optional<catalogue::Shard>& shard) {
     auto records = readBatchList(listPath);
     if (!records) return core::Error{records.error()};
     const std::vector<size_t> positions =
         catalogue::shardPositions(records->size(), shard.value_or(catalogue::Shard{}));
+    const size_t n = positions.size();
+    BatchRun run;
+    run.outcomes.resize(n);
+    std::vector<bool> finished(n, false);
+    // The records that can be tried, and their place among the shard's records.
     std::vector<std::pair<std::string, std::string>> pictures;
-    for (size_t p : positions)
-        pictures.emplace_back(records.value()[p].folder, records.value()[p].name);
+    std::vector<size_t> place;
+    for (size_t i = 0; i < n; ++i) {
+        const BatchRecord& r = records.value()[positions[i]];
+        if (r.refused.empty()) {
+            pictures.emplace_back(r.folder, r.name);
+            place.push_back(i);
+            continue;
+        }
+        PictureOutcome& o = run.outcomes[i];
+        o.path = core::joinPath(r.folder, r.name);
+        o.failure = PictureOutcome::Failure::Refused;
+        o.error = r.refused;
+        o.startedAt = o.endedAt = ui::formatDateTime(ui::systemNow());
+    }
 
     // Lines go to the log in record order, as soon as every earlier record has finished.
     const std::string log =
         shard ? catalogue::shardLogPath(listPath, *shard)
               : core::joinPath(core::GetFolderName(listPath), core::fileNameOf(listPath) + ".log");
-    std::vector<std::optional<PictureOutcome>> finished(pictures.size());
+    auto append = [&](const std::string& line) {
+        auto written = core::appendLine(log, line);
+        if (!written && run.logError.empty()) run.logError = written.error();
+    };
     size_t written = 0;
-    auto outcomes = detectPictures(options, pictures, jobs, [&](size_t i, const PictureOutcome& o) {
-        finished[i] = o;
-        for (; written < pictures.size() && finished[written]; ++written)
+    int failed = 0;
+    auto finish = [&](size_t i) {
+        finished[i] = true;
+        for (; written < n && finished[written]; ++written) {
+            const PictureOutcome& o = run.outcomes[written];
+            failed += !o.ok;
             for (const auto& line : batchLogLines(static_cast<int>(positions[written]) + 1,
-                                                  pictures[written].second, *finished[written]))
-                core::appendLine(log, line);
-        if (done) done(i, o);
+                                                  records.value()[positions[written]].name, o))
+                append(line);
+        }
+        if (done) done(i, run.outcomes[i]);
+    };
+    for (size_t i = 0; i < n; ++i)
+        if (run.outcomes[i].failure == PictureOutcome::Failure::Refused) finish(i);
+    detectPictures(options, pictures, jobs, [&](size_t k, const PictureOutcome& o) {
+        run.outcomes[place[k]] = o;
+        finish(place[k]);
     });
-    core::appendLine(log, ui::formatDateTime(ui::systemNow()) + " " + batchFinishedText(false));
-    return outcomes;
+    append(ui::formatDateTime(ui::systemNow()) + " " + batchFinishedText(false, failed));
+    return run;
 }
 
 }  // namespace orv::control

@@ -21,18 +21,24 @@ struct HeadlessOptions {
     core::Settings settings;
     int channel = core::kChannelB;
     bool hyotan = false;
+    // > 0: each picture's Siki is this many times its noise sigma, measured after the
+    // background step (Workspace::SikiSigmaFactor); 0: the settings' Siki.
+    double sikiSigmaFactor = 0.0;
     core::ProgramFolders folders;  // where clipboard results would go (never used here)
     PictureDecoder decoder;
 };
 
 struct PictureOutcome {
-    enum class Failure { None, Load, Save, Fault };
+    enum class Failure { None, Load, Refused, Save, Fault };
     std::string path;  // the picture, as folder / name
     bool ok = false;
     Failure failure = Failure::None;
     std::string error;               // why it failed
+    std::string incomplete;          // what a full cluster table left undone ("" when whole)
     int32_t results = 0;             // clusters in use
     extract::StarAtrTable counts{};  // StarAtrNo after the analysis
+    float siki = 0;                  // the threshold the clusters were extracted with
+    double noiseSigma = -1.0;        // the picture's noise (< 0: not measured)
     std::string startedAt, endedAt;  // "YYYY/MM/DD HH:MM:SS"
 };
 
@@ -51,12 +57,18 @@ std::vector<PictureOutcome> detectPictures(
 std::vector<std::string> batchLogLines(int number, const std::string& name,
                                        const PictureOutcome& o);
 
+struct BatchRun {
+    std::vector<PictureOutcome> outcomes;  // one per record, in list order
+    std::string logError;                  // the batch log could not be written ("" when it was)
+};
+
 // Runs a batch list: every record through detectPicture with `jobs` threads, the batch log
-// "<list>.log" appended in record order as the window writes it. `done` as above. With a
-// shard, only its records (catalogue/shards.h), logged with their numbers in the whole list
-// into the shard's own log "<list>.shardK-of-N.log"; outcome i is then the shard's record i.
-core::Result<std::vector<PictureOutcome>> runBatchList(
-    const HeadlessOptions& options, const std::string& listPath, int jobs,
-    const OutcomeCallback& done = {}, const std::optional<catalogue::Shard>& shard = {});
+// "<list>.log" appended in record order as the window writes it. A refused record (see
+// readBatchList) is a failed load without being tried. `done` as above. With a shard, only its
+// records (catalogue/shards.h), logged with their numbers in the whole list into the shard's
+// own log "<list>.shardK-of-N.log"; outcome i is then the shard's record i.
+core::Result<BatchRun> runBatchList(const HeadlessOptions& options, const std::string& listPath,
+                                    int jobs, const OutcomeCallback& done = {},
+                                    const std::optional<catalogue::Shard>& shard = {});
 
 }  // namespace orv::control

@@ -7,6 +7,7 @@
 // nothing.
 
 #include <algorithm>
+#include <cassert>
 #include <cstddef>
 #include <type_traits>
 #include <utility>
@@ -65,6 +66,7 @@ public:
         return x >= xLo_ && y >= yLo_ && x < xLo_ + width_ && y < yLo_ + height_;
     }
 
+    // Element (x, y), which must lie inside the bounds (checked in debug builds).
     T& operator()(int x, int y) { return data_[index(x, y)]; }
     const T& operator()(int x, int y) const { return data_[index(x, y)]; }
     // Pointer to element (x, y); the row continues to the right.
@@ -85,6 +87,7 @@ private:
     }
 
     size_t index(int x, int y) const {
+        assert(contains(x, y));
         return static_cast<size_t>(y - yLo_) * width_ + static_cast<size_t>(x - xLo_);
     }
 

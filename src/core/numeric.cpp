@@ -1,9 +1,11 @@
 #include "core/numeric.h"
 
 #include <cfloat>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 namespace orv::core {
@@ -25,10 +27,41 @@ std::string_view trimBlanks(std::string_view s) {
     return s;
 }
 
+// A Japanese input method types full-width forms: the digits "０".."９", "＋", "－", "．",
+// the exponent letters "Ｅ", "ｅ", "Ｄ", "ｄ" and the ideographic blank. The system's numeric
+// conversion on a Japanese desktop takes them as their ASCII forms, and so does this one.
+std::string narrowNumberForms(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+        if (i + 2 < text.size() && byte(i) == 0xE3 && byte(i + 1) == 0x80 && byte(i + 2) == 0x80) {
+            out += ' ';
+            i += 2;
+            continue;
+        }
+        if (i + 2 < text.size() && byte(i) == 0xEF &&
+            (byte(i + 1) == 0xBC || byte(i + 1) == 0xBD) && byte(i + 2) >= 0x80 &&
+            byte(i + 2) <= 0xBF) {
+            // U+FF00..U+FF5F are the ASCII characters 0x20..0x7F, shifted.
+            const char ascii =
+                static_cast<char>((byte(i + 1) == 0xBC ? 0x20 : 0x60) + (byte(i + 2) - 0x80));
+            if ((ascii >= '0' && ascii <= '9') || std::strchr("+-.EeDd", ascii) != nullptr) {
+                out += ascii;
+                i += 2;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    return out;
+}
+
 // Checks the grammar of a number and returns it normalised for strtod ("D" exponent -> "E",
-// blanks removed), or nothing.
+// blanks removed, full-width forms narrowed), or nothing.
 std::optional<std::string> normaliseNumber(std::string_view text) {
-    std::string_view s = trimBlanks(text);
+    const std::string narrow = narrowNumberForms(text);
+    std::string_view s = trimBlanks(narrow);
     std::string out;
     size_t i = 0;
     if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
@@ -92,9 +125,10 @@ int16_t CInt(double value) {
 }
 
 float CSng(double value) {
-    if (std::isnan(value)) throw ArithmeticFault(kOverflow);
+    // An infinite Double is itself the result of an overflow ("1e400" read as a number).
+    if (!std::isfinite(value)) throw ArithmeticFault(kOverflow);
     float f = static_cast<float>(value);
-    if (std::isinf(f) && !std::isinf(value)) throw ArithmeticFault(kOverflow);
+    if (std::isinf(f)) throw ArithmeticFault(kOverflow);
     return f;
 }
 
@@ -114,7 +148,14 @@ bool IsNumeric(std::string_view text) {
 std::optional<double> parseNumber(std::string_view text) {
     auto n = normaliseNumber(text);
     if (!n) return std::nullopt;
-    return std::strtod(n->c_str(), nullptr);
+    // from_chars rounds as strtod does and is several times faster; it leaves out of range
+    // values (infinities, underflow to 0) to strtod.
+    const char* begin = n->data() + (n->front() == '+' ? 1 : 0);
+    const char* end = n->data() + n->size();
+    double v = 0;
+    const auto [ptr, ec] = std::from_chars(begin, end, v);
+    if (ec != std::errc() || ptr != end) return std::strtod(n->c_str(), nullptr);
+    return v;
 }
 
 int32_t ValLng(std::string_view text) {
@@ -207,19 +248,20 @@ std::string Format(double value, std::string_view picture, int significantDigits
     return out;
 }
 
-namespace {
-
-std::string generalFormWithPrecision(double value, int precision) {
+std::string generalForm(double value, int significantDigits) {
     if (value == 0) return "0";  // also turns -0 into 0
+    // printf's "%.*G", several times faster.
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*G", precision, value);
-    return buf;
+    const auto end =
+        std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, significantDigits)
+            .ptr;
+    for (char* c = buf; c != end; ++c)
+        if (*c >= 'a' && *c <= 'z') *c = static_cast<char>(*c - 'a' + 'A');
+    return std::string(buf, end);
 }
 
-}  // namespace
-
 std::string generalForm(float value) {
-    return generalFormWithPrecision(value, 7);
+    return generalForm(static_cast<double>(value), 7);
 }
 
 std::string generalForm(int64_t value) {

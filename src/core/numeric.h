@@ -26,7 +26,8 @@ public:
 // Round to nearest, ties to even, into 32 / 16 bits. Raises ArithmeticFault on overflow or NaN.
 int32_t CLng(double value);
 int16_t CInt(double value);
-// Round to single precision. Raises ArithmeticFault when the value is beyond its range.
+// Round to single precision. Raises ArithmeticFault when the value is beyond its range
+// (an infinite value included).
 float CSng(double value);
 // Floor.
 double Int(double value);
@@ -36,6 +37,8 @@ float divideSingle(double numerator, double denominator);
 
 // Whether the text is a number: surrounding blanks, an optional sign, digits with an
 // optional decimal point (at least one digit), an optional exponent (E or D, optional sign).
+// Full-width digits, signs, point, exponent letters and blanks (as a Japanese input method
+// types them) count as their ASCII forms.
 bool IsNumeric(std::string_view text);
 // The number in the text when IsNumeric holds.
 std::optional<double> parseNumber(std::string_view text);
@@ -63,6 +66,8 @@ inline std::string generalForm(int32_t value) {
 inline std::string generalForm(int16_t value) {
     return generalForm(static_cast<int64_t>(value));
 }
+// The same form with up to `significantDigits` digits (printf's "%.*G"), "0" for zero.
+std::string generalForm(double value, int significantDigits);
 
 // A number with a leading sign position: a blank before a non-negative number (" 3", "-3").
 std::string withSignPosition(const std::string& generalText);

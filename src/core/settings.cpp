@@ -38,7 +38,29 @@ void readDetectionSettings(const IniFile& ini, Settings& s) {
 }
 
 Settings readSettingsFile(const std::string& path) {
-    const IniFile ini = IniFile::load(path);
+    return settingsOf(IniFile::load(path));
+}
+
+Result<Settings> readSettingsFileStrictly(const std::string& path) {
+    if (!fileExists(path)) return Error{"通常のファイルではありません: " + path};
+    auto bytes = readFileBytes(path);
+    if (!bytes) return Error{bytes.error()};
+    const IniFile ini = IniFile::fromText(bytes.value());
+    std::string missing, notNumbers;
+    for (const char* key : {"HeikinWidth", "SikiTop", "Siki", "NumPixel", "NumPixel2", "Sinendo",
+                            "SinendoMax", "Margin"}) {
+        const std::string value = ini.get("SYSTEM", key);
+        if (value.empty())
+            missing += std::string(missing.empty() ? "" : ", ") + key;
+        else if (!IsNumeric(value))
+            notNumbers += std::string(notNumbers.empty() ? "" : ", ") + key + " = " + value;
+    }
+    if (!missing.empty()) return Error{"[SYSTEM] に検出設定がありません: " + missing};
+    if (!notNumbers.empty()) return Error{"数値でない検出設定があります: " + notNumbers};
+    return settingsOf(ini);
+}
+
+Settings settingsOf(const IniFile& ini) {
     Settings s;
     s.WorkPath = ini.get("SYSTEM", "WorkPath");
     readDetectionSettings(ini, s);

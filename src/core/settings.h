@@ -20,6 +20,13 @@ void OV_GetIniData(Ctx& ctx);
 Settings defaultSettings();
 // Reads settings from a given file (the same rules), without touching the window.
 Settings readSettingsFile(const std::string& path);
+// The same rules for a file already read.
+Settings settingsOf(const IniFile& ini);
+// Reads a settings file for a run without a window, where all-zero settings would go unnoticed
+// and overwrite good results: refuses, with the reason, a file that cannot be read and one
+// whose [SYSTEM] section lacks any of the eight detection keys or holds a value that is not a
+// number. The values are then read as readSettingsFile reads them.
+Result<Settings> readSettingsFileStrictly(const std::string& path);
 // The eight detection settings of a settings-style file: HeikinWidth, SikiTop and Siki as
 // whole numbers (ValInt), the others as Singles (ValSng); 0 for what is missing.
 void readDetectionSettings(const IniFile& ini, Settings& s);

@@ -133,6 +133,13 @@ struct Workspace {
 
     PixelPlanes PixelLevel;
     Array2D<float> BackLevel;
+    // Sky noise sigma measured by the last background step of this picture; < 0 before.
+    double NoiseSigma = -1.0;
+    // The threshold it suggests (input/noise.h); 0 before.
+    int32_t SuggestedSiki = 0;
+    // > 0: every background step sets Siki to this many sigma (the command line's
+    // --threshold-sigma); 0: Siki stays as set.
+    double SikiSigmaFactor = 0.0;
     // Cluster numbers are 0..50000, so 16 bits hold them.
     Array2D<uint16_t> ClusterMap;
 
@@ -142,6 +149,8 @@ struct Workspace {
     // Every number below this one is in use (see extract::OV_GetNewStarNo).
     int32_t FreeStarNoHint = 1;
     extract::StarAtrTable StarAtrNo{};
+    // What the last extraction and analysis could not do for a full table.
+    extract::TableFull tableFull;
 
     int16_t ProcStage = kStageIdle;
     int16_t CancelRequested = 0;

@@ -8,6 +8,7 @@
 #include "core/startup.h"
 #include "extract/hyotan.h"
 #include "extract/numbering.h"
+#include "extract/table_full.h"
 #include "ui/class_colours.h"
 #include "view/overlay.h"
 #include "view/view_switch.h"
@@ -132,9 +133,11 @@ void OV_CheckProfile(Workspace& ws, int32_t n) {
 
     const int seedX = core::CLng(cl.StartX), seedY = core::CLng(cl.StartY);
     int cx = seedX, cy = seedY;
-    if (!ws.ClusterMap.contains(cx - 1, cy - 1) || !ws.ClusterMap.contains(cx + 1, cy + 1)) return;
     int pdx = 0, pdy = 0;
+    // After a result file was read, the 3 x 3 blocks around centroids may reach the map's
+    // border row or column, and the trace with them: cells outside the map count as 0.
     const auto& map = ws.ClusterMap;
+    auto cell = [&map](int x, int y) -> int32_t { return map.contains(x, y) ? map(x, y) : 0; };
     bool closed = false;
     for (int k = 1; k <= kTraceSteps; ++k) {
         const double dx = (cx - 0.5) - st.CenterX, dy = (cy - 0.5) - st.CenterY;
@@ -151,7 +154,7 @@ void OV_CheckProfile(Workspace& ws, int32_t n) {
         int ndx = 0, ndy = 0;
         bool found = false;
         for (const auto& step : kScanOrder[row]) {
-            if (map(cx + step[0], cy + step[1]) == n) {
+            if (cell(cx + step[0], cy + step[1]) == n) {
                 ndx = step[0], ndy = step[1];
                 found = true;
                 break;
@@ -179,7 +182,10 @@ void OV_CheckProfile(Workspace& ws, int32_t n) {
         return;
     }
     if (count == 0) return;
-    st.HankeiAve = static_cast<float>(static_cast<double>(sum) / count);
+    // The step count is a Single like the other accumulators, so both quotients are Single
+    // quotients; the root is taken of the rounded one.
+    const float steps = static_cast<float>(count);
+    st.HankeiAve = sum / steps;
     st.HankeiMax = maxR;
     st.HankeiMin = minR;
     st.SinendoRatio = minR > 0 ? maxR / minR : 1.0f;
@@ -189,7 +195,7 @@ void OV_CheckProfile(Workspace& ws, int32_t n) {
         const float diff = r - st.HankeiAve;
         sdSum = static_cast<float>(sdSum + static_cast<double>(diff) * diff);
     }
-    st.HankeiSD = static_cast<float>(std::sqrt(static_cast<double>(sdSum) / count));
+    st.HankeiSD = static_cast<float>(std::sqrt(static_cast<double>(sdSum / steps)));
 }
 
 void drawResult(Ctx& ctx, int32_t n, ui::Rgb colour, bool dotOnly) {
@@ -275,6 +281,7 @@ void cmdCenterCal_Click(Ctx& ctx) {
     ctx.host.pump();
 
     clearStarTable(ws);
+    ws.tableFull.splitsCutShort = 0;
     for (int j = 0; j <= 10; ++j) ws.StarAtrNo[0][j] = ws.StarAtrNo[1][j] = 0;
     f.dashCounts(true);
 
@@ -325,8 +332,10 @@ void cmdCenterCal_Click(Ctx& ctx) {
     view::showViewOption(ctx, 0);
     showStarLayer(ctx);
     ctx.host.pump();
-    core::OV_DispMsg(ctx, "");
+    // What a full table left undone stays on the message line; a split it cut short is logged.
+    core::OV_DispMsg(ctx, tableFullMessage(ws));
     core::OV_Logout(ctx, "＞恒星抽出完了");
+    if (ws.tableFull.splitsCutShort > 0) core::OV_Logout(ctx, splitTableFullMessage(ws));
     ctx.host.setBusy(false);
     if (!batch) {
         core::setStage(ctx, core::kStageAnalysed);

@@ -115,7 +115,7 @@ bool OV_Hyotanjima(Ctx& ctx, int32_t starNo, float baseSiki) {
     ws.FillDepthLimit = 3500;
     if (ws.HyotanDepth >= kMaxHyotanDepth) return false;
     ws.HyotanDepth += 1;
-    bool divided = false;
+    bool divided = false, cutShort = false;
     const auto& level = ws.PixelLevel.levelPlane();
     std::vector<int32_t> parts;
 
@@ -132,7 +132,10 @@ bool OV_Hyotanjima(Ctx& ctx, int32_t starNo, float baseSiki) {
                 divided = true;
                 blackOut(ctx, box, starNo);
                 const int32_t n = OV_GetNewStarNo(ws);
-                if (n < 1) continue;
+                if (n < 1) {  // table full: the part's pixels leave the cluster with the rest
+                    cutShort = true;
+                    continue;
+                }
                 parts.push_back(n);
                 seedCluster(ctx, x, y,
                             {n, t, ws.settings.SikiTop, starNo, &ctx.frm.picHSC[2].canvas});
@@ -148,6 +151,7 @@ bool OV_Hyotanjima(Ctx& ctx, int32_t starNo, float baseSiki) {
         for (int32_t p : parts) classifyPart(ctx, p, t);
     }
 
+    ws.tableFull.splitsCutShort += cutShort;
     ws.HyotanDepth -= 1;
     return divided;
 }

@@ -52,6 +52,7 @@ void resetTables(Workspace& ws) {
     emptyTable(ws.Stars);
     ws.MaxStarNo = 0;
     ws.FreeStarNoHint = 1;
+    ws.tableFull = {};
     psf::forgetProfile(ws.psf);
 }
 

@@ -61,6 +61,15 @@ struct StarRec {
     float Spare1 = 0, Spare2 = 0, Spare3 = 0, Spare4 = 0;
 };
 
+// What a run left undone because all cluster numbers were in use (see extract/table_full.h).
+struct TableFull {
+    int32_t stoppedAtRow = 0;    // cluster extraction: the first row (1-based) where a bright
+                                 // pixel got no number; 0 when the table never filled
+    int32_t splitsCutShort = 0;  // gourd split: clusters whose parts (some or all) got no
+                                 // number and left the results
+    bool any() const { return stoppedAtRow > 0 || splitsCutShort > 0; }
+};
+
 // Counts by class: StarAtrNo(0, a) clusters with Atr a (1..5), StarAtrNo(1, e) clusters with
 // EditAtr e (1, 2). Every cell is stored in the result file.
 using StarAtrTable = std::array<std::array<int32_t, 11>, 5>;

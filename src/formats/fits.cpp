@@ -11,6 +11,7 @@
 #include <new>
 
 #include "core/block_cache.h"
+#include "core/paths.h"
 #include "formats/fits_hdu.h"
 
 // Reading a FITS picture:
@@ -181,6 +182,8 @@ bool hasKey(fitsfile* f, const char* key) {
 bool isFitsFile(const std::string& path) {
     const std::string name = lowerName(path);
     if (endsWith(name, ".fits") || endsWith(name, ".fit") || endsWith(name, ".fts")) return true;
+    // Only a regular file is looked into: opening a FIFO would wait for a writer.
+    if (!core::fileExists(path)) return false;
     std::ifstream in(path, std::ios::binary);
     char head[9] = {};
     return in.read(head, sizeof head) && std::string(head, sizeof head) == "SIMPLE  =";

@@ -8,6 +8,7 @@
 #include "core/numeric.h"
 #include "core/startup.h"
 #include "core/vector_loops.h"
+#include "input/noise.h"
 #include "view/view_switch.h"
 
 // The background of pixel (x0, y0) is the mean Level over the window
@@ -18,7 +19,9 @@
 // clipped at the picture's edges (nothing is assumed outside). The window sums come from a
 // summed-area table built one row at a time: column sums over the rows of the window, kept up
 // to date as the window moves down, and their running (prefix) sums along the row. All sums are
-// exact integers, and every pixel costs the same whatever n is.
+// exact integers, and every pixel costs the same whatever n is. The prefix sums wrap around in
+// unsigned arithmetic, which leaves every window sum exact while it fits the type: 32 bits up to
+// a half-width of 2047 (255 x 4095^2 < 2^32), 64 bits beyond.
 
 namespace orv::input {
 
@@ -28,6 +31,8 @@ namespace {
 
 // Up to this half-width every window sum (at most 255 (2n+1)^2) is below 2^24.
 constexpr int kSingleDivisionMaxN = 127;
+// Up to this half-width every window sum is below 2^32.
+constexpr int kNarrowSumMaxN = 2047;
 
 ORV_PIXEL_LOOP void addToColumns(uint32_t* __restrict column, const uint8_t* __restrict in, int w,
                                  bool add) {
@@ -40,17 +45,18 @@ ORV_PIXEL_LOOP void addToColumns(uint32_t* __restrict column, const uint8_t* __r
 // The means of one row from the column sums. `prefix` has room for w + 2n + 1 entries: its
 // entry n + i holds the sum of column[0 .. i-1], constant beyond both ends, so that every
 // window sum is prefix[x0 + 2n + 1] - prefix[x0] with no clipping in the loop.
-ORV_PIXEL_LOOP void windowMeans(const uint32_t* __restrict column, uint32_t* __restrict prefix,
-                                uint32_t* __restrict sums, const float* __restrict columns, int w,
-                                int n, int rows, float* __restrict out) {
-    uint32_t* p = prefix + n;
-    uint32_t run = 0;
+template <typename Sum>
+ORV_PIXEL_LOOP void windowMeans(const uint32_t* __restrict column, Sum* __restrict prefix,
+                                Sum* __restrict sums, const float* __restrict columns, int w, int n,
+                                int rows, float* __restrict out) {
+    Sum* p = prefix + n;
+    Sum run = 0;
     for (int x = 0; x < w; ++x) {
         run += column[x];
         p[x + 1] = run;
     }
     for (int i = w + 1; i <= w + n; ++i) p[i] = run;
-    const uint32_t* hi = prefix + 2 * n + 1;
+    const Sum* hi = prefix + 2 * n + 1;
     for (int x0 = 0; x0 < w; ++x0) sums[x0] = hi[x0] - prefix[x0];
     if (n <= kSingleDivisionMaxN) {
         // Sums and counts are exact Singles, and a Single quotient rounded through a Double is
@@ -64,6 +70,7 @@ ORV_PIXEL_LOOP void windowMeans(const uint32_t* __restrict column, uint32_t* __r
     }
 }
 
+template <typename Sum>
 class BoxRows {
 public:
     BoxRows(const core::PixelPlanes& pixels, int width, int height, int n)
@@ -95,11 +102,27 @@ private:
 
     const core::Array2D<uint8_t>& level_;
     int width_, height_, n_;
-    std::vector<uint32_t> column_;
-    std::vector<uint32_t> prefix_;
-    std::vector<uint32_t> sums_;
+    std::vector<uint32_t> column_;  // at most 255 x 65535 per column
+    std::vector<Sum> prefix_;
+    std::vector<Sum> sums_;
     std::vector<float> columns_;  // window width of each column
 };
+
+// Writes the background row by row into `out` and calls rowDone(y0) after each row.
+template <typename RowDone>
+void backgroundRows(const core::PixelPlanes& pixels, int width, int height, int n,
+                    core::Array2D<float>& out, RowDone rowDone) {
+    auto run = [&](auto rows) {
+        for (int y0 = 0; y0 < height; ++y0) {
+            rows.row(y0, out.at(0, y0));
+            rowDone(y0);
+        }
+    };
+    if (n <= kNarrowSumMaxN)
+        run(BoxRows<uint32_t>(pixels, width, height, n));
+    else
+        run(BoxRows<uint64_t>(pixels, width, height, n));
+}
 
 }  // namespace
 
@@ -107,8 +130,7 @@ void computeBackground(const core::PixelPlanes& pixels, int width, int height, i
                        core::Array2D<float>& out) {
     out.create(0, width - 1, 0, height - 1, n < 0);  // all written below unless n < 0
     if (width <= 0 || height <= 0 || n < 0) return;
-    BoxRows rows(pixels, width, height, std::min(n, 2047));
-    for (int y0 = 0; y0 < height; ++y0) rows.row(y0, out.at(0, y0));
+    backgroundRows(pixels, width, height, n, out, [](int) {});
 }
 
 void cmdIdoHeikin_Click(Ctx& ctx) {
@@ -130,22 +152,21 @@ void cmdIdoHeikin_Click(Ctx& ctx) {
     ws.BackLevel.create(0, w - 1, 0, h - 1, !computed);  // every value is written below
     f.dashCounts(true);
 
+    ResidualHistogram residuals;
     // A negative half-width (only an edited settings file gives one) makes an empty window:
-    // the background stays 0. A window wider than 4095 pixels is cut there, which keeps every
-    // window sum below 2^32.
+    // the background stays 0.
     if (n < 0 && w > 0 && h > 0) {
         std::vector<uint8_t> zeros(w, 0);
         for (int y0 = 0; y0 < h; ++y0) f.picHSC[1].canvas.drawGreyRow(y0, zeros.data());
     } else if (computed) {
-        BoxRows rows(ws.PixelLevel, w, h, std::min(n, 2047));
-        for (int y0 = 0; y0 < h; ++y0) {
-            float* out = ws.BackLevel.at(0, y0);
-            rows.row(y0, out);
+        backgroundRows(ws.PixelLevel, w, h, n, ws.BackLevel, [&](int y0) {
+            const float* out = ws.BackLevel.at(0, y0);
+            residuals.addRow(ws.PixelLevel.levelPlane().at(1, y0 + 1), out, w);
             f.picHSC[1].canvas.drawGreyRow(y0, out);
             f.lblBar.Caption = std::to_string(y0);
             f.barHSC.Value = h > 1 ? y0 * 100 / (h - 1) : 100;
             ctx.host.pump();
-        }
+        });
     }
 
     f.picHSC[1].Visible = true;
@@ -154,6 +175,10 @@ void cmdIdoHeikin_Click(Ctx& ctx) {
     ctx.host.setBusy(false);
     core::OV_DispMsg(ctx, "");
     core::OV_Logout(ctx, "＞背景処理完了");
+    if (computed)
+        takeNoiseEstimate(ctx, residuals.robustSigma());
+    else
+        forgetNoiseEstimate(ctx);
     if (!batch) {
         core::setStage(ctx, core::kStageBackgroundReady);
         view::showViewOption(ctx, 2);

@@ -9,6 +9,7 @@
 #include "core/startup.h"
 #include "core/vector_loops.h"
 #include "extract/numbering.h"
+#include "extract/table_full.h"
 #include "view/view_switch.h"
 
 // Cluster extraction: a raster scan (top row first, left to right) seeds a new cluster at
@@ -105,7 +106,10 @@ void cmdPickup_Click(Ctx& ctx) {
                 if (!mark[x - 1] || !brightness.bright(level[x - 1], back[x - 1])) continue;
                 if (map[x - 1] != 0) continue;
                 const int32_t n = extract::OV_GetNewStarNo(ws);
-                if (n < 1) continue;
+                if (n < 1) {  // all 50000 numbers in use: the pixel stays unnumbered
+                    if (ws.tableFull.stoppedAtRow == 0) ws.tableFull.stoppedAtRow = y;
+                    continue;
+                }
                 extract::seedCluster(ctx, x, y, {n, siki, sikiTop, 0, &f.picHSC[2].canvas});
             }
         }
@@ -119,8 +123,11 @@ void cmdPickup_Click(Ctx& ctx) {
     f.picHSC[2].Visible = true;
     view::showViewOption(ctx, 1);
     ctx.host.setBusy(false);
-    core::OV_DispMsg(ctx, "");
+    // A full table is said on the message line (which otherwise ends empty) and in the log.
+    const std::string undone = extract::tableFullMessage(ws);
+    core::OV_DispMsg(ctx, undone);
     core::OV_Logout(ctx, "＞クラスタ処理完了");
+    if (!undone.empty()) core::OV_Logout(ctx, undone);
     if (!batch) {
         core::setStage(ctx, core::kStageClustersReady);
         view::showViewOption(ctx, 1);

@@ -12,6 +12,7 @@
 #include "core/startup.h"
 #include "core/vector_loops.h"
 #include "formats/picture_file.h"
+#include "input/noise.h"
 #include "tiles/big_pic.h"
 #include "tiles/geometry.h"
 #include "view/navigation.h"
@@ -225,6 +226,7 @@ void takePicture(Ctx& ctx, const ui::Picture& picture, bool batch) {
     ws.PixelLevel.create(w, h, selectedChannel(f));
     ws.BackLevel.create(0, w - 1, 0, h - 1);
     ws.ClusterMap.create(0, w + 1, 0, h + 1);
+    forgetNoiseEstimate(ctx);
     core::OV_DispMsg(ctx, "画像データをメモリーに設定しています。");
 
     ws.MaxLevelY = 0;

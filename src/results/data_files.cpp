@@ -151,8 +151,11 @@ core::Result<void> OV_SaveData(Ctx& ctx) {
     if (!paths.folder.empty() && !core::folderExists(paths.folder) &&
         !core::createFolder(paths.folder))
         return core::Error{"結果フォルダーを作れません: " + paths.folder};
-    if (auto r = core::writeLinesAnew(paths.iniFile, resultIniLines(ctx)); !r) return r;
-    if (auto r = core::writeLinesAnew(paths.dataFile, resultDataLines(ctx.ws)); !r) return r;
+    // Both files are written completely before either old one is replaced.
+    if (auto r = core::writeFilesAnew(
+            {{paths.iniFile, resultIniLines(ctx)}, {paths.dataFile, resultDataLines(ctx.ws)}});
+        !r)
+        return r;
     core::OV_Logout(ctx, "■データ保存完了");
     return {};
 }
@@ -165,8 +168,28 @@ namespace {
 using Record = ResultRecord;
 using ParsedResults = ResultFiles;
 
+// The picture a record must fit: the size the settings file gives, or, where it gives none,
+// a size no picture reaches.
+struct PictureBounds {
+    double width = 0, height = 0;
+
+    static PictureBounds of(int32_t width, int32_t height) {
+        constexpr double kNoSize = 1 << 24;
+        return {width > 0 ? width : kNoSize, height > 0 ? height : kNoSize};
+    }
+    // A seed is a ClusterMap index (0 for a star added by hand).
+    bool holdsSeed(double x, double y) const {
+        return x >= 0 && x <= width + 1 && y >= 0 && y <= height + 1;
+    }
+    // A centroid lies in the picture; more than a picture's size outside it is damage.
+    bool holdsCentre(double x, double y) const {
+        return x >= -width && x <= 2 * width && y >= -height && y <= 2 * height;
+    }
+};
+
 // One line of the record file, or the reason it is refused.
-std::optional<std::string> parseRecord(const std::string& line, Record& r, bool& droppedOutline) {
+std::optional<std::string> parseRecord(const std::string& line, const PictureBounds& bounds,
+                                       Record& r, bool& oddOutline) {
     const auto f = core::splitCommaFields(line);
     if (static_cast<int>(f.size()) != kRecordFields)
         return "項目の数が " + std::to_string(f.size()) + " です (" +
@@ -213,11 +236,9 @@ std::optional<std::string> parseRecord(const std::string& line, Record& r, bool&
     });
     s.SumLevel = single(14);
     s.MaxLevel = single(15);
+    // Drawing stops at a bad character; the text is kept so that the next save loses nothing.
     s.Outline = f[15];
-    if (s.Outline.find_first_not_of("01234567") != std::string::npos) {
-        s.Outline.clear();
-        droppedOutline = true;
-    }
+    oddOutline = s.Outline.find_first_not_of("01234567") != std::string::npos;
     s.HankeiAve = single(17);
     s.HankeiMax = single(18);
     s.HankeiMin = single(19);
@@ -229,7 +250,12 @@ std::optional<std::string> parseRecord(const std::string& line, Record& r, bool&
     s.Spare4 = single(25);
     c.Divided = 0;
     c.Used = -1;
-    return bad;
+    if (bad) return bad;
+    if (!bounds.holdsSeed(c.StartX, c.StartY))
+        return "開始位置 (" + f[1] + ", " + f[2] + ") が画像の外です";
+    if (!bounds.holdsCentre(s.CenterX, s.CenterY))
+        return "重心 (" + f[10] + ", " + f[11] + ") が画像から遠く離れています";
+    return std::nullopt;
 }
 
 }  // namespace
@@ -248,6 +274,7 @@ core::Result<ResultFiles> readResultFiles(const std::string& iniFile, const std:
     p.imageWidthP = core::ValLng(get("SYSTEM", "ImageWidthP"));
     p.imageHeightP = core::ValLng(get("SYSTEM", "ImageHeightP"));
     p.maxStarNo = core::ValLng(get("RESULT", "MaxStarNo"));
+    const PictureBounds bounds = PictureBounds::of(p.imageWidthP, p.imageHeightP);
     for (int i = 0; i <= 4; ++i)
         for (int j = 0; j <= 10; ++j)
             p.starAtrNo[i][j] = core::ValLng(get("RESULT", starAtrKey(i, j)));
@@ -259,12 +286,12 @@ core::Result<ResultFiles> readResultFiles(const std::string& iniFile, const std:
         ++lineNo;
         if (line.find_first_not_of(" \t") == std::string::npos) continue;
         Record r;
-        bool dropped = false;
-        if (auto why = parseRecord(line, r, dropped))
+        bool odd = false;
+        if (auto why = parseRecord(line, bounds, r, odd))
             return core::Error{"データファイルの " + std::to_string(lineNo) +
                                " 行目を読めません: " + *why + "\n" + dataFile +
                                "\n読み込みを中止しました。"};
-        p.droppedOutlines += dropped;
+        p.oddOutlines += odd;
         p.records.push_back(std::move(r));
     }
     return p;
@@ -314,11 +341,14 @@ ReadPaths readPaths(const Workspace& ws, const std::string& dataPath, const std:
 // Takes checked results into the working state and logs the reading.
 void takeResults(Ctx& ctx, ParsedResults& parsed) {
     applyResults(ctx, parsed);
-    if (parsed.droppedOutlines > 0)
-        ctx.frm.lblMsg.Caption =
-            std::to_string(parsed.droppedOutlines) +
-            " 個の外形データに不正な文字があったため、外形を読み込みませんでした。";
     core::OV_Logout(ctx, "■データ読込完了");
+}
+
+// Said on the message line once the results are shown.
+std::string oddOutlineNotice(int count) {
+    if (count == 0) return "";
+    return std::to_string(count) +
+           " 個の外形データに 0〜7 以外の文字があります。外形はその文字の手前まで描きます。";
 }
 
 }  // namespace
@@ -328,6 +358,7 @@ core::Result<void> OV_ReadData(Ctx& ctx, const std::string& dataPath, const std:
     auto parsed = readResultFiles(paths.iniFile, paths.dataFile);
     if (!parsed) return core::Error{parsed.error()};
     takeResults(ctx, parsed.value());
+    ctx.frm.lblMsg.Caption = oddOutlineNotice(parsed->oddOutlines);
     return {};
 }
 
@@ -391,6 +422,7 @@ void cmdReadData_Click(Ctx& ctx) {
     if (!input::cmdDataIn_Click(ctx, input::kSourceNamed)) return;
     extract::OV_SetStarNo(ws);
     view::cmdReDisp_Click(ctx);
+    core::OV_DispMsg(ctx, oddOutlineNotice(parsed->oddOutlines));
     ctx.host.msgBox("抽出結果を読み込みました。確認や編集作業が行えます。", ui::MsgButtons::Ok);
     core::setStage(ctx, core::kStageRead);
 }

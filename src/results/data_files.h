@@ -27,11 +27,15 @@ std::vector<std::string> resultDataLines(const core::Workspace& ws);
 // One record line of cluster i.
 std::string resultDataLine(const core::Workspace& ws, int32_t i);
 
-// Writes both files anew (through temporary files) and logs "■データ保存完了".
+// Writes both files anew as one unit (both temporary files complete before the old pair is
+// replaced, ini first; a failure keeps the old pair) and logs "■データ保存完了".
 core::Result<void> OV_SaveData(core::Ctx& ctx);
 // Reads a pair back: dataPath is the record file's folder, dataName its name ("x.dat"); the
 // settings file is dataName & ".ini" beside it ("clipboard" reads the program folder's pair).
-// Refuses damaged files with a message and changes nothing then.
+// Refuses damaged files with a message and changes nothing then: wrong field counts, numbers
+// that are not numbers or do not fit their field (infinity included), seeds outside the
+// picture the settings file names, centroids more than a picture's size outside it. An
+// outline with characters other than 0..7 is kept as read (drawing stops at such a character).
 core::Result<void> OV_ReadData(core::Ctx& ctx, const std::string& dataPath,
                                const std::string& dataName);
 
@@ -50,11 +54,14 @@ struct ResultFiles {
     int32_t maxStarNo = 0;
     extract::StarAtrTable starAtrNo{};
     std::vector<ResultRecord> records;  // in the order of the file
-    int droppedOutlines = 0;            // outlines with bad characters, read as ""
+    int oddOutlines = 0;                // outlines with characters other than 0..7, kept as read
 };
 
 // Reads and checks both files of a pair completely. Fails with a message (naming the line and
-// the field) when the record file is missing or damaged or the settings file is missing.
+// the field) when the record file is missing or damaged or the settings file is missing:
+// wrong field counts, numbers that are not numbers or do not fit their field (infinity
+// included), seeds outside the picture the settings file names, centroids more than a
+// picture's size outside it. An outline with other characters than 0..7 is kept as read.
 core::Result<ResultFiles> readResultFiles(const std::string& iniFile, const std::string& dataFile);
 
 // Button "保存": stages 11 -> 12.

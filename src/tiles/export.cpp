@@ -118,6 +118,13 @@ core::Result<TileLayout> readLayoutFile(const std::string& path) {
     return layout;
 }
 
+std::string layoutFileOfList(const std::string& listPath) {
+    const std::string name = core::fileNameOf(listPath);
+    const std::string bigPicName = name.substr(0, name.size() - batchListName("").size());
+    if (bigPicName.empty() || batchListName(bigPicName) != name) return "";
+    return core::joinPath(core::GetFolderName(listPath), layoutFileName(bigPicName));
+}
+
 ExportOutcome exportAllTiles(const std::string& folder, const std::string& bigPicName, float size,
                              float margin, int64_t width, int64_t height,
                              const LayoutStretch& stretch, const TileCutter& cut,

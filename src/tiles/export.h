@@ -62,6 +62,9 @@ std::vector<std::string> layoutLines(const TileLayout& layout);
 // tiles, or when Columns and Rows do not follow from the sizes.
 core::Result<TileLayout> parseLayout(std::string_view text);
 core::Result<TileLayout> readLayoutFile(const std::string& path);
+// The layout file beside a batch list named as exportAllTiles names it: "F/m42.bmp.txt" gives
+// "F/m42.bmp.tiles.ini"; "" when the list's name does not end in ".txt".
+std::string layoutFileOfList(const std::string& listPath);
 
 // Writes every whole tile of a width x height picture and, when there is at least one, the
 // batch list and the layout file (with the picture's stretch), all into `folder` (which must

@@ -18,11 +18,6 @@ Square innerSquare(float size, float margin, int i, int j) {
             static_cast<double>(size)};
 }
 
-bool inInnerSquare(float size, float margin, int i, int j, double x, double y) {
-    const Square s = innerSquare(size, margin, i, j);
-    return x >= s.x && x < s.x + s.side && y >= s.y && y < s.y + s.side;
-}
-
 PixelSquare cutSquare(float size, float margin, int i, int j) {
     const Square s = outerSquare(size, margin, i, j);
     return {core::CLng(s.x), core::CLng(s.y), core::CLng(s.side)};
@@ -32,6 +27,15 @@ int64_t wholeTiles(int64_t length, float size, float margin) {
     const double n = core::Int((static_cast<double>(length) - 2.0 * margin) / size);
     if (!(n > 0)) return 0;
     return n > 1e15 ? static_cast<int64_t>(1e15) : static_cast<int64_t>(n);
+}
+
+TileGrid tileGrid(float size, float margin, int64_t width, int64_t height) {
+    return {size,
+            margin,
+            width,
+            height,
+            wholeTiles(width, size, margin),
+            wholeTiles(height, size, margin)};
 }
 
 bool nextTileFits(int k, float size, float margin, int64_t length) {
@@ -97,6 +101,33 @@ std::string tileId(const std::string& bigPicName, int i, int j) {
 
 std::string tileFileName(const std::string& bigPicName, int i, int j) {
     return tileId(bigPicName, i, j) + ".bmp";
+}
+
+std::optional<TileName> parseTileFileName(std::string_view fileName) {
+    constexpr std::string_view kExtension = ".bmp";
+    if (!fileName.ends_with(kExtension)) return std::nullopt;
+    std::string_view rest = fileName.substr(0, fileName.size() - kExtension.size());
+    // The last two dot-separated parts are the indices, what comes before them the name.
+    int index[2] = {0, 0};
+    for (int k = 1; k >= 0; --k) {
+        const size_t dot = rest.rfind('.');
+        if (dot == std::string_view::npos) return std::nullopt;
+        const std::string_view digits = rest.substr(dot + 1);
+        if (digits.empty() || digits.size() > 5) return std::nullopt;
+        int64_t v = 0;
+        for (char c : digits) {
+            if (c < '0' || c > '9') return std::nullopt;
+            v = v * 10 + (c - '0');
+        }
+        if (v > kMaxTileIndex) return std::nullopt;
+        index[k] = static_cast<int>(v);
+        rest = rest.substr(0, dot);
+    }
+    TileName name{std::string(rest), index[0], index[1]};
+    // Only the form tileFileName writes ("007", not "7" or "0007").
+    if (name.bigPicName.empty() || tileFileName(name.bigPicName, name.i, name.j) != fileName)
+        return std::nullopt;
+    return name;
 }
 
 std::string tileFolder(const std::string& folder, const std::string& bigPicName) {

@@ -17,7 +17,9 @@
 //          +------------------------------------------+
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "core/result.h"
 
@@ -36,9 +38,6 @@ struct Square {
 Square outerSquare(float size, float margin, int i, int j);
 // Inner square of tile (i, j): (i*S + M, j*S + M), side S.
 Square innerSquare(float size, float margin, int i, int j);
-// Whether a point lies in the inner square of tile (i, j) (left and top edges included,
-// right and bottom edges excluded, so that every point belongs to one inner square).
-bool inInnerSquare(float size, float margin, int i, int j, double x, double y);
 
 // The pixels cut for tile (i, j): the outer square with its corner and side rounded to whole
 // pixels (ties to even), so that whole-number settings cut exactly the outer square.
@@ -51,6 +50,15 @@ PixelSquare cutSquare(float size, float margin, int i, int j);
 // that is negative. A tile is whole when its outer square lies inside the picture. S must be
 // positive (see checkSettings).
 int64_t wholeTiles(int64_t length, float size, float margin);
+
+// The grid of whole tiles over a width x height picture: tiles (0..columns-1, 0..rows-1).
+struct TileGrid {
+    float size = 0, margin = 0;
+    int64_t width = 0, height = 0;
+    int64_t columns = 0, rows = 0;
+};
+// The grid with columns and rows counted by wholeTiles.
+TileGrid tileGrid(float size, float margin, int64_t width, int64_t height);
 
 // Whether the tile after index k along a side of `length` pixels is whole:
 // (k + 2) * S + 2M <= length, the sum in single precision.
@@ -77,6 +85,14 @@ std::string areaLabel(float size, float margin, int i, int j);
 std::string tileId(const std::string& bigPicName, int i, int j);
 // "m42.bmp.002.013.bmp"
 std::string tileFileName(const std::string& bigPicName, int i, int j);
+// What a tile file name made by tileFileName says: "m42.bmp.002.013.bmp" gives m42.bmp, 2, 13.
+// Nothing for any other name (another extension, indices not written as tileFileName writes
+// them, an index above kMaxTileIndex).
+struct TileName {
+    std::string bigPicName;
+    int i = 0, j = 0;
+};
+std::optional<TileName> parseTileFileName(std::string_view fileName);
 // The folder of a picture's tiles: folder / "m42.bmp.dir".
 std::string tileFolder(const std::string& folder, const std::string& bigPicName);
 // The batch list of a picture's tiles, "m42.bmp.txt", and the layout file beside it,

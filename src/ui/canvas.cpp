@@ -8,6 +8,21 @@
 
 namespace orv::ui {
 
+namespace {
+
+// Raster coordinates beyond this are taken as far away: lines are clipped first.
+constexpr double kFarAway = 1e6;
+
+// A raster coordinate as a whole number, held within a pixel or two of the raster so that a
+// point far outside (coordinates from a damaged file) cannot overflow the conversion.
+int clampedPixel(double v, int size) {
+    if (!(v > -2.0)) return -2;  // NaN too
+    if (v > size + 1.0) return size + 1;
+    return static_cast<int>(v);
+}
+
+}  // namespace
+
 void Canvas::setNull(bool isNull) {
     forcedNull_ = isNull;
     if (isNull) release();
@@ -47,12 +62,49 @@ void Canvas::clear() {
     ++revision_;
 }
 
+void Canvas::clipLine(double& px0, double& py0, double& px1, double& py1) const {
+    // Cohen-Sutherland against the raster and a pixel around it: each end outside is moved
+    // onto the edge it lies beyond, the other coordinate following the line's slope. A segment
+    // that misses (or is not finite) becomes a point outside, which paints nothing.
+    const double xlo = -1, ylo = -1, xhi = width_ + 1.0, yhi = height_ + 1.0;
+    auto code = [&](double x, double y) {
+        return (x < xlo) | (x > xhi) << 1 | (y < ylo) << 2 | (y > yhi) << 3;
+    };
+    if (!std::isfinite(px0) || !std::isfinite(py0) || !std::isfinite(px1) || !std::isfinite(py1)) {
+        px0 = px1 = py0 = py1 = -2;
+        return;
+    }
+    int c0 = code(px0, py0), c1 = code(px1, py1);
+    while (c0 | c1) {
+        if (c0 & c1) {
+            px0 = px1 = py0 = py1 = -2;
+            return;
+        }
+        const bool first = c0 != 0;
+        const int c = first ? c0 : c1;
+        double x, y;
+        if (c & 1) {
+            x = xlo, y = py0 + (py1 - py0) * ((xlo - px0) / (px1 - px0));
+        } else if (c & 2) {
+            x = xhi, y = py0 + (py1 - py0) * ((xhi - px0) / (px1 - px0));
+        } else if (c & 4) {
+            y = ylo, x = px0 + (px1 - px0) * ((ylo - py0) / (py1 - py0));
+        } else {
+            y = yhi, x = px0 + (px1 - px0) * ((yhi - py0) / (py1 - py0));
+        }
+        if (first)
+            px0 = x, py0 = y, c0 = code(x, y);
+        else
+            px1 = x, py1 = y, c1 = code(x, y);
+    }
+}
+
 int Canvas::toPixelX(double x) const {
-    return static_cast<int>(std::floor((x - left_) * width_ / scaleW_ + 1e-9));
+    return clampedPixel(std::floor((x - left_) * width_ / scaleW_ + 1e-9), width_);
 }
 
 int Canvas::toPixelY(double y) const {
-    return static_cast<int>(std::floor((y - top_) * height_ / scaleH_ + 1e-9));
+    return clampedPixel(std::floor((y - top_) * height_ / scaleH_ + 1e-9), height_);
 }
 
 void Canvas::fillBox(double x0, double y0, double x1, double y1, Rgb c) {
@@ -61,9 +113,9 @@ void Canvas::fillBox(double x0, double y0, double x1, double y1, Rgb c) {
     if (y1 < y0) std::swap(y0, y1);
     int ix0 = toPixelX(x0), iy0 = toPixelY(y0);
     int ix1 =
-        std::max(ix0, static_cast<int>(std::ceil((x1 - left_) * width_ / scaleW_ - 1e-9)) - 1);
+        std::max(ix0, clampedPixel(std::ceil((x1 - left_) * width_ / scaleW_ - 1e-9), width_) - 1);
     int iy1 =
-        std::max(iy0, static_cast<int>(std::ceil((y1 - top_) * height_ / scaleH_ - 1e-9)) - 1);
+        std::max(iy0, clampedPixel(std::ceil((y1 - top_) * height_ / scaleH_ - 1e-9), height_) - 1);
     ix0 = std::max(ix0, 0);
     iy0 = std::max(iy0, 0);
     ix1 = std::min(ix1, width_ - 1);
@@ -94,14 +146,10 @@ void Canvas::roundCircle(double cx, double cy, double radius, Rgb c, bool filled
 }
 
 void Canvas::ellipse(double pcx, double pcy, double rx, double ry, Rgb c, bool filled) {
-    if (!std::isfinite(pcx) || !std::isfinite(pcy) || !std::isfinite(rx) || !std::isfinite(ry))
-        return;
-    // Only the raster's pixels are visited, however large the circle (or far its centre).
-    auto bound = [](double v, int hi) { return static_cast<int>(std::clamp(v, -1.0, hi + 1.0)); };
-    const int x0 = bound(std::floor(pcx - rx) - 1, width_),
-              x1 = bound(std::ceil(pcx + rx) + 1, width_);
-    const int y0 = bound(std::floor(pcy - ry) - 1, height_),
-              y1 = bound(std::ceil(pcy + ry) + 1, height_);
+    const int x0 = clampedPixel(std::floor(pcx - rx), width_) - 1,
+              x1 = clampedPixel(std::ceil(pcx + rx), width_) + 1;
+    const int y0 = clampedPixel(std::floor(pcy - ry), height_) - 1,
+              y1 = clampedPixel(std::ceil(pcy + ry), height_) + 1;
     for (int iy = y0; iy <= y1; ++iy) {
         for (int ix = x0; ix <= x1; ++ix) {
             double dx = (ix + 0.5 - pcx) / (rx > 0 ? rx : 1),
@@ -111,37 +159,9 @@ void Canvas::ellipse(double pcx, double pcy, double rx, double ry, Rgb c, bool f
             if (in) setPixel(ix, iy, c);
         }
     }
-    if (filled && std::abs(pcx) < width_ + 1.0 && std::abs(pcy) < height_ + 1.0)
-        setPixel(static_cast<int>(std::floor(pcx)), static_cast<int>(std::floor(pcy)), c);
+    if (filled)
+        setPixel(clampedPixel(std::floor(pcx), width_), clampedPixel(std::floor(pcy), height_), c);
     ++revision_;
-}
-
-bool Canvas::clipToRaster(double& x0, double& y0, double& x1, double& y1) const {
-    // Liang-Barsky: the parameter range of the segment inside [-1, w + 1] x [-1, h + 1].
-    for (double v : {x0, y0, x1, y1})
-        if (!std::isfinite(v)) return false;
-    double t0 = 0, t1 = 1;
-    const double dx = x1 - x0, dy = y1 - y0;
-    const double p[4] = {-dx, dx, -dy, dy};
-    const double q[4] = {x0 + 1, width_ + 1 - x0, y0 + 1, height_ + 1 - y0};
-    for (int i = 0; i < 4; ++i) {
-        if (p[i] == 0) {
-            if (!(q[i] >= 0)) return false;  // parallel and outside (or NaN)
-            continue;
-        }
-        const double t = q[i] / p[i];
-        if (p[i] < 0)
-            t0 = std::max(t0, t);
-        else
-            t1 = std::min(t1, t);
-    }
-    if (!(t0 <= t1)) return false;
-    const double ax = x0 + dx * t0, ay = y0 + dy * t0;
-    x1 = x0 + dx * t1;
-    y1 = y0 + dy * t1;
-    x0 = ax;
-    y0 = ay;
-    return true;
 }
 
 void Canvas::line(double x0, double y0, double x1, double y1, Rgb c) {
@@ -149,13 +169,14 @@ void Canvas::line(double x0, double y0, double x1, double y1, Rgb c) {
     const double sx = width_ / scaleW_, sy = height_ / scaleH_;
     double px0 = (x0 - left_) * sx, py0 = (y0 - top_) * sy;
     double px1 = (x1 - left_) * sx, py1 = (y1 - top_) * sy;
-    // Only the part over the raster (and a pixel around it) is walked.
-    if (!clipToRaster(px0, py0, px1, py1)) return;
+    if (!(std::max({std::abs(px0), std::abs(py0), std::abs(px1), std::abs(py1)}) <= kFarAway))
+        clipLine(px0, py0, px1, py1);
     int steps = static_cast<int>(std::ceil(std::max(std::abs(px1 - px0), std::abs(py1 - py0))));
     for (int i = 0; i <= steps; ++i) {
-        double t = steps == 0 ? 0 : static_cast<double>(i) / steps;
-        setPixel(static_cast<int>(std::floor(px0 + (px1 - px0) * t)),
-                 static_cast<int>(std::floor(py0 + (py1 - py0) * t)), c);
+        // Multiplied before dividing, so that whole-number steps land on whole numbers.
+        const double ix = steps == 0 ? px0 : px0 + (px1 - px0) * i / steps;
+        const double iy = steps == 0 ? py0 : py0 + (py1 - py0) * i / steps;
+        setPixel(static_cast<int>(std::floor(ix)), static_cast<int>(std::floor(iy)), c);
     }
     ++revision_;
 }

@@ -95,11 +95,10 @@ public:
     }
 
 private:
+    // Cuts a line in raster units to the raster and a pixel around it.
+    void clipLine(double& px0, double& py0, double& px1, double& py1) const;
     int toPixelX(double x) const;
     int toPixelY(double y) const;
-    // Cuts a segment in raster units to the raster and a pixel around it; false when nothing
-    // of it is left.
-    bool clipToRaster(double& x0, double& y0, double& x1, double& y1) const;
     // An ellipse about (cx, cy) with radii rx, ry, all in raster units.
     void ellipse(double pcx, double pcy, double rx, double ry, Rgb c, bool filled);
 

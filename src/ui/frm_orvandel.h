@@ -41,6 +41,9 @@ struct FrmOrvandel {
         txtSinendoMax, txtMargin;
     CommandButton cmdSaveSettingData;
     CheckBox chkHyotan;
+    // Under txtSiki: the picture's noise and the threshold it suggests, after a background
+    // step (caption and tooltip are set by that step).
+    Label lblSikiSuggest;
 
     // fra3 "検出結果"
     Frame fra3;

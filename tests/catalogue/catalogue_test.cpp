@@ -6,6 +6,7 @@
 
 #include "catalogue/catalogue.h"
 #include "catalogue/picture_catalogue.h"
+#include "catalogue/saved_results.h"
 #include "core/paths.h"
 #include "formats/fits_files.h"
 #include "support/test_app.h"
@@ -119,17 +120,8 @@ TEST(CatalogueDs9, ColoursFollowTheEditStateThenTheClass) {
         EXPECT_EQ(resultColour(c.atr, c.editAtr), c.colour) << c.atr << " " << c.editAtr;
 }
 
-// A result pair for a picture: the settings file with its height and one record line each.
 void writeResults(const std::string& picture, int height, const std::vector<std::string>& dat) {
-    const std::string name = core::fileNameOf(picture);
-    const std::string folder = picture + ".dir";
-    ASSERT_TRUE(core::createFolder(folder));
-    test::writeFile(core::joinPath(folder, name + ".dat.ini"),
-                    "[SYSTEM]\r\nImageWidthP = 400\r\nImageHeightP = " + std::to_string(height) +
-                        "\r\n[FILE]\r\nDoFileName = " + name + "\r\n");
-    std::string lines;
-    for (const auto& line : dat) lines += line + "\r\n";
-    test::writeFile(core::joinPath(folder, name + ".dat"), lines);
+    test::writeResults(picture, 400, height, dat);
 }
 
 const char* const kAtFitsReference =

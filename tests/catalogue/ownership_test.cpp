@@ -20,9 +20,11 @@ bool literalOwns(double s, double m, int n, double length, int k, double v) {
     return k == n - 1 && innerHi <= v && v < length;
 }
 
+using tiles::TileGrid;
+
 // W 1200, H 1000, S 500, M 50: 2 x 1 tiles. A 3 x 3 grid on 1650 x 1650 (50 px never cut).
-const TileGrid kWide{500, 50, 2, 1, 1200, 1000};
-const TileGrid kNine{500, 50, 3, 3, 1650, 1650};
+const TileGrid kWide = tiles::tileGrid(500, 50, 1200, 1000);
+const TileGrid kNine = tiles::tileGrid(500, 50, 1650, 1650);
 
 struct Case {
     const TileGrid* grid;
@@ -55,10 +57,12 @@ TEST(Ownership, BoundariesAndEdgeStripsGoToExactlyOneTile) {
                 const bool owner = i == c.ownerI && j == c.ownerJ;
                 EXPECT_EQ(ownsCentroid(*c.grid, i, j, c.x, c.y), owner)
                     << "(" << c.x << ", " << c.y << ") tile " << i << "," << j;
-                // The same centroid as the tile's own result files hold it.
-                const double tx = c.x - i * c.grid->size, ty = c.y - j * c.grid->size;
-                EXPECT_EQ(ownsTileCentroid(*c.grid, i, j, tx, ty), owner);
             }
+        }
+        const auto found = owningTile(*c.grid, c.x, c.y);
+        EXPECT_EQ(found.has_value(), c.ownerI != kNobody) << c.x << "," << c.y;
+        if (found) {
+            EXPECT_EQ(*found, (TileIndex{c.ownerI, c.ownerJ})) << c.x << "," << c.y;
         }
     }
 }
@@ -75,7 +79,14 @@ std::vector<double> probes(double s, double m, int n, double length) {
 
 TEST(Ownership, TilesPartitionThePictureAsTheLiteralRuleSays) {
     const std::vector<TileGrid> grids = {
-        kWide, kNine, {500, 50, 1, 1, 600, 650}, {100, 0, 4, 2, 400, 230}, {64, 8, 5, 3, 350, 220}};
+        kWide,
+        kNine,
+        tiles::tileGrid(500, 50, 600, 650),
+        tiles::tileGrid(100, 0, 400, 230),
+        tiles::tileGrid(64, 8, 350, 220),
+        tiles::tileGrid(2.5f, 1.25f, 13, 9),  // fractional settings
+        tiles::tileGrid(7, 3, 40, 31),
+    };
     for (const TileGrid& g : grids) {
         for (double x : probes(g.size, g.margin, g.columns, g.width)) {
             for (double y : probes(g.size, g.margin, g.rows, g.height)) {
@@ -84,6 +95,9 @@ TEST(Ownership, TilesPartitionThePictureAsTheLiteralRuleSays) {
                     for (int j = 0; j < g.rows; ++j) {
                         const bool owns = ownsCentroid(g, i, j, x, y);
                         owners += owns;
+                        if (owns) {
+                            ASSERT_EQ(owningTile(g, x, y), (TileIndex{i, j}));
+                        }
                         ASSERT_EQ(owns, literalOwns(g.size, g.margin, g.columns, g.width, i, x) &&
                                             literalOwns(g.size, g.margin, g.rows, g.height, j, y))
                             << x << "," << y << " tile " << i << "," << j;
@@ -91,6 +105,9 @@ TEST(Ownership, TilesPartitionThePictureAsTheLiteralRuleSays) {
                 }
                 const bool inside = x >= 0 && x < g.width && y >= 0 && y < g.height;
                 ASSERT_EQ(owners, inside ? 1 : 0) << x << "," << y;
+                if (!inside) {
+                    ASSERT_FALSE(owningTile(g, x, y)) << x << "," << y;
+                }
             }
         }
     }
@@ -101,10 +118,10 @@ TEST(Ownership, TilePointsMoveByTheirCutCorner) {
     EXPECT_EQ(p.x, 1050.5);
     EXPECT_EQ(p.y, 560.5);
     EXPECT_TRUE(ownsCentroid(kNine, 2, 1, p.x, p.y));
-    EXPECT_TRUE(ownsTileCentroid(kNine, 2, 1, 50.5, 60.5));
-    // In the tile's top margin: the copy that tile (2, 0) holds is the one kept.
-    EXPECT_FALSE(ownsTileCentroid(kNine, 2, 1, 50.5, 0.5));
-    EXPECT_TRUE(ownsTileCentroid(kNine, 2, 0, 50.5, 500.5));
+    // S 2.5: the tiles are cut at whole pixels, 2.5 and 7.5 rounded to even.
+    const TileGrid fractional = tiles::tileGrid(2.5f, 1.25f, 13, 9);
+    EXPECT_EQ(tileToPicture(fractional, 1, 3, 0.5, 0.5).x, 2.5);
+    EXPECT_EQ(tileToPicture(fractional, 1, 3, 0.5, 0.5).y, 8.5);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <regex>
@@ -30,7 +32,9 @@ TEST(Cli, DetectWritesTheSameFilesAsStored) {
     const std::string log = readFile(base + ".log");
     EXPECT_TRUE(std::regex_match(log, std::regex("(\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d "
                                                  "(■恒星位置抽出|＞背景処理完了|＞クラスタ処理完了|"
-                                                 "＞恒星抽出完了|■データ保存完了)\r\n){5}")))
+                                                 "＞ノイズ σ = 1\\.[0-9][0-9]、推奨クラスタ閾値 "
+                                                 "[345]（2\\.75σ）|"
+                                                 "＞恒星抽出完了|■データ保存完了)\r\n){6}")))
         << log;
 }
 
@@ -83,6 +87,7 @@ TEST(Cli, FailuresAndUsageErrors) {
     EXPECT_FALSE(std::filesystem::exists(dir.file("none.bmp.dir")));
 
     for (const char* bad : {"", "detect", "detect --jobs 0 x.bmp", "detect --channel Q x.bmp",
+                            "detect --threshold-sigma 0 x.bmp", "batch --threshold-sigma x a.txt",
                             "detect --frobnicate x.bmp", "batch a.txt b.txt", "frobnicate",
                             "detect --settings /nonexistent/Orvandel.ini x.bmp"})
         EXPECT_EQ(cli(bad, dir).status, 2) << bad;
@@ -91,6 +96,54 @@ TEST(Cli, FailuresAndUsageErrors) {
         EXPECT_EQ(h.status, 0) << help;
         EXPECT_FALSE(h.out.empty()) << help;
     }
+}
+
+TEST(Cli, ThresholdSigmaSetsSikiPerPictureAndRecordsIt) {
+    TempDir dir;
+    // Noise sigma 2: the settings' Siki 4 is only 2 sigma; 3 sigma is Siki 6.
+    auto spec = bench::denseField(300, 300, 60, 5);
+    spec.noiseSigma = 2.0;
+    auto field = bench::generateStarField(spec);
+    ASSERT_TRUE(bench::writeBmp(dir.file("noisy.bmp"), field.width, field.height, field.rgb));
+    CliRun r = cli("detect --jobs 1 --threshold-sigma 3 --settings " + standardSettings(dir) + " " +
+                       dir.file("noisy.bmp"),
+                   dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::smatch m;
+    ASSERT_TRUE(
+        std::regex_search(r.out, m, std::regex("\\(Siki ([0-9]+), noise sigma 2\\.[0-9]{2}\\)\n")))
+        << r.out;
+    const std::string siki = m[1];
+    EXPECT_EQ(siki, "6");
+    const std::string base = dir.file("noisy.bmp.dir/noisy.bmp");
+    EXPECT_NE(readFile(base + ".dat.ini").find("\r\nSiki = " + siki + "\r\n"), std::string::npos);
+    // Every cluster was filled with it.
+    const std::string dat = readFile(base + ".dat");
+    ASSERT_FALSE(dat.empty());
+    const std::regex lines("[^\r]+\r\n");
+    for (std::sregex_iterator line(dat.begin(), dat.end(), lines), end; line != end; ++line) {
+        std::smatch fields;
+        const std::string text = line->str();
+        ASSERT_TRUE(std::regex_search(text, fields, std::regex("^[0-9]+,[^,]*,[^,]*,([^,]*),")));
+        ASSERT_EQ(fields[1], siki) << text;
+    }
+    EXPECT_NE(readFile(base + ".log").find("＞クラスタ閾値 " + siki + " を使用（3σ）\r\n"),
+              std::string::npos);
+}
+
+// What is no picture file is refused at once, each case with its own reason.
+TEST(Cli, AFifoAFolderAndAMissingFileEachSayWhatTheyAre) {
+    TempDir dir;
+    ASSERT_EQ(mkfifo(dir.file("fifo.bmp").c_str(), 0644), 0);
+    std::filesystem::create_directory(dir.file("folder.bmp"));
+    CliRun r = cli("detect --settings " + standardSettings(dir) + " " + dir.file("fifo.bmp") + " " +
+                       dir.file("folder.bmp") + " " + dir.file("none.bmp"),
+                   dir);
+    EXPECT_EQ(r.status, 1);
+    for (const char* reason :
+         {"fifo.bmp: failed: 画像を読み込めません: ", "通常のファイルではありません",
+          "フォルダーです", "ファイルがありません"})
+        EXPECT_NE(r.err.find(reason), std::string::npos) << r.err;
 }
 
 TEST(Cli, BatchRunsAListWithItsLog) {
@@ -108,8 +161,86 @@ TEST(Cli, BatchRunsAListWithItsLog) {
     EXPECT_EQ(log, "T 001 a.bmp 処理開始\r\nT " + dir.path() +
                        "/a.bmp 処理終了\r\nT 002 gone.bmp 処理開始\r\nT " + dir.path() +
                        "/gone.bmp 読込エラー\r\nT 003 c.bmp 処理開始\r\nT " + dir.path() +
-                       "/c.bmp 処理終了\r\nT バッチ処理終了\r\n");
+                       "/c.bmp 処理終了\r\nT バッチ処理終了 (1 件失敗)\r\n");
     EXPECT_TRUE(std::filesystem::exists(dir.file("c.bmp.dir/c.bmp.dat")));
+}
+
+// Settings that cannot be read, or that are not detection settings, would run as all zeros and
+// overwrite good results: they are refused with exit 2 and nothing is written.
+TEST(Cli, UnusableSettingsAreRefusedAndGoodResultsKept) {
+    TempDir dir;
+    writeField(dir.file("f.bmp"), 5);
+    ASSERT_EQ(
+        cli("detect --settings " + standardSettings(dir) + " " + dir.file("f.bmp"), dir).status, 0);
+    const std::string dat = readFile(dir.file("f.bmp.dir/f.bmp.dat"));
+    std::filesystem::create_directory(dir.file("folder.ini"));
+    const std::pair<const char*, std::string> bad[] = {
+        {"empty.ini", ""},
+        {"garbage.ini", "\x01\x02 not a settings file \xFF\r\n"},
+        {"other.ini", "[PSF]\r\nPSFAnnulus = 4\r\n"},
+        {"partial.ini", "[SYSTEM]\r\nSiki = 6\r\n"},
+        {"abc.ini",
+         "[SYSTEM]\r\nHeikinWidth = 4\r\nSikiTop = 240\r\nSiki = abc\r\nNumPixel = 5\r\n"
+         "NumPixel2 = 12\r\nSinendo = 2\r\nSinendoMax = 30\r\nMargin = 0\r\n"},
+        {"folder.ini", ""},
+    };
+    for (const auto& [name, content] : bad) {
+        if (std::string(name) != "folder.ini") writeFile(dir.file(name), content);
+        CliRun r = cli("detect --settings " + dir.file(name) + " " + dir.file("f.bmp"), dir);
+        EXPECT_EQ(r.status, 2) << name;
+        EXPECT_NE(r.err.find("cannot use the settings file"), std::string::npos) << r.err;
+        EXPECT_EQ(readFile(dir.file("f.bmp.dir/f.bmp.dat")), dat) << name;
+    }
+}
+
+// A batch list's relative and empty folders are taken in the list's folder (not the current
+// one), a "clipboard" record is refused and logged, a batch log that cannot be written and a
+// record file that cannot be replaced end with exit 1 and a message.
+TEST(Cli, BatchFoldersAndWhatCannotBeWritten) {
+    TempDir dir;
+    std::filesystem::create_directories(dir.file("lists/pics"));
+    writeField(dir.file("lists/a.bmp"), 21);
+    writeField(dir.file("lists/pics/b.bmp"), 22);
+    writeFile(dir.file("lists/l.txt"), ",a.bmp\r\npics,b.bmp\r\nclipboard,clipboard\r\n");
+    const std::string settings = " --settings " + standardSettings(dir) + " ";
+    CliRun r = cli("batch --jobs 1" + settings + dir.file("lists/l.txt"), dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(std::filesystem::exists(dir.file("lists/a.bmp.dir/a.bmp.dat")));
+    EXPECT_TRUE(std::filesystem::exists(dir.file("lists/pics/b.bmp.dir/b.bmp.dat")));
+    EXPECT_NE(readFile(dir.file("lists/l.txt.log")).find("clipboard/clipboard 読込エラー: "),
+              std::string::npos);
+
+    writeFile(dir.file("lists/m.txt"), ",a.bmp\r\n");
+    std::filesystem::create_directory(dir.file("lists/m.txt.log"));
+    r = cli("batch" + settings + dir.file("lists/m.txt"), dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("the batch log could not be written"), std::string::npos) << r.err;
+
+    const std::string ini = readFile(dir.file("lists/a.bmp.dir/a.bmp.dat.ini"));
+    std::filesystem::remove(dir.file("lists/a.bmp.dir/a.bmp.dat"));
+    std::filesystem::create_directory(dir.file("lists/a.bmp.dir/a.bmp.dat"));
+    r = cli("detect --channel G" + settings + dir.file("lists/a.bmp"), dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("a.bmp: failed: "), std::string::npos) << r.err;
+    EXPECT_EQ(readFile(dir.file("lists/a.bmp.dir/a.bmp.dat.ini")), ini);
+}
+
+// A picture that fills the cluster table: its results are saved, the row where extraction
+// stopped goes to standard error, and the exit status is 1.
+TEST(Cli, AFullClusterTableIsNotASuccess) {
+    TempDir dir;
+    std::vector<uint8_t> rgb(500 * 420 * 3, 0);
+    for (int y = 0; y < 420; y += 2)
+        for (int x = 0; x < 500; x += 2) std::fill_n(rgb.begin() + (y * 500 + x) * 3, 3, 200);
+    ASSERT_TRUE(bench::writeBmp(dir.file("s.bmp"), 500, 420, rgb));
+    CliRun r = cli("detect --settings " + standardSettings(dir) + " " + dir.file("s.bmp"), dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("s.bmp: 50000 results"), std::string::npos) << r.out;
+    EXPECT_NE(
+        r.err.find("s.bmp: incomplete: クラスタが上限の 50000 個に達したため、401 行目から下"),
+        std::string::npos)
+        << r.err;
+    EXPECT_TRUE(std::filesystem::exists(dir.file("s.bmp.dir/s.bmp.dat")));
 }
 
 TEST(Cli, FitsAndSixteenBitPngOfOneFieldGiveTheSameResults) {

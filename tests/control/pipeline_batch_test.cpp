@@ -5,6 +5,7 @@
 
 #include "control/batch.h"
 #include "control/pipeline.h"
+#include "core/numeric.h"
 #include "core/startup.h"
 #include "support/pictures.h"
 
@@ -40,6 +41,30 @@ struct Window {
             cmdCancel_Click(app.ctx);
         };
     }
+};
+
+struct BatchRun {
+    TestApp app;
+    std::map<std::string, ui::Picture> pictures;
+    BatchRun() {
+        core::Form_Load(app.ctx);
+        test::typicalSettings(app.ws.settings);
+        app.host.decoder = [this](const std::string& path) -> core::Result<ui::Picture> {
+            auto it = pictures.find(path);
+            if (it == pictures.end()) return core::Error{"no such picture: " + path};
+            return it->second;
+        };
+    }
+    // Writes the list (lines as given) and a picture file for every name in `present`.
+    void list(const std::string& text, std::initializer_list<std::string> present) {
+        for (const auto& name : present) {
+            test::writeFile(app.dir.file(name), "");
+            pictures[app.dir.file(name)] = field();
+        }
+        test::writeFile(app.dir.file("tiles.txt"), text);
+        app.host.fileAnswers.push_back(app.dir.file("tiles.txt"));
+    }
+    std::string batchLog() { return readFile(app.dir.file("tiles.txt.log")); }
 };
 
 TEST(Pipeline, RunsTheThreeStepsWithPauses) {
@@ -80,6 +105,68 @@ TEST(Pipeline, CancelDuringTheAnalysisEndsAtStageEight) {
               std::string::npos);
 }
 
+TEST(Pipeline, CancelDuringTheClustersEndsAtStageSix) {
+    Window w;
+    w.cancelDuring(core::kStageClustering);
+    cmdDoAll_Click(w.app.ctx);
+    EXPECT_EQ(w.app.ws.ProcStage, core::kStageBackgroundReady);
+    EXPECT_EQ(w.app.ws.MaxStarNo, 2);          // the clusters completed
+    EXPECT_EQ(w.app.ws.StarAtrNo[0][3], 0);    // no analysis
+    EXPECT_TRUE(w.app.frm.cmdPickup.Enabled);  // stage 6 offers the cluster step again
+}
+
+// A cancel request left over from a stopped run does not stop the next one, in the
+// window or in a batch run.
+TEST(Pipeline, AStaleCancelRequestIsClearedByTheNextRun) {
+    Window w;
+    w.app.ws.CancelRequested = -1;
+    cmdDoAll_Click(w.app.ctx);
+    EXPECT_EQ(w.app.ws.ProcStage, core::kStageAnalysed);
+    EXPECT_EQ(w.app.ws.StarAtrNo[0][3], 2);
+    BatchRun b;
+    b.list(b.app.dir.path() + ",a.bmp\r\n", {"a.bmp"});
+    b.app.ws.CancelRequested = -1;
+    cmdBachDo_Click(b.app.ctx);
+    EXPECT_TRUE(std::filesystem::exists(b.app.dir.file("a.bmp.dir/a.bmp.dat")));
+    EXPECT_EQ(b.app.host.messages.back().text, "処理が正常に終了しました。");
+}
+
+// Single bright pixels two apart: 250 x 210 = 52500 clusters, more than the table
+// holds. The 50001st would have been seeded in row 401.
+ui::Picture speckles() {
+    return test::greyPicture(500, 420,
+                             [](int x, int y) { return x % 2 == 0 && y % 2 == 0 ? 200 : 0; });
+}
+// The message names the threshold the picture's noise suggests (σ 7.33: 20).
+const std::string kFull =
+    "クラスタが上限の 50000 個に達したため、401 行目から下は抽出されていません。"
+    "クラスタ閾値を推奨の 20 に上げるか、分割画像で処理してください。";
+
+TEST(Pipeline, AFullClusterTableSaysWhereExtractionStopped) {
+    TestApp app;
+    core::Form_Load(app.ctx);
+    test::typicalSettings(app.ws.settings);
+    ASSERT_TRUE(test::loadPicture(app, speckles(), "s.bmp"));
+    cmdDoAll_Click(app.ctx);
+    EXPECT_EQ(app.ws.MaxStarNo, 50000);
+    EXPECT_EQ(app.ws.ProcStage, core::kStageAnalysed);
+    EXPECT_EQ(app.frm.lblMsg.Caption, kFull);
+    const std::string log = readFile(app.dir.file("s.bmp.dir/s.bmp.log"));
+    EXPECT_NE(log.find("＞クラスタ処理完了\r\n2015/09/27 21:03:05 " + kFull + "\r\n"),
+              std::string::npos)
+        << log;
+    // At the suggested threshold the specks still fill the table: only tiles are left.
+    app.ws.settings.Siki = 20;
+    cmdDoAll_Click(app.ctx);
+    EXPECT_EQ(app.frm.lblMsg.Caption,
+              "クラスタが上限の 50000 個に達したため、401 行目から下は抽出されていません。"
+              "閾値を上げるか、分割画像で処理してください。");
+    // A picture that fits forgets it.
+    ASSERT_TRUE(test::loadPicture(app, field(), "a.bmp"));
+    cmdDoAll_Click(app.ctx);
+    EXPECT_EQ(app.frm.lblMsg.Caption, "");
+}
+
 TEST(Pipeline, AnsweringCancelInTheConfirmationLeavesTheRunGoing) {
     Window w;
     w.cancelDuring(core::kStageBackground, ui::MsgAnswer::Cancel);
@@ -108,29 +195,32 @@ TEST(BatchList, QuotedAndUnquotedFields) {
     }
 }
 
-struct BatchRun {
-    TestApp app;
-    std::map<std::string, ui::Picture> pictures;
-    BatchRun() {
-        core::Form_Load(app.ctx);
-        test::typicalSettings(app.ws.settings);
-        app.host.decoder = [this](const std::string& path) -> core::Result<ui::Picture> {
-            auto it = pictures.find(path);
-            if (it == pictures.end()) return core::Error{"no such picture: " + path};
-            return it->second;
-        };
-    }
-    // Writes the list (lines as given) and a picture file for every name in `present`.
-    void list(const std::string& text, std::initializer_list<std::string> present) {
-        for (const auto& name : present) {
-            test::writeFile(app.dir.file(name), "");
-            pictures[app.dir.file(name)] = field();
+// Relative and empty folders are taken in the list's folder, whatever the current
+// folder is; a "clipboard" folder or a missing name makes the record refused.
+TEST(BatchList, FoldersAreResolvedAgainstTheListsFolder) {
+    struct Case {
+        const char* folder;
+        const char* name;
+        const char* resolved;  // "" when refused
+    };
+    const Case cases[] = {
+        {"/data/sky", "a.bmp", "/data/sky"},
+        {"", "a.bmp", "/lists"},
+        {"tiles", "a.bmp", "/lists/tiles"},
+        {"./tiles/../more/", "a.bmp", "/lists/more"},
+        {"../sky", "a.bmp", "/sky"},
+        {"D:\\sky", "a.bmp", "D:\\sky"},  // another system's absolute folder: as it is
+        {"clipboard", "clipboard", ""},
+        {"/data/sky", "", ""},
+    };
+    for (const auto& c : cases) {
+        const BatchRecord r = resolveBatchRecord({c.folder, c.name, ""}, "/lists");
+        EXPECT_EQ(r.refused.empty(), *c.resolved != 0) << c.folder;
+        if (*c.resolved) {
+            EXPECT_EQ(r.folder, c.resolved) << c.folder;
         }
-        test::writeFile(app.dir.file("tiles.txt"), text);
-        app.host.fileAnswers.push_back(app.dir.file("tiles.txt"));
     }
-    std::string batchLog() { return readFile(app.dir.file("tiles.txt.log")); }
-};
+}
 
 TEST(Batch, ProcessesEveryRecordAndLogsAsItGoes) {
     BatchRun b;
@@ -173,7 +263,70 @@ TEST(Batch, APictureThatCannotBeLoadedIsLoggedAndSkipped) {
     EXPECT_FALSE(std::filesystem::exists(d + "/gone.bmp.dir"));
     EXPECT_TRUE(std::filesystem::exists(d + "/c.bmp.dir/c.bmp.dat"));
     for (const auto& m : b.app.host.messages) EXPECT_NE(m.text, "Error!");
-    EXPECT_EQ(b.app.host.messages.back().text, "処理が正常に終了しました。");
+    EXPECT_NE(b.app.host.messages.back().text.find("1 件の画像を処理できませんでした (読込 1 件"),
+              std::string::npos);
+}
+
+// A record that cannot be loaded, one that a run-time error ends, one whose results cannot be
+// saved and a "clipboard" record: each is logged, the others are processed, the run ends at
+// stage 0 and the closing box counts them instead of reporting success.
+TEST(Batch, FailedRecordsAreCountedAndARunTimeErrorEndsOnlyItsRecord) {
+    BatchRun b;
+    const std::string d = b.app.dir.path();
+    b.list(d + ",a.bmp\r\n" + d + ",gone.bmp\r\n" + d + ",fault.bmp\r\n" + d +
+               ",nosave.bmp\r\nclipboard,clipboard\r\n" + d + ",e.bmp\r\n",
+           {"a.bmp", "fault.bmp", "nosave.bmp", "e.bmp"});
+    test::writeFile(d + "/nosave.bmp.dir", "");  // a file where the result folder would be
+    b.app.host.onPump = [&] {
+        if (b.app.ws.DoFileName == "fault.bmp" &&
+            b.app.frm.lblMsg.Caption == "クラスタ抽出処理を実施しています。")
+            throw core::ArithmeticFault("オーバーフローしました。");
+    };
+    cmdBachDo_Click(b.app.ctx);
+    const std::string t = "2015/09/27 21:03:05 ";
+    const std::string log = b.batchLog();
+    for (const std::string& line :
+         {d + "/a.bmp 処理終了", d + "/gone.bmp 読込エラー",
+          d + "/fault.bmp 処理エラー: 実行時エラー: オーバーフローしました。",
+          d + "/nosave.bmp 保存エラー", d + "/e.bmp 処理終了",
+          std::string("バッチ処理終了 (4 件失敗)")})
+        EXPECT_NE(log.find(t + line + "\r\n"), std::string::npos) << line << "\n" << log;
+    EXPECT_NE(log.find("clipboard/clipboard 読込エラー: clipboard は"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(d + "/e.bmp.dir/e.bmp.dat"));
+    EXPECT_FALSE(std::filesystem::exists(d + "/fault.bmp.dir/fault.bmp.dat"));
+    EXPECT_EQ(b.app.host.messages.back().text,
+              "処理が終了しましたが、4 件の画像を処理できませんでした (読込 2 件、処理 1 件、保存 "
+              "1 件)。\n詳しくはバッチログ " +
+                  d + "/tiles.txt.log をご覧ください。");
+    EXPECT_EQ(b.app.ws.ProcStage, core::kStageIdle);
+    EXPECT_FALSE(b.app.host.busy);
+    EXPECT_FALSE(b.app.frm.barHSC.Visible);
+}
+
+// A record whose picture fills the cluster table is saved, marked in the batch log and counted
+// in the closing box; a batch log that cannot be written is said there too.
+TEST(Batch, AnIncompleteRecordAndAnUnwritableLogAreReported) {
+    BatchRun b;
+    const std::string d = b.app.dir.path();
+    b.list(d + ",s.bmp\r\n", {"s.bmp"});
+    b.pictures[d + "/s.bmp"] = speckles();
+    cmdBachDo_Click(b.app.ctx);
+    EXPECT_NE(b.batchLog().find(d + "/s.bmp 処理終了\r\n2015/09/27 21:03:05 " + d +
+                                "/s.bmp 結果が不完全: " + kFull + "\r\n"),
+              std::string::npos)
+        << b.batchLog();
+    EXPECT_TRUE(std::filesystem::exists(d + "/s.bmp.dir/s.bmp.dat"));
+    EXPECT_NE(b.app.host.messages.back().text.find("1 件の画像はクラスタ数が上限に達し"),
+              std::string::npos);
+
+    BatchRun unlogged;
+    const std::string u = unlogged.app.dir.path();
+    unlogged.list(u + ",a.bmp\r\n", {"a.bmp"});
+    std::filesystem::create_directory(u + "/tiles.txt.log");
+    cmdBachDo_Click(unlogged.app.ctx);
+    EXPECT_NE(unlogged.app.host.messages.back().text.find("バッチログを書き込めませんでした"),
+              std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(u + "/a.bmp.dir/a.bmp.dat"));
 }
 
 TEST(Batch, AnEmptyListAndACancelledConfirmation) {
@@ -189,6 +342,22 @@ TEST(Batch, AnEmptyListAndACancelledConfirmation) {
     cmdBachDo_Click(declined.app.ctx);
     EXPECT_FALSE(std::filesystem::exists(declined.app.dir.file("tiles.txt.log")));
     EXPECT_EQ(declined.app.ws.ProcStage, core::kStageIdle);
+}
+
+TEST(Batch, CancelDuringALoadingStopsBeforeItsPipeline) {
+    BatchRun b;
+    const std::string d = b.app.dir.path();
+    b.list(d + ",a.bmp\r\n" + d + ",c.bmp\r\n", {"a.bmp", "c.bmp"});
+    b.app.host.onPump = [&, pressed = false]() mutable {
+        if (pressed || b.app.frm.lblMsg.Caption != "画像データをメモリーに設定しています。") return;
+        pressed = true;
+        cmdCancel_Click(b.app.ctx);
+    };
+    cmdBachDo_Click(b.app.ctx);
+    EXPECT_EQ(b.app.ws.MaxStarNo, 0);  // no pipeline ran
+    EXPECT_FALSE(std::filesystem::exists(d + "/a.bmp.dir"));
+    EXPECT_EQ(b.app.host.messages.back().text, "処理が中止されました。");
+    EXPECT_EQ(b.app.ws.ProcStage, core::kStageIdle);
 }
 
 TEST(Batch, CancelDuringTheFirstPipelineStopsTheRun) {

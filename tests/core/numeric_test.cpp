@@ -4,6 +4,9 @@
 
 #include <cfloat>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 namespace orv::core {
 namespace {
@@ -34,11 +37,32 @@ TEST(NumericTexts, AcceptSignPointExponentAndBlanks) {
         double value;
     };
     const Case cases[] = {
-        {"12", true, 12},    {"  -3.25 ", true, -3.25}, {"+.5", true, 0.5},  {"1.", true, 1},
-        {"1e3", true, 1000}, {"2.5E-1", true, 0.25},    {"1D2", true, 100},  {"- 4", true, -4},
-        {"", false, 0},      {" ", false, 0},           {".", false, 0},     {"abc", false, 0},
-        {"1e", false, 0},    {"1,5", false, 0},         {"12abc", false, 0}, {"--1", false, 0},
+        {"12", true, 12},
+        {"  -3.25 ", true, -3.25},
+        {"+.5", true, 0.5},
+        {"1.", true, 1},
+        {"1e3", true, 1000},
+        {"2.5E-1", true, 0.25},
+        {"1D2", true, 100},
+        {"- 4", true, -4},
+        {"", false, 0},
+        {" ", false, 0},
+        {".", false, 0},
+        {"abc", false, 0},
+        {"1e", false, 0},
+        {"1,5", false, 0},
+        {"12abc", false, 0},
+        {"--1", false, 0},
         {"1 2", false, 0},
+        // Full-width forms, as a Japanese input method types them.
+        {"５", true, 5},
+        {"１２", true, 12},
+        {"－１．５", true, -1.5},
+        {"＋３Ｅ２", true, 300},
+        {"　７　", true, 7},
+        {"２.５", true, 2.5},
+        {"５ａ", false, 0},
+        {"＃５", false, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -58,6 +82,11 @@ TEST(ValReaders, NeverRaiseAndRoundWholeNumbersToEven) {
     EXPECT_EQ(ValLng(" -7 "), -7);
     EXPECT_FLOAT_EQ(ValSng("2.5"), 2.5f);
     EXPECT_EQ(ValSng("1e39"), 0.0f);
+    // Beyond a Double too: overflow gives 0, never infinity.
+    EXPECT_EQ(ValSng("1e400"), 0.0f);
+    EXPECT_EQ(ValSng("-1e400"), 0.0f);
+    EXPECT_EQ(ValLng("1e400"), 0);
+    EXPECT_THROW(CSng(INFINITY), ArithmeticFault);
     EXPECT_EQ(ValSng(""), 0.0f);
 }
 
@@ -121,6 +150,27 @@ TEST(GeneralForm, ReadsBackToTheSameText) {
         float f = static_cast<float>(state % 10000000) / static_cast<float>(1 + (state >> 24));
         std::string once = generalForm(f);
         EXPECT_EQ(generalForm(ValSng(once)), once) << f;
+    }
+}
+
+TEST(GeneralForm, MatchesPrintfAndStrtodBitForBit) {
+    // The fast conversions against the C library's, on random bit patterns of every magnitude.
+    uint64_t state = 88172645463325252ull;
+    for (int i = 0; i < 100000; ++i) {
+        state ^= state << 13, state ^= state >> 7, state ^= state << 17;
+        const auto bits = static_cast<uint32_t>(state);
+        float f;
+        std::memcpy(&f, &bits, sizeof f);
+        if (!std::isfinite(f)) continue;
+        char printed[64];
+        std::snprintf(printed, sizeof printed, "%.7G", static_cast<double>(f));
+        ASSERT_EQ(generalForm(f), f == 0 ? "0" : printed);
+        std::snprintf(printed, sizeof printed, "%.12G", static_cast<double>(f) * 1e150);
+        const std::string text = i % 2 || f < 0 ? printed : std::string("+") + printed;
+        const auto parsed = parseNumber(text);
+        ASSERT_TRUE(parsed) << text;
+        const double expected = std::strtod(printed, nullptr);
+        ASSERT_EQ(std::memcmp(&*parsed, &expected, sizeof expected), 0) << text;
     }
 }
 

@@ -46,7 +46,8 @@ TEST(SettingsFile, ReadsKeysByProfileRulesAndRoundsTheWholeNumberKeys) {
     TestApp app;
     writeFile(settingsFile(app),
               "[system]\r\nsikitop=250.7\r\nSiki = 4.5\r\nHeikinWidth = 3\r\nNumPixel = 4.5\r\n"
-              "Sinendo = abc\r\nWorkPath =  D:\\sky  \r\n[PSF]\r\nPSFFactorRSD = 0.25\r\n");
+              "Sinendo = abc\r\nSinendoMax = 1e400\r\nWorkPath =  D:\\sky  \r\n[PSF]\r\n"
+              "PSFFactorRSD = 0.25\r\n");
     OV_GetIniData(app.ctx);
     const Settings& s = app.ws.settings;
     EXPECT_EQ(s.SikiTop, 251);
@@ -60,6 +61,9 @@ TEST(SettingsFile, ReadsKeysByProfileRulesAndRoundsTheWholeNumberKeys) {
     EXPECT_EQ(app.frm.txtSikiTop.Text, "251");
     EXPECT_EQ(app.frm.txtNumPixel.Text, "4.5");
     EXPECT_EQ(app.frm.txtPSFFactorRSD.Text, "0.3");
+    // A number beyond a Single reads as 0 and is written back as 0, never as infinity.
+    ASSERT_TRUE(OV_SaveIniData(app.ctx));
+    EXPECT_NE(readFile(settingsFile(app)).find("SinendoMax = 0\r\n"), std::string::npos);
 }
 
 TEST(SettingsFile, BadFilesReadAsZeroAndNeverCrash) {
@@ -155,6 +159,12 @@ TEST(SettingsBoxes, LostFocusValidatesLikeTheWindow) {
         {&F::txtMargin, txtMargin_LostFocus, "10.5", "10"},
         {&F::txtMargin, txtMargin_LostFocus, "101", "0"},
         {&F::txtMargin, txtMargin_LostFocus, "1e12", "0"},
+        // Typed through a Japanese input method.
+        {&F::txtSiki, txtSiki_LostFocus, "５", "5"},
+        {&F::txtNumPixel2, txtNumPixel2_LostFocus, "１２", "12"},
+        {&F::txtHeikinWidth, txtHeikinWidth_LostFocus, "１１", "11"},
+        {&F::txtSinendo, txtSinendo_LostFocus, "１．５", "1.5"},
+        {&F::txtMargin, txtMargin_LostFocus, "－１", "0"},
     };
     for (const auto& c : cases) {
         TestApp app;

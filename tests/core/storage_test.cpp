@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "core/array2d.h"
@@ -65,6 +66,29 @@ TEST(Storage, CanvasClearAfterDrawingAndAfterAnUnclearedResize) {
     nullCanvas.resize(10, 10);
     EXPECT_TRUE(nullCanvas.isNull());
     nullCanvas.setPixel(1, 1, 0);  // ignored
+}
+
+// Coordinates from a damaged result file may be anything: far-off shapes paint nothing (and
+// convert nothing out of range), and a line from far away still paints where it crosses.
+TEST(Storage, CanvasDrawingFarOutsideIsSafe) {
+    ui::Canvas c;
+    c.resize(20, 10);
+    const ui::Rgb red = ui::RGB(255, 0, 0);
+    const double far[] = {1e30, -1e30, 3e9, -3e9, NAN, INFINITY};
+    for (double v : far) {
+        c.circle(v, 5, 0.5, red, true);
+        c.circle(5, v, 0.5, red, false);
+        c.fillBox(v, v, v, v, red);
+        c.line(v, v, v, 3, red);
+    }
+    int painted = 0;
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 20; ++x) painted += c.pixel(x, y) == red;
+    EXPECT_EQ(painted, 0);
+    c.clear();
+    c.line(-1e30, 7.5, 1e30, 7.5, red);
+    for (int x = 0; x < 20; ++x) EXPECT_EQ(c.pixel(x, 7), red) << x;
+    EXPECT_EQ(c.pixel(0, 6), c.background());
 }
 
 }  // namespace

@@ -29,12 +29,24 @@ ui::Picture gourd(int waist = 15) {
     });
 }
 
-void analyseOnFlatBackground(TestApp& app, float background) {
+void extractOnFlatBackground(TestApp& app, float background) {
     input::cmdPickup_Click(app.ctx);  // first run: the background is still all 0
     for (int y = 0; y < app.ws.ImageHeightP; ++y)
         for (int x = 0; x < app.ws.ImageWidthP; ++x) app.ws.BackLevel(x, y) = background;
     input::cmdPickup_Click(app.ctx);
+}
+
+void analyseOnFlatBackground(TestApp& app, float background) {
+    extractOnFlatBackground(app, background);
     cmdCenterCal_Click(app.ctx);
+}
+
+// A window with typical settings and the gourd split on, the gourd loaded.
+void loadGourd(TestApp& app) {
+    core::Form_Load(app.ctx);
+    test::typicalSettings(app.ws.settings);
+    app.frm.chkHyotan.Value = 1;
+    EXPECT_TRUE(test::loadPicture(app, gourd()));
 }
 
 struct GourdScene {
@@ -77,6 +89,90 @@ TEST(GourdSplit, TwoTouchingStarsBecomeTwoRoundParts) {
     EXPECT_EQ(scene.app.frm.picHSC[2].canvas.pixel(10, 10), OV_GetClasterColor(2));
 }
 
+// With every other number in use, the split cannot number its parts: the gourd leaves the
+// results, and the message line and the log say so.
+TEST(GourdSplit, AFullTableIsSaidNotSilentlyDropped) {
+    TestApp app;
+    loadGourd(app);
+    extractOnFlatBackground(app, 10);
+    auto& ws = app.ws;
+    ASSERT_EQ(ws.MaxStarNo, 1);
+    ws.MaxStarNo = kMaxStarNo;
+    noteTableUse(ws);
+    for (int32_t i = 2; i <= kMaxStarNo; ++i) ws.Clusters[i].Used = ws.Clusters[i].Divided = -1;
+    cmdCenterCal_Click(app.ctx);
+    EXPECT_EQ(ws.tableFull.splitsCutShort, 1);
+    EXPECT_EQ(ws.Clusters[1].Used, 0);
+    const std::string said =
+        "ひょうたん型の分離でクラスタが上限の 50000 個に達し、1 "
+        "個のクラスタの一部または全部が結果から外れました。閾値を上げるか、分割画像で処理してくだ"
+        "さい。";
+    EXPECT_EQ(app.frm.lblMsg.Caption, said);
+    EXPECT_NE(test::readFile(app.dir.file("test.bmp.dir/test.bmp.log")).find(said),
+              std::string::npos);
+}
+
+// The search box: its ends rounded half to even (CLng), its upper ends cut to the last column
+// and row but one. Cluster 1 is a row of five pixels at row 5; only one of them rises above
+// background + Siki + k.
+TEST(GourdSplit, TheSearchBoxRoundsHalfToEvenAndNeverReachesTheLastColumn) {
+    struct Case {
+        const char* name;
+        int first, bright;  // the row's first column and its bright one (1-based)
+        float centerX, hankeiMax;
+        bool divides;
+    };
+    const Case cases[] = {
+        // reach 0.5: columns CLng(9.5) = 10 to CLng(10.5) = 10
+        {"above the upper end", 8, 11, 10.0f, -0.5f, false},
+        {"at the upper end", 8, 10, 10.0f, -0.5f, true},
+        // columns CLng(10.5) = 10 to CLng(11.5) = 12
+        {"at the lower end", 8, 10, 11.0f, -0.5f, true},
+        {"below the lower end", 8, 9, 11.0f, -0.5f, false},
+        // columns up to CLng(22.5) = 22, cut to 19 in a picture 20 wide
+        {"in the last column", 16, 20, 19.5f, 2.0f, false},
+        {"in the column before", 16, 19, 19.5f, 2.0f, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestApp app;
+        core::Form_Load(app.ctx);
+        test::typicalSettings(app.ws.settings);
+        EXPECT_TRUE(test::loadPicture(app, test::greyPicture(20, 10, [&](int x, int y) {
+                                          if (y != 4 || x + 1 < c.first || x + 1 > c.first + 4)
+                                              return 0;
+                                          return x + 1 == c.bright ? 100
+                                                                   : 5;  // 5 is not above 0 + 4 + 1
+                                      })));
+        auto& ws = app.ws;
+        ws.MaxStarNo = 1;
+        noteTableUse(ws);
+        ws.Clusters[1].Used = -1;
+        for (int x = c.first; x < c.first + 5; ++x) ws.ClusterMap(x, 5) = 1;
+        ws.Stars[1].CenterX = c.centerX;
+        ws.Stars[1].CenterY = 5.0f;
+        ws.Stars[1].HankeiMax = c.hankeiMax;
+        EXPECT_EQ(OV_Hyotanjima(app.ctx, 1, 4.0f), c.divides);
+        EXPECT_EQ(ws.Clusters[1].Used, c.divides ? 0 : -1);
+    }
+}
+
+// Parts are classified by their own rules: fewer pixels than NumPixel2 make an area object
+// (magenta), never an elongated one; the gourd's own number is freed.
+TEST(GourdSplit, PartsBelowNumPixel2AreAreaObjects) {
+    TestApp app;
+    loadGourd(app);
+    app.ws.settings.NumPixel2 = 30;  // each disc has 29 pixels, the gourd 65
+    analyseOnFlatBackground(app, 10);
+    auto& ws = app.ws;
+    ASSERT_EQ(ws.MaxStarNo, 3);
+    EXPECT_EQ(ws.Clusters[1].Used, 0);
+    for (int p : {2, 3}) EXPECT_EQ(ws.Clusters[p].Atr, kAtrArea) << p;
+    EXPECT_EQ(ws.StarAtrNo[0][kAtrArea], 2);
+    EXPECT_EQ(ws.StarAtrNo[0][kAtrCircular], 0);
+    EXPECT_EQ(app.frm.picHSC[4].canvas.pixel(10, 10), ui::RGB(255, 0, 255));
+}
+
 TEST(GourdSplit, WithoutTheOptionTheGourdIsElongated) {
     GourdScene scene(false);
     EXPECT_EQ(scene.app.ws.MaxStarNo, 1);
@@ -86,10 +182,7 @@ TEST(GourdSplit, WithoutTheOptionTheGourdIsElongated) {
 TEST(GourdSplit, NothingAboveTheNextStepCountsCircular) {
     // Everything within one step of background + Siki: no seed at any raised threshold.
     TestApp app;
-    core::Form_Load(app.ctx);
-    test::typicalSettings(app.ws.settings);
-    app.frm.chkHyotan.Value = 1;
-    EXPECT_TRUE(test::loadPicture(app, gourd()));
+    loadGourd(app);
     for (int y = 1; y <= 20; ++y)
         for (int x = 1; x <= 30; ++x) {
             auto& b = app.ws.PixelLevel.plane(core::kChannelB)(x, y);

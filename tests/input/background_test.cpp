@@ -43,6 +43,28 @@ TEST(Background, EqualsTheDirectWindowMeansForEveryWidth) {
     }
 }
 
+// Half-widths beyond 2047 (only an edited settings file gives one) are taken as they are, and
+// window sums beyond 32 bits stay exact.
+TEST(Background, WideWindowsAreNeitherCutNorOverflow) {
+    auto plane = [](core::PixelPlanes& p, int w, int h, auto level) {
+        p.create(w, h, core::kChannelB);
+        for (int y = 1; y <= h; ++y)
+            for (int x = 1; x <= w; ++x) p.plane(core::kChannelB)(x, y) = level(x);
+    };
+    core::PixelPlanes line;
+    plane(line, 4300, 1, [](int x) { return x % 7 * 30; });
+    core::Array2D<float> out;
+    computeBackground(line, 4300, 1, 2100, out);
+    for (int x : {0, 1000, 2200, 4299})
+        ASSERT_EQ(out(x, 0), directBackground(line, 4300, 1, 2100, x, 0));
+    // 4150 x 4150 pixels of 255 in one window: a sum of 4.39e9, beyond 32 bits.
+    core::PixelPlanes full;
+    plane(full, 4150, 4150, [](int) { return 255; });
+    computeBackground(full, 4150, 4150, 2100, out);
+    for (int y = 0; y < 4150; y += 83)
+        for (int x = 0; x < 4150; ++x) ASSERT_EQ(out(x, y), 255.0f) << x << "," << y;
+}
+
 TEST(Background, ClipsTheWindowAtTheEdges) {
     TestApp app;
     core::Form_Load(app.ctx);
@@ -94,7 +116,8 @@ TEST(Background, WritesTheMessageAndTheLog) {
     cmdIdoHeikin_Click(app.ctx);
     EXPECT_EQ(messages[0], "9 ピクセル四方の輝度の移動平均を計算しています。");
     EXPECT_EQ(test::readFile(app.dir.file("test.bmp.dir/test.bmp.log")),
-              "2015/09/27 21:03:05 ＞背景処理完了\r\n");
+              "2015/09/27 21:03:05 ＞背景処理完了\r\n"
+              "2015/09/27 21:03:05 ＞ノイズ σ = 0.01、推奨クラスタ閾値 1（2.75σ）\r\n");
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
+#include <vector>
 
 #include "core/startup.h"
 #include "support/pictures.h"
@@ -61,6 +63,64 @@ TEST(ImageLoading, SplitsChannelsAndDrawsTheChosenOneInGrey) {
     EXPECT_EQ(app.frm.imgHSC.Width, 4500);
     EXPECT_EQ(app.frm.imgHSC.Height, 3000);
     EXPECT_EQ(app.frm.lblMsg.Caption, "");
+}
+
+// Both memory layouts a decoder gives (R, G, B bytes; and B, G, R, X words with padded rows, as
+// files and the clipboard give them) split into the planes the description gives, for every
+// channel, across the 1024-pixel blocks of the luminance loop and its ties (100 Y ending in 50).
+TEST(ImageLoading, TheChannelSplitOfBothLayoutsFollowsTheDescription) {
+    const int w = 1500, h = 3;
+    std::vector<uint8_t> rgb(static_cast<size_t>(w) * h * 3);
+    uint32_t seed = 5;
+    for (auto& v : rgb) v = static_cast<uint8_t>((seed = seed * 1664525u + 1013904223u) >> 24);
+    rgb[0] = 5, rgb[1] = 0, rgb[2] = 0;  // Y = 1.5: a tie, to even
+    // The same pixels as 32-bit words, rows padded by 16 bytes.
+    const size_t stride = static_cast<size_t>(w) * 4 + 16;
+    auto words = std::make_shared<std::vector<uint8_t>>(stride * h, 0xEE);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const uint8_t* p = &rgb[(static_cast<size_t>(y) * w + x) * 3];
+            uint8_t* q = words->data() + y * stride + 4 * x;
+            q[0] = p[2], q[1] = p[1], q[2] = p[0], q[3] = 0xEE;
+        }
+    ui::Picture bgrx;
+    bgrx.width = w, bgrx.height = h, bgrx.bits = words->data(), bgrx.stride = stride;
+    bgrx.layout = ui::PixelLayout::Bgrx8888, bgrx.owner = words;
+    const ui::Picture packed =
+        ui::Picture::fromRgb(w, h, std::make_shared<const std::vector<uint8_t>>(rgb));
+
+    int ties = 0;
+    for (int channel = 0; channel < 4; ++channel)
+        for (bool clipboard : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "channel " << channel << " clipboard " << clipboard);
+            TestApp app;
+            core::Form_Load(app.ctx);
+            for (int i = 0; i < 4; ++i) app.frm.optChannel[i].Value = i == channel;
+            if (clipboard) {
+                app.host.clipboard = [&] { return core::Result<ui::Picture>(bgrx); };
+                ASSERT_TRUE(cmdDataIn_Click(app.ctx, kSourceClipboard));
+            } else {
+                ASSERT_TRUE(test::loadPicture(app, packed));
+            }
+            const auto& planes = app.ws.PixelLevel;
+            for (int y = 1; y <= h; ++y)
+                for (int x = 1; x <= w; ++x) {
+                    const uint8_t* p = &rgb[(static_cast<size_t>(y - 1) * w + x - 1) * 3];
+                    // c = 0x00BBGGRR; B = c \ 65536, G = (c - 65536 B) \ 256, R = the rest.
+                    const int c = p[0] + 256 * p[1] + 65536 * p[2];
+                    const int b = c / 65536, g = (c - b * 65536) / 256, r = c - b * 65536 - g * 256;
+                    const double exact = 0.59 * g + 0.30 * r + 0.11 * b;
+                    const int lum = static_cast<int>(std::nearbyint(exact));
+                    ties += (59 * g + 30 * r + 11 * b) % 100 == 50;
+                    ASSERT_EQ(planes.R(x, y), r) << x << "," << y;
+                    ASSERT_EQ(planes.G(x, y), g) << x << "," << y;
+                    ASSERT_EQ(planes.B(x, y), b) << x << "," << y;
+                    ASSERT_EQ(planes.Y(x, y), lum) << x << "," << y;
+                    const int levels[4] = {r, g, b, lum};
+                    ASSERT_EQ(planes.Level(x, y), levels[channel]) << x << "," << y;
+                }
+        }
+    EXPECT_GT(ties, 8 * 20);  // the ties were exercised in every run
 }
 
 TEST(ImageLoading, MarginFrameIsHiddenFromHalfThePictureSize) {

@@ -70,8 +70,9 @@ TEST(ResultFiles, TheRecordOfTheSquareAndTheSettingsLines) {
               std::string::npos);
     const std::string t = "2015/09/27 21:03:05 ";
     EXPECT_EQ(readFile(a.dir() + "m42.bmp.log"),
-              t + "■恒星位置抽出\r\n" + t + "＞背景処理完了\r\n" + t + "＞クラスタ処理完了\r\n" +
-                  t + "＞恒星抽出完了\r\n" + t + "■データ保存完了\r\n");
+              t + "■恒星位置抽出\r\n" + t + "＞背景処理完了\r\n" + t +
+                  "＞ノイズ σ = 0.01、推奨クラスタ閾値 1（2.75σ）\r\n" + t +
+                  "＞クラスタ処理完了\r\n" + t + "＞恒星抽出完了\r\n" + t + "■データ保存完了\r\n");
 }
 
 TEST(ResultFiles, SavedReadAndSavedAgainIsByteIdentical) {
@@ -148,8 +149,9 @@ protected:
         test::writeFile(folder + "/x.dat", dat);
         if (withIni)
             test::writeFile(folder + "/x.dat.ini",
-                            "[SYSTEM]\r\nSiki = 4.5\r\n[FILE]\r\nDoFilePath = " + folder +
-                                "\r\nDoFileName = x.bmp\r\n[RESULT]\r\nMaxStarNo = 3\r\n");
+                            "[SYSTEM]\r\nImageWidthP = 100\r\nImageHeightP = 80\r\nSiki = 4.5\r\n"
+                            "[FILE]\r\nDoFilePath = " +
+                                folder + "\r\nDoFileName = x.bmp\r\n[RESULT]\r\nMaxStarNo = 3\r\n");
     }
     void expectUnchanged() {
         EXPECT_EQ(app.ws.MaxStarNo, 77);
@@ -175,6 +177,13 @@ TEST_F(DamagedFiles, AreRefusedWithoutChangingAnything) {
         "2,1,1,4,40000,0,0,0,0,\"\",1.5,1.5,9,900,100,\"\",1,1,1,0,1,0,0,0,0",    // an Integer
         "2,1,1,4,3,0,0,0,0,\"\",1e39,1.5,9,900,100,\"\",1,1,1,0,1,0,0,0,0",       // beyond Single
         "2,1,1,4,3,0,0,0,0,\"\",1.5,1.5,-9,900,100,\"\",1,1,1,0,1,0,0,0,0",       // negative count
+        "2,1,1,4,3,0,0,0,0,\"\",1e400,1.5,9,900,100,\"\",1,1,1,0,1,0,0,0,0",      // infinite
+        "2,1,1,4,3,0,0,0,0,\"\",1.5,1.5,9,900,100,\"\",1,1,1,1e400,1,0,0,0,0",    // infinite
+        "2,1,1e400,4,3,0,0,0,0,\"\",1.5,1.5,9,900,100,\"\",1,1,1,0,1,0,0,0,0",    // infinite seed
+        "2,102,1,4,3,0,0,0,0,\"\",1.5,1.5,9,900,100,\"\",1,1,1,0,1,0,0,0,0",      // seed beyond
+        "2,1,-1,4,3,0,0,0,0,\"\",1.5,1.5,9,900,100,\"\",1,1,1,0,1,0,0,0,0",       // seed before
+        "2,1,1,4,3,0,0,0,0,\"\",1e30,1.5,9,900,100,\"\",1,1,1,0,1,0,0,0,0",       // far centroid
+        "2,1,1,4,3,0,0,0,0,\"\",1.5,-81,9,900,100,\"\",1,1,1,0,1,0,0,0,0",        // far centroid
         std::string("2,1,1,4,3,0,0,0,0,\"\xFF\xFE") + "\",1.5,1.5",               // truncated
     };
     for (const auto& line : bad) {
@@ -196,16 +205,19 @@ TEST_F(DamagedFiles, OddButReadableLines) {
         kGood + "\r\n\r\n" +
         "3,2,2,4,3,0,0,0,0,\"plain \"quote\" "
         "inside\",2.5,.5,9,900,100,\"33x5\",1,1,1,0,1,0,0,0,0\r\n" +
-        "40,5,5,4,1,0,0,0,0,\"say \"\"hi\"\", then, go\",1E+01,5,1,1,1,\"\",0,0,0,0,0,0,0,0,0");
+        "40,5,5,4,1,0,0,0,0,\"say \"\"hi\"\", then, go\",1E+01,5,1,1,1,\"\",0,0,0,0,0,0,0,0,0\r\n" +
+        // Added by hand (seed 0, 0), a centroid a little outside the picture.
+        "41,0,0,0,0,2,0,0,0,\"\",-3.5,80.5,0,0,0,\"\",0,0,0,0,0,0,0,0,0");
     ASSERT_TRUE(OV_ReadData(app.ctx, folder, "x.dat"));
     auto& ws = app.ws;
     EXPECT_EQ(ws.Clusters[3].Note, "plain \"quote\" inside");
     EXPECT_EQ(ws.Stars[3].CenterY, 0.5f);
-    EXPECT_EQ(ws.Stars[3].Outline, "");  // a bad outline is dropped, the rest is read
+    EXPECT_EQ(ws.Stars[3].Outline, "33x5");  // kept as read: the next save loses nothing
     EXPECT_NE(app.frm.lblMsg.Caption.find("外形"), std::string::npos);
+    EXPECT_EQ(ws.Clusters[41].EditAtr, 2);
     EXPECT_EQ(ws.Clusters[40].Note, "say \"hi\", then, go");
     EXPECT_EQ(ws.Stars[40].CenterX, 10.0f);
-    EXPECT_EQ(ws.MaxStarNo, 40);     // raised to the highest number in the file
+    EXPECT_EQ(ws.MaxStarNo, 41);     // raised to the highest number in the file
     EXPECT_EQ(ws.settings.Siki, 4);  // 4.5 reads as 4 (ties to even)
     EXPECT_EQ(ws.Clusters[2].Used, -1);
     EXPECT_EQ(ws.Clusters[1].Used, 0);
@@ -249,6 +261,66 @@ TEST(ResultFiles, ClipboardResultsGoToTheProgramFolderAndSavingTwiceReplaces) {
     b.ws.folders = app.ws.folders;
     ASSERT_TRUE(OV_ReadData(b.ctx, "clipboard", ""));
     EXPECT_EQ(b.ws.MaxStarNo, 12);
+}
+
+// An outline with a bad character survives reading, redrawing (which stops at the character)
+// and saving again; the notice stays on the message line after the redraw.
+TEST(ResultFiles, AnOddOutlineIsKeptThroughReadingAndSaving) {
+    Analysed a(squareScene());
+    ASSERT_TRUE(OV_SaveData(a.app.ctx));
+    const std::string dat = a.dir() + "m42.bmp.dat";
+    std::string text = readFile(dat);
+    const size_t at = text.find("\"33557711\"");
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at, 10, "\"33x57711\"");
+    test::writeFile(dat, text);
+    TestApp b;
+    core::Form_Load(b.ctx);
+    b.host.decoder = a.app.host.decoder;
+    b.host.fileAnswers.push_back(dat);
+    cmdReadData_Click(b.ctx);
+    ASSERT_EQ(b.ws.ProcStage, core::kStageRead);
+    EXPECT_EQ(b.ws.Stars[12].Outline, "33x57711");
+    EXPECT_NE(b.frm.lblMsg.Caption.find("外形"), std::string::npos);
+    // Drawn from the seed (34, 56) down twice, then stopped.
+    const auto& marked = b.frm.picHSC[4].canvas;
+    EXPECT_EQ(marked.pixel(33, 57), ui::RGB(255, 0, 255));
+    EXPECT_EQ(marked.pixel(34, 57), ui::greyRgb(100));
+    cmdSaveData_Click(b.ctx);
+    EXPECT_EQ(readFile(dat), text);
+}
+
+// The pair is replaced as one unit: a save that cannot replace the record file keeps the old
+// settings file too, and leaves no temporary file. Temporary files of a killed save are
+// removed by the next one; those of a running process are left alone.
+TEST(ResultFiles, ThePairIsReplacedAsOneUnit) {
+    Analysed a(squareScene());
+    ASSERT_TRUE(OV_SaveData(a.app.ctx));
+    const std::string ini = a.dir() + "m42.bmp.dat.ini", dat = a.dir() + "m42.bmp.dat";
+    const std::string oldIni = readFile(ini);
+    auto leftovers = [&] {
+        std::set<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(a.dir())) {
+            const std::string n = e.path().filename().string();
+            if (n.find(".tmp") != std::string::npos || n.find(".old") != std::string::npos)
+                names.insert(n);
+        }
+        return names;
+    };
+    std::filesystem::remove(dat);
+    std::filesystem::create_directory(dat);  // the record file cannot be replaced
+    a.app.ws.MaxStarNo = 11;                 // a different result
+    EXPECT_FALSE(OV_SaveData(a.app.ctx));
+    EXPECT_EQ(readFile(ini), oldIni);
+    EXPECT_TRUE(leftovers().empty());
+    std::filesystem::remove(dat);
+
+    test::writeFile(dat + ".tmp2000000000_0", "half a record");         // a killed save
+    test::writeFile(ini + ".old2000000000_1", "an old settings file");  // killed mid-replace
+    test::writeFile(dat + ".tmp1_0", "saving now");                     // pid 1 runs
+    ASSERT_TRUE(OV_SaveData(a.app.ctx));
+    EXPECT_EQ(leftovers(), std::set<std::string>{"m42.bmp.dat.tmp1_0"});
+    EXPECT_NE(readFile(ini).find("MaxStarNo = 11"), std::string::npos);
 }
 
 TEST(ResultFiles, AFailedSaveSaysSoAndKeepsTheStage) {

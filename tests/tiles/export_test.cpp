@@ -84,6 +84,13 @@ TEST(LayoutFile, NamesTheKeyThatIsWrong) {
     EXPECT_FALSE(parseLayout(std::string("\0\xff[Tiles\n=", 10)).ok());
 }
 
+TEST(LayoutFile, LiesBesideTheListOfItsPicture) {
+    EXPECT_EQ(layoutFileOfList("/data/m42.bmp.dir/m42.bmp.txt"),
+              "/data/m42.bmp.dir/m42.bmp.tiles.ini");
+    EXPECT_EQ(layoutFileOfList("/data/.txt"), "");
+    EXPECT_EQ(layoutFileOfList("/data/m42.bmp.csv"), "");
+}
+
 TEST(BatchList, LinesReadBackAsTheirFolderAndName) {
     for (const std::string folder : {"/data/sky/m42.bmp.dir", "/data/a \"b\", c/x.dir", ""}) {
         const std::string line = batchListLine(folder, "m42.bmp.001.000.bmp");

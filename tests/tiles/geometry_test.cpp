@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <tuple>
 
 namespace orv::tiles {
 namespace {
@@ -41,19 +42,21 @@ TEST(TileGeometry, CountsWholeTilesOnly) {
         EXPECT_EQ(wholeTiles(c.length, c.size, c.margin), c.tiles) << c.length << " " << c.size;
 }
 
-TEST(TileGeometry, InnerSquaresCoverTheGridOnceEach) {
-    // Every point of the gridded area belongs to exactly one inner square (the owner of a
-    // star in a joined catalogue), for whole and fractional settings.
-    for (auto [s, m] : {std::pair{500.f, 50.f}, {7.f, 3.f}, {2.5f, 1.25f}}) {
-        const int64_t n = 4;
-        for (double x = m; x < m + n * s; x += s / 7.3)
-            for (double y = m; y < m + n * s; y += s / 5.1) {
-                int owners = 0;
-                for (int i = 0; i < n; ++i)
-                    for (int j = 0; j < n; ++j) owners += inInnerSquare(s, m, i, j, x, y);
-                EXPECT_EQ(owners, 1) << s << " " << x << "," << y;
-            }
+TEST(TileGeometry, TileNamesReadBackAsTheirPictureAndIndices) {
+    for (const auto& [big, i, j] : {std::tuple{"m42.bmp", 2, 13},
+                                    {"a.b.c.jpg", 0, 0},
+                                    {"x 1.fits", 32767, 1000},
+                                    {"m42.bmp.001.002.bmp", 999, 5}}) {
+        const auto name = parseTileFileName(tileFileName(big, i, j));
+        ASSERT_TRUE(name) << tileFileName(big, i, j);
+        EXPECT_EQ(name->bigPicName, big);
+        EXPECT_EQ(name->i, i);
+        EXPECT_EQ(name->j, j);
     }
+    for (const char* other : {"m42.bmp", "m42.bmp.002.013.BMP", "m42.bmp.2.013.bmp",
+                              "m42.bmp.0002.013.bmp", "m42.bmp.002.-13.bmp", ".002.013.bmp",
+                              "m42.bmp.32768.000.bmp", "002.013.bmp", "m42.bmp.002.01a.bmp"})
+        EXPECT_FALSE(parseTileFileName(other)) << other;
 }
 
 TEST(TileGeometry, RefusesSettingsThatCannotCutTiles) {

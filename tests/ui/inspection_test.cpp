@@ -301,7 +301,8 @@ void InspectionTest::editFrameAndNoteReachTheFilesAndComeBack() {
         ModalAnswerer answers;
         QTest::mouseClick(t.get("cmdSaveData"), Qt::LeftButton);
     }
-    QCOMPARE(logTexts(orv::core::logFilePath(ws)).mid(3),
+    // After the steps' four lines (background, noise, clusters, analysis).
+    QCOMPARE(logTexts(orv::core::logFilePath(ws)).mid(4),
              (QStringList{"・削除指定　( " + QString::number(n) + ")", "■データ保存完了"}));
     // Read back: the dialog starts in the picture's result folder.
     t.stage(orv::core::kStageLoaded);

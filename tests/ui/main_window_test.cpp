@@ -589,8 +589,11 @@ void MainWindowTest::cancelDuringTheBackgroundStopsBeforeTheClusters() {
     QVERIFY(t.get("cmdDoAll")->isEnabled());
     QVERIFY(t.get("cmdCancel")->isHidden());
     QVERIFY(t.get("lblStop")->isHidden());
-    QCOMPARE(logTexts(orv::core::logFilePath(t.w->workspace())),
-             (QStringList{"■恒星位置抽出", "＞背景処理完了", "＊中止しました。"}));
+    const QStringList logged = logTexts(orv::core::logFilePath(t.w->workspace()));
+    QCOMPARE(logged.size(), 4);
+    QVERIFY2(logged[2].startsWith("＞ノイズ σ = "), qPrintable(logged[2]));
+    QCOMPARE(logged,
+             (QStringList{"■恒星位置抽出", "＞背景処理完了", logged[2], "＊中止しました。"}));
 }
 
 // The whole run of a user: load a picture, one click to detect, save, read the result back,
@@ -624,9 +627,17 @@ void MainWindowTest::typicalRunDetectsSavesAndReadsBack() {
         for (int x = 0; x < marked.width() && !red; ++x)
             red = (marked.pixel(x, y) | 0xFF000000u) == orv::ui::RGB(255, 0, 0);
     QVERIFY(red);
+    // Beside the threshold: the noise measured after the background, and the suggestion.
+    const QString suggestion = t.get<QLabel>("lblSikiSuggest")->text();
+    QVERIFY2(suggestion.startsWith("σ ") && suggestion.contains(" → 推奨 "),
+             qPrintable(suggestion));
+    QCOMPARE(suggestion, QString::fromStdString(t.w->form().lblSikiSuggest.Caption));
+    QVERIFY(!t.get("lblSikiSuggest")->toolTip().isEmpty());
 
-    const QStringList detected{"■恒星位置抽出", "＞背景処理完了", "＞クラスタ処理完了",
-                               "＞恒星抽出完了"};
+    QStringList detected{"■恒星位置抽出", "＞背景処理完了", "＞クラスタ処理完了", "＞恒星抽出完了"};
+    const QString noiseLine = logTexts(log).value(2);
+    QVERIFY2(noiseLine.startsWith("＞ノイズ σ = "), qPrintable(noiseLine));
+    detected.insert(2, noiseLine);
     {
         ModalAnswerer answers;
         QTest::mouseClick(t.get("cmdSaveData"), Qt::LeftButton);

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <QBuffer>
 #include <QImage>
 #include <QProcess>
 #include <QRgba64>
@@ -9,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -239,6 +243,119 @@ TEST(PictureDecoder, BrokenFilesGiveAnErrorNotACrash) {
     // The untouched file still reads.
     test::writeFile(dir.file("whole.bmp"), bytes);
     EXPECT_TRUE(qt::decodePictureFile(dir.file("whole.bmp")).ok());
+}
+
+// A BMP file with a BITMAPINFOHEADER: the header fields as given and `tail` (palette and data).
+std::string bmpFile(int32_t width, int32_t height, int bits, uint32_t compression,
+                    const std::vector<uint32_t>& palette, const std::string& data) {
+    std::string f;
+    auto put = [&](uint32_t v, int bytes) {
+        for (int k = 0; k < bytes; ++k) f += static_cast<char>(v >> (8 * k) & 0xFF);
+    };
+    const uint32_t offset = 14 + 40 + 4 * static_cast<uint32_t>(palette.size());
+    f += "BM";
+    put(offset + static_cast<uint32_t>(data.size()), 4), put(0, 4), put(offset, 4);
+    put(40, 4), put(static_cast<uint32_t>(width), 4), put(static_cast<uint32_t>(height), 4);
+    put(1, 2), put(bits, 2), put(compression, 4), put(static_cast<uint32_t>(data.size()), 4);
+    put(2835, 4), put(2835, 4), put(static_cast<uint32_t>(palette.size()), 4), put(0, 4);
+    for (uint32_t c : palette) put(c, 4);
+    return f + data;
+}
+
+// Run-length compressed BMPs that skip pixels (delta, early end of line) decode with those
+// pixels black, every time, whatever was decoded before; a stream cut short is refused.
+TEST(PictureDecoder, CompressedBmpsPaintSkippedPixelsBlack) {
+    test::TempDir dir;
+    const std::vector<uint32_t> palette = {0x0A141E, 0xFFFFFF, 0xFF0000};  // index 0 is not black
+    const std::string w(3, '\xFF'), r("\xFF\0\0", 3), k(3, '\0');
+    struct Case {
+        const char* name;
+        std::string file;
+        std::string rgb;  // expected, top row first; "" when refused
+    };
+    const Case cases[] = {
+        {"rle8",
+         bmpFile(6, 3, 8, 1, palette,
+                 std::string("\x03\x01\x00\x00"                   // bottom row: 3 white, end
+                             "\x00\x02\x02\x00\x02\x02\x00\x00"   // skip 2, 2 red, end
+                             "\x00\x03\x01\x02\x01\x00\x00\x01",  // 3 given pixels, end
+                             20)),
+         w + r + w + k + k + k + k + k + r + r + k + k + w + w + w + k + k + k},
+        {"rle4",
+         bmpFile(4, 2, 4, 2, palette,
+                 std::string("\x03\x12\x00\x00"           // bottom row: 1, 2, 1, end
+                             "\x00\x03\x21\x20\x00\x01",  // 2, 1, 2, end of bitmap
+                             10)),
+         r + w + r + k + w + r + w + k},
+        {"rle8 cut short", bmpFile(6, 3, 8, 1, palette, std::string("\x03\x01\x00\x00", 4)), ""},
+    };
+    // A bright picture first, so that memory reused for the next one holds bright values.
+    const std::vector<uint8_t> bright(64 * 64 * 3, 250);
+    ASSERT_TRUE(bench::writeBmp(dir.file("bright.bmp"), 64, 64, bright).ok());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::writeFile(dir.file("rle.bmp"), c.file);
+        for (int round = 0; round < 2; ++round) {
+            ASSERT_TRUE(qt::decodePictureFile(dir.file("bright.bmp")).ok());
+            const auto decoded = qt::decodePictureFile(dir.file("rle.bmp"));
+            if (c.rgb.empty()) {
+                ASSERT_FALSE(decoded.ok());
+                EXPECT_NE(decoded.error().find("途中で切れて"), std::string::npos)
+                    << decoded.error();
+                continue;
+            }
+            ASSERT_TRUE(decoded.ok()) << decoded.error();
+            const auto rgb = rgbOf(decoded.value());
+            EXPECT_EQ(std::string(rgb.begin(), rgb.end()), c.rgb);
+        }
+    }
+}
+
+// What is no picture file says what it is, each case in its own words, and nothing blocks.
+TEST(PictureDecoder, EachUnusablePathGivesItsOwnReason) {
+    test::TempDir dir;
+    std::filesystem::create_directory(dir.file("folder.bmp"));
+    ASSERT_EQ(mkfifo(dir.file("fifo.bmp").c_str(), 0644), 0);
+    test::writeFile(dir.file("deep.bmp"), bmpFile(4, 4, 64, 0, {}, std::string(128, '\0')));
+    // A damaged header announcing 2^31 x 2^31 pixels of 32 bits.
+    test::writeFile(dir.file("huge.bmp"), bmpFile(0x7fffffff, 0x7fffffff, 32, 0, {}, "x"));
+    struct Case {
+        const char* file;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"missing.bmp", "ファイルがありません"},
+        {"folder.bmp", "フォルダー"},
+        {"fifo.bmp", "通常のファイルではありません"},
+        {"deep.bmp", "64 ビット"},
+        {"huge.bmp", "途中で切れて"},
+    };
+    for (const Case& c : cases) {
+        const auto decoded = qt::decodePictureFile(dir.file(c.file));
+        ASSERT_FALSE(decoded.ok()) << c.file;
+        EXPECT_NE(decoded.error().find(c.reason), std::string::npos) << decoded.error();
+    }
+}
+
+// A JPEG cut anywhere before its end marker is refused like a cut BMP.
+TEST(PictureDecoder, ACutJpegIsRefused) {
+    QImage image(48, 32, QImage::Format_RGB32);
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 48; ++x) image.setPixel(x, y, qRgb(x * 5, y * 7, (x * y) % 256));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(image.save(&buffer, "JPG", 90));
+    const std::string whole(bytes.constData(), static_cast<size_t>(bytes.size()));
+    test::TempDir dir;
+    test::writeFile(dir.file("whole.jpg"), whole);
+    EXPECT_TRUE(qt::decodePictureFile(dir.file("whole.jpg")).ok());
+    for (size_t cut : {whole.size() - 2, whole.size() / 2, size_t{700}}) {
+        test::writeFile(dir.file("cut.jpg"), whole.substr(0, cut));
+        const auto decoded = qt::decodePictureFile(dir.file("cut.jpg"));
+        ASSERT_FALSE(decoded.ok()) << cut;
+        EXPECT_NE(decoded.error().find("途中で切れて"), std::string::npos) << decoded.error();
+    }
 }
 
 TEST(PictureDecoder, SixteenBitPngAndTiffKeepTheirSamples) {

@@ -66,6 +66,30 @@ TEST(StageTable, EachStageSetsItsControls) {
     }
 }
 
+// While a long procedure runs, nothing that starts processing, loading, saving or reading can
+// be pressed, whatever stage the window came from.
+TEST(StageTable, NoRunningStageOffersAnotherProcedure) {
+    TestApp app;
+    core::Form_Load(app.ctx);
+    auto& f = app.frm;
+    using F = ui::FrmOrvandel;
+    const std::pair<const char*, ui::CommandButton F::*> buttons[] = {
+        {"cmdShowBigPic", &F::cmdShowBigPic}, {"cmdBachDo", &F::cmdBachDo},
+        {"cmdReadData", &F::cmdReadData},     {"cmdDoAll", &F::cmdDoAll},
+        {"cmdIdoHeikin", &F::cmdIdoHeikin},   {"cmdPickup", &F::cmdPickup},
+        {"cmdCenterCal", &F::cmdCenterCal},   {"cmdSaveData", &F::cmdSaveData},
+    };
+    for (int16_t running : {1, 2, 4, 5, 7, 9, 11, 13})
+        for (int16_t before = 0; before <= 14; ++before) {
+            SCOPED_TRACE(testing::Message() << "stage " << running << " after " << before);
+            core::setStage(app.ctx, before);
+            core::setStage(app.ctx, running);
+            for (const auto& [name, button] : buttons) EXPECT_FALSE((f.*button).Enabled) << name;
+            for (int i = 0; i < 3; ++i) EXPECT_FALSE(f.cmdDataIn[i].Enabled) << "cmdDataIn " << i;
+            EXPECT_FALSE(f.fra4.Visible && f.fra4.Enabled && f.cmdReDisp.Enabled);
+        }
+}
+
 TEST(StageTable, StageTwelveEqualsTenAndFifteenChangesNothing) {
     TestApp a, b;
     core::Form_Load(a.ctx);

@@ -264,7 +264,9 @@ void MainWindow::buildDetectionPage(QWidget* page) {
     makeLabel(fra1, "lblMaxY", f.lblMaxY, QRect(82, kTitleH + kRowH, 32, kRowH), Qt::AlignRight);
     makeLabel(fra1, "lblDivId", f.lblDivId, QRect(4, kTitleH + 2 * kRowH, 112, kRowH));
 
-    auto* fra2 = makeFrame(page, "fra2", f.fra2, QRect(4, 170, 120, 228));
+    // Under the threshold row, a row of small type for the noise and the suggested threshold.
+    constexpr int kSuggestH = 12;
+    auto* fra2 = makeFrame(page, "fra2", f.fra2, QRect(4, 170, 120, 228 + kSuggestH));
     const struct {
         ui::TextBox& box;
         const char* name;
@@ -280,7 +282,7 @@ void MainWindow::buildDetectionPage(QWidget* page) {
         {f.txtMargin, "txtMargin", core::txtMargin_LostFocus},
     };
     for (int i = 0; i < 8; ++i) {
-        const int y = kTitleH + 2 + 21 * i;
+        const int y = kTitleH + 2 + 21 * i + (i >= 2 ? kSuggestH : 0);
         auto* caption = new ClickLabel(fra2);
         caption->setObjectName(indexed("Label1", i + 1));
         caption->setGeometry(4, y, 72, 20);
@@ -291,7 +293,12 @@ void MainWindow::buildDetectionPage(QWidget* page) {
         makeBox(fra2, settings[i].name, settings[i].box, QRect(78, y, 38, 20),
                 settings[i].lostFocus);
     }
-    const int below = kTitleH + 2 + 21 * 8;
+    auto* suggest = makeLabel(fra2, "lblSikiSuggest", f.lblSikiSuggest,
+                              QRect(4, kTitleH + 2 + 21 * 2 - 1, 112, kSuggestH), Qt::AlignRight);
+    QFont small = suggest->font();
+    small.setPointSizeF(7.5);
+    suggest->setFont(small);
+    const int below = kTitleH + 2 + 21 * 8 + kSuggestH;
     makeCheck(fra2, "chkHyotan", f.chkHyotan, QRect(4, below + 1, 112, kRowH), nullptr);
     makeButton(fra2, "cmdSaveSettingData", f.cmdSaveSettingData,
                QRect(4, below + 20, 112, kButtonH), core::cmdSaveSettingData_Click);

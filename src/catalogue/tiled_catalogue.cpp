@@ -1,0 +1,166 @@
+#include "catalogue/tiled_catalogue.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <set>
+#include <thread>
+#include <utility>
+
+#include "catalogue/picture_catalogue.h"
+#include "core/paths.h"
+#include "formats/fits.h"
+#include "tiles/geometry.h"
+
+namespace orv::catalogue {
+
+namespace {
+
+// A listed tile whose name was understood.
+struct ListedTile {
+    std::string folder, name;
+    tiles::TileName tile;
+};
+
+// The grid without a layout file: as far as the listed tiles reach.
+tiles::TileGrid gridOfTiles(float size, float margin, const std::vector<ListedTile>& listed) {
+    tiles::TileGrid g{size, margin, 0, 0, 0, 0};
+    for (const ListedTile& t : listed) {
+        g.columns = std::max<int64_t>(g.columns, t.tile.i + 1);
+        g.rows = std::max<int64_t>(g.rows, t.tile.j + 1);
+    }
+    if (g.columns > 0 && g.rows > 0) {
+        const tiles::PixelSquare last = tiles::cutSquare(
+            size, margin, static_cast<int>(g.columns - 1), static_cast<int>(g.rows - 1));
+        g.width = last.x + last.side;
+        g.height = last.y + last.side;
+    }
+    return g;
+}
+
+std::string tileCount(int64_t n) {
+    return std::to_string(n) + (n == 1 ? " tile" : " tiles");
+}
+
+// Says which tiles of the grid the list leaves out.
+void noteMissingTiles(const tiles::TileGrid& grid, const std::set<std::pair<int, int>>& seen,
+                      std::vector<std::string>& problems) {
+    int64_t missing = 0;
+    std::pair<int, int> first;
+    for (int j = 0; j < grid.rows; ++j)
+        for (int i = 0; i < grid.columns; ++i)
+            if (!seen.count({i, j}) && missing++ == 0) first = {i, j};
+    if (missing > 0)
+        problems.push_back("the list leaves out " + tileCount(missing) + " of the " +
+                           std::to_string(grid.columns) + " x " + std::to_string(grid.rows) +
+                           " grid, the first (" + std::to_string(first.first) + ", " +
+                           std::to_string(first.second) +
+                           "): the catalogue covers only the listed tiles");
+}
+
+// The FITS columns of the big picture, when it is a FITS file.
+void addPictureColumns(Catalogue& c, const std::string& picture,
+                       std::vector<std::string>& problems) {
+    if (!formats::isFitsFile(picture)) return;
+    if (!core::fileExists(picture)) {
+        c.fitsColumns = c.pictureHeight > 0;
+        problems.push_back("no ra and dec: the big picture " + picture + " was not found");
+        return;
+    }
+    if (auto added = addFitsColumns(c, picture, problems); !added)
+        problems.push_back("no FITS columns: " + added.error());
+}
+
+// The results of a listed tile, or why they are left out.
+core::Result<TileResults> readTile(const ListedTile& t, const tiles::TileGrid& grid, int64_t side) {
+    if (t.tile.i >= grid.columns || t.tile.j >= grid.rows)
+        return core::Error{t.name + ": outside the grid of " + std::to_string(grid.columns) +
+                           " x " + std::to_string(grid.rows) + " tiles; left out"};
+    auto files = readSavedResults(core::joinPath(t.folder, t.name));
+    if (!files) return core::Error{t.name + ": " + files.error()};
+    if ((files->imageWidthP != 0 && files->imageWidthP != side) ||
+        (files->imageHeightP != 0 && files->imageHeightP != side))
+        return core::Error{t.name + ": the results are of a picture of " +
+                           std::to_string(files->imageWidthP) + " x " +
+                           std::to_string(files->imageHeightP) + ", not of a tile of " +
+                           std::to_string(side) + " x " + std::to_string(side) + "; left out"};
+    TileResults tile{t.tile.i, t.tile.j, {}};
+    tile.records.reserve(files->records.size());
+    for (const results::ResultRecord& r : files->records)
+        tile.records.push_back(fromResult(r, t.name));
+    return tile;
+}
+
+}  // namespace
+
+TiledCatalogue readTiledCatalogue(const TiledSource& source,
+                                  const std::function<void(size_t, size_t)>& progress) {
+    TiledCatalogue out;
+    std::string bigPicName = source.layout ? source.layout->picture : "";
+    std::vector<ListedTile> listed;
+    std::set<std::pair<int, int>> seen;
+    for (const auto& [folder, name] : source.tiles) {
+        const auto tile = tiles::parseTileFileName(name);
+        if (!tile) {
+            out.problems.push_back(name + ": not a tile's name (PICTURE.iii.jjj.bmp); left out");
+            continue;
+        }
+        if (bigPicName.empty()) bigPicName = tile->bigPicName;
+        if (tile->bigPicName != bigPicName) {
+            out.problems.push_back(name + ": a tile of " + tile->bigPicName + ", not of " +
+                                   bigPicName + "; left out");
+            continue;
+        }
+        if (!seen.insert({tile->i, tile->j}).second) {
+            out.notes.push_back(name + " is listed more than once; read once");
+            continue;
+        }
+        listed.push_back({folder, name, *tile});
+    }
+
+    const tiles::TileGrid grid = source.layout
+                                     ? tiles::tileGrid(source.layout->size, source.layout->margin,
+                                                       source.layout->width, source.layout->height)
+                                     : gridOfTiles(source.size, source.margin, listed);
+    const int64_t side = tiles::cutSquare(grid.size, grid.margin, 0, 0).side;
+    // The tiles are read in parallel, each into its slot; the caller's thread reports progress.
+    std::vector<core::Result<TileResults>> slots(listed.size(), core::Error{});
+    std::atomic<size_t> next{0}, done{0};
+    auto work = [&](bool report) {
+        for (size_t k; (k = next++) < listed.size();) {
+            slots[k] = readTile(listed[k], grid, side);
+            ++done;
+            if (report && progress) progress(done, listed.size());
+        }
+    };
+    {
+        std::vector<std::jthread> helpers;
+        for (int h = 1; h < source.jobs; ++h) helpers.emplace_back(work, false);
+        work(true);
+    }
+    if (progress) progress(listed.size(), listed.size());
+    std::vector<TileResults> results;
+    for (auto& slot : slots) {
+        if (slot)
+            results.push_back(std::move(slot.value()));
+        else
+            out.problems.push_back(slot.error());
+    }
+    out.tilesRead = results.size();
+    if (source.layout) noteMissingTiles(grid, seen, out.problems);
+
+    Catalogue& c = out.catalogue;
+    c.records = mergeTiles(grid, results, &out.counts);
+    c.pictureHeight = source.layout ? static_cast<int32_t>(source.layout->height) : 0;
+    if (!bigPicName.empty() || !source.picturePath.empty()) {
+        const std::string picture =
+            !source.picturePath.empty()
+                ? source.picturePath
+                : core::joinPath(core::GetFolderName(core::GetFolderName(source.listPath)),
+                                 bigPicName);
+        addPictureColumns(c, picture, out.problems);
+    }
+    return out;
+}
+
+}  // namespace orv::catalogue

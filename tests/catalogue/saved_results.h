@@ -1,0 +1,29 @@
+#pragma once
+// Result pairs written by hand for the catalogue tests.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/paths.h"
+#include "support/test_app.h"
+
+namespace orv::test {
+
+// The result pair of a picture of width x height: the settings file with its size and the
+// given record lines.
+inline void writeResults(const std::string& picture, int width, int height,
+                         const std::vector<std::string>& dat) {
+    const std::string name = core::fileNameOf(picture);
+    const std::string folder = picture + ".dir";
+    ASSERT_TRUE(core::createFolder(folder));
+    writeFile(core::joinPath(folder, name + ".dat.ini"),
+              "[SYSTEM]\r\nImageWidthP = " + std::to_string(width) + "\r\nImageHeightP = " +
+                  std::to_string(height) + "\r\n[FILE]\r\nDoFileName = " + name + "\r\n");
+    std::string lines;
+    for (const auto& line : dat) lines += line + "\r\n";
+    writeFile(core::joinPath(folder, name + ".dat"), lines);
+}
+
+}  // namespace orv::test

@@ -1,0 +1,30 @@
+// A picture file (BMP of any variant, JPEG, FITS, PNG, TIFF, or anything else), decoded as the
+// window and the command line decode it (with a small memory limit), stretched when deep, and
+// split into R, G, B, Y and the chosen channel: either a clear refusal or a whole picture.
+
+#include <cstdint>
+#include <string>
+
+#include "fuzz_support.h"
+#include "input/image_load.h"
+#include "ui/qt/picture_decoder.h"
+
+using namespace orv;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    fuzz::clearScratch();
+    fuzz::writeScratch("p", std::string_view(reinterpret_cast<const char*>(data), size));
+    fuzz::Window w;
+    w.frm.disableDrawing();
+    w.host.decoder = [](const std::string& path) {
+        return qt::decodePictureFileWithLimit(path, 8);
+    };
+    const int channel = size == 0 ? 0 : data[size - 1] % 4;
+    for (int i = 0; i < 4; ++i) w.frm.optChannel[i].Value = i == channel;
+    w.ws.DoFilePath = fuzz::scratch();
+    w.ws.DoFileName = "p";
+    const bool loaded = input::cmdDataIn_Click(w.ctx, input::kSourceNamed);
+    if (loaded && (w.ws.ImageWidthP <= 0 || w.ws.PixelLevel.empty())) __builtin_trap();
+    if (!loaded && w.ws.lastLoadError.empty()) __builtin_trap();  // a refusal says why
+    return 0;
+}

@@ -1,0 +1,79 @@
+#include "input/clusters.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/startup.h"
+#include "extract/reference_fill.h"
+#include "support/pictures.h"
+
+namespace orv::input {
+namespace {
+
+using test::TestApp;
+
+// The real cluster step against the literal scan and recursive fill, on random pictures whose
+// backgrounds lie just below, exactly at (where a Single can hold it) and just above
+// Level - Siki (never below 0, as no mean of levels is), for whole and fractional thresholds
+// and upper thresholds on and between levels.
+TEST(Clusters, TheRealScanMatchesTheLiteralOneAtEveryThresholdEdge) {
+    const float sikis[] = {0.0f, 4.0f, 4.3f, 0.1f, 7.75f, 254.9f};
+    const float tops[] = {240.0f, 100.5f, 255.0f};
+    uint32_t seed = 11;
+    auto rnd = [&](uint32_t n) { return ((seed = seed * 1664525u + 1013904223u) >> 8) % n; };
+    int runs = 0, bright = 0;
+    for (float siki : sikis)
+        for (float top : tops)
+            for (int round = 0; round < 4; ++round, ++runs) {
+                SCOPED_TRACE(testing::Message()
+                             << "Siki " << siki << " SikiTop " << top << " #" << round);
+                const int w = 12 + static_cast<int>(rnd(20)), h = 6 + static_cast<int>(rnd(14));
+                TestApp app;
+                core::Form_Load(app.ctx);
+                ASSERT_TRUE(test::loadPicture(app, test::greyPicture(w, h, [&](int, int) {
+                                                  return static_cast<int>(
+                                                      rnd(4) == 0 ? 230 + rnd(26) : rnd(256));
+                                              })));
+                app.ws.settings.Siki = siki;
+                app.ws.settings.SikiTop = top;
+                for (int y = 0; y < h; ++y)
+                    for (int x = 0; x < w; ++x) {
+                        const double edge = app.ws.PixelLevel.Level(x + 1, y + 1) - double{siki};
+                        const float near = static_cast<float>(edge);
+                        float b = near;  // exactly at the edge when a Single holds it
+                        switch (rnd(4)) {
+                            case 0:
+                                b = std::nextafter(near, -INFINITY);
+                                break;
+                            case 1:
+                                b = std::nextafter(near, INFINITY);
+                                break;
+                            case 2:
+                                b = static_cast<float>(rnd(256));
+                                break;
+                            default:
+                                break;
+                        }
+                        // Backgrounds are means of levels: never below 0.
+                        app.ws.BackLevel(x, y) = std::max(b, 0.0f);
+                    }
+                cmdPickup_Click(app.ctx);
+                const auto map = app.ws.ClusterMap;
+                const int32_t count = app.ws.MaxStarNo;
+                std::vector<int16_t> refOK;
+                test::referenceClusters(app.ws, refOK);
+                ASSERT_EQ(count, static_cast<int32_t>(refOK.size()) - 1);
+                for (int32_t n = 1; n <= count; ++n) ASSERT_EQ(app.ws.Clusters[n].FillOK, refOK[n]);
+                for (int y = 0; y <= h + 1; ++y)
+                    for (int x = 0; x <= w + 1; ++x) {
+                        ASSERT_EQ(map(x, y), app.ws.ClusterMap(x, y)) << x << "," << y;
+                        bright += map(x, y) != 0;
+                    }
+            }
+    EXPECT_GT(bright, runs * 20);
+}
+
+}  // namespace
+}  // namespace orv::input
