@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QWindow>
+#include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <string>
@@ -68,6 +69,15 @@ bool parseFieldOptions(int argc, char** argv, FieldOptions& o) {
             return false;
     }
     return o.size > 0 && o.stars > 0 && o.repeat > 0;
+}
+
+std::unique_ptr<FieldWindow> detectedField(const FieldOptions& o, int& exitCode) {
+    auto field = std::make_unique<FieldWindow>(o.settings, o.size, o.stars, 1, 1.2);
+    exitCode = field->exitCode();
+    if (exitCode == 0 && !field->detect()) exitCode = 1;
+    if (exitCode == 0) return field;
+    std::fprintf(stderr, "%s\n", field->error().c_str());
+    return nullptr;
 }
 
 bool FieldWindow::detect() {

@@ -28,6 +28,11 @@ struct FieldOptions {
 // that is not positive.
 bool parseFieldOptions(int argc, char** argv, FieldOptions& o);
 
+class FieldWindow;
+// The field of `o` (seed 1, noise sigma 1.2) in a shown window, loaded and detected; nothing
+// when that fails, the reason then on standard error and the exit status in `exitCode`.
+std::unique_ptr<FieldWindow> detectedField(const FieldOptions& o, int& exitCode);
+
 class FieldWindow {
 public:
     // Generates denseField(size, size, stars, seed) with the given noise, writes it as

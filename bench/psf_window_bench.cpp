@@ -41,17 +41,11 @@ int main(int argc, char** argv) {
                      "[--repeat N]\n");
         return 2;
     }
-    orv::bench::FieldWindow fieldWindow(o.settings, o.size, o.stars, 1, 1.2);
-    if (fieldWindow.exitCode() != 0) {
-        std::fprintf(stderr, "%s\n", fieldWindow.error().c_str());
-        return fieldWindow.exitCode();
-    }
-    orv::qt::MainWindow& window = fieldWindow.window();
+    int exitCode = 0;
+    const auto field = orv::bench::detectedField(o, exitCode);
+    if (!field) return exitCode;
+    orv::qt::MainWindow& window = field->window();
     auto& ws = window.workspace();
-    if (!fieldWindow.detect()) {
-        std::fprintf(stderr, "%s\n", fieldWindow.error().c_str());
-        return 1;
-    }
     window.runHandler([](orv::core::Ctx& ctx) { orv::psf::cmdMain_Click(ctx, 1); });
     orv::bench::waitMs(200);
 
