@@ -17,6 +17,7 @@
 //   zoom4.png       back to "恒星位置", scale 4 about a circular result in the middle
 //   magnifier.png   the magnifier on, the pointer on that result
 //   edit.png        the result selected, the edit frame open after 削除
+//   psf.png         the PSF page with that result's profile, adopted with 採用
 //   division.png    the division window with BIG_PICTURE loaded through its file dialog and
 //                   the tile (2, 1) chosen with the arrows (only when BIG_PICTURE is given)
 
@@ -194,6 +195,16 @@ int main(int argc, char** argv) {
     child<QPushButton>(window, "cmdEdit")->click();
     child<QPushButton>(window, "cmdEditDelete")->click();
     ok = shoot(window, out, "edit") && ok;
+
+    // The PSF page: the result restored, its profile computed by a click, and adopted.
+    child<QPushButton>(window, "cmdEditUnDelete")->click();
+    child<QPushButton>(window, "cmdEditClose")->click();
+    child<QPushButton>(window, "cmdMain(1)")->click();
+    mouse(QEvent::MouseButtonPress);
+    mouse(QEvent::MouseButtonRelease);
+    child<QPushButton>(window, "cmdPSFEntry")->click();
+    ok = shoot(window, out, "psf") && ok;
+    child<QPushButton>(window, "cmdMain(0)")->click();
     if (big.isEmpty()) return ok ? 0 : 1;
 
     child<QPushButton>(window, "cmdShowBigPic")->click();

@@ -3,6 +3,9 @@
 //   NoiseEstimate       the noise sigma of the picture from Level - BackLevel alone
 //   Computation         channel extraction + background + clusters + analysis, no drawing
 //   WithDrawing         the same, drawing into the five picture layers as the window does
+//   PsfProfile          one star's PSF profile: 1116 bilinear ring samples and the fit
+//   PsfRings, PsfFit    its two halves
+//   PsfWindowProfile    the same as the PSF page computes it, drawing its three pictures
 // Counters: clusters found and the working arrays' bytes per picture pixel.
 //
 //   build/bench/bin/orvandel-bench --benchmark_repetitions=5
@@ -11,6 +14,7 @@
 #include <benchmark/benchmark.h>
 
 #include <memory>
+#include <vector>
 
 #include "bench/starfield.h"
 #include "core/context.h"
@@ -20,6 +24,8 @@
 #include "input/clusters.h"
 #include "input/image_load.h"
 #include "input/noise.h"
+#include "psf/profile.h"
+#include "psf/psf_profile.h"
 #include "ui/headless_host.h"
 
 namespace {
@@ -123,6 +129,72 @@ void WithDrawing(benchmark::State& state) {
     }
 }
 BENCHMARK(WithDrawing)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The circular results at least 20 pixels inside the picture: the stars a user would measure.
+std::vector<int32_t> psfStars(const core::Workspace& ws) {
+    std::vector<int32_t> stars;
+    for (int32_t n = 1; n <= ws.MaxStarNo; ++n) {
+        const auto& s = ws.Stars[n];
+        if (ws.Clusters[n].Atr == extract::kAtrCircular && s.CenterX > 20 &&
+            s.CenterX < kSide - 20 && s.CenterY > 20 && s.CenterY < kSide - 20)
+            stars.push_back(n);
+    }
+    return stars;
+}
+
+// Each iteration measures the next star of the field.
+template <typename Measure>
+void eachStar(benchmark::State& state, bool draw, Measure measure) {
+    Engine e(draw);
+    e.run();
+    const std::vector<int32_t> stars = psfStars(e.ws);
+    size_t i = 0;
+    for (auto _ : state) {
+        measure(e, stars[i]);
+        i = (i + 1) % stars.size();
+    }
+    state.counters["stars"] = static_cast<double>(stars.size());
+}
+
+void PsfProfile(benchmark::State& state) {
+    eachStar(state, false, [](Engine& e, int32_t n) {
+        const auto& s = e.ws.Stars[n];
+        benchmark::DoNotOptimize(psf::measureProfile(e.ws, e.ws.settings, s.CenterX, s.CenterY));
+    });
+}
+BENCHMARK(PsfProfile)->Unit(benchmark::kMicrosecond);
+
+void PsfRings(benchmark::State& state) {
+    eachStar(state, false, [](Engine& e, int32_t n) {
+        const auto& s = e.ws.Stars[n];
+        benchmark::DoNotOptimize(psf::sampleRings(e.ws, s.CenterX, s.CenterY, 2));
+    });
+}
+BENCHMARK(PsfRings)->Unit(benchmark::kMicrosecond);
+
+void PsfFit(benchmark::State& state) {
+    Engine e(false);
+    e.run();
+    std::vector<psf::Profile> profiles;
+    for (int32_t n : psfStars(e.ws)) {
+        const auto rings = psf::sampleRings(e.ws, e.ws.Stars[n].CenterX, e.ws.Stars[n].CenterY, 2);
+        if (rings.complete()) profiles.push_back(rings.P);
+    }
+    size_t i = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(psf::fitProfile(profiles[i], 4, 2));
+        i = (i + 1) % profiles.size();
+    }
+}
+BENCHMARK(PsfFit)->Unit(benchmark::kMicrosecond);
+
+void PsfWindowProfile(benchmark::State& state) {
+    eachStar(state, true, [](Engine& e, int32_t n) {
+        e.ws.SelStarNo = n;
+        psf::OV_CalPSFProfile(e.ctx);
+    });
+}
+BENCHMARK(PsfWindowProfile)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -16,6 +16,23 @@ namespace orv::bench {
 // Lets the window handle its events for `ms` milliseconds.
 void waitMs(int ms);
 
+// The arguments of a driver that works on a detected field:
+//   SETTINGS_FILE [--size N] [--stars N] [--repeat N]
+struct FieldOptions {
+    QString settings;
+    int size = 4096;
+    int stars = 8000;
+    int repeat = 40;
+};
+// Reads them (the defaults stay for what is not given); false for anything else or a value
+// that is not positive.
+bool parseFieldOptions(int argc, char** argv, FieldOptions& o);
+
+class FieldWindow;
+// The field of `o` (seed 1, noise sigma 1.2) in a shown window, loaded and detected; nothing
+// when that fails, the reason then on standard error and the exit status in `exitCode`.
+std::unique_ptr<FieldWindow> detectedField(const FieldOptions& o, int& exitCode);
+
 class FieldWindow {
 public:
     // Generates denseField(size, size, stars, seed) with the given noise, writes it as
@@ -30,6 +47,9 @@ public:
 
     // Names the field as the picture to load (source 3 loads it).
     void nameField();
+    // Names the field, loads it and runs the one-click detection; false, with error() saying
+    // why, when the run does not end in stage 10.
+    bool detect();
 
 private:
     QTemporaryDir folder_;

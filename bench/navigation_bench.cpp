@@ -26,47 +26,19 @@
 #include <QElapsedTimer>
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "bench/field_window.h"
-#include "control/pipeline.h"
 #include "edit/pointer.h"
-#include "input/image_load.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/navigation_widgets.h"
 #include "ui/qt/picture_layer.h"
 #include "view/navigation.h"
 
 namespace {
-
-struct Options {
-    QString settings;
-    int size = 4096;
-    int stars = 8000;
-    int repeat = 40;
-};
-
-bool parse(int argc, char** argv, Options& o) {
-    if (argc < 2) return false;
-    o.settings = QString::fromLocal8Bit(argv[1]);
-    for (int i = 2; i + 1 < argc; i += 2) {
-        const std::string a = argv[i];
-        const int v = std::atoi(argv[i + 1]);
-        if (a == "--size")
-            o.size = v;
-        else if (a == "--stars")
-            o.stars = v;
-        else if (a == "--repeat")
-            o.repeat = v;
-        else
-            return false;
-    }
-    return o.size > 0 && o.stars > 0 && o.repeat > 0 && argc % 2 == 0;
-}
 
 // Resident memory of the process in MB.
 double residentMb() {
@@ -106,29 +78,20 @@ double timed(const std::function<void()>& step, QWidget* widget) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    Options o;
-    if (!parse(argc, argv, o)) {
+    orv::bench::FieldOptions o;
+    if (!orv::bench::parseFieldOptions(argc, argv, o)) {
         std::fprintf(stderr,
                      "usage: orvandel-nav-bench SETTINGS_FILE [--size N] [--stars N] "
                      "[--repeat N]\n");
         return 2;
     }
 
-    orv::bench::FieldWindow fieldWindow(o.settings, o.size, o.stars, 1, 1.2);
-    if (fieldWindow.exitCode() != 0) {
-        std::fprintf(stderr, "%s\n", fieldWindow.error().c_str());
-        return fieldWindow.exitCode();
-    }
-    orv::qt::MainWindow& window = fieldWindow.window();
+    int exitCode = 0;
+    const auto field = orv::bench::detectedField(o, exitCode);
+    if (!field) return exitCode;
+    orv::qt::MainWindow& window = field->window();
     auto& ws = window.workspace();
     auto& f = window.form();
-    fieldWindow.nameField();
-    window.runHandler([](orv::core::Ctx& ctx) { orv::input::cmdDataIn_Click(ctx, 3); });
-    window.runHandler(orv::control::cmdDoAll_Click);
-    if (ws.ProcStage != orv::core::kStageAnalysed) {
-        std::fprintf(stderr, "the run ended in stage %d\n", ws.ProcStage);
-        return 1;
-    }
     orv::bench::waitMs(200);
 
     // The marked star picture is the one shown; its repaint covers the whole viewport.

@@ -109,5 +109,6 @@ int runBatch(const std::vector<std::string>& args);
 int runTiles(const std::vector<std::string>& args);
 int runExport(const std::vector<std::string>& args);
 int runMerge(const std::vector<std::string>& args);
+int runPsf(const std::vector<std::string>& args);
 
 }  // namespace orv::cli

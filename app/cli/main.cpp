@@ -29,6 +29,8 @@ const std::vector<Command>& commands() {
          orv::cli::runExport},
         {"merge", "merge [OPTIONS] LIST.txt", "one catalogue of a tiled picture's results",
          orv::cli::runMerge},
+        {"psf", "psf [OPTIONS] IMAGE", "the PSF of a picture from its saved results",
+         orv::cli::runPsf},
     };
     return table;
 }

@@ -15,8 +15,10 @@ void setStage(Ctx& ctx, int16_t stage) {
     // No picture, a new picture or new tables: the selected result is gone.
     const bool loaded = stage == kStageLoaded && ctx.ws.ProcStage == kStageLoading;
     if (loaded || stage == kStageIdle || stage == kStageBatch || stage == kStageClustering ||
-        stage == kStageAnalysing)
+        stage == kStageAnalysing) {
         edit::clearSelection(ctx);
+        psf::forgetProfile(ctx.ws.psf);
+    }
     ctx.ws.ProcStage = stage;
     view::OV_DispUIF(ctx);
 }
@@ -33,8 +35,9 @@ void Form_Load(Ctx& ctx) {
         f.fraMain[i].Left = 10;
         f.fraMain[i].Top = 70;
         f.fraMain[i].Width = 300;
-        // The detection page holds the information panel below its frames.
-        f.fraMain[i].Height = i == 0 ? 556 : 318;
+        // The detection page holds the information panel below its frames; the PSF pages cover
+        // it whole.
+        f.fraMain[i].Height = 556;
     }
     psf::cmdMain_Click(ctx, 0);
     for (auto& p : f.picHSC) p.Left = p.Top = 0;

@@ -17,6 +17,7 @@
 #include "core/array2d.h"
 #include "core/paths.h"
 #include "extract/records.h"
+#include "psf/records.h"
 
 namespace orv::core {
 
@@ -175,6 +176,8 @@ struct Workspace {
     int16_t ReviewClass = 0;
 
     TileState tile;
+    // The PSF mode: the last profile and the adopted entries.
+    psf::PsfState psf;
 
     // Why the last picture failed to load ("" after a success).
     std::string lastLoadError;

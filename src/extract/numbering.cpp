@@ -53,6 +53,7 @@ void resetTables(Workspace& ws) {
     ws.MaxStarNo = 0;
     ws.FreeStarNoHint = 1;
     ws.tableFull = {};
+    psf::forgetProfile(ws.psf);
 }
 
 void clearStarTable(Workspace& ws) {

@@ -10,7 +10,8 @@
 namespace orv::extract {
 
 // Re-creates both tables empty (every number free), sets MaxStarNo to 0 and forgets what a
-// full table left undone.
+// full table left undone; the PSF profile shown no longer belongs to a star of them
+// (psf::forgetProfile).
 void resetTables(core::Workspace& ws);
 // Re-creates the star table empty.
 void clearStarTable(core::Workspace& ws);

@@ -134,8 +134,18 @@ Rgb Canvas::pixel(int ix, int iy) const {
 void Canvas::circle(double cx, double cy, double radius, Rgb c, bool filled) {
     if (isNull()) return;
     const double sx = width_ / scaleW_, sy = height_ / scaleH_;
-    const double pcx = (cx - left_) * sx, pcy = (cy - top_) * sy;  // centre in raster units
-    const double rx = std::abs(radius * sx), ry = std::abs(radius * sy);
+    ellipse((cx - left_) * sx, (cy - top_) * sy, std::abs(radius * sx), std::abs(radius * sy), c,
+            filled);
+}
+
+void Canvas::roundCircle(double cx, double cy, double radius, Rgb c, bool filled) {
+    if (isNull()) return;
+    const double sx = width_ / scaleW_, sy = height_ / scaleH_;
+    const double r = std::abs(radius * sx);
+    ellipse((cx - left_) * sx, (cy - top_) * sy, r, r, c, filled);
+}
+
+void Canvas::ellipse(double pcx, double pcy, double rx, double ry, Rgb c, bool filled) {
     const int x0 = clampedPixel(std::floor(pcx - rx), width_) - 1,
               x1 = clampedPixel(std::ceil(pcx + rx), width_) + 1;
     const int y0 = clampedPixel(std::floor(pcy - ry), height_) - 1,

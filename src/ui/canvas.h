@@ -64,6 +64,9 @@ public:
     // near the circumference (outline). A filled circle always paints the pixel that holds
     // its centre.
     void circle(double cx, double cy, double radius, Rgb c, bool filled);
+    // A circle that stays round on the raster whatever the vertical scale, as a picture box
+    // draws one: the radius is in horizontal logical units.
+    void roundCircle(double cx, double cy, double radius, Rgb c, bool filled);
     // A straight line between logical points, one pixel wide.
     void line(double x0, double y0, double x1, double y1, Rgb c);
 
@@ -96,6 +99,8 @@ private:
     void clipLine(double& px0, double& py0, double& px1, double& py1) const;
     int toPixelX(double x) const;
     int toPixelY(double y) const;
+    // An ellipse about (cx, cy) with radii rx, ry, all in raster units.
+    void ellipse(double pcx, double pcy, double rx, double ry, Rgb c, bool filled);
 
     bool forcedNull_ = false;
     int width_ = 0, height_ = 0;

@@ -122,6 +122,7 @@ FrmOrvandel::FrmOrvandel() {
     lblStop.Caption = "中止します";
     lblStop.Visible = false;
     initInspection();
+    initPsf();
 }
 
 void FrmOrvandel::showStepProgress() {
@@ -143,6 +144,7 @@ void FrmOrvandel::disableDrawing() {
     drawing_ = false;
     for (auto& p : picHSC) p.canvas.setNull(true);
     picMag.canvas.setNull(true);
+    for (auto* p : {&picPSFsrc, &picPSFProfile, &picPSFProfile2}) p->canvas.setNull(true);
 }
 
 // Design-time state of the navigation panel fraView and of the information panel fraStarInfo

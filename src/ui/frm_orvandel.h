@@ -73,6 +73,15 @@ struct FrmOrvandel {
     TextBox txtPSFFactorRSD, txtPSFAnnulus, txtPSFDAnnulus;
     // Captions of the boxes in the order txtPSFFactorRSD, txtPSFAnnulus, txtPSFDAnnulus.
     std::array<Label, 3> lblPSFCaption;
+    // The rest of the PSF page: adopt (採用) and start anew (新規), read and save the PSF files,
+    // the neighbourhood and the two profile pictures (sizes in pixels), and the frame Frame1
+    // "PSFプロフィール" with caption k beside value k: 0 σ, 1 N, 2 ｎ (entries), 3 σ (their
+    // mean), 4 σσ (their spread), 5 sky; lblPSFStarNo names the star the values belong to.
+    CommandButton cmdPSFEntry, cmdPSFEntryClear, cmdPSFRead, cmdPSFSave;
+    PictureBox picPSFsrc, picPSFProfile, picPSFProfile2;
+    Frame Frame1;
+    std::array<Label, 6> lblPSFInfo, lblPSFInfoCaption;
+    Label lblPSFStarNo, lblPSFStarCaption;
 
     // Navigation panel and viewport.
     Frame fraView;
@@ -128,10 +137,16 @@ struct FrmOrvandel {
     // Side of the magnifier in pixels, and the picture pixels it shows across.
     static constexpr int kMagSize = 300;
     static constexpr int kMagSpan = 30;
+    // The PSF pictures in pixels.
+    static constexpr int kPsfSrcSide = 132;
+    static constexpr int kPsfProfileWidth = 292, kPsfProfileHeight = 168;
+    static constexpr int kPsfProfile2Height = 128;
 
 private:
     // Captions, tooltips and start-up state of the navigation and inspection controls.
     void initInspection();
+    // The same for the PSF page (frm_orvandel_psf.cpp).
+    void initPsf();
 
     bool drawing_ = true;
 };

@@ -122,7 +122,7 @@ void MainWindowTest::modeButtonsSwitchPagesAndMoveTheMarker() {
     QWidget* detection = t.get("fraMain(0)");
     QWidget* psf = t.get("fraMain(1)");
     QCOMPARE(detection->geometry(), QRect(10, 70, 300, 556));
-    QCOMPARE(psf->geometry(), QRect(10, 70, 300, 318));
+    QCOMPARE(psf->geometry(), QRect(10, 70, 300, 556));
     QVERIFY(psf->isHidden());
 
     QTest::mouseClick(t.get("cmdMain(1)"), Qt::LeftButton);
@@ -131,6 +131,11 @@ void MainWindowTest::modeButtonsSwitchPagesAndMoveTheMarker() {
     QCOMPARE(t.get<QPushButton>("cmdMain(1)")->text(), QString("● PSF設定"));
     QCOMPARE(t.get<QPushButton>("cmdMain(0)")->text(), QString("恒星位置検出"));
     QVERIFY(!t.get("txtPSFAnnulus")->isHidden());
+    // The PSF page covers the detection controls: what lies under 恒星位置抽出 is its own.
+    QWidget* doAll = t.get("cmdDoAll");
+    QWidget* top =
+        psf->parentWidget()->childAt(doAll->mapTo(psf->parentWidget(), doAll->rect().center()));
+    QVERIFY(top == psf || psf->isAncestorOf(top));
 
     QTest::mouseClick(t.get("cmdMain(2)"), Qt::LeftButton);
     QVERIFY(psf->isHidden());
@@ -230,12 +235,16 @@ void MainWindowTest::settingsBoxesValidateWhenLeft() {
     t.get("txtSiki")->clearFocus();
     QCOMPARE(t.get<QLineEdit>("txtSiki")->text(), QString("4"));
 
-    // A PSF box keeps its text in the model, unvalidated for now.
+    // The PSF boxes: 裾野半径 is checked when left, ダーク幅 at every keystroke (" 1", then
+    // " 12" is above 10).
     QTest::mouseClick(t.get("cmdMain(1)"), Qt::LeftButton);
     type("txtPSFAnnulus", "7.5");
     t.get("txtPSFDAnnulus")->setFocus();
-    QCOMPARE(t.w->form().txtPSFAnnulus.Text, std::string("7.5"));
-    QCOMPARE(t.get<QLineEdit>("txtPSFAnnulus")->text(), QString("7.5"));
+    QCOMPARE(t.get<QLineEdit>("txtPSFAnnulus")->text(), QString(" 7.5"));
+    QCOMPARE(t.w->workspace().settings.PSFAnnulus, 7.5f);
+    type("txtPSFDAnnulus", "12");
+    QCOMPARE(t.get<QLineEdit>("txtPSFDAnnulus")->text(), QString(" 3"));
+    QCOMPARE(t.w->workspace().settings.PSFDAnnulus, 3.0f);
 }
 
 void MainWindowTest::viewOptionsSwitchTheShownLayer() {

@@ -83,7 +83,7 @@ private:
     // Building (main_window_layout.cpp). Widgets are created in Tab order.
     void buildWindow();
     void buildDetectionPage(QWidget* page);
-    void buildPsfPage(QWidget* page);
+    void buildPsfPage(QWidget* page);  // main_window_psf.cpp
     void buildNavigation(QWidget* client);
     void buildViewport(QWidget* client);
     void buildStatus(QWidget* client);

@@ -383,23 +383,6 @@ void MainWindow::buildDetectionPage(QWidget* page) {
                    steps[i].onClick);
 }
 
-// fraMain(1): for now only the PSF settings.
-void MainWindow::buildPsfPage(QWidget* page) {
-    auto& f = frm_;
-    auto* frame = makeFrame(page, "fraPSFsetting", f.fraPSFsetting, QRect(4, 6, 160, 90));
-    const struct {
-        ui::TextBox& box;
-        const char* name;
-    } boxes[3] = {{f.txtPSFFactorRSD, "txtPSFFactorRSD"},
-                  {f.txtPSFAnnulus, "txtPSFAnnulus"},
-                  {f.txtPSFDAnnulus, "txtPSFDAnnulus"}};
-    for (int i = 0; i < 3; ++i) {
-        const int y = kTitleH + 2 + 23 * i;
-        makeLabel(frame, indexed("lblPSFCaption", i), f.lblPSFCaption[i], QRect(6, y, 80, 20));
-        makeBox(frame, boxes[i].name, boxes[i].box, QRect(90, y, 60, 20), nullptr);
-    }
-}
-
 // fraView under the pages: zoom, pan and magnifier controls, the thumbnail of the picture.
 void MainWindow::buildNavigation(QWidget* client) {
     auto* view = makePanel(client, "fraView", frm_.fraView, QRect(10, 632, 300, 332));

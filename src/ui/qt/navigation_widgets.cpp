@@ -21,6 +21,17 @@ constexpr int kMagInset = 8;
 
 }  // namespace
 
+bool paintCanvas(QPainter& p, const ui::Canvas& c, const QRect& area) {
+    if (c.widthPx() <= 0 || c.heightPx() <= 0) {
+        p.fillRect(area, QColor::fromRgb(c.background()));
+        return false;
+    }
+    const QImage image(reinterpret_cast<const uchar*>(c.data()), c.widthPx(), c.heightPx(),
+                       static_cast<qsizetype>(c.widthPx()) * 4, QImage::Format_RGB32);
+    p.drawImage(area.topLeft(), image);
+    return true;
+}
+
 Magnifier::Magnifier(const ui::PictureBox& box, const ui::Shape& pixel, QWidget* viewport)
     : QWidget(viewport), box_(box), pixel_(pixel) {
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -58,15 +69,7 @@ void Magnifier::paintEvent(QPaintEvent*) {
     ++paints_;
     QPainter p(this);
     p.fillRect(rect(), QColor(0xa0, 0xa0, 0xa0));
-    const ui::Canvas& c = box_.canvas;
-    const QRect inner = rect().adjusted(1, 1, -1, -1);
-    if (c.widthPx() <= 0 || c.heightPx() <= 0) {
-        p.fillRect(inner, QColor::fromRgb(c.background()));
-        return;
-    }
-    const QImage image(reinterpret_cast<const uchar*>(c.data()), c.widthPx(), c.heightPx(),
-                       static_cast<qsizetype>(c.widthPx()) * 4, QImage::Format_RGB32);
-    p.drawImage(inner.topLeft(), image);
+    if (!paintCanvas(p, box_.canvas, rect().adjusted(1, 1, -1, -1))) return;
     if (pixel_.Visible) {
         p.setPen(QPen(QColor::fromRgb(pixel_.BorderColor), 0));
         p.setBrush(Qt::NoBrush);

@@ -12,7 +12,13 @@
 #include "ui/controls.h"
 #include "ui/qt/widgets.h"
 
+class QPainter;
+
 namespace orv::qt {
+
+// Paints a canvas 1:1 into `area` (from its top-left corner); a canvas without a raster paints
+// the area in its background colour. False in that case.
+bool paintCanvas(QPainter& p, const ui::Canvas& canvas, const QRect& area);
 
 // picMag (300 x 300) shown 1:1 with the pixel under the pointer outlined. It lies in a top
 // corner of the viewport away from the pointer and lets the pointer's events through to the

@@ -123,6 +123,9 @@ core::Result<ui::Picture> QtHost::decodePicture(const std::string& path) {
 }
 
 void QtHost::beep() {
+    // Bells rung together (one per rejected sample of a PSF profile) sound as one.
+    if (lastBeep_.isValid() && lastBeep_.elapsed() < kBeepMergeMs) return;
+    lastBeep_.start();
     QApplication::beep();
 }
 

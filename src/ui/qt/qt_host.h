@@ -46,6 +46,8 @@ public:
 
     // Milliseconds between two pumps that really process events.
     static constexpr int kPumpIntervalMs = 15;
+    // Bells within this many milliseconds of the last one sounded are not sounded again.
+    static constexpr int kBeepMergeMs = 30;
 
 private:
     QWidget* dialogParent() const;
@@ -54,6 +56,7 @@ private:
     std::function<void()> sync_;
     QElapsedTimer sinceLastPump_;
     qint64 longestGap_ = 0;
+    QElapsedTimer lastBeep_;
     bool busy_ = false;
     QString lastDialogFolder_;  // where the last open dialog's file was chosen
     // The filter last chosen in each kind of open dialog, offered first the next time.
