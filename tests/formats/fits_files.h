@@ -73,7 +73,7 @@ inline void writeFits(const std::string& path, const FitsSpec& spec,
     ASSERT_EQ(status, 0) << path << ": " << text;
 }
 
-// Values for a picture of the spec's size from f(x, y, plane) in FITS pixel numbers (1-based).
+// Values for a picture of the given size from f(x, y, plane) in FITS pixel numbers (1-based).
 inline std::vector<double> fitsValues(const FitsSpec& spec,
                                       const std::function<double(int, int, int)>& f) {
     long planes = 1;

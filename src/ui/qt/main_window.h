@@ -88,9 +88,9 @@ private:
     void buildViewport(QWidget* client);
     void buildStatus(QWidget* client);
     void layoutStatus();
-    // The inspection controls (main_window_inspect.cpp): the information panel with its edit
-    // frame in the detection page, the zoom, pan and magnifier controls and the navigator in
-    // fraView, and the pointer, wheel and keys on the pictures.
+    // The controls for examining by eye (main_window_examine.cpp): the information panel with
+    // its edit frame in the detection page, the zoom, pan and magnifier controls and the
+    // navigator in fraView, and the pointer, wheel and keys on the pictures.
     void buildStarInfo(QWidget* page);
     void buildNavigationControls(QWidget* view, QWidget* thumbnailArea);
     void wirePictureInput(QWidget* viewport);

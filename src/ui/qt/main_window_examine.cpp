@@ -1,5 +1,5 @@
-// The main window's inspection controls: the information panel fraStarInfo with its edit frame
-// fraEdit (in the detection page, below its frames), the zoom, pan and magnifier controls and
+// The main window's controls for examining by eye: the information panel fraStarInfo with its edit
+// frame fraEdit (in the detection page, below its frames), the zoom, pan and magnifier controls and
 // the navigator of fraView, and what the pointer, the wheel and the keys do on the pictures.
 //
 //   fraStarInfo (292 x 138)                      fraEdit over its upper rows when open

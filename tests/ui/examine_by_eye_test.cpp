@@ -382,4 +382,4 @@ void InspectionTest::aPauseEndsWhenTheWindowOutlastsIt() {
 }
 
 QTEST_MAIN(InspectionTest)
-#include "inspection_test.moc"
+#include "examine_by_eye_test.moc"
