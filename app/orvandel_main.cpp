@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QFont>
 
-#include "ui/qt/main_window.h"
+#include "window/main_window.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -12,7 +12,7 @@ int main(int argc, char** argv) {
     QFont font("IPAGothic");
     font.setPointSizeF(9);
     QApplication::setFont(font);
-    orv::qt::MainWindow window(orv::core::ProgramFolders::forExecutable());
+    orv::window::MainWindow window(orv::core::ProgramFolders::forExecutable());
     window.show();
     return QApplication::exec();
 }

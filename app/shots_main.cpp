@@ -38,10 +38,10 @@
 
 #include "extract/records.h"
 #include "input/image_load.h"
-#include "ui/qt/big_pic_window.h"
-#include "ui/qt/main_window.h"
-#include "ui/qt/picture_layer.h"
 #include "view/navigation.h"
+#include "window/big_pic_window.h"
+#include "window/main_window.h"
+#include "window/picture_layer.h"
 
 namespace {
 
@@ -113,7 +113,7 @@ int main(int argc, char** argv) {
         QFile::copy(QDir(QCoreApplication::applicationDirPath()).filePath(icon),
                     work.filePath(icon));
 
-    orv::qt::MainWindow window(orv::core::ProgramFolders::at(work.path().toStdString()));
+    orv::window::MainWindow window(orv::core::ProgramFolders::at(work.path().toStdString()));
     window.show();
     settle();
 
@@ -135,7 +135,7 @@ int main(int argc, char** argv) {
     auto& ws = window.workspace();
     ws.DoFilePath = work.path().toStdString();
     ws.DoFileName = name.toStdString();
-    window.runHandler([](orv::core::Ctx& ctx) { orv::input::cmdDataIn_Click(ctx, 3); });
+    window.runHandler([](orv::form::Ctx& ctx) { orv::input::cmdDataIn_Click(ctx, 3); });
     if (ws.ProcStage != orv::core::kStageLoaded) {
         std::fprintf(stderr, "cannot load %s\n", qPrintable(picture));
         return 1;
@@ -170,7 +170,7 @@ int main(int argc, char** argv) {
     }
     const float sx = ws.Stars[star].CenterX, sy = ws.Stars[star].CenterY;
     for (int i = 0; i < 2; ++i) child<QPushButton>(window, "cmdZoom(0)")->click();
-    window.runHandler([&](orv::core::Ctx& ctx) { orv::view::centreOn(ctx, sx, sy); });
+    window.runHandler([&](orv::form::Ctx& ctx) { orv::view::centreOn(ctx, sx, sy); });
     ok = shoot(window, out, "zoom4") && ok;
 
     // The pointer on the result, with the magnifier on.

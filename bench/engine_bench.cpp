@@ -17,16 +17,18 @@
 #include <vector>
 
 #include "bench/starfield.h"
-#include "core/context.h"
+#include "control/stage_refresh.h"
 #include "core/settings.h"
 #include "extract/analysis.h"
+#include "extract/records.h"
+#include "form/context.h"
+#include "form/headless_host.h"
 #include "input/background.h"
 #include "input/clusters.h"
 #include "input/image_load.h"
 #include "input/noise.h"
 #include "psf/profile.h"
 #include "psf/psf_profile.h"
-#include "ui/headless_host.h"
 
 namespace {
 
@@ -43,11 +45,11 @@ bench::FieldSpec benchSpec() {
     return spec;
 }
 
-const ui::Picture& benchPicture() {
-    static const ui::Picture picture = [] {
+const form::Picture& benchPicture() {
+    static const form::Picture picture = [] {
         auto field = bench::generateStarField(benchSpec());
         auto rgb = std::make_shared<std::vector<uint8_t>>(std::move(field.rgb));
-        return ui::Picture::fromRgb(field.width, field.height, rgb);
+        return form::Picture::fromRgb(field.width, field.height, rgb);
     }();
     return picture;
 }
@@ -55,9 +57,9 @@ const ui::Picture& benchPicture() {
 // A window without a display: the engine's procedures as the batch run calls them.
 struct Engine {
     core::Workspace ws;
-    ui::FrmOrvandel frm;
-    ui::HeadlessHost host;
-    core::Ctx ctx{ws, frm, host};
+    form::FrmOrvandel frm;
+    form::HeadlessHost host;
+    form::Ctx ctx{ws, frm, host, nullptr, control::stageRefresh()};
 
     explicit Engine(bool draw) {
         if (!draw) frm.disableDrawing();
@@ -67,7 +69,7 @@ struct Engine {
         ws.ProcStage = core::kStageBatch;
         ws.DoFilePath = "/nonexistent";  // no log is written
         ws.DoFileName = "field.bmp";
-        host.decoder = [](const std::string&) -> core::Result<ui::Picture> {
+        host.decoder = [](const std::string&) -> core::Result<form::Picture> {
             return benchPicture();
         };
     }

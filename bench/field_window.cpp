@@ -45,8 +45,8 @@ FieldWindow::FieldWindow(const QString& settings, int size, int stars, uint32_t 
         exitCode_ = 1;
         return;
     }
-    window_ =
-        std::make_unique<qt::MainWindow>(core::ProgramFolders::at(folder_.path().toStdString()));
+    window_ = std::make_unique<window::MainWindow>(
+        core::ProgramFolders::at(folder_.path().toStdString()));
     window_->show();
     for (int i = 0; i < 500 && !(window_->windowHandle() && window_->windowHandle()->isExposed());
          ++i)
@@ -82,7 +82,7 @@ std::unique_ptr<FieldWindow> detectedField(const FieldOptions& o, int& exitCode)
 
 bool FieldWindow::detect() {
     nameField();
-    window_->runHandler([](core::Ctx& ctx) { input::cmdDataIn_Click(ctx, 3); });
+    window_->runHandler([](form::Ctx& ctx) { input::cmdDataIn_Click(ctx, 3); });
     window_->runHandler(control::cmdDoAll_Click);
     const int16_t stage = window_->workspace().ProcStage;
     if (stage == core::kStageAnalysed) return true;

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "ui/qt/main_window.h"
+#include "window/main_window.h"
 
 namespace orv::bench {
 
@@ -43,7 +43,7 @@ public:
 
     const std::string& error() const { return error_; }
     int exitCode() const { return exitCode_; }
-    qt::MainWindow& window() { return *window_; }
+    window::MainWindow& window() { return *window_; }
 
     // Names the field as the picture to load (source 3 loads it).
     void nameField();
@@ -53,7 +53,7 @@ public:
 
 private:
     QTemporaryDir folder_;
-    std::unique_ptr<qt::MainWindow> window_;
+    std::unique_ptr<window::MainWindow> window_;
     std::string error_;
     int exitCode_ = 0;
 };

@@ -26,9 +26,9 @@
 #include "bench/bmp_writer.h"
 #include "bench/fits_writer.h"
 #include "bench/starfield.h"
+#include "formats/decoder/picture_decoder.h"
 #include "formats/fits.h"
 #include "formats/picture_file.h"
-#include "ui/qt/picture_decoder.h"
 
 namespace {
 
@@ -81,7 +81,7 @@ const Files& files() {
 void DecodeBmp24(benchmark::State& state) {
     const std::string path = files().bmp;
     for (auto _ : state) {
-        auto p = qt::decodePictureFile(path);
+        auto p = formats::decodePictureFile(path);
         if (!p) state.SkipWithError(p.error().c_str());
         benchmark::DoNotOptimize(p);
     }
@@ -90,15 +90,15 @@ BENCHMARK(DecodeBmp24)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void toLevelsOf(benchmark::State& state, const std::string& path, bool viaQt) {
     for (auto _ : state) {
-        ui::Picture deep;
+        form::Picture deep;
         if (viaQt) {
-            auto decoded = qt::decodePictureFile(path);
+            auto decoded = formats::decodePictureFile(path);
             if (!decoded) state.SkipWithError(decoded.error().c_str());
             deep = decoded.value();
         } else {
             auto samples = formats::readFits(path);
             if (!samples) state.SkipWithError(samples.error().c_str());
-            deep.deep = std::make_shared<const ui::DeepSamples>(std::move(samples.value()));
+            deep.deep = std::make_shared<const form::DeepSamples>(std::move(samples.value()));
         }
         auto p = formats::toLevels(std::move(deep), "");
         if (!p) state.SkipWithError(p.error().c_str());
@@ -142,8 +142,8 @@ int memoryRun(int side) {
         std::fprintf(stderr, "%s\n", samples.error().c_str());
         return 1;
     }
-    ui::Picture deep;
-    deep.deep = std::make_shared<const ui::DeepSamples>(std::move(samples.value()));
+    form::Picture deep;
+    deep.deep = std::make_shared<const form::DeepSamples>(std::move(samples.value()));
     auto levels = formats::toLevels(std::move(deep), "");
     if (!levels) {
         std::fprintf(stderr, "%s\n", levels.error().c_str());

@@ -33,10 +33,10 @@
 
 #include "bench/field_window.h"
 #include "edit/pointer.h"
-#include "ui/qt/main_window.h"
-#include "ui/qt/navigation_widgets.h"
-#include "ui/qt/picture_layer.h"
 #include "view/navigation.h"
+#include "window/main_window.h"
+#include "window/navigation_widgets.h"
+#include "window/picture_layer.h"
 
 namespace {
 
@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
     int exitCode = 0;
     const auto field = orv::bench::detectedField(o, exitCode);
     if (!field) return exitCode;
-    orv::qt::MainWindow& window = field->window();
+    orv::window::MainWindow& window = field->window();
     auto& ws = window.workspace();
     auto& f = window.form();
     orv::bench::waitMs(200);
@@ -98,7 +98,7 @@ int main(int argc, char** argv) {
     QWidget* shown = window.layer(4);
     const double midX = ws.ImageWidthP / 2.0, midY = ws.ImageHeightP / 2.0;
     const double vx = f.fraPickUp.Width / 2, vy = f.fraPickUp.Height / 2;
-    auto run = [&](const orv::qt::MainWindow::Handler& h) { window.runHandler(h); };
+    auto run = [&](const orv::window::MainWindow::Handler& h) { window.runHandler(h); };
 
     auto* shownLayer = window.layer(4);
     for (int level = 0; level <= 3; ++level) {
@@ -107,7 +107,7 @@ int main(int argc, char** argv) {
         for (int i = 0; i < o.repeat; ++i) {
             // Into this level by one wheel step about the middle, from the level below (level 0:
             // from level 1, outwards).
-            run([&](orv::core::Ctx& c) {
+            run([&](orv::form::Ctx& c) {
                 // The level to start from, the layers sized for it ("－" from one above).
                 c.ws.ZoomLevel = static_cast<int16_t>((level == 0 ? 1 : level - 1) + 1);
                 orv::view::cmdZoom_Click(c, 1);
@@ -116,17 +116,17 @@ int main(int argc, char** argv) {
             shown->repaint();
             zoom.add(timed(
                 [&] {
-                    run([&](orv::core::Ctx& c) {
+                    run([&](orv::form::Ctx& c) {
                         orv::view::zoomAt(c, level == 0 ? -1 : 1, vx, vy);
                     });
                 },
                 shown));
             pan.add(timed(
-                [&] { run([&](orv::core::Ctx& c) { orv::view::cmdPicMove_Click(c, i % 4); }); },
+                [&] { run([&](orv::form::Ctx& c) { orv::view::cmdPicMove_Click(c, i % 4); }); },
                 shown));
         }
         // A hand drag in the middle, the pointer 14 pixels to and fro per step.
-        run([&](orv::core::Ctx& c) {
+        run([&](orv::form::Ctx& c) {
             orv::view::centreOn(c, midX, midY);
             orv::view::cmdZoom_Click(c, 3);
         });
@@ -137,18 +137,18 @@ int main(int argc, char** argv) {
                                       layer.ScaleWidth);
         };
         const float y = static_cast<float>(midY);
-        run([&](orv::core::Ctx& c) { orv::edit::picHSC_MouseDown(c, 4, 1, 0, pictureX(vx), y); });
+        run([&](orv::form::Ctx& c) { orv::edit::picHSC_MouseDown(c, 4, 1, 0, pictureX(vx), y); });
         for (int i = 0; i < o.repeat; ++i) {
             const double px = vx + (i % 2 == 0 ? 7 : -7);
             drag.add(timed(
                 [&] {
-                    run([&](orv::core::Ctx& c) {
+                    run([&](orv::form::Ctx& c) {
                         orv::edit::picHSC_MouseMove(c, 4, 1, 0, pictureX(px), y);
                     });
                 },
                 shown));
         }
-        run([&](orv::core::Ctx& c) {
+        run([&](orv::form::Ctx& c) {
             orv::edit::picHSC_MouseUp(c, 4, 1, 0, pictureX(vx), y);
             orv::view::cmdZoom_Click(c, 3);
             c.frm.chkMag.Value = 1;
@@ -159,11 +159,11 @@ int main(int argc, char** argv) {
             const float x = static_cast<float>(midX + (i % 30) / unit);
             mag.add(timed(
                 [&] {
-                    run([&](orv::core::Ctx& c) { orv::edit::picHSC_MouseMove(c, 4, 0, 0, x, y); });
+                    run([&](orv::form::Ctx& c) { orv::edit::picHSC_MouseMove(c, 4, 0, 0, x, y); });
                 },
                 window.magnifier()));
         }
-        run([&](orv::core::Ctx& c) {
+        run([&](orv::form::Ctx& c) {
             c.frm.chkMag.Value = 0;
             orv::view::chkMag_Click(c);
         });

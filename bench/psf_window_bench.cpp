@@ -27,9 +27,10 @@
 #include <vector>
 
 #include "bench/field_window.h"
+#include "extract/records.h"
 #include "psf/mode_switch.h"
-#include "ui/qt/main_window.h"
-#include "ui/qt/picture_layer.h"
+#include "window/main_window.h"
+#include "window/picture_layer.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -44,9 +45,9 @@ int main(int argc, char** argv) {
     int exitCode = 0;
     const auto field = orv::bench::detectedField(o, exitCode);
     if (!field) return exitCode;
-    orv::qt::MainWindow& window = field->window();
+    orv::window::MainWindow& window = field->window();
     auto& ws = window.workspace();
-    window.runHandler([](orv::core::Ctx& ctx) { orv::psf::cmdMain_Click(ctx, 1); });
+    window.runHandler([](orv::form::Ctx& ctx) { orv::psf::cmdMain_Click(ctx, 1); });
     orv::bench::waitMs(200);
 
     std::vector<int32_t> stars;

@@ -1,4 +1,5 @@
 #include "bench/quality.h"
+#include "extract/records.h"
 
 #include <algorithm>
 #include <cmath>

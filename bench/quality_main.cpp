@@ -23,16 +23,18 @@
 
 #include "bench/quality.h"
 #include "bench/starfield.h"
-#include "core/context.h"
+#include "control/stage_refresh.h"
 #include "core/numeric.h"
 #include "core/settings.h"
 #include "extract/analysis.h"
 #include "extract/numbering.h"
+#include "extract/records.h"
+#include "form/context.h"
+#include "form/headless_host.h"
 #include "input/background.h"
 #include "input/clusters.h"
 #include "input/image_load.h"
 #include "input/noise.h"
-#include "ui/headless_host.h"
 
 namespace {
 
@@ -132,14 +134,14 @@ bench::FieldSpec fieldSpec(const Options& o, double noise) {
 // The engine without a window, as the command line runs it.
 class Engine {
 public:
-    explicit Engine(const ui::Picture& picture) {
+    explicit Engine(const form::Picture& picture) {
         frm_.disableDrawing();
         ws_.settings = core::defaultSettings();
         extract::resetTables(ws_);
         ws_.ProcStage = core::kStageBatch;
         ws_.DoFilePath = "/nonexistent";  // no log is written
         ws_.DoFileName = "field.bmp";
-        host_.decoder = [picture](const std::string&) -> core::Result<ui::Picture> {
+        host_.decoder = [picture](const std::string&) -> core::Result<form::Picture> {
             return picture;
         };
         input::cmdDataIn_Click(ctx_, input::kSourceNamed);
@@ -168,9 +170,9 @@ public:
 
 private:
     core::Workspace ws_;
-    ui::FrmOrvandel frm_;
-    ui::HeadlessHost host_;
-    core::Ctx ctx_{ws_, frm_, host_};
+    form::FrmOrvandel frm_;
+    form::HeadlessHost host_;
+    form::Ctx ctx_{ws_, frm_, host_, nullptr, control::stageRefresh()};
     int32_t clusters_ = 0;
     bool full_ = false;
 };
@@ -178,7 +180,7 @@ private:
 struct Field {
     double noise = 0.0;
     bench::StarField stars;
-    ui::Picture picture;
+    form::Picture picture;
 };
 
 Field makeField(const Options& o, double noise) {
@@ -187,7 +189,7 @@ Field makeField(const Options& o, double noise) {
     f.stars = bench::generateStarField(fieldSpec(o, noise));
     auto rgb = std::make_shared<std::vector<uint8_t>>(std::move(f.stars.rgb));
     f.stars.rgb.clear();
-    f.picture = ui::Picture::fromRgb(f.stars.width, f.stars.height, rgb);
+    f.picture = form::Picture::fromRgb(f.stars.width, f.stars.height, rgb);
     return f;
 }
 

@@ -123,7 +123,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", loaded.error().c_str());
         return 1;
     }
-    const orv::ui::Picture* big = &loaded->picture;
+    const orv::form::Picture* big = &loaded->picture;
     const int w = big->width, h = big->height;
     t0 = Clock::now();
     const int pw = w >= h ? 420 : 420 * w / h, ph = w >= h ? 420 * h / w : 420;

@@ -33,8 +33,8 @@
 #include "bench/field_window.h"
 #include "core/workspace.h"
 #include "input/image_load.h"
-#include "ui/qt/main_window.h"
-#include "ui/qt/picture_layer.h"
+#include "window/main_window.h"
+#include "window/picture_layer.h"
 
 namespace {
 
@@ -108,13 +108,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", fieldWindow.error().c_str());
         return fieldWindow.exitCode();
     }
-    orv::qt::MainWindow& window = fieldWindow.window();
+    orv::window::MainWindow& window = fieldWindow.window();
     auto& ws = window.workspace();
     fieldWindow.nameField();
     QElapsedTimer load;
     load.start();
     window.host().resetGapStatistics();
-    window.runHandler([](orv::core::Ctx& ctx) { orv::input::cmdDataIn_Click(ctx, 3); });
+    window.runHandler([](orv::form::Ctx& ctx) { orv::input::cmdDataIn_Click(ctx, 3); });
     const qint64 loadMs = load.elapsed();
     const qint64 loadGap = window.host().longestGapMs();
     if (ws.ProcStage != orv::core::kStageLoaded) {

@@ -11,7 +11,7 @@
 #include "control/batch.h"
 #include "control/headless_run.h"
 #include "core/numeric.h"
-#include "ui/qt/picture_decoder.h"
+#include "formats/decoder/picture_decoder.h"
 
 namespace orv::cli {
 namespace {
@@ -135,7 +135,7 @@ std::optional<HeadlessOptions> headlessOptions(const EngineOptions& engine) {
     options.channel = engine.channel;
     options.hyotan = engine.hyotan;
     options.sikiSigmaFactor = engine.thresholdSigma;
-    options.decoder = qt::decodePictureFile;
+    options.decoder = formats::decodePictureFile;
     return options;
 }
 

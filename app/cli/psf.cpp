@@ -9,17 +9,20 @@
 #include <vector>
 
 #include "cli.h"
-#include "core/context.h"
+#include "control/stage_refresh.h"
 #include "core/numeric.h"
 #include "core/paths.h"
 #include "extract/numbering.h"
+#include "extract/records.h"
+#include "form/context.h"
+#include "form/headless_host.h"
+#include "formats/decoder/picture_decoder.h"
 #include "input/image_load.h"
 #include "psf/entries.h"
 #include "psf/profile.h"
 #include "psf/psf_files.h"
+#include "psf/records.h"
 #include "results/data_files.h"
-#include "ui/headless_host.h"
-#include "ui/qt/picture_decoder.h"
 
 namespace orv::cli {
 namespace {
@@ -154,12 +157,12 @@ int runPsf(const std::vector<std::string>& args) {
     }
 
     // The picture, loaded as a batch run loads one (quietly, nothing drawn).
-    ui::FrmOrvandel frm;
+    form::FrmOrvandel frm;
     frm.disableDrawing();
-    ui::HeadlessHost host;
-    host.clock = ui::systemNow;
-    host.decoder = qt::decodePictureFile;
-    core::Ctx ctx{ws, frm, host};
+    form::HeadlessHost host;
+    host.clock = form::systemNow;
+    host.decoder = formats::decodePictureFile;
+    form::Ctx ctx{ws, frm, host, nullptr, control::stageRefresh()};
     for (int i = 0; i < 4; ++i) frm.optChannel[i].Value = i == engine->channel;
     extract::resetTables(ws);
     ws.ProcStage = core::kStageBatch;
@@ -239,7 +242,7 @@ int runPsf(const std::vector<std::string>& args) {
     if (auto folder = parsed->last("--save")) {
         std::error_code ec;
         std::filesystem::create_directories(*folder, ec);
-        if (auto written = psf::writePsfFiles(*folder, ws.psf, ui::systemNow()); !written) {
+        if (auto written = psf::writePsfFiles(*folder, ws.psf, form::systemNow()); !written) {
             fail(image, written.error());
             complete = false;
         } else {

@@ -10,11 +10,11 @@
 
 #include "cli.h"
 #include "core/paths.h"
+#include "formats/decoder/picture_decoder.h"
 #include "formats/stretch.h"
 #include "tiles/big_picture.h"
 #include "tiles/export.h"
 #include "tiles/geometry.h"
-#include "ui/qt/picture_decoder.h"
 
 namespace orv::cli {
 namespace {
@@ -96,7 +96,7 @@ int runTiles(const std::vector<std::string>& args) {
     std::optional<Progress> reading;
     int shownPercent = -1;
     auto picture =
-        tiles::loadBigPicture(image, qt::decodePictureFile, stretch, [&](int rows, int total) {
+        tiles::loadBigPicture(image, formats::decodePictureFile, stretch, [&](int rows, int total) {
             if (!reading) reading.emplace(static_cast<size_t>(total), "rows read");
             if (rows * 100LL / total == shownPercent) return;
             shownPercent = static_cast<int>(rows * 100LL / total);
@@ -107,7 +107,7 @@ int runTiles(const std::vector<std::string>& args) {
         std::fprintf(stderr, "orvandel-cli: %s\n", picture.error().c_str());
         return kFailed;
     }
-    const ui::Picture& big = picture->picture;
+    const form::Picture& big = picture->picture;
     const tiles::LayoutStretch stretched{picture->stretch, picture->points.black,
                                          picture->points.white};
     if (!stretched.text.empty())

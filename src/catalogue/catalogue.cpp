@@ -5,7 +5,7 @@
 
 #include "core/numeric.h"
 #include "extract/records.h"
-#include "ui/class_colours.h"
+#include "form/class_colours.h"
 
 namespace orv::catalogue {
 
@@ -36,7 +36,7 @@ std::string degrees(double v) {
 }
 
 // "#rrggbb", as DS9 takes a colour.
-std::string ds9Colour(ui::Rgb c) {
+std::string ds9Colour(form::Rgb c) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "#%02x%02x%02x", (c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF);
     return buf;
@@ -104,30 +104,30 @@ std::vector<std::string> csvLines(const Catalogue& c) {
     return lines;
 }
 
-std::optional<ui::Rgb> resultColour(int16_t atr, int16_t editAtr) {
+std::optional<form::Rgb> resultColour(int16_t atr, int16_t editAtr) {
     using namespace extract;
     switch (editAtr) {
         case 0:
             break;
         case kEditAdded:
-            return ui::kColourAdded;
+            return form::kColourAdded;
         case kEditDeleted:
         case kEditDeleted | kEditAdded:
-            return ui::kColourDeleted;
+            return form::kColourDeleted;
         default:
             return std::nullopt;
     }
     switch (atr) {
         case kAtrNoise:
-            return ui::kColourNoise;
+            return form::kColourNoise;
         case kAtrArea:
-            return ui::kColourArea;
+            return form::kColourArea;
         case kAtrCircular:
-            return ui::kColourCircular;
+            return form::kColourCircular;
         case kAtrElongated:
-            return ui::kColourElongated;
+            return form::kColourElongated;
         case kAtrNoiseReleased:
-            return ui::kColourNoiseReleased;
+            return form::kColourNoiseReleased;
         default:
             return std::nullopt;
     }

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "form/canvas.h"
 #include "formats/fits_sky.h"
 #include "results/data_files.h"
-#include "ui/canvas.h"
 
 namespace orv::catalogue {
 
@@ -61,7 +61,7 @@ std::vector<std::string> csvLines(const Catalogue& c);
 // The colour the window draws a result in: hand-added green, hand-deleted grey, else by class
 // (noise blue, area magenta, star red, elongated yellow, noise released cyan). Nothing for a
 // result the window does not draw (not classified, unknown codes).
-std::optional<ui::Rgb> resultColour(int16_t atr, int16_t editAtr);
+std::optional<form::Rgb> resultColour(int16_t atr, int16_t editAtr);
 // Radius of a result's DS9 circle in pixels: its mean radius HankeiAve, at least 2.
 double circleRadius(const CatalogueRecord& r);
 

@@ -4,12 +4,12 @@
 #include <new>
 
 #include "control/pipeline.h"
-#include "core/message_log.h"
 #include "core/numeric.h"
 #include "core/paths.h"
-#include "core/startup.h"
 #include "core/text_file.h"
 #include "extract/table_full.h"
+#include "form/message_log.h"
+#include "form/stage.h"
 #include "input/image_load.h"
 #include "results/data_files.h"
 
@@ -23,7 +23,7 @@
 
 namespace orv::control {
 
-using core::Ctx;
+using form::Ctx;
 
 namespace {
 
@@ -130,14 +130,14 @@ core::Result<std::vector<BatchRecord>> readBatchList(const std::string& path) {
 void cmdBachDo_Click(Ctx& ctx) {
     auto& ws = ctx.ws;
     auto& f = ctx.frm;
-    core::setStage(ctx, core::kStageBatch);
-    auto finish = [&] { core::setStage(ctx, core::kStageIdle); };
+    form::setStage(ctx, core::kStageBatch);
+    auto finish = [&] { form::setStage(ctx, core::kStageIdle); };
 
     auto chosen = ctx.host.openFileDialog(ws.settings.WorkPath, "バッチファイル(*.txt)|*.txt");
     if (!chosen || !core::fileExists(*chosen)) return finish();
     if (ctx.host.msgBox(
             "現在の「処理画像」「検出設定」の設定に基づきバッチ処理を実行します。よろしいですか？",
-            ui::MsgButtons::OkCancel) != ui::MsgAnswer::Ok)
+            form::MsgButtons::OkCancel) != form::MsgAnswer::Ok)
         return finish();
 
     ws.CancelRequested = 0;
@@ -148,7 +148,7 @@ void cmdBachDo_Click(Ctx& ctx) {
     const std::string batchLog = core::joinPath(ws.BatchFolder, ws.BatchFileName + ".log");
     BatchTally tally;
     auto log = [&](const std::string& text) {
-        auto written = core::appendLine(batchLog, core::logLine(ctx, text));
+        auto written = core::appendLine(batchLog, form::logLine(ctx, text));
         if (!written && tally.logError.empty()) tally.logError = written.error();
     };
 
@@ -162,7 +162,7 @@ void cmdBachDo_Click(Ctx& ctx) {
 
     auto records = readBatchList(*chosen);
     if (!records) {
-        ctx.host.msgBox("バッチファイルを読めません。\n" + records.error(), ui::MsgButtons::Ok);
+        ctx.host.msgBox("バッチファイルを読めません。\n" + records.error(), form::MsgButtons::Ok);
         return finish();
     }
     const int total = static_cast<int>(records->size());
@@ -172,7 +172,7 @@ void cmdBachDo_Click(Ctx& ctx) {
         ws.DoFilePath = record.folder;
         ws.DoFileName = record.name;
         const std::string picture = core::joinPath(ws.DoFilePath, ws.DoFileName);
-        core::OV_DispMsg(ctx, picture + " を処理します。");
+        form::OV_DispMsg(ctx, picture + " を処理します。");
         log(batchStartText(count, ws.DoFileName));
         if (!record.refused.empty()) {
             log(batchRefusedText(picture, record.refused));
@@ -208,9 +208,9 @@ void cmdBachDo_Click(Ctx& ctx) {
         if (ws.CancelRequested) break;
     }
 
-    core::OV_DispMsg(ctx, "");
+    form::OV_DispMsg(ctx, "");
     const bool cancelled = ws.CancelRequested != 0;
-    ctx.host.msgBox(batchClosingMessage(cancelled, tally, batchLog), ui::MsgButtons::Ok);
+    ctx.host.msgBox(batchClosingMessage(cancelled, tally, batchLog), form::MsgButtons::Ok);
     log(batchFinishedText(cancelled, tally.failed()));
     finish();
 }

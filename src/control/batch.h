@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "core/context.h"
 #include "core/result.h"
+#include "form/context.h"
 
 namespace orv::control {
 
@@ -53,6 +53,6 @@ struct BatchTally {
 std::string batchClosingMessage(bool cancelled, const BatchTally& tally, const std::string& log);
 
 // Button "２．ﾊﾞｯﾁ処理実行".
-void cmdBachDo_Click(core::Ctx& ctx);
+void cmdBachDo_Click(form::Ctx& ctx);
 
 }  // namespace orv::control

@@ -7,15 +7,16 @@
 
 #include "control/batch.h"
 #include "control/pipeline.h"
-#include "core/context.h"
+#include "control/stage_refresh.h"
 #include "core/numeric.h"
 #include "core/paths.h"
 #include "core/text_file.h"
 #include "extract/numbering.h"
 #include "extract/table_full.h"
+#include "form/context.h"
+#include "form/headless_host.h"
 #include "input/image_load.h"
 #include "results/data_files.h"
-#include "ui/headless_host.h"
 
 namespace orv::control {
 
@@ -25,13 +26,13 @@ namespace {
 // that the arrays and tables of one picture are reused by the next.
 struct Engine {
     core::Workspace ws;
-    ui::FrmOrvandel frm;
-    ui::HeadlessHost host;
-    core::Ctx ctx{ws, frm, host};
+    form::FrmOrvandel frm;
+    form::HeadlessHost host;
+    form::Ctx ctx{ws, frm, host, nullptr, control::stageRefresh()};
 
     explicit Engine(const HeadlessOptions& options) {
         frm.disableDrawing();
-        host.clock = ui::systemNow;
+        host.clock = form::systemNow;
         host.decoder = options.decoder;
         ws.folders = options.folders;
         for (int i = 0; i < 4; ++i) frm.optChannel[i].Value = i == options.channel;
@@ -52,7 +53,7 @@ struct Engine {
 
         PictureOutcome o;
         o.path = core::joinPath(folder, name);
-        o.startedAt = ui::formatDateTime(host.now());
+        o.startedAt = form::formatDateTime(host.now());
         try {
             if (!input::cmdDataIn_Click(ctx, input::kSourceNamed)) {
                 o.failure = PictureOutcome::Failure::Load;
@@ -73,7 +74,7 @@ struct Engine {
             o.failure = PictureOutcome::Failure::Fault;
             o.error = "メモリーが足りません。";
         }
-        o.endedAt = ui::formatDateTime(host.now());
+        o.endedAt = form::formatDateTime(host.now());
         if (o.ok) o.incomplete = extract::tableFullMessage(ws);
         if (o.ok) {
             o.counts = ws.StarAtrNo;
@@ -162,7 +163,7 @@ core::Result<BatchRun> runBatchList(const HeadlessOptions& options, const std::s
         o.path = core::joinPath(r.folder, r.name);
         o.failure = PictureOutcome::Failure::Refused;
         o.error = r.refused;
-        o.startedAt = o.endedAt = ui::formatDateTime(ui::systemNow());
+        o.startedAt = o.endedAt = form::formatDateTime(form::systemNow());
     }
 
     // Lines go to the log in record order, as soon as every earlier record has finished.
@@ -192,7 +193,7 @@ core::Result<BatchRun> runBatchList(const HeadlessOptions& options, const std::s
         run.outcomes[place[k]] = o;
         finish(place[k]);
     });
-    append(ui::formatDateTime(ui::systemNow()) + " " + batchFinishedText(false, failed));
+    append(form::formatDateTime(form::systemNow()) + " " + batchFinishedText(false, failed));
     return run;
 }
 

@@ -11,11 +11,12 @@
 #include "catalogue/shards.h"
 #include "core/result.h"
 #include "core/workspace.h"
-#include "ui/picture.h"
+#include "extract/records.h"
+#include "form/picture.h"
 
 namespace orv::control {
 
-using PictureDecoder = std::function<core::Result<ui::Picture>(const std::string&)>;
+using PictureDecoder = std::function<core::Result<form::Picture>(const std::string&)>;
 
 struct HeadlessOptions {
     core::Settings settings;

@@ -1,8 +1,8 @@
 #include "control/pipeline.h"
 
-#include "core/message_log.h"
-#include "core/startup.h"
 #include "extract/analysis.h"
+#include "form/message_log.h"
+#include "form/stage.h"
 #include "input/background.h"
 #include "input/clusters.h"
 
@@ -12,14 +12,14 @@
 
 namespace orv::control {
 
-using core::Ctx;
+using form::Ctx;
 
 namespace {
 
 bool stopped(Ctx& ctx, int16_t stage) {
     if (!ctx.ws.CancelRequested) return false;
-    core::OV_Logout(ctx, "＊中止しました。");
-    core::setStage(ctx, stage);
+    form::OV_Logout(ctx, "＊中止しました。");
+    form::setStage(ctx, stage);
     return true;
 }
 
@@ -28,9 +28,9 @@ bool stopped(Ctx& ctx, int16_t stage) {
 void cmdDoAll_Click(Ctx& ctx) {
     if (ctx.ws.ProcStage != core::kStageBatch) {
         ctx.ws.CancelRequested = 0;
-        core::setStage(ctx, core::kStagePipeline);
+        form::setStage(ctx, core::kStagePipeline);
     }
-    core::OV_Logout(ctx, "■恒星位置抽出");
+    form::OV_Logout(ctx, "■恒星位置抽出");
     input::cmdIdoHeikin_Click(ctx);
     if (stopped(ctx, core::kStageLoaded)) return;
     ctx.host.sleepMs(500);
@@ -42,8 +42,8 @@ void cmdDoAll_Click(Ctx& ctx) {
 }
 
 void cmdCancel_Click(Ctx& ctx) {
-    if (ctx.host.msgBox("一連の処理を実施した後、処理を中止します。", ui::MsgButtons::OkCancel) !=
-        ui::MsgAnswer::Ok)
+    if (ctx.host.msgBox("一連の処理を実施した後、処理を中止します。", form::MsgButtons::OkCancel) !=
+        form::MsgAnswer::Ok)
         return;
     ctx.ws.CancelRequested = -1;
     ctx.frm.cmdCancel.Visible = false;

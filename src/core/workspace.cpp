@@ -27,8 +27,7 @@ size_t PixelPlanes::bytes() const {
 
 size_t Workspace::workingBytes() const {
     return PixelLevel.bytes() + BackLevel.bytes() + ClusterMap.bytes() +
-           Clusters.capacity() * sizeof(extract::ClusterRec) +
-           Stars.capacity() * sizeof(extract::StarRec);
+           Clusters.capacity() * sizeof(ClusterRec) + Stars.capacity() * sizeof(StarRec);
 }
 
 }  // namespace orv::core

@@ -16,8 +16,8 @@
 
 #include "core/array2d.h"
 #include "core/paths.h"
-#include "extract/records.h"
-#include "psf/records.h"
+#include "core/psf_records.h"
+#include "core/star_records.h"
 
 namespace orv::core {
 
@@ -143,14 +143,14 @@ struct Workspace {
     // Cluster numbers are 0..50000, so 16 bits hold them.
     Array2D<uint16_t> ClusterMap;
 
-    std::vector<extract::ClusterRec> Clusters;
-    std::vector<extract::StarRec> Stars;
+    std::vector<ClusterRec> Clusters;
+    std::vector<StarRec> Stars;
     int32_t MaxStarNo = 0;
-    // Every number below this one is in use (see extract::OV_GetNewStarNo).
+    // Every number below this one is in use (see the extraction's OV_GetNewStarNo).
     int32_t FreeStarNoHint = 1;
-    extract::StarAtrTable StarAtrNo{};
+    StarAtrTable StarAtrNo{};
     // What the last extraction and analysis could not do for a full table.
-    extract::TableFull tableFull;
+    TableFull tableFull;
 
     int16_t ProcStage = kStageIdle;
     int16_t CancelRequested = 0;
@@ -177,7 +177,7 @@ struct Workspace {
 
     TileState tile;
     // The PSF mode: the last profile and the adopted entries.
-    psf::PsfState psf;
+    PsfState psf;
 
     // Why the last picture failed to load ("" after a success).
     std::string lastLoadError;

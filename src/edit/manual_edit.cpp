@@ -1,17 +1,17 @@
 #include "edit/manual_edit.h"
 
-#include "core/message_log.h"
 #include "core/numeric.h"
 #include "edit/pointer.h"
 #include "edit/star_info.h"
 #include "extract/analysis.h"
 #include "extract/records.h"
-#include "ui/class_colours.h"
+#include "form/class_colours.h"
+#include "form/message_log.h"
 #include "view/overlay.h"
 
 namespace orv::edit {
 
-using core::Ctx;
+using form::Ctx;
 
 namespace {
 
@@ -28,11 +28,11 @@ bool isClass(int atr) {
 }
 
 void refuse(Ctx& ctx, const char* message) {
-    ctx.host.msgBox(message, ui::MsgButtons::Ok);
+    ctx.host.msgBox(message, form::MsgButtons::Ok);
 }
 
 void logEdit(Ctx& ctx, const char* what, int32_t n) {
-    core::OV_Logout(ctx, std::string(what) + core::signPositionForm(int64_t{n}) + ")");
+    form::OV_Logout(ctx, std::string(what) + core::signPositionForm(int64_t{n}) + ")");
 }
 
 // The counts and the panel after every edit, refused ones included.
@@ -69,7 +69,7 @@ void cmdEditDelete_Click(Ctx& ctx) {
     }
     add(c.EditAtr, 1);
     add(ws.StarAtrNo[1][1], 1);
-    extract::drawResult(ctx, n, ui::kColourDeleted, true);
+    extract::drawResult(ctx, n, form::kColourDeleted, true);
     if (isClass(c.Atr)) add(ws.StarAtrNo[0][c.Atr], -1);
     if (c.EditAtr & extract::kEditAdded) add(ws.StarAtrNo[1][2], -1);
     logEdit(ctx, "・削除指定　(", n);
@@ -89,11 +89,11 @@ void cmdEditUnDelete_Click(Ctx& ctx) {
     add(ws.StarAtrNo[1][1], -1);
     if (isClass(c.Atr)) {
         add(ws.StarAtrNo[0][c.Atr], 1);
-        extract::drawResult(ctx, n, ui::atrColour(c.Atr), true);
+        extract::drawResult(ctx, n, form::atrColour(c.Atr), true);
     }
     if (c.EditAtr & extract::kEditAdded) {
         add(ws.StarAtrNo[1][2], 1);
-        extract::drawResult(ctx, n, ui::kColourAdded, true);
+        extract::drawResult(ctx, n, form::kColourAdded, true);
     }
     logEdit(ctx, "・削除解除　(", n);
     refresh(ctx);
@@ -110,7 +110,7 @@ void cmdEditUnNoize_Click(Ctx& ctx, int index) {
             return refresh(ctx);
         }
         c.Atr = extract::kAtrNoiseReleased;
-        extract::drawResult(ctx, n, ui::kColourNoiseReleased, true);
+        extract::drawResult(ctx, n, form::kColourNoiseReleased, true);
         add(ws.StarAtrNo[0][1], -1);
         add(ws.StarAtrNo[0][5], 1);
         logEdit(ctx, "・ノイズ解除　(", n);
@@ -120,7 +120,7 @@ void cmdEditUnNoize_Click(Ctx& ctx, int index) {
             return refresh(ctx);
         }
         c.Atr = extract::kAtrNoise;
-        extract::drawResult(ctx, n, ui::kColourNoise, true);
+        extract::drawResult(ctx, n, form::kColourNoise, true);
         add(ws.StarAtrNo[0][1], 1);
         add(ws.StarAtrNo[0][5], -1);
         logEdit(ctx, "・ノイズ設定　(", n);

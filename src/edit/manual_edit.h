@@ -14,21 +14,21 @@
 //
 // Arithmetic that leaves the range of a count or of EditAtr raises core::ArithmeticFault.
 
-#include "core/context.h"
+#include "form/context.h"
 
 namespace orv::edit {
 
 // "編集": shows the edit frame in the panel. "OK": hides it.
-void cmdEdit_Click(core::Ctx& ctx);
-void cmdEditClose_Click(core::Ctx& ctx);
-void cmdEditDelete_Click(core::Ctx& ctx);
-void cmdEditUnDelete_Click(core::Ctx& ctx);
+void cmdEdit_Click(form::Ctx& ctx);
+void cmdEditClose_Click(form::Ctx& ctx);
+void cmdEditDelete_Click(form::Ctx& ctx);
+void cmdEditUnDelete_Click(form::Ctx& ctx);
 // 0 "ノイズ解除", 1 "再ノイズ"; any other index only refreshes the counts and the panel.
-void cmdEditUnNoize_Click(core::Ctx& ctx, int index);
+void cmdEditUnNoize_Click(form::Ctx& ctx, int index);
 // Every change of txtStarNote's text is the selected result's note at once.
-void txtStarNote_Change(core::Ctx& ctx);
+void txtStarNote_Change(form::Ctx& ctx);
 
 // Whether a result is selected and shown in the panel (what the edit keys need).
-bool hasShownSelection(const core::Ctx& ctx);
+bool hasShownSelection(const form::Ctx& ctx);
 
 }  // namespace orv::edit

@@ -6,7 +6,8 @@
 #include "edit/star_info.h"
 #include "extract/analysis.h"
 #include "extract/numbering.h"
-#include "ui/class_colours.h"
+#include "extract/records.h"
+#include "form/class_colours.h"
 #include "view/navigation.h"
 #include "view/overlay.h"
 
@@ -22,8 +23,8 @@
 
 namespace orv::edit {
 
-using core::Ctx;
 using core::Workspace;
+using form::Ctx;
 
 namespace {
 
@@ -39,10 +40,10 @@ bool elementUnder(const Workspace& ws, float x, float y, int& ix, int& iy) {
 }
 
 // Layout units per picture unit of layer `index`.
-double unitsPerUnitX(const ui::PictureBox& p) {
+double unitsPerUnitX(const form::PictureBox& p) {
     return p.ScaleWidth > 0 ? p.Width / p.ScaleWidth : 1;
 }
-double unitsPerUnitY(const ui::PictureBox& p) {
+double unitsPerUnitY(const form::PictureBox& p) {
     return p.ScaleHeight > 0 ? p.Height / p.ScaleHeight : 1;
 }
 
@@ -70,15 +71,15 @@ void toggleDeletion(Ctx& ctx, int32_t n) {
     if (c.EditAtr & extract::kEditDeleted) {
         c.EditAtr = core::CInt(c.EditAtr - 1.0);
         ws.StarAtrNo[1][1] = core::CLng(ws.StarAtrNo[1][1] - 1.0);
-        const ui::Rgb colour =
-            (c.EditAtr & extract::kEditAdded) ? ui::kColourAdded : ui::atrColour(c.Atr);
+        const form::Rgb colour =
+            (c.EditAtr & extract::kEditAdded) ? form::kColourAdded : form::atrColour(c.Atr);
         if (colour != 0) extract::drawResult(ctx, n, colour, true);
     } else {
         c.EditAtr = core::CInt(c.EditAtr + 1.0);
         ws.StarAtrNo[1][1] = core::CLng(ws.StarAtrNo[1][1] + 1.0);
         // A circle of radius 0.5 filled grey with a light-blue rim: at one raster pixel per
         // picture pixel the rim has no room, and the dot shows its grey fill.
-        extract::drawResult(ctx, n, ui::kColourDeleted, true);
+        extract::drawResult(ctx, n, form::kColourDeleted, true);
     }
     view::OV_DispResultNo(ctx);
     OV_DispStarInfo(ctx, n);
@@ -153,7 +154,7 @@ void picHSC_MouseDown(Ctx& ctx, int index, int /*button*/, int shift, float x, f
     if (ws.HandMode == -1) {
         if (ws.HandDragging) return;
         const auto& p = ctx.frm.picHSC[index];
-        ctx.frm.MousePointer = ui::FrmOrvandel::Pointer::SizeAll;
+        ctx.frm.MousePointer = form::FrmOrvandel::Pointer::SizeAll;
         ws.HandDragging = true;
         ws.HandStartX = static_cast<float>(p.Left + x * unitsPerUnitX(p));
         ws.HandStartY = static_cast<float>(p.Top + y * unitsPerUnitY(p));

@@ -12,31 +12,31 @@
 
 #include <cstdint>
 
-#include "core/context.h"
+#include "form/context.h"
 
 namespace orv::edit {
 
 // The shift state: a set of these bits.
 enum ShiftBits : int { kShiftKey = 1, kCtrlKey = 2, kAltKey = 4 };
 
-void picHSC_MouseDown(core::Ctx& ctx, int index, int button, int shift, float x, float y);
-void picHSC_MouseMove(core::Ctx& ctx, int index, int button, int shift, float x, float y);
-void picHSC_MouseUp(core::Ctx& ctx, int index, int button, int shift, float x, float y);
+void picHSC_MouseDown(form::Ctx& ctx, int index, int button, int shift, float x, float y);
+void picHSC_MouseMove(form::Ctx& ctx, int index, int button, int shift, float x, float y);
+void picHSC_MouseUp(form::Ctx& ctx, int index, int button, int shift, float x, float y);
 
 // The result whose pixel lies under picture position (x, y), 0 for none (also for a position
 // outside the arrays or a number beyond the tables).
 int32_t resultAt(const core::Workspace& ws, float x, float y);
 // Whether the display options hide result n from the pointer: noise while "ノイズ" is off,
 // deleted results while "手動削除点" is off, added ones while "手動追加点" is off.
-bool isFilteredOut(const core::Ctx& ctx, int32_t n);
+bool isFilteredOut(const form::Ctx& ctx, int32_t n);
 // Whether n numbers a record of the tables (1..MaxStarNo).
 bool isResultNo(const core::Workspace& ws, int32_t n);
 
 // Shows both cursors centred on result n.
-void placeCursors(core::Ctx& ctx, int32_t n);
+void placeCursors(form::Ctx& ctx, int32_t n);
 // Hides the information panel and both cursors (SelStarNo is left alone).
-void hideSelection(core::Ctx& ctx);
+void hideSelection(form::Ctx& ctx);
 // Hides the panel and the cursors and forgets the selection: the tables are about to change.
-void clearSelection(core::Ctx& ctx);
+void clearSelection(form::Ctx& ctx);
 
 }  // namespace orv::edit

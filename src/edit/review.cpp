@@ -2,15 +2,15 @@
 
 #include <vector>
 
-#include "core/message_log.h"
 #include "edit/pointer.h"
 #include "edit/star_info.h"
+#include "form/message_log.h"
 #include "view/navigation.h"
 #include "view/overlay.h"
 
 namespace orv::edit {
 
-using core::Ctx;
+using form::Ctx;
 
 namespace {
 
@@ -35,7 +35,7 @@ void reviewStep(Ctx& ctx, int direction) {
     for (int32_t n = 1; n <= ws.MaxStarNo; ++n)
         if (inReviewQueue(ctx, n, atr)) queue.push_back(n);
     if (queue.empty()) {
-        core::OV_DispMsg(ctx, std::string(className(atr)) + "はありません。");
+        form::OV_DispMsg(ctx, std::string(className(atr)) + "はありません。");
         return;
     }
     // The first after the selection, or the last before it; round at the ends.
@@ -57,7 +57,7 @@ void reviewStep(Ctx& ctx, int direction) {
     OV_DispStarInfo(ctx, n);
     placeCursors(ctx, n);
     view::centreOn(ctx, ws.Stars[n].CenterX, ws.Stars[n].CenterY);
-    core::OV_DispMsg(ctx, std::string(className(atr)) + " " + std::to_string(at + 1) + " / " +
+    form::OV_DispMsg(ctx, std::string(className(atr)) + " " + std::to_string(at + 1) + " / " +
                               std::to_string(queue.size()));
 }
 

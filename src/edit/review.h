@@ -6,18 +6,18 @@
 
 #include <cstdint>
 
-#include "core/context.h"
+#include "form/context.h"
 
 namespace orv::edit {
 
 // Selects the next (direction > 0) or previous (direction < 0) result of the queue after or
 // before SelStarNo, going round at the ends. With none in the queue, says so.
-void reviewStep(core::Ctx& ctx, int direction);
+void reviewStep(form::Ctx& ctx, int direction);
 // Keys 0..5: the queue holds every shown result (0) or the shown results of one Atr (1 noise,
 // 2 area object, 3 circular, 4 elongated, 5 noise released). A class key also steps to the
 // next result of its class.
-void reviewClass(core::Ctx& ctx, int atr);
+void reviewClass(form::Ctx& ctx, int atr);
 // Whether result n is in the queue of class `atr` (0: any class).
-bool inReviewQueue(const core::Ctx& ctx, int32_t n, int atr);
+bool inReviewQueue(const form::Ctx& ctx, int32_t n, int atr);
 
 }  // namespace orv::edit

@@ -8,7 +8,7 @@
 
 namespace orv::edit {
 
-using core::Ctx;
+using form::Ctx;
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "core/context.h"
+#include "form/context.h"
 
 namespace orv::edit {
 
@@ -16,6 +16,6 @@ namespace orv::edit {
 // While the PSF page fraMain(1) is shown, the PSF profile of n is computed as well
 // (psf::OV_CalPSFProfile). A number that names no record (outside 1..MaxStarNo) changes
 // nothing.
-void OV_DispStarInfo(core::Ctx& ctx, int32_t n);
+void OV_DispStarInfo(form::Ctx& ctx, int32_t n);
 
 }  // namespace orv::edit

@@ -3,13 +3,14 @@
 #include <cmath>
 #include <cstring>
 
-#include "core/message_log.h"
 #include "core/numeric.h"
-#include "core/startup.h"
 #include "extract/hyotan.h"
 #include "extract/numbering.h"
+#include "extract/records.h"
 #include "extract/table_full.h"
-#include "ui/class_colours.h"
+#include "form/class_colours.h"
+#include "form/message_log.h"
+#include "form/stage.h"
 #include "view/overlay.h"
 #include "view/view_switch.h"
 
@@ -35,8 +36,8 @@
 
 namespace orv::extract {
 
-using core::Ctx;
 using core::Workspace;
+using form::Ctx;
 
 namespace {
 
@@ -63,11 +64,11 @@ constexpr int kScanStart[3][3] = {
 constexpr char kChainCode[3][3] = {{'0', '7', '6'}, {'1', '0', '5'}, {'2', '3', '4'}};
 
 constexpr int kTraceSteps = 2000;
-using ui::kColourArea;
-using ui::kColourCircular;
-using ui::kColourCircularKept;
-using ui::kColourElongated;
-using ui::kColourNoise;
+using form::kColourArea;
+using form::kColourCircular;
+using form::kColourCircularKept;
+using form::kColourElongated;
+using form::kColourNoise;
 
 int progress(int done, int total) {
     return total <= 0 ? 100 : done * 100 / total;
@@ -198,8 +199,8 @@ void OV_CheckProfile(Workspace& ws, int32_t n) {
     st.HankeiSD = static_cast<float>(std::sqrt(static_cast<double>(sdSum / steps)));
 }
 
-void drawResult(Ctx& ctx, int32_t n, ui::Rgb colour, bool dotOnly) {
-    ui::Canvas& canvas = ctx.frm.picHSC[4].canvas;
+void drawResult(Ctx& ctx, int32_t n, form::Rgb colour, bool dotOnly) {
+    form::Canvas& canvas = ctx.frm.picHSC[4].canvas;
     if (canvas.isNull()) return;
     const StarRec& s = ctx.ws.Stars[n];
     canvas.circle(s.CenterX, s.CenterY, 0.5, colour, true);
@@ -273,7 +274,7 @@ void cmdCenterCal_Click(Ctx& ctx) {
     Workspace& ws = ctx.ws;
     auto& f = ctx.frm;
     const bool batch = ws.ProcStage == core::kStageBatch;
-    if (!batch) core::setStage(ctx, core::kStageAnalysing);
+    if (!batch) form::setStage(ctx, core::kStageAnalysing);
     ctx.host.setBusy(true);
     ws.SizeLimit = 1000.0f;
     f.showStepProgress();
@@ -287,13 +288,13 @@ void cmdCenterCal_Click(Ctx& ctx) {
 
     const int w = ws.ImageWidthP, h = ws.ImageHeightP;
     const bool picture = w > 0 && h > 0 && !ws.PixelLevel.empty() && !ws.ClusterMap.empty();
-    core::OV_DispMsg(ctx, "恒星像抽出の準備のために元画像を表示しています。");
+    form::OV_DispMsg(ctx, "恒星像抽出の準備のために元画像を表示しています。");
     if (picture) {
         // A layer that still holds exactly the grey picture (nothing drawn on it since) is
         // not drawn again: the result would be the same pixels.
         const auto& level = ws.PixelLevel.levelPlane();
-        ui::Canvas& plain = f.picHSC[3].canvas;
-        ui::Canvas& marked = f.picHSC[4].canvas;
+        form::Canvas& plain = f.picHSC[3].canvas;
+        form::Canvas& marked = f.picHSC[4].canvas;
         const bool drawPlain = !plain.holds(ws.PictureGeneration);
         const bool drawMarked = !marked.holds(ws.PictureGeneration);
         for (int y = 1; y <= h; ++y) {
@@ -306,7 +307,7 @@ void cmdCenterCal_Click(Ctx& ctx) {
         plain.markContent(ws.PictureGeneration);
     }
 
-    core::OV_DispMsg(ctx, "各クラスターの重心を計算しています。");
+    form::OV_DispMsg(ctx, "各クラスターの重心を計算しています。");
     if (picture) {
         for (int y = 1; y <= h; ++y) {
             centroidRow(ws, y);
@@ -318,7 +319,7 @@ void cmdCenterCal_Click(Ctx& ctx) {
 
     ctx.host.sleepMs(1000);
     view::optFrame_Click(ctx, 0);
-    core::OV_DispMsg(ctx, "各クラスタの外形分析を行い恒星像を抽出しています。");
+    form::OV_DispMsg(ctx, "各クラスタの外形分析を行い恒星像を抽出しています。");
     const int32_t last = ws.MaxStarNo;
     for (int32_t i = 1; i <= last; ++i) {
         if (ws.Clusters[i].Divided != -1 && ws.Clusters[i].Used == -1) classify(ctx, i);
@@ -333,12 +334,12 @@ void cmdCenterCal_Click(Ctx& ctx) {
     showStarLayer(ctx);
     ctx.host.pump();
     // What a full table left undone stays on the message line; a split it cut short is logged.
-    core::OV_DispMsg(ctx, tableFullMessage(ws));
-    core::OV_Logout(ctx, "＞恒星抽出完了");
-    if (ws.tableFull.splitsCutShort > 0) core::OV_Logout(ctx, splitTableFullMessage(ws));
+    form::OV_DispMsg(ctx, tableFullMessage(ws));
+    form::OV_Logout(ctx, "＞恒星抽出完了");
+    if (ws.tableFull.splitsCutShort > 0) form::OV_Logout(ctx, splitTableFullMessage(ws));
     ctx.host.setBusy(false);
     if (!batch) {
-        core::setStage(ctx, core::kStageAnalysed);
+        form::setStage(ctx, core::kStageAnalysed);
         view::showViewOption(ctx, 0);
         showStarLayer(ctx);
         ctx.host.pump();

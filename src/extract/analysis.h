@@ -5,13 +5,13 @@
 
 #include <cstdint>
 
-#include "core/context.h"
-#include "ui/canvas.h"
+#include "form/canvas.h"
+#include "form/context.h"
 
 namespace orv::extract {
 
 // Button "恒星": the whole analysis over clusters 1..MaxStarNo, stages 9 -> 10.
-void cmdCenterCal_Click(core::Ctx& ctx);
+void cmdCenterCal_Click(form::Ctx& ctx);
 
 // Traces the outline of cluster n from its seed and fills Outline, Hankei(0..35), HankeiAve,
 // HankeiMax, HankeiMin, HankeiSD and SinendoRatio. CenterX / CenterY must be set.
@@ -22,6 +22,6 @@ int sectorOf(double dx, double dy);
 
 // Draws a classified cluster into the marked layer: the centroid dot, and unless `dotOnly`
 // the outline pixels from the seed along the chain code.
-void drawResult(core::Ctx& ctx, int32_t n, ui::Rgb colour, bool dotOnly);
+void drawResult(form::Ctx& ctx, int32_t n, form::Rgb colour, bool dotOnly);
 
 }  // namespace orv::extract

@@ -6,7 +6,8 @@
 #include "core/numeric.h"
 #include "extract/analysis.h"
 #include "extract/numbering.h"
-#include "ui/class_colours.h"
+#include "extract/records.h"
+#include "form/class_colours.h"
 
 // The gourd split of cluster S at base threshold B, for k = 1, 2, ... 10 until it divides:
 //   1. T = B + k; the search box is the centroid +- (HankeiMax + 1), cut to columns
@@ -25,8 +26,8 @@
 
 namespace orv::extract {
 
-using core::Ctx;
 using core::Workspace;
+using form::Ctx;
 
 namespace {
 
@@ -34,7 +35,7 @@ namespace {
 // step per level, so the nesting ends by itself well before this.
 constexpr int16_t kMaxHyotanDepth = 1000;
 
-constexpr ui::Rgb kBlack = ui::RGB(0, 0, 0);
+constexpr form::Rgb kBlack = form::RGB(0, 0, 0);
 
 struct Box {
     int x0, x1, y0, y1;
@@ -54,7 +55,7 @@ Box searchBox(const Workspace& ws, const StarRec& s) {
 }
 
 void blackOut(Ctx& ctx, const Box& b, int32_t starNo) {
-    ui::Canvas& canvas = ctx.frm.picHSC[2].canvas;
+    form::Canvas& canvas = ctx.frm.picHSC[2].canvas;
     if (canvas.isNull()) return;
     for (int y = b.y0; y <= b.y1; ++y)
         for (int x = b.x0; x <= b.x1; ++x)
@@ -90,20 +91,20 @@ void classifyPart(Ctx& ctx, int32_t p, float threshold) {
     if (pixels < ws.settings.NumPixel) {
         c.Atr = kAtrNoise;
         ws.StarAtrNo[0][kAtrNoise] += 1;
-        drawResult(ctx, p, ui::kColourNoise, true);
+        drawResult(ctx, p, form::kColourNoise, true);
         return;
     }
     OV_CheckProfile(ws, p);
     if (pixels < ws.settings.NumPixel2) {
         c.Atr = kAtrArea;
         ws.StarAtrNo[0][kAtrArea] += 1;
-        drawResult(ctx, p, ui::kColourArea, false);
+        drawResult(ctx, p, form::kColourArea, false);
         return;
     }
     if (s.SinendoRatio <= ws.settings.Sinendo || !OV_Hyotanjima(ctx, p, threshold)) {
         c.Atr = kAtrCircular;
         ws.StarAtrNo[0][kAtrCircular] += 1;
-        drawResult(ctx, p, ui::kColourCircularKept, false);
+        drawResult(ctx, p, form::kColourCircularKept, false);
     }
 }
 

@@ -5,12 +5,12 @@
 
 #include <cstdint>
 
-#include "core/context.h"
+#include "form/context.h"
 
 namespace orv::extract {
 
 // Splits cluster starNo at thresholds baseSiki + k (k = 1..10). True ("Done") when the
 // cluster was replaced by parts; false when no pixel rose above any raised threshold.
-bool OV_Hyotanjima(core::Ctx& ctx, int32_t starNo, float baseSiki);
+bool OV_Hyotanjima(form::Ctx& ctx, int32_t starNo, float baseSiki);
 
 }  // namespace orv::extract

@@ -1,4 +1,6 @@
 #include "extract/numbering.h"
+#include "extract/records.h"
+#include "psf/records.h"
 
 #include <algorithm>
 #include <cmath>
@@ -109,7 +111,7 @@ struct Frame {
 
 }  // namespace
 
-void OV_FindStar(core::Ctx& ctx, int x, int y, const FillParams& p, int16_t& fillOK) {
+void OV_FindStar(form::Ctx& ctx, int x, int y, const FillParams& p, int16_t& fillOK) {
     Workspace& ws = ctx.ws;
     const int w = ws.ImageWidthP, h = ws.ImageHeightP;
     const auto& level = ws.PixelLevel.levelPlane();
@@ -117,7 +119,7 @@ void OV_FindStar(core::Ctx& ctx, int x, int y, const FillParams& p, int16_t& fil
     auto& map = ws.ClusterMap;
     const double siki = p.siki;
     const float sikiTop = p.sikiTop;
-    const ui::Rgb colour = OV_GetClasterColor(p.starNo);
+    const form::Rgb colour = OV_GetClasterColor(p.starNo);
     const bool draw = p.draw != nullptr && !p.draw->isNull();
     const uint16_t starNo = static_cast<uint16_t>(p.starNo);
     const int32_t baseNo = p.baseNo;
@@ -165,7 +167,7 @@ void OV_FindStar(core::Ctx& ctx, int x, int y, const FillParams& p, int16_t& fil
     }
 }
 
-void seedCluster(core::Ctx& ctx, int x, int y, const FillParams& p) {
+void seedCluster(form::Ctx& ctx, int x, int y, const FillParams& p) {
     Workspace& ws = ctx.ws;
     ws.ClusterMap(x, y) = static_cast<uint16_t>(p.starNo);
     ClusterRec& c = ws.Clusters[p.starNo];
@@ -177,16 +179,16 @@ void seedCluster(core::Ctx& ctx, int x, int y, const FillParams& p) {
     c.FillOK = fillOK;
 }
 
-ui::Rgb OV_GetClasterColor(int32_t starNo) {
+form::Rgb OV_GetClasterColor(int32_t starNo) {
     switch (starNo % 4) {
         case 0:
-            return ui::RGB(255, 0, 0);
+            return form::RGB(255, 0, 0);
         case 1:
-            return ui::RGB(0, 255, 0);
+            return form::RGB(0, 255, 0);
         case 2:
-            return ui::RGB(0, 0, 255);
+            return form::RGB(0, 0, 255);
         default:
-            return ui::RGB(255, 255, 255);
+            return form::RGB(255, 255, 255);
     }
 }
 

@@ -4,8 +4,9 @@
 
 #include <cstdint>
 
-#include "core/context.h"
-#include "ui/canvas.h"
+#include "form/canvas.h"
+#include "form/context.h"
+#include "psf/records.h"
 
 namespace orv::extract {
 
@@ -26,11 +27,11 @@ int32_t OV_GetNewStarNo(core::Workspace& ws);
 
 // The fill's shared state, as the recursive description passes it by reference.
 struct FillParams {
-    int32_t starNo;    // the number given to every pixel taken
-    float siki;        // threshold above background
-    float sikiTop;     // upper threshold
-    int32_t baseNo;    // only pixels holding this number are taken (0: unassigned pixels)
-    ui::Canvas* draw;  // the cluster layer, or null for no drawing
+    int32_t starNo;      // the number given to every pixel taken
+    float siki;          // threshold above background
+    float sikiTop;       // upper threshold
+    int32_t baseNo;      // only pixels holding this number are taken (0: unassigned pixels)
+    form::Canvas* draw;  // the cluster layer, or null for no drawing
 };
 
 // Grows cluster p.starNo from pixel (x, y) (already labelled) over 4-connected pixels labelled
@@ -40,14 +41,14 @@ struct FillParams {
 // a call entered deeper than FillDepthLimit is abandoned and clears fillOK. Uses an explicit
 // stack, so no picture can overflow the program's stack. Draws each entered pixel in the
 // cluster's colour and pumps the host after each when drawing.
-void OV_FindStar(core::Ctx& ctx, int x, int y, const FillParams& p, int16_t& fillOK);
+void OV_FindStar(form::Ctx& ctx, int x, int y, const FillParams& p, int16_t& fillOK);
 
 // Makes pixel (x, y) the seed of cluster p.starNo (StartX, StartY, Siki = p.siki), fills the
 // cluster from it with OV_FindStar and records whether the fill completed (FillOK).
-void seedCluster(core::Ctx& ctx, int x, int y, const FillParams& p);
+void seedCluster(form::Ctx& ctx, int x, int y, const FillParams& p);
 
 // The colour of a cluster number: by number Mod 4, red, green, blue, white.
-ui::Rgb OV_GetClasterColor(int32_t starNo);
+form::Rgb OV_GetClasterColor(int32_t starNo);
 
 // Re-creates ClusterMap and labels the 3 x 3 block around every cluster's centroid.
 void OV_SetStarNo(core::Workspace& ws);

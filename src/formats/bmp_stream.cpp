@@ -209,7 +209,7 @@ BmpRead readBmp(std::FILE* file, const std::string& name, const RowProgress& pro
     r.picture.width = l.width;
     r.picture.height = l.height;
     r.picture.stride = static_cast<size_t>(stride);
-    r.picture.layout = ui::PixelLayout::Rgb888;
+    r.picture.layout = form::PixelLayout::Rgb888;
     r.picture.bits = pixels.get();
     r.picture.owner = std::move(pixels);
     return r;
@@ -223,7 +223,7 @@ BmpRead readBmpFile(const std::string& path, const RowProgress& progress) {
     return r;
 }
 
-core::Result<void> writeBmp24(const std::string& path, const ui::Picture& picture) {
+core::Result<void> writeBmp24(const std::string& path, const form::Picture& picture) {
     const uint32_t w = static_cast<uint32_t>(picture.width);
     const uint32_t h = static_cast<uint32_t>(picture.height);
     const uint64_t rowBytes = (static_cast<uint64_t>(w) * 24 + 31) / 32 * 4;
@@ -252,12 +252,12 @@ core::Result<void> writeBmp24(const std::string& path, const ui::Picture& pictur
     file.write(header);
     std::string row(rowBytes, '\0');
     // Where B, G and R are in the bytes of a pixel of the picture.
-    const uint32_t step = picture.layout == ui::PixelLayout::Rgb888     ? 3
-                          : picture.layout == ui::PixelLayout::Bgrx8888 ? 4
-                                                                        : 1;
-    const uint32_t b = picture.layout == ui::PixelLayout::Rgb888 ? 2 : 0;
-    const uint32_t r = picture.layout == ui::PixelLayout::Bgrx8888 ? 2 : 0;
-    const uint32_t g = picture.layout == ui::PixelLayout::Grey8 ? 0 : 1;
+    const uint32_t step = picture.layout == form::PixelLayout::Rgb888     ? 3
+                          : picture.layout == form::PixelLayout::Bgrx8888 ? 4
+                                                                          : 1;
+    const uint32_t b = picture.layout == form::PixelLayout::Rgb888 ? 2 : 0;
+    const uint32_t r = picture.layout == form::PixelLayout::Bgrx8888 ? 2 : 0;
+    const uint32_t g = picture.layout == form::PixelLayout::Grey8 ? 0 : 1;
     for (int y = picture.height - 1; y >= 0 && file.ok(); --y) {
         const uint8_t* in = picture.row(y);
         for (uint32_t x = 0; x < w; ++x) {

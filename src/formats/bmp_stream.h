@@ -26,7 +26,7 @@
 #include <string>
 
 #include "core/result.h"
-#include "ui/picture.h"
+#include "form/picture.h"
 
 namespace orv::formats {
 
@@ -42,7 +42,7 @@ struct BmpRead {
         Failed,      // a BMP of a handled variant that cannot be read; `error` says why
     };
     Status status = Status::Failed;
-    ui::Picture picture;  // 8-bit R, G, B, tightly packed, top row first
+    form::Picture picture;  // 8-bit R, G, B, tightly packed, top row first
     std::string error;
 };
 
@@ -56,6 +56,6 @@ BmpRead readBmpFile(const std::string& path, const RowProgress& progress = {});
 // Writes the picture as a 24-bit BMP (BITMAPINFOHEADER, BI_RGB, rows bottom-up, 72 dpi),
 // anew: an existing file is replaced only once the new one is complete. Fails with a message
 // naming the file.
-core::Result<void> writeBmp24(const std::string& path, const ui::Picture& picture);
+core::Result<void> writeBmp24(const std::string& path, const form::Picture& picture);
 
 }  // namespace orv::formats

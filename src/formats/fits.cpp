@@ -189,7 +189,7 @@ bool isFitsFile(const std::string& path) {
     return in.read(head, sizeof head) && std::string(head, sizeof head) == "SIMPLE  =";
 }
 
-core::Result<ui::DeepSamples> readFits(const std::string& path, const Pump& pump) {
+core::Result<form::DeepSamples> readFits(const std::string& path, const Pump& pump) {
     auto refuse = [&](const std::string& why) {
         return core::Error{"FITS ファイルを読み込めません: " + path + " (" + why + ")"};
     };
@@ -202,7 +202,7 @@ core::Result<ui::DeepSamples> readFits(const std::string& path, const Pump& pump
         return refuse(std::to_string(naxes[0]) + " x " + std::to_string(naxes[1]) +
                       " は大きすぎます");
 
-    ui::DeepSamples d;
+    form::DeepSamples d;
     d.width = static_cast<int>(naxes[0]);
     d.height = static_cast<int>(naxes[1]);
     const bool rgb =

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "core/result.h"
+#include "form/picture.h"
 #include "formats/stretch.h"
-#include "ui/picture.h"
 
 namespace orv::formats {
 
@@ -26,6 +26,6 @@ bool isFitsFile(const std::string& path);
 // no HDU with data (a header-only file), fewer than two axes or an empty axis, a data unit
 // shorter than its header announces, a compressed image CFITSIO cannot expand, a picture too
 // large for the memory. `pump` is called once per row read.
-core::Result<ui::DeepSamples> readFits(const std::string& path, const Pump& pump = {});
+core::Result<form::DeepSamples> readFits(const std::string& path, const Pump& pump = {});
 
 }  // namespace orv::formats

@@ -7,11 +7,11 @@
 
 namespace orv::formats {
 
-core::Result<LevelPicture> toLevels(ui::Picture decoded, const std::string& stretchSetting,
+core::Result<LevelPicture> toLevels(form::Picture decoded, const std::string& stretchSetting,
                                     const Pump& pump) {
     if (!decoded.deep) return LevelPicture{std::move(decoded), "", {}};
-    const std::shared_ptr<const ui::DeepSamples> deep = std::move(decoded.deep);
-    decoded = ui::Picture{};
+    const std::shared_ptr<const form::DeepSamples> deep = std::move(decoded.deep);
+    decoded = form::Picture{};
     auto stretch = parseStretch(stretchSetting);
     if (!stretch) return core::Error{stretch.error()};
     auto points = findStretchPoints(*deep, stretch.value(), pump);
@@ -24,7 +24,7 @@ core::Result<LevelPicture> toLevels(ui::Picture decoded, const std::string& stre
     }
 }
 
-core::Result<LevelPicture> readPictureFile(ui::Host& host, const std::string& path,
+core::Result<LevelPicture> readPictureFile(form::Host& host, const std::string& path,
                                            const std::string& stretchSetting, const Pump& pump) {
     return readPictureFile([&host](const std::string& p) { return host.decodePicture(p); }, path,
                            stretchSetting, pump);
@@ -40,10 +40,10 @@ core::Result<LevelPicture> readPictureFile(const PictureDecoder& decoder, const 
     }
     auto samples = readFits(path, pump);
     if (!samples) return core::Error{samples.error()};
-    ui::Picture deep;
+    form::Picture deep;
     deep.width = samples->width;
     deep.height = samples->height;
-    deep.deep = std::make_shared<const ui::DeepSamples>(std::move(samples.value()));
+    deep.deep = std::make_shared<const form::DeepSamples>(std::move(samples.value()));
     return toLevels(std::move(deep), stretchSetting, pump);
 }
 

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "core/result.h"
+#include "form/host.h"
+#include "form/picture.h"
 #include "formats/stretch.h"
-#include "ui/host.h"
-#include "ui/picture.h"
 
 namespace orv::formats {
 
@@ -19,10 +19,10 @@ inline constexpr const char* kPictureFilter =
     "|16ビット PNG・TIFF(*.png;*.tif;*.tiff)|*.png;*.tif;*.tiff";
 
 // Decodes a picture file that is no FITS file (the host's decoder).
-using PictureDecoder = std::function<core::Result<ui::Picture>(const std::string& path)>;
+using PictureDecoder = std::function<core::Result<form::Picture>(const std::string& path)>;
 
 struct LevelPicture {
-    ui::Picture picture;  // 8-bit levels
+    form::Picture picture;  // 8-bit levels
     // The stretch applied, as its text ("" for a picture that had 8-bit levels), and the
     // black and white points it found.
     std::string stretch;
@@ -33,7 +33,7 @@ struct LevelPicture {
 // is the standard stretch). Fails with the decoder's message, or with the stretch's when the
 // setting is wrong or the picture has nothing to stretch. The deep samples are given back
 // before this returns. `pump` is called now and then.
-core::Result<LevelPicture> readPictureFile(ui::Host& host, const std::string& path,
+core::Result<LevelPicture> readPictureFile(form::Host& host, const std::string& path,
                                            const std::string& stretchSetting,
                                            const Pump& pump = {});
 // The same with a decoder of its own for the files that are no FITS files.
@@ -42,7 +42,7 @@ core::Result<LevelPicture> readPictureFile(const PictureDecoder& decoder, const 
                                            const Pump& pump = {});
 
 // The same for a picture already decoded.
-core::Result<LevelPicture> toLevels(ui::Picture decoded, const std::string& stretchSetting,
+core::Result<LevelPicture> toLevels(form::Picture decoded, const std::string& stretchSetting,
                                     const Pump& pump = {});
 
 // The stretch of a deep picture as the log and the windows show it:

@@ -184,7 +184,7 @@ std::vector<T> valuesOfRanks(const std::vector<T>& v, const std::vector<uint64_t
 }
 
 template <typename T>
-core::Result<StretchPoints> pointsOf(const ui::DeepSamples& d, const std::vector<T>& v,
+core::Result<StretchPoints> pointsOf(const form::DeepSamples& d, const std::vector<T>& v,
                                      const Stretch& stretch, const Pump& pump) {
     // 16-bit samples: one histogram holds every statistic.
     std::vector<uint64_t> histogram;
@@ -237,7 +237,7 @@ core::Result<StretchPoints> pointsOf(const ui::DeepSamples& d, const std::vector
 }
 
 template <typename T>
-void mapSamples(const ui::DeepSamples& d, const std::vector<T>& v, StretchPoints points,
+void mapSamples(const form::DeepSamples& d, const std::vector<T>& v, StretchPoints points,
                 uint8_t* out, const Pump& pump) {
     const size_t w = static_cast<size_t>(d.width), h = static_cast<size_t>(d.height);
     const size_t channels = d.channels == 3 ? 3 : 1;
@@ -322,24 +322,25 @@ uint8_t stretchLevel(double value, StretchPoints points) {
     return static_cast<uint8_t>((t + 0x1.8p52) - 0x1.8p52);
 }
 
-core::Result<StretchPoints> findStretchPoints(const ui::DeepSamples& samples,
+core::Result<StretchPoints> findStretchPoints(const form::DeepSamples& samples,
                                               const Stretch& stretch, const Pump& pump) {
     return std::visit([&](const auto& v) { return pointsOf(samples, v, stretch, pump); },
                       samples.samples);
 }
 
-ui::Picture applyStretch(const ui::DeepSamples& samples, StretchPoints points, const Pump& pump) {
+form::Picture applyStretch(const form::DeepSamples& samples, StretchPoints points,
+                           const Pump& pump) {
     const int channels = samples.channels == 3 ? 3 : 1;
     auto out = std::make_shared<std::vector<uint8_t>>(static_cast<size_t>(samples.width) *
                                                       samples.height * channels);
     std::visit([&](const auto& v) { mapSamples(samples, v, points, out->data(), pump); },
                samples.samples);
-    ui::Picture p;
+    form::Picture p;
     p.width = samples.width;
     p.height = samples.height;
     p.bits = out->data();
     p.stride = static_cast<size_t>(samples.width) * channels;
-    p.layout = channels == 3 ? ui::PixelLayout::Rgb888 : ui::PixelLayout::Grey8;
+    p.layout = channels == 3 ? form::PixelLayout::Rgb888 : form::PixelLayout::Grey8;
     p.owner = std::move(out);
     return p;
 }

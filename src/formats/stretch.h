@@ -18,7 +18,7 @@
 
 #include "core/result.h"
 #include "core/workspace.h"
-#include "ui/picture.h"
+#include "form/picture.h"
 
 namespace orv::formats {
 
@@ -55,7 +55,7 @@ struct StretchPoints {
 // percentile 0 is the minimum and 100 the maximum. Where two percentiles meet although the
 // values differ (a picture that is nearly all one value), the minimum and maximum are taken.
 // Fails when no pixel has a value or when all values are equal (nothing to stretch).
-core::Result<StretchPoints> findStretchPoints(const ui::DeepSamples& samples,
+core::Result<StretchPoints> findStretchPoints(const form::DeepSamples& samples,
                                               const Stretch& stretch, const Pump& pump = {});
 
 // The level of one value (the rule above).
@@ -63,7 +63,7 @@ uint8_t stretchLevel(double value, StretchPoints points);
 
 // The 8-bit picture of the samples: one channel gives a Grey8 picture, three an Rgb888 one.
 // Throws std::bad_alloc when memory runs out.
-ui::Picture applyStretch(const ui::DeepSamples& samples, StretchPoints points,
-                         const Pump& pump = {});
+form::Picture applyStretch(const form::DeepSamples& samples, StretchPoints points,
+                           const Pump& pump = {});
 
 }  // namespace orv::formats

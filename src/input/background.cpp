@@ -4,10 +4,10 @@
 #include <cmath>
 #include <vector>
 
-#include "core/message_log.h"
 #include "core/numeric.h"
-#include "core/startup.h"
 #include "core/vector_loops.h"
+#include "form/message_log.h"
+#include "form/stage.h"
 #include "input/noise.h"
 #include "view/view_switch.h"
 
@@ -25,7 +25,7 @@
 
 namespace orv::input {
 
-using core::Ctx;
+using form::Ctx;
 
 namespace {
 
@@ -137,10 +137,10 @@ void cmdIdoHeikin_Click(Ctx& ctx) {
     auto& ws = ctx.ws;
     auto& f = ctx.frm;
     const bool batch = ws.ProcStage == core::kStageBatch;
-    if (!batch) core::setStage(ctx, core::kStageBackground);
+    if (!batch) form::setStage(ctx, core::kStageBackground);
     ctx.host.setBusy(true);
     const int n = ws.settings.HeikinWidth;
-    core::OV_DispMsg(ctx, core::generalForm(2 * static_cast<int64_t>(n) + 1) +
+    form::OV_DispMsg(ctx, core::generalForm(2 * static_cast<int64_t>(n) + 1) +
                               " ピクセル四方の輝度の移動平均を計算しています。");
     f.picHSC[1].canvas.clear();
     f.picHSC[1].Visible = false;
@@ -173,14 +173,14 @@ void cmdIdoHeikin_Click(Ctx& ctx) {
     view::showViewOption(ctx, 2);
     f.hideStepProgress();
     ctx.host.setBusy(false);
-    core::OV_DispMsg(ctx, "");
-    core::OV_Logout(ctx, "＞背景処理完了");
+    form::OV_DispMsg(ctx, "");
+    form::OV_Logout(ctx, "＞背景処理完了");
     if (computed)
         takeNoiseEstimate(ctx, residuals.robustSigma());
     else
         forgetNoiseEstimate(ctx);
     if (!batch) {
-        core::setStage(ctx, core::kStageBackgroundReady);
+        form::setStage(ctx, core::kStageBackgroundReady);
         view::showViewOption(ctx, 2);
     }
 }

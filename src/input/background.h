@@ -2,12 +2,12 @@
 // The moving-average sky background: the mean Level of the (2n+1) x (2n+1) window around each
 // pixel, clipped at the picture's edges.
 
-#include "core/context.h"
+#include "form/context.h"
 
 namespace orv::input {
 
 // Button "背景": computes BackLevel, draws it into layer 1 and sets the stages 5 -> 6.
-void cmdIdoHeikin_Click(core::Ctx& ctx);
+void cmdIdoHeikin_Click(form::Ctx& ctx);
 
 // BackLevel(x0, y0) = (sum of Level over the clipped window) / (pixel count), rounded to
 // single precision, for every 0-based pixel; `n` is the half-width (0..30). The sums are exact

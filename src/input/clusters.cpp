@@ -5,11 +5,11 @@
 #include <cstring>
 #include <vector>
 
-#include "core/message_log.h"
-#include "core/startup.h"
 #include "core/vector_loops.h"
 #include "extract/numbering.h"
 #include "extract/table_full.h"
+#include "form/message_log.h"
+#include "form/stage.h"
 #include "view/view_switch.h"
 
 // Cluster extraction: a raster scan (top row first, left to right) seeds a new cluster at
@@ -28,7 +28,7 @@
 
 namespace orv::input {
 
-using core::Ctx;
+using form::Ctx;
 
 namespace {
 
@@ -69,8 +69,8 @@ void cmdPickup_Click(Ctx& ctx) {
     auto& ws = ctx.ws;
     auto& f = ctx.frm;
     const bool batch = ws.ProcStage == core::kStageBatch;
-    if (!batch) core::setStage(ctx, core::kStageClustering);
-    core::OV_DispMsg(ctx, "クラスタ抽出処理を実施しています。");
+    if (!batch) form::setStage(ctx, core::kStageClustering);
+    form::OV_DispMsg(ctx, "クラスタ抽出処理を実施しています。");
     ctx.host.setBusy(true);
     f.picHSC[2].canvas.clear();
     f.showStepProgress();
@@ -125,11 +125,11 @@ void cmdPickup_Click(Ctx& ctx) {
     ctx.host.setBusy(false);
     // A full table is said on the message line (which otherwise ends empty) and in the log.
     const std::string undone = extract::tableFullMessage(ws);
-    core::OV_DispMsg(ctx, undone);
-    core::OV_Logout(ctx, "＞クラスタ処理完了");
-    if (!undone.empty()) core::OV_Logout(ctx, undone);
+    form::OV_DispMsg(ctx, undone);
+    form::OV_Logout(ctx, "＞クラスタ処理完了");
+    if (!undone.empty()) form::OV_Logout(ctx, undone);
     if (!batch) {
-        core::setStage(ctx, core::kStageClustersReady);
+        form::setStage(ctx, core::kStageClustersReady);
         view::showViewOption(ctx, 1);
     }
 }

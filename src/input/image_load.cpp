@@ -6,11 +6,11 @@
 #include <new>
 
 #include "core/block_cache.h"
-#include "core/message_log.h"
 #include "core/numeric.h"
 #include "core/paths.h"
-#include "core/startup.h"
 #include "core/vector_loops.h"
+#include "form/message_log.h"
+#include "form/stage.h"
 #include "formats/picture_file.h"
 #include "input/noise.h"
 #include "tiles/big_pic.h"
@@ -31,8 +31,8 @@
 
 namespace orv::input {
 
-using core::Ctx;
 using core::Workspace;
+using form::Ctx;
 
 namespace {
 
@@ -53,26 +53,26 @@ int luminanceY(int r, int g, int b) {
     return static_cast<int>(std::nearbyint(0.59 * g + 0.30 * r + 0.11 * b));
 }
 
-int selectedChannel(const ui::FrmOrvandel& frm) {
+int selectedChannel(const form::FrmOrvandel& frm) {
     for (int i = 0; i < 3; ++i)
         if (frm.optChannel[i].Value) return i;
     return core::kChannelY;
 }
 
-ORV_PIXEL_LOOP void fillPixelRow(Workspace& ws, const ui::Picture& picture, int y) {
+ORV_PIXEL_LOOP void fillPixelRow(Workspace& ws, const form::Picture& picture, int y) {
     const int w = picture.width;
     const uint8_t* in = picture.row(y - 1);
     uint8_t* __restrict r = ws.PixelLevel.plane(core::kChannelR).at(1, y);
     uint8_t* __restrict g = ws.PixelLevel.plane(core::kChannelG).at(1, y);
     uint8_t* __restrict b = ws.PixelLevel.plane(core::kChannelB).at(1, y);
     uint8_t* __restrict lum = ws.PixelLevel.plane(core::kChannelY).at(1, y);
-    if (picture.layout == ui::PixelLayout::Rgb888) {
+    if (picture.layout == form::PixelLayout::Rgb888) {
         for (int x = 0; x < w; ++x) {
             r[x] = in[3 * x];
             g[x] = in[3 * x + 1];
             b[x] = in[3 * x + 2];
         }
-    } else if (picture.layout == ui::PixelLayout::Grey8) {
+    } else if (picture.layout == form::PixelLayout::Grey8) {
         std::memcpy(r, in, static_cast<size_t>(w));
         std::memcpy(g, in, static_cast<size_t>(w));
         std::memcpy(b, in, static_cast<size_t>(w));
@@ -126,7 +126,7 @@ core::Result<formats::LevelPicture> pictureOfSource(Ctx& ctx, int index, std::st
     auto& f = ctx.frm;
     switch (index) {
         case kSourceClipboard: {
-            core::OV_DispMsg(ctx, kLoadingMsg);
+            form::OV_DispMsg(ctx, kLoadingMsg);
             auto picture = ctx.host.clipboardPicture();
             if (!picture) {
                 nothing = "クリップボードに画像がないため、何も読み込みませんでした。";
@@ -146,7 +146,7 @@ core::Result<formats::LevelPicture> pictureOfSource(Ctx& ctx, int index, std::st
                 nothing = "ファイルが見つからないため、何も読み込みませんでした: " + *path;
                 return core::Error{""};
             }
-            core::OV_DispMsg(ctx, kLoadingMsg);
+            form::OV_DispMsg(ctx, kLoadingMsg);
             auto picture = readFile(ctx, *path);
             if (!picture) return picture;
             ws.DoFilePath = core::GetFolderName(*path);
@@ -155,7 +155,7 @@ core::Result<formats::LevelPicture> pictureOfSource(Ctx& ctx, int index, std::st
             return picture;
         }
         case kSourceTile: {
-            const ui::FrmBigPic* big = ctx.bigPic;
+            const form::FrmBigPic* big = ctx.bigPic;
             if (!big || ws.tile.DivPicReady != -1 || big->picDivPic.picture.empty()) {
                 // No tile is ready: the steps run again on the picture already in layer 0,
                 // with the stretch it was loaded with.
@@ -164,7 +164,7 @@ core::Result<formats::LevelPicture> pictureOfSource(Ctx& ctx, int index, std::st
                 return formats::LevelPicture{
                     f.picHSC[0].picture, ws.StretchUsed, {ws.StretchBlack, ws.StretchWhite}};
             }
-            core::OV_DispMsg(ctx, kLoadingMsg);
+            form::OV_DispMsg(ctx, kLoadingMsg);
             // Named after the indices the tile was cut for; its results go to the tile
             // folder, which is made now when no tile has been saved yet.
             ws.DoFileName = tiles::tileId(ws.tile.BigPicName, ws.tile.DivPicX, ws.tile.DivPicY);
@@ -179,7 +179,7 @@ core::Result<formats::LevelPicture> pictureOfSource(Ctx& ctx, int index, std::st
                                          {t.BigPicStretchBlack, t.BigPicStretchWhite}};
         }
         default: {
-            core::OV_DispMsg(ctx, kLoadingMsg);
+            form::OV_DispMsg(ctx, kLoadingMsg);
             auto picture = readFile(ctx, core::joinPath(ws.DoFilePath, ws.DoFileName));
             if (picture) f.lblDivId.Caption = ws.DoFileName;
             return picture;
@@ -190,19 +190,19 @@ core::Result<formats::LevelPicture> pictureOfSource(Ctx& ctx, int index, std::st
 // Whether the arrays of a picture (and its five layers, when drawn) fit in the memory the
 // system can give, counting what the current picture's arrays would give back. A picture
 // that does not fit is refused before anything is released.
-bool fitsInMemory(const Ctx& ctx, const ui::Picture& picture) {
+bool fitsInMemory(const Ctx& ctx, const form::Picture& picture) {
     const double w = picture.width, h = picture.height;
     double needed = (w + 2) * (h + 2) * (4 + 2) + w * h * sizeof(float);
-    if (ctx.frm.drawingEnabled()) needed += 5 * w * h * sizeof(ui::Rgb);
+    if (ctx.frm.drawingEnabled()) needed += 5 * w * h * sizeof(form::Rgb);
     double held = static_cast<double>(ctx.ws.PixelLevel.bytes() + ctx.ws.BackLevel.bytes() +
                                       ctx.ws.ClusterMap.bytes());
     for (const auto& p : ctx.frm.picHSC)
-        held += static_cast<double>(p.canvas.widthPx()) * p.canvas.heightPx() * sizeof(ui::Rgb);
+        held += static_cast<double>(p.canvas.widthPx()) * p.canvas.heightPx() * sizeof(form::Rgb);
     return needed <= static_cast<double>(core::availableMemoryBytes()) + held;
 }
 
 // Steps 3 to 9 for a decoded picture. Throws std::bad_alloc when memory runs out.
-void takePicture(Ctx& ctx, const ui::Picture& picture, bool batch) {
+void takePicture(Ctx& ctx, const form::Picture& picture, bool batch) {
     auto& ws = ctx.ws;
     auto& f = ctx.frm;
     const int w = picture.width, h = picture.height;
@@ -227,7 +227,7 @@ void takePicture(Ctx& ctx, const ui::Picture& picture, bool batch) {
     ws.BackLevel.create(0, w - 1, 0, h - 1);
     ws.ClusterMap.create(0, w + 1, 0, h + 1);
     forgetNoiseEstimate(ctx);
-    core::OV_DispMsg(ctx, "画像データをメモリーに設定しています。");
+    form::OV_DispMsg(ctx, "画像データをメモリーに設定しています。");
 
     ws.MaxLevelY = 0;
     for (int y = 1; y <= h; ++y) {
@@ -263,7 +263,7 @@ void takePicture(Ctx& ctx, const ui::Picture& picture, bool batch) {
     view::placeMarginRectangles(ctx);
     view::placeZoomArea(ctx);
 
-    core::OV_DispMsg(ctx, "読み込んだ画像を表示しています。");
+    form::OV_DispMsg(ctx, "読み込んだ画像を表示しています。");
     const auto& level = ws.PixelLevel.levelPlane();
     for (int y = 1; y <= h; ++y) {
         const uint8_t* row = level.at(1, y);
@@ -280,8 +280,8 @@ void takePicture(Ctx& ctx, const ui::Picture& picture, bool batch) {
     f.lblMaxY.Caption = core::generalForm(ws.MaxLevelY);
     ctx.host.pump();
     ctx.host.setBusy(false);
-    core::OV_DispMsg(ctx, "");
-    if (!batch) core::setStage(ctx, core::kStageLoaded);
+    form::OV_DispMsg(ctx, "");
+    if (!batch) form::setStage(ctx, core::kStageLoaded);
 }
 
 // Keeps the stretch of a deep picture for the result files and logs it, so that the result
@@ -291,7 +291,7 @@ void recordStretch(Ctx& ctx, const formats::LevelPicture& loaded) {
     ws.StretchUsed = loaded.stretch;
     ws.StretchBlack = loaded.points.black;
     ws.StretchWhite = loaded.points.white;
-    if (!loaded.stretch.empty()) core::OV_Logout(ctx, stretchLogText(ws));
+    if (!loaded.stretch.empty()) form::OV_Logout(ctx, stretchLogText(ws));
 }
 
 }  // namespace
@@ -306,7 +306,7 @@ bool cmdDataIn_Click(Ctx& ctx, int index) {
     const bool batch = ctx.ws.ProcStage == core::kStageBatch;
     const int16_t stageBefore = ctx.ws.ProcStage;
     const view::ShownViews viewsBefore = view::shownViews(ctx);
-    if (!batch) core::setStage(ctx, core::kStageLoading);
+    if (!batch) form::setStage(ctx, core::kStageLoading);
     view::optFrame_Click(ctx, 3);
     f.picHSC[0].Visible = false;
     f.imgHSC.Visible = false;
@@ -317,7 +317,7 @@ bool cmdDataIn_Click(Ctx& ctx, int index) {
         auto picture = pictureOfSource(ctx, index, nothing);
         if (!nothing.empty()) {
             // Nothing to load is not a failure: the picture and the results stay as they were.
-            if (!batch) core::setStage(ctx, stageBefore);
+            if (!batch) form::setStage(ctx, stageBefore);
             view::restoreViews(ctx, viewsBefore);
             f.lblMsg.Caption = nothing;
             ctx.ws.lastLoadError = nothing;
@@ -330,7 +330,7 @@ bool cmdDataIn_Click(Ctx& ctx, int index) {
                                   std::to_string(picture->picture.height) + ")。"};
         if (picture) {
             // The box keeps its picture (source 2 reuses it) only where it is drawn.
-            f.picHSC[0].picture = f.drawingEnabled() ? picture->picture : ui::Picture{};
+            f.picHSC[0].picture = f.drawingEnabled() ? picture->picture : form::Picture{};
             takePicture(ctx, picture->picture, batch);
             recordStretch(ctx, picture.value());
             ctx.ws.lastLoadError.clear();
@@ -353,8 +353,8 @@ bool cmdDataIn_Click(Ctx& ctx, int index) {
     f.barHSC.Visible = f.lblBar.Visible = false;
     f.lblMsg.Caption = failure;
     if (!batch) {
-        ctx.host.msgBox("Error!", ui::MsgButtons::Ok);
-        core::setStage(ctx, core::kStageIdle);
+        ctx.host.msgBox("Error!", form::MsgButtons::Ok);
+        form::setStage(ctx, core::kStageIdle);
     }
     ctx.ws.lastLoadError = failure;
     return false;

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "core/context.h"
+#include "form/context.h"
 
 namespace orv::input {
 
@@ -21,7 +21,7 @@ enum Source { kSourceClipboard = 0, kSourceFile = 1, kSourceTile = 2, kSourceNam
 // the stage becomes 0. When the source offers nothing (the dialog is cancelled, the clipboard
 // holds no picture), the message line says so and the stage, the views, the picture and the
 // results stay as they were.
-bool cmdDataIn_Click(core::Ctx& ctx, int index);
+bool cmdDataIn_Click(form::Ctx& ctx, int index);
 
 // Y = CLng(0.59 G + 0.30 R + 0.11 B) in double precision, ties to even.
 int luminanceY(int r, int g, int b);
@@ -29,10 +29,10 @@ int luminanceY(int r, int g, int b);
 // Fills PixelLevel (R, G, B, Y planes with the zero border, Level = `channel`) and MaxLevelY
 // for row y (1..H) of the picture; PixelLevel must have been created at the picture's size.
 // Every row must be filled: creating PixelLevel only clears its border.
-void fillPixelRow(core::Workspace& ws, const ui::Picture& picture, int y);
+void fillPixelRow(core::Workspace& ws, const form::Picture& picture, int y);
 
 // The channel chosen in optChannel (tested in the order 0, 1, 2, otherwise 3).
-int selectedChannel(const ui::FrmOrvandel& frm);
+int selectedChannel(const form::FrmOrvandel& frm);
 
 // The processing log's line for the stretch of the current deep picture:
 // "＞ストレッチ percentile:0.1,99.9 黒 4821 白 38112".

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/message_log.h"
 #include "core/numeric.h"
 #include "core/vector_loops.h"
+#include "form/message_log.h"
 
 // The noise estimate, in steps:
 //   1. While the background is computed, every residual r = Level - BackLevel goes into a bin
@@ -100,7 +100,7 @@ int32_t suggestedSiki(double sigma, double k) {
     return std::max<int32_t>(1, core::CLng(t));
 }
 
-void takeNoiseEstimate(core::Ctx& ctx, double sigma) {
+void takeNoiseEstimate(form::Ctx& ctx, double sigma) {
     auto& ws = ctx.ws;
     ws.NoiseSigma = sigma;
     const std::string sigmaText = core::Format(sigma, "0.00");
@@ -112,17 +112,17 @@ void takeNoiseEstimate(core::Ctx& ctx, double sigma) {
         "背景処理の後に測った画像のノイズσ（入力輝度と背景輝度の差の中央絶対偏差×1.4826）と、"
         "推奨するクラスタ閾値（" +
         factorText + "σを丸めた値）です。クラスタ閾値の欄は変わりません。";
-    core::OV_Logout(ctx, "＞ノイズ σ = " + sigmaText + "、推奨クラスタ閾値 " +
+    form::OV_Logout(ctx, "＞ノイズ σ = " + sigmaText + "、推奨クラスタ閾値 " +
                              core::generalForm(suggested) + "（" + factorText + "σ）");
     if (ws.SikiSigmaFactor > 0.0) {
         const int32_t siki = suggestedSiki(sigma, ws.SikiSigmaFactor);
         ws.settings.Siki = static_cast<float>(siki);
-        core::OV_Logout(ctx, "＞クラスタ閾値 " + core::generalForm(siki) + " を使用（" +
+        form::OV_Logout(ctx, "＞クラスタ閾値 " + core::generalForm(siki) + " を使用（" +
                                  core::generalForm(static_cast<float>(ws.SikiSigmaFactor)) + "σ）");
     }
 }
 
-void forgetNoiseEstimate(core::Ctx& ctx) {
+void forgetNoiseEstimate(form::Ctx& ctx) {
     ctx.ws.NoiseSigma = -1.0;
     ctx.ws.SuggestedSiki = 0;
     ctx.frm.lblSikiSuggest.Caption = "";

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/context.h"
+#include "form/context.h"
 
 namespace orv::input {
 
@@ -48,8 +48,8 @@ int32_t suggestedSiki(double sigma, double k);
 // After a background step: keeps sigma in the working state, shows it and the suggested Siki
 // under the threshold box (lblSikiSuggest, with a tooltip that explains them) and logs them. When
 // the command line asked for Siki = K sigma (SikiSigmaFactor > 0), sets Siki so and logs it too.
-void takeNoiseEstimate(core::Ctx& ctx, double sigma);
+void takeNoiseEstimate(form::Ctx& ctx, double sigma);
 // A new picture has no estimate yet: clears it and the label.
-void forgetNoiseEstimate(core::Ctx& ctx);
+void forgetNoiseEstimate(form::Ctx& ctx);
 
 }  // namespace orv::input

@@ -3,10 +3,11 @@
 #include <cctype>
 #include <cmath>
 
-#include "core/message_log.h"
 #include "core/numeric.h"
 #include "core/paths.h"
+#include "form/message_log.h"
 #include "psf/psf_files.h"
+#include "psf/records.h"
 
 namespace orv::psf {
 
@@ -16,12 +17,12 @@ std::vector<PSFEntryRec> freshTable() {
     return std::vector<PSFEntryRec>(kMaxEntries + 1);
 }
 
-void setLabels(ui::FrmOrvandel& f, int first, int last, const char* text) {
+void setLabels(form::FrmOrvandel& f, int first, int last, const char* text) {
     for (int k = first; k <= last; ++k) f.lblPSFInfo[k].Caption = text;
 }
 
-void say(core::Ctx& ctx, const std::string& text) {
-    ctx.host.msgBox(text, ui::MsgButtons::Ok);
+void say(form::Ctx& ctx, const std::string& text) {
+    ctx.host.msgBox(text, form::MsgButtons::Ok);
 }
 
 }  // namespace
@@ -73,7 +74,7 @@ std::string psfFolder(const core::Workspace& ws) {
     return ws.settings.WorkPath.empty() ? ws.folders.writableFolder() : ws.settings.WorkPath;
 }
 
-void cmdPSFEntry_Click(core::Ctx& ctx) {
+void cmdPSFEntry_Click(form::Ctx& ctx) {
     auto& f = ctx.frm;
     const PsfState& p = ctx.ws.psf;
     const Adoption done = adoptProfile(ctx.ws);
@@ -100,9 +101,9 @@ void cmdPSFEntry_Click(core::Ctx& ctx) {
                      " 件まで採用できます。これ以上は採用できません。");
 }
 
-void cmdPSFEntryClear_Click(core::Ctx& ctx) {
+void cmdPSFEntryClear_Click(form::Ctx& ctx) {
     if (ctx.host.msgBox("新しくPSFプロフィールを作成します。よろしいですか？",
-                        ui::MsgButtons::OkCancel) != ui::MsgAnswer::Ok)
+                        form::MsgButtons::OkCancel) != form::MsgAnswer::Ok)
         return;
     PsfState& p = ctx.ws.psf;
     p.PSFEntries = freshTable();
@@ -111,7 +112,7 @@ void cmdPSFEntryClear_Click(core::Ctx& ctx) {
     setLabels(ctx.frm, 0, 4, "----");
 }
 
-core::Result<std::string> OV_SavePSFData(core::Ctx& ctx) {
+core::Result<std::string> OV_SavePSFData(form::Ctx& ctx) {
     const std::string folder = psfFolder(ctx.ws);
     if (!core::folderExists(folder)) return core::Error{"ワークフォルダーがありません: " + folder};
     if (auto written = writePsfFiles(folder, ctx.ws.psf, ctx.host.now()); !written)
@@ -119,18 +120,18 @@ core::Result<std::string> OV_SavePSFData(core::Ctx& ctx) {
     return folder;
 }
 
-void cmdPSFSave_Click(core::Ctx& ctx) {
+void cmdPSFSave_Click(form::Ctx& ctx) {
     auto saved = OV_SavePSFData(ctx);
     if (!saved) {
         say(ctx, "PSFプロファイルを保存できませんでした。\n" + saved.error());
         return;
     }
-    core::OV_DispMsg(
+    form::OV_DispMsg(
         ctx, std::string(kPsfDataFile) + " と " + kPsfIniFile + " の保存先: " + saved.value());
     say(ctx, "PSFプロファイルを、ワークフォルダーに保存しました。");
 }
 
-void cmdPSFRead_Click(core::Ctx& ctx) {
+void cmdPSFRead_Click(form::Ctx& ctx) {
     auto chosen = ctx.host.openFileDialog(psfFolder(ctx.ws), "PSFプロファイル(*.ini)|*.ini");
     if (!chosen) return;
     const std::string folder = core::GetFolderName(*chosen);
@@ -139,7 +140,7 @@ void cmdPSFRead_Click(core::Ctx& ctx) {
     OV_ReadPSFData(ctx, folder, name);
 }
 
-void OV_ReadPSFData(core::Ctx& ctx, const std::string& folder, const std::string& fileName) {
+void OV_ReadPSFData(form::Ctx& ctx, const std::string& folder, const std::string& fileName) {
     std::string upper = fileName;
     for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     if (upper != "PSFDATA.INI") {

@@ -5,8 +5,9 @@
 
 #include <string>
 
-#include "core/context.h"
 #include "core/result.h"
+#include "form/context.h"
+#include "psf/records.h"
 
 namespace orv::psf {
 
@@ -30,19 +31,19 @@ std::string psfFolder(const core::Workspace& ws);
 
 // Button 採用: adopts the profile shown and shows the count, mean and spread; says why when it
 // adds nothing.
-void cmdPSFEntry_Click(core::Ctx& ctx);
+void cmdPSFEntry_Click(form::Ctx& ctx);
 // Button 新規: after a confirmation, an empty table (count, mean and spread 0, labels "----").
-void cmdPSFEntryClear_Click(core::Ctx& ctx);
+void cmdPSFEntryClear_Click(form::Ctx& ctx);
 // Button 保存: writes both files into psfFolder(); a failure is said and nothing is replaced.
-void cmdPSFSave_Click(core::Ctx& ctx);
+void cmdPSFSave_Click(form::Ctx& ctx);
 // Button 読込: chooses a PSFData.ini and reads it with its PSFData.txt.
-void cmdPSFRead_Click(core::Ctx& ctx);
+void cmdPSFRead_Click(form::Ctx& ctx);
 
 // Writes both files; gives the folder written to.
-core::Result<std::string> OV_SavePSFData(core::Ctx& ctx);
+core::Result<std::string> OV_SavePSFData(form::Ctx& ctx);
 // Reads the pair of `folder` when `fileName` is PSFData.ini (any letter case). A pair that
 // cannot be read changes nothing; one whose count differs from DataNo leaves an empty table
 // that only 新規 makes usable again.
-void OV_ReadPSFData(core::Ctx& ctx, const std::string& folder, const std::string& fileName);
+void OV_ReadPSFData(form::Ctx& ctx, const std::string& folder, const std::string& fileName);
 
 }  // namespace orv::psf

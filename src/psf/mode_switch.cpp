@@ -8,7 +8,7 @@ namespace {
 constexpr std::string_view kMarker = "●";
 }
 
-void cmdMain_Click(core::Ctx& ctx, int index) {
+void cmdMain_Click(form::Ctx& ctx, int index) {
     auto& page = ctx.frm.fraMain;
     page[0].Visible = true;
     page[0].Enabled = index == 0;

@@ -11,8 +11,9 @@
 // 4. A grid search about them (sigma +-1, height -0.3 ... +0.6, steps of 0.02) for the Gaussian
 //    A exp(-x^2 / (2 sigma^2)) closest to B over all 31 radii.
 //
-// The arithmetic is single precision except where a comment says otherwise, so that the
-// results agree to the last digit with the established program.
+// The arithmetic is single precision except where a comment says otherwise: the profile's
+// figures, PSFsd and the PSF files are defined at that precision, so the same star gives the
+// same digits on every run and in every file.
 
 #include <array>
 #include <cstdint>

@@ -9,6 +9,7 @@
 #include "core/numeric.h"
 #include "core/paths.h"
 #include "core/text_file.h"
+#include "psf/records.h"
 
 namespace orv::psf {
 
@@ -97,15 +98,15 @@ std::vector<std::string> psfDataLines(const PsfState& state) {
     return lines;
 }
 
-std::vector<std::string> psfIniLines(const PsfState& state, const ui::DateTime& now) {
-    return {"[PSF]", "Date = " + ui::formatDateTime(now),
+std::vector<std::string> psfIniLines(const PsfState& state, const form::DateTime& now) {
+    return {"[PSF]", "Date = " + form::formatDateTime(now),
             "DataNo = " + core::signPositionForm(int64_t{state.PSFDataNo}),
             "PSFsd = " + core::signPositionForm(state.PSFsd),
             "PSFsdd = " + core::signPositionForm(state.PSFsdd)};
 }
 
 core::Result<void> writePsfFiles(const std::string& folder, const PsfState& state,
-                                 const ui::DateTime& now) {
+                                 const form::DateTime& now) {
     return core::writeFilesAnew({{core::joinPath(folder, kPsfDataFile), psfDataLines(state)},
                                  {core::joinPath(folder, kPsfIniFile), psfIniLines(state, now)}});
 }

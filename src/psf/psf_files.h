@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "core/result.h"
+#include "form/host.h"
 #include "psf/records.h"
-#include "ui/host.h"
 
 namespace orv::psf {
 
@@ -23,12 +23,12 @@ inline constexpr const char* kPsfIniFile = "PSFData.ini";
 
 // The lines of the two files for the entries 1..PSFDataNo of `state`.
 std::vector<std::string> psfDataLines(const PsfState& state);
-std::vector<std::string> psfIniLines(const PsfState& state, const ui::DateTime& now);
+std::vector<std::string> psfIniLines(const PsfState& state, const form::DateTime& now);
 
 // Writes both files into `folder` as one unit: both are complete before either replaces its
 // old file; on failure the old pair stays as it was.
 core::Result<void> writePsfFiles(const std::string& folder, const PsfState& state,
-                                 const ui::DateTime& now);
+                                 const form::DateTime& now);
 
 // A pair as read, nothing checked against each other yet.
 struct PsfFiles {

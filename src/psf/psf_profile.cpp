@@ -4,8 +4,8 @@
 #include <array>
 #include <cmath>
 
-#include "core/message_log.h"
 #include "core/numeric.h"
+#include "form/message_log.h"
 
 // Everything is computed from the picture first and only then drawn: the drawing yields to
 // the event queue, and what runs meanwhile (another click, even a new picture) must find
@@ -16,12 +16,12 @@ namespace orv::psf {
 
 namespace {
 
-using ui::Canvas;
-using ui::RGB;
+using form::Canvas;
+using form::RGB;
 
-constexpr ui::Rgb kAxis = RGB(0, 180, 0), kGridFine = RGB(64, 64, 64),
-                  kGridCoarse = RGB(128, 128, 128);
-constexpr ui::Rgb kAnnulus = RGB(0, 0, 255), kBandEnd = RGB(150, 0, 0);
+constexpr form::Rgb kAxis = RGB(0, 180, 0), kGridFine = RGB(64, 64, 64),
+                    kGridCoarse = RGB(128, 128, 128);
+constexpr form::Rgb kAnnulus = RGB(0, 0, 255), kBandEnd = RGB(150, 0, 0);
 
 void setWindow(Canvas& c, const PictureWindow& w) {
     c.setScale(w.left, w.top, w.width, w.height);
@@ -42,13 +42,13 @@ Neighbourhood neighbourhood(const core::Workspace& ws, float cx, float cy) {
 }
 
 // Whether the computation numbered `run` is still the latest one.
-bool current(const core::Ctx& ctx, uint64_t run) {
+bool current(const form::Ctx& ctx, uint64_t run) {
     return ctx.ws.psf.ProfileRuns == run;
 }
 
 // picPSFsrc: each pixel as a box of its grey, the centroid at (0, 0), yielding after each box;
 // then the axes. False when a newer computation took over meanwhile.
-bool drawNeighbourhood(core::Ctx& ctx, const Neighbourhood& v, float cx, float cy, uint64_t run) {
+bool drawNeighbourhood(form::Ctx& ctx, const Neighbourhood& v, float cx, float cy, uint64_t run) {
     Canvas& c = ctx.frm.picPSFsrc.canvas;
     setWindow(c, kSourceWindow);
     const float fx = cx - std::floor(cx), fy = cy - std::floor(cy);
@@ -56,7 +56,7 @@ bool drawNeighbourhood(core::Ctx& ctx, const Neighbourhood& v, float cx, float c
     for (int dx = -10; dx <= 10; ++dx) {
         for (int dy = -10; dy <= 10; ++dy) {
             const double x0 = dx - fx, y0 = dy - fy;
-            c.fillBox(x0, y0, x0 + 1, y0 + 1, ui::greyRgb(std::clamp(v[k++], 0, 255)));
+            c.fillBox(x0, y0, x0 + 1, y0 + 1, form::greyRgb(std::clamp(v[k++], 0, 255)));
             ctx.host.pump();
             if (!current(ctx, run)) return false;
         }
@@ -92,7 +92,7 @@ void drawNormalisedGrid(Canvas& c) {
     for (int x = 5; x <= 15; x += 5) c.line(x, 0, x, 1, kGridCoarse);
 }
 
-void drawRingMarks(core::Ctx& ctx) {
+void drawRingMarks(form::Ctx& ctx) {
     const auto& s = ctx.ws.settings;
     const double outer = static_cast<double>(s.PSFAnnulus) + s.PSFDAnnulus;
     Canvas& src = ctx.frm.picPSFsrc.canvas;
@@ -133,7 +133,7 @@ std::string refusalMessage(FitRefusal why, const core::Settings& s, int32_t star
     return "";
 }
 
-ProfileFit OV_CalDispPSFProfile(core::Ctx& ctx, const Profile& P, float& Sigma, float& Peak,
+ProfileFit OV_CalDispPSFProfile(form::Ctx& ctx, const Profile& P, float& Sigma, float& Peak,
                                 float& Sky) {
     const auto& s = ctx.ws.settings;
     ProfileFit fit = fitProfile(P, s.PSFAnnulus, s.PSFDAnnulus);
@@ -158,7 +158,7 @@ ProfileFit OV_CalDispPSFProfile(core::Ctx& ctx, const Profile& P, float& Sigma, 
     return fit;
 }
 
-void OV_CalPSFProfile(core::Ctx& ctx) {
+void OV_CalPSFProfile(form::Ctx& ctx) {
     auto& ws = ctx.ws;
     auto& f = ctx.frm;
     auto& psf = ws.psf;
@@ -173,7 +173,7 @@ void OV_CalPSFProfile(core::Ctx& ctx) {
     const std::string edgeNote =
         "PSFプロフィールは、画像の端から15ピクセルより内側の恒星だけ計算します。";
     if (!awayFromEdge(ws, cx, cy)) {
-        core::OV_DispMsg(ctx,
+        form::OV_DispMsg(ctx,
                          "StarNo " + core::generalForm(n) + " は画像の端に近すぎます。" + edgeNote);
         return;
     }
@@ -193,7 +193,7 @@ void OV_CalPSFProfile(core::Ctx& ctx) {
     for (int i = rings.rejected(); i > 0; --i) ctx.host.beep();
     if (!rings.complete()) {
         ctx.host.msgBox("PSFFactorRSD の値が狭すぎて有効な輝度積算値がありませんでした。",
-                        ui::MsgButtons::OkCancel);
+                        form::MsgButtons::OkCancel);
         return;
     }
 
@@ -201,7 +201,7 @@ void OV_CalPSFProfile(core::Ctx& ctx) {
     float sigma = 0, peak = 0, sky = 0;
     const ProfileFit fit = OV_CalDispPSFProfile(ctx, rings.P, sigma, peak, sky);
     if (!fit.ok()) {
-        ctx.host.msgBox(refusalMessage(fit.refusal, ws.settings, n), ui::MsgButtons::Ok);
+        ctx.host.msgBox(refusalMessage(fit.refusal, ws.settings, n), form::MsgButtons::Ok);
         return;
     }
     if (!current(ctx, run)) return;
@@ -215,7 +215,7 @@ void OV_CalPSFProfile(core::Ctx& ctx) {
     psf.PSFSky = sky;
     psf.ProfileOwn = true;
     // A note about an earlier star near the edge no longer applies.
-    if (f.lblMsg.Caption.find(edgeNote) != std::string::npos) core::OV_DispMsg(ctx, "");
+    if (f.lblMsg.Caption.find(edgeNote) != std::string::npos) form::OV_DispMsg(ctx, "");
 }
 
 }  // namespace orv::psf

@@ -15,7 +15,7 @@
 
 #include <string>
 
-#include "core/context.h"
+#include "form/context.h"
 #include "psf/profile.h"
 
 namespace orv::psf {
@@ -37,11 +37,11 @@ inline constexpr PictureWindow kNormalisedWindow{-2, 1.1, 21, -1.35};
 // longer count as this star's own (ProfileOwn is off, so they cannot be adopted). Otherwise the
 // results, lblPSFInfo(0) σ, (1) N, (5) sky and lblPSFStarNo are set. Selection and tables are
 // left alone.
-void OV_CalPSFProfile(core::Ctx& ctx);
+void OV_CalPSFProfile(form::Ctx& ctx);
 
 // Fits a complete profile (psf::fitProfile) and draws the fit on the pictures. Gives the fit;
 // Sigma, Peak and Sky are set only when it succeeded (nothing is drawn otherwise).
-ProfileFit OV_CalDispPSFProfile(core::Ctx& ctx, const Profile& P, float& Sigma, float& Peak,
+ProfileFit OV_CalDispPSFProfile(form::Ctx& ctx, const Profile& P, float& Sigma, float& Peak,
                                 float& Sky);
 
 // What keeps the fit of star n from being made, in the user's words ("" for None).

@@ -18,22 +18,22 @@ float checked(const std::string& text, float lo, float hi, float fallback) {
     return v >= lo && v <= hi ? v : fallback;
 }
 
-void radiusBox(ui::TextBox& box, float& setting) {
+void radiusBox(form::TextBox& box, float& setting) {
     setting = checked(box.Text, 0, 10, 3);
     box.Text = core::signPositionForm(setting);
 }
 
 }  // namespace
 
-void txtPSFAnnulus_LostFocus(core::Ctx& ctx) {
+void txtPSFAnnulus_LostFocus(form::Ctx& ctx) {
     radiusBox(ctx.frm.txtPSFAnnulus, ctx.ws.settings.PSFAnnulus);
 }
 
-void txtPSFDAnnulus_Change(core::Ctx& ctx) {
+void txtPSFDAnnulus_Change(form::Ctx& ctx) {
     radiusBox(ctx.frm.txtPSFDAnnulus, ctx.ws.settings.PSFDAnnulus);
 }
 
-void txtPSFFactorRSD_LostFocus(core::Ctx& ctx) {
+void txtPSFFactorRSD_LostFocus(form::Ctx& ctx) {
     auto& box = ctx.frm.txtPSFFactorRSD;
     ctx.ws.settings.PSFFactorRSD = checked(box.Text, 0, 2, 0.3f);
     box.Text = core::Format(ctx.ws.settings.PSFFactorRSD, "0.0#", 7);

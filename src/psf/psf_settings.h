@@ -8,13 +8,13 @@
 //   txtPSFDAnnulus   at every change       0 .. 10  3         " 2"
 //   txtPSFFactorRSD  it loses the focus    0 .. 2   0.3       "0.0#" ("1.0", "0.25")
 
-#include "core/context.h"
+#include "form/context.h"
 
 namespace orv::psf {
 
-void txtPSFAnnulus_LostFocus(core::Ctx& ctx);
+void txtPSFAnnulus_LostFocus(form::Ctx& ctx);
 // Runs at every keystroke: typing a second digit that takes the value above 10 gives 3.
-void txtPSFDAnnulus_Change(core::Ctx& ctx);
-void txtPSFFactorRSD_LostFocus(core::Ctx& ctx);
+void txtPSFDAnnulus_Change(form::Ctx& ctx);
+void txtPSFFactorRSD_LostFocus(form::Ctx& ctx);
 
 }  // namespace orv::psf

@@ -6,13 +6,15 @@
 #include <optional>
 
 #include "core/ini.h"
-#include "core/message_log.h"
 #include "core/numeric.h"
 #include "core/paths.h"
 #include "core/settings.h"
-#include "core/startup.h"
 #include "core/text_file.h"
 #include "extract/numbering.h"
+#include "extract/records.h"
+#include "form/message_log.h"
+#include "form/settings_boxes.h"
+#include "form/stage.h"
 #include "formats/stretch.h"
 #include "input/image_load.h"
 #include "view/overlay.h"
@@ -30,10 +32,10 @@
 
 namespace orv::results {
 
-using core::Ctx;
 using core::Workspace;
 using extract::ClusterRec;
 using extract::StarRec;
+using form::Ctx;
 
 namespace {
 
@@ -156,7 +158,7 @@ core::Result<void> OV_SaveData(Ctx& ctx) {
             {{paths.iniFile, resultIniLines(ctx)}, {paths.dataFile, resultDataLines(ctx.ws)}});
         !r)
         return r;
-    core::OV_Logout(ctx, "■データ保存完了");
+    form::OV_Logout(ctx, "■データ保存完了");
     return {};
 }
 
@@ -319,7 +321,7 @@ void applyResults(Ctx& ctx, ParsedResults& p) {
     for (const Record& r : p.records) highest = std::max(highest, r.number);
     ws.MaxStarNo = std::clamp(std::max(p.maxStarNo, highest), 0, extract::kMaxStarNo);
     extract::noteTableUse(ws);
-    core::showDetectionSettings(ctx);
+    form::showDetectionSettings(ctx);
     for (Record& r : p.records) {
         ws.Clusters[r.number] = std::move(r.cluster);
         ws.Stars[r.number] = std::move(r.star);
@@ -341,7 +343,7 @@ ReadPaths readPaths(const Workspace& ws, const std::string& dataPath, const std:
 // Takes checked results into the working state and logs the reading.
 void takeResults(Ctx& ctx, ParsedResults& parsed) {
     applyResults(ctx, parsed);
-    core::OV_Logout(ctx, "■データ読込完了");
+    form::OV_Logout(ctx, "■データ読込完了");
 }
 
 // Said on the message line once the results are shown.
@@ -364,27 +366,27 @@ core::Result<void> OV_ReadData(Ctx& ctx, const std::string& dataPath, const std:
 
 void cmdSaveData_Click(Ctx& ctx) {
     const int16_t before = ctx.ws.ProcStage;
-    core::setStage(ctx, core::kStageSaving);
+    form::setStage(ctx, core::kStageSaving);
     auto saved = OV_SaveData(ctx);
     if (!saved) {
-        ctx.host.msgBox("結果を保存できませんでした。\n" + saved.error(), ui::MsgButtons::Ok);
-        core::setStage(ctx, before);
+        ctx.host.msgBox("結果を保存できませんでした。\n" + saved.error(), form::MsgButtons::Ok);
+        form::setStage(ctx, before);
         return;
     }
     ctx.host.msgBox(core::isClipboardPicture(ctx.ws)
                         ? "結果をプログラムの起動フォルダーに保存しました。"
                         : "結果を画像ファイル名と同じ名前のフォルダに保存しました。",
-                    ui::MsgButtons::Ok);
-    core::setStage(ctx, core::kStageSaved);
+                    form::MsgButtons::Ok);
+    form::setStage(ctx, core::kStageSaved);
 }
 
 void cmdReadData_Click(Ctx& ctx) {
     Workspace& ws = ctx.ws;
     const int16_t before = ws.ProcStage;
     const view::ShownViews viewsBefore = view::shownViews(ctx);
-    core::setStage(ctx, core::kStageReading);
+    form::setStage(ctx, core::kStageReading);
     auto restore = [&] {
-        core::setStage(ctx, before);
+        form::setStage(ctx, before);
         view::restoreViews(ctx, viewsBefore);
     };
 
@@ -398,7 +400,7 @@ void cmdReadData_Click(Ctx& ctx) {
     const std::string name = chosen ? core::fileNameOf(*chosen) : "";
     if (folder.empty() || name.empty()) return restore();
     if (!core::fileExists(core::joinPath(folder, name))) {
-        ctx.host.msgBox("データファイルが存在しません。", ui::MsgButtons::Ok);
+        ctx.host.msgBox("データファイルが存在しません。", form::MsgButtons::Ok);
         return restore();
     }
 
@@ -406,14 +408,14 @@ void cmdReadData_Click(Ctx& ctx) {
     const ReadPaths paths = readPaths(ws, folder, name);
     auto parsed = readResultFiles(paths.iniFile, paths.dataFile);
     if (!parsed) {
-        ctx.host.msgBox(parsed.error(), ui::MsgButtons::Ok);
+        ctx.host.msgBox(parsed.error(), form::MsgButtons::Ok);
         return restore();
     }
     const std::string picture = core::joinPath(parsed->doFilePath, parsed->doFileName);
     if (parsed->doFileName.empty() || !core::fileExists(picture)) {
         ctx.host.msgBox(
             "結果が指す画像ファイルが見つかりません: " + picture + "\n読み込みを中止しました。",
-            ui::MsgButtons::Ok);
+            form::MsgButtons::Ok);
         return restore();
     }
     takeResults(ctx, parsed.value());
@@ -422,9 +424,9 @@ void cmdReadData_Click(Ctx& ctx) {
     if (!input::cmdDataIn_Click(ctx, input::kSourceNamed)) return;
     extract::OV_SetStarNo(ws);
     view::cmdReDisp_Click(ctx);
-    core::OV_DispMsg(ctx, oddOutlineNotice(parsed->oddOutlines));
-    ctx.host.msgBox("抽出結果を読み込みました。確認や編集作業が行えます。", ui::MsgButtons::Ok);
-    core::setStage(ctx, core::kStageRead);
+    form::OV_DispMsg(ctx, oddOutlineNotice(parsed->oddOutlines));
+    ctx.host.msgBox("抽出結果を読み込みました。確認や編集作業が行えます。", form::MsgButtons::Ok);
+    form::setStage(ctx, core::kStageRead);
 }
 
 }  // namespace orv::results

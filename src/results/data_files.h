@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "core/context.h"
 #include "core/result.h"
 #include "extract/records.h"
+#include "form/context.h"
 
 namespace orv::results {
 
@@ -22,21 +22,21 @@ ResultPaths resultPaths(const core::Workspace& ws);
 
 // The 72 lines of the settings file (and, for a stretched deep picture, its section
 // "[STRETCH]" with Stretch, StretchBlack and StretchWhite), and the record lines.
-std::vector<std::string> resultIniLines(const core::Ctx& ctx);
+std::vector<std::string> resultIniLines(const form::Ctx& ctx);
 std::vector<std::string> resultDataLines(const core::Workspace& ws);
 // One record line of cluster i.
 std::string resultDataLine(const core::Workspace& ws, int32_t i);
 
 // Writes both files anew as one unit (both temporary files complete before the old pair is
 // replaced, ini first; a failure keeps the old pair) and logs "■データ保存完了".
-core::Result<void> OV_SaveData(core::Ctx& ctx);
+core::Result<void> OV_SaveData(form::Ctx& ctx);
 // Reads a pair back: dataPath is the record file's folder, dataName its name ("x.dat"); the
 // settings file is dataName & ".ini" beside it ("clipboard" reads the program folder's pair).
 // Refuses damaged files with a message and changes nothing then: wrong field counts, numbers
 // that are not numbers or do not fit their field (infinity included), seeds outside the
 // picture the settings file names, centroids more than a picture's size outside it. An
 // outline with characters other than 0..7 is kept as read (drawing stops at such a character).
-core::Result<void> OV_ReadData(core::Ctx& ctx, const std::string& dataPath,
+core::Result<void> OV_ReadData(form::Ctx& ctx, const std::string& dataPath,
                                const std::string& dataName);
 
 // One record line as read: the cluster number and the fields the file stores.
@@ -65,8 +65,8 @@ struct ResultFiles {
 core::Result<ResultFiles> readResultFiles(const std::string& iniFile, const std::string& dataFile);
 
 // Button "保存": stages 11 -> 12.
-void cmdSaveData_Click(core::Ctx& ctx);
+void cmdSaveData_Click(form::Ctx& ctx);
 // Button "３．結果読込・編集": chooses a ".dat", reads it, reloads its picture and redraws.
-void cmdReadData_Click(core::Ctx& ctx);
+void cmdReadData_Click(form::Ctx& ctx);
 
 }  // namespace orv::results

@@ -25,7 +25,7 @@ constexpr const char* kNotLoaded = "ファイルが読み込まれていませ�
 constexpr int kMaxPictureSide = INT32_MAX / core::kTwipsPerPixel;
 
 void message(BigPicCtx& c, const std::string& text) {
-    c.host.msgBox(text, ui::MsgButtons::Ok);
+    c.host.msgBox(text, form::MsgButtons::Ok);
 }
 
 // Progress of a long step on the window's bar; yields so that the window repaints.
@@ -35,7 +35,7 @@ void showProgress(BigPicCtx& c, int64_t done, int64_t total) {
 }
 
 // Step 1 of loading: the holder and the preview released and hidden.
-void clearBigPicture(ui::FrmBigPic& f) {
+void clearBigPicture(form::FrmBigPic& f) {
     f.picBigPic.picture = {};
     f.previewPicture = {};
     f.imgBigPic.Visible = false;
@@ -93,7 +93,7 @@ void takePicture(BigPicCtx& c, formats::LevelPicture loaded, const std::string& 
 
     // The longer side fills the preview box (a fresh fit each time, so that pictures of
     // alternating shapes do not shrink the preview).
-    const double box = ui::FrmBigPic::kPreviewBox;
+    const double box = form::FrmBigPic::kPreviewBox;
     if (t.BigPicWidthTw > t.BigPicHeightTw) {
         f.imgBigPic.Width = box;
         f.imgBigPic.Height = box * t.BigPicHeightTw / t.BigPicWidthTw;
@@ -132,7 +132,7 @@ bool prepareTileFolder(BigPicCtx& c, bool announceFirst) {
     return true;
 }
 
-void takeSetting(BigPicCtx& c, const ui::TextBox& box, float& setting) {
+void takeSetting(BigPicCtx& c, const form::TextBox& box, float& setting) {
     if (!core::IsNumeric(box.Text)) return;
     setting = settingValue(*core::parseNumber(box.Text));
     DispDivNo(c);
@@ -140,7 +140,7 @@ void takeSetting(BigPicCtx& c, const ui::TextBox& box, float& setting) {
 
 }  // namespace
 
-void cmdShowBigPic_Click(core::Ctx& ctx) {
+void cmdShowBigPic_Click(form::Ctx& ctx) {
     if (!ctx.bigPic) return;
     BigPicCtx c{ctx.ws, *ctx.bigPic, ctx.host};
     if (!c.frm.Loaded) BigPic_Form_Load(c);
@@ -216,7 +216,7 @@ bool DispDiv(BigPicCtx& c) {
     f.lblDivId.Caption = tileId(t.BigPicName, i, j);
 
     const double sx = f.imgBigPic.Width / t.BigPicWidthP, sy = f.imgBigPic.Height / t.BigPicHeightP;
-    auto place = [](ui::Shape& shape, const Square& sq, double sx, double sy) {
+    auto place = [](form::Shape& shape, const Square& sq, double sx, double sy) {
         shape.Left = sq.x * sx;
         shape.Top = sq.y * sy;
         shape.Width = sq.side * sx;
@@ -351,7 +351,7 @@ void cmdSaveAllFile_Click(BigPicCtx& c) {
                    " 個の分割ファイルとバッチ処理用ファイルを保存しました。");
 }
 
-std::string tileResultFolder(const core::Workspace& ws, const ui::FrmBigPic& frm) {
+std::string tileResultFolder(const core::Workspace& ws, const form::FrmBigPic& frm) {
     if (!ws.tile.DivDir.empty()) return ws.tile.DivDir;
     return tileFolder(frm.dirBach.Path, ws.tile.BigPicName);
 }

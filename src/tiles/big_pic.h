@@ -5,21 +5,21 @@
 
 #include <string>
 
-#include "core/context.h"
-#include "ui/frm_bigpic.h"
+#include "form/context.h"
+#include "form/frm_bigpic.h"
 
 namespace orv::tiles {
 
 // What the division window's procedures work on.
 struct BigPicCtx {
     core::Workspace& ws;
-    ui::FrmBigPic& frm;
-    ui::Host& host;
+    form::FrmBigPic& frm;
+    form::Host& host;
 };
 
 // Main window button "１．分割画像指定": loads the division window on first use, places it
 // at (400, 100) on the screen and shows it. Nothing without a division window model.
-void cmdShowBigPic_Click(core::Ctx& ctx);
+void cmdShowBigPic_Click(form::Ctx& ctx);
 // The window's load: DivSize and DivMargin from the text boxes, the output folder at
 // WorkPath (the current folder when WorkPath is not a folder).
 void BigPic_Form_Load(BigPicCtx& c);
@@ -60,6 +60,6 @@ void cmdSaveAllFile_Click(BigPicCtx& c);
 
 // Where the results of the tile shown belong: DivDir, or before any save the tile folder
 // that "全分割画像出力" would use.
-std::string tileResultFolder(const core::Workspace& ws, const ui::FrmBigPic& frm);
+std::string tileResultFolder(const core::Workspace& ws, const form::FrmBigPic& frm);
 
 }  // namespace orv::tiles

@@ -10,23 +10,23 @@ namespace orv::tiles {
 namespace {
 
 // A new black RGB picture.
-ui::Picture blackPicture(int width, int height) {
+form::Picture blackPicture(int width, int height) {
     auto bytes = std::make_shared<std::vector<uint8_t>>(static_cast<size_t>(width) * height * 3);
-    return ui::Picture::fromRgb(width, height, std::move(bytes));
+    return form::Picture::fromRgb(width, height, std::move(bytes));
 }
 
 // Pixel x of a row as R, G, B.
-inline void rgbAt(const ui::Picture& p, const uint8_t* row, int x, uint8_t* out) {
+inline void rgbAt(const form::Picture& p, const uint8_t* row, int x, uint8_t* out) {
     switch (p.layout) {
-        case ui::PixelLayout::Rgb888:
+        case form::PixelLayout::Rgb888:
             std::memcpy(out, row + 3 * x, 3);
             return;
-        case ui::PixelLayout::Bgrx8888:
+        case form::PixelLayout::Bgrx8888:
             out[0] = row[4 * x + 2];
             out[1] = row[4 * x + 1];
             out[2] = row[4 * x];
             return;
-        case ui::PixelLayout::Grey8:
+        case form::PixelLayout::Grey8:
             out[0] = out[1] = out[2] = row[x];
             return;
     }
@@ -56,9 +56,9 @@ core::Result<formats::LevelPicture> loadBigPicture(const std::string& path,
     return loaded;
 }
 
-ui::Picture cutTile(const ui::Picture& big, const PixelSquare& square) {
+form::Picture cutTile(const form::Picture& big, const PixelSquare& square) {
     const int side = static_cast<int>(square.side);
-    ui::Picture tile = blackPicture(side, side);
+    form::Picture tile = blackPicture(side, side);
     auto* out = const_cast<uint8_t*>(tile.bits);
     // The overlap of the square with the picture, in picture pixels.
     const int64_t x0 = std::max<int64_t>(square.x, 0), y0 = std::max<int64_t>(square.y, 0);
@@ -68,7 +68,7 @@ ui::Picture cutTile(const ui::Picture& big, const PixelSquare& square) {
         const uint8_t* in = big.row(static_cast<int>(y));
         uint8_t* o = out + tile.stride * static_cast<size_t>(y - square.y) +
                      3 * static_cast<size_t>(x0 - square.x);
-        if (big.layout == ui::PixelLayout::Rgb888) {
+        if (big.layout == form::PixelLayout::Rgb888) {
             std::memcpy(o, in + 3 * x0, static_cast<size_t>(3 * (x1 - x0)));
             continue;
         }
@@ -77,11 +77,11 @@ ui::Picture cutTile(const ui::Picture& big, const PixelSquare& square) {
     return tile;
 }
 
-ui::Picture scaledPreview(const ui::Picture& big, int width, int height,
-                          const formats::RowProgress& progress) {
+form::Picture scaledPreview(const form::Picture& big, int width, int height,
+                            const formats::RowProgress& progress) {
     width = std::max(width, 1);
     height = std::max(height, 1);
-    ui::Picture preview = blackPicture(width, height);
+    form::Picture preview = blackPicture(width, height);
     auto* out = const_cast<uint8_t*>(preview.bits);
     const int w = big.width, h = big.height;
     if (width >= w || height >= h) {
@@ -103,11 +103,11 @@ ui::Picture scaledPreview(const ui::Picture& big, int width, int height,
     };
     // Where R, G and B are in a pixel's bytes.
     int bytesPerPixel = 3, channelAt[3] = {0, 1, 2};
-    if (big.layout == ui::PixelLayout::Bgrx8888) {
+    if (big.layout == form::PixelLayout::Bgrx8888) {
         bytesPerPixel = 4;
         channelAt[0] = 2;
         channelAt[2] = 0;
-    } else if (big.layout == ui::PixelLayout::Grey8) {
+    } else if (big.layout == form::PixelLayout::Grey8) {
         bytesPerPixel = 1;
         channelAt[0] = channelAt[1] = channelAt[2] = 0;
     }

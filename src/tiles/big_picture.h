@@ -6,10 +6,10 @@
 #include <string>
 
 #include "core/result.h"
+#include "form/picture.h"
 #include "formats/bmp_stream.h"
 #include "formats/picture_file.h"
 #include "tiles/geometry.h"
-#include "ui/picture.h"
 
 namespace orv::tiles {
 
@@ -31,12 +31,12 @@ core::Result<formats::LevelPicture> loadBigPicture(const std::string& path,
 // The pixels of `square` (big-picture pixels) as a new tightly packed RGB picture of
 // square.side x square.side; the part outside the big picture is black. The side must be
 // positive (see checkSettings).
-ui::Picture cutTile(const ui::Picture& big, const PixelSquare& square);
+form::Picture cutTile(const form::Picture& big, const PixelSquare& square);
 
 // The whole picture scaled down (or up) to width x height, each preview pixel the mean of the
 // picture pixels whose centres it covers (the nearest pixel when it covers none). One pass
 // over the picture; `progress` follows its rows.
-ui::Picture scaledPreview(const ui::Picture& big, int width, int height,
-                          const formats::RowProgress& progress = {});
+form::Picture scaledPreview(const form::Picture& big, int width, int height,
+                            const formats::RowProgress& progress = {});
 
 }  // namespace orv::tiles

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "core/result.h"
-#include "ui/picture.h"
+#include "form/picture.h"
 
 namespace orv::tiles {
 
@@ -76,7 +76,7 @@ struct ExportOutcome {
     int64_t written = 0;  // tiles written and listed
     std::string error;    // "" when every file was written
 };
-using TileCutter = std::function<ui::Picture(int i, int j)>;
+using TileCutter = std::function<form::Picture(int i, int j)>;
 ExportOutcome exportAllTiles(const std::string& folder, const std::string& bigPicName, float size,
                              float margin, int64_t width, int64_t height,
                              const LayoutStretch& stretch, const TileCutter& cut,

@@ -8,8 +8,8 @@
 
 namespace orv::view {
 
-using core::Ctx;
 using core::kTwipsPerPixel;
+using form::Ctx;
 
 namespace {
 
@@ -73,8 +73,8 @@ void cmdZoom_Click(Ctx& ctx, int index) {
         if (index == 3) {
             ws.HandMode = ws.HandMode == -1 ? 0 : -1;
             showHandPicture(ctx);
-            f.MousePointer = ws.HandMode == -1 ? ui::FrmOrvandel::Pointer::SizeAll
-                                               : ui::FrmOrvandel::Pointer::Arrow;
+            f.MousePointer = ws.HandMode == -1 ? form::FrmOrvandel::Pointer::SizeAll
+                                               : form::FrmOrvandel::Pointer::Arrow;
         }
     }
     placeMarginRectangles(ctx);
@@ -197,32 +197,32 @@ void navigateTo(Ctx& ctx, double u, double v) {
 void OV_DrawMagnifier(Ctx& ctx, int index, float x, float y) {
     auto& f = ctx.frm;
     if (index < 0 || index > 4) return;
-    ui::Canvas& mag = f.picMag.canvas;
-    constexpr int kSize = ui::FrmOrvandel::kMagSize;
+    form::Canvas& mag = f.picMag.canvas;
+    constexpr int kSize = form::FrmOrvandel::kMagSize;
     if (mag.widthPx() != kSize || mag.heightPx() != kSize) mag.resize(kSize, kSize, false);
     if (mag.isNull()) return;
-    const ui::Canvas& src = f.picHSC[index].canvas;
+    const form::Canvas& src = f.picHSC[index].canvas;
 
     // The square in pixels of the layer's displayed bitmap (2^ZoomLevel per picture pixel):
     // top-left corner (x0, y0), side `span`; output pixel u samples bitmap pixel
     // x0 + floor((u + 0.5) * span / kSize), which lies in picture pixel floor(that / zoom).
     const int level = std::clamp<int>(ctx.ws.ZoomLevel, 0, kMaxZoomLevel);
     const double zoom = 1 << level;
-    const double half = ui::FrmOrvandel::kMagSpan / 2.0;
+    const double half = form::FrmOrvandel::kMagSpan / 2.0;
     const double x0 = std::floor((x - half) * zoom), y0 = std::floor((y - half) * zoom);
-    const double span = ui::FrmOrvandel::kMagSpan * zoom;
+    const double span = form::FrmOrvandel::kMagSpan * zoom;
     std::array<int, kSize> column{};
     for (int u = 0; u < kSize; ++u)
         column[u] = static_cast<int>(floorDiv(x0 + std::floor((u + 0.5) * span / kSize), zoom));
 
-    std::array<ui::Rgb, kSize> row{};
-    const ui::Rgb outside = mag.background();
+    std::array<form::Rgb, kSize> row{};
+    const form::Rgb outside = mag.background();
     int shownRow = -1;
     for (int v = 0; v < kSize; ++v) {
         const int iy = static_cast<int>(floorDiv(y0 + std::floor((v + 0.5) * span / kSize), zoom));
         if (iy != shownRow) {
             const bool inRows = iy >= 0 && iy < src.heightPx();
-            const ui::Rgb* line =
+            const form::Rgb* line =
                 inRows ? src.data() + static_cast<size_t>(iy) * src.widthPx() : nullptr;
             for (int u = 0; u < kSize; ++u) {
                 const int ix = column[u];

@@ -15,49 +15,49 @@
 //      +--------------------+         |
 //           +-------------------------+
 
-#include "core/context.h"
+#include "form/context.h"
 
 namespace orv::view {
 
 // Buttons ＋ (0), － (1), ◎ (2: scale 1 at position 0, 0) and the hand tool (3). Zoom levels
 // are 0..3 (scale 1, 2, 4, 8); the picture grows and shrinks about the viewport's top-left
 // corner. Without a picture only the margin and navigator rectangles are refreshed.
-void cmdZoom_Click(core::Ctx& ctx, int index);
+void cmdZoom_Click(form::Ctx& ctx, int index);
 // Arrows ← (0), → (1), ↑ (2), ↓ (3): show the part further left, right, up or down, by half
 // the viewport, while the picture's edge allows it.
-void cmdPicMove_Click(core::Ctx& ctx, int index);
+void cmdPicMove_Click(form::Ctx& ctx, int index);
 // 虫めがね: shows or hides the magnifier picMag.
-void chkMag_Click(core::Ctx& ctx);
+void chkMag_Click(form::Ctx& ctx);
 
 // The margin rectangles shpArea(0..4) from Margin; hidden when the margin leaves no inner area.
-void placeMarginRectangles(core::Ctx& ctx);
+void placeMarginRectangles(form::Ctx& ctx);
 // The navigator rectangle shpZoomArea over imgHSC, from layer 0's position and size and the
 // viewport's size (not clipped to the thumbnail); hidden while the layers have no size.
-void placeZoomArea(core::Ctx& ctx);
+void placeZoomArea(form::Ctx& ctx);
 // The hand button's picture, "hand-on.bmp" or "hand-off.bmp" in the program's folder by
 // HandMode; none (the caption shows) when that file is missing.
-void showHandPicture(core::Ctx& ctx);
+void showHandPicture(form::Ctx& ctx);
 
 // Puts all five layers at (left, top), layout units.
-void placeLayers(core::Ctx& ctx, double left, double top);
+void placeLayers(form::Ctx& ctx, double left, double top);
 
 // Zooms one level in (direction > 0) or out (direction < 0), keeping the picture point under
 // the viewport position (px, py) (screen pixels from the viewport's top-left corner) in place.
-void zoomAt(core::Ctx& ctx, int direction, double px, double py);
+void zoomAt(form::Ctx& ctx, int direction, double px, double py);
 // Moves the layers by (dx, dy) screen pixels (positive: the picture moves right / down), but
 // stops where the picture's edge would pass the viewport's middle in that direction.
-void panBy(core::Ctx& ctx, double dx, double dy);
+void panBy(form::Ctx& ctx, double dx, double dy);
 // Moves the layers so that picture point (x, y) lies in the middle of the viewport.
-void centreOn(core::Ctx& ctx, double x, double y);
+void centreOn(form::Ctx& ctx, double x, double y);
 // A click or drag on the thumbnail at (u, v), layout units in imgHSC's frame: centres the
 // picture point shown there (a point beside the thumbnail counts as its nearest edge).
-void navigateTo(core::Ctx& ctx, double u, double v);
+void navigateTo(form::Ctx& ctx, double u, double v);
 
 // Redraws the magnifier for the pointer at picture position (x, y) over layer `index`: the
 // square of 30 x 30 picture pixels centred there, stretched to 300 x 300 pixels, as the
 // layer's drawing (marks included) shows it at the current zoom level. Parts of the square
 // outside the picture show the magnifier's background. shpMagPixel marks the picture pixel
 // under the pointer.
-void OV_DrawMagnifier(core::Ctx& ctx, int index, float x, float y);
+void OV_DrawMagnifier(form::Ctx& ctx, int index, float x, float y);
 
 }  // namespace orv::view

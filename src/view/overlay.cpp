@@ -1,9 +1,10 @@
 #include "view/overlay.h"
 
-#include "core/message_log.h"
 #include "core/numeric.h"
 #include "extract/analysis.h"
-#include "ui/class_colours.h"
+#include "extract/records.h"
+#include "form/class_colours.h"
+#include "form/message_log.h"
 #include "view/view_switch.h"
 
 // The redisplay: both star layers get the grey picture, then every shown result its mark in
@@ -19,7 +20,7 @@
 
 namespace orv::view {
 
-using core::Ctx;
+using form::Ctx;
 
 namespace {
 
@@ -69,12 +70,12 @@ void cmdReDisp_Click(Ctx& ctx) {
     auto& ws = ctx.ws;
     auto& f = ctx.frm;
     ctx.host.setBusy(true);
-    core::OV_DispMsg(ctx, "恒星抽出結果を再表示しています。");
+    form::OV_DispMsg(ctx, "恒星抽出結果を再表示しています。");
     for (int j = 0; j <= 10; ++j) ws.StarAtrNo[0][j] = ws.StarAtrNo[1][j] = 0;
     f.dashCounts(true);
     // Layer 3 that still holds exactly the grey picture keeps it: clearing and drawing it
     // again would give the same pixels.
-    ui::Canvas& plain = f.picHSC[3].canvas;
+    form::Canvas& plain = f.picHSC[3].canvas;
     const bool plainReady = plain.holds(ws.PictureGeneration) && !ws.PixelLevel.empty();
     f.picHSC[4].canvas.clear();
     if (!plainReady) plain.clear();
@@ -99,22 +100,22 @@ void cmdReDisp_Click(Ctx& ctx) {
             case Mark::None:
                 break;
             case Mark::Added:
-                extract::drawResult(ctx, n, ui::kColourAdded, true);
+                extract::drawResult(ctx, n, form::kColourAdded, true);
                 ws.StarAtrNo[1][2] += 1;
                 break;
             case Mark::Deleted:
-                extract::drawResult(ctx, n, ui::kColourDeleted, true);
+                extract::drawResult(ctx, n, form::kColourDeleted, true);
                 ws.StarAtrNo[1][1] += 1;
                 break;
             case Mark::Noise:
             case Mark::Released:
-                extract::drawResult(ctx, n, ui::atrColour(atr), true);
+                extract::drawResult(ctx, n, form::atrColour(atr), true);
                 ws.StarAtrNo[0][atr] += 1;
                 break;
             case Mark::Area:
             case Mark::Circular:
             case Mark::Elongated:
-                extract::drawResult(ctx, n, ui::atrColour(atr), !outlines);
+                extract::drawResult(ctx, n, form::atrColour(atr), !outlines);
                 ws.StarAtrNo[0][atr] += 1;
                 break;
         }
@@ -123,7 +124,7 @@ void cmdReDisp_Click(Ctx& ctx) {
     f.picHSC[4].Visible = true;
     OV_DispResultNo(ctx);
     ctx.host.setBusy(false);
-    core::OV_DispMsg(ctx, "");
+    form::OV_DispMsg(ctx, "");
 }
 
 void OV_DispResultNo(Ctx& ctx) {

@@ -4,19 +4,19 @@
 
 #include <cstdint>
 
-#include "core/context.h"
+#include "form/context.h"
 
 namespace orv::view {
 
 // The mark the redisplay gives result n under the display options of "再描画" (None: the
 // result is not shown).
 enum class Mark { None, Added, Deleted, Noise, Area, Circular, Elongated, Released };
-Mark markOf(const core::Ctx& ctx, int32_t n);
+Mark markOf(const form::Ctx& ctx, int32_t n);
 
 // Button "再描画": grey picture into layers 3 and 4, a mark (and outline) per shown result
 // into layer 4, recounting StarAtrNo rows 0 and 1.
-void cmdReDisp_Click(core::Ctx& ctx);
+void cmdReDisp_Click(form::Ctx& ctx);
 // Copies the counts into the count labels.
-void OV_DispResultNo(core::Ctx& ctx);
+void OV_DispResultNo(form::Ctx& ctx);
 
 }  // namespace orv::view

@@ -50,7 +50,7 @@ void apply(std::string_view row, int stage, bool& property) {
 
 }  // namespace
 
-void OV_DispUIF(core::Ctx& ctx) {
+void OV_DispUIF(form::Ctx& ctx) {
     const int stage = ctx.ws.ProcStage;
     if (stage < 0 || stage > 14) return;
     auto& f = ctx.frm;

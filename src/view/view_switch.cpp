@@ -6,7 +6,7 @@
 
 namespace orv::view {
 
-void optFrame_Click(core::Ctx& ctx, int index) {
+void optFrame_Click(form::Ctx& ctx, int index) {
     auto& pic = ctx.frm.picHSC;
     for (auto& p : pic) p.Visible = false;
     switch (index) {
@@ -27,18 +27,18 @@ void optFrame_Click(core::Ctx& ctx, int index) {
     }
 }
 
-void selectOptFrame(core::Ctx& ctx, int index) {
+void selectOptFrame(form::Ctx& ctx, int index) {
     if (ctx.frm.optFrame[index].Value) return;
     for (int i = 0; i < 4; ++i) ctx.frm.optFrame[i].Value = i == index;
     optFrame_Click(ctx, index);
 }
 
-void showViewOption(core::Ctx& ctx, int index) {
+void showViewOption(form::Ctx& ctx, int index) {
     optFrame_Click(ctx, index);
     selectOptFrame(ctx, index);
 }
 
-ShownViews shownViews(const core::Ctx& ctx) {
+ShownViews shownViews(const form::Ctx& ctx) {
     ShownViews v;
     for (int i = 0; i < 5; ++i) v.layers[i] = ctx.frm.picHSC[i].Visible;
     v.thumbnail = ctx.frm.imgHSC.Visible;
@@ -46,20 +46,20 @@ ShownViews shownViews(const core::Ctx& ctx) {
     return v;
 }
 
-void restoreViews(core::Ctx& ctx, const ShownViews& v) {
+void restoreViews(form::Ctx& ctx, const ShownViews& v) {
     for (int i = 0; i < 5; ++i) ctx.frm.picHSC[i].Visible = v.layers[i];
     ctx.frm.imgHSC.Visible = v.thumbnail;
     for (int i = 0; i < 4; ++i) ctx.frm.optFrame[i].Value = v.options[i];
 }
 
-void chkCircle_Click(core::Ctx& ctx) {
+void chkCircle_Click(form::Ctx& ctx) {
     bool marks = ctx.frm.chkCircle.Value == 1;
     ctx.frm.picHSC[3].Visible = !marks;
     ctx.frm.picHSC[4].Visible = marks;
     ctx.host.pump();
 }
 
-void chkFlicker_Click(core::Ctx& ctx) {
+void chkFlicker_Click(form::Ctx& ctx) {
     auto& timer = ctx.frm.tmrFlicker;
     timer.Interval = 500;
     if (ctx.frm.chkFlicker.Value == 1) {
@@ -71,14 +71,14 @@ void chkFlicker_Click(core::Ctx& ctx) {
     chkCircle_Click(ctx);
 }
 
-void tmrFlicker_Timer(core::Ctx& ctx) {
+void tmrFlicker_Timer(form::Ctx& ctx) {
     auto& pic = ctx.frm.picHSC;
     bool marksShown = pic[4].Visible;
     pic[4].Visible = !marksShown;
     pic[3].Visible = marksShown;
 }
 
-void Form_Resize(core::Ctx& ctx, double outerWidthPx, double clientWidth, double clientHeight) {
+void Form_Resize(form::Ctx& ctx, double outerWidthPx, double clientWidth, double clientHeight) {
     if (outerWidthPx < 200) return;
     auto& v = ctx.frm.fraPickUp;
     v.Left = 320;

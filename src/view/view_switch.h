@@ -8,16 +8,16 @@
 
 #include <array>
 
-#include "core/context.h"
+#include "form/context.h"
 
 namespace orv::view {
 
 // The view switch: hides all five layers, then shows the one of the option.
-void optFrame_Click(core::Ctx& ctx, int index);
+void optFrame_Click(form::Ctx& ctx, int index);
 // Makes `index` the selected option; when that changes the selection, runs its view switch.
-void selectOptFrame(core::Ctx& ctx, int index);
+void selectOptFrame(form::Ctx& ctx, int index);
 // Runs the view switch of `index` and leaves it selected (what the steps do at their end).
-void showViewOption(core::Ctx& ctx, int index);
+void showViewOption(form::Ctx& ctx, int index);
 
 // What is on screen: which layers and whether the thumbnail are shown, and the selected view
 // option; a step that ends without doing anything puts it back as it was.
@@ -26,13 +26,13 @@ struct ShownViews {
     bool thumbnail = false;
     std::array<bool, 4> options{};
 };
-ShownViews shownViews(const core::Ctx& ctx);
-void restoreViews(core::Ctx& ctx, const ShownViews& views);
+ShownViews shownViews(const form::Ctx& ctx);
+void restoreViews(form::Ctx& ctx, const ShownViews& views);
 
-void chkCircle_Click(core::Ctx& ctx);
-void chkFlicker_Click(core::Ctx& ctx);
-void tmrFlicker_Timer(core::Ctx& ctx);
+void chkCircle_Click(form::Ctx& ctx);
+void chkFlicker_Click(form::Ctx& ctx);
+void tmrFlicker_Timer(form::Ctx& ctx);
 // outerWidthPx: the window's outer width; clientWidth/Height: its client area, in pixels.
-void Form_Resize(core::Ctx& ctx, double outerWidthPx, double clientWidth, double clientHeight);
+void Form_Resize(form::Ctx& ctx, double outerWidthPx, double clientWidth, double clientHeight);
 
 }  // namespace orv::view

@@ -8,9 +8,9 @@
 #include "catalogue/picture_catalogue.h"
 #include "catalogue/saved_results.h"
 #include "core/paths.h"
+#include "form/class_colours.h"
 #include "formats/fits_files.h"
 #include "support/test_app.h"
-#include "ui/class_colours.h"
 
 namespace orv::catalogue {
 namespace {
@@ -101,17 +101,17 @@ TEST(CatalogueDs9, CirclesInImageCoordinatesInTheWindowsColours) {
 TEST(CatalogueDs9, ColoursFollowTheEditStateThenTheClass) {
     struct Case {
         int16_t atr, editAtr;
-        std::optional<ui::Rgb> colour;
+        std::optional<form::Rgb> colour;
     };
     const std::vector<Case> cases = {
-        {1, 0, ui::kColourNoise},
-        {2, 0, ui::kColourArea},
-        {3, 0, ui::kColourCircular},
-        {4, 0, ui::kColourElongated},
-        {5, 0, ui::kColourNoiseReleased},
-        {3, 2, ui::kColourAdded},
-        {3, 1, ui::kColourDeleted},
-        {1, 3, ui::kColourDeleted},
+        {1, 0, form::kColourNoise},
+        {2, 0, form::kColourArea},
+        {3, 0, form::kColourCircular},
+        {4, 0, form::kColourElongated},
+        {5, 0, form::kColourNoiseReleased},
+        {3, 2, form::kColourAdded},
+        {3, 1, form::kColourDeleted},
+        {1, 3, form::kColourDeleted},
         {0, 0, std::nullopt},
         {6, 0, std::nullopt},
         {3, 4, std::nullopt},

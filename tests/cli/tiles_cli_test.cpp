@@ -21,7 +21,7 @@ namespace fs = std::filesystem;
 // The division window after "全分割画像出力" of a picture into `folder` with S and M.
 struct WindowSave {
     TestApp app;
-    ui::FrmBigPic big;
+    form::FrmBigPic big;
     tiles::BigPicCtx c{app.ws, big, app.host};
 
     WindowSave(const std::string& picture, const std::string& folder, const char* size,

@@ -5,8 +5,8 @@
 
 #include "control/batch.h"
 #include "control/pipeline.h"
+#include "control/startup.h"
 #include "core/numeric.h"
-#include "core/startup.h"
 #include "support/pictures.h"
 
 namespace orv::control {
@@ -15,7 +15,7 @@ namespace {
 using test::readFile;
 using test::TestApp;
 
-ui::Picture field() {
+form::Picture field() {
     return test::greyPicture(60, 40, [](int x, int y) {
         auto blob = [&](int cx, int cy, int r) {
             return (x - cx) * (x - cx) + (y - cy) * (y - cy) <= r * r;
@@ -27,13 +27,13 @@ ui::Picture field() {
 struct Window {
     TestApp app;
     Window() {
-        core::Form_Load(app.ctx);
+        control::Form_Load(app.ctx);
         test::typicalSettings(app.ws.settings);
         EXPECT_TRUE(test::loadPicture(app, field(), "a.bmp"));
     }
     std::string log() { return readFile(app.dir.path() + "/a.bmp.dir/a.bmp.log"); }
     // Presses 中止 (and answers the confirmation) at the first pump in `stage`.
-    void cancelDuring(int16_t stage, ui::MsgAnswer answer = ui::MsgAnswer::Ok) {
+    void cancelDuring(int16_t stage, form::MsgAnswer answer = form::MsgAnswer::Ok) {
         app.host.onPump = [this, stage, answer, pressed = false]() mutable {
             if (pressed || app.ws.ProcStage != stage) return;
             pressed = true;
@@ -45,11 +45,11 @@ struct Window {
 
 struct BatchRun {
     TestApp app;
-    std::map<std::string, ui::Picture> pictures;
+    std::map<std::string, form::Picture> pictures;
     BatchRun() {
-        core::Form_Load(app.ctx);
+        control::Form_Load(app.ctx);
         test::typicalSettings(app.ws.settings);
-        app.host.decoder = [this](const std::string& path) -> core::Result<ui::Picture> {
+        app.host.decoder = [this](const std::string& path) -> core::Result<form::Picture> {
             auto it = pictures.find(path);
             if (it == pictures.end()) return core::Error{"no such picture: " + path};
             return it->second;
@@ -133,7 +133,7 @@ TEST(Pipeline, AStaleCancelRequestIsClearedByTheNextRun) {
 
 // Single bright pixels two apart: 250 x 210 = 52500 clusters, more than the table
 // holds. The 50001st would have been seeded in row 401.
-ui::Picture speckles() {
+form::Picture speckles() {
     return test::greyPicture(500, 420,
                              [](int x, int y) { return x % 2 == 0 && y % 2 == 0 ? 200 : 0; });
 }
@@ -144,7 +144,7 @@ const std::string kFull =
 
 TEST(Pipeline, AFullClusterTableSaysWhereExtractionStopped) {
     TestApp app;
-    core::Form_Load(app.ctx);
+    control::Form_Load(app.ctx);
     test::typicalSettings(app.ws.settings);
     ASSERT_TRUE(test::loadPicture(app, speckles(), "s.bmp"));
     cmdDoAll_Click(app.ctx);
@@ -169,7 +169,7 @@ TEST(Pipeline, AFullClusterTableSaysWhereExtractionStopped) {
 
 TEST(Pipeline, AnsweringCancelInTheConfirmationLeavesTheRunGoing) {
     Window w;
-    w.cancelDuring(core::kStageBackground, ui::MsgAnswer::Cancel);
+    w.cancelDuring(core::kStageBackground, form::MsgAnswer::Cancel);
     cmdDoAll_Click(w.app.ctx);
     EXPECT_EQ(w.app.ws.ProcStage, core::kStageAnalysed);
     EXPECT_EQ(w.app.ws.CancelRequested, 0);
@@ -338,7 +338,7 @@ TEST(Batch, AnEmptyListAndACancelledConfirmation) {
 
     BatchRun declined;
     declined.list(declined.app.dir.path() + ",a.bmp\r\n", {"a.bmp"});
-    declined.app.host.msgAnswers.push_back(ui::MsgAnswer::Cancel);
+    declined.app.host.msgAnswers.push_back(form::MsgAnswer::Cancel);
     cmdBachDo_Click(declined.app.ctx);
     EXPECT_FALSE(std::filesystem::exists(declined.app.dir.file("tiles.txt.log")));
     EXPECT_EQ(declined.app.ws.ProcStage, core::kStageIdle);

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "core/array2d.h"
-#include "ui/canvas.h"
+#include "form/canvas.h"
 
 namespace orv::core {
 namespace {
@@ -30,23 +30,23 @@ TEST(Storage, ReusedBlocksComeBackZeroedWhenAskedFor) {
 }
 
 TEST(Storage, CanvasClearAfterDrawingAndAfterAnUnclearedResize) {
-    ui::Canvas c;
+    form::Canvas c;
     c.resize(600, 600, false);
-    c.setPixel(3, 4, ui::RGB(1, 2, 3));
+    c.setPixel(3, 4, form::RGB(1, 2, 3));
     c.clear();
     EXPECT_EQ(c.pixel(3, 4), c.background());
     EXPECT_EQ(c.pixel(599, 599), c.background());
     const auto before = c.revision();
     c.clear();  // nothing drawn since: nothing to do
     EXPECT_EQ(c.revision(), before);
-    c.fillBox(10, 10, 11, 11, ui::RGB(9, 9, 9));
-    EXPECT_EQ(c.pixel(10, 10), ui::RGB(9, 9, 9));
+    c.fillBox(10, 10, 11, 11, form::RGB(9, 9, 9));
+    EXPECT_EQ(c.pixel(10, 10), form::RGB(9, 9, 9));
     EXPECT_EQ(c.pixel(11, 11), c.background());
     c.clear();
     EXPECT_EQ(c.pixel(10, 10), c.background());
     // A filled dot of radius 0.5 paints the pixel holding its centre.
-    c.circle(20.5, 30.5, 0.5, ui::RGB(255, 0, 0), true);
-    EXPECT_EQ(c.pixel(20, 30), ui::RGB(255, 0, 0));
+    c.circle(20.5, 30.5, 0.5, form::RGB(255, 0, 0), true);
+    EXPECT_EQ(c.pixel(20, 30), form::RGB(255, 0, 0));
     EXPECT_EQ(c.pixel(21, 30), c.background());
     // A grey row from levels rounds them to the nearest whole level, ties to even.
     std::vector<float> levels(600, 0.0f);  // a whole row
@@ -54,14 +54,14 @@ TEST(Storage, CanvasClearAfterDrawingAndAfterAnUnclearedResize) {
     std::copy(tested, tested + 6, levels.begin());
     c.drawGreyRow(7, levels.data());
     const int expected[6] = {0, 2, 2, 3, 254, 255};
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(c.pixel(i, 7), ui::greyRgb(expected[i])) << tested[i];
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(c.pixel(i, 7), form::greyRgb(expected[i])) << tested[i];
     // A marked content is held until something is drawn.
     c.markContent(5);
     EXPECT_TRUE(c.holds(5));
     EXPECT_FALSE(c.holds(6));
     c.setPixel(0, 0, 0);
     EXPECT_FALSE(c.holds(5));
-    ui::Canvas nullCanvas;
+    form::Canvas nullCanvas;
     nullCanvas.setNull(true);
     nullCanvas.resize(10, 10);
     EXPECT_TRUE(nullCanvas.isNull());
@@ -71,9 +71,9 @@ TEST(Storage, CanvasClearAfterDrawingAndAfterAnUnclearedResize) {
 // Coordinates from a damaged result file may be anything: far-off shapes paint nothing (and
 // convert nothing out of range), and a line from far away still paints where it crosses.
 TEST(Storage, CanvasDrawingFarOutsideIsSafe) {
-    ui::Canvas c;
+    form::Canvas c;
     c.resize(20, 10);
-    const ui::Rgb red = ui::RGB(255, 0, 0);
+    const form::Rgb red = form::RGB(255, 0, 0);
     const double far[] = {1e30, -1e30, 3e9, -3e9, NAN, INFINITY};
     for (double v : far) {
         c.circle(v, 5, 0.5, red, true);

@@ -92,20 +92,20 @@ TEST(ManualEdit, DeleteAndRestoreKeepTheCountsAndTheLog) {
     deleted[2] -= 1;
     deleted[5] += 1;
     EXPECT_EQ(s.counts(), deleted);
-    EXPECT_EQ(s.dot(3), ui::kColourDeleted);
+    EXPECT_EQ(s.dot(3), form::kColourDeleted);
     EXPECT_EQ(s.info(13), "手動削除");
     EXPECT_TRUE(s.frm.cmdEditUnDelete.Visible);
     EXPECT_EQ(s.frm.lblStarAtr[2].Caption, std::to_string(deleted[2]));
 
     cmdEditDelete_Click(s.ctx);  // refused
     EXPECT_EQ(s.host.messages.back().text, "すでに削除されています。");
-    EXPECT_EQ(s.host.messages.back().buttons, ui::MsgButtons::Ok);
+    EXPECT_EQ(s.host.messages.back().buttons, form::MsgButtons::Ok);
     EXPECT_EQ(s.counts(), deleted);
 
     cmdEditUnDelete_Click(s.ctx);
     EXPECT_EQ(s.ws.Clusters[3].EditAtr, 0);
     EXPECT_EQ(s.counts(), before);
-    EXPECT_EQ(s.dot(3), ui::kColourCircular);
+    EXPECT_EQ(s.dot(3), form::kColourCircular);
     cmdEditUnDelete_Click(s.ctx);
     EXPECT_EQ(s.host.messages.back().text, "削除されていません。");
 
@@ -118,7 +118,7 @@ TEST(ManualEdit, DeleteAndRestoreKeepTheCountsAndTheLog) {
     addedDeleted[6] -= 1;
     EXPECT_EQ(s.counts(), addedDeleted);
     cmdEditUnDelete_Click(s.ctx);
-    EXPECT_EQ(s.dot(6), ui::kColourAdded);
+    EXPECT_EQ(s.dot(6), form::kColourAdded);
     EXPECT_EQ(s.counts(), before);
 
     EXPECT_EQ(s.logTexts(), (std::vector<std::string>{"・削除指定　( 3)", "・削除解除　( 3)",
@@ -139,14 +139,14 @@ TEST(ManualEdit, NoiseReleaseAndBack) {
     OV_DispStarInfo(s.ctx, 1);
     cmdEditUnNoize_Click(s.ctx, 0);
     EXPECT_EQ(s.ws.Clusters[1].Atr, 5);
-    EXPECT_EQ(s.dot(1), ui::kColourNoiseReleased);
+    EXPECT_EQ(s.dot(1), form::kColourNoiseReleased);
     EXPECT_EQ(s.ws.StarAtrNo[0][1], before[0] - 1);
     EXPECT_EQ(s.ws.StarAtrNo[0][5], before[4] + 1);
     EXPECT_EQ(s.info(12), "ノイズ解除");
     EXPECT_TRUE(s.frm.cmdEditUnNoize[1].Visible);
     cmdEditUnNoize_Click(s.ctx, 1);
     EXPECT_EQ(s.ws.Clusters[1].Atr, 1);
-    EXPECT_EQ(s.dot(1), ui::kColourNoise);
+    EXPECT_EQ(s.dot(1), form::kColourNoise);
     EXPECT_EQ(s.counts(), before);
     EXPECT_EQ(s.logTexts(), (std::vector<std::string>{"・ノイズ解除　( 1)", "・ノイズ設定　( 1)"}));
 
@@ -185,9 +185,9 @@ TEST(ManualEdit, EditsAndNotesComeBackFromTheResultFiles) {
     EXPECT_EQ(s.ws.Clusters[8].EditAtr, 2);
     EXPECT_EQ(s.ws.Stars[8].CenterX, 17.5f);
     EXPECT_EQ(s.counts(), saved);
-    EXPECT_EQ(s.dot(1), ui::kColourNoiseReleased);
-    EXPECT_EQ(s.dot(3), ui::kColourDeleted);
-    EXPECT_EQ(s.dot(8), ui::kColourAdded);
+    EXPECT_EQ(s.dot(1), form::kColourNoiseReleased);
+    EXPECT_EQ(s.dot(3), form::kColourDeleted);
+    EXPECT_EQ(s.dot(8), form::kColourAdded);
 }
 
 TEST(Review, StepsThroughTheShownResultsOfAClass) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "edit/scene.h"
+#include "extract/records.h"
 #include "view/navigation.h"
 
 namespace orv::edit {
@@ -65,13 +66,13 @@ TEST(Pointer, ShiftClickTogglesTheDeletionOnly) {
     EXPECT_EQ(s.ws.Clusters[3].EditAtr, 1);
     EXPECT_EQ(s.ws.StarAtrNo[1][1], before[5] + 1);
     EXPECT_EQ(s.ws.StarAtrNo[0][3], before[2]);  // the class count stays
-    EXPECT_EQ(s.dot(3), ui::kColourDeleted);
+    EXPECT_EQ(s.dot(3), form::kColourDeleted);
     EXPECT_EQ(s.info(13), "手動削除");
     EXPECT_EQ(s.frm.lblStarAtr1[0].Caption, std::to_string(before[5] + 1));
     down(s, kShiftKey, 10.5f, 2.5f);
     EXPECT_EQ(s.ws.Clusters[3].EditAtr, 0);
     EXPECT_EQ(s.counts(), before);
-    EXPECT_EQ(s.dot(3), ui::kColourCircular);
+    EXPECT_EQ(s.dot(3), form::kColourCircular);
 
     // An added result: 2 -> 3 -> 2, green again. Shift with Ctrl toggles and adds nothing.
     down(s, kShiftKey | kCtrlKey, 6.5f, 6.5f);
@@ -80,7 +81,7 @@ TEST(Pointer, ShiftClickTogglesTheDeletionOnly) {
     EXPECT_EQ(s.ws.MaxStarNo, 7);
     down(s, kShiftKey, 6.5f, 6.5f);
     EXPECT_EQ(s.ws.Clusters[6].EditAtr, 2);
-    EXPECT_EQ(s.dot(6), ui::kColourAdded);
+    EXPECT_EQ(s.dot(6), form::kColourAdded);
     EXPECT_EQ(s.counts(), before);
     EXPECT_TRUE(s.logTexts().empty());
 
@@ -90,7 +91,7 @@ TEST(Pointer, ShiftClickTogglesTheDeletionOnly) {
 
 TEST(Pointer, CtrlClickAddsAResultAtTheExactPosition) {
     Scene s;
-    const ui::Rgb under = s.frm.picHSC[4].canvas.pixel(15, 7);
+    const form::Rgb under = s.frm.picHSC[4].canvas.pixel(15, 7);
     down(s, kCtrlKey, 15.3f, 7.8f);
     ASSERT_EQ(s.ws.MaxStarNo, 8);
     EXPECT_EQ(s.ws.SelStarNo, 8);
@@ -142,7 +143,7 @@ TEST(Pointer, MovesShowThePositionAndAltShowsTheResultUnderThePointer) {
     s.frm.chkMag.Value = 1;
     view::chkMag_Click(s.ctx);
     move(s, 0, 6.5f, 2.5f);
-    EXPECT_EQ(s.frm.picMag.canvas.pixel(155, 155), ui::kColourArea);
+    EXPECT_EQ(s.frm.picMag.canvas.pixel(155, 155), form::kColourArea);
 }
 
 TEST(Pointer, TheHandToolDragsAllLayersAndNeverSelects) {

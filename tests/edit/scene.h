@@ -13,17 +13,18 @@
 
 #include <gtest/gtest.h>
 
-#include "core/startup.h"
+#include "control/startup.h"
 #include "extract/numbering.h"
+#include "form/class_colours.h"
+#include "form/stage.h"
 #include "support/pictures.h"
-#include "ui/class_colours.h"
 #include "view/overlay.h"
 
 namespace orv::test {
 
 struct Scene : TestApp {
     Scene() {
-        core::Form_Load(ctx);
+        control::Form_Load(ctx);
         typicalSettings(ws.settings);
         EXPECT_TRUE(
             loadPicture(*this, greyPicture(20, 10, [](int x, int y) { return 10 + x + 20 * y; })));
@@ -57,10 +58,10 @@ struct Scene : TestApp {
         ws.FreeStarNoHint = 8;
         frm.chkDisp[1].Value = 0;  // dots only
         view::cmdReDisp_Click(ctx);
-        core::setStage(ctx, core::kStageAnalysed);
+        form::setStage(ctx, core::kStageAnalysed);
     }
     // The dot of result n on the marked layer.
-    ui::Rgb dot(int n) const {
+    form::Rgb dot(int n) const {
         return frm.picHSC[4].canvas.pixel(static_cast<int>(ws.Stars[n].CenterX),
                                           static_cast<int>(ws.Stars[n].CenterY));
     }

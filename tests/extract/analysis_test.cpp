@@ -4,8 +4,9 @@
 
 #include <set>
 
+#include "control/startup.h"
 #include "core/numeric.h"
-#include "core/startup.h"
+#include "extract/records.h"
 #include "extract/reference_trace.h"
 #include "input/background.h"
 #include "input/clusters.h"
@@ -22,7 +23,7 @@ using test::TestApp;
 struct Scene {
     TestApp app;
     explicit Scene(int w, int h, const std::set<std::pair<int, int>>& bright, int level = 100) {
-        core::Form_Load(app.ctx);
+        control::Form_Load(app.ctx);
         test::typicalSettings(app.ws.settings);
         EXPECT_TRUE(test::loadPicture(app, test::greyPicture(w, h, [&](int x, int y) {
                                           return bright.count({x, y}) ? level : 0;
@@ -77,10 +78,10 @@ TEST(Analysis, TheThreeByThreeSquare) {
     EXPECT_EQ(scene.app.ws.ProcStage, core::kStageAnalysed);
     EXPECT_EQ(scene.app.host.sleptMs, 1000);
     // Drawn into the marked layer in magenta: the dot and the outline.
-    EXPECT_EQ(scene.app.frm.picHSC[4].canvas.pixel(34, 56), ui::RGB(255, 0, 255));
-    EXPECT_EQ(scene.app.frm.picHSC[4].canvas.pixel(33, 55), ui::RGB(255, 0, 255));
-    EXPECT_EQ(scene.app.frm.picHSC[3].canvas.pixel(33, 55), ui::greyRgb(100));
-    EXPECT_EQ(scene.app.frm.picHSC[4].canvas.pixel(36, 55), ui::greyRgb(0));
+    EXPECT_EQ(scene.app.frm.picHSC[4].canvas.pixel(34, 56), form::RGB(255, 0, 255));
+    EXPECT_EQ(scene.app.frm.picHSC[4].canvas.pixel(33, 55), form::RGB(255, 0, 255));
+    EXPECT_EQ(scene.app.frm.picHSC[3].canvas.pixel(33, 55), form::greyRgb(100));
+    EXPECT_EQ(scene.app.frm.picHSC[4].canvas.pixel(36, 55), form::greyRgb(0));
 
     // With NumPixel2 <= 9 and Sinendo >= 1.5 the square is circular.
     Scene round(100, 100, rect(33, 55, 3, 3));
@@ -88,7 +89,7 @@ TEST(Analysis, TheThreeByThreeSquare) {
     round.app.ws.settings.Sinendo = 1.5f;
     round.analyse();
     EXPECT_EQ(round.cluster(1).Atr, kAtrCircular);
-    EXPECT_EQ(round.app.frm.picHSC[4].canvas.pixel(34, 56), ui::RGB(255, 0, 0));
+    EXPECT_EQ(round.app.frm.picHSC[4].canvas.pixel(34, 56), form::RGB(255, 0, 0));
 }
 
 TEST(Analysis, OnePixelClusterKeepsZeroStatistics) {

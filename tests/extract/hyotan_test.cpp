@@ -6,9 +6,10 @@
 
 #include "bench/starfield.h"
 #include "control/pipeline.h"
-#include "core/startup.h"
+#include "control/startup.h"
 #include "extract/analysis.h"
 #include "extract/numbering.h"
+#include "extract/records.h"
 #include "input/clusters.h"
 #include "support/pictures.h"
 
@@ -20,7 +21,7 @@ using test::TestApp;
 // Two discs of Level 100 (radius 3, centres 8 apart) joined by a one-pixel waist of Level 15,
 // on a sky of 0 with a flat background of 10: at Siki 4 everything above 14 is one gourd; one
 // step higher the waist falls away.
-ui::Picture gourd(int waist = 15) {
+form::Picture gourd(int waist = 15) {
     return test::greyPicture(30, 20, [=](int x, int y) {
         auto disc = [&](int cx) { return (x - cx) * (x - cx) + (y - 10) * (y - 10) <= 9; };
         if (disc(10) || disc(18)) return 100;
@@ -43,7 +44,7 @@ void analyseOnFlatBackground(TestApp& app, float background) {
 
 // A window with typical settings and the gourd split on, the gourd loaded.
 void loadGourd(TestApp& app) {
-    core::Form_Load(app.ctx);
+    control::Form_Load(app.ctx);
     test::typicalSettings(app.ws.settings);
     app.frm.chkHyotan.Value = 1;
     EXPECT_TRUE(test::loadPicture(app, gourd()));
@@ -52,7 +53,7 @@ void loadGourd(TestApp& app) {
 struct GourdScene {
     TestApp app;
     explicit GourdScene(bool hyotan, int waist = 15) {
-        core::Form_Load(app.ctx);
+        control::Form_Load(app.ctx);
         test::typicalSettings(app.ws.settings);
         app.frm.chkHyotan.Value = hyotan ? 1 : 0;
         EXPECT_TRUE(test::loadPicture(app, gourd(waist)));
@@ -84,8 +85,8 @@ TEST(GourdSplit, TwoTouchingStarsBecomeTwoRoundParts) {
     EXPECT_EQ(ws.HyotanDepth, 0);
     // Parts are drawn orange; the gourd was blacked out in the cluster view before the refill.
     auto& marks = scene.app.frm.picHSC[4].canvas;
-    EXPECT_EQ(marks.pixel(10, 10), ui::RGB(255, 128, 0));
-    EXPECT_EQ(scene.app.frm.picHSC[2].canvas.pixel(14, 10), ui::RGB(0, 0, 0));
+    EXPECT_EQ(marks.pixel(10, 10), form::RGB(255, 128, 0));
+    EXPECT_EQ(scene.app.frm.picHSC[2].canvas.pixel(14, 10), form::RGB(0, 0, 0));
     EXPECT_EQ(scene.app.frm.picHSC[2].canvas.pixel(10, 10), OV_GetClasterColor(2));
 }
 
@@ -136,7 +137,7 @@ TEST(GourdSplit, TheSearchBoxRoundsHalfToEvenAndNeverReachesTheLastColumn) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TestApp app;
-        core::Form_Load(app.ctx);
+        control::Form_Load(app.ctx);
         test::typicalSettings(app.ws.settings);
         EXPECT_TRUE(test::loadPicture(app, test::greyPicture(20, 10, [&](int x, int y) {
                                           if (y != 4 || x + 1 < c.first || x + 1 > c.first + 4)
@@ -170,7 +171,7 @@ TEST(GourdSplit, PartsBelowNumPixel2AreAreaObjects) {
     for (int p : {2, 3}) EXPECT_EQ(ws.Clusters[p].Atr, kAtrArea) << p;
     EXPECT_EQ(ws.StarAtrNo[0][kAtrArea], 2);
     EXPECT_EQ(ws.StarAtrNo[0][kAtrCircular], 0);
-    EXPECT_EQ(app.frm.picHSC[4].canvas.pixel(10, 10), ui::RGB(255, 0, 255));
+    EXPECT_EQ(app.frm.picHSC[4].canvas.pixel(10, 10), form::RGB(255, 0, 255));
 }
 
 TEST(GourdSplit, WithoutTheOptionTheGourdIsElongated) {
@@ -192,13 +193,13 @@ TEST(GourdSplit, NothingAboveTheNextStepCountsCircular) {
     EXPECT_EQ(app.ws.MaxStarNo, 1);
     EXPECT_EQ(app.ws.Clusters[1].Used, -1);
     EXPECT_EQ(app.ws.Clusters[1].Atr, kAtrCircular);
-    EXPECT_EQ(app.frm.picHSC[4].canvas.pixel(14, 10), ui::RGB(255, 128, 0));
+    EXPECT_EQ(app.frm.picHSC[4].canvas.pixel(14, 10), form::RGB(255, 128, 0));
 }
 
 TEST(GourdSplit, ManyPartsAtOneLevelAreAllKept) {
     // A comb: 30 teeth of Level 100 on a faint spine; one step up the spine falls away.
     TestApp app;
-    core::Form_Load(app.ctx);
+    control::Form_Load(app.ctx);
     test::typicalSettings(app.ws.settings);
     app.ws.settings.NumPixel = 1;
     app.ws.settings.NumPixel2 = 1;
@@ -242,10 +243,10 @@ TEST(GourdSplit, GeneratedTouchingPairsSplitIntoTwoRoundParts) {
     spec.margin = 20;
     const auto field = bench::generateStarField(spec);
     auto rgb = std::make_shared<std::vector<uint8_t>>(field.rgb);
-    const auto picture = ui::Picture::fromRgb(field.width, field.height, rgb);
+    const auto picture = form::Picture::fromRgb(field.width, field.height, rgb);
 
     auto analyse = [&](bool hyotan, TestApp& app) {
-        core::Form_Load(app.ctx);
+        control::Form_Load(app.ctx);
         test::typicalSettings(app.ws.settings);
         app.frm.chkHyotan.Value = hyotan ? 1 : 0;
         ASSERT_TRUE(test::loadPicture(app, picture));

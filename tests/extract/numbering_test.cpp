@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "core/startup.h"
+#include "control/startup.h"
+#include "extract/records.h"
 #include "extract/reference_fill.h"
 #include "input/background.h"
 #include "input/clusters.h"
@@ -14,7 +15,7 @@ namespace {
 using test::TestApp;
 
 // A random picture: each pixel bright (200) with the given chance, else dark (0).
-ui::Picture randomPicture(int w, int h, int percentBright, uint32_t seed) {
+form::Picture randomPicture(int w, int h, int percentBright, uint32_t seed) {
     return test::greyPicture(w, h, [&](int, int) {
         seed = seed * 1664525u + 1013904223u;
         return static_cast<int>((seed >> 8) % 100) < percentBright ? 200 : 0;
@@ -58,7 +59,7 @@ TEST(FloodFill, LabelsAndCountsDepthExactlyAsTheRecursiveFill) {
 
 TEST(FloodFill, ALongLineStopsAtTheDepthLimit) {
     TestApp app;
-    core::Form_Load(app.ctx);
+    control::Form_Load(app.ctx);
     test::typicalSettings(app.ws.settings);
     ASSERT_TRUE(test::loadPicture(app, test::greyPicture(4004, 3, [](int x, int y) {
                                       return y == 1 && x >= 2 && x < 4002 ? 250 : 0;
@@ -87,7 +88,7 @@ TEST(FloodFill, ALongLineStopsAtTheDepthLimit) {
 
 TEST(FloodFill, BrightnessIsStrictAndDiagonalsStayApart) {
     TestApp app;
-    core::Form_Load(app.ctx);
+    control::Form_Load(app.ctx);
     // Background 10 everywhere but the tested pixels; Siki 4 and SikiTop 240.
     ASSERT_TRUE(test::loadPicture(
         app, test::textPicture({"#.....", ".#....", "......", "......"}, 15, 10)));
@@ -153,10 +154,10 @@ TEST(Numbering, AFullTableGivesMinusOne) {
 }
 
 TEST(Numbering, ColoursAndTheMapAroundCentroids) {
-    EXPECT_EQ(OV_GetClasterColor(4), ui::RGB(255, 0, 0));
-    EXPECT_EQ(OV_GetClasterColor(5), ui::RGB(0, 255, 0));
-    EXPECT_EQ(OV_GetClasterColor(6), ui::RGB(0, 0, 255));
-    EXPECT_EQ(OV_GetClasterColor(7), ui::RGB(255, 255, 255));
+    EXPECT_EQ(OV_GetClasterColor(4), form::RGB(255, 0, 0));
+    EXPECT_EQ(OV_GetClasterColor(5), form::RGB(0, 255, 0));
+    EXPECT_EQ(OV_GetClasterColor(6), form::RGB(0, 0, 255));
+    EXPECT_EQ(OV_GetClasterColor(7), form::RGB(255, 255, 255));
 
     TestApp app;
     auto& ws = app.ws;

@@ -139,7 +139,7 @@ TEST(BmpStream, WritesTheTileFormatByteForByte) {
     test::TempDir dir;
     for (auto layout : tiles::test::kAllLayouts)
         for (auto [w, h] : {std::pair{1, 1}, {5, 3}, {8, 2}}) {
-            const bool grey = layout == ui::PixelLayout::Grey8;
+            const bool grey = layout == form::PixelLayout::Grey8;
             const auto picture = tiles::test::patternPicture(w, h, layout);
             ASSERT_TRUE(writeBmp24(dir.file("t.bmp"), picture).ok());
             EXPECT_EQ(

@@ -8,7 +8,7 @@
 #include "bench/fits_writer.h"
 #include "bench/starfield.h"
 #include "control/pipeline.h"
-#include "core/startup.h"
+#include "control/startup.h"
 #include "extract/records.h"
 #include "formats/fits_files.h"
 #include "formats/picture_file.h"
@@ -23,7 +23,7 @@ using test::FitsSpec;
 using test::TempDir;
 
 // Sample (x, y) of plane c, 0-based picture coordinates (y down), as a value.
-double valueAt(const ui::DeepSamples& d, int c, int x, int y) {
+double valueAt(const form::DeepSamples& d, int c, int x, int y) {
     const size_t i = (static_cast<size_t>(c) * d.height + y) * d.width + x;
     return std::visit([&](const auto& v) { return d.offset + d.scale * double(v[i]); }, d.samples);
 }
@@ -96,7 +96,7 @@ TEST(FitsReader, BlankAndNanPixelsAreMissingAndGetTheLowestLevel) {
         spec.naxes = {3, 1};
         test::writeFits(dir.file("b.fits"), spec, {10, m, 20});
         test::TestApp app;
-        core::Form_Load(app.ctx);
+        control::Form_Load(app.ctx);
         auto loaded = readPictureFile(app.host, dir.file("b.fits"), "minmax");
         ASSERT_TRUE(loaded) << loaded.error();
         EXPECT_EQ(loaded->points.black, 10);
@@ -110,7 +110,7 @@ TEST(FitsReader, BlankAndNanPixelsAreMissingAndGetTheLowestLevel) {
 
 TEST(FitsReader, APixelAtFitsTenFiveOfAHundredRowsLandsAtPictureNineNinetyFive) {
     test::TestApp app;
-    core::Form_Load(app.ctx);
+    control::Form_Load(app.ctx);
     app.ws.settings.Stretch = "minmax";
     FitsSpec spec;
     spec.naxes = {20, 100};
@@ -261,7 +261,7 @@ TEST(FitsPictures, AGeneratedSixteenBitFieldIsFoundAtItsTruePositions) {
     const auto field = bench::generateStarField(spec);
 
     test::TestApp app;
-    core::Form_Load(app.ctx);
+    control::Form_Load(app.ctx);
     test::typicalSettings(app.ws.settings);
     ASSERT_TRUE(
         bench::writeFits16(app.dir.file("field.fits"), field.width, field.height, field.deep));

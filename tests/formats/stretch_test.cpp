@@ -76,7 +76,7 @@ double referencePercentile(std::vector<double> values, double p) {
 }
 
 template <typename T>
-std::vector<double> presentValues(const ui::DeepSamples& d) {
+std::vector<double> presentValues(const form::DeepSamples& d) {
     std::vector<double> v;
     for (T s : std::get<std::vector<T>>(d.samples))
         if (std::isfinite(static_cast<double>(s)))
@@ -89,7 +89,7 @@ TEST(StretchPoints, PercentilesMatchTheSortedValuesForEverySampleType) {
     const std::pair<double, double> percentiles[] = {
         {0.1, 99.9}, {0, 100}, {25, 75}, {50, 50.5}, {1, 2}};
     for (int round = 0; round < 12; ++round) {
-        ui::DeepSamples d;
+        form::DeepSamples d;
         d.width = 37 + round * 11;
         d.height = 23;
         d.channels = round % 4 == 3 ? 3 : 1;
@@ -136,8 +136,8 @@ TEST(StretchPoints, PercentilesMatchTheSortedValuesForEverySampleType) {
     }
 }
 
-ui::DeepSamples greySamples(std::vector<float> v) {
-    ui::DeepSamples d;
+form::DeepSamples greySamples(std::vector<float> v) {
+    form::DeepSamples d;
     d.width = static_cast<int>(v.size());
     d.height = 1;
     d.samples = std::move(v);
@@ -171,7 +171,7 @@ TEST(StretchPoints, NearlyFlatPicturesFallBackToMinMaxAndFlatOnesAreRefused) {
 TEST(StretchPicture, EverySampleGetsTheLevelOfTheRuleInItsLayout) {
     std::mt19937 rng(3);
     for (int channels : {1, 3}) {
-        ui::DeepSamples d;
+        form::DeepSamples d;
         d.width = 5;
         d.height = 4;
         d.channels = channels;
@@ -181,8 +181,9 @@ TEST(StretchPicture, EverySampleGetsTheLevelOfTheRuleInItsLayout) {
         for (auto& x : s) x = static_cast<uint16_t>(rng() % 400);
         d.samples = s;
         const StretchPoints p{-50, 900};
-        const ui::Picture picture = applyStretch(d, p);
-        ASSERT_EQ(picture.layout, channels == 3 ? ui::PixelLayout::Rgb888 : ui::PixelLayout::Grey8);
+        const form::Picture picture = applyStretch(d, p);
+        ASSERT_EQ(picture.layout,
+                  channels == 3 ? form::PixelLayout::Rgb888 : form::PixelLayout::Grey8);
         ASSERT_EQ(picture.stride, static_cast<size_t>(5 * channels));
         for (int c = 0; c < channels; ++c)
             for (int y = 0; y < 4; ++y)

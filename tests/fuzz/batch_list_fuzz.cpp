@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     fuzz::Window w;
     const std::string inside = fuzz::scratch() + "/";
-    w.host.decoder = [&](const std::string& path) -> core::Result<ui::Picture> {
+    w.host.decoder = [&](const std::string& path) -> core::Result<form::Picture> {
         if (path.compare(0, inside.size(), inside) != 0 || path.find("/../") != std::string::npos)
             return core::Error{"outside the scratch folder"};
         return fuzz::smallField();

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <string>
 
+#include "formats/decoder/picture_decoder.h"
 #include "fuzz_support.h"
 #include "tiles/big_picture.h"
-#include "ui/qt/picture_decoder.h"
 
 using namespace orv;
 
@@ -17,16 +17,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string path =
         fuzz::writeScratch("big.bmp", std::string_view(reinterpret_cast<const char*>(data), size));
     auto picture = tiles::loadBigPicture(
-        path, [](const std::string& p) { return qt::decodePictureFileWithLimit(p, 8); }, "");
+        path, [](const std::string& p) { return formats::decodePictureFileWithLimit(p, 8); }, "");
     if (!picture) {
         if (picture.error().empty()) __builtin_trap();  // a refusal says why
         return 0;
     }
-    const ui::Picture& big = picture->picture;
+    const form::Picture& big = picture->picture;
     if (big.width <= 0 || big.height <= 0 || big.empty()) __builtin_trap();
-    const ui::Picture tile = tiles::cutTile(big, {big.width - 3, -2, 7});
+    const form::Picture tile = tiles::cutTile(big, {big.width - 3, -2, 7});
     if (tile.width != 7 || tile.height != 7) __builtin_trap();
-    const ui::Picture preview = tiles::scaledPreview(big, 5, 4);
+    const form::Picture preview = tiles::scaledPreview(big, 5, 4);
     if (preview.width != 5 || preview.height != 4) __builtin_trap();
     return 0;
 }

@@ -9,7 +9,7 @@
 #include <memory>
 #include <stdexcept>
 
-#include "core/startup.h"
+#include "control/startup.h"
 
 namespace orv::fuzz {
 
@@ -50,7 +50,7 @@ void clearScratch() {
 Window::Window() {
     fs::create_directories(scratch() + "/program");
     ws.folders = core::ProgramFolders::at(scratch() + "/program");
-    core::Form_Load(ctx);
+    control::Form_Load(ctx);
 }
 
 std::vector<std::string> splitInput(const uint8_t* data, size_t size, size_t parts) {
@@ -68,8 +68,8 @@ std::vector<std::string> splitInput(const uint8_t* data, size_t size, size_t par
     return out;
 }
 
-ui::Picture smallField() {
-    static const ui::Picture field = [] {
+form::Picture smallField() {
+    static const form::Picture field = [] {
         const int w = 48, h = 32;
         auto rgb = std::make_shared<std::vector<uint8_t>>(static_cast<size_t>(w) * h * 3);
         for (int y = 0; y < h; ++y)
@@ -84,7 +84,7 @@ ui::Picture smallField() {
                 p[0] = static_cast<uint8_t>(v), p[1] = static_cast<uint8_t>(v / 2),
                 p[2] = static_cast<uint8_t>(255 - v);
             }
-        return ui::Picture::fromRgb(w, h, rgb);
+        return form::Picture::fromRgb(w, h, rgb);
     }();
     return field;
 }

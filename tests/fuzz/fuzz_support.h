@@ -8,8 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "core/context.h"
-#include "ui/headless_host.h"
+#include "control/stage_refresh.h"
+#include "form/context.h"
+#include "form/headless_host.h"
 
 namespace orv::fuzz {
 
@@ -24,9 +25,9 @@ void clearScratch();
 // program folder is scratch()/program. Dialog answers are cancelled and boxes answered OK.
 struct Window {
     core::Workspace ws;
-    ui::FrmOrvandel frm;
-    ui::HeadlessHost host;
-    core::Ctx ctx{ws, frm, host};
+    form::FrmOrvandel frm;
+    form::HeadlessHost host;
+    form::Ctx ctx{ws, frm, host, nullptr, control::stageRefresh()};
     Window();
 };
 
@@ -35,6 +36,6 @@ struct Window {
 std::vector<std::string> splitInput(const uint8_t* data, size_t size, size_t parts);
 
 // A small fixed picture with a few stars, the same on every call.
-ui::Picture smallField();
+form::Picture smallField();
 
 }  // namespace orv::fuzz

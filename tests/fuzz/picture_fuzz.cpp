@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
+#include "formats/decoder/picture_decoder.h"
 #include "fuzz_support.h"
 #include "input/image_load.h"
-#include "ui/qt/picture_decoder.h"
 
 using namespace orv;
 
@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::Window w;
     w.frm.disableDrawing();
     w.host.decoder = [](const std::string& path) {
-        return qt::decodePictureFileWithLimit(path, 8);
+        return formats::decodePictureFileWithLimit(path, 8);
     };
     const int channel = size == 0 ? 0 : data[size - 1] % 4;
     for (int i = 0; i < 4; ++i) w.frm.optChannel[i].Value = i == channel;

@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto parts = fuzz::splitInput(data, size, 2);
     fuzz::clearScratch();
     fuzz::Window w;
-    w.host.decoder = [](const std::string&) -> core::Result<ui::Picture> {
+    w.host.decoder = [](const std::string&) -> core::Result<form::Picture> {
         return fuzz::smallField();
     };
     fuzz::writeScratch("x.bmp", "");

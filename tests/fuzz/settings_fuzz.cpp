@@ -8,21 +8,22 @@
 #include "core/ini.h"
 #include "core/numeric.h"
 #include "core/settings.h"
+#include "form/settings_boxes.h"
 #include "fuzz_support.h"
 
 using namespace orv;
 
 namespace {
 
-void lostFocusAll(core::Ctx& ctx) {
-    core::txtHeikinWidth_LostFocus(ctx);
-    core::txtSiki_LostFocus(ctx);
-    core::txtSikiTop_LostFocus(ctx);
-    core::txtNumPixel_LostFocus(ctx);
-    core::txtNumPixel2_LostFocus(ctx);
-    core::txtSinendo_LostFocus(ctx);
-    core::txtSinendoMax_LostFocus(ctx);
-    core::txtMargin_LostFocus(ctx);
+void lostFocusAll(form::Ctx& ctx) {
+    form::txtHeikinWidth_LostFocus(ctx);
+    form::txtSiki_LostFocus(ctx);
+    form::txtSikiTop_LostFocus(ctx);
+    form::txtNumPixel_LostFocus(ctx);
+    form::txtNumPixel2_LostFocus(ctx);
+    form::txtSinendo_LostFocus(ctx);
+    form::txtSinendoMax_LostFocus(ctx);
+    form::txtMargin_LostFocus(ctx);
 }
 
 }  // namespace
@@ -33,19 +34,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::Window w;
     const std::string file = w.ws.folders.programFolder + "/" + core::kSettingsFileName;
     fuzz::writeScratch("program/" + std::string(core::kSettingsFileName), bytes);
-    core::OV_GetIniData(w.ctx);
+    form::OV_GetIniData(w.ctx);
     lostFocusAll(w.ctx);
     (void)core::readSettingsFileStrictly(file);
 
     // Every box given the input's first line, as if typed.
     const std::string typed = bytes.substr(0, bytes.find('\n'));
-    for (ui::TextBox* box :
+    for (form::TextBox* box :
          {&w.frm.txtHeikinWidth, &w.frm.txtSiki, &w.frm.txtSikiTop, &w.frm.txtNumPixel,
           &w.frm.txtNumPixel2, &w.frm.txtSinendo, &w.frm.txtSinendoMax, &w.frm.txtMargin})
         box->Text = typed;
     lostFocusAll(w.ctx);
 
-    if (!core::OV_SaveIniData(w.ctx)) return 0;
+    if (!form::OV_SaveIniData(w.ctx)) return 0;
     const core::IniFile back = core::IniFile::load(file);
     for (const char* key : {"HeikinWidth", "SikiTop", "Siki", "NumPixel", "NumPixel2", "Sinendo",
                             "SinendoMax", "Margin"})

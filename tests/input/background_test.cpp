@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/startup.h"
+#include "control/startup.h"
 #include "support/pictures.h"
 
 namespace orv::input {
@@ -67,7 +67,7 @@ TEST(Background, WideWindowsAreNeitherCutNorOverflow) {
 
 TEST(Background, ClipsTheWindowAtTheEdges) {
     TestApp app;
-    core::Form_Load(app.ctx);
+    control::Form_Load(app.ctx);
     // One bright pixel at the corner: a corner window (n = 4) holds 25 pixels, an edge one 45.
     ASSERT_TRUE(test::loadPicture(
         app, test::greyPicture(20, 20, [](int x, int y) { return x == 0 && y == 0 ? 225 : 0; })));
@@ -79,7 +79,7 @@ TEST(Background, ClipsTheWindowAtTheEdges) {
     EXPECT_EQ(app.ws.ProcStage, core::kStageBackgroundReady);
     EXPECT_TRUE(app.frm.optFrame[2].Value);
     EXPECT_TRUE(app.frm.picHSC[1].Visible);
-    EXPECT_EQ(app.frm.picHSC[1].canvas.pixel(0, 0), ui::greyRgb(9));
+    EXPECT_EQ(app.frm.picHSC[1].canvas.pixel(0, 0), form::greyRgb(9));
     EXPECT_EQ(app.frm.lblStarNo.Caption, "-");
     EXPECT_FALSE(app.frm.cmdCancel.Visible);
     EXPECT_EQ(app.frm.lblMsg.Caption, "");
@@ -87,7 +87,7 @@ TEST(Background, ClipsTheWindowAtTheEdges) {
 
 TEST(Background, ZeroWidthAndUniformPictures) {
     TestApp app;
-    core::Form_Load(app.ctx);
+    control::Form_Load(app.ctx);
     ASSERT_TRUE(
         test::loadPicture(app, test::greyPicture(6, 3, [](int x, int y) { return x * 7 + y; })));
     app.ws.settings.HeikinWidth = 0;
@@ -105,7 +105,7 @@ TEST(Background, ZeroWidthAndUniformPictures) {
 
 TEST(Background, WritesTheMessageAndTheLog) {
     TestApp app;
-    core::Form_Load(app.ctx);
+    control::Form_Load(app.ctx);
     ASSERT_TRUE(test::loadPicture(app, test::greyPicture(4, 4, [](int, int) { return 1; })));
     std::vector<std::string> messages;
     app.host.onPump = [&] {

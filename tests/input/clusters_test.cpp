@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/startup.h"
+#include "control/startup.h"
 #include "extract/reference_fill.h"
 #include "support/pictures.h"
 
@@ -31,7 +31,7 @@ TEST(Clusters, TheRealScanMatchesTheLiteralOneAtEveryThresholdEdge) {
                              << "Siki " << siki << " SikiTop " << top << " #" << round);
                 const int w = 12 + static_cast<int>(rnd(20)), h = 6 + static_cast<int>(rnd(14));
                 TestApp app;
-                core::Form_Load(app.ctx);
+                control::Form_Load(app.ctx);
                 ASSERT_TRUE(test::loadPicture(app, test::greyPicture(w, h, [&](int, int) {
                                                   return static_cast<int>(
                                                       rnd(4) == 0 ? 230 + rnd(26) : rnd(256));

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/startup.h"
+#include "control/startup.h"
 #include "support/pictures.h"
 
 namespace orv::input {
@@ -31,7 +31,7 @@ TEST(Luminance, MatchesTheDoublePrecisionFormulaForEveryColour) {
 
 TEST(ImageLoading, SplitsChannelsAndDrawsTheChosenOneInGrey) {
     TestApp app;
-    core::Form_Load(app.ctx);
+    control::Form_Load(app.ctx);
     auto picture = test::rgbPicture(3, 2, [](int x, int y, uint8_t* p) {
         p[0] = static_cast<uint8_t>(10 * x + y);  // R
         p[1] = 200;                               // G
@@ -59,7 +59,7 @@ TEST(ImageLoading, SplitsChannelsAndDrawsTheChosenOneInGrey) {
     EXPECT_EQ(ws.ProcStage, core::kStageLoaded);
     EXPECT_TRUE(app.frm.picHSC[0].Visible);
     EXPECT_TRUE(app.frm.optFrame[3].Value);
-    for (int i : {0, 3, 4}) EXPECT_EQ(app.frm.picHSC[i].canvas.pixel(2, 1), ui::greyRgb(21));
+    for (int i : {0, 3, 4}) EXPECT_EQ(app.frm.picHSC[i].canvas.pixel(2, 1), form::greyRgb(21));
     EXPECT_EQ(app.frm.imgHSC.Width, 4500);
     EXPECT_EQ(app.frm.imgHSC.Height, 3000);
     EXPECT_EQ(app.frm.lblMsg.Caption, "");
@@ -83,21 +83,21 @@ TEST(ImageLoading, TheChannelSplitOfBothLayoutsFollowsTheDescription) {
             uint8_t* q = words->data() + y * stride + 4 * x;
             q[0] = p[2], q[1] = p[1], q[2] = p[0], q[3] = 0xEE;
         }
-    ui::Picture bgrx;
+    form::Picture bgrx;
     bgrx.width = w, bgrx.height = h, bgrx.bits = words->data(), bgrx.stride = stride;
-    bgrx.layout = ui::PixelLayout::Bgrx8888, bgrx.owner = words;
-    const ui::Picture packed =
-        ui::Picture::fromRgb(w, h, std::make_shared<const std::vector<uint8_t>>(rgb));
+    bgrx.layout = form::PixelLayout::Bgrx8888, bgrx.owner = words;
+    const form::Picture packed =
+        form::Picture::fromRgb(w, h, std::make_shared<const std::vector<uint8_t>>(rgb));
 
     int ties = 0;
     for (int channel = 0; channel < 4; ++channel)
         for (bool clipboard : {false, true}) {
             SCOPED_TRACE(testing::Message() << "channel " << channel << " clipboard " << clipboard);
             TestApp app;
-            core::Form_Load(app.ctx);
+            control::Form_Load(app.ctx);
             for (int i = 0; i < 4; ++i) app.frm.optChannel[i].Value = i == channel;
             if (clipboard) {
-                app.host.clipboard = [&] { return core::Result<ui::Picture>(bgrx); };
+                app.host.clipboard = [&] { return core::Result<form::Picture>(bgrx); };
                 ASSERT_TRUE(cmdDataIn_Click(app.ctx, kSourceClipboard));
             } else {
                 ASSERT_TRUE(test::loadPicture(app, packed));
@@ -125,7 +125,7 @@ TEST(ImageLoading, TheChannelSplitOfBothLayoutsFollowsTheDescription) {
 
 TEST(ImageLoading, MarginFrameIsHiddenFromHalfThePictureSize) {
     TestApp app;
-    core::Form_Load(app.ctx);
+    control::Form_Load(app.ctx);
     auto picture = test::greyPicture(100, 100, [](int, int) { return 0; });
     app.ws.settings.Margin = 49;
     ASSERT_TRUE(test::loadPicture(app, picture));
@@ -139,7 +139,7 @@ TEST(ImageLoading, MarginFrameIsHiddenFromHalfThePictureSize) {
 
 TEST(ImageLoading, FailuresShowErrorAndCancellingKeepsTheArrays) {
     TestApp app;
-    core::Form_Load(app.ctx);
+    control::Form_Load(app.ctx);
     ASSERT_TRUE(test::loadPicture(app, test::greyPicture(4, 4, [](int, int) { return 7; })));
     // The dialog is cancelled: the loaded picture stays (see load_nothing_test.cpp).
     EXPECT_FALSE(cmdDataIn_Click(app.ctx, kSourceFile));
@@ -147,7 +147,7 @@ TEST(ImageLoading, FailuresShowErrorAndCancellingKeepsTheArrays) {
     EXPECT_EQ(app.ws.PixelLevel.Level(2, 2), 7);
     EXPECT_TRUE(app.host.messages.empty());
     // A file that does not decode.
-    app.host.decoder = [](const std::string&) -> core::Result<ui::Picture> {
+    app.host.decoder = [](const std::string&) -> core::Result<form::Picture> {
         return core::Error{"壊れた画像"};
     };
     app.ws.DoFileName = "broken.bmp";
@@ -165,12 +165,12 @@ TEST(ImageLoading, FailuresShowErrorAndCancellingKeepsTheArrays) {
 
 TEST(ImageLoading, TheFileDialogSetsTheNamesFromThePath) {
     TestApp app;
-    core::Form_Load(app.ctx);
+    control::Form_Load(app.ctx);
     app.ws.settings.WorkPath = app.dir.path();
     std::string path = app.dir.file("sky.bmp");
     test::writeFile(path, "x");
     app.host.fileAnswers.push_back(path);
-    app.host.decoder = [](const std::string&) -> core::Result<ui::Picture> {
+    app.host.decoder = [](const std::string&) -> core::Result<form::Picture> {
         return test::greyPicture(2, 2, [](int, int) { return 1; });
     };
     ASSERT_TRUE(cmdDataIn_Click(app.ctx, kSourceFile));
@@ -184,7 +184,7 @@ TEST(ImageLoading, TheFileDialogSetsTheNamesFromThePath) {
 
 TEST(ImageLoading, ABatchRunKeepsItsStageAndShowsNoBox) {
     TestApp app;
-    core::Form_Load(app.ctx);
+    control::Form_Load(app.ctx);
     app.ws.ProcStage = core::kStageBatch;
     EXPECT_FALSE(cmdDataIn_Click(app.ctx, kSourceNamed));
     EXPECT_TRUE(app.host.messages.empty());
@@ -202,15 +202,15 @@ namespace {
 
 TEST(ImageLoading, APictureTooLargeForMemoryIsRefusedAndTheOldOneKept) {
     test::TestApp app;
-    core::Form_Load(app.ctx);
+    control::Form_Load(app.ctx);
     ASSERT_TRUE(test::loadPicture(app, test::greyPicture(4, 4, [](int, int) { return 7; })));
     // A decoded picture claiming 10^10 pixels: refused before any array is touched.
     static const uint8_t pixel[4] = {};
-    ui::Picture huge;
+    form::Picture huge;
     huge.width = huge.height = 100000;
     huge.bits = pixel;
-    huge.layout = ui::PixelLayout::Bgrx8888;
-    app.host.decoder = [&](const std::string&) -> core::Result<ui::Picture> { return huge; };
+    huge.layout = form::PixelLayout::Bgrx8888;
+    app.host.decoder = [&](const std::string&) -> core::Result<form::Picture> { return huge; };
     EXPECT_FALSE(cmdDataIn_Click(app.ctx, kSourceNamed));
     EXPECT_EQ(app.host.messages.back().text, "Error!");
     EXPECT_NE(app.frm.lblMsg.Caption.find("100000 x 100000"), std::string::npos);

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "control/pipeline.h"
-#include "core/startup.h"
+#include "control/startup.h"
 #include "input/image_load.h"
 #include "support/pictures.h"
 #include "view/view_switch.h"
@@ -16,7 +16,7 @@ using test::TestApp;
 // A detected picture, viewed as clusters.
 struct Detected : TestApp {
     Detected() {
-        core::Form_Load(ctx);
+        control::Form_Load(ctx);
         test::typicalSettings(ws.settings);
         EXPECT_TRUE(test::loadPicture(
             *this, test::textPicture({"........", "..##....", "..##....", "........"}, 200, 10)));
@@ -31,8 +31,8 @@ TEST(LoadNothing, ACancelledDialogOrAnEmptyClipboardKeepsEverything) {
         SCOPED_TRACE(source);
         Detected app;
         const int32_t results = app.ws.MaxStarNo;
-        const ui::Rgb pixel = app.frm.picHSC[0].canvas.pixel(2, 1);
-        app.host.clipboard = [] { return core::Result<ui::Picture>(core::Error{"none"}); };
+        const form::Rgb pixel = app.frm.picHSC[0].canvas.pixel(2, 1);
+        app.host.clipboard = [] { return core::Result<form::Picture>(core::Error{"none"}); };
         EXPECT_FALSE(cmdDataIn_Click(app.ctx, source));
         EXPECT_EQ(app.ws.ProcStage, core::kStageAnalysed);
         EXPECT_TRUE(app.frm.optFrame[1].Value);
@@ -52,7 +52,7 @@ TEST(LoadNothing, AFileThatCannotBeDecodedIsStillAFailure) {
     Detected app;
     app.host.fileAnswers.push_back(app.dir.file("test.bmp"));
     app.host.decoder = [](const std::string&) {
-        return core::Result<ui::Picture>(core::Error{"broken"});
+        return core::Result<form::Picture>(core::Error{"broken"});
     };
     EXPECT_FALSE(cmdDataIn_Click(app.ctx, kSourceFile));
     ASSERT_EQ(app.host.messages.size(), 1u);

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "bench/starfield.h"
+#include "control/startup.h"
 #include "core/numeric.h"
-#include "core/startup.h"
 #include "input/background.h"
 #include "support/pictures.h"
 
@@ -19,7 +19,7 @@ namespace {
 using test::TestApp;
 
 // A grey generated field: pure noise of the given sigma around `sky`, or stars as well.
-ui::Picture field(double sigma, int stars, double sky = 100.0, int side = 400) {
+form::Picture field(double sigma, int stars, double sky = 100.0, int side = 400) {
     bench::FieldSpec s;
     s.width = s.height = side;
     s.seed = 3;
@@ -29,8 +29,8 @@ ui::Picture field(double sigma, int stars, double sky = 100.0, int side = 400) {
     s.starCount = stars;
     s.colour = false;
     auto f = bench::generateStarField(s);
-    return ui::Picture::fromRgb(f.width, f.height,
-                                std::make_shared<std::vector<uint8_t>>(std::move(f.rgb)));
+    return form::Picture::fromRgb(f.width, f.height,
+                                  std::make_shared<std::vector<uint8_t>>(std::move(f.rgb)));
 }
 
 double median(std::vector<double> v) {
@@ -96,7 +96,7 @@ TEST(Noise, SuggestsKSigmaRoundedWithinOneTo255) {
 
 TEST(Noise, TheBackgroundStepShowsAndLogsTheSuggestion) {
     TestApp app;
-    core::Form_Load(app.ctx);
+    control::Form_Load(app.ctx);
     ASSERT_TRUE(test::loadPicture(app, field(2.0, 50)));
     EXPECT_EQ(app.frm.lblSikiSuggest.Caption, "");
     app.ws.settings.HeikinWidth = 4;

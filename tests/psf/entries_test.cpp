@@ -5,6 +5,7 @@
 #include "psf/entries.h"
 #include "psf/psf_files.h"
 #include "psf/psf_settings.h"
+#include "psf/records.h"
 #include "psf_scene.h"
 
 namespace orv::test {
@@ -59,7 +60,7 @@ TEST(PsfEntries, AdoptingKeepsCountMeanAndSpreadWithTheTable) {
     EXPECT_TRUE(t.messages().empty());
 
     // 新規 (confirmed) then 採用 with the profile still shown: one entry of its sigma.
-    t.host.msgAnswers = {ui::MsgAnswer::Cancel};
+    t.host.msgAnswers = {form::MsgAnswer::Cancel};
     psf::cmdPSFEntryClear_Click(t.ctx);
     EXPECT_EQ(p.PSFDataNo, 3);
     psf::cmdPSFEntryClear_Click(t.ctx);
@@ -204,8 +205,8 @@ TEST(PsfSettings, BoxesCheckTheirValues) {
     auto& s = t.ws.settings;
     auto& f = t.frm;
     const struct {
-        ui::TextBox& box;
-        void (*handler)(core::Ctx&);
+        form::TextBox& box;
+        void (*handler)(form::Ctx&);
         float& setting;
         std::string text, shown;
         float value;

@@ -211,16 +211,16 @@ TEST(PsfWindow, ShowsTheFitAndKeepsItForAdoption) {
     EXPECT_EQ(t.frm.lblPSFStarNo.Caption, "1");
     EXPECT_TRUE(t.messages().empty());
     // Each picture shows its part: the rings, the ring means, the fitted curve.
-    auto holds = [](const ui::Canvas& c, ui::Rgb colour) {
+    auto holds = [](const form::Canvas& c, form::Rgb colour) {
         for (int y = 0; y < c.heightPx(); ++y)
             for (int x = 0; x < c.widthPx(); ++x)
                 if (c.pixel(x, y) == colour) return true;
         return false;
     };
-    EXPECT_TRUE(holds(t.frm.picPSFsrc.canvas, ui::RGB(0, 0, 255)));
-    EXPECT_TRUE(holds(t.frm.picPSFProfile.canvas, ui::RGB(0, 255, 0)));
-    EXPECT_TRUE(holds(t.frm.picPSFProfile.canvas, ui::RGB(200, 0, 200)));
-    EXPECT_TRUE(holds(t.frm.picPSFProfile2.canvas, ui::RGB(0, 255, 255)));
+    EXPECT_TRUE(holds(t.frm.picPSFsrc.canvas, form::RGB(0, 0, 255)));
+    EXPECT_TRUE(holds(t.frm.picPSFProfile.canvas, form::RGB(0, 255, 0)));
+    EXPECT_TRUE(holds(t.frm.picPSFProfile.canvas, form::RGB(200, 0, 200)));
+    EXPECT_TRUE(holds(t.frm.picPSFProfile2.canvas, form::RGB(0, 255, 255)));
 }
 
 TEST(PsfWindow, AStarWithoutAFitKeepsThePreviousValuesAndCannotBeAdopted) {
@@ -314,7 +314,7 @@ TEST(PsfWindow, NewTablesTakeTheProfileAway) {
     t.ws.SelStarNo = 1;
     psf::OV_CalPSFProfile(t.ctx);
     ASSERT_TRUE(t.ws.psf.ProfileOwn);
-    core::setStage(t.ctx, core::kStageClustering);
+    form::setStage(t.ctx, core::kStageClustering);
     EXPECT_FALSE(t.ws.psf.ProfileOwn);
     EXPECT_EQ(psf::adoptProfile(t.ws), psf::Adoption::NoProfile);
 }

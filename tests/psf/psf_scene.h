@@ -9,8 +9,10 @@
 #include <numbers>
 #include <vector>
 
-#include "core/startup.h"
+#include "control/startup.h"
 #include "extract/numbering.h"
+#include "extract/records.h"
+#include "form/stage.h"
 #include "psf/mode_switch.h"
 #include "support/pictures.h"
 
@@ -31,7 +33,7 @@ inline double gaussShare(double a, double b, double c, double sigma) {
 struct PsfScene : TestApp {
     explicit PsfScene(const std::vector<GaussStar>& stars, int width = 64, int height = 64,
                       int sky = 20) {
-        core::Form_Load(ctx);
+        control::Form_Load(ctx);
         typicalSettings(ws.settings);  // PSFFactorRSD 2, PSFAnnulus 4, PSFDAnnulus 2
         ws.settings.WorkPath = dir.path();
         EXPECT_TRUE(loadPicture(*this, greyPicture(width, height, [&](int x, int y) {
@@ -50,7 +52,7 @@ struct PsfScene : TestApp {
             ws.Stars[n].CenterY = stars[n - 1].y;
         }
         ws.FreeStarNoHint = ws.MaxStarNo + 1;
-        core::setStage(ctx, core::kStageAnalysed);
+        form::setStage(ctx, core::kStageAnalysed);
         psf::cmdMain_Click(ctx, 1);
     }
     std::string label(int k) const { return frm.lblPSFInfo[k].Caption; }

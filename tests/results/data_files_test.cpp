@@ -6,8 +6,10 @@
 #include <set>
 
 #include "control/pipeline.h"
-#include "core/startup.h"
+#include "control/startup.h"
 #include "extract/numbering.h"
+#include "extract/records.h"
+#include "form/stage.h"
 #include "input/image_load.h"
 #include "support/pictures.h"
 #include "view/overlay.h"
@@ -20,7 +22,7 @@ using test::TestApp;
 
 // Eleven one-pixel dots in row 10, then the 3 x 3 square of Level 100 seeded at (34, 56): the
 // square becomes cluster 12.
-ui::Picture squareScene() {
+form::Picture squareScene() {
     return test::greyPicture(100, 100, [](int x, int y) {
         if (y == 9 && x % 8 == 2 && x < 88) return 100;
         if (x >= 33 && x <= 35 && y >= 55 && y <= 57) return 100;
@@ -30,8 +32,8 @@ ui::Picture squareScene() {
 
 struct Analysed {
     TestApp app;
-    explicit Analysed(const ui::Picture& picture, bool hyotan = false) {
-        core::Form_Load(app.ctx);
+    explicit Analysed(const form::Picture& picture, bool hyotan = false) {
+        control::Form_Load(app.ctx);
         test::typicalSettings(app.ws.settings);
         app.frm.chkHyotan.Value = hyotan ? 1 : 0;
         EXPECT_TRUE(test::loadPicture(app, picture, "m42.bmp"));
@@ -102,7 +104,7 @@ TEST(ResultFiles, SavedReadAndSavedAgainIsByteIdentical) {
     const std::string dat1 = readFile(a.dir() + "m42.bmp.dat");
 
     TestApp b;
-    core::Form_Load(b.ctx);
+    control::Form_Load(b.ctx);
     b.host.decoder = a.app.host.decoder;
     b.host.fileAnswers.push_back(a.dir() + "m42.bmp.dat");
     cmdReadData_Click(b.ctx);
@@ -127,7 +129,7 @@ TEST(ResultFiles, FreedNumbersAreNotWrittenAndStayFree) {
     ws.Clusters[5].Used = 0;
     ASSERT_TRUE(OV_SaveData(a.app.ctx));
     TestApp b;
-    core::Form_Load(b.ctx);
+    control::Form_Load(b.ctx);
     ASSERT_TRUE(OV_ReadData(b.ctx, a.dir().substr(0, a.dir().size() - 1), "m42.bmp.dat"));
     EXPECT_EQ(b.ws.Clusters[5].Used, 0);
     EXPECT_EQ(b.ws.Clusters[12].Used, -1);
@@ -137,7 +139,7 @@ TEST(ResultFiles, FreedNumbersAreNotWrittenAndStayFree) {
 class DamagedFiles : public ::testing::Test {
 protected:
     void SetUp() override {
-        core::Form_Load(app.ctx);
+        control::Form_Load(app.ctx);
         folder = app.dir.path();
         test::writeFile(folder + "/x.bmp", "");
         app.ws.MaxStarNo = 77;
@@ -226,7 +228,7 @@ TEST_F(DamagedFiles, OddButReadableLines) {
 TEST_F(DamagedFiles, AMissingPictureIsReportedAndTheStageRestored) {
     writePair(kGood);
     std::filesystem::remove(folder + "/x.bmp");
-    core::setStage(app.ctx, core::kStageAnalysed);
+    form::setStage(app.ctx, core::kStageAnalysed);
     app.host.fileAnswers.push_back(folder + "/x.dat");
     cmdReadData_Click(app.ctx);
     ASSERT_EQ(app.host.messages.size(), 1u);
@@ -244,9 +246,9 @@ TEST_F(DamagedFiles, AMissingPictureIsReportedAndTheStageRestored) {
 
 TEST(ResultFiles, ClipboardResultsGoToTheProgramFolderAndSavingTwiceReplaces) {
     TestApp app;
-    core::Form_Load(app.ctx);
+    control::Form_Load(app.ctx);
     test::typicalSettings(app.ws.settings);
-    app.host.clipboard = [] { return core::Result<ui::Picture>(squareScene()); };
+    app.host.clipboard = [] { return core::Result<form::Picture>(squareScene()); };
     ASSERT_TRUE(input::cmdDataIn_Click(app.ctx, input::kSourceClipboard));
     control::cmdDoAll_Click(app.ctx);
     cmdSaveData_Click(app.ctx);
@@ -257,7 +259,7 @@ TEST(ResultFiles, ClipboardResultsGoToTheProgramFolderAndSavingTwiceReplaces) {
     EXPECT_NE(readFile(app.programFolder() + "/clipboard.ini").find("DoFilePath = clipboard"),
               std::string::npos);
     TestApp b;
-    core::Form_Load(b.ctx);
+    control::Form_Load(b.ctx);
     b.ws.folders = app.ws.folders;
     ASSERT_TRUE(OV_ReadData(b.ctx, "clipboard", ""));
     EXPECT_EQ(b.ws.MaxStarNo, 12);
@@ -275,7 +277,7 @@ TEST(ResultFiles, AnOddOutlineIsKeptThroughReadingAndSaving) {
     text.replace(at, 10, "\"33x57711\"");
     test::writeFile(dat, text);
     TestApp b;
-    core::Form_Load(b.ctx);
+    control::Form_Load(b.ctx);
     b.host.decoder = a.app.host.decoder;
     b.host.fileAnswers.push_back(dat);
     cmdReadData_Click(b.ctx);
@@ -284,8 +286,8 @@ TEST(ResultFiles, AnOddOutlineIsKeptThroughReadingAndSaving) {
     EXPECT_NE(b.frm.lblMsg.Caption.find("外形"), std::string::npos);
     // Drawn from the seed (34, 56) down twice, then stopped.
     const auto& marked = b.frm.picHSC[4].canvas;
-    EXPECT_EQ(marked.pixel(33, 57), ui::RGB(255, 0, 255));
-    EXPECT_EQ(marked.pixel(34, 57), ui::greyRgb(100));
+    EXPECT_EQ(marked.pixel(33, 57), form::RGB(255, 0, 255));
+    EXPECT_EQ(marked.pixel(34, 57), form::greyRgb(100));
     cmdSaveData_Click(b.ctx);
     EXPECT_EQ(readFile(dat), text);
 }
@@ -343,7 +345,7 @@ namespace {
 // reads out of bounds (the test build checks every access).
 TEST(ResultFiles, RandomlyDamagedFilesNeverCrashTheReader) {
     test::TestApp app;
-    core::Form_Load(app.ctx);
+    control::Form_Load(app.ctx);
     test::typicalSettings(app.ws.settings);
     ASSERT_TRUE(test::loadPicture(
         app,

@@ -5,21 +5,22 @@
 #include <string>
 #include <vector>
 
+#include "form/picture.h"
 #include "support/test_app.h"
-#include "ui/picture.h"
 
 namespace orv::test {
 
 // A grey picture (R = G = B) of the given size; level(x, y) with 0-based picture coordinates.
-ui::Picture greyPicture(int width, int height, const std::function<int(int, int)>& level);
+form::Picture greyPicture(int width, int height, const std::function<int(int, int)>& level);
 // A picture drawn as text rows: '.' is `background`, '#' is `bright`, digits 1-9 are 10 x digit.
-ui::Picture textPicture(const std::vector<std::string>& rows, int bright = 100, int background = 0);
+form::Picture textPicture(const std::vector<std::string>& rows, int bright = 100,
+                          int background = 0);
 // A picture with independent R, G, B values per pixel.
-ui::Picture rgbPicture(int width, int height, const std::function<void(int, int, uint8_t*)>& rgb);
+form::Picture rgbPicture(int width, int height, const std::function<void(int, int, uint8_t*)>& rgb);
 
 // Loads the picture into the test window as the file <dir>/<name> (source 3), as the batch
 // run or a result-file reload does; an empty file stands at that path. True when it loaded.
-bool loadPicture(TestApp& app, const ui::Picture& picture, const std::string& name = "test.bmp");
+bool loadPicture(TestApp& app, const form::Picture& picture, const std::string& name = "test.bmp");
 
 // The standard settings of a typical run: HeikinWidth 4, Siki 4, SikiTop 240, NumPixel 5,
 // NumPixel2 12, Sinendo 2, SinendoMax 30, Margin 0.

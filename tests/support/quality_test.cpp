@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "extract/numbering.h"
+#include "extract/records.h"
 
 namespace orv::bench {
 namespace {

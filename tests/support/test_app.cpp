@@ -1,4 +1,5 @@
 #include "support/test_app.h"
+#include "extract/records.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -4,8 +4,9 @@
 
 #include <string>
 
-#include "core/context.h"
-#include "ui/headless_host.h"
+#include "control/stage_refresh.h"
+#include "form/context.h"
+#include "form/headless_host.h"
 
 namespace orv::test {
 
@@ -26,9 +27,9 @@ private:
 struct TestApp {
     TempDir dir;
     core::Workspace ws;
-    ui::FrmOrvandel frm;
-    ui::HeadlessHost host;
-    core::Ctx ctx{ws, frm, host};
+    form::FrmOrvandel frm;
+    form::HeadlessHost host;
+    form::Ctx ctx{ws, frm, host, nullptr, control::stageRefresh()};
 
     // The program folder is dir/program; empty tables exist as after start-up.
     TestApp();

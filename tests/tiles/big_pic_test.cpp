@@ -23,7 +23,7 @@ namespace fs = std::filesystem;
 // A main window with its division window, WorkPath at the test folder.
 struct Division {
     orv::test::TestApp app;
-    ui::FrmBigPic big;
+    form::FrmBigPic big;
     BigPicCtx c{app.ws, big, app.host};
 
     Division() {
@@ -99,7 +99,7 @@ TEST(DivisionWindow, StepsThroughTheTilesOfTheWorkedExample) {
 TEST(DivisionWindow, SizeAndMarginTakeOnlyNumbers) {
     Division d;
     d.load(1200, 1000);
-    auto type = [&](ui::TextBox& box, const char* text) {
+    auto type = [&](form::TextBox& box, const char* text) {
         box.Text = text;
         if (&box == &d.big.txtDivSize)
             txtDivSize_Change(d.c);

@@ -15,24 +15,24 @@ using test::patternPicture;
 TEST(CutTile, IsTheCropOfTheBigPictureBlackOutsideIt) {
     const int w = 37, h = 23;
     for (auto layout : test::kAllLayouts) {
-        const ui::Picture big = patternPicture(w, h, layout);
+        const form::Picture big = patternPicture(w, h, layout);
         const PixelSquare squares[] = {{0, 0, 10}, {27, 13, 10}, {30, 5, 10},
                                        {5, 20, 9}, {36, 22, 4},  {0, 0, 40}};
         for (const auto& s : squares) {
             SCOPED_TRACE(std::to_string(s.x) + "," + std::to_string(s.y) + " " +
                          std::to_string(s.side));
-            const ui::Picture tile = cutTile(big, s);
+            const form::Picture tile = cutTile(big, s);
             ASSERT_EQ(tile.width, s.side);
             ASSERT_EQ(tile.height, s.side);
             EXPECT_EQ(test::pixelsOf(tile),
                       test::patternCrop(w, h, s.x, s.y, static_cast<int>(s.side),
-                                        layout == ui::PixelLayout::Grey8));
+                                        layout == form::PixelLayout::Grey8));
         }
     }
 }
 
 // The literal mean: every picture pixel whose centre lies in the preview pixel's area.
-std::vector<uint8_t> referencePreview(const ui::Picture& big, int pw, int ph, bool grey) {
+std::vector<uint8_t> referencePreview(const form::Picture& big, int pw, int ph, bool grey) {
     std::vector<uint8_t> out;
     for (int py = 0; py < ph; ++py)
         for (int px = 0; px < pw; ++px)
@@ -58,13 +58,13 @@ TEST(Preview, EachPixelIsTheMeanOfThePixelsItCovers) {
     for (auto layout : test::kAllLayouts)
         for (auto [pw, ph] : {std::pair{5, 4}, {1, 1}, {36, 3}, {12, 22}}) {
             SCOPED_TRACE(std::to_string(pw) + " x " + std::to_string(ph));
-            const ui::Picture big = patternPicture(37, 23, layout);
+            const form::Picture big = patternPicture(37, 23, layout);
             int rows = 0;
-            const ui::Picture p = scaledPreview(big, pw, ph, [&](int done, int) { rows = done; });
+            const form::Picture p = scaledPreview(big, pw, ph, [&](int done, int) { rows = done; });
             ASSERT_EQ(p.width, pw);
             ASSERT_EQ(p.height, ph);
             EXPECT_EQ(test::pixelsOf(p),
-                      referencePreview(big, pw, ph, layout == ui::PixelLayout::Grey8));
+                      referencePreview(big, pw, ph, layout == form::PixelLayout::Grey8));
             EXPECT_EQ(rows, 23);
         }
 }
@@ -72,20 +72,20 @@ TEST(Preview, EachPixelIsTheMeanOfThePixelsItCovers) {
 TEST(LoadBigPicture, LeavesOtherFilesToTheDecoderAndStretchesDeepPictures) {
     orv::test::TempDir dir;
     orv::test::writeFile(dir.file("a.png"), "not a BMP");
-    const ui::Picture grey = patternPicture(4, 3, ui::PixelLayout::Grey8);
-    ui::Picture decoded = grey;
-    auto decoder = [&](const std::string&) { return core::Result<ui::Picture>(decoded); };
+    const form::Picture grey = patternPicture(4, 3, form::PixelLayout::Grey8);
+    form::Picture decoded = grey;
+    auto decoder = [&](const std::string&) { return core::Result<form::Picture>(decoded); };
     auto levels = loadBigPicture(dir.file("a.png"), decoder, "minmax");
     ASSERT_TRUE(levels.ok());
     EXPECT_EQ(levels->picture.bits, grey.bits);
     EXPECT_EQ(levels->stretch, "");
 
     // 16-bit samples 100, 140, 300: stretched as a whole, the stretch reported.
-    auto samples = std::make_shared<ui::DeepSamples>();
+    auto samples = std::make_shared<form::DeepSamples>();
     samples->width = 3;
     samples->height = 1;
     samples->samples = std::vector<uint16_t>{100, 140, 300};
-    decoded = ui::Picture{};
+    decoded = form::Picture{};
     decoded.width = 3;
     decoded.height = 1;
     decoded.deep = samples;

@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "ui/picture.h"
+#include "form/picture.h"
 
 namespace orv::tiles::test {
 
@@ -25,16 +25,16 @@ inline std::vector<uint8_t> patternBytes(int width, int height, bool grey = fals
     return rgb;
 }
 
-inline constexpr ui::PixelLayout kAllLayouts[] = {
-    ui::PixelLayout::Rgb888, ui::PixelLayout::Bgrx8888, ui::PixelLayout::Grey8};
+inline constexpr form::PixelLayout kAllLayouts[] = {
+    form::PixelLayout::Rgb888, form::PixelLayout::Bgrx8888, form::PixelLayout::Grey8};
 
 // The pattern as a picture in any layout (Grey8: the grey pattern).
-inline ui::Picture patternPicture(int width, int height, ui::PixelLayout layout) {
+inline form::Picture patternPicture(int width, int height, form::PixelLayout layout) {
     auto rgb = patternBytes(width, height);
-    if (layout == ui::PixelLayout::Rgb888)
-        return ui::Picture::fromRgb(width, height,
-                                    std::make_shared<const std::vector<uint8_t>>(std::move(rgb)));
-    const bool grey = layout == ui::PixelLayout::Grey8;
+    if (layout == form::PixelLayout::Rgb888)
+        return form::Picture::fromRgb(width, height,
+                                      std::make_shared<const std::vector<uint8_t>>(std::move(rgb)));
+    const bool grey = layout == form::PixelLayout::Grey8;
     auto bytes = std::make_shared<std::vector<uint8_t>>();
     for (size_t k = 0; k < rgb.size(); k += 3) {
         if (grey)
@@ -42,7 +42,7 @@ inline ui::Picture patternPicture(int width, int height, ui::PixelLayout layout)
         else
             bytes->insert(bytes->end(), {rgb[k + 2], rgb[k + 1], rgb[k], 0xFF});
     }
-    ui::Picture p;
+    form::Picture p;
     p.width = width;
     p.height = height;
     p.bits = bytes->data();
@@ -64,7 +64,7 @@ inline std::vector<uint8_t> patternCrop(int width, int height, int64_t x0, int64
     return rgb;
 }
 
-inline std::vector<uint8_t> pixelsOf(const ui::Picture& p) {
+inline std::vector<uint8_t> pixelsOf(const form::Picture& p) {
     std::vector<uint8_t> rgb;
     for (int y = 0; y < p.height; ++y) rgb.insert(rgb.end(), p.row(y), p.row(y) + 3 * p.width);
     return rgb;

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "core/startup.h"
+#include "control/startup.h"
 #include "input/background.h"
 #include "support/pictures.h"
 #include "view/bilinear.h"
@@ -18,7 +18,7 @@ using test::TestApp;
 // (x + 3 y) mod 256.
 struct Viewed : TestApp {
     Viewed(int w, int h, float margin = 0) {
-        core::Form_Load(ctx);
+        control::Form_Load(ctx);
         ws.settings.Margin = margin;
         frm.fraPickUp.Width = 400;
         frm.fraPickUp.Height = 300;
@@ -72,16 +72,16 @@ TEST(Zoom, TheHandButtonTogglesTheToolAndItsPicture) {
     EXPECT_EQ(v.ws.HandMode, -1);
     EXPECT_EQ(v.frm.cmdZoom[3].PictureFile, v.programFolder() + "/hand-on.bmp");
     EXPECT_EQ(v.frm.cmdZoom[3].Value, 1);
-    EXPECT_EQ(v.frm.MousePointer, ui::FrmOrvandel::Pointer::SizeAll);
+    EXPECT_EQ(v.frm.MousePointer, form::FrmOrvandel::Pointer::SizeAll);
     cmdZoom_Click(v.ctx, 3);
     EXPECT_EQ(v.ws.HandMode, 0);
     EXPECT_EQ(v.frm.cmdZoom[3].PictureFile, "");  // hand-off.bmp is missing: the caption shows
-    EXPECT_EQ(v.frm.MousePointer, ui::FrmOrvandel::Pointer::Arrow);
+    EXPECT_EQ(v.frm.MousePointer, form::FrmOrvandel::Pointer::Arrow);
 }
 
 TEST(Zoom, WithoutAPictureOnlyTheRectanglesChange) {
     TestApp app;
-    core::Form_Load(app.ctx);
+    control::Form_Load(app.ctx);
     app.frm.shpArea[1].Visible = app.frm.shpZoomArea.Visible = true;
     for (int i : {0, 3}) cmdZoom_Click(app.ctx, i);
     EXPECT_EQ(app.ws.ZoomLevel, 0);
@@ -194,7 +194,7 @@ TEST(Navigation, WheelPanStopsWhereAnEdgePassesTheMiddle) {
 // The magnifier literally: the layer's drawing as a bitmap of its displayed size (each
 // picture pixel a zoom x zoom block), the square at ((x - 15) zoom, (y - 15) zoom) of side
 // 30 zoom stretched to 300 x 300 by nearest neighbour.
-ui::Rgb literalMagnifier(const ui::Canvas& c, int zoom, float x, float y, int u, int v) {
+form::Rgb literalMagnifier(const form::Canvas& c, int zoom, float x, float y, int u, int v) {
     const double x0 = std::floor((x - 15) * zoom), y0 = std::floor((y - 15) * zoom);
     const double bx = x0 + std::floor((u + 0.5) * 30 * zoom / 300);
     const double by = y0 + std::floor((v + 0.5) * 30 * zoom / 300);
@@ -206,14 +206,14 @@ ui::Rgb literalMagnifier(const ui::Canvas& c, int zoom, float x, float y, int u,
 
 TEST(Magnifier, ShowsThirtyPicturePixelsAroundThePointerWithTheMarks) {
     Viewed v(64, 48);
-    ui::Canvas& layer = v.frm.picHSC[4].canvas;
+    form::Canvas& layer = v.frm.picHSC[4].canvas;
     for (int y = 0; y < 48; ++y)
-        for (int x = 0; x < 64; ++x) layer.setPixel(x, y, ui::RGB(x * 4, y * 5, 7));
-    layer.circle(20.5, 10.5, 0.5, ui::RGB(255, 0, 0), true);  // a result's dot
+        for (int x = 0; x < 64; ++x) layer.setPixel(x, y, form::RGB(x * 4, y * 5, 7));
+    layer.circle(20.5, 10.5, 0.5, form::RGB(255, 0, 0), true);  // a result's dot
     v.frm.chkMag.Value = 1;
     chkMag_Click(v.ctx);
     EXPECT_TRUE(v.frm.picMag.Visible);
-    const ui::Rgb outside = v.frm.picMag.canvas.background();
+    const form::Rgb outside = v.frm.picMag.canvas.background();
     for (int level : {0, 1, 2, 3}) {
         v.ws.ZoomLevel = static_cast<int16_t>(level);
         for (auto [x, y] :
@@ -221,12 +221,12 @@ TEST(Magnifier, ShowsThirtyPicturePixelsAroundThePointerWithTheMarks) {
             SCOPED_TRACE(testing::Message() << level << " " << x << " " << y);
             if (level == 0 && x != std::floor(x)) continue;  // positions come in whole pixels
             OV_DrawMagnifier(v.ctx, 4, x, y);
-            const ui::Canvas& mag = v.frm.picMag.canvas;
+            const form::Canvas& mag = v.frm.picMag.canvas;
             ASSERT_EQ(mag.widthPx(), 300);
             int wrong = 0;
             for (int q = 0; q < 300; q += 3)
                 for (int p = 0; p < 300; p += 3) {
-                    ui::Rgb want = literalMagnifier(layer, 1 << level, x, y, p, q);
+                    form::Rgb want = literalMagnifier(layer, 1 << level, x, y, p, q);
                     if (want == 0) want = outside;
                     wrong += mag.pixel(p, q) != want;
                 }
@@ -236,9 +236,9 @@ TEST(Magnifier, ShowsThirtyPicturePixelsAroundThePointerWithTheMarks) {
     // The dot under the pointer fills the 10 x 10 block in the middle.
     v.ws.ZoomLevel = 0;
     OV_DrawMagnifier(v.ctx, 4, 20, 10);
-    EXPECT_EQ(v.frm.picMag.canvas.pixel(150, 150), ui::RGB(255, 0, 0));
-    EXPECT_EQ(v.frm.picMag.canvas.pixel(159, 159), ui::RGB(255, 0, 0));
-    EXPECT_EQ(v.frm.picMag.canvas.pixel(160, 150), ui::RGB(21 * 4, 50, 7));
+    EXPECT_EQ(v.frm.picMag.canvas.pixel(150, 150), form::RGB(255, 0, 0));
+    EXPECT_EQ(v.frm.picMag.canvas.pixel(159, 159), form::RGB(255, 0, 0));
+    EXPECT_EQ(v.frm.picMag.canvas.pixel(160, 150), form::RGB(21 * 4, 50, 7));
     EXPECT_TRUE(v.frm.shpMagPixel.Visible);
     EXPECT_EQ(v.frm.shpMagPixel.Left, 150);
     EXPECT_EQ(v.frm.shpMagPixel.Width, 10);
@@ -270,7 +270,7 @@ TEST(BiLinear, IntegerPointsHalfPointsAndTheBorder) {
 
 TEST(BiLinear, WeightsAndSumInDoublePrecision) {
     TestApp app;
-    core::Form_Load(app.ctx);
+    control::Form_Load(app.ctx);
     const int values[2][2] = {{254, 146}, {101, 212}};  // [row][column] at x 0..1, y 1..2
     ASSERT_TRUE(test::loadPicture(app, test::greyPicture(3, 3, [&](int x, int y) {
                                       return x < 2 && y >= 1 ? values[y - 1][x] : 0;

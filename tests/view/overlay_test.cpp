@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "core/startup.h"
+#include "control/startup.h"
 #include "extract/numbering.h"
+#include "form/class_colours.h"
 #include "support/pictures.h"
-#include "ui/class_colours.h"
 
 namespace orv::view {
 namespace {
@@ -22,7 +22,7 @@ struct Result {
 struct Redisplay {
     TestApp app;
     explicit Redisplay(const Result& r, int dispOff = -1, float margin = 0) {
-        core::Form_Load(app.ctx);
+        control::Form_Load(app.ctx);
         EXPECT_TRUE(
             test::loadPicture(app, test::greyPicture(100, 100, [](int, int) { return 0; })));
         app.ws.settings.Margin = margin;
@@ -38,40 +38,40 @@ struct Redisplay {
         app.ws.StarAtrNo[3][7] = 99;  // a cell the redisplay never counts
         cmdReDisp_Click(app.ctx);
     }
-    ui::Rgb at(int x, int y) const { return app.frm.picHSC[4].canvas.pixel(x, y); }
+    form::Rgb at(int x, int y) const { return app.frm.picHSC[4].canvas.pixel(x, y); }
 };
 
 TEST(Overlay, MarksAndCountsFollowClassEditStateFiltersAndMargin) {
-    const ui::Rgb kNone = ui::greyRgb(0);
+    const form::Rgb kNone = form::greyRgb(0);
     struct Case {
         const char* name;
         Result result;
         int dispOff;  // chkDisp turned off, -1 none
         float margin;
         int row, col;  // the cell counted, -1 none
-        ui::Rgb colour;
+        form::Rgb colour;
         bool outline;
     };
     const Case cases[] = {
-        {"noise", {1}, -1, 0, 0, 1, ui::kColourNoise, false},
+        {"noise", {1}, -1, 0, 0, 1, form::kColourNoise, false},
         {"noise hidden", {1}, 0, 0, -1, -1, kNone, false},
-        {"area", {2}, -1, 0, 0, 2, ui::kColourArea, true},
-        {"circular", {3}, -1, 0, 0, 3, ui::kColourCircular, true},
-        {"elongated", {4}, -1, 0, 0, 4, ui::kColourElongated, true},
-        {"no outlines", {3}, 1, 0, 0, 3, ui::kColourCircular, false},
-        {"noise released", {5}, 0, 0, 0, 5, ui::kColourNoiseReleased, false},
+        {"area", {2}, -1, 0, 0, 2, form::kColourArea, true},
+        {"circular", {3}, -1, 0, 0, 3, form::kColourCircular, true},
+        {"elongated", {4}, -1, 0, 0, 4, form::kColourElongated, true},
+        {"no outlines", {3}, 1, 0, 0, 3, form::kColourCircular, false},
+        {"noise released", {5}, 0, 0, 0, 5, form::kColourNoiseReleased, false},
         {"not classified", {0}, -1, 0, -1, -1, kNone, false},
-        {"added", {3, 2}, -1, 0, 1, 2, ui::kColourAdded, false},
+        {"added", {3, 2}, -1, 0, 1, 2, form::kColourAdded, false},
         {"added hidden", {3, 2}, 3, 0, -1, -1, kNone, false},
-        {"deleted star", {3, 1}, -1, 0, 1, 1, ui::kColourDeleted, false},
-        {"deleted noise, noise hidden", {1, 1}, 0, 0, 1, 1, ui::kColourDeleted, false},
-        {"added then deleted", {3, 3}, -1, 0, 1, 1, ui::kColourDeleted, false},
+        {"deleted star", {3, 1}, -1, 0, 1, 1, form::kColourDeleted, false},
+        {"deleted noise, noise hidden", {1, 1}, 0, 0, 1, 1, form::kColourDeleted, false},
+        {"added then deleted", {3, 3}, -1, 0, 1, 1, form::kColourDeleted, false},
         {"deleted hidden", {3, 1}, 2, 0, -1, -1, kNone, false},
         {"unknown edit state", {3, 4}, -1, 0, -1, -1, kNone, false},
         {"being divided", {3, 0, -1}, -1, 0, -1, -1, kNone, false},
-        {"on the margin line", {3, 0, 0, 90.0f, 50.0f}, 4, 10, 0, 3, ui::kColourCircular, true},
+        {"on the margin line", {3, 0, 0, 90.0f, 50.0f}, 4, 10, 0, 3, form::kColourCircular, true},
         {"beyond the margin", {3, 0, 0, 90.01f, 50.0f}, 4, 10, -1, -1, kNone, false},
-        {"beyond, shown", {3, 0, 0, 90.01f, 50.0f}, -1, 10, 0, 3, ui::kColourCircular, true},
+        {"beyond, shown", {3, 0, 0, 90.01f, 50.0f}, -1, 10, 0, 3, form::kColourCircular, true},
         {"before the margin", {3, 0, 0, 30.5f, 9.99f}, 4, 10, -1, -1, kNone, false},
     };
     for (const Case& c : cases) {
@@ -98,7 +98,7 @@ TEST(Overlay, MarksAndCountsFollowClassEditStateFiltersAndMargin) {
 TEST(Overlay, BothStarLayersShowWithoutMarksOnlyTheMarkedOneWithThem) {
     for (int circle : {0, 1}) {
         TestApp app;
-        core::Form_Load(app.ctx);
+        control::Form_Load(app.ctx);
         ASSERT_TRUE(test::loadPicture(app, test::greyPicture(20, 20, [](int, int) { return 0; })));
         app.frm.chkCircle.Value = circle;
         cmdReDisp_Click(app.ctx);

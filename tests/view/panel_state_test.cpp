@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "core/startup.h"
+#include "control/startup.h"
+#include "form/stage.h"
 #include "psf/mode_switch.h"
 #include "support/test_app.h"
 #include "view/view_switch.h"
@@ -13,14 +14,14 @@ namespace {
 using test::TestApp;
 
 // The visible layers as a string of their indices, e.g. "34".
-std::string visibleLayers(const ui::FrmOrvandel& f) {
+std::string visibleLayers(const form::FrmOrvandel& f) {
     std::string s;
     for (int i = 0; i < 5; ++i)
         if (f.picHSC[i].Visible) s += char('0' + i);
     return s;
 }
 
-int selectedOption(const ui::FrmOrvandel& f) {
+int selectedOption(const form::FrmOrvandel& f) {
     for (int i = 0; i < 4; ++i)
         if (f.optFrame[i].Value) return i;
     return -1;
@@ -28,7 +29,7 @@ int selectedOption(const ui::FrmOrvandel& f) {
 
 TEST(StageTable, EachStageSetsItsControls) {
     TestApp app;
-    core::Form_Load(app.ctx);
+    control::Form_Load(app.ctx);
     auto& f = app.frm;
     struct Row {
         int16_t stage;
@@ -48,7 +49,7 @@ TEST(StageTable, EachStageSetsItsControls) {
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.stage);
-        core::setStage(app.ctx, r.stage);
+        form::setStage(app.ctx, r.stage);
         EXPECT_EQ(f.cmdDataIn[1].Enabled, r.sources);
         EXPECT_EQ(f.cmdReadData.Enabled, r.sources);
         EXPECT_EQ(f.fra1.Enabled, r.fra1);
@@ -70,10 +71,10 @@ TEST(StageTable, EachStageSetsItsControls) {
 // be pressed, whatever stage the window came from.
 TEST(StageTable, NoRunningStageOffersAnotherProcedure) {
     TestApp app;
-    core::Form_Load(app.ctx);
+    control::Form_Load(app.ctx);
     auto& f = app.frm;
-    using F = ui::FrmOrvandel;
-    const std::pair<const char*, ui::CommandButton F::*> buttons[] = {
+    using F = form::FrmOrvandel;
+    const std::pair<const char*, form::CommandButton F::*> buttons[] = {
         {"cmdShowBigPic", &F::cmdShowBigPic}, {"cmdBachDo", &F::cmdBachDo},
         {"cmdReadData", &F::cmdReadData},     {"cmdDoAll", &F::cmdDoAll},
         {"cmdIdoHeikin", &F::cmdIdoHeikin},   {"cmdPickup", &F::cmdPickup},
@@ -82,8 +83,8 @@ TEST(StageTable, NoRunningStageOffersAnotherProcedure) {
     for (int16_t running : {1, 2, 4, 5, 7, 9, 11, 13})
         for (int16_t before = 0; before <= 14; ++before) {
             SCOPED_TRACE(testing::Message() << "stage " << running << " after " << before);
-            core::setStage(app.ctx, before);
-            core::setStage(app.ctx, running);
+            form::setStage(app.ctx, before);
+            form::setStage(app.ctx, running);
             for (const auto& [name, button] : buttons) EXPECT_FALSE((f.*button).Enabled) << name;
             for (int i = 0; i < 3; ++i) EXPECT_FALSE(f.cmdDataIn[i].Enabled) << "cmdDataIn " << i;
             EXPECT_FALSE(f.fra4.Visible && f.fra4.Enabled && f.cmdReDisp.Enabled);
@@ -92,49 +93,49 @@ TEST(StageTable, NoRunningStageOffersAnotherProcedure) {
 
 TEST(StageTable, StageTwelveEqualsTenAndFifteenChangesNothing) {
     TestApp a, b;
-    core::Form_Load(a.ctx);
-    core::Form_Load(b.ctx);
-    core::setStage(a.ctx, 10);
-    core::setStage(b.ctx, 12);
-    auto state = [](const ui::FrmOrvandel& f) {
+    control::Form_Load(a.ctx);
+    control::Form_Load(b.ctx);
+    form::setStage(a.ctx, 10);
+    form::setStage(b.ctx, 12);
+    auto state = [](const form::FrmOrvandel& f) {
         return std::make_tuple(f.fra1.Enabled, f.fra2.Enabled, f.fra4.Enabled,
                                f.cmdSaveData.Enabled, f.cmdDoAll.Enabled, f.fraView.Enabled,
                                visibleLayers(f), selectedOption(f));
     };
     EXPECT_EQ(state(a.frm), state(b.frm));
-    core::setStage(a.ctx, 15);
+    form::setStage(a.ctx, 15);
     EXPECT_EQ(state(a.frm), state(b.frm));
 }
 
 TEST(StageTable, OnlyStageThirteenEnablesFra5) {
     TestApp app;
-    core::Form_Load(app.ctx);
+    control::Form_Load(app.ctx);
     app.frm.fra5.Enabled = false;
     for (int16_t s = 0; s <= 14; ++s) {
         if (s == 13) continue;
-        core::setStage(app.ctx, s);
+        form::setStage(app.ctx, s);
         EXPECT_FALSE(app.frm.fra5.Enabled) << s;
     }
-    core::setStage(app.ctx, 13);
+    form::setStage(app.ctx, 13);
     EXPECT_TRUE(app.frm.fra5.Enabled);
-    core::setStage(app.ctx, 0);
+    form::setStage(app.ctx, 0);
     EXPECT_TRUE(app.frm.fra5.Enabled);  // no stage disables it
 }
 
 TEST(StageTable, AnAlreadySelectedOptionLeavesBothStarLayersDuringAnalysis) {
     TestApp app;
-    core::Form_Load(app.ctx);
-    core::setStage(app.ctx, 10);  // option 0 selected, layer 4 shown
-    core::setStage(app.ctx, 9);
+    control::Form_Load(app.ctx);
+    form::setStage(app.ctx, 10);  // option 0 selected, layer 4 shown
+    form::setStage(app.ctx, 9);
     EXPECT_EQ(visibleLayers(app.frm), "34");
-    core::setStage(app.ctx, 8);  // switches to option 1
-    core::setStage(app.ctx, 9);  // selecting option 0 runs its view switch
+    form::setStage(app.ctx, 8);  // switches to option 1
+    form::setStage(app.ctx, 9);  // selecting option 0 runs its view switch
     EXPECT_EQ(visibleLayers(app.frm), "4");
 }
 
 TEST(ViewSwitch, OptionsMarksAndFlicker) {
     TestApp app;
-    core::Form_Load(app.ctx);
+    control::Form_Load(app.ctx);
     auto& f = app.frm;
     f.chkCircle.Value = 0;
     optFrame_Click(app.ctx, 0);
@@ -179,7 +180,7 @@ TEST(ViewSwitch, ResizeLaysOutFromTwoHundredPixels) {
 
 TEST(ModeButtons, MoveTheMarkerAndSwitchPages) {
     TestApp app;
-    core::Form_Load(app.ctx);
+    control::Form_Load(app.ctx);
     auto& f = app.frm;
     EXPECT_EQ(f.cmdMain[0].Caption, "●恒星位置検出");
     psf::cmdMain_Click(app.ctx, 1);

@@ -1,0 +1,88 @@
+#pragma once
+// The picture widgets of the main window: one widget per picture layer picHSC(i) inside the
+// viewport, and the thumbnail imgHSC of the navigation panel. Both show a canvas held by the
+// window model; the canvas memory is wrapped, never copied.
+
+#include <QImage>
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+
+#include "form/controls.h"
+
+namespace orv::window {
+
+// Layout units (twips) of the model to pixels.
+int twipsToPx(double twips);
+
+// Picture layer i: its canvas (picture resolution) shown at the layer's displayed size with
+// nearest-neighbour sampling, at the layer's position in the viewport, with the margin
+// rectangle shpArea(i) and the star cursor (layers 2 and 4) drawn over it in the same scale.
+// Only the exposed part is painted: at zoom 8 a paint of the viewport touches the few canvas
+// pixels in view, not the whole canvas.
+class PictureLayer : public QWidget {
+    Q_OBJECT
+public:
+    PictureLayer(const form::PictureBox& box, const form::Shape& area, const form::Shape* cursor,
+                 QWidget* viewport);
+
+    // A widget position in the layer's logical units (picture coordinates).
+    QPointF toPicture(QPointF position) const;
+
+    // Brings position, size, visibility, drawing and margin rectangle up to the model. Asks
+    // for a repaint only when the canvas or the rectangle changed (moving or resizing the
+    // widget repaints what it exposes by itself).
+    void sync();
+
+    // Paint events so far, and the canvas rectangle the last one sampled (for tests).
+    int paints() const { return paints_; }
+    QRect lastSourceRect() const { return lastSource_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    struct ShapeState {
+        bool visible = false;
+        double left = 0, top = 0, width = 0, height = 0;
+        bool operator==(const ShapeState&) const = default;
+    };
+    static ShapeState stateOf(const form::Shape* shape);
+    void paintShape(QPainter& p, const form::Shape& shape) const;
+
+    const form::PictureBox& box_;
+    const form::Shape& area_;
+    const form::Shape* cursor_;
+    uint64_t revision_ = ~uint64_t{0};
+    ShapeState shownArea_, shownCursor_;
+    int paints_ = 0;
+    QRect lastSource_;
+};
+
+// The thumbnail: the canvas of layer 0 scaled into the image box's size (layout units). The
+// scaled picture is cached; while `quick()` holds (a step is running and redrawing the
+// layer row by row) it is rebuilt with fast sampling, and smoothly once the step is over.
+class Thumbnail : public QWidget {
+    Q_OBJECT
+public:
+    Thumbnail(const form::ImageBox& box, const form::PictureBox& source,
+              std::function<bool()> quick, QWidget* parent);
+
+    void sync();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    bool cacheStale() const;
+
+    const form::ImageBox& box_;
+    const form::PictureBox& source_;
+    std::function<bool()> quick_;
+    QImage cache_;
+    uint64_t cacheRevision_ = ~uint64_t{0};
+    bool cacheQuick_ = false;
+    uint64_t seenRevision_ = ~uint64_t{0};
+};
+
+}  // namespace orv::window
