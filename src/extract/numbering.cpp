@@ -56,6 +56,7 @@ void resetTables(Workspace& ws) {
     ws.FreeStarNoHint = 1;
     ws.tableFull = {};
     psf::forgetProfile(ws.psf);
+    ws.measures = {};
 }
 
 void clearStarTable(Workspace& ws) {

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "catalogue/measure/measure_results.h"
 #include "core/ini.h"
 #include "core/numeric.h"
 #include "core/paths.h"
@@ -154,11 +155,14 @@ core::Result<void> OV_SaveData(Ctx& ctx) {
         !core::createFolder(paths.folder))
         return core::Error{"結果フォルダーを作れません: " + paths.folder};
     // Both files are written completely before either old one is replaced.
-    if (auto r = core::writeFilesAnew(
-            {{paths.iniFile, resultIniLines(ctx)}, {paths.dataFile, resultDataLines(ctx.ws)}});
+    if (auto r =
+            core::writeFilesAnew({{paths.iniFile, resultIniLines(ctx)},
+                                  {paths.dataFile, resultDataLines(ctx.ws)},
+                                  catalogue::measure::measureFileForSave(ctx, paths.dataFile)});
         !r)
         return r;
     form::OV_Logout(ctx, "■データ保存完了");
+    catalogue::measure::reportMeasureProblem(ctx);
     return {};
 }
 
@@ -340,9 +344,11 @@ ReadPaths readPaths(const Workspace& ws, const std::string& dataPath, const std:
     return {core::joinPath(dataPath, dataName + ".ini"), core::joinPath(dataPath, dataName)};
 }
 
-// Takes checked results into the working state and logs the reading.
-void takeResults(Ctx& ctx, ParsedResults& parsed) {
+// Takes checked results (with the measurements saved beside them) into the working state and
+// logs the reading.
+void takeResults(Ctx& ctx, ParsedResults& parsed, const std::string& dataFile) {
     applyResults(ctx, parsed);
+    catalogue::measure::takeSavedMeasures(ctx.ws, dataFile);
     form::OV_Logout(ctx, "■データ読込完了");
 }
 
@@ -359,7 +365,7 @@ core::Result<void> OV_ReadData(Ctx& ctx, const std::string& dataPath, const std:
     const ReadPaths paths = readPaths(ctx.ws, dataPath, dataName);
     auto parsed = readResultFiles(paths.iniFile, paths.dataFile);
     if (!parsed) return core::Error{parsed.error()};
-    takeResults(ctx, parsed.value());
+    takeResults(ctx, parsed.value(), paths.dataFile);
     ctx.frm.lblMsg.Caption = oddOutlineNotice(parsed->oddOutlines);
     return {};
 }
@@ -418,7 +424,7 @@ void cmdReadData_Click(Ctx& ctx) {
             form::MsgButtons::Ok);
         return restore();
     }
-    takeResults(ctx, parsed.value());
+    takeResults(ctx, parsed.value(), paths.dataFile);
 
     // A picture that no longer decodes ends here with the loader's "Error!" and stage 0.
     if (!input::cmdDataIn_Click(ctx, input::kSourceNamed)) return;

@@ -28,7 +28,8 @@ std::vector<std::string> resultDataLines(const core::Workspace& ws);
 std::string resultDataLine(const core::Workspace& ws, int32_t i);
 
 // Writes both files anew as one unit (both temporary files complete before the old pair is
-// replaced, ini first; a failure keeps the old pair) and logs "■データ保存完了".
+// replaced, ini first; a failure keeps the old pair) and logs "■データ保存完了". The
+// measurements (catalogue/measure) go with them as a third file, "<record file>.meas".
 core::Result<void> OV_SaveData(form::Ctx& ctx);
 // Reads a pair back: dataPath is the record file's folder, dataName its name ("x.dat"); the
 // settings file is dataName & ".ini" beside it ("clipboard" reads the program folder's pair).
