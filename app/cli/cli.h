@@ -78,6 +78,12 @@ std::optional<core::Settings> loadSettings(const std::optional<std::string>& fil
 std::optional<float> tileSettingOption(const ParsedArgs& a, const std::string& name,
                                        float fallback);
 
+// --out-dir DIR: the folder that holds the pictures' ".dir" folders instead of their own
+// folders, absolute; "" when not given. With `create`, a missing DIR is made; else it must
+// exist. Nothing (with the exit code in `exitCode`) when it cannot be used.
+std::optional<std::string> outDirOption(const ParsedArgs& a, const char* usage, int& exitCode,
+                                        bool create = false);
+
 // An absolute, normalised form of a path given on the command line.
 std::string absolutePath(const std::string& path);
 

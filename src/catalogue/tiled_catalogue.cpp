@@ -71,12 +71,21 @@ void addPictureColumns(Catalogue& c, const std::string& picture,
         problems.push_back("no FITS columns: " + added.error());
 }
 
+// A tile's results with what its files say beyond them.
+struct TileRead {
+    TileResults results;
+    CatalogueMeta meta;
+    std::vector<std::string> notes, problems;
+};
+
 // The results of a listed tile, or why they are left out.
-core::Result<TileResults> readTile(const ListedTile& t, const tiles::TileGrid& grid, int64_t side) {
+core::Result<TileRead> readTile(const ListedTile& t, const tiles::TileGrid& grid, int64_t side,
+                                const std::string& resultRoot) {
     if (t.tile.i >= grid.columns || t.tile.j >= grid.rows)
         return core::Error{t.name + ": outside the grid of " + std::to_string(grid.columns) +
                            " x " + std::to_string(grid.rows) + " tiles; left out"};
-    auto files = readSavedResults(core::joinPath(t.folder, t.name));
+    const std::string picture = core::joinPath(t.folder, t.name);
+    auto files = readSavedResults(picture, resultRoot);
     if (!files) return core::Error{t.name + ": " + files.error()};
     if ((files->imageWidthP != 0 && files->imageWidthP != side) ||
         (files->imageHeightP != 0 && files->imageHeightP != side))
@@ -84,11 +93,20 @@ core::Result<TileResults> readTile(const ListedTile& t, const tiles::TileGrid& g
                            std::to_string(files->imageWidthP) + " x " +
                            std::to_string(files->imageHeightP) + ", not of a tile of " +
                            std::to_string(side) + " x " + std::to_string(side) + "; left out"};
-    TileResults tile{t.tile.i, t.tile.j, {}};
+    TileRead read;
+    TileResults& tile = read.results;
+    tile = {t.tile.i, t.tile.j, {}};
     tile.records.reserve(files->records.size());
-    for (const results::ResultRecord& r : files->records)
+    std::vector<int32_t> numbers;
+    for (const results::ResultRecord& r : files->records) {
         tile.records.push_back(fromResult(r, t.name));
-    return tile;
+        numbers.push_back(r.number);
+    }
+    const std::string dataFile = savedDataFile(picture, resultRoot);
+    addPairMeta(files.value(), dataFile, read.meta);
+    addSavedMeasures(tile.records, numbers, dataFile, read.meta, read.notes, read.problems);
+    for (std::string& p : read.problems) p = t.name + ": " + p;
+    return read;
 }
 
 }  // namespace
@@ -124,11 +142,11 @@ TiledCatalogue readTiledCatalogue(const TiledSource& source,
                                      : gridOfTiles(source.size, source.margin, listed);
     const int64_t side = tiles::cutSquare(grid.size, grid.margin, 0, 0).side;
     // The tiles are read in parallel, each into its slot; the caller's thread reports progress.
-    std::vector<core::Result<TileResults>> slots(listed.size(), core::Error{});
+    std::vector<core::Result<TileRead>> slots(listed.size(), core::Error{});
     std::atomic<size_t> next{0}, done{0};
     auto work = [&](bool report) {
         for (size_t k; (k = next++) < listed.size();) {
-            slots[k] = readTile(listed[k], grid, side);
+            slots[k] = readTile(listed[k], grid, side, source.resultRoot);
             ++done;
             if (report && progress) progress(done, listed.size());
         }
@@ -140,18 +158,33 @@ TiledCatalogue readTiledCatalogue(const TiledSource& source,
     }
     if (progress) progress(listed.size(), listed.size());
     std::vector<TileResults> results;
+    CatalogueMeta meta;
+    size_t unmeasured = 0;
     for (auto& slot : slots) {
-        if (slot)
-            results.push_back(std::move(slot.value()));
-        else
+        if (!slot) {
             out.problems.push_back(slot.error());
+            continue;
+        }
+        TileRead& read = slot.value();
+        if (results.empty()) meta = read.meta;
+        if (meta.measures.unit.empty()) meta.measures = read.meta.measures;
+        unmeasured += !read.notes.empty();
+        for (std::string& p : read.problems) out.problems.push_back(std::move(p));
+        results.push_back(std::move(read.results));
     }
+    if (unmeasured > 0)
+        out.notes.push_back(tileCount(static_cast<int64_t>(unmeasured)) +
+                            " saved without measurements (no .dat.meas); their measurement "
+                            "columns are empty");
     out.tilesRead = results.size();
     if (source.layout) noteMissingTiles(grid, seen, out.problems);
 
     Catalogue& c = out.catalogue;
     c.records = mergeTiles(grid, results, &out.counts);
     c.pictureHeight = source.layout ? static_cast<int32_t>(source.layout->height) : 0;
+    c.meta = meta;
+    c.meta.picture = bigPicName;
+    c.meta.tiles = static_cast<int>(results.size());
     if (!bigPicName.empty() || !source.picturePath.empty()) {
         const std::string picture =
             !source.picturePath.empty()

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/catalogue.h"
 #include "core/paths.h"
 #include "support/test_app.h"
 
@@ -24,6 +25,14 @@ inline void writeResults(const std::string& picture, int width, int height,
     std::string lines;
     for (const auto& line : dat) lines += line + "\r\n";
     writeFile(core::joinPath(folder, name + ".dat"), lines);
+}
+
+// The text of a catalogue's cell: row 1.. (as its id), by column name; "?" for no such cell.
+inline std::string cell(const catalogue::Catalogue& c, size_t id, const std::string& column) {
+    const catalogue::Table t = catalogue::catalogueTable(c);
+    for (size_t k = 0; k < t.columns.size(); ++k)
+        if (t.columns[k].name == column && id >= 1 && id <= t.rows.size()) return t.rows[id - 1][k];
+    return "?";
 }
 
 }  // namespace orv::test
