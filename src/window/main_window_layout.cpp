@@ -24,6 +24,7 @@
 #include <QScrollArea>
 #include <QShortcut>
 
+#include "catalogue/export_results.h"
 #include "control/batch.h"
 #include "control/pipeline.h"
 #include "core/settings.h"
@@ -233,8 +234,10 @@ void MainWindow::buildDetectionPage(QWidget* page) {
                control::cmdBachDo_Click);
     makeButton(page, "cmdReadData", f.cmdReadData, QRect(4, 27, 144, kButtonH),
                results::cmdReadData_Click);
-    makeLabel(page, "lblBachProgress", f.lblBachProgress, QRect(152, 27, 144, kButtonH),
+    makeLabel(page, "lblBachProgress", f.lblBachProgress, QRect(152, 27, 70, kButtonH),
               Qt::AlignHCenter);
+    makeButton(page, "cmdExport", f.cmdExport, QRect(226, 27, 70, kButtonH),
+               catalogue::cmdExport_Click);
 
     // Sources in the order the user reaches for them: file, clipboard, tile.
     const struct {
