@@ -16,6 +16,7 @@
 #include "control/batch.h"
 #include "control/headless_run.h"
 #include "core/numeric.h"
+#include "core/paths.h"
 #include "formats/decoder/picture_decoder.h"
 
 namespace orv::cli {
@@ -27,7 +28,8 @@ using control::PictureOutcome;
 const char* const kDetectUsage =
     "usage: orvandel-cli detect [--channel R|G|B|Y] [--settings FILE] [--hyotan] [--jobs N]\n"
     "                           [--stretch S] [--threshold-sigma K] [-o FILE|FOLDER]\n"
-    "                           [--format csv|ecsv|fits] [--json] [--out-dir DIR] IMAGE...\n"
+    "                           [--format csv|ecsv|fits] [--json] [--out-dir DIR]\n"
+    "                           [--no-measure] IMAGE...\n"
     "\n"
     "For each picture: load it, compute the background, extract the clusters, analyse and\n"
     "classify them, measure them on the picture's own samples, and save the result pair, the\n"
@@ -57,6 +59,8 @@ const char* const kDetectUsage =
     "  --out-dir DIR      the IMAGE.dir folders go to DIR instead of beside the pictures (a\n"
     "                     read-only data folder can so be processed); two pictures of one\n"
     "                     name are then refused\n"
+    "  --no-measure       no measurements: the result pair alone, as fast as the detection\n"
+    "                     (an IMAGE.dat.meas of an earlier run is removed)\n"
     "\n"
     "Exit status: 0 all pictures done, 1 some picture failed or was not extracted or measured\n"
     "whole (named on standard error; its results are still saved), 2 usage error or unusable\n"
@@ -65,7 +69,7 @@ const char* const kDetectUsage =
 const char* const kBatchUsage =
     "usage: orvandel-cli batch [--channel R|G|B|Y] [--settings FILE] [--hyotan] [--jobs N]\n"
     "                          [--stretch S] [--threshold-sigma K] [--shard K/N] [--json]\n"
-    "                          [--out-dir DIR] LIST.txt\n"
+    "                          [--out-dir DIR] [--no-measure] LIST.txt\n"
     "\n"
     "Processes every record of a batch list (lines \"folder\",\"file name\") like the window's\n"
     "batch run: result pair and processing log per picture, and the batch log LIST.txt.log\n"
@@ -88,6 +92,7 @@ const char* const kBatchUsage =
     "  --json             one JSON object per picture instead of the line of counts\n"
     "  --out-dir DIR      the IMAGE.dir folders and the batch log go to DIR instead of beside\n"
     "                     the pictures and the list; records of one name are then refused\n"
+    "  --no-measure       no measurements: the result pairs alone\n"
     "\n"
     "Exit status: 0 all pictures done, 1 some picture failed or was not extracted whole, or\n"
     "the batch log could not be written, 2 usage error or unusable settings.\n";
@@ -162,7 +167,8 @@ std::vector<std::string> savedFiles(const PictureOutcome& o) {
     const std::string name = core::fileNameOf(o.path);
     std::vector<std::string> files;
     for (const char* ext : {".dat.ini", ".dat", ".dat.meas", ".log"})
-        files.push_back(core::joinPath(o.resultFolder, name + ext));
+        if (core::fileExists(core::joinPath(o.resultFolder, name + ext)))
+            files.push_back(core::joinPath(o.resultFolder, name + ext));
     return files;
 }
 
@@ -238,7 +244,7 @@ private:
 // The engine's options for the settings and choices of a call; nothing (with the reason on
 // standard error) when the settings cannot be used.
 std::optional<HeadlessOptions> headlessOptions(const EngineOptions& engine,
-                                               const std::string& resultRoot) {
+                                               const std::string& resultRoot, bool measure) {
     HeadlessOptions options;
     options.folders = core::ProgramFolders::forExecutable();
     auto settings = loadSettings(engine.settingsFile, options.folders);
@@ -250,6 +256,7 @@ std::optional<HeadlessOptions> headlessOptions(const EngineOptions& engine,
     options.sikiSigmaFactor = engine.thresholdSigma;
     options.decoder = formats::decodePictureFile;
     options.resultRoot = resultRoot;
+    options.measure = measure;
     return options;
 }
 
@@ -300,7 +307,8 @@ int runDetect(const std::vector<std::string>& args) {
     int exitCode = kDone;
     std::vector<OptionSpec> specs = kEngineOptions;
     for (OptionSpec spec : {OptionSpec{"--output", "-o", true}, OptionSpec{"--format", "", true},
-                            OptionSpec{"--json", "", false}, OptionSpec{"--out-dir", "", true}})
+                            OptionSpec{"--json", "", false}, OptionSpec{"--out-dir", "", true},
+                            OptionSpec{"--no-measure", "", false}})
         specs.push_back(spec);
     auto parsed = parseArgs(args, specs, kDetectUsage, exitCode);
     if (!parsed) return exitCode;
@@ -311,7 +319,7 @@ int runDetect(const std::vector<std::string>& args) {
     if (!target) return exitCode;
     auto outDir = outDirOption(*parsed, kDetectUsage, exitCode, true);
     if (!outDir) return exitCode;
-    auto options = headlessOptions(*engine, *outDir);
+    auto options = headlessOptions(*engine, *outDir, !parsed->has("--no-measure"));
     if (!options) return kUsageError;
     std::vector<std::pair<std::string, std::string>> pictures;
     for (const auto& operand : parsed->operands) {
@@ -330,6 +338,7 @@ int runBatch(const std::vector<std::string>& args) {
     specs.push_back({"--shard", "", true});
     specs.push_back({"--json", "", false});
     specs.push_back({"--out-dir", "", true});
+    specs.push_back({"--no-measure", "", false});
     auto parsed = parseArgs(args, specs, kBatchUsage, exitCode);
     if (!parsed) return exitCode;
     auto engine = engineOptions(*parsed, kBatchUsage, exitCode);
@@ -346,7 +355,7 @@ int runBatch(const std::vector<std::string>& args) {
     }
     auto outDir = outDirOption(*parsed, kBatchUsage, exitCode, true);
     if (!outDir) return exitCode;
-    auto options = headlessOptions(*engine, *outDir);
+    auto options = headlessOptions(*engine, *outDir, !parsed->has("--no-measure"));
     if (!options) return kUsageError;
     const std::string& list = parsed->operands[0];
     if (!core::fileExists(list)) {

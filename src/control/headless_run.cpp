@@ -54,6 +54,7 @@ struct Engine {
         ws.DoFilePath = folder;
         ws.DoFileName = name;
         ws.ResultRoot = options.resultRoot;
+        ws.MeasureOnSave = options.measure;
 
         PictureOutcome o;
         o.path = core::joinPath(folder, name);

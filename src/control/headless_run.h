@@ -30,6 +30,8 @@ struct HeadlessOptions {
     // Where the pictures' ".dir" folders (and a batch's log) go: "" beside each picture and
     // the list, else this folder (Workspace::ResultRoot).
     std::string resultRoot;
+    // Measure the results and save the measurements beside the pair (Workspace::MeasureOnSave).
+    bool measure = true;
 };
 
 struct PictureOutcome {

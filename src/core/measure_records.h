@@ -57,6 +57,9 @@ struct MeasureTable {
     std::vector<MeasureRec> byStar;  // index: cluster number; may be shorter than the table
     PictureMeasures picture;
     std::string problem;  // why measurements are missing ("" when none are)
+    // Measured anew: the fingerprint of the picture and the results they belong to
+    // (catalogue/measure/measure_results.h), 0 when none.
+    uint64_t stamp = 0;
 
     const MeasureRec* find(int32_t n) const {
         return n >= 0 && static_cast<size_t>(n) < byStar.size() ? &byStar[n] : nullptr;

@@ -183,8 +183,10 @@ struct Workspace {
     // Why the last picture failed to load ("" after a success).
     std::string lastLoadError;
 
-    // Measurements of the results on the picture's own samples (catalogue/measure).
+    // Measurements of the results on the picture's own samples (catalogue/measure), and
+    // whether a save measures them (the command line's --no-measure turns it off).
     MeasureTable measures;
+    bool MeasureOnSave = true;
     // Where the pictures' ".dir" folders go: "" beside each picture, else this folder (the
     // command line's --out-dir).
     std::string ResultRoot;

@@ -155,14 +155,13 @@ core::Result<void> OV_SaveData(Ctx& ctx) {
         !core::createFolder(paths.folder))
         return core::Error{"結果フォルダーを作れません: " + paths.folder};
     // Both files are written completely before either old one is replaced.
-    if (auto r =
-            core::writeFilesAnew({{paths.iniFile, resultIniLines(ctx)},
-                                  {paths.dataFile, resultDataLines(ctx.ws)},
-                                  catalogue::measure::measureFileForSave(ctx, paths.dataFile)});
+    if (auto r = core::writeFilesAnew(catalogue::measure::withMeasureFile(
+            ctx, {{paths.iniFile, resultIniLines(ctx)}, {paths.dataFile, resultDataLines(ctx.ws)}},
+            paths.dataFile));
         !r)
         return r;
     form::OV_Logout(ctx, "■データ保存完了");
-    catalogue::measure::reportMeasureProblem(ctx);
+    catalogue::measure::afterSave(ctx, paths.dataFile);
     return {};
 }
 

@@ -227,6 +227,25 @@ TEST(CliDetect, CataloguesJsonAndResultsInAFolderOfTheirOwn) {
         EXPECT_EQ(cli("detect" + settings + bad, dir).status, 2) << bad;
 }
 
+TEST(CliDetect, MeasuringChangesNothingInThePairAndCanBeLeftOut) {
+    TempDir dir;
+    writeField(dir.file("a.bmp"), 6);
+    const std::string detect = "detect --settings " + standardSettings(dir) + " ";
+    ASSERT_EQ(cli(detect + dir.file("a.bmp"), dir).status, 0);
+    const std::string ini = readFile(dir.file("a.bmp.dir/a.bmp.dat.ini"));
+    const std::string dat = readFile(dir.file("a.bmp.dir/a.bmp.dat"));
+    ASSERT_TRUE(std::filesystem::exists(dir.file("a.bmp.dir/a.bmp.dat.meas")));
+    CliRun r = cli(detect + "--no-measure " + dir.file("a.bmp"), dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readFile(dir.file("a.bmp.dir/a.bmp.dat.ini")), ini);
+    EXPECT_EQ(readFile(dir.file("a.bmp.dir/a.bmp.dat")), dat);
+    // The measurements of the earlier run would belong to other results: gone.
+    EXPECT_FALSE(std::filesystem::exists(dir.file("a.bmp.dir/a.bmp.dat.meas")));
+    r = cli("export " + dir.file("a.bmp"), dir);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.err.find("no measurements"), std::string::npos) << r.err;
+}
+
 TEST(CliDetect, PicturesThatWouldShareAResultFolderAreRefused) {
     TempDir dir;
     for (const char* folder : {"n1", "n2"}) {

@@ -16,7 +16,13 @@ constexpr double kAnnulusGap = 2.0;
 constexpr double kMinAnnulusWidth = 6.0;
 constexpr int kMinSkyPixels = 30;
 constexpr double kClip = 3.0;
-constexpr int kMomentIterations = 40;
+constexpr int kMomentIterations = 20;
+// The widest star a cluster of extent r_ext can be, in sigma: a star whose peak barely passes
+// the threshold shows only its core (r_ext = 0.44 sigma at 1.1 times the threshold).
+constexpr double kWidestSigmaPerExtent = 3.0;
+// The weight is summed out to this many of its sigmas (beyond, it is below 0.2 %).
+constexpr double kWeightReach = 3.5;
+constexpr double kMadToSigma = 1.4826;
 // A weight narrower than this (pixels^2) would see a single pixel.
 constexpr double kMinVariance = 0.04;
 
@@ -48,58 +54,76 @@ struct Shape {
     Sym c;                // the star's covariance
 };
 
-// Visits the picture pixels whose centres lie within `radius` of (cx, cy): f(x, y, row) with
-// 0-based x, y and the row's samples (nullptr when the row cannot be read). Returns whether
-// the disc reaches beyond the picture.
+// Visits the rows of the picture pixels whose centres lie within `radius` of (cx, cy):
+// f(y, xa, xb, row) for the pixels xa..xb of row y (0-based; row nullptr when it cannot be
+// read). Returns whether the disc reaches beyond the picture.
 template <typename F>
-bool forDisc(RowCache& rows, double cx, double cy, double radius, F&& f) {
+bool forDiscRows(RowCache& rows, double cx, double cy, double radius, F&& f) {
     const int y0 = static_cast<int>(std::floor(cy - radius - 0.5));
     const int y1 = static_cast<int>(std::ceil(cy + radius - 0.5));
-    const int x0 = static_cast<int>(std::floor(cx - radius - 0.5));
-    const int x1 = static_cast<int>(std::ceil(cx + radius - 0.5));
-    bool outside = cx - radius < 0 || cy - radius < 0 || cx + radius > rows.width() ||
-                   cy + radius > rows.height();
+    const bool outside = cx - radius < 0 || cy - radius < 0 || cx + radius > rows.width() ||
+                         cy + radius > rows.height();
     const double r2 = radius * radius;
     for (int y = std::max(y0, 0); y <= std::min(y1, rows.height() - 1); ++y) {
         const double dy = y + 0.5 - cy;
         if (dy * dy >= r2) continue;
+        // Centres strictly inside: (x + 0.5 - cx)^2 < r2 - dy^2.
         const double half = std::sqrt(r2 - dy * dy);
-        const int xa = std::max(static_cast<int>(std::ceil(cx - half - 0.5)), std::max(x0, 0));
-        const int xb =
-            std::min(static_cast<int>(std::floor(cx + half - 0.5)), std::min(x1, rows.width() - 1));
-        const float* row = rows.row(y);
-        for (int x = xa; x <= xb; ++x)
-            if (sq(x + 0.5 - cx) + dy * dy < r2) f(x, y, row);
+        int xa = static_cast<int>(std::ceil(cx - half - 0.5));
+        int xb = static_cast<int>(std::floor(cx + half - 0.5));
+        if (sq(xa + 0.5 - cx) + dy * dy >= r2) ++xa;
+        if (sq(xb + 0.5 - cx) + dy * dy >= r2) --xb;
+        xa = std::max(xa, 0);
+        xb = std::min(xb, rows.width() - 1);
+        if (xa <= xb) f(y, xa, xb, rows.row(y));
     }
     return outside;
 }
 
-// Adaptive moments (step 3 of the outline) starting from a round weight of `sigma`.
+// The same pixel by pixel: f(x, y, row).
+template <typename F>
+bool forDisc(RowCache& rows, double cx, double cy, double radius, F&& f) {
+    return forDiscRows(rows, cx, cy, radius, [&](int y, int xa, int xb, const float* row) {
+        for (int x = xa; x <= xb; ++x) f(x, y, row);
+    });
+}
+
+// Adaptive moments (step 3 of the outline) starting from the weight `start` about (cx, cy); a
+// star wider than `widest` (sigma, pixels) is no star of this cluster (noise, or a neighbour's
+// light) and gives no shape.
 Shape adaptiveShape(RowCache& rows, const core::Array2D<uint16_t>& map, int32_t n, double cx,
-                    double cy, double sigma, double sky, double limit) {
+                    double cy, Sym start, double sky, double widest) {
     Shape s;
-    Sym w{sigma * sigma, 0, sigma * sigma};
+    Sym w = start;
     double mx = cx, my = cy;
     for (int it = 0; it < kMomentIterations; ++it) {
         const Sym wi = w.inverse();
-        const double reach = std::min(4.0 * std::sqrt(w.largestEigen()) + 1.0, limit);
+        const double reach = kWeightReach * std::sqrt(w.largestEigen()) + 1.0;
         double sum = 0, sx = 0, sy = 0, sxx = 0, sxy = 0, syy = 0;
-        forDisc(rows, mx, my, reach, [&](int x, int y, const float* row) {
+        // Along a row the weight's exponent is a quadratic in dx: each step to the right
+        // multiplies the weight by a ratio that itself changes by the factor exp(-wi.xx).
+        const double stepFactor = std::exp(-wi.xx);
+        forDiscRows(rows, mx, my, reach, [&](int y, int xa, int xb, const float* row) {
             if (!row) return;
-            const uint16_t owner = map(x + 1, y + 1);
-            if (owner != 0 && owner != n) return;  // another cluster: as sky
-            const double v = row[x];
-            if (!std::isfinite(v)) return;
-            const double dx = x + 0.5 - mx, dy = y + 0.5 - my;
-            const double weight =
+            const double dy = y + 0.5 - my;
+            double dx = xa + 0.5 - mx;
+            double weight =
                 std::exp(-0.5 * (wi.xx * dx * dx + 2 * wi.xy * dx * dy + wi.yy * dy * dy));
-            const double i = (v - sky) * weight;
-            sum += i;
-            sx += i * dx;
-            sy += i * dy;
-            sxx += i * dx * dx;
-            sxy += i * dx * dy;
-            syy += i * dy * dy;
+            double ratio = std::exp(-0.5 * wi.xx * (2 * dx + 1) - wi.xy * dy);
+            const uint16_t* owners = map.at(xa + 1, y + 1);
+            for (int x = xa; x <= xb; ++x, dx += 1, weight *= ratio, ratio *= stepFactor) {
+                const uint16_t owner = owners[x - xa];
+                if (owner != 0 && owner != n) continue;  // another cluster: as sky
+                const double v = row[x];
+                if (!std::isfinite(v)) continue;
+                const double i = (v - sky) * weight;
+                sum += i;
+                sx += i * dx;
+                sy += i * dy;
+                sxx += i * dx * dx;
+                sxy += i * dx * dy;
+                syy += i * dy * dy;
+            }
         });
         if (!(sum > 0)) return s;
         const double ex = sx / sum, ey = sy / sum;
@@ -113,14 +137,14 @@ Shape adaptiveShape(RowCache& rows, const core::Array2D<uint16_t>& map, int32_t 
             c.xx += add;
             c.yy += add;
         }
-        if (c.largestEigen() > sq(limit)) return s;
+        if (c.largestEigen() > sq(widest)) return s;
         const double moved = std::hypot(ex, ey);
         const double change =
             std::abs(c.xx - w.xx) + std::abs(c.yy - w.yy) + 2 * std::abs(c.xy - w.xy);
         mx += ex;
         my += ey;
         w = c;
-        if (moved < 1e-4 && change < 1e-5 * (c.xx + c.yy)) break;
+        if (moved < 1e-3 && change < 1e-3 * (c.xx + c.yy)) break;
     }
     s.ok = true;
     s.x = mx;
@@ -145,42 +169,73 @@ void PixelBox::add(int x, int y) {
 
 SkyEstimate clippedMean(std::vector<float>& values) {
     SkyEstimate e;
-    size_t n = values.size();
+    const size_t n = values.size();
     if (n == 0) return e;
-    double mean = 0, sd = 0;
-    for (int pass = 0; pass < 20; ++pass) {
-        auto mid = values.begin() + static_cast<std::ptrdiff_t>(n / 2);
-        std::nth_element(values.begin(), mid, values.begin() + static_cast<std::ptrdiff_t>(n));
-        const double median = *mid;
-        mean = 0;
-        for (size_t i = 0; i < n; ++i) mean += values[i];
-        mean /= static_cast<double>(n);
-        double ss = 0;
-        for (size_t i = 0; i < n; ++i) ss += sq(values[i] - mean);
-        sd = n > 1 ? std::sqrt(ss / static_cast<double>(n - 1)) : 0.0;
-        const double lo = median - kClip * sd, hi = median + kClip * sd;
-        auto end = std::partition(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(n),
-                                  [&](float v) { return v >= lo && v <= hi; });
-        const size_t kept = static_cast<size_t>(end - values.begin());
-        if (kept == n || kept == 0) break;
-        n = kept;
+    auto median = [](std::vector<float>& v) {
+        auto mid = v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2);
+        std::nth_element(v.begin(), mid, v.end());
+        return static_cast<double>(*mid);
+    };
+    const double m = median(values);
+    std::vector<float> deviations(n);
+    for (size_t i = 0; i < n; ++i) deviations[i] = static_cast<float>(std::abs(values[i] - m));
+    double sigma = kMadToSigma * median(deviations);
+    if (sigma == 0) {
+        // Samples in whole steps with less noise than a step: their spread instead.
+        double sum = 0, ss = 0;
+        for (float v : values) sum += v;
+        for (float v : values) ss += sq(v - sum / static_cast<double>(n));
+        sigma = std::sqrt(ss / static_cast<double>(n));
     }
+    // The median absolute deviation is not raised by the outliers themselves, so one cut
+    // leaves the sky.
+    const double lo = m - kClip * sigma, hi = m + kClip * sigma;
+    double sum = 0;
+    int kept = 0;
+    for (float v : values)
+        if (v >= lo && v <= hi) sum += v, ++kept;
+    const double mean = sum / kept;
+    double ss = 0;
+    for (float v : values)
+        if (v >= lo && v <= hi) ss += sq(v - mean);
     e.level = mean;
-    e.sigma = sd;
-    e.count = static_cast<int>(n);
+    e.sigma = kept > 1 ? std::sqrt(ss / (kept - 1)) : 0.0;
+    e.count = kept;
     return e;
 }
 
 SkyEstimate annulusSky(RowCache& rows, const core::Array2D<uint16_t>& map, double cx, double cy,
-                       double rIn, double rOut) {
+                       double rIn, double rOut, bool roughly) {
     std::vector<float> values;
+    values.reserve(static_cast<size_t>(M_PI * (rOut * rOut - rIn * rIn)) + 16);
     const double in2 = rIn * rIn;
-    forDisc(rows, cx, cy, rOut, [&](int x, int y, const float* row) {
-        if (!row || map(x + 1, y + 1) != 0) return;
-        if (sq(x + 0.5 - cx) + sq(y + 0.5 - cy) < in2) return;
-        if (std::isfinite(row[x])) values.push_back(row[x]);
+    auto take = [&](int y, int from, int to, const float* row) {
+        const uint16_t* owners = map.at(from + 1, y + 1);
+        for (int x = from; x <= to; ++x)
+            if (owners[x - from] == 0 && std::isfinite(row[x])) values.push_back(row[x]);
+    };
+    forDiscRows(rows, cx, cy, rOut, [&](int y, int xa, int xb, const float* row) {
+        if (!row) return;
+        // Leave out the pixels of the row whose centres lie inside the inner circle.
+        const double dy = y + 0.5 - cy;
+        const double rest = in2 - dy * dy;
+        if (rest <= 0) return take(y, xa, xb, row);
+        const double half = std::sqrt(rest);
+        int ia = static_cast<int>(std::ceil(cx - half - 0.5));
+        int ib = static_cast<int>(std::floor(cx + half - 0.5));
+        if (sq(ia + 0.5 - cx) >= rest) ++ia;
+        if (sq(ib + 0.5 - cx) >= rest) --ib;
+        if (ia > ib) return take(y, xa, xb, row);
+        if (xa < ia) take(y, xa, std::min(xb, ia - 1), row);
+        if (ib < xb) take(y, std::max(xa, ib + 1), xb, row);
     });
-    return clippedMean(values);
+    if (!roughly || values.empty()) return clippedMean(values);
+    SkyEstimate e;
+    auto mid = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+    std::nth_element(values.begin(), mid, values.end());
+    e.level = *mid;
+    e.count = static_cast<int>(values.size());
+    return e;
 }
 
 ClusterMeasure measureCluster(RowCache& rows, const core::Array2D<uint16_t>& map,
@@ -224,21 +279,27 @@ ClusterMeasure measureCluster(RowCache& rows, const core::Array2D<uint16_t>& map
     if (unreadable || counted == 0) return finish();
 
     // 2 to 4: sky, shape and aperture until the aperture settles.
-    const double limit = std::max(4.0 * extent, extent + 30.0);
+    const double widest = kWidestSigmaPerExtent * extent + 1.0;
+    const double firstSigma = std::max(extent / 2, 1.0);
     double rIn = std::max(2.0 * extent, extent + 6.0);
     double width = std::max(kMinAnnulusWidth, extent);
     double radius = extent;
     SkyEstimate sky;
     Shape shape;
     for (int round = 0; round < 4; ++round) {
-        sky = annulusSky(rows, map, in.cx, in.cy, rIn, rIn + width);
+        // The first sky only starts the shape: its median does.
+        const bool roughly = round == 0;
+        sky = annulusSky(rows, map, in.cx, in.cy, rIn, rIn + width, roughly);
         for (int widen = 0; widen < 3 && sky.count < kMinSkyPixels; ++widen) {
             width *= 2;
-            sky = annulusSky(rows, map, in.cx, in.cy, rIn, rIn + width);
+            sky = annulusSky(rows, map, in.cx, in.cy, rIn, rIn + width, roughly);
         }
         if (sky.count == 0) return finish();
-        shape =
-            adaptiveShape(rows, map, n, in.cx, in.cy, std::max(extent / 2, 1.0), sky.level, limit);
+        // Each round starts from the shape the last one found.
+        const Shape last = shape;
+        shape = last.ok ? adaptiveShape(rows, map, n, last.x, last.y, last.c, sky.level, widest)
+                        : adaptiveShape(rows, map, n, in.cx, in.cy,
+                                        Sym{sq(firstSigma), 0, sq(firstSigma)}, sky.level, widest);
         double next = extent;
         if (shape.ok) {
             const double fwhm = kFwhmPerSigma * std::sqrt(0.5 * (shape.c.xx + shape.c.yy));

@@ -5,14 +5,17 @@
 // 0.5, y down):
 // 1. The cluster's pixels are those of ClusterMap holding its number; its extent r_ext is the
 //    largest distance of their centres from the centroid, plus half a pixel.
-// 2. Local sky: the pixels of an annulus that belong to no cluster, clipped at 3 sigma about
-//    their median until none is dropped; the sky is the mean of those kept (their median would
-//    step with the samples' whole numbers) and sigma their standard deviation. The first
-//    annulus lies beyond 2 r_ext; the later ones beyond the flux aperture (step 4).
+// 2. Local sky: the pixels of an annulus that belong to no cluster, clipped at 3 sigma (1.4826
+//    times their median absolute deviation, which the outliers do not raise) about their
+//    median; the sky is the mean of those kept (their median would step with the samples'
+//    whole numbers) and sigma their standard deviation. The first annulus lies beyond 2 r_ext; the
+//    later ones beyond the flux aperture (step 4).
 // 3. Shape: second moments of (sample - sky) about the centre with a Gaussian weight matched to
 //    the star (adaptive moments): with the weight's covariance W and the weighted moments M,
 //    the star's covariance is C = (M^-1 - W^-1)^-1, which becomes the next weight, until C
-//    and the centre settle. Other clusters' pixels count as sky. a and b are the square roots
+//    and the centre settle (each round of step 4 starting from the last shape; a star wider
+//    than 3 r_ext + 1 sigma is no shape of this cluster). Other clusters' pixels count as sky,
+//    the weight is summed out to 3.5 of its sigmas. a and b are the square roots
 //    of C's eigenvalues, theta the major axis' direction (counter-clockwise as the picture is
 //    shown, i.e. y up), fwhm = 2 sqrt(2 ln 2) sqrt((a^2 + b^2) / 2).
 // 4. Aperture: radius R = max(3 fwhm, r_ext) about the weighted centre; the sky annulus from
@@ -58,16 +61,17 @@ ClusterMeasure measureCluster(RowCache& rows, const core::Array2D<uint16_t>& map
                               const ClusterInput& in);
 
 // The sky of the pixels of `map` that are 0 within rIn <= d < rOut of (cx, cy): sigma-clipped
-// mean, standard deviation and count (NaN, NaN, 0 when empty).
+// mean, standard deviation and count (NaN, NaN, 0 when empty); `roughly`, their median alone
+// (sigma NaN).
 struct SkyEstimate {
     double level = NAN, sigma = NAN;
     int count = 0;
 };
 SkyEstimate annulusSky(RowCache& rows, const core::Array2D<uint16_t>& map, double cx, double cy,
-                       double rIn, double rOut);
+                       double rIn, double rOut, bool roughly = false);
 
-// The clipped mean and standard deviation of `values` (3 sigma about the median, until none is
-// dropped); the vector is reordered.
+// The clipped mean and standard deviation of `values` (those within 3 x 1.4826 x the median
+// absolute deviation of the median); the vector is reordered.
 SkyEstimate clippedMean(std::vector<float>& values);
 
 }  // namespace orv::catalogue::measure

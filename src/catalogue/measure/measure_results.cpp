@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <filesystem>
 #include <numeric>
 
 #include "catalogue/measure/measure.h"
@@ -188,20 +190,58 @@ core::MeasureTable measureResults(form::Ctx& ctx) {
     return t;
 }
 
+uint64_t resultsStamp(const core::Workspace& ws) {
+    // FNV-1a over the values that decide the measurements.
+    uint64_t h = 1469598103934665603ull;
+    auto mix = [&](uint64_t v) {
+        for (int k = 0; k < 8; ++k) {
+            h ^= (v >> (8 * k)) & 0xFF;
+            h *= 1099511628211ull;
+        }
+    };
+    mix(ws.PictureGeneration);
+    mix(static_cast<uint64_t>(ws.MaxStarNo));
+    const int32_t last = std::min<int32_t>(static_cast<int32_t>(ws.Clusters.size()) - 1,
+                                           std::min(ws.MaxStarNo, core::kMaxStarNo));
+    for (int32_t i = 1; i <= last && static_cast<size_t>(i) < ws.Stars.size(); ++i) {
+        const core::ClusterRec& c = ws.Clusters[i];
+        if (c.Used == 0 || c.Divided == -1) continue;
+        const core::StarRec& s = ws.Stars[i];
+        uint32_t x = 0, y = 0;
+        std::memcpy(&x, &s.CenterX, sizeof x);
+        std::memcpy(&y, &s.CenterY, sizeof y);
+        mix(static_cast<uint64_t>(i) << 32 | static_cast<uint32_t>(s.PixelCount));
+        mix(static_cast<uint64_t>(x) << 32 | y);
+        mix(static_cast<uint64_t>(static_cast<uint16_t>(c.EditAtr & core::kEditAdded)));
+    }
+    return h == 0 ? 1 : h;
+}
+
 void refreshMeasures(form::Ctx& ctx) {
-    if (ctx.ws.measures.fromFile) return;
-    ctx.ws.measures = measureResults(ctx);
+    core::Workspace& ws = ctx.ws;
+    if (ws.measures.fromFile) return;
+    const uint64_t stamp = resultsStamp(ws);
+    if (ws.measures.stamp == stamp) return;
+    ws.measures = measureResults(ctx);
+    // What could not be measured is tried again next time.
+    ws.measures.stamp = ws.measures.problem.empty() ? stamp : 0;
 }
 
 core::MeasureRec measureResult(form::Ctx& ctx, int32_t n) {
     core::Workspace& ws = ctx.ws;
-    if (ws.measures.fromFile) {
+    auto fromTable = [&] {
         const core::MeasureRec* r = ws.measures.find(n);
         return r ? *r : core::MeasureRec{};
-    }
+    };
+    if (ws.measures.fromFile || ws.measures.stamp == resultsStamp(ws)) return fromTable();
     if (n < 1 || n > ws.MaxStarNo || static_cast<size_t>(n) >= ws.Clusters.size() ||
         handAdded(ws.Clusters[n]))
         return {};
+    const std::string file = pictureFile(ws);
+    if (!file.empty() && !formats::isFitsFile(file) && !ws.StretchUsed.empty()) {
+        refreshMeasures(ctx);
+        return fromTable();
+    }
     auto samples = openPictureSamples(ctx);
     if (!samples || !samplesFit(ws, *samples->rows)) return {};
     PixelBox box;
@@ -220,7 +260,18 @@ core::FileLines measureFileForSave(form::Ctx& ctx, const std::string& dataFile) 
     return {measureFilePath(dataFile), measureFileLines(ctx.ws)};
 }
 
-void reportMeasureProblem(form::Ctx& ctx) {
+std::vector<core::FileLines> withMeasureFile(form::Ctx& ctx, std::vector<core::FileLines> pair,
+                                             const std::string& dataFile) {
+    if (ctx.ws.MeasureOnSave) pair.push_back(measureFileForSave(ctx, dataFile));
+    return pair;
+}
+
+void afterSave(form::Ctx& ctx, const std::string& dataFile) {
+    if (!ctx.ws.MeasureOnSave) {
+        std::error_code ec;
+        std::filesystem::remove(measureFilePath(dataFile), ec);
+        return;
+    }
     if (ctx.ws.measures.fromFile || ctx.ws.measures.problem.empty()) return;
     const std::string text = "＊測光できなかった結果があります: " + ctx.ws.measures.problem;
     form::OV_DispMsg(ctx, text);

@@ -26,21 +26,32 @@ core::Result<PictureSamples> openPictureSamples(form::Ctx& ctx);
 // `problem`; hand-added results carry their flags only.
 core::MeasureTable measureResults(form::Ctx& ctx);
 
+// A fingerprint of the picture and of the results' pixels (the picture loaded, the numbers in
+// use, their pixel counts and centroids): what measurements depend on. Hand edits that leave
+// the pixels (deleting, releasing noise, notes) keep it.
+uint64_t resultsStamp(const core::Workspace& ws);
+
 // ws.measures brought up to date with the tables: measured anew unless they were read with
-// the results.
+// the results or were measured for the same fingerprint.
 void refreshMeasures(form::Ctx& ctx);
 
-// The measurement of result n now: from ws.measures when they were read with the results,
-// else measured anew (nothing measured when the picture cannot be read).
+// The measurement of result n now: from ws.measures when they were read with the results or
+// are up to date; else measured anew, that result alone where its samples can be read a few
+// rows at a time (FITS, 8-bit levels), every result at once where the picture must be decoded
+// whole (16-bit PNG, TIFF). Nothing measured when the picture cannot be read.
 core::MeasureRec measureResult(form::Ctx& ctx, int32_t n);
 
 // The sidecar to save with the result pair whose record file is `dataFile`, after
 // refreshMeasures.
 core::FileLines measureFileForSave(form::Ctx& ctx, const std::string& dataFile);
+// The files of a save: the pair, and its sidecar unless MeasureOnSave is off.
+std::vector<core::FileLines> withMeasureFile(form::Ctx& ctx, std::vector<core::FileLines> pair,
+                                             const std::string& dataFile);
 
 // After a save: when some results could not be measured, says so on the message line and in
-// the processing log ("＊測光できなかった結果があります: reason").
-void reportMeasureProblem(form::Ctx& ctx);
+// the processing log ("＊測光できなかった結果があります: reason"); when nothing was measured
+// (MeasureOnSave off), removes a sidecar an earlier save left, which belongs to other results.
+void afterSave(form::Ctx& ctx, const std::string& dataFile);
 
 // Takes the sidecar of a record file just read into ws.measures (none, or one that cannot be
 // read, leaves the table empty with the reason in `problem`).
