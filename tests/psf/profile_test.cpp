@@ -15,11 +15,23 @@ namespace {
 using psf::FitRefusal;
 using psf::Profile;
 
+// The nearest whole number, a tie going to the even one.
+int nearestTiesToEven(double v) {
+    const double below = std::floor(v);
+    const double rest = v - below;
+    const auto n = static_cast<int>(below);
+    if (rest < 0.5) return n;
+    if (rest > 0.5) return n + 1;
+    return n % 2 == 0 ? n : n + 1;
+}
+
 // A slow, literal reading of the fit: every model value computed where it is used.
 psf::ProfileFit referenceFit(const Profile& P, float A, float D) {
     psf::ProfileFit f;
+    // The sky: P at radius r (index 2r rounded to the nearest, ties to even) for r from A to
+    // A + D in Single steps of 0.5, over 2D + 1.
     float sum = 0;
-    for (float r = A; r <= A + D; r += 0.5f) sum += P[core::CLng(2 * r)];
+    for (float r = A; r <= A + D; r += 0.5f) sum += P[nearestTiesToEven(2.0 * r)];
     f.sky = sum / (2 * D + 1);
     Profile L{};
     for (int i = 0; i <= 30; ++i) f.S[i] = P[i] - f.sky;
@@ -100,7 +112,8 @@ TEST(PsfProfile, FitsGaussianStarsAsTheirRingProfilesImplyAndAsWritten) {
         EXPECT_GT(m.fit.sigma, previous);
         previous = m.fit.sigma;
         // The fast fit gives what the literal one gives, to the last bit, for several bands.
-        for (auto [a, d] : {std::pair{8.0f, 4.0f}, {4.0f, 2.0f}, {4.0f, 2.2f}, {2.5f, 0.0f}}) {
+        for (auto [a, d] :
+             {std::pair{8.0f, 4.0f}, {4.0f, 2.0f}, {4.0f, 2.2f}, {4.25f, 2.0f}, {2.5f, 0.0f}}) {
             const auto fast = psf::fitProfile(m.rings.P, a, d);
             const auto slow = referenceFit(m.rings.P, a, d);
             ASSERT_TRUE(fast.ok());
@@ -120,6 +133,9 @@ TEST(PsfProfile, SkyBandAndFitPointsFollowTheSettings) {
     EXPECT_EQ(fit.sky, (((P[8] + P[9]) + P[10]) + P[11] + P[12]) / 5);
     // A band of 2.2 sums the same five points but divides by 5.4.
     EXPECT_EQ(psf::fitProfile(P, 4, 2.2f).sky, (((P[8] + P[9]) + P[10]) + P[11] + P[12]) / 5.4f);
+    // PSFAnnulus 4.25: radii 4.25, 4.75 ... 6.25, whose indices 8.5, 9.5 ... 12.5 round to the
+    // even neighbour: 8, 10, 10, 12, 12.
+    EXPECT_EQ(psf::fitProfile(P, 4.25f, 2).sky, (((P[8] + P[10]) + P[10]) + P[12] + P[12]) / 5);
     // Radii beyond 6 take no part in the sky or the line fit (nine points, 0 .. 4), but every
     // grid candidate is judged over all 31 radii: a broad star's outer rings count.
     Profile broad{};
