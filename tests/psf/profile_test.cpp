@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "core/numeric.h"
 #include "psf/entries.h"
@@ -120,6 +121,53 @@ TEST(PsfProfile, FitsGaussianStarsAsTheirRingProfilesImplyAndAsWritten) {
             EXPECT_TRUE(sameBits(fast.sky, slow.sky) && sameBits(fast.sigma, slow.sigma) &&
                         sameBits(fast.peak, slow.peak))
                 << n << " " << a << "/" << d << ": " << fast.sigma << " " << slow.sigma;
+        }
+    }
+}
+
+// Noise-free Gaussian stars at 16 positions within a pixel (x and y in quarter steps), their
+// rings sampled about the centroid, and about the point half a pixel right of and below it
+// (the centroid read as a sampling coordinate, which puts pixel k at k instead of k + 0.5).
+// Each pixel holds the star's light integrated over its square, which widens the Gaussian by
+// the square's variance of 1/12 px^2 in each axis: the picture's own sigma is
+// sqrt(sigma^2 + 1/12), which is what the fit should find.
+TEST(PsfProfile, RingsAreCentredOnTheStar) {
+    const struct {
+        double sigma;
+        float annulus, band;
+        double meanError, worstError;  // of the picture's own sigma, about the star
+        bool better;                   // about the star better than half a pixel off, always
+    } cases[] = {
+        {1.0, 4, 2, 0.1, 0.15, true},
+        {1.5, 4, 2, 0.1, 0.15, true},
+        {2.5, 6, 3, 0.06, 0.1, false},  // a sky band clear of the wings
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sigma);
+        std::vector<GaussStar> stars;
+        for (int j = 0; j < 4; ++j)
+            for (int i = 0; i < 4; ++i)
+                stars.push_back({30 + 40.25f * i, 30.125f + 40.25f * j, c.sigma});
+        PsfScene t(stars, 180, 180);
+        const double own = std::sqrt(c.sigma * c.sigma + 1.0 / 12);
+        auto error = [&](float x, float y) {
+            const auto fit = psf::fitProfile(psf::sampleRings(t.ws, x, y, 2).P, c.annulus, c.band);
+            EXPECT_TRUE(fit.ok());
+            return std::fabs(fit.sigma - own);
+        };
+        double sum = 0, sumOff = 0;
+        for (const GaussStar& s : stars) {
+            const double about = error(s.x, s.y), off = error(s.x + 0.5f, s.y + 0.5f);
+            EXPECT_LT(about, c.worstError) << s.x << " " << s.y;
+            if (c.better) {
+                EXPECT_LT(about, off) << s.x << " " << s.y;
+            }
+            sum += about;
+            sumOff += off;
+        }
+        EXPECT_LT(sum / 16, c.meanError);
+        if (c.better) {
+            EXPECT_LT(sum, sumOff / 2);
         }
     }
 }
