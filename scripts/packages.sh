@@ -8,11 +8,12 @@ ORV_PACKAGES=(g++ cmake ninja-build qt6-base-dev libgtest-dev libbenchmark-dev
 ORV_FUZZ_PACKAGES=(clang)
 
 orv_missing_packages() {
-    local missing=()
+    # One dpkg-query call for all of them (each call costs a reading of dpkg's whole database).
+    local installed missing=()
+    installed=" $(dpkg-query -W -f='${Status} ${Package}\n' "$@" 2>/dev/null |
+        sed -n 's/^install ok installed //p' | tr '\n' ' ' || true)"
     for p in "$@"; do
-        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-            missing+=("$p")
-        fi
+        case $installed in *" $p "*) ;; *) missing+=("$p") ;; esac
     done
     echo "${missing[@]}"
 }

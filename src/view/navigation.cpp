@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 
 #include "core/paths.h"
 
@@ -217,7 +218,8 @@ void OV_DrawMagnifier(Ctx& ctx, int index, float x, float y) {
 
     std::array<form::Rgb, kSize> row{};
     const form::Rgb outside = mag.background();
-    int shownRow = -1;
+    // No row shown yet: -1 is a row too (the one above the picture), so start below any.
+    int shownRow = std::numeric_limits<int>::min();
     for (int v = 0; v < kSize; ++v) {
         const int iy = static_cast<int>(floorDiv(y0 + std::floor((v + 0.5) * span / kSize), zoom));
         if (iy != shownRow) {

@@ -130,6 +130,23 @@ TEST(PsfFiles, SavedPairReadsBackAsItWas) {
     EXPECT_EQ(p.PSFDataNo, 0);
 }
 
+TEST(PsfFiles, TheStoredMeanAndSpreadAreTakenAsTheyStand) {
+    Entries t;
+    // Entries of sigma 1 and 2 (mean 1.5, spread 0.5) under a stored mean 5 and spread 0.25.
+    writeFile(t.work("PSFData.txt"),
+              "1,1,20.5,20.5,4,2,0,1,100,1,0,0,\"/sky\",\"test.bmp\"\r\n"
+              "2,2,30.5,20.5,4,2,0,2,100,1,0,0,\"/sky\",\"test.bmp\"\r\n");
+    writeFile(t.work("PSFData.ini"),
+              "[PSF]\r\nDate = 2015/09/27 21:03:05\r\nDataNo =  2\r\nPSFsd =  5\r\n"
+              "PSFsdd =  0.25\r\n");
+    psf::OV_ReadPSFData(t.ctx, t.dir.path(), "PSFData.ini");
+    ASSERT_EQ(t.messages().back(), "PSFプロファイルを読込ました。");
+    EXPECT_EQ(t.ws.psf.PSFsd, 5);
+    EXPECT_EQ(t.ws.psf.PSFsdd, 0.25f);
+    EXPECT_EQ(t.label(3), "5.");
+    EXPECT_EQ(t.label(4), "0.25");
+}
+
 TEST(PsfFiles, ABadPairChangesNothingAndACountMismatchEmptiesTheTable) {
     Entries t;
     t.adopt(1, 1);

@@ -224,6 +224,22 @@ TEST(DivisionWindow, SavesEveryTileWithTheBatchList) {
               d.tileBytes(1200, 1000, 0, 0, 600));
 }
 
+TEST(DivisionWindow, TheBatchListRunsRowByRow) {
+    Division d;
+    d.load(30, 25);
+    d.big.txtDivSize.Text = "10";
+    txtDivSize_Change(d.c);
+    d.big.txtDivMargin.Text = "2";
+    txtDivMargin_Change(d.c);
+    cmdSaveAllFile_Click(d.c);  // 2 x 2 tiles: Int((30 - 4) / 10) by Int((25 - 4) / 10)
+    const std::string dir = d.tileFolder();
+    std::string list;
+    for (const char* name : {"m42.bmp.000.000.bmp", "m42.bmp.001.000.bmp", "m42.bmp.000.001.bmp",
+                             "m42.bmp.001.001.bmp"})
+        list += "\"" + dir + "\",\"" + name + "\"\r\n";
+    EXPECT_EQ(orv::test::readFile(dir + "/m42.bmp.txt"), list);
+}
+
 TEST(DivisionWindow, APictureWithoutWholeTilesWritesNothing) {
     Division d;
     d.load(1000, 599);

@@ -244,6 +244,32 @@ TEST(Magnifier, ShowsThirtyPicturePixelsAroundThePointerWithTheMarks) {
     EXPECT_EQ(v.frm.shpMagPixel.Width, 10);
 }
 
+TEST(Magnifier, ARowAboveThePictureShowsTheBackground) {
+    Viewed v(64, 48);
+    form::Canvas& layer = v.frm.picHSC[4].canvas;
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x) layer.setPixel(x, y, form::RGB(x * 4, y * 5, 7));
+    v.frm.chkMag.Value = 1;
+    chkMag_Click(v.ctx);
+    const form::Rgb outside = v.frm.picMag.canvas.background();
+    // At each zoom the pointer row whose square's top edge, (y - 15) zoom, is bitmap row -1.
+    for (int level : {0, 1, 2, 3}) {
+        const int zoom = 1 << level;
+        const float y = 15 - 1.0f / zoom;
+        SCOPED_TRACE(testing::Message() << level << " " << y);
+        v.ws.ZoomLevel = static_cast<int16_t>(level);
+        OV_DrawMagnifier(v.ctx, 4, 20, y);
+        int wrong = 0;
+        for (int q = 0; q < 300; ++q)
+            for (int p = 0; p < 300; p += 5) {
+                form::Rgb want = literalMagnifier(layer, zoom, 20, y, p, q);
+                if (want == 0) want = outside;
+                wrong += v.frm.picMag.canvas.pixel(p, q) != want;
+            }
+        EXPECT_EQ(wrong, 0);
+    }
+}
+
 TEST(BiLinear, IntegerPointsHalfPointsAndTheBorder) {
     Viewed v(5, 4);  // pixel (x, y) = x + 3 y
     auto at = [&](float x, float y) {
