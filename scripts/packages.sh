@@ -7,6 +7,9 @@ ORV_PACKAGES=(g++ cmake ninja-build qt6-base-dev libgtest-dev libbenchmark-dev
 # scripts/fuzz only: clang for the libFuzzer targets (it adds the fuzzer runtime of its version).
 ORV_FUZZ_PACKAGES=(clang)
 
+# Tests only: a private one-node Slurm for the cluster test (scripts/slurm-local).
+ORV_CLUSTER_PACKAGES=(slurm-wlm munge)
+
 orv_missing_packages() {
     # One dpkg-query call for all of them (each call costs a reading of dpkg's whole database).
     local installed missing=()
