@@ -486,7 +486,10 @@ void cmdReadData_Click(Ctx& ctx) {
     auto parsed = readResultFiles(paths.iniFile, paths.dataFile);
     if (!parsed) {
         ctx.host.msgBox(parsed.error(), form::MsgButtons::Ok);
-        return restore();
+        restore();
+        // Why stays on the message line once the box is closed.
+        form::OV_DispMsg(ctx, parsed.error().substr(0, parsed.error().find('\n')));
+        return;
     }
     // A tile processed alone is named without ".bmp"; its picture is the tile's file.
     const std::string picture = tiles::pictureFileOf(parsed->doFilePath, parsed->doFileName);

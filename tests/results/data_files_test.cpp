@@ -536,6 +536,12 @@ TEST(PairSum, ARecordFileCutAtALineBoundaryIsRefusedByItsSum) {
     EXPECT_NE(r.error().find("m42.bmp.dat が m42.bmp.dat.sum の記録と合いません"),
               std::string::npos)
         << r.error();
+    // In the window: the box, and the reason on the message line; nothing read.
+    a.app.host.fileAnswers.push_back(dat);
+    cmdReadData_Click(a.app.ctx);
+    EXPECT_EQ(a.app.host.messages.back().text, r.error());
+    EXPECT_NE(a.app.frm.lblMsg.Caption.find("記録と合いません"), std::string::npos);
+    EXPECT_EQ(a.app.ws.ProcStage, core::kStageAnalysed);
 }
 
 // Hand work saved earlier is never replaced without asking by results that do not come from it,
