@@ -29,6 +29,8 @@
 #include "input/noise.h"
 #include "psf/profile.h"
 #include "psf/psf_profile.h"
+#include "results/pair_sum.h"
+#include "tiles/export.h"
 
 namespace {
 
@@ -107,6 +109,21 @@ void NoiseEstimate(benchmark::State& state) {
             input::measureNoise(e.ws.PixelLevel, e.ws.BackLevel, kSide, kSide));
 }
 BENCHMARK(NoiseEstimate)->Unit(benchmark::kMillisecond);
+
+// The checksum of a picture's pixels, which a tile's layout and its results record: of the
+// 48 MB RGB picture as cut (TilePixels), and of the loaded picture's R, G, B planes as a save
+// computes it (LoadedPixels).
+void TilePixels(benchmark::State& state) {
+    for (auto _ : state) benchmark::DoNotOptimize(tiles::tileChecksum(benchPicture()));
+}
+BENCHMARK(TilePixels)->Unit(benchmark::kMillisecond);
+
+void LoadedPixels(benchmark::State& state) {
+    Engine e(false);
+    input::cmdDataIn_Click(e.ctx, input::kSourceNamed);
+    for (auto _ : state) benchmark::DoNotOptimize(results::pictureChecksum(e.ws));
+}
+BENCHMARK(LoadedPixels)->Unit(benchmark::kMillisecond);
 
 void Computation(benchmark::State& state) {
     benchPicture();

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "core/output_file.h"
 #include "core/text_file.h"
 
 namespace orv::cli {
@@ -9,7 +10,7 @@ namespace orv::cli {
 namespace {
 
 bool write(const std::string& path, const std::vector<std::string>& lines) {
-    if (auto r = core::writeLinesAnew(path, lines); !r) {
+    if (auto r = core::writeOutputFile(path, core::joinLines(lines)); !r) {
         std::fprintf(stderr, "orvandel-cli: %s\n", r.error().c_str());
         return false;
     }

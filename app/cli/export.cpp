@@ -24,6 +24,9 @@ const char* const kExportUsage =
     "  --ds9 FILE         write the DS9 regions to FILE\n"
     "\n"
     "Without -o and --ds9 the CSV goes to standard output; with only --ds9 no CSV is written.\n"
+    "FILE \"-\" is standard output; a symbolic link is written through to its target, a FIFO\n"
+    "or character device directly; other special files are refused. A replaced file keeps its\n"
+    "permissions.\n"
     "Exit status: 0 done, 1 no or damaged results, a file not written or columns missing (said\n"
     "on standard error), 2 usage error.\n";
 

@@ -6,10 +6,14 @@
 
 namespace orv::catalogue {
 
-core::Result<results::ResultFiles> readSavedResults(const std::string& picturePath) {
+std::string savedDataFile(const std::string& picturePath) {
     const std::string name = core::fileNameOf(picturePath);
     const std::string folder = core::joinPath(core::GetFolderName(picturePath), name + ".dir");
-    const std::string dataFile = core::joinPath(folder, name + ".dat");
+    return core::joinPath(folder, name + ".dat");
+}
+
+core::Result<results::ResultFiles> readSavedResults(const std::string& picturePath) {
+    const std::string dataFile = savedDataFile(picturePath);
     if (!core::fileExists(dataFile))
         return core::Error{"no saved results: " + dataFile + " not found"};
     return results::readResultFiles(dataFile + ".ini", dataFile);

@@ -27,6 +27,8 @@ core::Result<PictureCatalogue> readPictureCatalogue(const std::string& picturePa
 // The result pair saved for the picture at `picturePath`, read without touching any working
 // state. Fails with a message naming the file when the pair is missing or damaged.
 core::Result<results::ResultFiles> readSavedResults(const std::string& picturePath);
+// The record file of the picture at `picturePath`: "<picture>.dir/<name>.dat".
+std::string savedDataFile(const std::string& picturePath);
 
 // Adds the FITS columns of the FITS picture at `fitsPath` to `c`, whose records lie on it:
 // x_fits and y_fits (needs c.pictureHeight, taken from NAXIS2 when it is 0) and, when the

@@ -197,7 +197,9 @@ bool writeAll(int fd, const std::string& data) {
     return true;
 }
 
-std::string joinedLines(const std::vector<std::string>& lines) {
+}  // namespace
+
+std::string joinLines(const std::vector<std::string>& lines) {
     std::string data;
     size_t total = 0;
     for (const auto& l : lines) total += l.size() + 2;
@@ -207,6 +209,24 @@ std::string joinedLines(const std::vector<std::string>& lines) {
         data += kCrLf;
     }
     return data;
+}
+
+std::optional<long> leftoverProcess(std::string_view name, std::string_view base) {
+    if (name.size() <= base.size() + 4 || name.substr(0, base.size()) != base) return std::nullopt;
+    const std::string_view kind = name.substr(base.size(), 4);
+    if (kind != ".tmp" && kind != ".old") return std::nullopt;
+    const std::string_view rest = name.substr(base.size() + 4);
+    const size_t digits = rest.find_first_not_of("0123456789");
+    if (digits == 0 || digits == std::string_view::npos || rest[digits] != '_' || digits > 10)
+        return std::nullopt;
+    return std::stol(std::string(rest.substr(0, digits)));
+}
+
+namespace {
+
+// Whether the process that left a file behind has ended (this process counts as running).
+bool processEnded(long pid) {
+    return pid != ::getpid() && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
 }
 
 // Removes the temporary and backup files of `path` that a killed process left behind:
@@ -219,33 +239,55 @@ void removeLeftovers(const std::string& path) {
     std::error_code ec;
     fs::directory_iterator it(p.has_parent_path() ? p.parent_path() : fs::path("."), ec);
     for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        if (name.size() <= base.size() + 4 || name.compare(0, base.size(), base) != 0) continue;
-        const std::string kind = name.substr(base.size(), 4);
-        if (kind != ".tmp" && kind != ".old") continue;
-        const std::string rest = name.substr(base.size() + 4);
-        const size_t digits = rest.find_first_not_of("0123456789");
-        if (digits == 0 || digits == std::string::npos || rest[digits] != '_' || digits > 10)
-            continue;
-        const pid_t pid = static_cast<pid_t>(std::stol(rest.substr(0, digits)));
-        if (pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH) continue;  // running
+        const auto pid = leftoverProcess(it->path().filename().string(), base);
+        if (!pid || !processEnded(*pid)) continue;
         std::error_code ignored;
         fs::remove(it->path(), ignored);
     }
 }
 
+AfterReplaceHook afterReplaceHook = nullptr;  // tests only
+
 }  // namespace
 
-Result<void> writeFilesAnew(const std::vector<FileLines>& files) {
+void setAfterReplaceHook(AfterReplaceHook hook) {
+    afterReplaceHook = hook;
+}
+
+size_t removeStaleLeftovers(const std::string& folder, std::string_view prefix) {
+    namespace fs = std::filesystem;
+    size_t removed = 0;
+    std::error_code ec;
+    fs::directory_iterator it(folder.empty() ? fs::path(".") : fs::path(folder), ec);
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.compare(0, prefix.size(), prefix) != 0) continue;
+        // The first ".tmp<pid>_" or ".old<pid>_" after the prefix names the writer.
+        for (size_t at = name.find('.', prefix.size()); at != std::string::npos;
+             at = name.find('.', at + 1)) {
+            const auto pid = leftoverProcess(name, std::string_view(name).substr(0, at));
+            if (!pid) continue;
+            std::error_code ignored;
+            if (processEnded(*pid) && fs::remove(it->path(), ignored)) ++removed;
+            break;
+        }
+    }
+    return removed;
+}
+
+Result<void> writeFileBytesAnew(const std::vector<FileBytes>& files,
+                                const std::function<Result<void>()>& beforeReplace) {
     for (const auto& f : files) removeLeftovers(f.path);
     // 1. Every new file complete as a temporary file (one that is not renamed below is
     //    removed when its AnewFile goes).
     std::vector<std::unique_ptr<AnewFile>> anew;
     for (const auto& f : files) {
         anew.push_back(std::make_unique<AnewFile>(f.path));
-        anew.back()->write(joinedLines(f.lines));
+        anew.back()->write(f.bytes);
         if (auto done = anew.back()->complete(); !done) return done;
     }
+    if (beforeReplace)
+        if (auto ready = beforeReplace(); !ready) return ready;
     // 2. The old files kept under a second name (a hard link), so that a failed replace can
     //    put them back; then the temporary files renamed over them in order.
     static std::atomic<unsigned> counter{0};
@@ -271,9 +313,17 @@ Result<void> writeFilesAnew(const std::vector<FileLines>& files) {
             dropBackups();
             return replaced;
         }
+        if (afterReplaceHook) afterReplaceHook(files[i].path, i);
     }
     dropBackups();
     return {};
+}
+
+Result<void> writeFilesAnew(const std::vector<FileLines>& files) {
+    std::vector<FileBytes> bytes;
+    bytes.reserve(files.size());
+    for (const auto& f : files) bytes.push_back({f.path, joinLines(f.lines)});
+    return writeFileBytesAnew(bytes);
 }
 
 Result<void> writeLinesAnew(const std::string& path, const std::vector<std::string>& lines) {

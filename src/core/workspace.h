@@ -151,6 +151,9 @@ struct Workspace {
     StarAtrTable StarAtrNo{};
     // What the last extraction and analysis could not do for a full table.
     TableFull tableFull;
+    // The result pair the tables were read from or last saved to: the checksum and size of its
+    // record file then (results/pair_sum.h); "" for results of no pair.
+    std::string ResultsFrom;
 
     int16_t ProcStage = kStageIdle;
     int16_t CancelRequested = 0;

@@ -55,6 +55,7 @@ void resetTables(Workspace& ws) {
     ws.MaxStarNo = 0;
     ws.FreeStarNoHint = 1;
     ws.tableFull = {};
+    ws.ResultsFrom.clear();
     psf::forgetProfile(ws.psf);
 }
 

@@ -14,6 +14,7 @@
 #include "formats/picture_file.h"
 #include "input/noise.h"
 #include "tiles/big_pic.h"
+#include "tiles/export.h"
 #include "tiles/geometry.h"
 #include "view/navigation.h"
 #include "view/view_switch.h"
@@ -180,7 +181,8 @@ core::Result<formats::LevelPicture> pictureOfSource(Ctx& ctx, int index, std::st
         }
         default: {
             form::OV_DispMsg(ctx, kLoadingMsg);
-            auto picture = readFile(ctx, core::joinPath(ws.DoFilePath, ws.DoFileName));
+            // A tile processed alone is named without ".bmp": its picture is the tile's file.
+            auto picture = readFile(ctx, tiles::pictureFileOf(ws.DoFilePath, ws.DoFileName));
             if (picture) f.lblDivId.Caption = ws.DoFileName;
             return picture;
         }

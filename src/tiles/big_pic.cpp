@@ -338,8 +338,13 @@ void cmdSaveAllFile_Click(BigPicCtx& c) {
     c.host.pump();
 
     if (!o.error.empty()) {
-        message(c, o.error + "\n" + t.DivDir + " に保存できた分割ファイルは " +
-                       std::to_string(o.written) + " 個です。");
+        // A failed export replaces nothing: the earlier tiles and their list stay usable.
+        message(c, o.error + "\n" + t.DivDir +
+                       (o.written == 0 ? " の分割ファイルとバッチ処理用ファイルは置き換えていません"
+                                         "（以前に保存したものがそのまま残っています）。"
+                                       : " の分割ファイルのうち " + std::to_string(o.written) +
+                                             " 個は置き換わりましたが、バッチ処理用ファイルは"
+                                             "置き換えていません。"));
         return;
     }
     if (nx > 0 && ny > 0) {
