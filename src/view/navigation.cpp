@@ -217,10 +217,14 @@ void OV_DrawMagnifier(Ctx& ctx, int index, float x, float y) {
 
     std::array<form::Rgb, kSize> row{};
     const form::Rgb outside = mag.background();
-    int shownRow = -1;
+    // Consecutive output rows of one picture row share `row` (row -1, above the picture, is
+    // a row like any other).
+    bool rowMade = false;
+    int shownRow = 0;
     for (int v = 0; v < kSize; ++v) {
         const int iy = static_cast<int>(floorDiv(y0 + std::floor((v + 0.5) * span / kSize), zoom));
-        if (iy != shownRow) {
+        if (!rowMade || iy != shownRow) {
+            rowMade = true;
             const bool inRows = iy >= 0 && iy < src.heightPx();
             const form::Rgb* line =
                 inRows ? src.data() + static_cast<size_t>(iy) * src.widthPx() : nullptr;

@@ -216,8 +216,13 @@ TEST(Magnifier, ShowsThirtyPicturePixelsAroundThePointerWithTheMarks) {
     const form::Rgb outside = v.frm.picMag.canvas.background();
     for (int level : {0, 1, 2, 3}) {
         v.ws.ZoomLevel = static_cast<int16_t>(level);
-        for (auto [x, y] :
-             {std::pair{20.0f, 10.0f}, {20.5f, 10.5f}, {3.125f, 40.0f}, {60.875f, 1.25f}}) {
+        // (14, 14): the magnifier's top rows lie in row -1, above the picture.
+        for (auto [x, y] : {std::pair{20.0f, 10.0f},
+                            {20.5f, 10.5f},
+                            {3.125f, 40.0f},
+                            {60.875f, 1.25f},
+                            {14.0f, 14.0f},
+                            {14.5f, 14.5f}}) {
             SCOPED_TRACE(testing::Message() << level << " " << x << " " << y);
             if (level == 0 && x != std::floor(x)) continue;  // positions come in whole pixels
             OV_DrawMagnifier(v.ctx, 4, x, y);
