@@ -166,6 +166,11 @@ struct Workspace {
     std::string BatchFolder, BatchFileName;
 
     int16_t ZoomLevel = 0;
+    // Below scale 1, reached only by the wheel, the key F and 全体 (the zoom buttons keep
+    // ZoomLevel 0..3): while ZoomLevel is 0 the layers are shown at this scale, 1/2, 1/4, 1/8
+    // or the scale that fits the whole picture into the viewport (ZoomFit). 1: not zoomed out.
+    double ZoomOut = 1.0;
+    bool ZoomFit = false;
     // -1 while the hand tool is on: dragging moves the picture layers.
     int16_t HandMode = 0;
     // A hand-tool drag under way: where the pointer was at the press in the viewport and the
