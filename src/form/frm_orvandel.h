@@ -7,6 +7,7 @@
 #include <array>
 
 #include "form/controls.h"
+#include "form/edit_marks.h"
 
 namespace orv::form {
 
@@ -100,6 +101,8 @@ struct FrmOrvandel {
     Shape shpZoomArea;
     // The cursor of the selected result: (0) on picHSC(4), (1) on picHSC(2), layer units.
     std::array<Shape, 2> shpStarCursol;
+    // What the edits since the last full drawing of picHSC(4) look like on the screen.
+    EditMarks editMarks;
     // The pointer over the pictures.
     enum class Pointer { Arrow, SizeAll };
     Pointer MousePointer = Pointer::Arrow;
