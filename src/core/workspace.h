@@ -112,6 +112,17 @@ struct TileState {
     double BigPicStretchBlack = 0, BigPicStretchWhite = 0;
 };
 
+// What the window would lose without asking: the results and the hand work made since the
+// result pair was last saved or read (the unsaved-work guard of control/user_actions.h asks
+// before the user's own actions discard them).
+struct UnsavedWork {
+    bool results = false;   // an analysis made results that are not saved
+    bool handWork = false;  // an edit, a note, a point added by hand or a noise release since
+    bool any() const { return results || handWork; }
+    // Saved or read: nothing to lose.
+    void clear() { results = handWork = false; }
+};
+
 struct Workspace {
     std::string ProgramVersion = kProgramVersion;
     ProgramFolders folders;
@@ -155,6 +166,7 @@ struct Workspace {
     int16_t ProcStage = kStageIdle;
     int16_t CancelRequested = 0;
     int32_t SelStarNo = 0;
+    UnsavedWork Unsaved;
 
     // Star extraction globals.
     float SizeLimit = 0;

@@ -35,8 +35,9 @@ void logEdit(Ctx& ctx, const char* what, int32_t n) {
     form::OV_Logout(ctx, std::string(what) + core::signPositionForm(int64_t{n}) + ")");
 }
 
-// An edit made: the screen marks of n follow it.
+// An edit made: the results hold unsaved hand work, and the screen marks of n follow it.
 void edited(Ctx& ctx, int32_t n) {
+    ctx.ws.Unsaved.handWork = true;
     view::markEdit(ctx, n, false);
 }
 
@@ -140,7 +141,11 @@ void cmdEditUnNoize_Click(Ctx& ctx, int index) {
 void txtStarNote_Change(Ctx& ctx) {
     auto& ws = ctx.ws;
     if (!isResultNo(ws, ws.SelStarNo)) return;
-    ws.Clusters[ws.SelStarNo].Note = ctx.frm.txtStarNote.Text;
+    auto& note = ws.Clusters[ws.SelStarNo].Note;
+    // The panel writes the same text back when it shows a result: only a new text is work.
+    if (note == ctx.frm.txtStarNote.Text) return;
+    note = ctx.frm.txtStarNote.Text;
+    ws.Unsaved.handWork = true;
 }
 
 }  // namespace orv::edit

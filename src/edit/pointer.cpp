@@ -81,6 +81,7 @@ void toggleDeletion(Ctx& ctx, int32_t n) {
         // picture pixel the rim has no room, and the dot shows its grey fill.
         extract::drawResult(ctx, n, form::kColourDeleted, true);
     }
+    ws.Unsaved.handWork = true;
     view::markEdit(ctx, n, true);
     view::OV_DispResultNo(ctx);
     OV_DispStarInfo(ctx, n);
@@ -102,6 +103,7 @@ void addResult(Ctx& ctx, float x, float y) {
     ws.Clusters[n].EditAtr = extract::kEditAdded;
     ws.ClusterMap(ix, iy) = static_cast<uint16_t>(n);
     ws.StarAtrNo[1][2] = core::CLng(ws.StarAtrNo[1][2] + 1.0);
+    ws.Unsaved.handWork = true;
     view::markEdit(ctx, n, false);
     view::OV_DispResultNo(ctx);
     OV_DispStarInfo(ctx, n);

@@ -351,6 +351,9 @@ void cmdCenterCal_Click(Ctx& ctx) {
     form::OV_DispMsg(ctx, tableFullMessage(ws));
     form::OV_Logout(ctx, "＞恒星抽出完了");
     if (ws.tableFull.splitsCutShort > 0) form::OV_Logout(ctx, splitTableFullMessage(ws));
+    // New results, not saved yet; the hand work on the old ones is gone with them.
+    ws.Unsaved.results = true;
+    ws.Unsaved.handWork = false;
     ctx.host.setBusy(false);
     if (!batch) {
         form::setStage(ctx, core::kStageAnalysed);

@@ -16,6 +16,8 @@ struct FrmOrvandel {
 
     // Window size in pixels (client area), for the resize rule.
     double Width = 1280, Height = 900;
+    // The title bar: the picture's file name, marked while results or hand work are unsaved.
+    std::string Caption = "Orvandel";
 
     // Title and mode switch.
     // Label1(0) is the title label; Label1(1..8) are the captions of the settings boxes in

@@ -158,6 +158,7 @@ core::Result<void> OV_SaveData(Ctx& ctx) {
             {{paths.iniFile, resultIniLines(ctx)}, {paths.dataFile, resultDataLines(ctx.ws)}});
         !r)
         return r;
+    ctx.ws.Unsaved.clear();  // the window's unsaved-work guard: nothing left to lose
     form::OV_Logout(ctx, "■データ保存完了");
     return {};
 }
@@ -343,6 +344,7 @@ ReadPaths readPaths(const Workspace& ws, const std::string& dataPath, const std:
 // Takes checked results into the working state and logs the reading.
 void takeResults(Ctx& ctx, ParsedResults& parsed) {
     applyResults(ctx, parsed);
+    ctx.ws.Unsaved.clear();  // the window's unsaved-work guard: the results are as on disk
     form::OV_Logout(ctx, "■データ読込完了");
 }
 
