@@ -140,6 +140,16 @@ void cmdBachDo_Click(Ctx& ctx) {
         return;
 
     form::setStage(ctx, core::kStageBatch);
+    // 中止 stays shown between the steps of the whole run, until a stop is confirmed ("中止します"
+    // then), and both go when the run has ended.
+    struct CancelShown {
+        form::FrmOrvandel& f;
+        explicit CancelShown(form::FrmOrvandel& frm) : f(frm) { f.KeepCancelShown = true; }
+        ~CancelShown() {
+            f.KeepCancelShown = false;
+            f.hideStepProgress();
+        }
+    } cancelShown(f);
     auto finish = [&] { form::setStage(ctx, core::kStageIdle); };
 
     ws.CancelRequested = 0;

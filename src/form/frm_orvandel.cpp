@@ -126,12 +126,16 @@ FrmOrvandel::FrmOrvandel() {
 }
 
 void FrmOrvandel::showStepProgress() {
-    barHSC.Visible = lblBar.Visible = cmdCancel.Visible = true;
+    barHSC.Visible = lblBar.Visible = true;
+    if (KeepCancelShown && lblStop.Visible) return;  // a stop is confirmed
+    cmdCancel.Visible = true;
     lblStop.Visible = false;
 }
 
 void FrmOrvandel::hideStepProgress() {
-    barHSC.Visible = lblBar.Visible = cmdCancel.Visible = lblStop.Visible = false;
+    barHSC.Visible = lblBar.Visible = false;
+    if (KeepCancelShown) return;
+    cmdCancel.Visible = lblStop.Visible = false;
 }
 
 void FrmOrvandel::dashCounts(bool total) {

@@ -127,9 +127,11 @@ struct FrmOrvandel {
     CommandButton cmdCancel;
 
     // A long step's progress: the bar, its row label and Cancel shown ("中止します" hidden), or
-    // all four hidden when the step ends.
+    // all four hidden when the step ends. While a batch runs (KeepCancelShown), Cancel stays
+    // shown between the steps until a stop is confirmed, and "中止します" after that.
     void showStepProgress();
     void hideStepProgress();
+    bool KeepCancelShown = false;
     // The count labels show "-" while they are being recomputed (the total too, when asked).
     void dashCounts(bool total);
 
