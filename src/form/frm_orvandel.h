@@ -96,6 +96,8 @@ struct FrmOrvandel {
     // fraView: zoom (＋, －, ◎, hand tool), pan (←, →, ↑, ↓), the magnifier and the navigator
     // rectangle over imgHSC (layout units, in imgHSC's frame).
     std::array<PictureButton, 4> cmdZoom;
+    // 全体: the whole picture fitted into the viewport (a scale below 1 for a large picture).
+    CommandButton cmdZoomFit;
     std::array<CommandButton, 4> cmdPicMove;
     CheckBox chkMag;
     PictureBox picMag;  // 300 x 300 pixels
