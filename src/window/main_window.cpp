@@ -167,7 +167,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     }
     if (!unloaded_) {
         // Unsaved results or hand work: 保存, 破棄 or キャンセル (which keeps the window open).
-        bool mayClose = true;
+        // (A fault in the question's save keeps the window open.)
+        bool mayClose = false;
         runHandler([&mayClose](form::Ctx& ctx) { mayClose = control::onClose(ctx); });
         if (!mayClose) {
             event->ignore();
@@ -210,7 +211,10 @@ void MainWindow::fitToScreen() {
         placeRestored_ = true;
     }
     const QRect available = availableAround(QPoint(place.left, place.top));
-    if (!placeRestored_) place.left = available.x(), place.top = available.y();
+    if (!placeRestored_) {
+        place.left = available.x();
+        place.top = available.y();
+    }
     if (!available.isEmpty())
         place =
             form::fitOnScreen(place, areaOf(available), 0, 0, kMinClientWidth, kMinClientHeight);

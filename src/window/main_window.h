@@ -157,7 +157,7 @@ private:
     QWidget* navigation_ = nullptr;     // fraView
     QWidget* thumbnailArea_ = nullptr;  // the thumbnail and the navigator in fraView
     Navigator* navigator_ = nullptr;
-    bool starInfoShown_ = false;
+    int32_t starInfoShown_ = 0;  // the result the information panel showed at the last sync
     QWidget* statusStrip_ = nullptr;
     QTimer* flicker_ = nullptr;
 

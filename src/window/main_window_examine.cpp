@@ -319,10 +319,10 @@ void MainWindow::buildNavigationControls(QWidget* view, QWidget* thumbnailArea) 
 void MainWindow::buildStarInfo(QWidget* page) {
     auto& f = frm_;
     auto* panel = makePanel(page, "fraStarInfo", f.fraStarInfo, kStarInfoGeometry);
-    // On a low window the column scrolls the panel into view when it opens.
+    // On a low window the column scrolls the panel into view when it shows another result.
     onSync([this, panel] {
-        const bool shown = frm_.fraStarInfo.Visible;
-        if (shown && !starInfoShown_) column_->ensureWidgetVisible(panel, 0, 4);
+        const int32_t shown = frm_.fraStarInfo.Visible ? ws_.SelStarNo : 0;
+        if (shown != 0 && shown != starInfoShown_) column_->ensureWidgetVisible(panel, 0, 4);
         starInfoShown_ = shown;
     });
     // Pairs side by side, the words of the attribute and edit state at the bottom, where the
@@ -392,7 +392,7 @@ void MainWindow::buildStarInfo(QWidget* page) {
 }
 
 void MainWindow::layoutColumn() {
-    if (!column_ || !navigation_) return;
+    if (!column_ || !navigation_ || !thumbnail_ || !navigator_) return;
     const int height = centralWidget()->height();
     int bottom = 0;
     for (const QWidget* child : columnContent_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))

@@ -2,6 +2,7 @@
 
 #include <QPaintEvent>
 #include <QPainter>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 
@@ -33,6 +34,13 @@ PictureLayer::PictureLayer(const form::PictureBox& box, const form::Shape& area,
       cursor_(cursor),
       marks_(marks),
       quick_(std::move(quick)) {
+    smoothTimer_ = new QTimer(this);
+    smoothTimer_->setSingleShot(true);
+    smoothTimer_->setInterval(kSmoothDelayMs);
+    connect(smoothTimer_, &QTimer::timeout, this, [this] {
+        smoothDue_ = true;
+        if (reducedQuick_) update();
+    });
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
 }
@@ -57,7 +65,8 @@ void PictureLayer::sync() {
     const ShapeState a = stateOf(&area_), c = stateOf(cursor_);
     const uint64_t marks = marks_ ? marks_->revision : 0;
     // A reduced picture drawn quickly during a step is drawn smoothly once the step is over.
-    const bool smoother = reducedQuick_ && !reduced_.isNull() && !(quick_ && quick_());
+    const bool smoother =
+        reducedQuick_ && smoothDue_ && !reduced_.isNull() && !(quick_ && quick_());
     if (box_.canvas.revision() != revision_ || a != shownArea_ || c != shownCursor_ ||
         marks != marksRevision_ || smoother) {
         revision_ = box_.canvas.revision();
@@ -79,13 +88,18 @@ bool PictureLayer::paintReduced(QPainter& p, const QRect& r) {
         p.setRenderHint(QPainter::SmoothPixmapTransform, false);
         return true;
     }
-    const bool quick = quick_ && quick_();
-    if (reduced_.size() != size() || reducedRevision_ != c.revision() ||
-        (reducedQuick_ && !quick)) {
-        reduced_ = wrap(c).scaled(size(), Qt::IgnoreAspectRatio,
-                                  quick ? Qt::FastTransformation : Qt::SmoothTransformation);
+    // A new size or drawing is first sampled quickly (a few milliseconds, so that a zoom step
+    // answers at once); the smooth reduction of the whole picture (tens of milliseconds for a
+    // huge one) follows when the view has been still for a moment and no step is drawing.
+    if (reduced_.size() != size() || reducedRevision_ != c.revision()) {
+        reduced_ = wrap(c).scaled(size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
         reducedRevision_ = c.revision();
-        reducedQuick_ = quick;
+        reducedQuick_ = true;
+        smoothDue_ = false;
+        smoothTimer_->start();
+    } else if (reducedQuick_ && smoothDue_ && !(quick_ && quick_())) {
+        reduced_ = wrap(c).scaled(size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        reducedQuick_ = false;
     }
     p.drawImage(r, reduced_, r);
     return true;

@@ -11,6 +11,8 @@
 #include "form/controls.h"
 #include "form/edit_marks.h"
 
+class QTimer;
+
 namespace orv::window {
 
 // Layout units (twips) of the model to pixels.
@@ -22,8 +24,9 @@ int twipsToPx(double twips);
 // and on layer 4 the screen marks of the hand edits (form/edit_marks.h) under them.
 // Only the exposed part is painted: at zoom 8 a paint of the viewport touches the few canvas
 // pixels in view, not the whole canvas. Below scale 1 the picture is shown smoothly scaled (an
-// average of the pixels each screen pixel covers, so that small stars stay visible), with
-// fast sampling while `quick()` holds (a step is drawing the layer row by row).
+// average of the pixels each screen pixel covers, so that small stars stay visible): first
+// sampled quickly, smoothly once the view has been still for a moment and `quick()` does not
+// hold (a step is drawing the layer row by row).
 class PictureLayer : public QWidget {
     Q_OBJECT
 public:
@@ -41,6 +44,11 @@ public:
     // Paint events so far, and the canvas rectangle the last one sampled (for tests).
     int paints() const { return paints_; }
     QRect lastSourceRect() const { return lastSource_; }
+    // Whether the picture below scale 1 is shown smoothly reduced (not yet: sampled quickly).
+    bool smoothlyReduced() const { return !reduced_.isNull() && !reducedQuick_; }
+
+    // How long the view is to be still before the smooth reduction is made.
+    static constexpr int kSmoothDelayMs = 120;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -69,7 +77,9 @@ private:
     QRect lastSource_;
     QImage reduced_;
     uint64_t reducedRevision_ = ~uint64_t{0};
-    bool reducedQuick_ = false;
+    bool reducedQuick_ = false;  // sampled quickly, the smooth one still to come
+    bool smoothDue_ = false;     // the view has been still long enough for the smooth one
+    QTimer* smoothTimer_ = nullptr;
 };
 
 // The thumbnail: the canvas of layer 0 scaled into the image box's size (layout units). The

@@ -157,9 +157,11 @@ void SmallScreenTest::aHugePictureIsSeenWholeAndLongNamesAreShortened() {
     QWidget* viewport = t.get("fraPickUp");
     QTest::mouseClick(t.get("cmdZoomFit"), Qt::LeftButton);
     QVERIFY(t.get("cmdZoomFit")->toolTip().endsWith("(F)"));
-    QWidget* layer = t.w->layer(0);
+    orv::window::PictureLayer* layer = t.w->layer(0);
     QVERIFY(viewport->rect().contains(layer->geometry()));
     QVERIFY(layer->width() == viewport->width() || layer->height() == viewport->height());
+    // First sampled quickly, then smoothly once the view is still.
+    QTRY_VERIFY(layer->smoothlyReduced());
     QCOMPARE(t.w->workspace().ZoomLevel, int16_t{0});
     // ◎ back to scale 1; F fits again.
     QTest::mouseClick(t.get("cmdZoom(2)"), Qt::LeftButton);
