@@ -112,6 +112,17 @@ struct TileState {
     double BigPicStretchBlack = 0, BigPicStretchWhite = 0;
 };
 
+// What the window would lose without asking: the results and the hand work made since the
+// result pair was last saved or read (the unsaved-work guard of control/user_actions.h asks
+// before the user's own actions discard them).
+struct UnsavedWork {
+    bool results = false;   // an analysis made results that are not saved
+    bool handWork = false;  // an edit, a note, a point added by hand or a noise release since
+    bool any() const { return results || handWork; }
+    // Saved or read: nothing to lose.
+    void clear() { results = handWork = false; }
+};
+
 struct Workspace {
     std::string ProgramVersion = kProgramVersion;
     ProgramFolders folders;
@@ -158,6 +169,7 @@ struct Workspace {
     int16_t ProcStage = kStageIdle;
     int16_t CancelRequested = 0;
     int32_t SelStarNo = 0;
+    UnsavedWork Unsaved;
 
     // Star extraction globals.
     float SizeLimit = 0;
@@ -169,6 +181,11 @@ struct Workspace {
     std::string BatchFolder, BatchFileName;
 
     int16_t ZoomLevel = 0;
+    // Below scale 1, reached only by the wheel, the key F and 全体 (the zoom buttons keep
+    // ZoomLevel 0..3): while ZoomLevel is 0 the layers are shown at this scale, 1/2, 1/4, 1/8
+    // or the scale that fits the whole picture into the viewport (ZoomFit). 1: not zoomed out.
+    double ZoomOut = 1.0;
+    bool ZoomFit = false;
     // -1 while the hand tool is on: dragging moves the picture layers.
     int16_t HandMode = 0;
     // A hand-tool drag under way: where the pointer was at the press in the viewport and the

@@ -239,8 +239,10 @@ void takePicture(Ctx& ctx, const form::Picture& picture, bool batch) {
         ctx.host.pump();
     }
 
-    // The five layers at the picture's size, scaled by the zoom level.
-    const int zoom = ws.ZoomLevel >= 0 && ws.ZoomLevel <= 3 ? 1 << ws.ZoomLevel : 1;
+    // The five layers at the picture's size, scaled by the zoom level (or a scale below 1;
+    // a fitted view fits the new picture).
+    view::refitForLoad(ctx);
+    const double zoom = view::displayScale(ctx);
     for (int i = 0; i < 5; ++i) {
         auto& p = f.picHSC[i];
         p.Width = static_cast<double>(ws.ImageWidthTw) * zoom;

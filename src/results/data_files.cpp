@@ -164,6 +164,7 @@ core::Result<void> OV_SaveData(Ctx& ctx) {
                                  {paths.dataFile, core::joinLines(records)}},
                                 static_cast<int64_t>(records.size()));
     if (!saved) return core::Error{saved.error()};
+    ctx.ws.Unsaved.clear();  // the window's unsaved-work guard: nothing left to lose
     if (saved.value())
         form::OV_Logout(ctx, "＞手作業の結果を " + core::fileNameOf(backupOf(paths.dataFile)) +
                                  " と " + core::fileNameOf(backupOf(paths.iniFile)) +
@@ -383,6 +384,7 @@ ReadPaths readPaths(const Workspace& ws, const std::string& dataPath, const std:
 // Takes checked results into the working state and logs the reading.
 void takeResults(Ctx& ctx, ParsedResults& parsed) {
     applyResults(ctx, parsed);
+    ctx.ws.Unsaved.clear();  // the window's unsaved-work guard: the results are as on disk
     form::OV_Logout(ctx, "■データ読込完了");
 }
 

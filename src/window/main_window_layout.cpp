@@ -26,6 +26,7 @@
 
 #include "control/batch.h"
 #include "control/pipeline.h"
+#include "control/user_actions.h"
 #include "core/settings.h"
 #include "extract/analysis.h"
 #include "form/class_colours.h"
@@ -207,7 +208,7 @@ void MainWindow::buildWindow() {
     buildDetectionPage(pages[0]);
     buildStarInfo(pages[0]);
     buildPsfPage(pages[1]);
-    buildNavigation(left);
+    buildNavigation(client);
     buildViewport(client);
     buildStatus(client);
 
@@ -229,10 +230,9 @@ void MainWindow::buildDetectionPage(QWidget* page) {
                    tiles::cmdShowBigPic_Click(ctx);
                    showBigPicWindow();
                });
-    makeButton(page, "cmdBachDo", f.cmdBachDo, QRect(152, 4, 144, kButtonH),
-               control::cmdBachDo_Click);
+    makeButton(page, "cmdBachDo", f.cmdBachDo, QRect(152, 4, 144, kButtonH), control::onBachDo);
     makeButton(page, "cmdReadData", f.cmdReadData, QRect(4, 27, 144, kButtonH),
-               results::cmdReadData_Click);
+               control::onReadData);
     makeLabel(page, "lblBachProgress", f.lblBachProgress, QRect(152, 27, 144, kButtonH),
               Qt::AlignHCenter);
 
@@ -245,10 +245,10 @@ void MainWindow::buildDetectionPage(QWidget* page) {
                    {2, QRect(152, 50, 144, kButtonH)}};
     for (const auto& s : sources)
         makeButton(page, indexed("cmdDataIn", s.index), f.cmdDataIn[s.index], s.geometry,
-                   [i = s.index](form::Ctx& ctx) { input::cmdDataIn_Click(ctx, i); });
+                   [i = s.index](form::Ctx& ctx) { control::onDataIn(ctx, i); });
 
     auto* doAll = makeButton(page, "cmdDoAll", f.cmdDoAll, QRect(4, 73, 144, kButtonH + 2),
-                             control::cmdDoAll_Click);
+                             [](form::Ctx& ctx) { control::onStep(ctx, control::Step::All); });
     QFont bold = doAll->font();
     bold.setBold(true);
     doAll->setFont(bold);
@@ -264,7 +264,11 @@ void MainWindow::buildDetectionPage(QWidget* page) {
     makeOptions(fra1, "optChannel", f.optChannel, channelGeometry, nullptr);
     makeLabel(fra1, "lblImageSize", f.lblImageSize, QRect(4, kTitleH + kRowH, 78, kRowH));
     makeLabel(fra1, "lblMaxY", f.lblMaxY, QRect(82, kTitleH + kRowH, 32, kRowH), Qt::AlignRight);
-    makeLabel(fra1, "lblDivId", f.lblDivId, QRect(4, kTitleH + 2 * kRowH, 112, kRowH));
+    // A long file name is shortened in its middle (the extension stays); the tooltip has it all.
+    auto* divId = new ElidedLabel(Qt::ElideMiddle, fra1);
+    divId->setObjectName("lblDivId");
+    divId->setGeometry(4, kTitleH + 2 * kRowH, 112, kRowH);
+    bind([divId, &m = f.lblDivId] { apply(divId, m); });
 
     // Under the threshold row, a row of small type for the noise and the suggested threshold.
     constexpr int kSuggestH = 12;
@@ -373,11 +377,14 @@ void MainWindow::buildDetectionPage(QWidget* page) {
     const struct {
         form::CommandButton& button;
         const char* name;
-        void (*onClick)(form::Ctx&);
+        Handler onClick;
     } steps[4] = {
-        {f.cmdIdoHeikin, "cmdIdoHeikin", input::cmdIdoHeikin_Click},
-        {f.cmdPickup, "cmdPickup", input::cmdPickup_Click},
-        {f.cmdCenterCal, "cmdCenterCal", extract::cmdCenterCal_Click},
+        {f.cmdIdoHeikin, "cmdIdoHeikin",
+         [](form::Ctx& c) { control::onStep(c, control::Step::Background); }},
+        {f.cmdPickup, "cmdPickup",
+         [](form::Ctx& c) { control::onStep(c, control::Step::Clusters); }},
+        {f.cmdCenterCal, "cmdCenterCal",
+         [](form::Ctx& c) { control::onStep(c, control::Step::Stars); }},
         {f.cmdSaveData, "cmdSaveData", results::cmdSaveData_Click},
     };
     for (int i = 0; i < 4; ++i)
@@ -385,12 +392,15 @@ void MainWindow::buildDetectionPage(QWidget* page) {
                    steps[i].onClick);
 }
 
-// fraView under the pages: zoom, pan and magnifier controls, the thumbnail of the picture.
+// fraView at the foot of the left column (layoutColumn places it): zoom, pan and magnifier
+// controls, the thumbnail of the picture.
 void MainWindow::buildNavigation(QWidget* client) {
     auto* view = makePanel(client, "fraView", frm_.fraView, QRect(10, 632, 300, 332));
+    navigation_ = view;
     auto* area = new QWidget(view);
     area->setObjectName("thumbnailArea");
     area->setGeometry(0, 32, 300, 300);
+    thumbnailArea_ = area;
     thumbnail_ = new Thumbnail(
         frm_.imgHSC, frm_.picHSC[0], [this] { return running(); }, area);
     thumbnail_->setObjectName("imgHSC");
@@ -415,7 +425,9 @@ void MainWindow::buildViewport(QWidget* client) {
         const form::Shape* cursor = i == 4   ? &frm_.shpStarCursol[0]
                                     : i == 2 ? &frm_.shpStarCursol[1]
                                              : nullptr;
-        layers_[i] = new PictureLayer(frm_.picHSC[i], frm_.shpArea[i], cursor, viewport);
+        layers_[i] = new PictureLayer(
+            frm_.picHSC[i], frm_.shpArea[i], cursor, i == 4 ? &frm_.editMarks : nullptr,
+            [this] { return running(); }, viewport);
         layers_[i]->setObjectName(indexed("picHSC", i));
         onSync([w = layers_[i]] { w->sync(); });
     }
@@ -431,7 +443,10 @@ void MainWindow::buildStatus(QWidget* client) {
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(8);
 
-    auto* msg = makeLabel(statusStrip_, "lblMsg", f.lblMsg, QRect());
+    // A message longer than its line ends in "…"; the tooltip then holds all of it.
+    auto* msg = new ElidedLabel(Qt::ElideRight, statusStrip_);
+    msg->setObjectName("lblMsg");
+    bind([msg, &m = f.lblMsg] { apply(msg, m); });
     msg->setFrameShape(QFrame::StyledPanel);
     msg->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     msg->setMinimumHeight(kButtonH);

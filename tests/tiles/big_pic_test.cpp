@@ -107,6 +107,53 @@ TEST(DivisionWindow, StepsThroughTheTilesOfTheWorkedExample) {
     EXPECT_TRUE(d.messages().empty());
 }
 
+// A click on the preview picks the tile whose inner square holds the point; the strips outside
+// every inner square belong to the nearest whole tile. 1200 x 1000 at 0.35 preview pixels per
+// pixel; S 500, M 50: inner squares from 50 and 550 across, from 50 down.
+TEST(DivisionWindow, AClickOnThePreviewPicksTheTileThere) {
+    Division d;
+    const auto& t = d.app.ws.tile;
+    imgBigPic_Click(d.c, 300, 100);  // no picture yet: nothing
+    EXPECT_EQ(t.DivPicReady, 0);
+    d.load(1200, 1000);
+    const struct {
+        double x, y;  // big-picture pixels
+        int column, row;
+    } clicks[] = {{600, 300, 1, 0}, {548, 300, 0, 0},  {551, 300, 1, 0},
+                  {10, 10, 0, 0},   {1190, 990, 1, 0}, {300, 700, 0, 0}};
+    for (const auto& k : clicks) {
+        imgBigPic_Click(d.c, k.x * 0.35, k.y * 0.35);
+        EXPECT_EQ(t.DivX, k.column) << k.x;
+        EXPECT_EQ(t.DivY, k.row) << k.y;
+        EXPECT_EQ(d.big.lblDivId.Caption,
+                  "m42.bmp.00" + std::to_string(k.column) + ".00" + std::to_string(k.row));
+    }
+}
+
+// Without a working folder the tiles go beside the picture (not into the current folder),
+// until the user chooses a folder.
+TEST(DivisionWindow, TheOutputFolderFollowsThePictureUntilOneIsChosen) {
+    orv::test::TestApp app;
+    form::FrmBigPic big;
+    BigPicCtx c{app.ws, big, app.host};
+    app.ctx.bigPic = &big;
+    cmdShowBigPic_Click(app.ctx);
+    EXPECT_EQ(big.dirBach.Path, fs::current_path().string());
+    for (const char* folder : {"one", "two"}) {
+        const std::string path = app.dir.file(std::string(folder) + "/m42.bmp");
+        fs::create_directories(app.dir.file(folder));
+        ASSERT_TRUE(bench::writeBmp(path, 600, 600, test::patternBytes(600, 600)).ok());
+        app.host.fileAnswers.push_back(path);
+        cmdBigPic_Click(c, 0);
+        EXPECT_EQ(big.dirBach.Path, app.dir.file(folder));
+    }
+    app.host.folderAnswers.push_back(app.dir.path());
+    cmdDirBrowse_Click(c);
+    app.host.fileAnswers.push_back(app.dir.file("one/m42.bmp"));
+    cmdBigPic_Click(c, 0);
+    EXPECT_EQ(big.dirBach.Path, app.dir.path());
+}
+
 TEST(DivisionWindow, SizeAndMarginTakeOnlyNumbers) {
     Division d;
     d.load(1200, 1000);

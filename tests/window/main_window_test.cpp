@@ -29,6 +29,7 @@
 #include "input/image_load.h"
 #include "window/main_window.h"
 #include "window/picture_layer.h"
+#include "window/widgets.h"
 #include "window_fixture.h"
 
 using orv::window::MainWindow;
@@ -72,7 +73,8 @@ void MainWindowTest::captionsAndTooltipsComeFromTheModel() {
         {"cmdBachDo", "２．ﾊﾞｯﾁ処理実行",
          "分割画像指定フォームで指定されたバッチ処理を実行します。"},
         {"cmdDataIn(0)", "clipboard", "クリックボードの中にある画像を読み込みます。"},
-        {"cmdDoAll", "恒星位置抽出", "背景測定・クラスタ抽出・恒星位置検出を自動的に実施します。"},
+        {"cmdDoAll", "恒星位置抽出",
+         "背景測定・クラスタ抽出・恒星位置検出を自動的に実施します。 (F5)"},
         {"Label1(5)", " 面積", "外形検査を行わないクラスタの最大の面積です。"},
         {"Label1(7)", "横長", ""},
         {"optChannel(3)", "Y", "RGBデータから計算した輝度Yデータを使用します。"},
@@ -493,7 +495,8 @@ void MainWindowTest::closingIsRefusedWhileAStepRuns() {
     });
     QCOMPARE(asked, QStringList(2, QString::fromUtf8(MainWindow::kCloseWhileRunning)));
     QVERIFY(!closed);
-    QCOMPARE(t.get<QLabel>("lblMsg")->text(), QString::fromUtf8(MainWindow::kBusyCloseMessage));
+    QCOMPARE(t.get<orv::window::ElidedLabel>("lblMsg")->fullText(),
+             QString::fromUtf8(MainWindow::kBusyCloseMessage));
     QTRY_VERIFY(!t.w->isVisible());
     QVERIFY(std::filesystem::exists(t.settingsFile()));
 }
