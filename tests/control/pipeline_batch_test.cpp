@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <map>
+#include <string_view>
 
 #include "control/batch.h"
 #include "control/pipeline.h"
@@ -193,6 +194,30 @@ TEST(BatchList, QuotedAndUnquotedFields) {
         EXPECT_EQ(r.folder, c.folder) << c.line;
         EXPECT_EQ(r.name, c.name) << c.line;
     }
+}
+
+// A list saved as Windows' "Unicode" text (UTF-16 with its byte-order mark) reads as the same
+// list in UTF-8.
+TEST(BatchList, AUtf16ListWithItsByteOrderMarkIsRead) {
+    test::TempDir dir;
+    const std::string text = "\"/data/空\",\"a.bmp\"\r\n/data,b.bmp\r\n";
+    test::writeFile(dir.file("utf8.txt"), text);
+    // The same characters as UTF-16LE: all below U+10000 here, so each is one unit.
+    std::string utf16 = "\xFF\xFE";
+    for (const char32_t c : std::u32string_view(U"\"/data/空\",\"a.bmp\"\r\n/data,b.bmp\r\n")) {
+        utf16 += static_cast<char>(c & 0xFF);
+        utf16 += static_cast<char>(c >> 8);
+    }
+    test::writeFile(dir.file("utf16.txt"), utf16);
+    const auto expected = readBatchList(dir.file("utf8.txt"));
+    const auto read = readBatchList(dir.file("utf16.txt"));
+    ASSERT_TRUE(read);
+    ASSERT_EQ(read->size(), 2u);
+    for (size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(read.value()[i].folder, expected.value()[i].folder);
+        EXPECT_EQ(read.value()[i].name, expected.value()[i].name);
+    }
+    EXPECT_EQ(read.value()[0].folder, "/data/空");
 }
 
 // Relative and empty folders are taken in the list's folder, whatever the current
