@@ -183,6 +183,14 @@ TEST(Cli, UnusableSettingsAreRefusedAndGoodResultsKept) {
          "[SYSTEM]\r\nHeikinWidth = 4\r\nSikiTop = 240\r\nSiki = abc\r\nNumPixel = 5\r\n"
          "NumPixel2 = 12\r\nSinendo = 2\r\nSinendoMax = 30\r\nMargin = 0\r\n"},
         {"folder.ini", ""},
+        // numbers their types cannot hold, which would run as 0, and a stretch that is none
+        {"overflow.ini",
+         "[SYSTEM]\r\nHeikinWidth = 4\r\nSikiTop = 240\r\nSiki = 1e400\r\nNumPixel = 5\r\n"
+         "NumPixel2 = 12\r\nSinendo = 2\r\nSinendoMax = 30\r\nMargin = 0\r\n"},
+        {"wide.ini",
+         "[SYSTEM]\r\nHeikinWidth = 100000\r\nSikiTop = 240\r\nSiki = 4\r\nNumPixel = 5\r\n"
+         "NumPixel2 = 12\r\nSinendo = 2\r\nSinendoMax = 30\r\nMargin = 0\r\n"},
+        {"stretch.ini", readFile(standardSettings(dir)) + "[STRETCH]\r\nStretch = sideways\r\n"},
     };
     for (const auto& [name, content] : bad) {
         if (std::string(name) != "folder.ini") writeFile(dir.file(name), content);
@@ -190,6 +198,17 @@ TEST(Cli, UnusableSettingsAreRefusedAndGoodResultsKept) {
         EXPECT_EQ(r.status, 2) << name;
         EXPECT_NE(r.err.find("cannot use the settings file"), std::string::npos) << r.err;
         EXPECT_EQ(readFile(dir.file("f.bmp.dir/f.bmp.dat")), dat) << name;
+    }
+    // The key is named; psf refuses such a file as detect does.
+    for (const auto& [name, key] : {std::pair{"overflow.ini", "Siki = 1e400"},
+                                    {"wide.ini", "HeikinWidth = 100000"},
+                                    {"stretch.ini", "Stretch"}}) {
+        EXPECT_NE(
+            cli("detect --settings " + dir.file(name) + " " + dir.file("f.bmp"), dir).err.find(key),
+            std::string::npos)
+            << name;
+        EXPECT_EQ(cli("psf --settings " + dir.file(name) + " " + dir.file("f.bmp"), dir).status, 2)
+            << name;
     }
 }
 
