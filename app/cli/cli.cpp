@@ -164,6 +164,20 @@ std::optional<float> tileSettingOption(const ParsedArgs& a, const std::string& n
     return tiles::settingValue(*v);
 }
 
+std::string notAFileMessage(const std::string& what, const std::string& path) {
+    switch (core::pathKind(path)) {
+        case core::PathKind::RegularFile:
+            return "";
+        case core::PathKind::Missing:
+            return what + " not found: " + path;
+        case core::PathKind::Folder:
+            return what + " is a folder, not a file: " + path;
+        case core::PathKind::Other:
+            break;
+    }
+    return what + " is not a regular file (a FIFO, device or socket): " + path;
+}
+
 std::string absolutePath(const std::string& path) {
     std::error_code ec;
     return std::filesystem::absolute(path, ec).lexically_normal().string();

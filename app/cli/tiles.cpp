@@ -75,8 +75,8 @@ int runTiles(const std::vector<std::string>& args) {
     if (!engine) return exitCode;
 
     const std::string image = absolutePath(parsed->operands[0]);
-    if (!core::fileExists(image)) {
-        std::fprintf(stderr, "orvandel-cli: picture not found: %s\n", image.c_str());
+    if (const std::string why = notAFileMessage("picture", image); !why.empty()) {
+        std::fprintf(stderr, "orvandel-cli: %s\n", why.c_str());
         return kFailed;
     }
     const std::string name = core::fileNameOf(image);

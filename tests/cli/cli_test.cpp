@@ -131,6 +131,36 @@ TEST(Cli, ThresholdSigmaSetsSikiPerPictureAndRecordsIt) {
               std::string::npos);
 }
 
+// A FIFO or a folder named like a FITS file: detect, export and psf say what it is and never
+// wait for a writer; what is given as a list or a picture and is no file says so too.
+TEST(Cli, FitsNamedFifosAndFoldersAndOtherNonFiles) {
+    TempDir dir;
+    writeDeepField(dir.file("p.fits"));
+    writeFile(dir.file("psf.ini"), readFile(standardSettings(dir)) +
+                                       "[PSF]\r\nPSFFactorRSD = 2\r\nPSFAnnulus = 4\r\n"
+                                       "PSFDAnnulus = 2\r\n");
+    const std::string settings = " --settings " + dir.file("psf.ini") + " ";
+    ASSERT_EQ(cli("detect" + settings + dir.file("p.fits"), dir).status, 0);
+    std::filesystem::remove(dir.file("p.fits"));
+    ASSERT_EQ(mkfifo(dir.file("p.fits").c_str(), 0644), 0);
+    std::filesystem::create_directory(dir.file("d.fits"));
+    CliRun r = cli("detect" + settings + dir.file("p.fits") + " " + dir.file("d.fits"), dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("p.fits (通常のファイルではありません)"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("d.fits (フォルダーです"), std::string::npos) << r.err;
+    r = cli("export " + dir.file("p.fits"), dir);  // the results are there; the header is not
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("通常のファイルではありません"), std::string::npos) << r.err;
+    r = cli("psf" + settings + dir.file("p.fits"), dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("通常のファイルではありません"), std::string::npos) << r.err;
+
+    r = cli("batch" + settings + dir.file("d.fits"), dir);
+    EXPECT_NE(r.err.find("batch list is a folder, not a file: "), std::string::npos) << r.err;
+    r = cli("tiles " + dir.file("p.fits"), dir);
+    EXPECT_NE(r.err.find("picture is not a regular file (a FIFO"), std::string::npos) << r.err;
+}
+
 // What is no picture file is refused at once, each case with its own reason.
 TEST(Cli, AFifoAFolderAndAMissingFileEachSayWhatTheyAre) {
     TempDir dir;
