@@ -135,7 +135,9 @@ std::optional<HeadlessOptions> headlessOptions(const EngineOptions& engine) {
     options.channel = engine.channel;
     options.hyotan = engine.hyotan;
     options.sikiSigmaFactor = engine.thresholdSigma;
-    options.decoder = formats::decodePictureFile;
+    options.decoder = [](const std::string& path) {
+        return formats::decodePictureFileGuarded(path);
+    };
     return options;
 }
 

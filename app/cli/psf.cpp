@@ -162,7 +162,7 @@ int runPsf(const std::vector<std::string>& args) {
     frm.disableDrawing();
     form::HeadlessHost host;
     host.clock = form::systemNow;
-    host.decoder = formats::decodePictureFile;
+    host.decoder = [](const std::string& p) { return formats::decodePictureFileGuarded(p); };
     form::Ctx ctx{ws, frm, host, nullptr, control::stageRefresh()};
     for (int i = 0; i < 4; ++i) frm.optChannel[i].Value = i == engine->channel;
     extract::resetTables(ws);

@@ -229,6 +229,24 @@ bool isFitsFile(const std::string& path) {
     return in.read(head, sizeof head) && std::string(head, sizeof head) == "SIMPLE  =";
 }
 
+bool fitsPictureInPrimary(const std::string& path) {
+    if (!core::unreadableFileReason(path).empty()) return true;
+    std::ifstream in(path, std::ios::binary);
+    char card[80];
+    // A primary header of up to 100 blocks (3600 cards); a longer one goes to the helper.
+    for (int i = 0; i < 3600 && in.read(card, sizeof card); ++i) {
+        const std::string_view c(card, sizeof card);
+        if (i == 0 && c.substr(0, 9) != "SIMPLE  =") return true;
+        if (c.substr(0, 8) == "END     ") return false;  // no NAXIS card
+        if (c.substr(0, 10) != "NAXIS   = ") continue;
+        // A fixed-format integer: blanks, then its digits; 0 (or anything else) is no picture.
+        const std::string_view value = c.substr(10, 20);
+        const size_t digit = value.find_first_not_of(' ');
+        return digit != std::string_view::npos && value[digit] >= '1' && value[digit] <= '9';
+    }
+    return false;
+}
+
 core::Result<form::DeepSamples> readFits(const std::string& path, const Pump& pump) {
     auto refuse = [&](const std::string& why) {
         return core::Error{"FITS ファイルを読み込めません: " + path + " (" + why + ")"};

@@ -131,6 +131,30 @@ TEST(Cli, ThresholdSigmaSetsSikiPerPictureAndRecordsIt) {
               std::string::npos);
 }
 
+// A picture on which the library reading it crashes or never ends is refused with the reason;
+// a batch names it in its log and goes on with the next record.
+TEST(Cli, ABatchGoesOnPastPicturesThatCrashOrHangTheirReader) {
+    TempDir dir;
+    for (const char* name : {"rice_crash.fits", "gzip_hang.fits"})
+        std::filesystem::copy_file(std::string(ORV_TEST_DATA) + "/fits/" + name, dir.file(name));
+    writeField(dir.file("after.bmp"), 31);
+    writeFile(dir.file("list.txt"), ",rice_crash.fits\r\n,gzip_hang.fits\r\n,after.bmp\r\n");
+    CliRun r =
+        cli("batch --jobs 1 --settings " + standardSettings(dir) + " " + dir.file("list.txt"), dir);
+    EXPECT_EQ(r.status, 1);
+    const std::string log = readFile(dir.file("list.txt.log"));
+    EXPECT_NE(log.find(dir.file("rice_crash.fits") + " 読込エラー: 画像を読み込めません: " +
+                       dir.file("rice_crash.fits") + " (読み込み中に異常終了しました: "),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find(dir.file("gzip_hang.fits") + " 読込エラー: "), std::string::npos) << log;
+    EXPECT_NE(log.find(dir.file("after.bmp") + " 処理終了"), std::string::npos) << log;
+    EXPECT_NE(log.find("バッチ処理終了 (2 件失敗)"), std::string::npos) << log;
+    EXPECT_TRUE(std::filesystem::exists(dir.file("after.bmp.dir/after.bmp.dat")));
+    for (const char* name : {"rice_crash.fits: failed: ", "gzip_hang.fits: failed: "})
+        EXPECT_NE(r.err.find(name), std::string::npos) << r.err;
+}
+
 // A FIFO or a folder named like a FITS file: detect, export and psf say what it is and never
 // wait for a writer; what is given as a list or a picture and is no file says so too.
 TEST(Cli, FitsNamedFifosAndFoldersAndOtherNonFiles) {
@@ -159,6 +183,20 @@ TEST(Cli, FitsNamedFifosAndFoldersAndOtherNonFiles) {
     EXPECT_NE(r.err.find("batch list is a folder, not a file: "), std::string::npos) << r.err;
     r = cli("tiles " + dir.file("p.fits"), dir);
     EXPECT_NE(r.err.find("picture is not a regular file (a FIFO"), std::string::npos) << r.err;
+}
+
+// The warnings of a library under the toolkit's readers (libpng's about a damaged text chunk)
+// stay off standard error, where the program's own lines are.
+TEST(Cli, LibraryWarningsStayOffStandardError) {
+    TempDir dir;
+    writeDeepField(dir.file("p.png"));
+    std::string png = readFile(dir.file("p.png"));
+    // A text chunk with a wrong checksum after the header chunk (8 + 25 bytes).
+    png.insert(33, std::string("\0\0\0\x05tEXtab\0cd\xDE\xAD\xBE\xEF", 17));
+    writeFile(dir.file("p.png"), png);
+    CliRun r = cli("detect --settings " + standardSettings(dir) + " " + dir.file("p.png"), dir);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
 }
 
 // What is no picture file is refused at once, each case with its own reason.
@@ -190,8 +228,9 @@ TEST(Cli, BatchRunsAListWithItsLog) {
     log = std::regex_replace(log, std::regex("\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d"), "T");
     EXPECT_EQ(log, "T 001 a.bmp 処理開始\r\nT " + dir.path() +
                        "/a.bmp 処理終了\r\nT 002 gone.bmp 処理開始\r\nT " + dir.path() +
-                       "/gone.bmp 読込エラー\r\nT 003 c.bmp 処理開始\r\nT " + dir.path() +
-                       "/c.bmp 処理終了\r\nT バッチ処理終了 (1 件失敗)\r\n");
+                       "/gone.bmp 読込エラー: 画像を読み込めません: " + dir.path() +
+                       "/gone.bmp (ファイルがありません)\r\nT 003 c.bmp 処理開始\r\nT " +
+                       dir.path() + "/c.bmp 処理終了\r\nT バッチ処理終了 (1 件失敗)\r\n");
     EXPECT_TRUE(std::filesystem::exists(dir.file("c.bmp.dir/c.bmp.dat")));
 }
 

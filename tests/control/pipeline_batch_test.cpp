@@ -282,8 +282,10 @@ TEST(Batch, APictureThatCannotBeLoadedIsLoggedAndSkipped) {
     b.list(d + ",a.bmp\r\n" + d + ",gone.bmp\r\n" + d + ",c.bmp\r\n", {"a.bmp", "c.bmp"});
     cmdBachDo_Click(b.app.ctx);
     const std::string t = "2015/09/27 21:03:05 ";
+    // The log names the picture and says why it was not loaded.
     EXPECT_NE(b.batchLog().find(t + "002 gone.bmp 処理開始\r\n" + t + d +
-                                "/gone.bmp 読込エラー\r\n" + t + "003 c.bmp 処理開始\r\n"),
+                                "/gone.bmp 読込エラー: no such picture: " + d + "/gone.bmp\r\n" +
+                                t + "003 c.bmp 処理開始\r\n"),
               std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(d + "/gone.bmp.dir"));
     EXPECT_TRUE(std::filesystem::exists(d + "/c.bmp.dir/c.bmp.dat"));
@@ -311,7 +313,7 @@ TEST(Batch, FailedRecordsAreCountedAndARunTimeErrorEndsOnlyItsRecord) {
     const std::string t = "2015/09/27 21:03:05 ";
     const std::string log = b.batchLog();
     for (const std::string& line :
-         {d + "/a.bmp 処理終了", d + "/gone.bmp 読込エラー",
+         {d + "/a.bmp 処理終了", d + "/gone.bmp 読込エラー: no such picture: " + d + "/gone.bmp",
           d + "/fault.bmp 処理エラー: 実行時エラー: オーバーフローしました。",
           d + "/nosave.bmp 保存エラー", d + "/e.bmp 処理終了",
           std::string("バッチ処理終了 (4 件失敗)")})
