@@ -135,7 +135,9 @@ std::optional<HeadlessOptions> headlessOptions(const EngineOptions& engine) {
     options.channel = engine.channel;
     options.hyotan = engine.hyotan;
     options.sikiSigmaFactor = engine.thresholdSigma;
-    options.decoder = formats::decodePictureFile;
+    options.decoder = [](const std::string& path) {
+        return formats::decodePictureFileGuarded(path);
+    };
     return options;
 }
 
@@ -181,8 +183,8 @@ int runBatch(const std::vector<std::string>& args) {
     auto options = headlessOptions(*engine);
     if (!options) return kUsageError;
     const std::string& list = parsed->operands[0];
-    if (!core::fileExists(list)) {
-        std::fprintf(stderr, "orvandel-cli: batch list not found: %s\n", list.c_str());
+    if (const std::string why = notAFileMessage("batch list", list); !why.empty()) {
+        std::fprintf(stderr, "orvandel-cli: %s\n", why.c_str());
         return kFailed;
     }
     const std::string absolute = absolutePath(list);

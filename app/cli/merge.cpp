@@ -115,8 +115,8 @@ int runMerge(const std::vector<std::string>& args) {
             return usageError(ok.error(), kMergeUsage);
 
     const std::string& listArg = parsed->operands[0];
-    if (!core::fileExists(listArg)) {
-        complain("batch list not found: " + listArg);
+    if (const std::string why = notAFileMessage("batch list", listArg); !why.empty()) {
+        complain(why);
         return kFailed;
     }
     const std::string list = absolutePath(listArg);

@@ -77,8 +77,8 @@ int runTiles(const std::vector<std::string>& args) {
     if (!engine) return exitCode;
 
     const std::string image = absolutePath(parsed->operands[0]);
-    if (!core::fileExists(image)) {
-        std::fprintf(stderr, "orvandel-cli: picture not found: %s\n", image.c_str());
+    if (const std::string why = notAFileMessage("picture", image); !why.empty()) {
+        std::fprintf(stderr, "orvandel-cli: %s\n", why.c_str());
         return kFailed;
     }
     const std::string name = core::fileNameOf(image);
@@ -94,16 +94,18 @@ int runTiles(const std::vector<std::string>& args) {
         stretch = settings->Stretch;
     }
 
+    const formats::PictureDecoder guardedDecoder = [](const std::string& p) {
+        return formats::decodePictureFileGuarded(p);
+    };
     // The rows read, drawn once per percent.
     std::optional<Progress> reading;
     int shownPercent = -1;
-    auto picture =
-        tiles::loadBigPicture(image, formats::decodePictureFile, stretch, [&](int rows, int total) {
-            if (!reading) reading.emplace(static_cast<size_t>(total), "rows read");
-            if (rows * 100LL / total == shownPercent) return;
-            shownPercent = static_cast<int>(rows * 100LL / total);
-            reading->draw(static_cast<size_t>(rows));
-        });
+    auto picture = tiles::loadBigPicture(image, guardedDecoder, stretch, [&](int rows, int total) {
+        if (!reading) reading.emplace(static_cast<size_t>(total), "rows read");
+        if (rows * 100LL / total == shownPercent) return;
+        shownPercent = static_cast<int>(rows * 100LL / total);
+        reading->draw(static_cast<size_t>(rows));
+    });
     if (reading) reading->clear();
     if (!picture) {
         std::fprintf(stderr, "orvandel-cli: %s\n", picture.error().c_str());

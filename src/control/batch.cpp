@@ -40,8 +40,8 @@ std::string batchStartText(int count, const std::string& name) {
 std::string batchEndText(const std::string& picture) {
     return picture + " 処理終了";
 }
-std::string batchLoadErrorText(const std::string& picture) {
-    return picture + " 読込エラー";
+std::string batchLoadErrorText(const std::string& picture, const std::string& reason) {
+    return picture + " 読込エラー" + (reason.empty() ? "" : ": " + reason);
 }
 std::string batchSaveErrorText(const std::string& picture) {
     return picture + " 保存エラー";
@@ -195,7 +195,7 @@ void cmdBachDo_Click(Ctx& ctx) {
         try {
             const bool loaded = input::cmdDataIn_Click(ctx, input::kSourceNamed);
             if (!loaded) {
-                log(batchLoadErrorText(picture));
+                log(batchLoadErrorText(picture, ws.lastLoadError));
                 tally.loadFailed += 1;
             }
             if (ws.CancelRequested) break;

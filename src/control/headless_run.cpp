@@ -123,7 +123,7 @@ std::vector<std::string> batchLogLines(int number, const std::string& name,
                 lines.push_back(o.endedAt + " " + batchIncompleteText(o.path, o.incomplete));
             break;
         case PictureOutcome::Failure::Load:
-            lines.push_back(o.endedAt + " " + batchLoadErrorText(o.path));
+            lines.push_back(o.endedAt + " " + batchLoadErrorText(o.path, o.error));
             break;
         case PictureOutcome::Failure::Refused:
             lines.push_back(o.endedAt + " " + batchRefusedText(o.path, o.error));

@@ -40,22 +40,64 @@ Settings readSettingsFile(const std::string& path) {
     return settingsOf(IniFile::load(path));
 }
 
+namespace {
+
+// Whether a number read as ValInt (whole, 16 bits) or ValSng (Single) reads it fits that type:
+// the readers give 0 for one that does not, which a run must not take silently.
+bool fitsItsType(const std::string& text, bool whole) {
+    const auto v = parseNumber(text);
+    if (!v) return false;
+    try {
+        if (whole)
+            CInt(*v);
+        else
+            CSng(*v);
+        return true;
+    } catch (const ArithmeticFault&) {
+        return false;
+    }
+}
+
+}  // namespace
+
 Result<Settings> readSettingsFileStrictly(const std::string& path) {
-    if (!fileExists(path)) return Error{"通常のファイルではありません: " + path};
+    if (const std::string why = unreadableFileReason(path); !why.empty())
+        return Error{why + ": " + path};
     auto bytes = readFileBytes(path);
     if (!bytes) return Error{bytes.error()};
     const IniFile ini = IniFile::fromText(bytes.value());
-    std::string missing, notNumbers;
-    for (const char* key : {"HeikinWidth", "SikiTop", "Siki", "NumPixel", "NumPixel2", "Sinendo",
-                            "SinendoMax", "Margin"}) {
-        const std::string value = ini.get("SYSTEM", key);
-        if (value.empty())
-            missing += std::string(missing.empty() ? "" : ", ") + key;
-        else if (!IsNumeric(value))
-            notNumbers += std::string(notNumbers.empty() ? "" : ", ") + key + " = " + value;
+    std::string missing, notNumbers, tooLarge;
+    auto note = [](std::string& list, const std::string& item) {
+        list += (list.empty() ? "" : ", ") + item;
+    };
+    struct Key {
+        const char* section;
+        const char* name;
+        bool whole;     // read with ValInt, else ValSng
+        bool required;  // one of the eight detection settings
+    };
+    static constexpr Key kKeys[] = {
+        {"SYSTEM", "HeikinWidth", true, true}, {"SYSTEM", "SikiTop", true, true},
+        {"SYSTEM", "Siki", true, true},        {"SYSTEM", "NumPixel", false, true},
+        {"SYSTEM", "NumPixel2", false, true},  {"SYSTEM", "Sinendo", false, true},
+        {"SYSTEM", "SinendoMax", false, true}, {"SYSTEM", "Margin", false, true},
+        {"PSF", "PSFFactorRSD", false, false}, {"PSF", "PSFAnnulus", false, false},
+        {"PSF", "PSFDAnnulus", false, false},
+    };
+    for (const Key& key : kKeys) {
+        const std::string value = ini.get(key.section, key.name);
+        if (value.empty()) {
+            if (key.required) note(missing, key.name);
+        } else if (!IsNumeric(value)) {
+            if (key.required) note(notNumbers, std::string(key.name) + " = " + value);
+        } else if (!fitsItsType(value, key.whole)) {
+            note(tooLarge, std::string(key.name) + " = " + value +
+                               (key.whole ? " (-32768 から 32767 まで)" : " (単精度の範囲)"));
+        }
     }
     if (!missing.empty()) return Error{"[SYSTEM] に検出設定がありません: " + missing};
     if (!notNumbers.empty()) return Error{"数値でない検出設定があります: " + notNumbers};
+    if (!tooLarge.empty()) return Error{"型に収まらない数値の設定があります: " + tooLarge};
     return settingsOf(ini);
 }
 

@@ -23,7 +23,9 @@ Settings settingsOf(const IniFile& ini);
 // Reads a settings file for a run without a window, where all-zero settings would go unnoticed
 // and overwrite good results: refuses, with the reason, a file that cannot be read and one
 // whose [SYSTEM] section lacks any of the eight detection keys or holds a value that is not a
-// number. The values are then read as readSettingsFile reads them.
+// number, and a number (of those keys or the PSF keys) that does not fit the type it is read
+// into (a 16-bit whole number, a Single), which reading would turn into 0. The values are then
+// read as readSettingsFile reads them.
 Result<Settings> readSettingsFileStrictly(const std::string& path);
 // The eight detection settings of a settings-style file: HeikinWidth, SikiTop and Siki as
 // whole numbers (ValInt), the others as Singles (ValSng); 0 for what is missing.

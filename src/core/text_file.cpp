@@ -12,8 +12,11 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <new>
 
 #include "core/anew_file.h"
+#include "core/block_cache.h"
+#include "core/paths.h"
 
 namespace orv::core {
 
@@ -53,6 +56,7 @@ bool isValidUtf8(std::string_view s) {
 namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+constexpr uintmax_t kTextCopies = 4;
 
 // CP932 to UTF-8 with glibc's iconv; an undecodable byte becomes U+FFFD and decoding goes on.
 std::string decodeCp932(std::string_view bytes) {
@@ -91,7 +95,59 @@ std::string decodeCp932(std::string_view bytes) {
 
 }  // namespace
 
+namespace {
+
+// UTF-16 text after its byte-order mark (little- or big-endian) as UTF-8; an unpaired
+// surrogate or a last odd byte becomes U+FFFD.
+std::string decodeUtf16(std::string_view bytes, bool bigEndian) {
+    auto unit = [&](size_t i) {
+        const auto a = static_cast<unsigned char>(bytes[i]);
+        const auto b = static_cast<unsigned char>(bytes[i + 1]);
+        return static_cast<uint32_t>(bigEndian ? a << 8 | b : b << 8 | a);
+    };
+    std::string out;
+    out.reserve(bytes.size() * 3 / 2);
+    auto put = [&out](uint32_t cp) {
+        if (cp < 0x80) {
+            out += static_cast<char>(cp);
+        } else if (cp < 0x800) {
+            out += static_cast<char>(0xC0 | cp >> 6);
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            out += static_cast<char>(0xE0 | cp >> 12);
+            out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | cp >> 18);
+            out += static_cast<char>(0x80 | (cp >> 12 & 0x3F));
+            out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        }
+    };
+    size_t i = 2;
+    for (; i + 1 < bytes.size(); i += 2) {
+        const uint32_t u = unit(i);
+        if (u >= 0xD800 && u <= 0xDBFF && i + 3 < bytes.size()) {
+            const uint32_t low = unit(i + 2);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                put(0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+                i += 2;
+                continue;
+            }
+        }
+        put(u >= 0xD800 && u <= 0xDFFF ? 0xFFFD : u);
+    }
+    if (i < bytes.size()) put(0xFFFD);
+    return out;
+}
+
+}  // namespace
+
 std::string decodeText(std::string_view bytes) {
+    // A byte-order mark of UTF-16 (Windows' "Unicode" text): neither byte starts a character
+    // of UTF-8 or CP932, so such a file cannot be meant otherwise.
+    if (bytes.size() >= 2 && bytes.substr(0, 2) == "\xFF\xFE") return decodeUtf16(bytes, false);
+    if (bytes.size() >= 2 && bytes.substr(0, 2) == "\xFE\xFF") return decodeUtf16(bytes, true);
     if (isValidUtf8(bytes)) {
         if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
         return std::string(bytes);
@@ -167,17 +223,34 @@ std::string quotedField(std::string_view field) {
 }
 
 Result<std::string> readFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return Error{"ファイルを開けません: " + path};
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return Error{"ファイルを読めません: " + path};
-    return bytes;
+    // Only a regular file: a FIFO would wait for a writer, a device would never end.
+    if (const std::string why = unreadableFileReason(path); !why.empty())
+        return Error{"ファイルを開けません: " + path + " (" + why + ")"};
+    std::error_code ec;
+    const uintmax_t size = std::filesystem::file_size(path, ec);
+    // The text is held up to four times while it is decoded and split into lines.
+    if (!ec && size > availableMemoryBytes() / kTextCopies)
+        return Error{"ファイルが大きすぎて、メモリーに入りません: " + path + " (" +
+                     std::to_string(size) + " バイト)"};
+    try {
+        std::ifstream in(path, std::ios::binary);
+        if (!in) return Error{"ファイルを開けません: " + path};
+        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (in.bad()) return Error{"ファイルを読めません: " + path};
+        return bytes;
+    } catch (const std::bad_alloc&) {
+        return Error{"ファイルを読むためのメモリーが足りません: " + path};
+    }
 }
 
 Result<std::vector<std::string>> readTextLines(const std::string& path) {
     auto bytes = readFileBytes(path);
     if (!bytes) return Error{bytes.error()};
-    return splitLines(decodeText(bytes.value()));
+    try {
+        return splitLines(decodeText(bytes.value()));
+    } catch (const std::bad_alloc&) {
+        return Error{"ファイルを読むためのメモリーが足りません: " + path};
+    }
 }
 
 namespace {

@@ -138,7 +138,10 @@ core::Result<form::Picture> QtHost::clipboardPicture() {
 }
 
 core::Result<form::Picture> QtHost::decodePicture(const std::string& path) {
-    return formats::decodePictureFile(path);
+    // Files from outside are read in the helper program where Qt's readers do it; the window
+    // stays live meanwhile.
+    return formats::decodePictureFileGuarded(path, formats::kDefaultAllocationLimitMb,
+                                             [this] { pump(); });
 }
 
 void QtHost::beep() {

@@ -131,6 +131,74 @@ TEST(Cli, ThresholdSigmaSetsSikiPerPictureAndRecordsIt) {
               std::string::npos);
 }
 
+// A picture on which the library reading it crashes or never ends is refused with the reason;
+// a batch names it in its log and goes on with the next record.
+TEST(Cli, ABatchGoesOnPastPicturesThatCrashOrHangTheirReader) {
+    TempDir dir;
+    for (const char* name : {"rice_crash.fits", "gzip_hang.fits"})
+        std::filesystem::copy_file(std::string(ORV_TEST_DATA) + "/fits/" + name, dir.file(name));
+    writeField(dir.file("after.bmp"), 31);
+    writeFile(dir.file("list.txt"), ",rice_crash.fits\r\n,gzip_hang.fits\r\n,after.bmp\r\n");
+    CliRun r =
+        cli("batch --jobs 1 --settings " + standardSettings(dir) + " " + dir.file("list.txt"), dir);
+    EXPECT_EQ(r.status, 1);
+    const std::string log = readFile(dir.file("list.txt.log"));
+    EXPECT_NE(log.find(dir.file("rice_crash.fits") + " 読込エラー: 画像を読み込めません: " +
+                       dir.file("rice_crash.fits") + " (読み込み中に異常終了しました: "),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find(dir.file("gzip_hang.fits") + " 読込エラー: "), std::string::npos) << log;
+    EXPECT_NE(log.find(dir.file("after.bmp") + " 処理終了"), std::string::npos) << log;
+    EXPECT_NE(log.find("バッチ処理終了 (2 件失敗)"), std::string::npos) << log;
+    EXPECT_TRUE(std::filesystem::exists(dir.file("after.bmp.dir/after.bmp.dat")));
+    for (const char* name : {"rice_crash.fits: failed: ", "gzip_hang.fits: failed: "})
+        EXPECT_NE(r.err.find(name), std::string::npos) << r.err;
+}
+
+// A FIFO or a folder named like a FITS file: detect, export and psf say what it is and never
+// wait for a writer; what is given as a list or a picture and is no file says so too.
+TEST(Cli, FitsNamedFifosAndFoldersAndOtherNonFiles) {
+    TempDir dir;
+    writeDeepField(dir.file("p.fits"));
+    writeFile(dir.file("psf.ini"), readFile(standardSettings(dir)) +
+                                       "[PSF]\r\nPSFFactorRSD = 2\r\nPSFAnnulus = 4\r\n"
+                                       "PSFDAnnulus = 2\r\n");
+    const std::string settings = " --settings " + dir.file("psf.ini") + " ";
+    ASSERT_EQ(cli("detect" + settings + dir.file("p.fits"), dir).status, 0);
+    std::filesystem::remove(dir.file("p.fits"));
+    ASSERT_EQ(mkfifo(dir.file("p.fits").c_str(), 0644), 0);
+    std::filesystem::create_directory(dir.file("d.fits"));
+    CliRun r = cli("detect" + settings + dir.file("p.fits") + " " + dir.file("d.fits"), dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("p.fits (通常のファイルではありません)"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("d.fits (フォルダーです"), std::string::npos) << r.err;
+    r = cli("export " + dir.file("p.fits"), dir);  // the results are there; the header is not
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("通常のファイルではありません"), std::string::npos) << r.err;
+    r = cli("psf" + settings + dir.file("p.fits"), dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("通常のファイルではありません"), std::string::npos) << r.err;
+
+    r = cli("batch" + settings + dir.file("d.fits"), dir);
+    EXPECT_NE(r.err.find("batch list is a folder, not a file: "), std::string::npos) << r.err;
+    r = cli("tiles " + dir.file("p.fits"), dir);
+    EXPECT_NE(r.err.find("picture is not a regular file (a FIFO"), std::string::npos) << r.err;
+}
+
+// The warnings of a library under the toolkit's readers (libpng's about a damaged text chunk)
+// stay off standard error, where the program's own lines are.
+TEST(Cli, LibraryWarningsStayOffStandardError) {
+    TempDir dir;
+    writeDeepField(dir.file("p.png"));
+    std::string png = readFile(dir.file("p.png"));
+    // A text chunk with a wrong checksum after the header chunk (8 + 25 bytes).
+    png.insert(33, std::string("\0\0\0\x05tEXtab\0cd\xDE\xAD\xBE\xEF", 17));
+    writeFile(dir.file("p.png"), png);
+    CliRun r = cli("detect --settings " + standardSettings(dir) + " " + dir.file("p.png"), dir);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+}
+
 // What is no picture file is refused at once, each case with its own reason.
 TEST(Cli, AFifoAFolderAndAMissingFileEachSayWhatTheyAre) {
     TempDir dir;
@@ -160,8 +228,9 @@ TEST(Cli, BatchRunsAListWithItsLog) {
     log = std::regex_replace(log, std::regex("\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d"), "T");
     EXPECT_EQ(log, "T 001 a.bmp 処理開始\r\nT " + dir.path() +
                        "/a.bmp 処理終了\r\nT 002 gone.bmp 処理開始\r\nT " + dir.path() +
-                       "/gone.bmp 読込エラー\r\nT 003 c.bmp 処理開始\r\nT " + dir.path() +
-                       "/c.bmp 処理終了\r\nT バッチ処理終了 (1 件失敗)\r\n");
+                       "/gone.bmp 読込エラー: 画像を読み込めません: " + dir.path() +
+                       "/gone.bmp (ファイルがありません)\r\nT 003 c.bmp 処理開始\r\nT " +
+                       dir.path() + "/c.bmp 処理終了\r\nT バッチ処理終了 (1 件失敗)\r\n");
     EXPECT_TRUE(std::filesystem::exists(dir.file("c.bmp.dir/c.bmp.dat")));
 }
 
@@ -183,6 +252,14 @@ TEST(Cli, UnusableSettingsAreRefusedAndGoodResultsKept) {
          "[SYSTEM]\r\nHeikinWidth = 4\r\nSikiTop = 240\r\nSiki = abc\r\nNumPixel = 5\r\n"
          "NumPixel2 = 12\r\nSinendo = 2\r\nSinendoMax = 30\r\nMargin = 0\r\n"},
         {"folder.ini", ""},
+        // numbers their types cannot hold, which would run as 0, and a stretch that is none
+        {"overflow.ini",
+         "[SYSTEM]\r\nHeikinWidth = 4\r\nSikiTop = 240\r\nSiki = 1e400\r\nNumPixel = 5\r\n"
+         "NumPixel2 = 12\r\nSinendo = 2\r\nSinendoMax = 30\r\nMargin = 0\r\n"},
+        {"wide.ini",
+         "[SYSTEM]\r\nHeikinWidth = 100000\r\nSikiTop = 240\r\nSiki = 4\r\nNumPixel = 5\r\n"
+         "NumPixel2 = 12\r\nSinendo = 2\r\nSinendoMax = 30\r\nMargin = 0\r\n"},
+        {"stretch.ini", readFile(standardSettings(dir)) + "[STRETCH]\r\nStretch = sideways\r\n"},
     };
     for (const auto& [name, content] : bad) {
         if (std::string(name) != "folder.ini") writeFile(dir.file(name), content);
@@ -190,6 +267,17 @@ TEST(Cli, UnusableSettingsAreRefusedAndGoodResultsKept) {
         EXPECT_EQ(r.status, 2) << name;
         EXPECT_NE(r.err.find("cannot use the settings file"), std::string::npos) << r.err;
         EXPECT_EQ(readFile(dir.file("f.bmp.dir/f.bmp.dat")), dat) << name;
+    }
+    // The key is named; psf refuses such a file as detect does.
+    for (const auto& [name, key] : {std::pair{"overflow.ini", "Siki = 1e400"},
+                                    {"wide.ini", "HeikinWidth = 100000"},
+                                    {"stretch.ini", "Stretch"}}) {
+        EXPECT_NE(
+            cli("detect --settings " + dir.file(name) + " " + dir.file("f.bmp"), dir).err.find(key),
+            std::string::npos)
+            << name;
+        EXPECT_EQ(cli("psf --settings " + dir.file(name) + " " + dir.file("f.bmp"), dir).status, 2)
+            << name;
     }
 }
 

@@ -181,8 +181,9 @@ void KeepWorkTest::aBatchStopsWithinOnePicture() {
         bool pressed = false;
         QTimer poll;
         connect(&poll, &QTimer::timeout, [&] {
-            // (While a box is open, the window waits for the answer.)
-            if (!t.w->running() || ws.ProcStage == orv::core::kStageIdle ||
+            // Only while the batch runs (not while its question and dialogs come first); while
+            // a box is open, the window waits for the answer.
+            if (!t.w->running() || ws.ProcStage != orv::core::kStageBatch ||
                 QApplication::activeModalWidget())
                 return;
             auto* cancel = t.get<QPushButton>("cmdCancel");
