@@ -90,6 +90,9 @@ struct Settings {
     // How pictures deeper than 8 bits are stretched to 8-bit levels ("minmax",
     // "percentile:LO,HI", "range:A,B"; "" is the standard 0.1 to 99.9 percentile).
     std::string Stretch;
+    // The detection filter: sigma in pixels of the Gaussian that smooths Level - BackLevel
+    // before the bright-pixel test (input/detect_filter.h); 0 = off, else 0.5..5.
+    float FilterSigma = 0;
 };
 
 // The division window's state, shared with the main window (its tile is a picture source).
