@@ -11,6 +11,7 @@
 #include "control/batch.h"
 #include "control/headless_run.h"
 #include "core/numeric.h"
+#include "core/settings.h"
 #include "formats/decoder/picture_decoder.h"
 
 namespace orv::cli {
@@ -21,7 +22,7 @@ using control::PictureOutcome;
 
 const char* const kDetectUsage =
     "usage: orvandel-cli detect [--channel R|G|B|Y] [--settings FILE] [--hyotan] [--jobs N]\n"
-    "                           [--stretch S] [--threshold-sigma K] IMAGE...\n"
+    "                           [--stretch S] [--threshold-sigma K] [--filter SIGMA] IMAGE...\n"
     "\n"
     "For each picture: load it, compute the background, extract the clusters, analyse and\n"
     "classify them, and save the result pair and the processing log beside the picture. One\n"
@@ -40,13 +41,19 @@ const char* const kDetectUsage =
     "                     Siki = K x each picture's noise sigma (measured after the\n"
     "                     background, rounded, at least 1) instead of the settings' Siki;\n"
     "                     the result pair records the Siki used. The window suggests K = 2.75\n"
+    "                     (with the detection filter, 3.25 and two decimals)\n"
+    "  --filter SIGMA     the detection filter: decide which pixels are bright on the\n"
+    "                     difference from the background smoothed by a Gaussian of SIGMA pixels\n"
+    "                     (0.5 to 5; 0 = off), instead of the settings file's FilterSigma.\n"
+    "                     Finds fainter stars; with it, use --threshold-sigma 3.25\n"
     "\n"
     "Exit status: 0 all pictures done, 1 some picture failed or was not extracted whole (named\n"
     "on standard error; its results are still saved), 2 usage error or unusable settings.\n";
 
 const char* const kBatchUsage =
     "usage: orvandel-cli batch [--channel R|G|B|Y] [--settings FILE] [--hyotan] [--jobs N]\n"
-    "                          [--stretch S] [--threshold-sigma K] [--shard K/N] LIST.txt\n"
+    "                          [--stretch S] [--threshold-sigma K] [--filter SIGMA]\n"
+    "                          [--shard K/N] LIST.txt\n"
     "\n"
     "Processes every record of a batch list (lines \"folder\",\"file name\") like the window's\n"
     "batch run: result pair and processing log per picture, and the batch log LIST.txt.log\n"
@@ -63,6 +70,11 @@ const char* const kBatchUsage =
     "                     Siki = K x each picture's noise sigma (measured after the\n"
     "                     background, rounded, at least 1) instead of the settings' Siki;\n"
     "                     the result pair records the Siki used. The window suggests K = 2.75\n"
+    "                     (with the detection filter, 3.25 and two decimals)\n"
+    "  --filter SIGMA     the detection filter: decide which pixels are bright on the\n"
+    "                     difference from the background smoothed by a Gaussian of SIGMA pixels\n"
+    "                     (0.5 to 5; 0 = off), instead of the settings file's FilterSigma.\n"
+    "                     Finds fainter stars; with it, use --threshold-sigma 3.25\n"
     "  --shard K/N        only the records K, K+N, K+2N, ... (counted from 0; 0 <= K < N), with\n"
     "                     the batch log LIST.txt.shardK-of-N.log: N machines sharing the folder\n"
     "                     process one list, each with its own K\n"
@@ -123,15 +135,30 @@ private:
     bool failed_ = false;
 };
 
+// --filter SIGMA: 0 (off) or 0.5..5 pixels; nothing when not given. A bad value is a usage
+// error (`bad` set).
+std::optional<float> filterOption(const ParsedArgs& a, bool& bad) {
+    auto text = a.last("--filter");
+    if (!text) return std::nullopt;
+    const std::optional<double> v = core::parseNumber(*text);
+    const float sigma = v ? core::filterSigmaValue(*text) : 0.0f;
+    bad = !v || (*v != 0 && sigma == 0);
+    return sigma;
+}
+
+const char* const kFilterUsage = "--filter takes 0 (off) or a sigma from 0.5 to 5 pixels";
+
 // The engine's options for the settings and choices of a call; nothing (with the reason on
 // standard error) when the settings cannot be used.
-std::optional<HeadlessOptions> headlessOptions(const EngineOptions& engine) {
+std::optional<HeadlessOptions> headlessOptions(const EngineOptions& engine,
+                                               std::optional<float> filterSigma) {
     HeadlessOptions options;
     options.folders = core::ProgramFolders::forExecutable();
     auto settings = loadSettings(engine.settingsFile, options.folders);
     if (!settings) return std::nullopt;
     options.settings = *settings;
     if (engine.stretch) options.settings.Stretch = *engine.stretch;
+    if (filterSigma) options.settings.FilterSigma = *filterSigma;
     options.channel = engine.channel;
     options.hyotan = engine.hyotan;
     options.sikiSigmaFactor = engine.thresholdSigma;
@@ -145,12 +172,17 @@ std::optional<HeadlessOptions> headlessOptions(const EngineOptions& engine) {
 
 int runDetect(const std::vector<std::string>& args) {
     int exitCode = kDone;
-    auto parsed = parseArgs(args, kEngineOptions, kDetectUsage, exitCode);
+    std::vector<OptionSpec> specs = kEngineOptions;
+    specs.push_back({"--filter", "", true});
+    auto parsed = parseArgs(args, specs, kDetectUsage, exitCode);
     if (!parsed) return exitCode;
     auto engine = engineOptions(*parsed, kDetectUsage, exitCode);
     if (!engine) return exitCode;
+    bool badFilter = false;
+    const auto filter = filterOption(*parsed, badFilter);
+    if (badFilter) return usageError(kFilterUsage, kDetectUsage);
     if (parsed->operands.empty()) return usageError("no picture given", kDetectUsage);
-    auto options = headlessOptions(*engine);
+    auto options = headlessOptions(*engine, filter);
     if (!options) return kUsageError;
     std::vector<std::pair<std::string, std::string>> pictures;
     for (const auto& operand : parsed->operands) {
@@ -166,10 +198,14 @@ int runBatch(const std::vector<std::string>& args) {
     int exitCode = kDone;
     std::vector<OptionSpec> specs = kEngineOptions;
     specs.push_back({"--shard", "", true});
+    specs.push_back({"--filter", "", true});
     auto parsed = parseArgs(args, specs, kBatchUsage, exitCode);
     if (!parsed) return exitCode;
     auto engine = engineOptions(*parsed, kBatchUsage, exitCode);
     if (!engine) return exitCode;
+    bool badFilter = false;
+    const auto filter = filterOption(*parsed, badFilter);
+    if (badFilter) return usageError(kFilterUsage, kBatchUsage);
     if (parsed->operands.empty()) return usageError("no batch list given", kBatchUsage);
     if (parsed->operands.size() != 1) return usageError("batch takes one list file", kBatchUsage);
     std::optional<catalogue::Shard> shard;
@@ -180,7 +216,7 @@ int runBatch(const std::vector<std::string>& args) {
                                   std::to_string(catalogue::kMaxShards),
                               kBatchUsage);
     }
-    auto options = headlessOptions(*engine);
+    auto options = headlessOptions(*engine, filter);
     if (!options) return kUsageError;
     const std::string& list = parsed->operands[0];
     if (const std::string why = notAFileMessage("batch list", list); !why.empty()) {

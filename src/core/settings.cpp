@@ -1,5 +1,7 @@
 #include "core/settings.h"
 
+#include <optional>
+
 #include "core/ini.h"
 #include "core/numeric.h"
 #include "core/paths.h"
@@ -34,6 +36,23 @@ void readDetectionSettings(const IniFile& ini, Settings& s) {
     s.Sinendo = ValSng(get("Sinendo"));
     s.SinendoMax = ValSng(get("SinendoMax"));
     s.Margin = ValSng(get("Margin"));
+    s.FilterSigma = filterSigmaValue(ini.get("DETECT", "FilterSigma"));
+    if (s.FilterSigma > 0) {
+        const std::string siki = ini.get("DETECT", "Siki");
+        s.Siki = ValSng(siki.empty() ? get("Siki") : siki);
+    }
+}
+
+float filterSigmaValue(const std::string& text) {
+    const float sigma = ValSng(text);
+    return sigma >= kFilterSigmaMin && sigma <= kFilterSigmaMax ? sigma : 0.0f;
+}
+
+std::vector<std::string> filterSettingLines(const Settings& s, bool withSiki) {
+    if (!(s.FilterSigma > 0)) return {};
+    std::vector<std::string> lines = {"[DETECT]", "FilterSigma = " + generalForm(s.FilterSigma)};
+    if (withSiki) lines.push_back("Siki = " + generalForm(s.Siki));
+    return lines;
 }
 
 Settings readSettingsFile(const std::string& path) {
@@ -98,6 +117,13 @@ Result<Settings> readSettingsFileStrictly(const std::string& path) {
     if (!missing.empty()) return Error{"[SYSTEM] に検出設定がありません: " + missing};
     if (!notNumbers.empty()) return Error{"数値でない検出設定があります: " + notNumbers};
     if (!tooLarge.empty()) return Error{"型に収まらない数値の設定があります: " + tooLarge};
+    const std::string filter = ini.get("DETECT", "FilterSigma");
+    if (!filter.empty()) {
+        const std::optional<double> sigma = parseNumber(filter);
+        if (!sigma || (*sigma != 0 && filterSigmaValue(filter) == 0))
+            return Error{"[DETECT] の FilterSigma は 0（使わない）か 0.5 から 5 の数値です: " +
+                         filter};
+    }
     return settingsOf(ini);
 }
 
@@ -137,6 +163,7 @@ std::vector<std::string> settingsFileLines(const Settings& s) {
     lines.push_back("PSFAnnulus = " + generalForm(s.PSFAnnulus));
     lines.push_back("PSFDAnnulus = " + generalForm(s.PSFDAnnulus));
     for (auto& line : stretchSettingLines(s.Stretch)) lines.push_back(std::move(line));
+    for (auto& line : filterSettingLines(s, false)) lines.push_back(std::move(line));
     return lines;
 }
 

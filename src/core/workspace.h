@@ -90,6 +90,9 @@ struct Settings {
     // How pictures deeper than 8 bits are stretched to 8-bit levels ("minmax",
     // "percentile:LO,HI", "range:A,B"; "" is the standard 0.1 to 99.9 percentile).
     std::string Stretch;
+    // The detection filter: sigma in pixels of the Gaussian that smooths Level - BackLevel
+    // before the bright-pixel test (input/detect_filter.h); 0 = off, else 0.5..5.
+    float FilterSigma = 0;
 };
 
 // The division window's state, shared with the main window (its tile is a picture source).
@@ -146,11 +149,21 @@ struct Workspace {
     Array2D<float> BackLevel;
     // Sky noise sigma measured by the last background step of this picture; < 0 before.
     double NoiseSigma = -1.0;
-    // The threshold it suggests (input/noise.h); 0 before.
-    int32_t SuggestedSiki = 0;
+    // The threshold it suggests (input/noise.h); 0 before. A whole number without the
+    // detection filter, two decimals with it.
+    float SuggestedSiki = 0;
     // > 0: every background step sets Siki to this many sigma (the command line's
     // --threshold-sigma); 0: Siki stays as set.
     double SikiSigmaFactor = 0.0;
+    // With the detection filter on: Level - BackLevel smoothed by it, 0-based like BackLevel,
+    // and the sigma it was smoothed with (0: none made for the current background).
+    Array2D<float> SmoothedResidual;
+    float SmoothedSigma = 0;
+    // The filter sigma the current clusters were extracted with (0: on the raw Level); the
+    // gourd split steps through the smoothed residual when it is not 0, rising FilterSplitStep
+    // per step (levels of the smoothed residual; the quality bench varies it).
+    float ClusterFilterSigma = 0;
+    double FilterSplitStep = 0.2;
     // Cluster numbers are 0..50000, so 16 bits hold them.
     Array2D<uint16_t> ClusterMap;
 

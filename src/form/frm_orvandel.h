@@ -21,8 +21,9 @@ struct FrmOrvandel {
 
     // Title and mode switch.
     // Label1(0) is the title label; Label1(1..8) are the captions of the settings boxes in
-    // the order HeikinWidth, Siki, SikiTop, NumPixel, NumPixel2, Sinendo, SinendoMax, Margin.
-    std::array<Label, 9> Label1;
+    // the order HeikinWidth, Siki, SikiTop, NumPixel, NumPixel2, Sinendo, SinendoMax, Margin;
+    // Label1(9) the caption of the detection filter's box txtFilterSigma.
+    std::array<Label, 10> Label1;
     std::array<CommandButton, 3> cmdMain;
     std::array<Frame, 3> fraMain;
 
@@ -42,6 +43,8 @@ struct FrmOrvandel {
     Frame fra2;
     TextBox txtHeikinWidth, txtSiki, txtSikiTop, txtNumPixel, txtNumPixel2, txtSinendo,
         txtSinendoMax, txtMargin;
+    // The detection filter's sigma in pixels (0 = off).
+    TextBox txtFilterSigma;
     CommandButton cmdSaveSettingData;
     CheckBox chkHyotan;
     // Under txtSiki: the picture's noise and the threshold it suggests, after a background

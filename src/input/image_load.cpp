@@ -196,8 +196,9 @@ bool fitsInMemory(const Ctx& ctx, const form::Picture& picture) {
     const double w = picture.width, h = picture.height;
     double needed = (w + 2) * (h + 2) * (4 + 2) + w * h * sizeof(float);
     if (ctx.frm.drawingEnabled()) needed += 5 * w * h * sizeof(form::Rgb);
+    if (ctx.ws.settings.FilterSigma > 0) needed += w * h * sizeof(float);  // smoothed residual
     double held = static_cast<double>(ctx.ws.PixelLevel.bytes() + ctx.ws.BackLevel.bytes() +
-                                      ctx.ws.ClusterMap.bytes());
+                                      ctx.ws.SmoothedResidual.bytes() + ctx.ws.ClusterMap.bytes());
     for (const auto& p : ctx.frm.picHSC)
         held += static_cast<double>(p.canvas.widthPx()) * p.canvas.heightPx() * sizeof(form::Rgb);
     return needed <= static_cast<double>(core::availableMemoryBytes()) + held;
@@ -224,6 +225,8 @@ void takePicture(Ctx& ctx, const form::Picture& picture, bool batch) {
     // Release the old arrays first so that two pictures never need memory at once.
     ws.PixelLevel.release();
     ws.BackLevel.release();
+    ws.SmoothedResidual.release();
+    ws.SmoothedSigma = 0;
     ws.ClusterMap.release();
     ws.PixelLevel.create(w, h, selectedChannel(f));
     ws.BackLevel.create(0, w - 1, 0, h - 1);
@@ -346,6 +349,8 @@ bool cmdDataIn_Click(Ctx& ctx, int index) {
         auto& ws = ctx.ws;
         ws.PixelLevel.release();
         ws.BackLevel.release();
+        ws.SmoothedResidual.release();
+        ws.SmoothedSigma = 0;
         ws.ClusterMap.release();
         ws.ImageWidthP = ws.ImageHeightP = ws.ImageWidthTw = ws.ImageHeightTw = 0;
         for (auto& p : f.picHSC) p.canvas.release();

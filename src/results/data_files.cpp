@@ -104,6 +104,8 @@ std::vector<std::string> resultIniLines(const Ctx& ctx) {
     for (int i = 0; i <= 4; ++i)
         for (int j = 0; j <= 10; ++j)
             lines.push_back(starAtrKey(i, j) + " = " + g(ws.StarAtrNo[i][j]));
+    // With the detection filter: its sigma and the fractional Siki, read back as they are.
+    for (auto& line : core::filterSettingLines(ws.settings, true)) lines.push_back(line);
     // A stretched deep picture: how, so that the result can be reproduced (not read back).
     if (!ws.StretchUsed.empty()) {
         for (auto& line : core::stretchSettingLines(ws.StretchUsed)) lines.push_back(line);
@@ -353,6 +355,7 @@ void applyResults(Ctx& ctx, ParsedResults& p) {
     s.Sinendo = p.settings.Sinendo;
     s.SinendoMax = p.settings.SinendoMax;
     s.Margin = p.settings.Margin;
+    s.FilterSigma = p.settings.FilterSigma;
     ws.DoFilePath = p.doFilePath;
     ws.DoFileName = p.doFileName;
     ws.StarAtrNo = p.starAtrNo;

@@ -22,8 +22,9 @@ struct ResultPaths {
 // Where the current picture's results go.
 ResultPaths resultPaths(const core::Workspace& ws);
 
-// The 72 lines of the settings file (and, for a stretched deep picture, its section
-// "[STRETCH]" with Stretch, StretchBlack and StretchWhite), and the record lines.
+// The 72 lines of the settings file (then, with the detection filter on, its section
+// "[DETECT]" with FilterSigma and Siki; for a stretched deep picture, its section "[STRETCH]"
+// with Stretch, StretchBlack and StretchWhite), and the record lines.
 std::vector<std::string> resultIniLines(const form::Ctx& ctx);
 std::vector<std::string> resultDataLines(const core::Workspace& ws);
 // One record line of cluster i.

@@ -271,13 +271,14 @@ void MainWindow::buildDetectionPage(QWidget* page) {
     bind([divId, &m = f.lblDivId] { apply(divId, m); });
 
     // Under the threshold row, a row of small type for the noise and the suggested threshold.
-    constexpr int kSuggestH = 12;
-    auto* fra2 = makeFrame(page, "fra2", f.fra2, QRect(4, 170, 120, 228 + kSuggestH));
+    // The rows are 19 px apart (nine boxes of 19 px, the detection filter's last).
+    constexpr int kSuggestH = 12, kPitch = 19;
+    auto* fra2 = makeFrame(page, "fra2", f.fra2, QRect(4, 170, 120, 229 + kSuggestH));
     const struct {
         form::TextBox& box;
         const char* name;
         void (*lostFocus)(form::Ctx&);
-    } settings[8] = {
+    } settings[9] = {
         {f.txtHeikinWidth, "txtHeikinWidth", form::txtHeikinWidth_LostFocus},
         {f.txtSiki, "txtSiki", form::txtSiki_LostFocus},
         {f.txtSikiTop, "txtSikiTop", form::txtSikiTop_LostFocus},
@@ -286,28 +287,30 @@ void MainWindow::buildDetectionPage(QWidget* page) {
         {f.txtSinendo, "txtSinendo", form::txtSinendo_LostFocus},
         {f.txtSinendoMax, "txtSinendoMax", form::txtSinendoMax_LostFocus},
         {f.txtMargin, "txtMargin", form::txtMargin_LostFocus},
+        {f.txtFilterSigma, "txtFilterSigma", form::txtFilterSigma_LostFocus},
     };
-    for (int i = 0; i < 8; ++i) {
-        const int y = kTitleH + 2 + 21 * i + (i >= 2 ? kSuggestH : 0);
+    for (int i = 0; i < 9; ++i) {
+        const int y = kTitleH + 2 + kPitch * i + (i >= 2 ? kSuggestH : 0);
         auto* caption = new ClickLabel(fra2);
         caption->setObjectName(indexed("Label1", i + 1));
-        caption->setGeometry(4, y, 72, 20);
+        caption->setGeometry(4, y, 72, kPitch);
         bind([caption, &m = f.Label1[i + 1]] { apply(caption, m); });
         connect(caption, &ClickLabel::doubleClicked, this, [this, i] {
             runHandler([i](form::Ctx& ctx) { form::Label1_DblClick(ctx, i + 1); });
         });
-        makeBox(fra2, settings[i].name, settings[i].box, QRect(78, y, 38, 20),
+        makeBox(fra2, settings[i].name, settings[i].box, QRect(78, y, 38, kPitch),
                 settings[i].lostFocus);
     }
-    auto* suggest = makeLabel(fra2, "lblSikiSuggest", f.lblSikiSuggest,
-                              QRect(4, kTitleH + 2 + 21 * 2 - 1, 112, kSuggestH), Qt::AlignRight);
+    auto* suggest =
+        makeLabel(fra2, "lblSikiSuggest", f.lblSikiSuggest,
+                  QRect(4, kTitleH + 2 + kPitch * 2 - 1, 112, kSuggestH), Qt::AlignRight);
     QFont small = suggest->font();
     small.setPointSizeF(7.5);
     suggest->setFont(small);
-    const int below = kTitleH + 2 + 21 * 8 + kSuggestH;
+    const int below = kTitleH + 2 + kPitch * 9 + kSuggestH;
     makeCheck(fra2, "chkHyotan", f.chkHyotan, QRect(4, below + 1, 112, kRowH), nullptr);
     makeButton(fra2, "cmdSaveSettingData", f.cmdSaveSettingData,
-               QRect(4, below + 20, 112, kButtonH), form::cmdSaveSettingData_Click);
+               QRect(4, below + 18, 112, kButtonH), form::cmdSaveSettingData_Click);
 
     // Right column, x 128..296.
     auto* fra3 = makeFrame(page, "fra3", f.fra3, QRect(128, 101, 168, 81));

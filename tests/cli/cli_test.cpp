@@ -38,6 +38,70 @@ TEST(Cli, DetectWritesTheSameFilesAsStored) {
         << log;
 }
 
+// With the detection filter off (--filter 0, also over a settings file that has it on, or a
+// settings file whose [DETECT] says 0) the result pair is the stored one, byte for byte.
+TEST(Cli, TheFilterOffWritesTheSameFilesAsStored) {
+    TempDir dir;
+    writeField(dir.file("field.bmp"), 7);
+    const std::string standard = standardSettings(dir);
+    writeFile(dir.file("off.ini"), readFile(standard) + "[DETECT]\r\nFilterSigma = 0\r\n");
+    writeFile(dir.file("on.ini"), readFile(standard) + "[DETECT]\r\nFilterSigma = 1.5\r\n");
+    for (const std::string& options :
+         {"--filter 0 --settings " + standard, "--settings " + dir.file("off.ini"),
+          "--filter 0 --settings " + dir.file("on.ini")}) {
+        SCOPED_TRACE(options);
+        std::filesystem::remove_all(dir.file("field.bmp.dir"));
+        CliRun r = cli("detect --jobs 1 " + options + " " + dir.file("field.bmp"), dir);
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::string base = dir.file("field.bmp.dir/field.bmp");
+        EXPECT_EQ(readFile(base + ".dat"),
+                  readFile(std::string(ORV_TEST_DATA) + "/cli/field.bmp.dat"));
+        std::string ini = readFile(base + ".dat.ini");
+        ini = std::regex_replace(ini, std::regex("DoFilePath = [^\r]*"), "DoFilePath = <folder>");
+        EXPECT_EQ(ini, readFile(std::string(ORV_TEST_DATA) + "/cli/field.bmp.dat.ini"));
+        EXPECT_EQ(readFile(base + ".log").find("検出フィルタ"), std::string::npos);
+    }
+}
+
+// --filter SIGMA with --threshold-sigma K: the threshold of the smoothed residual with two
+// decimals, recorded in the output line, the result pair and the log.
+TEST(Cli, TheFilterThresholdsTheSmoothedResidualAndIsRecorded) {
+    TempDir dir;
+    writeField(dir.file("field.bmp"), 7);
+    for (const char* list : {"", "batch"}) {
+        SCOPED_TRACE(list);
+        std::filesystem::remove_all(dir.file("field.bmp.dir"));
+        std::string command = "detect --jobs 1 --filter 1 --threshold-sigma 3.25 --settings " +
+                              standardSettings(dir) + " " + dir.file("field.bmp");
+        if (*list) {
+            writeFile(dir.file("list.txt"), "\"" + dir.path() + "\",\"field.bmp\"\r\n");
+            command = "batch --jobs 1 --filter 1 --threshold-sigma 3.25 --settings " +
+                      standardSettings(dir) + " " + dir.file("list.txt");
+        }
+        CliRun r = cli(command, dir);
+        ASSERT_EQ(r.status, 0) << r.err;
+        std::smatch m;
+        ASSERT_TRUE(std::regex_search(
+            r.out, m, std::regex("\\(Siki ([0-9]\\.[0-9]{1,2}), noise sigma 0\\.[0-9]{2}\\)\n")))
+            << r.out;
+        const std::string siki = m[1];
+        const std::string base = dir.file("field.bmp.dir/field.bmp");
+        const std::string ini = readFile(base + ".dat.ini");
+        EXPECT_NE(ini.find("\r\nSiki = " + siki + "\r\n"), std::string::npos) << ini;
+        EXPECT_NE(ini.find("StarAtrNo_4_10 = 0\r\n[DETECT]\r\nFilterSigma = 1\r\nSiki = " + siki +
+                           "\r\n"),
+                  std::string::npos)
+            << ini;
+        const std::string log = readFile(base + ".log");
+        EXPECT_NE(
+            log.find("＞検出フィルタ σ = 1、クラスタ閾値 " + siki + "（平滑化した背景との差）"),
+            std::string::npos)
+            << log;
+    }
+    for (const char* bad : {"--filter 9", "--filter 0.2", "--filter x", "--filter -1"})
+        EXPECT_EQ(cli(std::string("detect ") + bad + " x.bmp", dir).status, 2) << bad;
+}
+
 TEST(Cli, ParallelJobsWriteByteIdenticalResults) {
     TempDir serial, parallel;
     std::string names;

@@ -130,6 +130,49 @@ TEST(ResultFiles, SavedReadAndSavedAgainIsByteIdentical) {
     EXPECT_EQ(b.ws.ClusterMap(static_cast<int>(s.CenterX) + 1, static_cast<int>(s.CenterY) + 2), 1);
 }
 
+// With the detection filter the pair records it and its fractional threshold after the
+// 72 lines, and reading it back restores both (a whole-number Siki otherwise).
+TEST(ResultFiles, TheFilterIsRecordedAndReadBack) {
+    TestApp a;
+    control::Form_Load(a.ctx);
+    test::typicalSettings(a.ws.settings);
+    a.ws.settings.FilterSigma = 1.0f;
+    a.ws.settings.Siki = 1.19f;
+    ASSERT_TRUE(test::loadPicture(a, squareScene(), "m42.bmp"));
+    control::cmdDoAll_Click(a.ctx);
+    ASSERT_GT(a.ws.MaxStarNo, 0);
+    ASSERT_TRUE(OV_SaveData(a.ctx));
+    const std::string dir = a.dir.path() + "/m42.bmp.dir/";
+    const std::string ini = readFile(dir + "m42.bmp.dat.ini");
+    EXPECT_NE(ini.find("\r\nSiki = 1.19\r\nNumPixel = 5\r\n"), std::string::npos) << ini;
+    const std::string tail = "StarAtrNo_4_10 = 0\r\n[DETECT]\r\nFilterSigma = 1\r\nSiki = 1.19\r\n";
+    ASSERT_GE(ini.size(), tail.size());
+    EXPECT_EQ(ini.substr(ini.size() - tail.size()), tail);
+    EXPECT_NE(readFile(dir + "m42.bmp.dat").find(",1.19,"), std::string::npos);
+
+    TestApp b;
+    control::Form_Load(b.ctx);
+    b.host.decoder = a.host.decoder;
+    b.host.fileAnswers.push_back(dir + "m42.bmp.dat");
+    cmdReadData_Click(b.ctx);
+    ASSERT_EQ(b.ws.ProcStage, core::kStageRead);
+    EXPECT_EQ(b.ws.settings.FilterSigma, 1.0f);
+    EXPECT_EQ(b.ws.settings.Siki, 1.19f);
+    EXPECT_EQ(b.frm.txtFilterSigma.Text, "1");
+    EXPECT_EQ(b.frm.txtSiki.Text, "1.19");
+    ASSERT_TRUE(OV_SaveData(b.ctx));
+    EXPECT_EQ(readFile(dir + "m42.bmp.dat.ini"), ini);
+
+    // Without the filter the same threshold is read back as a whole number (a pair edited by
+    // hand is read without its sum file).
+    std::filesystem::remove(dir + "m42.bmp.dat.sum");
+    test::writeFile(dir + "m42.bmp.dat.ini",
+                    ini.substr(0, ini.size() - tail.size()) + "StarAtrNo_4_10 = 0\r\n");
+    ASSERT_TRUE(OV_ReadData(b.ctx, dir.substr(0, dir.size() - 1), "m42.bmp.dat"));
+    EXPECT_EQ(b.ws.settings.FilterSigma, 0.0f);
+    EXPECT_EQ(b.ws.settings.Siki, 1.0f);
+}
+
 TEST(ResultFiles, FreedNumbersAreNotWrittenAndStayFree) {
     Analysed a(squareScene());
     auto& ws = a.app.ws;

@@ -77,6 +77,9 @@ void MainWindowTest::captionsAndTooltipsComeFromTheModel() {
          "背景測定・クラスタ抽出・恒星位置検出を自動的に実施します。 (F5)"},
         {"Label1(5)", " 面積", "外形検査を行わないクラスタの最大の面積です。"},
         {"Label1(7)", "横長", ""},
+        {"Label1(9)", "検出フィルタ",
+         "クラスタ抽出の前に、背景との差をこのσ（ピクセル）のガウス関数で平滑化します。"
+         "暗い星が見つかりやすくなります。0 は使いません（0.5〜5）。"},
         {"optChannel(3)", "Y", "RGBデータから計算した輝度Yデータを使用します。"},
         {"chkDisp(4)", "余白外表示", "余白外の抽出結果の表示の有無を設定します。"},
         {"optFrame(2)", "背景画像", "移動平均背景画像を表示します。"},
@@ -236,6 +239,15 @@ void MainWindowTest::settingsBoxesValidateWhenLeft() {
     type("txtSiki", "300");
     t.get("txtSiki")->clearFocus();
     QCOMPARE(t.get<QLineEdit>("txtSiki")->text(), QString("4"));
+
+    // The detection filter's box: 0.5 to 5 pixels, anything else switches it off.
+    type("txtFilterSigma", "1.5");
+    QTest::keyClick(t.get("txtFilterSigma"), Qt::Key_Return);
+    QCOMPARE(t.w->workspace().settings.FilterSigma, 1.5f);
+    type("txtFilterSigma", "9");
+    QTest::keyClick(t.get("txtFilterSigma"), Qt::Key_Return);
+    QCOMPARE(t.get<QLineEdit>("txtFilterSigma")->text(), QString("0"));
+    QCOMPARE(t.w->workspace().settings.FilterSigma, 0.0f);
 
     // The PSF boxes: 裾野半径 is checked when left, ダーク幅 at every keystroke (" 1", then
     // " 12" is above 10).
