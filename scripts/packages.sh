@@ -10,12 +10,16 @@ ORV_TEST_PACKAGES=(python3-astropy python3-numpy)
 # scripts/fuzz only: clang for the libFuzzer targets (it adds the fuzzer runtime of its version).
 ORV_FUZZ_PACKAGES=(clang)
 
+# Tests only: a private one-node Slurm for the cluster test (scripts/slurm-local).
+ORV_CLUSTER_PACKAGES=(slurm-wlm munge)
+
 orv_missing_packages() {
-    local missing=()
+    # One dpkg-query call for all of them (each call costs a reading of dpkg's whole database).
+    local installed missing=()
+    installed=" $(dpkg-query -W -f='${Status} ${Package}\n' "$@" 2>/dev/null |
+        sed -n 's/^install ok installed //p' | tr '\n' ' ' || true)"
     for p in "$@"; do
-        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-            missing+=("$p")
-        fi
+        case $installed in *" $p "*) ;; *) missing+=("$p") ;; esac
     done
     echo "${missing[@]}"
 }

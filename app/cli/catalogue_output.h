@@ -21,9 +21,11 @@ struct CatalogueOutput {
 // one, or no file is given).
 std::string outputFileProblem(const std::optional<std::string>& file);
 
-// Writes the catalogue; each file written anew. Says on standard error what could not be
-// written (a DS9 file needs c.pictureHeight; `noHeight` says why it is unknown). Returns
-// whether everything asked for was written, and the files written in `written`.
+// Writes the catalogue; each file as core/output_file.h writes it ("-" is standard output, a
+// link is written through, a FIFO or device directly, other special files refused). Says on
+// standard error what could not be written (a DS9 file needs c.pictureHeight; `noHeight` says
+// why it is unknown). Returns whether everything asked for was written, and the files written
+// in `written`.
 bool writeCatalogue(const catalogue::Catalogue& c, const CatalogueOutput& out,
                     const std::string& noHeight, std::vector<std::string>& written);
 

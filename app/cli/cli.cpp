@@ -132,6 +132,10 @@ std::optional<core::Settings> loadSettings(const std::optional<std::string>& fil
     // Settings that cannot be read would run as all zeros and overwrite good results.
     auto strictly = [](const std::string& path) -> std::optional<core::Settings> {
         auto settings = core::readSettingsFileStrictly(path);
+        // A stretch that cannot be used is refused now, not at the first deep picture.
+        if (settings && !settings->Stretch.empty())
+            if (auto stretch = formats::parseStretch(settings->Stretch); !stretch)
+                settings = core::Error{"[STRETCH] Stretch: " + stretch.error()};
         if (settings) return settings.value();
         std::fprintf(stderr, "orvandel-cli: cannot use the settings file %s: %s\n", path.c_str(),
                      settings.error().c_str());
@@ -177,6 +181,20 @@ std::optional<std::string> outDirOption(const ParsedArgs& a, const char* usage, 
         return std::nullopt;
     }
     return absolutePath(*dir);
+}
+
+std::string notAFileMessage(const std::string& what, const std::string& path) {
+    switch (core::pathKind(path)) {
+        case core::PathKind::RegularFile:
+            return "";
+        case core::PathKind::Missing:
+            return what + " not found: " + path;
+        case core::PathKind::Folder:
+            return what + " is a folder, not a file: " + path;
+        case core::PathKind::Other:
+            break;
+    }
+    return what + " is not a regular file (a FIFO, device or socket): " + path;
 }
 
 std::string absolutePath(const std::string& path) {

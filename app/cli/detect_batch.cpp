@@ -17,6 +17,7 @@
 #include "control/headless_run.h"
 #include "core/numeric.h"
 #include "core/paths.h"
+#include "core/settings.h"
 #include "formats/decoder/picture_decoder.h"
 
 namespace orv::cli {
@@ -27,9 +28,9 @@ using control::PictureOutcome;
 
 const char* const kDetectUsage =
     "usage: orvandel-cli detect [--channel R|G|B|Y] [--settings FILE] [--hyotan] [--jobs N]\n"
-    "                           [--stretch S] [--threshold-sigma K] [-o FILE|FOLDER]\n"
-    "                           [--format csv|ecsv|fits] [--json] [--out-dir DIR]\n"
-    "                           [--no-measure] IMAGE...\n"
+    "                           [--stretch S] [--threshold-sigma K] [--filter SIGMA]\n"
+    "                           [-o FILE|FOLDER] [--format csv|ecsv|fits] [--json]\n"
+    "                           [--out-dir DIR] [--no-measure] IMAGE...\n"
     "\n"
     "For each picture: load it, compute the background, extract the clusters, analyse and\n"
     "classify them, measure them on the picture's own samples, and save the result pair, the\n"
@@ -49,6 +50,11 @@ const char* const kDetectUsage =
     "                     Siki = K x each picture's noise sigma (measured after the\n"
     "                     background, rounded, at least 1) instead of the settings' Siki;\n"
     "                     the result pair records the Siki used. The window suggests K = 2.75\n"
+    "                     (with the detection filter, 3.25 and two decimals)\n"
+    "  --filter SIGMA     the detection filter: decide which pixels are bright on the\n"
+    "                     difference from the background smoothed by a Gaussian of SIGMA pixels\n"
+    "                     (0.5 to 5; 0 = off), instead of the settings file's FilterSigma.\n"
+    "                     Finds fainter stars; with it, use --threshold-sigma 3.25\n"
     "  -o FILE            with one picture: also write its catalogue to FILE (.csv, .ecsv,\n"
     "                     .fits or .reg, as `export` writes it)\n"
     "  -o FOLDER          an existing folder: each picture's catalogue as FOLDER/IMAGE.ecsv\n"
@@ -68,8 +74,8 @@ const char* const kDetectUsage =
 
 const char* const kBatchUsage =
     "usage: orvandel-cli batch [--channel R|G|B|Y] [--settings FILE] [--hyotan] [--jobs N]\n"
-    "                          [--stretch S] [--threshold-sigma K] [--shard K/N] [--json]\n"
-    "                          [--out-dir DIR] [--no-measure] LIST.txt\n"
+    "                          [--stretch S] [--threshold-sigma K] [--filter SIGMA]\n"
+    "                          [--shard K/N] [--json] [--out-dir DIR] [--no-measure] LIST.txt\n"
     "\n"
     "Processes every record of a batch list (lines \"folder\",\"file name\") like the window's\n"
     "batch run: result pair and processing log per picture, and the batch log LIST.txt.log\n"
@@ -86,6 +92,11 @@ const char* const kBatchUsage =
     "                     Siki = K x each picture's noise sigma (measured after the\n"
     "                     background, rounded, at least 1) instead of the settings' Siki;\n"
     "                     the result pair records the Siki used. The window suggests K = 2.75\n"
+    "                     (with the detection filter, 3.25 and two decimals)\n"
+    "  --filter SIGMA     the detection filter: decide which pixels are bright on the\n"
+    "                     difference from the background smoothed by a Gaussian of SIGMA pixels\n"
+    "                     (0.5 to 5; 0 = off), instead of the settings file's FilterSigma.\n"
+    "                     Finds fainter stars; with it, use --threshold-sigma 3.25\n"
     "  --shard K/N        only the records K, K+N, K+2N, ... (counted from 0; 0 <= K < N), with\n"
     "                     the batch log LIST.txt.shardK-of-N.log: N machines sharing the folder\n"
     "                     process one list, each with its own K\n"
@@ -166,7 +177,7 @@ std::string jsonLine(const PictureOutcome& o, const std::vector<std::string>& ou
 std::vector<std::string> savedFiles(const PictureOutcome& o) {
     const std::string name = core::fileNameOf(o.path);
     std::vector<std::string> files;
-    for (const char* ext : {".dat.ini", ".dat", ".dat.meas", ".log"})
+    for (const char* ext : {".dat.ini", ".dat", ".dat.meas", ".dat.sum", ".log"})
         if (core::fileExists(core::joinPath(o.resultFolder, name + ext)))
             files.push_back(core::joinPath(o.resultFolder, name + ext));
     return files;
@@ -241,9 +252,23 @@ private:
     bool failed_ = false;
 };
 
+// --filter SIGMA: 0 (off) or 0.5..5 pixels; nothing when not given. A bad value is a usage
+// error (`bad` set).
+std::optional<float> filterOption(const ParsedArgs& a, bool& bad) {
+    auto text = a.last("--filter");
+    if (!text) return std::nullopt;
+    const std::optional<double> v = core::parseNumber(*text);
+    const float sigma = v ? core::filterSigmaValue(*text) : 0.0f;
+    bad = !v || (*v != 0 && sigma == 0);
+    return sigma;
+}
+
+const char* const kFilterUsage = "--filter takes 0 (off) or a sigma from 0.5 to 5 pixels";
+
 // The engine's options for the settings and choices of a call; nothing (with the reason on
 // standard error) when the settings cannot be used.
 std::optional<HeadlessOptions> headlessOptions(const EngineOptions& engine,
+                                               std::optional<float> filterSigma,
                                                const std::string& resultRoot, bool measure) {
     HeadlessOptions options;
     options.folders = core::ProgramFolders::forExecutable();
@@ -251,10 +276,13 @@ std::optional<HeadlessOptions> headlessOptions(const EngineOptions& engine,
     if (!settings) return std::nullopt;
     options.settings = *settings;
     if (engine.stretch) options.settings.Stretch = *engine.stretch;
+    if (filterSigma) options.settings.FilterSigma = *filterSigma;
     options.channel = engine.channel;
     options.hyotan = engine.hyotan;
     options.sikiSigmaFactor = engine.thresholdSigma;
-    options.decoder = formats::decodePictureFile;
+    options.decoder = [](const std::string& path) {
+        return formats::decodePictureFileGuarded(path);
+    };
     options.resultRoot = resultRoot;
     options.measure = measure;
     return options;
@@ -306,20 +334,24 @@ std::optional<std::function<std::string(const PictureOutcome&)>> catalogueTarget
 int runDetect(const std::vector<std::string>& args) {
     int exitCode = kDone;
     std::vector<OptionSpec> specs = kEngineOptions;
-    for (OptionSpec spec : {OptionSpec{"--output", "-o", true}, OptionSpec{"--format", "", true},
-                            OptionSpec{"--json", "", false}, OptionSpec{"--out-dir", "", true},
-                            OptionSpec{"--no-measure", "", false}})
+    for (OptionSpec spec :
+         {OptionSpec{"--filter", "", true}, OptionSpec{"--output", "-o", true},
+          OptionSpec{"--format", "", true}, OptionSpec{"--json", "", false},
+          OptionSpec{"--out-dir", "", true}, OptionSpec{"--no-measure", "", false}})
         specs.push_back(spec);
     auto parsed = parseArgs(args, specs, kDetectUsage, exitCode);
     if (!parsed) return exitCode;
     auto engine = engineOptions(*parsed, kDetectUsage, exitCode);
     if (!engine) return exitCode;
+    bool badFilter = false;
+    const auto filter = filterOption(*parsed, badFilter);
+    if (badFilter) return usageError(kFilterUsage, kDetectUsage);
     if (parsed->operands.empty()) return usageError("no picture given", kDetectUsage);
     auto target = catalogueTarget(*parsed, parsed->operands.size(), exitCode);
     if (!target) return exitCode;
     auto outDir = outDirOption(*parsed, kDetectUsage, exitCode, true);
     if (!outDir) return exitCode;
-    auto options = headlessOptions(*engine, *outDir, !parsed->has("--no-measure"));
+    auto options = headlessOptions(*engine, filter, *outDir, !parsed->has("--no-measure"));
     if (!options) return kUsageError;
     std::vector<std::pair<std::string, std::string>> pictures;
     for (const auto& operand : parsed->operands) {
@@ -336,6 +368,7 @@ int runBatch(const std::vector<std::string>& args) {
     int exitCode = kDone;
     std::vector<OptionSpec> specs = kEngineOptions;
     specs.push_back({"--shard", "", true});
+    specs.push_back({"--filter", "", true});
     specs.push_back({"--json", "", false});
     specs.push_back({"--out-dir", "", true});
     specs.push_back({"--no-measure", "", false});
@@ -343,6 +376,9 @@ int runBatch(const std::vector<std::string>& args) {
     if (!parsed) return exitCode;
     auto engine = engineOptions(*parsed, kBatchUsage, exitCode);
     if (!engine) return exitCode;
+    bool badFilter = false;
+    const auto filter = filterOption(*parsed, badFilter);
+    if (badFilter) return usageError(kFilterUsage, kBatchUsage);
     if (parsed->operands.empty()) return usageError("no batch list given", kBatchUsage);
     if (parsed->operands.size() != 1) return usageError("batch takes one list file", kBatchUsage);
     std::optional<catalogue::Shard> shard;
@@ -355,11 +391,11 @@ int runBatch(const std::vector<std::string>& args) {
     }
     auto outDir = outDirOption(*parsed, kBatchUsage, exitCode, true);
     if (!outDir) return exitCode;
-    auto options = headlessOptions(*engine, *outDir, !parsed->has("--no-measure"));
+    auto options = headlessOptions(*engine, filter, *outDir, !parsed->has("--no-measure"));
     if (!options) return kUsageError;
     const std::string& list = parsed->operands[0];
-    if (!core::fileExists(list)) {
-        std::fprintf(stderr, "orvandel-cli: batch list not found: %s\n", list.c_str());
+    if (const std::string why = notAFileMessage("batch list", list); !why.empty()) {
+        std::fprintf(stderr, "orvandel-cli: %s\n", why.c_str());
         return kFailed;
     }
     const std::string absolute = absolutePath(list);

@@ -30,6 +30,9 @@ const char* const kExportUsage =
     "  --out-dir DIR      the results are in DIR/IMAGE.dir instead of beside the picture\n"
     "\n"
     "Without -o and --ds9 the CSV goes to standard output; with only --ds9 no CSV is written.\n"
+    "FILE \"-\" is standard output; a symbolic link is written through to its target, a FIFO\n"
+    "or character device directly; other special files are refused. A replaced file keeps its\n"
+    "permissions.\n"
     "Results saved without measurements give empty measurement columns (said on standard\n"
     "error). Exit status: 0 done, 1 no or damaged results, a file not written or columns\n"
     "missing (said on standard error), 2 usage error.\n";

@@ -32,6 +32,10 @@ const char* const kMergeUsage =
     "names the tile, `star` the result's number there; the measurements are the tiles' (their\n"
     "8-bit levels). A FITS big picture fills x_fits, y_fits and, with a celestial WCS, ra and\n"
     "dec (ICRS).\n"
+    "A tile's results must have been made from the tile the layout file names (the checksum\n"
+    "of its pixels, recorded in both); results of another cut are left out. Results of a tile\n"
+    "edited in the window (PICTURE.iii.jjj.dir beside the tile) are taken instead of the\n"
+    "batch's when they hold hand work and are newer.\n"
     "\n"
     "  --size S, --margin M  tile step and margin in pixels, needed only without the layout file\n"
     "  --picture FILE        the big picture, read for its FITS header (default: PICTURE in the\n"
@@ -44,6 +48,9 @@ const char* const kMergeUsage =
     "                        wrote them) instead of beside the tiles\n"
     "\n"
     "Without -o and --ds9 the CSV goes to standard output; with only --ds9 no CSV is written.\n"
+    "FILE \"-\" is standard output; a symbolic link is written through to its target, a FIFO\n"
+    "or character device directly; other special files are refused. A replaced file keeps its\n"
+    "permissions.\n"
     "Exit status: 0 done; 1 a listed tile without results, tiles of the grid missing from the\n"
     "list, a file not written or columns missing (each said on standard error; the rest is\n"
     "still written); 2 usage error.\n";
@@ -117,8 +124,8 @@ int runMerge(const std::vector<std::string>& args) {
     if (!outDir) return exitCode;
 
     const std::string& listArg = parsed->operands[0];
-    if (!core::fileExists(listArg)) {
-        complain("batch list not found: " + listArg);
+    if (const std::string why = notAFileMessage("batch list", listArg); !why.empty()) {
+        complain(why);
         return kFailed;
     }
     const std::string list = absolutePath(listArg);

@@ -59,7 +59,8 @@ const char* const kPsfUsage =
     "\n"
     "The PSF table holds 100 entries: further profiles are printed but not adopted.\n"
     "Exit status: 0 done, 1 no results or picture, a star named with --star skipped, no profile\n"
-    "measured, a profile not adopted, or the files not written, 2 usage error.\n";
+    "measured, a profile not adopted, or the files not written, 2 usage error or unusable\n"
+    "settings.\n";
 
 const std::vector<OptionSpec> kPsfOptions = {{"--settings", "", true}, {"--star", "", true},
                                              {"--save", "", true},     {"--channel", "", true},
@@ -137,7 +138,7 @@ int runPsf(const std::vector<std::string>& args) {
     core::Workspace ws;
     ws.folders = core::ProgramFolders::forExecutable();
     auto settings = loadSettings(engine->settingsFile, ws.folders);
-    if (!settings) return kFailed;
+    if (!settings) return kUsageError;
     ws.settings = *settings;
     if (engine->stretch) ws.settings.Stretch = *engine->stretch;
     if (const std::string problem = settingsProblem(ws.settings); !problem.empty()) {
@@ -163,7 +164,7 @@ int runPsf(const std::vector<std::string>& args) {
     frm.disableDrawing();
     form::HeadlessHost host;
     host.clock = form::systemNow;
-    host.decoder = formats::decodePictureFile;
+    host.decoder = [](const std::string& p) { return formats::decodePictureFileGuarded(p); };
     form::Ctx ctx{ws, frm, host, nullptr, control::stageRefresh()};
     for (int i = 0; i < 4; ++i) frm.optChannel[i].Value = i == engine->channel;
     extract::resetTables(ws);

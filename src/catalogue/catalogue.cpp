@@ -168,6 +168,7 @@ std::vector<MetaValue> catalogueMetadata(const Catalogue& c) {
         number("sinendo", "SINENDO", s.Sinendo, "roundness limit of a star");
         number("sinendo_max", "SINENMAX", s.SinendoMax, "roundness from which elongated");
         number("margin", "MARGIN", s.Margin, "margin (pix)");
+        number("filter_sigma", "FILTSIG", s.FilterSigma, "detection filter sigma (0 = off)");
     }
     text("stretch", "STRETCH", m.stretch, "deep samples to 8-bit levels");
     number("stretch_black", "STRBLACK", m.stretchBlack, "sample value of level 0");

@@ -2,9 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 
-#include "core/anew_file.h"
+#include "core/output_file.h"
 #include "core/paths.h"
 
 namespace orv::catalogue {
@@ -76,13 +75,7 @@ core::Result<std::string> catalogueBytes(const Catalogue& c, OutputFormat f) {
 }
 
 core::Result<void> writeOutput(const std::string& path, std::string_view bytes) {
-    if (path == "-") {
-        if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() ||
-            std::fflush(stdout) != 0)
-            return core::Error{"standard output cannot be written"};
-        return {};
-    }
-    return core::writeBytesAnew(path, bytes);
+    return core::writeOutputFile(path, bytes);
 }
 
 }  // namespace orv::catalogue

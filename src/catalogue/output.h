@@ -27,8 +27,10 @@ const char* extensionOf(OutputFormat f);
 // the picture's height, or when the FITS table cannot be made.
 core::Result<std::string> catalogueBytes(const Catalogue& c, OutputFormat f);
 
-// Writes output bytes: "-" to standard output, any other path written anew (a temporary file
-// renamed over it). Fails with a message naming the path.
+// Writes output bytes as core/output_file.h writes a file a user names: "-" to standard
+// output, a link written through, a FIFO or character device directly, other special files
+// refused, a regular file written anew keeping its permissions. Fails with a message naming
+// the path.
 core::Result<void> writeOutput(const std::string& path, std::string_view bytes);
 
 }  // namespace orv::catalogue

@@ -25,27 +25,29 @@ core::Result<results::ResultFiles> readSavedResults(const std::string& picturePa
 }
 
 void addSavedMeasures(std::vector<CatalogueRecord>& records, const std::vector<int32_t>& numbers,
-                      const std::string& dataFile, CatalogueMeta& meta,
-                      std::vector<std::string>& notes, std::vector<std::string>& problems) {
-    const std::string path = measure::measureFilePath(dataFile);
-    if (!core::fileExists(path)) {
-        notes.push_back("no measurements: " + path +
-                        " not found (saved before measuring); the measurement columns are empty");
-        return;
-    }
-    auto table = measure::readMeasureFile(path);
+                      const results::ResultFiles& files, const std::string& dataFile,
+                      CatalogueMeta& meta, std::vector<std::string>& notes,
+                      std::vector<std::string>& problems) {
+    auto table = measure::readSavedMeasures(files.summed, files.summedWith, dataFile);
     if (!table) {
         problems.push_back("no measurements: " + table.error());
         return;
     }
-    if (meta.measures.unit.empty()) meta.measures = table->picture;
+    if (!table.value()) {
+        notes.push_back(
+            "no measurements: " + measure::measureFilePath(dataFile) +
+            (files.summed ? " is missing or not the one saved with the results" : " not found") +
+            " (saved without measuring); the measurement columns are empty");
+        return;
+    }
+    const core::MeasureTable& t = *table.value();
+    if (meta.measures.unit.empty()) meta.measures = t.picture;
     for (size_t k = 0; k < records.size() && k < numbers.size(); ++k)
-        if (const core::MeasureRec* m = table->find(numbers[k])) records[k].measure = *m;
+        if (const core::MeasureRec* m = t.find(numbers[k])) records[k].measure = *m;
 }
 
-void addPairMeta(const results::ResultFiles& files, const std::string& dataFile,
-                 CatalogueMeta& meta) {
-    const core::IniFile ini = core::IniFile::load(dataFile + ".ini");
+void addPairMeta(const results::ResultFiles& files, CatalogueMeta& meta) {
+    const core::IniFile ini = core::IniFile::fromText(files.iniBytes);
     meta.programVersion = ini.get("SYSTEM", "ProgramVersion");
     meta.settings = files.settings;
     meta.stretch = ini.get("STRETCH", "Stretch");
@@ -98,8 +100,9 @@ core::Result<PictureCatalogue> readPictureCatalogue(const std::string& picturePa
         numbers.push_back(r.number);
     }
     c.meta.picture = name;
-    addPairMeta(files.value(), dataFile, c.meta);
-    addSavedMeasures(c.records, numbers, dataFile, c.meta, out.notes, out.incomplete);
+    addPairMeta(files.value(), c.meta);
+    addSavedMeasures(c.records, numbers, files.value(), dataFile, c.meta, out.notes,
+                     out.incomplete);
     if (formats::isFitsFile(picturePath))
         if (auto added = addFitsColumns(c, picturePath, out.incomplete); !added)
             return core::Error{added.error()};

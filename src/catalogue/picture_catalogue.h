@@ -37,16 +37,18 @@ core::Result<PictureCatalogue> readPictureCatalogue(const std::string& picturePa
 core::Result<results::ResultFiles> readSavedResults(const std::string& picturePath,
                                                     const std::string& resultRoot = "");
 
-// The measurements saved beside the record file `dataFile`, put into the records of result
-// `numbers` (records[k] is result numbers[k]), and what they share into `meta`. A missing file
-// adds a note, a damaged one a problem; the records then keep no measurements.
+// The measurements saved with the pair `files` read from the record file `dataFile` (the
+// sidecar its sum file checked, or the file beside it for a pair without a sum file), put
+// into the records of result `numbers` (records[k] is result numbers[k]), and what they share
+// into `meta`. A pair saved without measurements adds a note, a damaged sidecar a problem;
+// the records then keep no measurements.
 void addSavedMeasures(std::vector<CatalogueRecord>& records, const std::vector<int32_t>& numbers,
-                      const std::string& dataFile, CatalogueMeta& meta,
-                      std::vector<std::string>& notes, std::vector<std::string>& problems);
+                      const results::ResultFiles& files, const std::string& dataFile,
+                      CatalogueMeta& meta, std::vector<std::string>& notes,
+                      std::vector<std::string>& problems);
 
 // The metadata a result pair gives: program version, detection settings and stretch.
-void addPairMeta(const results::ResultFiles& files, const std::string& dataFile,
-                 CatalogueMeta& meta);
+void addPairMeta(const results::ResultFiles& files, CatalogueMeta& meta);
 
 // Adds the FITS columns of the FITS picture at `fitsPath` to `c`, whose records lie on it:
 // x_fits and y_fits (needs c.pictureHeight, taken from NAXIS2 when it is 0) and, when the

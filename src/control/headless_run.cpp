@@ -172,7 +172,7 @@ std::vector<std::string> batchLogLines(int number, const std::string& name,
                                     o.path, "測光できなかった結果があります: " + o.measureProblem));
             break;
         case PictureOutcome::Failure::Load:
-            lines.push_back(o.endedAt + " " + batchLoadErrorText(o.path));
+            lines.push_back(o.endedAt + " " + batchLoadErrorText(o.path, o.error));
             break;
         case PictureOutcome::Failure::Refused:
             lines.push_back(o.endedAt + " " + batchRefusedText(o.path, o.error));

@@ -7,6 +7,7 @@
 #include <array>
 
 #include "form/controls.h"
+#include "form/edit_marks.h"
 
 namespace orv::form {
 
@@ -15,11 +16,14 @@ struct FrmOrvandel {
 
     // Window size in pixels (client area), for the resize rule.
     double Width = 1280, Height = 900;
+    // The title bar: the picture's file name, marked while results or hand work are unsaved.
+    std::string Caption = "Orvandel";
 
     // Title and mode switch.
     // Label1(0) is the title label; Label1(1..8) are the captions of the settings boxes in
-    // the order HeikinWidth, Siki, SikiTop, NumPixel, NumPixel2, Sinendo, SinendoMax, Margin.
-    std::array<Label, 9> Label1;
+    // the order HeikinWidth, Siki, SikiTop, NumPixel, NumPixel2, Sinendo, SinendoMax, Margin;
+    // Label1(9) the caption of the detection filter's box txtFilterSigma.
+    std::array<Label, 10> Label1;
     std::array<CommandButton, 3> cmdMain;
     std::array<Frame, 3> fraMain;
 
@@ -41,6 +45,8 @@ struct FrmOrvandel {
     Frame fra2;
     TextBox txtHeikinWidth, txtSiki, txtSikiTop, txtNumPixel, txtNumPixel2, txtSinendo,
         txtSinendoMax, txtMargin;
+    // The detection filter's sigma in pixels (0 = off).
+    TextBox txtFilterSigma;
     CommandButton cmdSaveSettingData;
     CheckBox chkHyotan;
     // Under txtSiki: the picture's noise and the threshold it suggests, after a background
@@ -95,6 +101,8 @@ struct FrmOrvandel {
     // fraView: zoom (＋, －, ◎, hand tool), pan (←, →, ↑, ↓), the magnifier and the navigator
     // rectangle over imgHSC (layout units, in imgHSC's frame).
     std::array<PictureButton, 4> cmdZoom;
+    // 全体: the whole picture fitted into the viewport (a scale below 1 for a large picture).
+    CommandButton cmdZoomFit;
     std::array<CommandButton, 4> cmdPicMove;
     CheckBox chkMag;
     PictureBox picMag;  // 300 x 300 pixels
@@ -102,6 +110,8 @@ struct FrmOrvandel {
     Shape shpZoomArea;
     // The cursor of the selected result: (0) on picHSC(4), (1) on picHSC(2), layer units.
     std::array<Shape, 2> shpStarCursol;
+    // What the edits since the last full drawing of picHSC(4) look like on the screen.
+    EditMarks editMarks;
     // The pointer over the pictures.
     enum class Pointer { Arrow, SizeAll };
     Pointer MousePointer = Pointer::Arrow;
@@ -127,9 +137,11 @@ struct FrmOrvandel {
     CommandButton cmdCancel;
 
     // A long step's progress: the bar, its row label and Cancel shown ("中止します" hidden), or
-    // all four hidden when the step ends.
+    // all four hidden when the step ends. While a batch runs (KeepCancelShown), Cancel stays
+    // shown between the steps until a stop is confirmed, and "中止します" after that.
     void showStepProgress();
     void hideStepProgress();
+    bool KeepCancelShown = false;
     // The count labels show "-" while they are being recomputed (the total too, when asked).
     void dashCounts(bool total);
 

@@ -26,7 +26,8 @@ void HeadlessHost::pump() {
 MsgAnswer HeadlessHost::msgBox(const std::string& text, MsgButtons buttons,
                                const std::string& title) {
     messages.push_back({text, title, buttons});
-    if (msgAnswers.empty()) return MsgAnswer::Ok;
+    if (msgAnswers.empty())
+        return buttons == MsgButtons::SaveDiscardCancel ? MsgAnswer::Cancel : MsgAnswer::Ok;
     MsgAnswer a = msgAnswers.front();
     msgAnswers.pop_front();
     return buttons == MsgButtons::Ok ? MsgAnswer::Ok : a;

@@ -22,7 +22,7 @@ public:
     };
 
     // Scripted answers, consumed in order.
-    std::deque<MsgAnswer> msgAnswers;                      // empty: Ok
+    std::deque<MsgAnswer> msgAnswers;  // empty: Ok (Cancel to the unsaved-work question)
     std::deque<std::optional<std::string>> inputAnswers;   // empty: cancelled
     std::deque<std::optional<std::string>> fileAnswers;    // empty: cancelled
     std::deque<std::optional<std::string>> folderAnswers;  // empty: cancelled

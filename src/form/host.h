@@ -12,8 +12,10 @@
 
 namespace orv::form {
 
-enum class MsgButtons { Ok, OkCancel };
-enum class MsgAnswer { Ok, Cancel };
+// SaveDiscardCancel: the unsaved-work question, answered Save (保存), Discard (破棄) or Cancel
+// (キャンセル).
+enum class MsgButtons { Ok, OkCancel, SaveDiscardCancel };
+enum class MsgAnswer { Ok, Cancel, Save, Discard };
 
 struct DateTime {
     int year = 2000, month = 1, day = 1, hour = 0, minute = 0, second = 0;

@@ -35,6 +35,10 @@ int RingProfile::rejected() const {
 
 RingProfile sampleRings(const core::Workspace& ws, float cx, float cy, float factorRSD) {
     RingProfile out;
+    // The centroid counts pixel k (0-based) as the square k ... k + 1, the bilinear sampling
+    // puts that pixel's value at coordinate k: the star's centre lies at (cx - 0.5, cy - 0.5)
+    // there (exact in double precision).
+    const double centreX = cx - 0.5, centreY = cy - 0.5;
     std::array<float, kRingSamples> ring{};
     // Whole and half radii are exact in single precision: k = 2r.
     for (int k = 0; k < kProfilePoints; ++k) {
@@ -43,8 +47,8 @@ RingProfile sampleRings(const core::Workspace& ws, float cx, float cy, float fac
         for (int t = 0; t < kRingSamples; ++t) {
             // The angle and the offsets in double precision, the position then in single.
             const double angle = 10.0 * t * kPi / 180.0;
-            const auto x = static_cast<float>(r * std::cos(angle) + cx);
-            const auto y = static_cast<float>(r * std::sin(angle) + cy);
+            const auto x = static_cast<float>(r * std::cos(angle) + centreX);
+            const auto y = static_cast<float>(r * std::sin(angle) + centreY);
             view::OV_GetBiLinear(ws, x, y, ring[t]);
             sum += ring[t];
         }

@@ -3,7 +3,9 @@
 //
 // 1. Rings: for r = 0, 0.5, ... 15 pixels, 36 bilinear samples of the picture on the circle of
 //    radius r about the centroid (every 10 degrees). A sample further from the ring's mean than
-//    PSFFactorRSD times the ring's spread is rejected; the rest are averaged into P(2r).
+//    PSFFactorRSD times the ring's spread is rejected; the rest are averaged into P(2r). The
+//    centroid puts a pixel's centre at k + 0.5, the bilinear sampling at k: the rings are
+//    centred on (CenterX - 0.5, CenterY - 0.5) in the sampling's coordinates.
 // 2. Sky: the mean of P over the band PSFAnnulus ... PSFAnnulus + PSFDAnnulus (the sum is
 //    divided by 2 PSFDAnnulus + 1, whatever the number of points summed).
 // 3. Normalised profile B = (P - sky) / (P(0) - sky), and a least-squares line through
@@ -43,8 +45,10 @@ struct RingProfile {
     int rejected() const;                                                  // over all rings
 };
 
-// Samples the 31 rings about (cx, cy) with view::OV_GetBiLinear. The centroid must be away
-// from the edge (else the outer rings read the zero border).
+// Samples the 31 rings about the centroid (cx, cy) (picture coordinates, pixel k spanning
+// k ... k + 1) with view::OV_GetBiLinear, that is about (cx - 0.5, cy - 0.5) in the sampling's
+// coordinates. The centroid must be away from the edge (else the outer rings read the zero
+// border).
 RingProfile sampleRings(const core::Workspace& ws, float cx, float cy, float factorRSD);
 
 // Why a profile cannot be fitted. The settings checks keep every index inside the 31 profile

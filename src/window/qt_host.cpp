@@ -13,6 +13,7 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QStringList>
 #include <QThread>
@@ -46,18 +47,36 @@ form::MsgAnswer QtHost::msgBox(const std::string& text, form::MsgButtons buttons
     box.setWindowTitle(QString::fromStdString(title.empty() ? "Orvandel" : title));
     box.setText(QString::fromStdString(text));
     box.setIcon(QMessageBox::NoIcon);
-    if (buttons == form::MsgButtons::OkCancel) {
+    if (buttons == form::MsgButtons::SaveDiscardCancel) {
+        // The unsaved-work question in the window's words; Esc and closing the box cancel.
+        box.setStandardButtons(QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+        box.button(QMessageBox::Save)->setText("保存");
+        box.button(QMessageBox::Discard)->setText("破棄");
+        box.button(QMessageBox::Cancel)->setText("キャンセル");
+        box.setDefaultButton(QMessageBox::Save);
+        box.setEscapeButton(QMessageBox::Cancel);
+    } else if (buttons == form::MsgButtons::OkCancel) {
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
         box.setEscapeButton(QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Ok);
     } else {
         box.setStandardButtons(QMessageBox::Ok);
+        box.setDefaultButton(QMessageBox::Ok);
     }
-    box.setDefaultButton(QMessageBox::Ok);
     if (busy_) QApplication::setOverrideCursor(Qt::ArrowCursor);
     int r = box.exec();
     if (busy_) QApplication::restoreOverrideCursor();
     sinceLastPump_.restart();
-    return r == QMessageBox::Ok ? form::MsgAnswer::Ok : form::MsgAnswer::Cancel;
+    switch (r) {
+        case QMessageBox::Ok:
+            return form::MsgAnswer::Ok;
+        case QMessageBox::Save:
+            return form::MsgAnswer::Save;
+        case QMessageBox::Discard:
+            return form::MsgAnswer::Discard;
+        default:
+            return form::MsgAnswer::Cancel;
+    }
 }
 
 std::optional<std::string> QtHost::inputBox(const std::string& prompt, const std::string& title,
@@ -140,7 +159,10 @@ core::Result<form::Picture> QtHost::clipboardPicture() {
 }
 
 core::Result<form::Picture> QtHost::decodePicture(const std::string& path) {
-    return formats::decodePictureFile(path);
+    // Files from outside are read in the helper program where Qt's readers do it; the window
+    // stays live meanwhile.
+    return formats::decodePictureFileGuarded(path, formats::kDefaultAllocationLimitMb,
+                                             [this] { pump(); });
 }
 
 void QtHost::beep() {

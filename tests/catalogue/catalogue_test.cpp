@@ -123,7 +123,7 @@ TEST(CatalogueTable, UnitsFollowTheSamplesAndMetadataNameHowItWasMade) {
     }
     EXPECT_EQ(keys,
               "picture=m42.fits program_version=ver 2015/09/27 heikin_width=0 siki=4 siki_top=0 "
-              "num_pixel=0 num_pixel2=0 sinendo=0 sinendo_max=0 margin=0 "
+              "num_pixel=0 num_pixel2=0 sinendo=0 sinendo_max=0 margin=0 filter_sigma=0 "
               "stretch=percentile:0.1,99.9 stretch_black=480 flux_unit=ADU noise_sigma=3.5 "
               "wcs_frame=galactic radec_frame=ICRS ");
     // Without measurements the unit is the default one.

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -13,17 +15,22 @@
 namespace orv::test {
 
 // The result pair of a picture of width x height: the settings file with its size and the
-// given record lines.
+// highest number of the given record lines as MaxStarNo, and the record lines.
 inline void writeResults(const std::string& picture, int width, int height,
                          const std::vector<std::string>& dat) {
     const std::string name = core::fileNameOf(picture);
     const std::string folder = picture + ".dir";
     ASSERT_TRUE(core::createFolder(folder));
+    std::string lines;
+    long maxStarNo = 0;
+    for (const auto& line : dat) {
+        lines += line + "\r\n";
+        maxStarNo = std::max(maxStarNo, std::strtol(line.c_str(), nullptr, 10));
+    }
     writeFile(core::joinPath(folder, name + ".dat.ini"),
               "[SYSTEM]\r\nImageWidthP = " + std::to_string(width) + "\r\nImageHeightP = " +
-                  std::to_string(height) + "\r\n[FILE]\r\nDoFileName = " + name + "\r\n");
-    std::string lines;
-    for (const auto& line : dat) lines += line + "\r\n";
+                  std::to_string(height) + "\r\n[FILE]\r\nDoFileName = " + name +
+                  "\r\n[RESULT]\r\nMaxStarNo = " + std::to_string(maxStarNo) + "\r\n");
     writeFile(core::joinPath(folder, name + ".dat"), lines);
 }
 

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <map>
 #include <regex>
+#include <thread>
 
 #include "cli/cli_run.h"
 #include "core/text_file.h"
@@ -109,6 +112,57 @@ TEST(CliExport, WritesEverySavedResultAsCsvAndDs9) {
     for (const char* bad : {"export", "export a.bmp b.bmp", "export --frob a.bmp", "export -o",
                             "export -o cat.txt a.bmp", "export --out-dir a.bmp"})
         EXPECT_EQ(cli(bad, dir).status, 2) << bad;
+}
+
+// Where export writes: "-" is standard output, a link is written through to its target, a FIFO
+// directly; a folder is refused. A damaged pair is refused, saying why.
+TEST(CliExport, WritesThroughLinksAndPipesAndRefusesDamagedPairs) {
+    namespace fs = std::filesystem;
+    TempDir dir;
+    const std::string field = dir.file("field.bmp");
+    writeField(field, 7);
+    ASSERT_EQ(cli("detect --jobs 1 --settings " + standardSettings(dir) + " " + field, dir).status,
+              0);
+    const std::string csv = cli("export " + field, dir).out;
+    ASSERT_GT(lines(csv).size(), 10u);
+
+    CliRun r = cli("export -o - " + field, dir);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind(csv, 0), 0u);
+    fs::create_symlink("target.csv", dir.file("link.csv"));
+    r = cli("export -o " + dir.file("link.csv") + " " + field, dir);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::is_symlink(dir.file("link.csv")));
+    EXPECT_EQ(readFile(dir.file("target.csv")), csv);
+    ASSERT_EQ(::mkfifo(dir.file("pipe.reg").c_str(), 0600), 0);
+    std::string piped;
+    std::thread reader([&] { piped = readFile(dir.file("pipe.reg")); });
+    r = cli("export --ds9 " + dir.file("pipe.reg") + " " + field, dir);
+    reader.join();
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(piped.rfind("# Region file format: DS9", 0), 0u);
+    EXPECT_TRUE(fs::is_fifo(dir.file("pipe.reg")));
+    fs::create_directory(dir.file("folder.reg"));
+    EXPECT_EQ(cli("export --ds9 " + dir.file("folder.reg") + " " + field, dir).status, 1);
+    EXPECT_TRUE(fs::is_directory(dir.file("folder.reg")));
+
+    // A record file cut at a line boundary; a settings file that cannot be read.
+    const std::string dat = dir.file("field.bmp.dir/field.bmp.dat");
+    const std::string whole = readFile(dat);
+    writeFile(dat, whole.substr(0, whole.find('\n') + 1));
+    r = cli("export " + field, dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("field.bmp.dat が field.bmp.dat.sum の記録と合いません"),
+              std::string::npos)
+        << r.err;
+    writeFile(dat, whole);
+    fs::remove(dat + ".sum");
+    fs::remove(dat + ".ini");
+    fs::create_directory(dat + ".ini");
+    r = cli("export --ds9 " + dir.file("x.reg") + " " + field, dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("設定ファイル"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(dir.file("x.reg")));
 }
 
 TEST(CliBatch, ShardsPartitionTheListAndWriteTheSameResults) {

@@ -68,6 +68,10 @@ TEST(StarInfo, ValuesWordsAndButtonsFollowTheRecord) {
         EXPECT_EQ(s.frm.cmdEditDelete.Visible, c.deletable);
         EXPECT_EQ(s.frm.cmdEditUnDelete.Visible, !c.deletable);
     }
+    // The spread always shows two decimals ("#0.00"): 0.1 is 0.10.
+    s.ws.Stars[4].HankeiSD = 0.1f;
+    OV_DispStarInfo(s.ctx, 4);
+    EXPECT_EQ(s.info(9), "0.10");
     // A hand-added point: area 0, empty sums.
     OV_DispStarInfo(s.ctx, 6);
     EXPECT_EQ(s.info(0), "6.3");

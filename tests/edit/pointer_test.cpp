@@ -29,11 +29,13 @@ TEST(Pointer, AClickSelectsOrClearsAndTheFiltersHideResults) {
         EXPECT_EQ(cursor.Left, 10.5 - 6);
         EXPECT_EQ(cursor.Top, 2.5 - 6);
     }
-    // Hidden classes change nothing: noise, deleted and added results with their box off.
+    // Hidden classes change nothing: noise, deleted and added results with their box off. The
+    // added result 6, deleted by hand (EditAtr 3), hides with the deleted box alone.
+    s.ws.Clusters[6].EditAtr = 3;
     const struct {
         int box;
         float x, y;
-    } hidden[] = {{0, 2.5f, 2.5f}, {2, 10.5f, 6.5f}, {3, 6.5f, 6.5f}};
+    } hidden[] = {{0, 2.5f, 2.5f}, {2, 10.5f, 6.5f}, {3, 6.5f, 6.5f}, {2, 6.5f, 6.5f}};
     for (const auto& h : hidden) {
         s.frm.chkDisp[h.box].Value = 0;
         down(s, 0, h.x, h.y);

@@ -70,6 +70,19 @@ TEST(FitsSky, TangentProjectionGivesTheSkyPositionOfEveryPixel) {
     const auto centre = sky->toSky(toFitsPixel(200, 150, sky->naxis2()));
     EXPECT_NEAR(centre->ra, 150.0, 1e-12);
     EXPECT_NEAR(centre->dec, 30.0, 1e-12);
+
+    // The same picture tile-compressed, whose header the helper program reads: the same sky.
+    spec.compression = RICE_1;
+    test::writeFits(dir.file("rice.fits"), spec, std::vector<double>(400 * 300, 1.0));
+    auto compressed = FitsSky::read(dir.file("rice.fits"));
+    ASSERT_TRUE(compressed) << compressed.error();
+    EXPECT_EQ(compressed->naxis1(), 400);
+    EXPECT_EQ(compressed->naxis2(), 300);
+    ASSERT_TRUE(compressed->hasCelestialWcs()) << compressed->wcsProblem();
+    const auto corner = compressed->toSky({1.0, 1.0});
+    ASSERT_TRUE(corner);
+    EXPECT_EQ(corner->ra, sky->toSky({1.0, 1.0})->ra);
+    EXPECT_EQ(corner->dec, sky->toSky({1.0, 1.0})->dec);
 }
 
 TEST(FitsSky, HeadersWithoutACelestialWcsGiveNoSkyPosition) {

@@ -130,6 +130,23 @@ TEST(PsfFiles, SavedPairReadsBackAsItWas) {
     EXPECT_EQ(p.PSFDataNo, 0);
 }
 
+TEST(PsfFiles, TheStoredMeanAndSpreadAreTakenAsTheyStand) {
+    Entries t;
+    // Entries of sigma 1 and 2 (mean 1.5, spread 0.5) under a stored mean 5 and spread 0.25.
+    writeFile(t.work("PSFData.txt"),
+              "1,1,20.5,20.5,4,2,0,1,100,1,0,0,\"/sky\",\"test.bmp\"\r\n"
+              "2,2,30.5,20.5,4,2,0,2,100,1,0,0,\"/sky\",\"test.bmp\"\r\n");
+    writeFile(t.work("PSFData.ini"),
+              "[PSF]\r\nDate = 2015/09/27 21:03:05\r\nDataNo =  2\r\nPSFsd =  5\r\n"
+              "PSFsdd =  0.25\r\n");
+    psf::OV_ReadPSFData(t.ctx, t.dir.path(), "PSFData.ini");
+    ASSERT_EQ(t.messages().back(), "PSFプロファイルを読込ました。");
+    EXPECT_EQ(t.ws.psf.PSFsd, 5);
+    EXPECT_EQ(t.ws.psf.PSFsdd, 0.25f);
+    EXPECT_EQ(t.label(3), "5.");
+    EXPECT_EQ(t.label(4), "0.25");
+}
+
 TEST(PsfFiles, ABadPairChangesNothingAndACountMismatchEmptiesTheTable) {
     Entries t;
     t.adopt(1, 1);
@@ -140,6 +157,15 @@ TEST(PsfFiles, ABadPairChangesNothingAndACountMismatchEmptiesTheTable) {
     std::string many;
     for (int i = 0; i < 101; ++i) many += record;
     const psf::PsfState before = t.ws.psf;
+    // Changed after the save: refused by PSFData.sum, naming the file.
+    writeFile(t.work("PSFData.txt"), record);
+    psf::OV_ReadPSFData(t.ctx, t.dir.path(), "PSFData.ini");
+    EXPECT_NE(t.messages().back().find("PSFData.txt が PSFData.sum の記録と合いません"),
+              std::string::npos)
+        << t.messages().back();
+    EXPECT_EQ(psf::psfDataLines(t.ws.psf), psf::psfDataLines(before));
+    // Written by hand from here on: no sum file, each file's own checks.
+    std::filesystem::remove(t.work("PSFData.sum"));
     const struct {
         std::string file, text, said;
     } refused[] = {
@@ -192,8 +218,8 @@ TEST(PsfFiles, AFailedSaveSaysSoAndKeepsTheOldPair) {
     EXPECT_NE(t.messages().back().find("PSFプロファイルを保存できませんでした。"),
               std::string::npos);
     EXPECT_EQ(readFile(t.work("PSFData.txt")), txt);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(t.dir.path()), {}), 4)
-        << "test.bmp, program, PSFData.txt, PSFData.ini";
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(t.dir.path()), {}), 5)
+        << "test.bmp, program, PSFData.txt, PSFData.ini, PSFData.sum";
 
     t.ws.settings.WorkPath = t.work("missing");
     psf::cmdPSFSave_Click(t.ctx);

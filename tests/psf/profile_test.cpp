@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "core/numeric.h"
 #include "psf/entries.h"
@@ -15,11 +16,23 @@ namespace {
 using psf::FitRefusal;
 using psf::Profile;
 
+// The nearest whole number, a tie going to the even one.
+int nearestTiesToEven(double v) {
+    const double below = std::floor(v);
+    const double rest = v - below;
+    const auto n = static_cast<int>(below);
+    if (rest < 0.5) return n;
+    if (rest > 0.5) return n + 1;
+    return n % 2 == 0 ? n : n + 1;
+}
+
 // A slow, literal reading of the fit: every model value computed where it is used.
 psf::ProfileFit referenceFit(const Profile& P, float A, float D) {
     psf::ProfileFit f;
+    // The sky: P at radius r (index 2r rounded to the nearest, ties to even) for r from A to
+    // A + D in Single steps of 0.5, over 2D + 1.
     float sum = 0;
-    for (float r = A; r <= A + D; r += 0.5f) sum += P[core::CLng(2 * r)];
+    for (float r = A; r <= A + D; r += 0.5f) sum += P[nearestTiesToEven(2.0 * r)];
     f.sky = sum / (2 * D + 1);
     Profile L{};
     for (int i = 0; i <= 30; ++i) f.S[i] = P[i] - f.sky;
@@ -100,13 +113,61 @@ TEST(PsfProfile, FitsGaussianStarsAsTheirRingProfilesImplyAndAsWritten) {
         EXPECT_GT(m.fit.sigma, previous);
         previous = m.fit.sigma;
         // The fast fit gives what the literal one gives, to the last bit, for several bands.
-        for (auto [a, d] : {std::pair{8.0f, 4.0f}, {4.0f, 2.0f}, {4.0f, 2.2f}, {2.5f, 0.0f}}) {
+        for (auto [a, d] :
+             {std::pair{8.0f, 4.0f}, {4.0f, 2.0f}, {4.0f, 2.2f}, {4.25f, 2.0f}, {2.5f, 0.0f}}) {
             const auto fast = psf::fitProfile(m.rings.P, a, d);
             const auto slow = referenceFit(m.rings.P, a, d);
             ASSERT_TRUE(fast.ok());
             EXPECT_TRUE(sameBits(fast.sky, slow.sky) && sameBits(fast.sigma, slow.sigma) &&
                         sameBits(fast.peak, slow.peak))
                 << n << " " << a << "/" << d << ": " << fast.sigma << " " << slow.sigma;
+        }
+    }
+}
+
+// Noise-free Gaussian stars at 16 positions within a pixel (x and y in quarter steps), their
+// rings sampled about the centroid, and about the point half a pixel right of and below it
+// (the centroid read as a sampling coordinate, which puts pixel k at k instead of k + 0.5).
+// Each pixel holds the star's light integrated over its square, which widens the Gaussian by
+// the square's variance of 1/12 px^2 in each axis: the picture's own sigma is
+// sqrt(sigma^2 + 1/12), which is what the fit should find.
+TEST(PsfProfile, RingsAreCentredOnTheStar) {
+    const struct {
+        double sigma;
+        float annulus, band;
+        double meanError, worstError;  // of the picture's own sigma, about the star
+        bool better;                   // about the star better than half a pixel off, always
+    } cases[] = {
+        {1.0, 4, 2, 0.1, 0.15, true},
+        {1.5, 4, 2, 0.1, 0.15, true},
+        {2.5, 6, 3, 0.06, 0.1, false},  // a sky band clear of the wings
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sigma);
+        std::vector<GaussStar> stars;
+        for (int j = 0; j < 4; ++j)
+            for (int i = 0; i < 4; ++i)
+                stars.push_back({30 + 40.25f * i, 30.125f + 40.25f * j, c.sigma});
+        PsfScene t(stars, 180, 180);
+        const double own = std::sqrt(c.sigma * c.sigma + 1.0 / 12);
+        auto error = [&](float x, float y) {
+            const auto fit = psf::fitProfile(psf::sampleRings(t.ws, x, y, 2).P, c.annulus, c.band);
+            EXPECT_TRUE(fit.ok());
+            return std::fabs(fit.sigma - own);
+        };
+        double sum = 0, sumOff = 0;
+        for (const GaussStar& s : stars) {
+            const double about = error(s.x, s.y), off = error(s.x + 0.5f, s.y + 0.5f);
+            EXPECT_LT(about, c.worstError) << s.x << " " << s.y;
+            if (c.better) {
+                EXPECT_LT(about, off) << s.x << " " << s.y;
+            }
+            sum += about;
+            sumOff += off;
+        }
+        EXPECT_LT(sum / 16, c.meanError);
+        if (c.better) {
+            EXPECT_LT(sum, sumOff / 2);
         }
     }
 }
@@ -120,6 +181,9 @@ TEST(PsfProfile, SkyBandAndFitPointsFollowTheSettings) {
     EXPECT_EQ(fit.sky, (((P[8] + P[9]) + P[10]) + P[11] + P[12]) / 5);
     // A band of 2.2 sums the same five points but divides by 5.4.
     EXPECT_EQ(psf::fitProfile(P, 4, 2.2f).sky, (((P[8] + P[9]) + P[10]) + P[11] + P[12]) / 5.4f);
+    // PSFAnnulus 4.25: radii 4.25, 4.75 ... 6.25, whose indices 8.5, 9.5 ... 12.5 round to the
+    // even neighbour: 8, 10, 10, 12, 12.
+    EXPECT_EQ(psf::fitProfile(P, 4.25f, 2).sky, (((P[8] + P[10]) + P[10]) + P[12] + P[12]) / 5);
     // Radii beyond 6 take no part in the sky or the line fit (nine points, 0 .. 4), but every
     // grid candidate is judged over all 31 radii: a broad star's outer rings count.
     Profile broad{};

@@ -20,6 +20,7 @@ TEST(TileGeometry, MovesOnlyWhileTheNextOuterSquareFits) {
         {1, 500, 50, 1200, false},  // 1600 > 1200
         {0, 500, 50, 1000, false},  // 1100 > 1000
         {0, 500, 50, 1100, true},   // exactly at the edge
+        {0, 500, 50, 1060, false},  // both margins count: 1100 > 1060
         {3, 0.5f, 0, 2, false},     // 2.5 > 2
         {2, 0.5f, 0, 2, true},      // 2 <= 2
     };

@@ -31,6 +31,7 @@
 #include "input/image_load.h"
 #include "window/main_window.h"
 #include "window/picture_layer.h"
+#include "window/widgets.h"
 #include "window_fixture.h"
 
 using orv::window::MainWindow;
@@ -75,9 +76,13 @@ void MainWindowTest::captionsAndTooltipsComeFromTheModel() {
         {"cmdBachDo", "２．ﾊﾞｯﾁ処理実行",
          "分割画像指定フォームで指定されたバッチ処理を実行します。"},
         {"cmdDataIn(0)", "clipboard", "クリックボードの中にある画像を読み込みます。"},
-        {"cmdDoAll", "恒星位置抽出", "背景測定・クラスタ抽出・恒星位置検出を自動的に実施します。"},
+        {"cmdDoAll", "恒星位置抽出",
+         "背景測定・クラスタ抽出・恒星位置検出を自動的に実施します。 (F5)"},
         {"Label1(5)", " 面積", "外形検査を行わないクラスタの最大の面積です。"},
         {"Label1(7)", "横長", ""},
+        {"Label1(9)", "検出フィルタ",
+         "クラスタ抽出の前に、背景との差をこのσ（ピクセル）のガウス関数で平滑化します。"
+         "暗い星が見つかりやすくなります。0 は使いません（0.5〜5）。"},
         {"optChannel(3)", "Y", "RGBデータから計算した輝度Yデータを使用します。"},
         {"chkDisp(4)", "余白外表示", "余白外の抽出結果の表示の有無を設定します。"},
         {"optFrame(2)", "背景画像", "移動平均背景画像を表示します。"},
@@ -237,6 +242,15 @@ void MainWindowTest::settingsBoxesValidateWhenLeft() {
     type("txtSiki", "300");
     t.get("txtSiki")->clearFocus();
     QCOMPARE(t.get<QLineEdit>("txtSiki")->text(), QString("4"));
+
+    // The detection filter's box: 0.5 to 5 pixels, anything else switches it off.
+    type("txtFilterSigma", "1.5");
+    QTest::keyClick(t.get("txtFilterSigma"), Qt::Key_Return);
+    QCOMPARE(t.w->workspace().settings.FilterSigma, 1.5f);
+    type("txtFilterSigma", "9");
+    QTest::keyClick(t.get("txtFilterSigma"), Qt::Key_Return);
+    QCOMPARE(t.get<QLineEdit>("txtFilterSigma")->text(), QString("0"));
+    QCOMPARE(t.w->workspace().settings.FilterSigma, 0.0f);
 
     // The PSF boxes: 裾野半径 is checked when left, ダーク幅 at every keystroke (" 1", then
     // " 12" is above 10).
@@ -496,7 +510,8 @@ void MainWindowTest::closingIsRefusedWhileAStepRuns() {
     });
     QCOMPARE(asked, QStringList(2, QString::fromUtf8(MainWindow::kCloseWhileRunning)));
     QVERIFY(!closed);
-    QCOMPARE(t.get<QLabel>("lblMsg")->text(), QString::fromUtf8(MainWindow::kBusyCloseMessage));
+    QCOMPARE(t.get<orv::window::ElidedLabel>("lblMsg")->fullText(),
+             QString::fromUtf8(MainWindow::kBusyCloseMessage));
     QTRY_VERIFY(!t.w->isVisible());
     QVERIFY(std::filesystem::exists(t.settingsFile()));
 }

@@ -8,10 +8,13 @@
 
 #include "catalogue/measure/measure.h"
 #include "catalogue/measure/sidecar.h"
+#include "core/folder_lock.h"
 #include "core/paths.h"
 #include "core/picture_folder.h"
+#include "core/sum_file.h"
 #include "form/message_log.h"
 #include "formats/fits.h"
+#include "results/pair_sum.h"
 
 namespace orv::catalogue::measure {
 
@@ -268,8 +271,16 @@ std::vector<core::FileLines> withMeasureFile(form::Ctx& ctx, std::vector<core::F
 
 void afterSave(form::Ctx& ctx, const std::string& dataFile) {
     if (!ctx.ws.MeasureOnSave) {
+        // Under the folder's lock, and only while the pair's sum file does not name it: a save
+        // of the same picture with measurements may have come in between.
+        const core::FolderLock lock(core::GetFolderName(dataFile));
+        const std::string path = measureFilePath(dataFile);
+        if (auto sum = core::readFileBytes(results::sumFileOf(dataFile)))
+            if (auto named = core::parseSumFile(sum.value()))
+                for (const core::SummedFile& f : named->files)
+                    if (f.name == core::fileNameOf(path)) return;
         std::error_code ec;
-        std::filesystem::remove(measureFilePath(dataFile), ec);
+        std::filesystem::remove(path, ec);
         return;
     }
     if (ctx.ws.measures.fromFile || ctx.ws.measures.problem.empty()) return;
@@ -278,17 +289,17 @@ void afterSave(form::Ctx& ctx, const std::string& dataFile) {
     form::OV_Logout(ctx, text);
 }
 
-void takeSavedMeasures(core::Workspace& ws, const std::string& dataFile) {
-    const std::string path = measureFilePath(dataFile);
+void takeSavedMeasures(core::Workspace& ws, const results::ResultFiles& files,
+                       const std::string& dataFile) {
     core::MeasureTable t;
     t.fromFile = true;
-    if (!core::fileExists(path)) {
-        t.problem = "測光ファイル " + path + " がありません";
-    } else if (auto read = readMeasureFile(path)) {
-        t = std::move(read.value());
-    } else {
+    auto read = readSavedMeasures(files.summed, files.summedWith, dataFile);
+    if (!read)
         t.problem = read.error();
-    }
+    else if (!read.value())
+        t.problem = "測光ファイル " + measureFilePath(dataFile) + " がありません";
+    else
+        t = std::move(*read.value());
     ws.measures = std::move(t);
 }
 

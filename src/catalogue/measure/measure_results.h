@@ -15,6 +15,7 @@
 #include "core/measure_records.h"
 #include "core/text_file.h"
 #include "form/context.h"
+#include "results/data_files.h"
 
 namespace orv::catalogue::measure {
 
@@ -53,8 +54,10 @@ std::vector<core::FileLines> withMeasureFile(form::Ctx& ctx, std::vector<core::F
 // (MeasureOnSave off), removes a sidecar an earlier save left, which belongs to other results.
 void afterSave(form::Ctx& ctx, const std::string& dataFile);
 
-// Takes the sidecar of a record file just read into ws.measures (none, or one that cannot be
-// read, leaves the table empty with the reason in `problem`).
-void takeSavedMeasures(core::Workspace& ws, const std::string& dataFile);
+// Takes the sidecar saved with the pair `files` just read from the record file `dataFile`
+// (sidecar.h: readSavedMeasures) into ws.measures (none, or one that cannot be read, leaves
+// the table empty with the reason in `problem`).
+void takeSavedMeasures(core::Workspace& ws, const results::ResultFiles& files,
+                       const std::string& dataFile);
 
 }  // namespace orv::catalogue::measure

@@ -1,10 +1,13 @@
 #include "catalogue/measure/sidecar.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <optional>
 
 #include "core/numeric.h"
+#include "core/paths.h"
+#include "core/sum_file.h"
 #include "core/text_file.h"
 
 namespace orv::catalogue::measure {
@@ -153,6 +156,25 @@ core::Result<core::MeasureTable> readMeasureFile(const std::string& path) {
     auto t = parseMeasureText(bytes.value());
     if (!t) return core::Error{path + " の " + t.error()};
     return t;
+}
+
+core::Result<std::optional<core::MeasureTable>> readSavedMeasures(
+    bool summed, const std::vector<core::FileBytes>& summedWith, const std::string& dataFile) {
+    const std::string path = measureFilePath(dataFile);
+    if (!summed) {
+        if (!core::fileExists(path)) return std::optional<core::MeasureTable>{};
+        auto t = readMeasureFile(path);
+        if (!t) return core::Error{t.error()};
+        return std::optional<core::MeasureTable>{std::move(t.value())};
+    }
+    const std::string name = core::fileNameOf(path);
+    for (const core::FileBytes& f : summedWith) {
+        if (!core::sameNameIgnoringCase(f.path, name)) continue;
+        auto t = parseMeasureText(f.bytes);
+        if (!t) return core::Error{path + " の " + t.error()};
+        return std::optional<core::MeasureTable>{std::move(t.value())};
+    }
+    return std::optional<core::MeasureTable>{};
 }
 
 }  // namespace orv::catalogue::measure

@@ -10,12 +10,14 @@
 // then one line per line of the record file, in its order, for the same result numbers. An
 // empty field is a value not measured. Numbers have up to 7 significant digits.
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/measure_records.h"
 #include "core/result.h"
+#include "core/text_file.h"
 #include "core/workspace.h"
 
 namespace orv::catalogue::measure {
@@ -45,5 +47,14 @@ std::string measureText(double v);
 // that is not one, a result number outside 1..50000, flags outside 0..63).
 core::Result<core::MeasureTable> parseMeasureText(std::string_view text);
 core::Result<core::MeasureTable> readMeasureFile(const std::string& path);
+
+// The measurements saved with a pair just read from the record file `dataFile`. `summed`: the
+// pair was checked against its sum file, which named the further files `summedWith` (name,
+// bytes as checked); the sidecar is then the one it checked, and a pair whose sum file names
+// none was saved without measurements (a sidecar lying there belongs to other results).
+// Without a sum file, the sidecar beside the record file. Nothing when the pair has no
+// measurements; fails with a message naming the file when they are damaged.
+core::Result<std::optional<core::MeasureTable>> readSavedMeasures(
+    bool summed, const std::vector<core::FileBytes>& summedWith, const std::string& dataFile);
 
 }  // namespace orv::catalogue::measure
