@@ -4,6 +4,9 @@
 ORV_PACKAGES=(g++ cmake ninja-build qt6-base-dev libgtest-dev libbenchmark-dev
               fonts-ipafont-gothic pkg-config libcfitsio-dev wcslib-dev qt6-image-formats-plugins)
 
+# ./test only: the catalogue tests write a FITS picture and read the catalogues with astropy.
+ORV_TEST_PACKAGES=(python3-astropy python3-numpy)
+
 # scripts/fuzz only: clang for the libFuzzer targets (it adds the fuzzer runtime of its version).
 ORV_FUZZ_PACKAGES=(clang)
 

@@ -164,6 +164,25 @@ std::optional<float> tileSettingOption(const ParsedArgs& a, const std::string& n
     return tiles::settingValue(*v);
 }
 
+std::optional<std::string> outDirOption(const ParsedArgs& a, const char* usage, int& exitCode,
+                                        bool create) {
+    auto dir = a.last("--out-dir");
+    if (!dir) return std::string();
+    if (dir->empty()) {
+        exitCode = usageError("--out-dir takes a folder", usage);
+        return std::nullopt;
+    }
+    std::error_code ec;
+    if (create && !std::filesystem::exists(*dir, ec)) std::filesystem::create_directories(*dir, ec);
+    if (!std::filesystem::is_directory(*dir, ec)) {
+        std::fprintf(stderr, "orvandel-cli: --out-dir %s: %s\n", dir->c_str(),
+                     create ? "cannot be made as a folder" : "no such folder");
+        exitCode = kFailed;
+        return std::nullopt;
+    }
+    return absolutePath(*dir);
+}
+
 std::string notAFileMessage(const std::string& what, const std::string& path) {
     switch (core::pathKind(path)) {
         case core::PathKind::RegularFile:

@@ -83,34 +83,40 @@ std::optional<std::filesystem::file_time_type> writtenAt(const std::string& data
     return t;
 }
 
-// A listed tile's results as read, and where they came from.
+// A listed tile's results as read, where they came from, and what its files say beyond them.
 struct ReadTile {
     TileResults results;
     bool fromWindow = false;  // the hand-edited pair of the tile processed alone in the window
     std::string note;         // what was left aside and changes nothing
+    CatalogueMeta meta;
+    std::vector<std::string> measureNotes, problems;
 };
 
-// The pair a tile's results come from: the batch's (beside the tile's file, named after it), or
-// the pair of the tile processed alone in the window (named after the tile's id, without
-// ".bmp") when it holds hand work and was saved after the batch's.
-core::Result<results::ResultFiles> tilePair(const ListedTile& t, ReadTile& out) {
+// The pair a tile's results come from: the batch's (named after the tile's file, in its folder
+// or under `resultRoot`), or the pair of the tile processed alone in the window (named after
+// the tile's id, without ".bmp", beside the tile) when it holds hand work and was saved after
+// the batch's. `dataFile` is set to the record file read.
+core::Result<results::ResultFiles> tilePair(const ListedTile& t, const std::string& resultRoot,
+                                            ReadTile& out, std::string& dataFile) {
     const std::string batch = core::joinPath(t.folder, t.name);
     const std::string window =
         core::joinPath(t.folder, tiles::tileId(t.tile.bigPicName, t.tile.i, t.tile.j));
+    dataFile = savedDataFile(batch, resultRoot);
     const auto windowTime = writtenAt(savedDataFile(window));
-    if (!windowTime) return readSavedResults(batch);
+    if (!windowTime) return readSavedResults(batch, resultRoot);
     auto edited = readSavedResults(window);
     if (!edited)
         return core::Error{"the results edited in the window (" + savedDataFile(window) +
                            ") cannot be read: " + edited.error() + "; left out"};
-    if (results::handWorkRecords(edited->records) == 0) return readSavedResults(batch);
-    const auto batchTime = writtenAt(savedDataFile(batch));
+    if (results::handWorkRecords(edited->records) == 0) return readSavedResults(batch, resultRoot);
+    const auto batchTime = writtenAt(dataFile);
     if (batchTime && *batchTime >= *windowTime) {
         out.note = t.name + ": the batch's results are newer than those edited in the window (" +
                    savedDataFile(window) + "); the batch's taken";
-        return readSavedResults(batch);
+        return readSavedResults(batch, resultRoot);
     }
     out.fromWindow = true;
+    dataFile = savedDataFile(window);
     return edited;
 }
 
@@ -138,12 +144,13 @@ core::Result<void> checkTileChecksum(const ListedTile& t, const results::ResultF
 
 // The results of a listed tile, or why they are left out.
 core::Result<ReadTile> readTile(const ListedTile& t, const tiles::TileGrid& grid, int64_t side,
-                                const tiles::TileLayout* layout) {
+                                const tiles::TileLayout* layout, const std::string& resultRoot) {
     if (t.tile.i >= grid.columns || t.tile.j >= grid.rows)
         return core::Error{t.name + ": outside the grid of " + std::to_string(grid.columns) +
                            " x " + std::to_string(grid.rows) + " tiles; left out"};
     ReadTile out;
-    auto files = tilePair(t, out);
+    std::string dataFile;
+    auto files = tilePair(t, resultRoot, out, dataFile);
     if (!files) return core::Error{t.name + ": " + files.error()};
     if ((files->imageWidthP != 0 && files->imageWidthP != side) ||
         (files->imageHeightP != 0 && files->imageHeightP != side))
@@ -155,8 +162,15 @@ core::Result<ReadTile> readTile(const ListedTile& t, const tiles::TileGrid& grid
         return core::Error{same.error()};
     out.results = {t.tile.i, t.tile.j, {}};
     out.results.records.reserve(files->records.size());
-    for (const results::ResultRecord& r : files->records)
+    std::vector<int32_t> numbers;
+    for (const results::ResultRecord& r : files->records) {
         out.results.records.push_back(fromResult(r, t.name));
+        numbers.push_back(r.number);
+    }
+    addPairMeta(files.value(), out.meta);
+    addSavedMeasures(out.results.records, numbers, files.value(), dataFile, out.meta,
+                     out.measureNotes, out.problems);
+    for (std::string& p : out.problems) p = t.name + ": " + p;
     return out;
 }
 
@@ -198,7 +212,7 @@ TiledCatalogue readTiledCatalogue(const TiledSource& source,
     std::atomic<size_t> next{0}, done{0};
     auto work = [&](bool report) {
         for (size_t k; (k = next++) < listed.size();) {
-            slots[k] = readTile(listed[k], grid, side, layout);
+            slots[k] = readTile(listed[k], grid, side, layout, source.resultRoot);
             ++done;
             if (report && progress) progress(done, listed.size());
         }
@@ -210,25 +224,39 @@ TiledCatalogue readTiledCatalogue(const TiledSource& source,
     }
     if (progress) progress(listed.size(), listed.size());
     std::vector<TileResults> results;
+    CatalogueMeta meta;
+    size_t unmeasured = 0;
     for (auto& slot : slots) {
         if (!slot) {
             out.problems.push_back(slot.error());
             continue;
         }
-        if (!slot->note.empty()) out.notes.push_back(slot->note);
-        out.windowTiles += slot->fromWindow;
-        results.push_back(std::move(slot->results));
+        ReadTile& read = slot.value();
+        if (results.empty()) meta = read.meta;
+        if (meta.measures.unit.empty()) meta.measures = read.meta.measures;
+        unmeasured += !read.measureNotes.empty();
+        for (std::string& p : read.problems) out.problems.push_back(std::move(p));
+        if (!read.note.empty()) out.notes.push_back(read.note);
+        out.windowTiles += read.fromWindow;
+        results.push_back(std::move(read.results));
     }
     if (out.windowTiles > 0)
         out.notes.push_back(tileCount(static_cast<int64_t>(out.windowTiles)) +
                             " taken as edited in the window (PICTURE.iii.jjj.dir, newer than the "
                             "batch's results)");
+    if (unmeasured > 0)
+        out.notes.push_back(tileCount(static_cast<int64_t>(unmeasured)) +
+                            " saved without measurements (no .dat.meas); their measurement "
+                            "columns are empty");
     out.tilesRead = results.size();
     if (source.layout) noteMissingTiles(grid, seen, out.problems);
 
     Catalogue& c = out.catalogue;
     c.records = mergeTiles(grid, results, &out.counts);
     c.pictureHeight = source.layout ? static_cast<int32_t>(source.layout->height) : 0;
+    c.meta = meta;
+    c.meta.picture = bigPicName;
+    c.meta.tiles = static_cast<int>(results.size());
     if (!bigPicName.empty() || !source.picturePath.empty()) {
         const std::string picture =
             !source.picturePath.empty()

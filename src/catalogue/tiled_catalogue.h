@@ -29,6 +29,8 @@ struct TiledSource {
     // Picture (or the name the tiles carry) in the folder that holds the list's folder.
     std::string picturePath;
     int jobs = 1;  // tiles read in parallel
+    // Where the tiles' ".dir" folders lie: "" beside the tiles, else this folder.
+    std::string resultRoot;
 };
 
 struct TiledCatalogue {

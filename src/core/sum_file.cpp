@@ -38,13 +38,6 @@ std::string difference(const SummedFile& record, const std::optional<std::string
     return "";
 }
 
-bool sameIgnoringCase(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) ==
-               std::tolower(static_cast<unsigned char>(y));
-    });
-}
-
 // folder/name, or, when that is missing, a file of the folder whose name differs only in letter
 // case (a copy from a system that ignores case).
 std::string fileOf(const std::string& folder, const std::string& name) {
@@ -53,7 +46,7 @@ std::string fileOf(const std::string& folder, const std::string& name) {
     std::error_code ec;
     for (std::filesystem::directory_iterator it(folder.empty() ? "." : folder, ec), end;
          !ec && it != end; it.increment(ec))
-        if (sameIgnoringCase(it->path().filename().string(), name) && it->is_regular_file(ec))
+        if (sameNameIgnoringCase(it->path().filename().string(), name) && it->is_regular_file(ec))
             return it->path().string();
     return exact;
 }
@@ -72,8 +65,8 @@ struct Look {
     std::string why;
 };
 
-// Reads the sum file and every file it names.
-Look look(const std::string& sumPath) {
+// Reads the sum file and every file it names; a spare file that differs does not count.
+Look look(const std::string& sumPath, const SpareFile& spare) {
     Look l;
     auto text = readFileBytes(sumPath);
     if (!text) {
@@ -89,7 +82,8 @@ Look look(const std::string& sumPath) {
     l.firstDifferent = l.sum->files.size();
     for (size_t k = 0; k < l.sum->files.size(); ++k) {
         l.bytes.push_back(readBytes(fileOf(folder, l.sum->files[k].name)));
-        if (l.firstDifferent < l.sum->files.size()) continue;
+        if (l.firstDifferent < l.sum->files.size() || (spare && spare(l.sum->files[k].name)))
+            continue;
         l.why = difference(l.sum->files[k], l.bytes.back());
         if (!l.why.empty()) l.firstDifferent = k;
     }
@@ -98,12 +92,12 @@ Look look(const std::string& sumPath) {
 
 // Puts back, for every file that differs from its record, a kept old copy of an interrupted
 // save that matches it ("<file>.old<pid>_<n>"). True when every differing file had one.
-bool restoreOldCopies(const std::string& folder, const Look& l) {
+bool restoreOldCopies(const std::string& folder, const Look& l, const SpareFile& spare) {
     namespace fs = std::filesystem;
     std::vector<std::pair<std::string, std::string>> renames;  // copy -> file
     for (size_t k = 0; k < l.sum->files.size(); ++k) {
         const SummedFile& record = l.sum->files[k];
-        if (difference(record, l.bytes[k]).empty()) continue;
+        if (difference(record, l.bytes[k]).empty() || (spare && spare(record.name))) continue;
         std::string found;
         std::error_code ec;
         for (fs::directory_iterator it(folder.empty() ? "." : folder, ec), end;
@@ -124,6 +118,13 @@ bool restoreOldCopies(const std::string& folder, const Look& l) {
 }
 
 }  // namespace
+
+bool sameNameIgnoringCase(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) ==
+               std::tolower(static_cast<unsigned char>(y));
+    });
+}
 
 SummedFile summedFile(std::string name, std::string_view bytes) {
     return {std::move(name), bytes.size(), crc32c(bytes)};
@@ -202,25 +203,26 @@ Result<void> writeSummedFiles(const std::vector<FileBytes>& files, const std::st
 const std::string* CheckedSum::bytesOf(std::string_view name) const {
     if (!sum) return nullptr;
     for (size_t k = 0; k < sum->files.size(); ++k)
-        if (sameIgnoringCase(sum->files[k].name, name)) return &bytes[k];
+        if (sameNameIgnoringCase(sum->files[k].name, name)) return &bytes[k];
     return nullptr;
 }
 
-Result<CheckedSum> checkSummedFiles(const std::string& sumPath, bool lockHeld) {
+Result<CheckedSum> checkSummedFiles(const std::string& sumPath, bool lockHeld,
+                                    const SpareFile& spare) {
     CheckedSum out;
     if (!fileExists(sumPath)) return out;
     const std::string folder = GetFolderName(sumPath);
-    Look l = look(sumPath);
+    Look l = look(sumPath, spare);
     if (!l.sum) return Error{l.sum.error()};
     if (l.firstDifferent < l.sum->files.size()) {
         // A save may be replacing the files right now: look again once it is done, and put
         // back what an interrupted one left.
         std::optional<FolderLock> lock;
         if (!lockHeld) lock.emplace(folder);
-        l = look(sumPath);
+        l = look(sumPath, spare);
         if (!l.sum) return Error{l.sum.error()};
-        if (l.firstDifferent < l.sum->files.size() && restoreOldCopies(folder, l)) {
-            l = look(sumPath);
+        if (l.firstDifferent < l.sum->files.size() && restoreOldCopies(folder, l, spare)) {
+            l = look(sumPath, spare);
             if (!l.sum) return Error{l.sum.error()};
             out.restored = l.firstDifferent == l.sum->files.size();
         }
@@ -235,7 +237,17 @@ Result<CheckedSum> checkSummedFiles(const std::string& sumPath, bool lockHeld) {
                      " を削除してください。"};
     }
     out.sum = std::move(l.sum.value());
-    for (auto& b : l.bytes) out.bytes.push_back(std::move(*b));
+    std::vector<SummedFile> kept;
+    for (size_t k = 0; k < out.sum->files.size(); ++k) {
+        const std::string why = difference(out.sum->files[k], l.bytes[k]);
+        if (!why.empty()) {  // a spare file: left out, and said why
+            out.spareLeftOut.push_back(out.sum->files[k].name + " (" + why + ")");
+            continue;
+        }
+        kept.push_back(out.sum->files[k]);
+        out.bytes.push_back(std::move(*l.bytes[k]));
+    }
+    out.sum->files = std::move(kept);
     return out;
 }
 

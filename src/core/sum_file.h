@@ -21,6 +21,7 @@
 // or by hand) is read as it is.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -55,11 +56,17 @@ Result<SumFile> parseSumFile(std::string_view text);
 Result<void> writeSummedFiles(const std::vector<FileBytes>& files, const std::string& sumPath,
                               int64_t records, std::optional<uint32_t> picture);
 
+// File names compared as a system that ignores letter case does.
+bool sameNameIgnoringCase(std::string_view a, std::string_view b);
+
 // What a reader gets: the sum file and the bytes of the files it names, checked against it.
 struct CheckedSum {
     std::optional<SumFile> sum;      // nothing: no sum file, the files are to be read as they are
     std::vector<std::string> bytes;  // the files' bytes, in the order of sum->files
     bool restored = false;           // an interrupted save's old set was put back
+    // Spare files the sum names that are missing or differ, each "name (why)"; they are not in
+    // sum->files and bytes.
+    std::vector<std::string> spareLeftOut;
     // The bytes of the file `name` (in any letter case, as the files are also looked for when
     // a copy from a system that ignores case changed it), or nullptr when the sum does not
     // name it.
@@ -70,6 +77,10 @@ struct CheckedSum {
 // is looked at again holding the folder's lock (a save may be under way), then replaced by a
 // matching old copy of an interrupted save. Fails, saying which file differs and how, when no
 // copy matches, and when the sum file cannot be read. `lockHeld`: the caller holds the lock.
-Result<CheckedSum> checkSummedFiles(const std::string& sumPath, bool lockHeld = false);
+// A file for which `spare` holds (one derived from the others, such as measurements) does not
+// make the set fail: when it is missing or differs it is left out (CheckedSum::spareLeftOut).
+using SpareFile = std::function<bool(std::string_view name)>;
+Result<CheckedSum> checkSummedFiles(const std::string& sumPath, bool lockHeld = false,
+                                    const SpareFile& spare = nullptr);
 
 }  // namespace orv::core

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/array2d.h"
+#include "core/measure_records.h"
 #include "core/paths.h"
 #include "core/psf_records.h"
 #include "core/star_records.h"
@@ -214,6 +215,16 @@ struct Workspace {
 
     // Why the last picture failed to load ("" after a success).
     std::string lastLoadError;
+
+    // Measurements of the results on the picture's own samples (catalogue/measure), and
+    // whether a save measures them (the command line's --no-measure turns it off).
+    MeasureTable measures;
+    bool MeasureOnSave = true;
+    // Where the pictures' ".dir" folders go: "" beside each picture, else this folder (the
+    // command line's --out-dir).
+    std::string ResultRoot;
+    // The folder the export dialog last wrote to.
+    std::string ExportFolder;
 
     // Bytes held by the picture arrays and the tables.
     size_t workingBytes() const;

@@ -57,6 +57,7 @@ void resetTables(Workspace& ws) {
     ws.tableFull = {};
     ws.ResultsFrom.clear();
     psf::forgetProfile(ws.psf);
+    ws.measures = {};
 }
 
 void clearStarTable(Workspace& ws) {

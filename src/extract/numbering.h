@@ -12,7 +12,7 @@ namespace orv::extract {
 
 // Re-creates both tables empty (every number free), sets MaxStarNo to 0 and forgets what a
 // full table left undone; the PSF profile shown no longer belongs to a star of them
-// (psf::forgetProfile).
+// (psf::forgetProfile), nor do the measurements of the old results.
 void resetTables(core::Workspace& ws);
 // Re-creates the star table empty.
 void clearStarTable(core::Workspace& ws);

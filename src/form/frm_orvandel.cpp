@@ -39,6 +39,8 @@ FrmOrvandel::FrmOrvandel() {
     set(cmdBachDo, "２．ﾊﾞｯﾁ処理実行", "分割画像指定フォームで指定されたバッチ処理を実行します。");
     set(cmdReadData, "３．結果読込・編集", "検出結果を読込ます。");
     cmdReadData.Shortcut = "Ctrl+R";
+    set(cmdExport, "書き出し",
+        "表示中の画像の結果を CSV・ECSV・FITS の表、または DS9 の領域ファイルに書き出します。");
     set(cmdDataIn[0], "clipboard", "クリックボードの中にある画像を読み込みます。");
     set(cmdDataIn[1], "ファイル", "画像ファイルを読み込みます。");
     cmdDataIn[1].Shortcut = "Ctrl+O";
@@ -204,6 +206,15 @@ void FrmOrvandel::initInspection() {
     for (int k = 0; k < 14; ++k) {
         set(lblStarInfo[k], kInfo[k][0], kInfo[k][1]);
         lblStarInfoData[k].Caption = "-";
+    }
+    static constexpr const char* kMeas[3][2] = {
+        {"光度", "開口内の空を引いた光度です（画像のサンプル値の単位）。"},
+        {"FWHM", "星像の半値全幅（ピクセル）です。"},
+        {"S/N", "光度の信号雑音比です。"},
+    };
+    for (int k = 0; k < 3; ++k) {
+        set(lblStarMeas[k], kMeas[k][0], kMeas[k][1]);
+        lblStarMeasData[k].Caption = "-";
     }
     fraStarInfo.Visible = false;
 

@@ -30,6 +30,8 @@ struct FrmOrvandel {
     // Numbered buttons and picture sources.
     CommandButton cmdShowBigPic, cmdBachDo, cmdReadData;
     Label lblBachProgress;
+    // Writes the shown picture's results as a catalogue (CSV, ECSV, FITS table, DS9 regions).
+    CommandButton cmdExport;
     std::array<CommandButton, 3> cmdDataIn;  // 0 clipboard, 1 file, 2 tile
     CommandButton cmdDoAll;
     CommandButton cmdEditLog, cmdShowLog;
@@ -118,6 +120,9 @@ struct FrmOrvandel {
     // frame fraEdit with its buttons, marker shapes and note box.
     Frame fraStarInfo;
     std::array<Label, 14> lblStarInfo, lblStarInfoData;
+    // Below the 14 pairs: caption k and value k of the selected result's measurements on the
+    // picture's own samples: 0 flux, 1 FWHM, 2 SNR.
+    std::array<Label, 3> lblStarMeas, lblStarMeasData;
     CommandButton cmdEdit;
     Frame fraEdit;
     CommandButton cmdEditDelete, cmdEditUnDelete, cmdEditClose;

@@ -49,6 +49,13 @@ std::optional<std::string> HeadlessHost::chooseFolder(const std::string& initial
     return nextAnswer(folderAnswers);
 }
 
+std::optional<std::string> HeadlessHost::saveFileDialog(const std::string& initialFolder,
+                                                        const std::string& suggestedName,
+                                                        const std::string& filter) {
+    saveDialogs.push_back(initialFolder + "|" + suggestedName + "|" + filter);
+    return nextAnswer(saveAnswers);
+}
+
 core::Result<Picture> HeadlessHost::clipboardPicture() {
     if (clipboard) return clipboard();
     return core::Error{"クリップボードに画像がありません。"};

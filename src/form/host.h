@@ -46,6 +46,17 @@ public:
         return std::nullopt;
     }
 
+    // A save dialog starting in `initialFolder` with `suggestedName` and a filter in the form
+    // "description|*.a|description|*.b" (the first one chosen). The chosen full path (given
+    // the chosen filter's extension when the name has none), or nothing when cancelled (also
+    // where the host has no such dialog).
+    virtual std::optional<std::string> saveFileDialog(const std::string& initialFolder,
+                                                      const std::string& suggestedName,
+                                                      const std::string& filter) {
+        (void)initialFolder, (void)suggestedName, (void)filter;
+        return std::nullopt;
+    }
+
     // The picture on the clipboard, or an error when there is none.
     virtual core::Result<Picture> clipboardPicture() = 0;
     // Decodes a BMP or JPEG file.

@@ -9,11 +9,12 @@
 #include "formats/fits.h"
 #include "formats/fits_hdu.h"
 #include "formats/guarded_decode.h"
+#include "formats/sky_frame.h"
 
 // The WCS of the picture's HDU: the header as one string (the expanded header of a compressed
 // image), parsed by WCSLIB; of the WCS descriptions found, the primary one (no alternate
 // letter), with WCSLIB's fixes of common non-standard forms. Only a WCS with both a longitude
-// and a latitude axis is kept.
+// and a latitude axis in a frame that can be brought to ICRS is kept.
 
 namespace orv::formats {
 
@@ -95,6 +96,13 @@ core::Result<FitsSky> FitsSky::read(const std::string& path) {
         return sky;
     }
     if (wcs->lng < 0 || wcs->lat < 0) return sky;
+    const SkyFrame frame = prepareIcrs(*wcs);
+    sky.frame_ = frame.name;
+    if (!frame.toIcrs) {
+        sky.wcsProblem_ = frame.problem;
+        return sky;
+    }
+    sky.frameBias_ = frame.frameBias;
     sky.wcs_ = std::move(wcs);
     return sky;
 }
@@ -110,8 +118,9 @@ std::optional<SkyPosition> FitsSky::toSky(FitsPixel pixel) const {
     if (wcsp2s(wcs_.get(), 1, static_cast<int>(n), pix.data(), img.data(), &phi, &theta,
                world.data(), &stat) != 0)
         return std::nullopt;
-    return SkyPosition{world[static_cast<size_t>(wcs_->lng)],
-                       world[static_cast<size_t>(wcs_->lat)]};
+    SkyPosition p{world[static_cast<size_t>(wcs_->lng)], world[static_cast<size_t>(wcs_->lat)]};
+    if (frameBias_) fk5ToIcrs(p.ra, p.dec);
+    return p;
 }
 
 }  // namespace orv::formats

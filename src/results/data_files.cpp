@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "catalogue/measure/measure_results.h"
 #include "core/ini.h"
 #include "core/numeric.h"
 #include "core/paths.h"
@@ -159,12 +160,15 @@ core::Result<void> OV_SaveData(Ctx& ctx) {
     if (!paths.folder.empty() && !core::folderExists(paths.folder) &&
         !core::createFolder(paths.folder))
         return core::Error{"結果フォルダーを作れません: " + paths.folder};
-    // Both files are written completely before either old one is replaced, the sum file last.
+    // The pair and its measurements are written completely before any old file is replaced, ini
+    // first, the sum file (which covers the measurements too) last.
     const std::vector<std::string> records = resultDataLines(ctx.ws);
-    auto saved = saveSummedPair(ctx.ws, paths,
-                                {{paths.iniFile, core::joinLines(resultIniLines(ctx))},
-                                 {paths.dataFile, core::joinLines(records)}},
-                                static_cast<int64_t>(records.size()));
+    std::vector<core::FileBytes> files;
+    for (const core::FileLines& f : catalogue::measure::withMeasureFile(
+             ctx, {{paths.iniFile, resultIniLines(ctx)}, {paths.dataFile, records}},
+             paths.dataFile))
+        files.push_back({f.path, core::joinLines(f.lines)});
+    auto saved = saveSummedPair(ctx.ws, paths, files, static_cast<int64_t>(records.size()));
     if (!saved) return core::Error{saved.error()};
     ctx.ws.Unsaved.clear();  // the window's unsaved-work guard: nothing left to lose
     if (saved.value())
@@ -172,6 +176,7 @@ core::Result<void> OV_SaveData(Ctx& ctx) {
                                  " と " + core::fileNameOf(backupOf(paths.iniFile)) +
                                  " に残しました");
     form::OV_Logout(ctx, "■データ保存完了");
+    catalogue::measure::afterSave(ctx, paths.dataFile);
     return {};
 }
 
@@ -310,6 +315,8 @@ core::Result<ResultFiles> readResultFiles(const std::string& iniFile, const std:
         p.restored = pair->restored;
     }
     p.origin = pairOrigin(pair->data);
+    p.iniBytes = pair->ini;
+    p.summedWith = std::move(pair->others);
 
     // Without a sum file the structure is all there is to go by.
     std::optional<PairStructure> structure;
@@ -384,9 +391,11 @@ ReadPaths readPaths(const Workspace& ws, const std::string& dataPath, const std:
     return {core::joinPath(dataPath, dataName + ".ini"), core::joinPath(dataPath, dataName)};
 }
 
-// Takes checked results into the working state and logs the reading.
-void takeResults(Ctx& ctx, ParsedResults& parsed) {
+// Takes checked results (with the measurements saved beside them) into the working state and
+// logs the reading.
+void takeResults(Ctx& ctx, ParsedResults& parsed, const std::string& dataFile) {
     applyResults(ctx, parsed);
+    catalogue::measure::takeSavedMeasures(ctx.ws, parsed, dataFile);
     ctx.ws.Unsaved.clear();  // the window's unsaved-work guard: the results are as on disk
     form::OV_Logout(ctx, "■データ読込完了");
 }
@@ -428,7 +437,7 @@ core::Result<void> OV_ReadData(Ctx& ctx, const std::string& dataPath, const std:
     const ReadPaths paths = readPaths(ctx.ws, dataPath, dataName);
     auto parsed = readResultFiles(paths.iniFile, paths.dataFile);
     if (!parsed) return core::Error{parsed.error()};
-    takeResults(ctx, parsed.value());
+    takeResults(ctx, parsed.value(), paths.dataFile);
     ctx.frm.lblMsg.Caption = readNotice(parsed.value());
     return {};
 }
@@ -503,7 +512,7 @@ void cmdReadData_Click(Ctx& ctx) {
                         form::MsgButtons::Ok);
         return restore();
     }
-    takeResults(ctx, parsed.value());
+    takeResults(ctx, parsed.value(), paths.dataFile);
 
     // A picture that no longer decodes ends here with the loader's "Error!" and stage 0.
     if (!input::cmdDataIn_Click(ctx, input::kSourceNamed)) return;

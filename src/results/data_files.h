@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/result.h"
+#include "core/text_file.h"
 #include "extract/records.h"
 #include "form/context.h"
 
@@ -32,8 +33,10 @@ std::string resultDataLine(const core::Workspace& ws, int32_t i);
 
 // Writes both files anew as one unit (both temporary files complete before the old pair is
 // replaced, ini first; a failure keeps the old pair), then the sum file, holding the result
-// folder's lock (results/pair_sum.h), and logs "■データ保存完了". A pair on disk holding hand
-// work that the results do not come from is kept as ".bak" first.
+// folder's lock (results/pair_sum.h), and logs "■データ保存完了". The measurements
+// (catalogue/measure) go with them as a third file, "<record file>.meas", which the sum file
+// covers too. A pair on disk holding hand work that the results do not come from is kept as
+// ".bak" first.
 core::Result<void> OV_SaveData(form::Ctx& ctx);
 // Reads a pair back: dataPath is the record file's folder, dataName its name ("x.dat"); the
 // settings file is dataName & ".ini" beside it ("clipboard" reads the program folder's pair).
@@ -65,7 +68,12 @@ struct ResultFiles {
     // The checksum of the picture's pixels the results were made from, as the sum file
     // records it (core/checksum.h); nothing without one.
     std::optional<uint32_t> pictureChecksum;
-    std::string origin;  // where the results come from (Workspace::ResultsFrom)
+    std::string origin;    // where the results come from (Workspace::ResultsFrom)
+    std::string iniBytes;  // the settings file as read (and checked with the pair)
+    // The further files the sum file names beside the pair (the measurements,
+    // "<record file>.meas"), by name without folder, with the bytes it checked; none without a
+    // sum file or when the pair was saved alone.
+    std::vector<core::FileBytes> summedWith;
 };
 
 // Reads and checks both files of a pair completely. Fails with a message (naming the line and

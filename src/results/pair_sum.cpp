@@ -1,5 +1,6 @@
 #include "results/pair_sum.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "core/anew_file.h"
@@ -30,6 +31,25 @@ core::Result<void> keepBackups(const std::vector<std::string>& files) {
         copies.push_back({bak, std::move(bytes.value())});
     }
     return core::writeFileBytesAnew(copies);
+}
+
+// The files the ".bak" generation holds: the pair, every other file saved with it or named by
+// the sum file on disk (the measurements), and the sum file, so that the kept set can be put
+// back whole.
+std::vector<std::string> keptFiles(const ResultPaths& paths,
+                                   const std::vector<core::FileBytes>& files,
+                                   const std::string& sum) {
+    std::vector<std::string> kept{paths.iniFile, paths.dataFile};
+    auto add = [&](const std::string& file) {
+        if (std::find(kept.begin(), kept.end(), file) == kept.end()) kept.push_back(file);
+    };
+    for (const core::FileBytes& f : files) add(f.path);
+    if (auto text = core::readFileBytes(sum))
+        if (auto old = core::parseSumFile(text.value()))
+            for (const core::SummedFile& f : old->files)
+                add(core::joinPath(core::GetFolderName(paths.dataFile), f.name));
+    add(sum);
+    return kept;
 }
 
 }  // namespace
@@ -87,18 +107,27 @@ bool replacesHandWork(const core::Workspace& ws, const ResultPaths& paths) {
 }
 
 core::Result<PairBytes> readPairBytes(const std::string& iniFile, const std::string& dataFile) {
-    auto checked = core::checkSummedFiles(sumFileOf(dataFile));
+    // Files saved beside the pair (the measurements) are derived from it: one that is missing or
+    // differs is left out, and the pair still reads.
+    const std::string iniName = core::fileNameOf(iniFile), dataName = core::fileNameOf(dataFile);
+    auto checked = core::checkSummedFiles(sumFileOf(dataFile), false, [&](std::string_view name) {
+        return !core::sameNameIgnoringCase(name, iniName) &&
+               !core::sameNameIgnoringCase(name, dataName);
+    });
     if (!checked) return core::Error{checked.error()};
     PairBytes b;
     if (checked->sum) {
-        const std::string* ini = checked->bytesOf(core::fileNameOf(iniFile));
-        const std::string* data = checked->bytesOf(core::fileNameOf(dataFile));
+        const std::string* ini = checked->bytesOf(iniName);
+        const std::string* data = checked->bytesOf(dataName);
         if (!ini || !data)
             return core::Error{sumFileOf(dataFile) +
                                " はこの結果ファイルの組の検査ファイルでは"
                                "ありません。読み込みを中止しました。"};
         b.ini = *ini;
         b.data = *data;
+        for (size_t k = 0; k < checked->sum->files.size(); ++k)
+            if (&checked->bytes[k] != ini && &checked->bytes[k] != data)
+                b.others.push_back({checked->sum->files[k].name, checked->bytes[k]});
         b.sum = std::move(checked->sum);
         b.restored = checked->restored;
         return b;
@@ -153,7 +182,7 @@ core::Result<bool> saveSummedPair(core::Workspace& ws, const ResultPaths& paths,
     (void)core::checkSummedFiles(sum, true);
     const bool keep = replacesHandWork(ws, paths);
     if (keep)
-        if (auto kept = keepBackups({paths.iniFile, paths.dataFile, sum}); !kept)
+        if (auto kept = keepBackups(keptFiles(paths, files, sum)); !kept)
             return core::Error{"手作業の結果を .bak として残せないため、保存を中止しました: " +
                                kept.error()};
     // The picture a tile's results were made from, which merge compares with the tile's layout.

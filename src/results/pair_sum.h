@@ -49,10 +49,13 @@ core::Result<bool> saveSummedPair(core::Workspace& ws, const ResultPaths& paths,
                                   const std::vector<core::FileBytes>& files, int64_t records);
 
 // The bytes of both files of a pair, read once: checked against its sum file (the pair of an
-// interrupted save put back first), or as they are when it has none. Fails with a message when
+// interrupted save put back first), with the further files it names, or as they are when it
+// has none. Fails with a message when
 // a file cannot be read or does not match the sum file.
 struct PairBytes {
     std::string ini, data;
+    // The further files the sum file names (path: the name without folder), as checked.
+    std::vector<core::FileBytes> others;
     std::optional<core::SumFile> sum;
     bool restored = false;
 };

@@ -339,6 +339,16 @@ void MainWindow::buildStarInfo(QWidget* page) {
                       QRect(x + 58, y, 78, kRowH), Qt::AlignRight);
         }
     }
+    // One row below the pairs: flux, FWHM and SNR on the picture's own samples.
+    static constexpr int kMeasX[3] = {4, 86, 162}, kMeasCaption[3] = {26, 34, 24},
+                         kMeasValue[3] = {54, 40, 42};
+    for (int k = 0; k < 3; ++k) {
+        const int x = kMeasX[k], y = 4 + 7 * kRowH + 2;
+        makeLabel(panel, indexed("lblStarMeas", k), f.lblStarMeas[k],
+                  QRect(x, y, kMeasCaption[k], kRowH));
+        makeLabel(panel, indexed("lblStarMeasData", k), f.lblStarMeasData[k],
+                  QRect(x + kMeasCaption[k], y, kMeasValue[k], kRowH), Qt::AlignRight);
+    }
     makeButton(panel, "cmdEdit", f.cmdEdit, QRect(232, 4 + 7 * kRowH + 4, 56, kButtonH),
                edit::cmdEdit_Click);
 

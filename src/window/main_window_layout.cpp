@@ -24,6 +24,7 @@
 #include <QScrollArea>
 #include <QShortcut>
 
+#include "catalogue/export_results.h"
 #include "control/batch.h"
 #include "control/pipeline.h"
 #include "control/user_actions.h"
@@ -233,8 +234,10 @@ void MainWindow::buildDetectionPage(QWidget* page) {
     makeButton(page, "cmdBachDo", f.cmdBachDo, QRect(152, 4, 144, kButtonH), control::onBachDo);
     makeButton(page, "cmdReadData", f.cmdReadData, QRect(4, 27, 144, kButtonH),
                control::onReadData);
-    makeLabel(page, "lblBachProgress", f.lblBachProgress, QRect(152, 27, 144, kButtonH),
+    makeLabel(page, "lblBachProgress", f.lblBachProgress, QRect(152, 27, 70, kButtonH),
               Qt::AlignHCenter);
+    makeButton(page, "cmdExport", f.cmdExport, QRect(226, 27, 70, kButtonH),
+               catalogue::cmdExport_Click);
 
     // Sources in the order the user reaches for them: file, clipboard, tile.
     const struct {

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -13,6 +14,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QThread>
 #include <QUrl>
@@ -123,6 +125,25 @@ std::optional<std::string> QtHost::chooseFolder(const std::string& initialFolder
     sinceLastPump_.restart();
     if (folder.isEmpty()) return std::nullopt;
     return folder.toStdString();
+}
+
+std::optional<std::string> QtHost::saveFileDialog(const std::string& initialFolder,
+                                                  const std::string& suggestedName,
+                                                  const std::string& filter) {
+    if (sync_) sync_();
+    const QString start =
+        QDir(QString::fromStdString(initialFolder)).filePath(QString::fromStdString(suggestedName));
+    const QString filters = qtFileFilter(filter);
+    QString chosen = filters.section(";;", 0, 0);
+    QString path = QFileDialog::getSaveFileName(dialogParent(), QString(), start, filters, &chosen);
+    sinceLastPump_.restart();
+    if (path.isEmpty()) return std::nullopt;
+    // A name without an extension takes the chosen filter's: "FITS (*.fits)" -> ".fits".
+    if (QFileInfo(path).suffix().isEmpty()) {
+        const int star = chosen.indexOf("*.");
+        if (star >= 0) path += chosen.mid(star + 1).section(QRegularExpression("[ );]"), 0, 0);
+    }
+    return path.toStdString();
 }
 
 QWidget* QtHost::dialogParent() const {

@@ -171,18 +171,27 @@ TEST(TiledCatalogue, AFitsBigPictureAddsItsPixelAndSkyColumns) {
     EXPECT_TRUE(merged.problems.empty()) << merged.problems[0];
     EXPECT_EQ(merged.tilesRead, 2u);
     EXPECT_EQ(merged.counts.read, 3u);
-    const auto lines = csvLines(merged.catalogue);
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_TRUE(lines[0].ends_with(",note,x_fits,y_fits,ra,dec")) << lines[0];
-    EXPECT_TRUE(lines[1].starts_with("100.5,200.5,\"m31.fits.000.000.bmp\",1,")) << lines[1];
-    EXPECT_TRUE(lines[2].starts_with("560.5,300.5,\"m31.fits.001.000.bmp\",1,")) << lines[2];
+    const Catalogue& c = merged.catalogue;
+    ASSERT_EQ(c.records.size(), 2u);
+    using test::cell;
+    auto where = [&](size_t id) {
+        return cell(c, id, "id") + " " + cell(c, id, "x") + " " + cell(c, id, "y") + " " +
+               cell(c, id, "tile") + " " + cell(c, id, "star");
+    };
+    // Ids number the kept results; the result numbers repeat across tiles.
+    EXPECT_EQ(where(1), "1 100.5 200.5 m31.fits.000.000.bmp 1");
+    EXPECT_EQ(where(2), "2 560.5 300.5 m31.fits.001.000.bmp 1");
     auto sky = formats::FitsSky::read(picture);
     ASSERT_TRUE(sky);
     const auto radec = sky->toSky({561, 700});  // x + 0.5, 1000 - y + 0.5
     ASSERT_TRUE(radec);
-    char tail[128];
-    std::snprintf(tail, sizeof tail, ",561,700,%.8f,%.8f", radec->ra, radec->dec);
-    EXPECT_TRUE(lines[2].ends_with(tail)) << lines[2] << " / " << tail;
+    char expected[128];
+    std::snprintf(expected, sizeof expected, "561 700 %.8f %.8f", radec->ra, radec->dec);
+    EXPECT_EQ(cell(c, 2, "x_fits") + " " + cell(c, 2, "y_fits") + " " + cell(c, 2, "ra") + " " +
+                  cell(c, 2, "dec"),
+              expected);
+    EXPECT_EQ(c.meta.tiles, 2);
+    EXPECT_EQ(c.meta.picture, "m31.fits");
 
     // Moved elsewhere and named: the same; gone: pixel columns only, and said.
     TiledSource gone = f.source;
@@ -206,7 +215,10 @@ TEST(TiledCatalogue, WhatCannotBeJoinedIsSaidAndLeftOut) {
     const TiledCatalogue merged = readTiledCatalogue(f.source);
     EXPECT_EQ(merged.tilesRead, 2u);
     EXPECT_EQ(merged.catalogue.records.size(), 2u);
-    ASSERT_EQ(merged.notes.size(), 1u);
+    // Listed twice; and the tiles' results were saved without measurements.
+    ASSERT_EQ(merged.notes.size(), 2u);
+    EXPECT_NE(merged.notes[1].find("2 tiles saved without measurements"), std::string::npos)
+        << merged.notes[1];
     std::string said;
     for (const auto& p : merged.problems) said += p + "\n";
     ASSERT_EQ(merged.problems.size(), 6u) << said;

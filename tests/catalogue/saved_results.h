@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/catalogue.h"
 #include "core/paths.h"
 #include "support/test_app.h"
 
@@ -31,6 +32,14 @@ inline void writeResults(const std::string& picture, int width, int height,
                   std::to_string(height) + "\r\n[FILE]\r\nDoFileName = " + name +
                   "\r\n[RESULT]\r\nMaxStarNo = " + std::to_string(maxStarNo) + "\r\n");
     writeFile(core::joinPath(folder, name + ".dat"), lines);
+}
+
+// The text of a catalogue's cell: row 1.. (as its id), by column name; "?" for no such cell.
+inline std::string cell(const catalogue::Catalogue& c, size_t id, const std::string& column) {
+    const catalogue::Table t = catalogue::catalogueTable(c);
+    for (size_t k = 0; k < t.columns.size(); ++k)
+        if (t.columns[k].name == column && id >= 1 && id <= t.rows.size()) return t.rows[id - 1][k];
+    return "?";
 }
 
 }  // namespace orv::test

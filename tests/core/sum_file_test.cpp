@@ -118,6 +118,30 @@ TEST(SumFiles, ASavedSetIsCheckedAndReadFromOneLook) {
     EXPECT_FALSE(none->sum);  // no sum file: read as it is
 }
 
+// A spare file (derived from the others) that is gone or changed is left out and named; the
+// others still read. Without the spare rule the same set is refused.
+TEST(SumFiles, ASpareFileThatDiffersIsLeftOutNotFatal) {
+    SumFolder f;
+    const std::string meas = f.dir.file("x.dat.meas");
+    ASSERT_TRUE(writeSummedFiles({{f.a, "i"}, {f.b, "d"}, {meas, "m"}}, f.sum, 1, std::nullopt));
+    auto spare = [](std::string_view name) { return name == "x.dat.meas"; };
+    for (const char* m : {"changed", ""}) {
+        if (*m)
+            writeFile(meas, m);
+        else
+            fs::remove(meas);
+        EXPECT_FALSE(checkSummedFiles(f.sum));
+        auto checked = checkSummedFiles(f.sum, false, spare);
+        ASSERT_TRUE(checked) << checked.error();
+        EXPECT_EQ(*checked->bytesOf("x.dat"), "d");
+        EXPECT_EQ(checked->bytesOf("x.dat.meas"), nullptr);
+        ASSERT_EQ(checked->spareLeftOut.size(), 1u);
+        EXPECT_TRUE(checked->spareLeftOut[0].starts_with("x.dat.meas (")) << m;
+    }
+    writeFile(f.b, "D");  // a file that is not spare still fails the set
+    EXPECT_FALSE(checkSummedFiles(f.sum, false, spare));
+}
+
 // A save killed after its first or second rename leaves a mixed set; the reader puts back the
 // old set from the copies the save kept, whether the old set had a sum file or not (a set
 // without one is sealed before it is replaced).

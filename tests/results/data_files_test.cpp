@@ -459,10 +459,11 @@ TEST(PairSum, ASaveWritesTheSumLastAndTheSameResultsTheSameSum) {
     const std::string sum = readFile(sumFile);
     auto parsed = core::parseSumFile(sum);
     ASSERT_TRUE(parsed) << parsed.error();
-    ASSERT_EQ(parsed->files.size(), 2u);
+    ASSERT_EQ(parsed->files.size(), 3u);
     EXPECT_EQ(parsed->files[0].name, "m42.bmp.dat.ini");
     EXPECT_EQ(parsed->files[1].name, "m42.bmp.dat");
     EXPECT_EQ(parsed->files[1].bytes, readFile(dat).size());
+    EXPECT_EQ(parsed->files[2].name, "m42.bmp.dat.meas");
     EXPECT_EQ(parsed->records, 12);
     EXPECT_FALSE(parsed->picture);  // recorded for tiles only
     EXPECT_EQ(pictureChecksum(a.app.ws), tiles::tileChecksum(squareScene()));

@@ -2,6 +2,7 @@
 // reach the handlers, and the window lives through faults and closing.
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
@@ -24,6 +25,7 @@
 #include "bench/starfield.h"
 #include "core/numeric.h"
 #include "core/settings.h"
+#include "edit/star_info.h"
 #include "form/message_log.h"
 #include "form/stage.h"
 #include "input/image_load.h"
@@ -56,6 +58,7 @@ private slots:
     void cancelWorksWhileThePipelineRuns();
     void cancelDuringTheBackgroundStopsBeforeTheClusters();
     void typicalRunDetectsSavesAndReadsBack();
+    void exportWritesTheShownResultsWhereTheUserSays();
 };
 
 void MainWindowTest::captionsAndTooltipsComeFromTheModel() {
@@ -665,6 +668,11 @@ void MainWindowTest::typicalRunDetectsSavesAndReadsBack() {
     QVERIFY(std::filesystem::exists(dat));
     QCOMPARE(logTexts(log), detected + QStringList{"■データ保存完了"});
     const std::string savedIni = readAll(ini), savedDat = readAll(dat);
+    // The measurements beside them, a line per result after the shared values and the header.
+    const std::string savedMeas = readAll(dat + ".meas");
+    QCOMPARE(std::count(savedMeas.begin(), savedMeas.end(), '\n') -
+                 std::count(savedMeas.begin(), savedMeas.end(), '#'),
+             std::ptrdiff_t{t.w->workspace().MaxStarNo + 1});
     QVERIFY(savedIni.find("DoFileName = sky.bmp\r\n") != std::string::npos);
     // One record line per result.
     QCOMPARE(std::count(savedDat.begin(), savedDat.end(), '\n'),
@@ -696,8 +704,62 @@ void MainWindowTest::typicalRunDetectsSavesAndReadsBack() {
     QCOMPARE(t.w->workspace().ProcStage, int16_t{orv::core::kStageSaved});
     QVERIFY(readAll(ini) == savedIni);
     QVERIFY(readAll(dat) == savedDat);
+    // Read back, the results keep the measurements saved with them.
+    QVERIFY(readAll(dat + ".meas") == savedMeas);
     const QStringList again{"■データ保存完了", "■データ読込完了", "■データ保存完了"};
     QCOMPARE(logTexts(log), detected + again);
+}
+
+void MainWindowTest::exportWritesTheShownResultsWhereTheUserSays() {
+    Window t;
+    QVERIFY(loadGeneratedField(t, "sky.bmp", 300, 240, 40));
+    QVERIFY(!t.get("cmdExport")->isEnabled());
+    QTest::mouseClick(t.get("cmdDoAll"), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(t.w->workspace().ProcStage, int16_t{orv::core::kStageAnalysed},
+                              60000);
+    QVERIFY(t.get("cmdExport")->isEnabled());
+    const auto& ws = t.w->workspace();
+
+    // The panel's last row: flux, FWHM and SNR of the selected star.
+    int32_t star = 0;
+    for (int32_t i = 1; i <= ws.MaxStarNo && star == 0; ++i)
+        if (ws.Clusters[i].Atr == orv::core::kAtrCircular && ws.Stars[i].PixelCount > 20) star = i;
+    QVERIFY(star > 0);
+    t.w->runHandler([star](orv::form::Ctx& ctx) { orv::edit::OV_DispStarInfo(ctx, star); });
+    for (int k = 0; k < 3; ++k) {
+        const QString value =
+            t.get<QLabel>(qPrintable(QString("lblStarMeasData(%1)").arg(k)))->text();
+        QVERIFY2(value != "-" && value.toDouble() > 0, qPrintable(value));
+    }
+    QCOMPARE(t.get<QLabel>("lblStarMeas(1)")->text(), QString("FWHM"));
+
+    const QString folder = t.dir.filePath("out");
+    QVERIFY(QDir().mkpath(folder));
+    const std::string ecsv = folder.toStdString() + "/sky.ecsv";
+    {
+        ModalAnswerer answers(QString::fromStdString(ecsv));
+        QTest::mouseClick(t.get("cmdExport"), Qt::LeftButton);
+        QCOMPARE(answers.folders, QStringList{t.dir.path()});
+        QVERIFY2(answers.fileFilters.value(0).startsWith("ECSV"),
+                 qPrintable(answers.fileFilters.join("|")));
+        QCOMPARE(answers.messages.size(), 1);
+        QVERIFY2(answers.messages[0].startsWith(
+                     QString("%1 件の結果を書き出しました。").arg(ws.MaxStarNo)),
+                 qPrintable(answers.messages[0]));
+    }
+    const std::string written = readAll(ecsv);
+    QVERIFY(written.starts_with("# %ECSV 1.0\n"));
+    QCOMPARE(std::count(written.begin(), written.end(), '\n') -
+                 std::count(written.begin(), written.end(), '#'),
+             std::ptrdiff_t{ws.MaxStarNo + 1});
+    // The next dialog starts where the last one wrote; the format follows the name.
+    const std::string reg = folder.toStdString() + "/sky.reg";
+    {
+        ModalAnswerer answers(QString::fromStdString(reg));
+        QTest::mouseClick(t.get("cmdExport"), Qt::LeftButton);
+        QCOMPARE(answers.folders, QStringList{folder});
+    }
+    QVERIFY(readAll(reg).starts_with("# Region file format: DS9 version 4.1\n"));
 }
 
 QTEST_MAIN(MainWindowTest)
