@@ -340,8 +340,9 @@ void MainWindow::buildStarInfo(QWidget* page) {
         }
     }
     // One row below the pairs: flux, FWHM and SNR on the picture's own samples.
-    static constexpr int kMeasX[3] = {4, 86, 162}, kMeasCaption[3] = {26, 34, 24},
-                         kMeasValue[3] = {54, 40, 42};
+    // A gap of 6 px keeps a caption clear of the number before it.
+    static constexpr int kMeasX[3] = {4, 90, 166}, kMeasCaption[3] = {26, 34, 24},
+                         kMeasValue[3] = {54, 34, 40};
     for (int k = 0; k < 3; ++k) {
         const int x = kMeasX[k], y = 4 + 7 * kRowH + 2;
         makeLabel(panel, indexed("lblStarMeas", k), f.lblStarMeas[k],
