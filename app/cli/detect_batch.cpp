@@ -11,6 +11,7 @@
 #include "catalogue/output.h"
 #include "catalogue/picture_catalogue.h"
 #include "catalogue/shards.h"
+#include "catalogue/table.h"
 #include "catalogue_output.h"
 #include "cli.h"
 #include "control/batch.h"
@@ -23,6 +24,7 @@
 namespace orv::cli {
 namespace {
 
+using catalogue::jsonText;
 using control::HeadlessOptions;
 using control::PictureOutcome;
 
@@ -119,24 +121,6 @@ std::string countsLine(const PictureOutcome& o, bool showSiki) {
                       core::generalForm(o.siki).c_str(),
                       core::Format(o.noiseSigma, "0.00").c_str());
     return buf;
-}
-
-// A text as a JSON string.
-std::string jsonText(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\u%04x", c);
-            out += buf;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
 }
 
 // What a run does with each picture's outcome beyond its saved files.

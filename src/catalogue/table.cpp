@@ -15,27 +15,9 @@ namespace orv::catalogue {
 
 namespace {
 
-// A YAML double-quoted scalar (the escapes are JSON's, which YAML reads).
-std::string yamlText(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\u%04x", c);
-            out += buf;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
-
 std::string yamlValue(const MetaValue& m) {
     if (m.number) return core::generalForm(*m.number, 15);
-    return yamlText(m.text);
+    return jsonText(m.text);
 }
 
 const char* ecsvType(ColumnType t) {
@@ -115,6 +97,23 @@ void writeMeta(fitsfile* f, const MetaValue& m, int& status) {
 
 }  // namespace
 
+std::string jsonText(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", c);
+            out += buf;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
 std::string csvText(const std::string& text) {
     std::string out = "\"";
     for (char ch : text) {
@@ -131,10 +130,10 @@ std::string csvBytes(const Table& t) {
 std::string ecsvBytes(const Table& t) {
     std::string out = "# %ECSV 1.0\n# ---\n# delimiter: ','\n# datatype:\n";
     for (const TableColumn& c : t.columns) {
-        out += "# - {name: " + yamlText(c.name);
-        if (!c.unit.empty()) out += ", unit: " + yamlText(c.unit);
+        out += "# - {name: " + jsonText(c.name);
+        if (!c.unit.empty()) out += ", unit: " + jsonText(c.unit);
         out += std::string(", datatype: ") + ecsvType(c.type);
-        if (!c.description.empty()) out += ", description: " + yamlText(c.description);
+        if (!c.description.empty()) out += ", description: " + jsonText(c.description);
         out += "}\n";
     }
     if (!t.meta.empty()) {

@@ -49,6 +49,10 @@ std::string ecsvBytes(const Table& t);
 // Fails with CFITSIO's reason (a cell that is no number in a numeric column included).
 core::Result<std::string> fitsBytes(const Table& t);
 
+// A text as a JSON string: in double quotes, with `"`, `\` and control characters escaped (also
+// a YAML double-quoted scalar).
+std::string jsonText(const std::string& text);
+
 // A text cell as CSV writes it: in double quotes, a quote inside doubled, line breaks as
 // blanks.
 std::string csvText(const std::string& text);

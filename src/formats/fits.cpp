@@ -33,6 +33,16 @@ FitsHandle::~FitsHandle() {
     if (file_ != nullptr) fits_close_file(file_, &status);
 }
 
+double numberKey(fitsfile* f, const char* key, double fallback) {
+    int status = 0;
+    double v = fallback;
+    if (fits_read_key(f, TDOUBLE, key, &v, nullptr, &status) != 0) {
+        fits_clear_errmsg();
+        return fallback;
+    }
+    return v;
+}
+
 std::string fitsProblem(int status) {
     char text[FLEN_STATUS] = {};
     fits_get_errstatus(status, text);
@@ -156,6 +166,7 @@ namespace {
 
 using detail::FitsHandle;
 using detail::fitsProblem;
+using detail::numberKey;
 
 std::string lowerName(const std::string& path) {
     std::string s = path.substr(path.find_last_of('/') + 1);
@@ -166,17 +177,6 @@ std::string lowerName(const std::string& path) {
 
 bool endsWith(const std::string& s, const std::string& tail) {
     return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-// A key of the current HDU as a double, or `fallback` when it is missing.
-double keyOr(fitsfile* f, const char* key, double fallback) {
-    int status = 0;
-    double v = fallback;
-    if (fits_read_key(f, TDOUBLE, key, &v, nullptr, &status) != 0) {
-        fits_clear_errmsg();
-        return fallback;
-    }
-    return v;
 }
 
 // The byte just past the data unit of an uncompressed HDU, or nothing when it does not fit
@@ -308,8 +308,8 @@ core::Result<form::DeepSamples> readFits(const std::string& path, const Pump& pu
     };
     try {
         if (raw16) {
-            d.offset = keyOr(f, "BZERO", 0.0);
-            d.scale = keyOr(f, "BSCALE", 1.0);
+            d.offset = numberKey(f, "BZERO", 0.0);
+            d.scale = numberKey(f, "BSCALE", 1.0);
             fits_set_bscale(f, 1.0, 0.0, &status);
             std::vector<uint16_t> v(count);
             if (bitpix == BYTE_IMG) {

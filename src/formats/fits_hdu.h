@@ -52,6 +52,9 @@ struct PictureHeader {
 // without such an HDU.
 core::Result<PictureHeader> readPictureHeader(const std::string& path);
 
+// A key of the current HDU as a number, or `fallback` when it is missing or not a number.
+double numberKey(fitsfile* f, const char* key, double fallback);
+
 // The user's terms for a CFITSIO status; clears CFITSIO's message stack.
 std::string fitsProblem(int status);
 

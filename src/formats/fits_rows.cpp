@@ -26,16 +26,6 @@ std::string textKey(fitsfile* f, const char* key) {
     return s;
 }
 
-double numberKey(fitsfile* f, const char* key, double fallback) {
-    int status = 0;
-    double v = fallback;
-    if (fits_read_key(f, TDOUBLE, key, &v, nullptr, &status) != 0) {
-        fits_clear_errmsg();
-        return fallback;
-    }
-    return v;
-}
-
 // The largest physical value samples of this BITPIX can hold; NaN for floating point.
 double formatLargest(int bitpix, double bzero, double bscale) {
     double lo = 0, hi = 0;
@@ -86,12 +76,12 @@ core::Result<FitsRows> FitsRows::open(const std::string& path, int channel) {
     rows.channel_ = channel;
     facts.bunit = textKey(f, "BUNIT");
     facts.filter = textKey(f, "FILTER");
-    const double gain = numberKey(f, "GAIN", 0);
+    const double gain = detail::numberKey(f, "GAIN", 0);
     facts.gain = gain > 0 && std::isfinite(gain) ? gain : 0;
-    double saturation =
-        formatLargest(hdu->bitpix, numberKey(f, "BZERO", 0), numberKey(f, "BSCALE", 1));
+    double saturation = formatLargest(hdu->bitpix, detail::numberKey(f, "BZERO", 0),
+                                      detail::numberKey(f, "BSCALE", 1));
     for (const char* key : {"SATURATE", "DATAMAX"}) {
-        const double v = numberKey(f, key, kNaN);
+        const double v = detail::numberKey(f, key, kNaN);
         if (std::isfinite(v) && !(v >= saturation)) saturation = v;
     }
     facts.saturation = saturation;
