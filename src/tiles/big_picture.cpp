@@ -57,13 +57,20 @@ core::Result<formats::LevelPicture> loadBigPicture(const std::string& path,
 }
 
 form::Picture cutTile(const form::Picture& big, const PixelSquare& square) {
-    const int side = static_cast<int>(square.side);
-    form::Picture tile = blackPicture(side, side);
+    return cutTile(big, PixelRect{square.x, square.y, square.side, square.side});
+}
+
+form::Picture cutTile(const form::Picture& big, const PixelRect& square) {
+    form::Picture tile =
+        blackPicture(static_cast<int>(square.width), static_cast<int>(square.height));
     auto* out = const_cast<uint8_t*>(tile.bits);
-    // The overlap of the square with the picture, in picture pixels.
+    // The overlap of the rectangle with the picture, in picture pixels.
     const int64_t x0 = std::max<int64_t>(square.x, 0), y0 = std::max<int64_t>(square.y, 0);
-    const int64_t x1 = std::min<int64_t>(square.x + side, big.width);
-    const int64_t y1 = std::min<int64_t>(square.y + side, big.height);
+    const int64_t x1 = std::min<int64_t>(square.x + square.width, big.width);
+    const int64_t y1 = std::min<int64_t>(square.y + square.height, big.height);
+    // A rectangle wholly beside the picture (the window's tile index past the grid after the
+    // size was changed) stays black.
+    if (x1 <= x0) return tile;
     for (int64_t y = y0; y < y1; ++y) {
         const uint8_t* in = big.row(static_cast<int>(y));
         uint8_t* o = out + tile.stride * static_cast<size_t>(y - square.y) +

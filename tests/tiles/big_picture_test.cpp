@@ -16,8 +16,14 @@ TEST(CutTile, IsTheCropOfTheBigPictureBlackOutsideIt) {
     const int w = 37, h = 23;
     for (auto layout : test::kAllLayouts) {
         const form::Picture big = patternPicture(w, h, layout);
-        const PixelSquare squares[] = {{0, 0, 10}, {27, 13, 10}, {30, 5, 10},
-                                       {5, 20, 9}, {36, 22, 4},  {0, 0, 40}};
+        const PixelSquare squares[] = {{0, 0, 10},
+                                       {27, 13, 10},
+                                       {30, 5, 10},
+                                       {5, 20, 9},
+                                       {36, 22, 4},
+                                       {0, 0, 40},
+                                       // wholly beside the picture, rows overlapping
+                                       {40, 5, 10}};
         for (const auto& s : squares) {
             SCOPED_TRACE(std::to_string(s.x) + "," + std::to_string(s.y) + " " +
                          std::to_string(s.side));
