@@ -128,13 +128,14 @@ int runDetectTiles(const ParsedArgs& a, const EngineOptions& engine,
     }
 
     std::optional<Progress> detecting;
-    const control::TiledDetection d = control::detectTiled(
-        options, picture.value(), image, *size, *margin, engine.jobs, [&](size_t done, size_t n) {
-            if (!detecting) detecting.emplace(n, "tiles");
-            detecting->draw(done);
-        });
+    // The picture moved in, so that its memory is given back before the results are joined.
+    const control::TiledDetection d =
+        control::detectTiled(options, std::move(picture.value()), image, *size, *margin,
+                             engine.jobs, [&](size_t done, size_t n) {
+                                 if (!detecting) detecting.emplace(n, "tiles");
+                                 detecting->draw(done);
+                             });
     if (detecting) detecting->clear();
-    picture = core::Error{""};  // the picture's memory back before the catalogue is written
 
     bool complete = d.problems.empty();
     control::PictureOutcome named;

@@ -143,7 +143,7 @@ private:
         std::vector<TileResults> parts;
         for (int j = 0; j < grid.rows; ++j)
             for (int i = 0; i < grid.columns; ++i) {
-                const form::Picture part = tiles::cutTile(tile, tiles::tileRect(grid, i, j));
+                const form::Picture part = tiles::tileView(tile, tiles::tileRect(grid, i, j));
                 TileOutcome done = detect(
                     part, name + "/" + std::to_string(i) + "." + std::to_string(j), size, margin);
                 if (!done.error.empty()) return done;
@@ -166,11 +166,12 @@ private:
 
 }  // namespace
 
-TiledDetection detectTiled(const HeadlessOptions& options, const formats::LevelPicture& big,
+TiledDetection detectTiled(const HeadlessOptions& options, formats::LevelPicture big,
                            const std::string& picturePath, float size, float margin, int jobs,
                            const std::function<void(size_t, size_t)>& progress) {
     TiledDetection out;
     const form::Picture& picture = big.picture;
+    const int height = picture.height;
     out.grid = tiles::coverGrid(size, margin, picture.width, picture.height);
     const std::string bigPicName = core::fileNameOf(picturePath);
     const size_t total = static_cast<size_t>(out.grid.columns * out.grid.rows);
@@ -185,8 +186,14 @@ TiledDetection detectTiled(const HeadlessOptions& options, const formats::LevelP
         for (size_t k; (k = next++) < total;) {
             const int i = static_cast<int>(k % static_cast<size_t>(out.grid.columns));
             const int j = static_cast<int>(k / static_cast<size_t>(out.grid.columns));
-            const form::Picture tile = tiles::cutTile(picture, tiles::tileRect(out.grid, i, j));
-            slots[k] = engine.detect(tile, tiles::tileFileName(bigPicName, i, j), size, margin);
+            const std::string name = tiles::tileFileName(bigPicName, i, j);
+            try {
+                const form::Picture tile =
+                    tiles::tileView(picture, tiles::tileRect(out.grid, i, j));
+                slots[k] = engine.detect(tile, name, size, margin);
+            } catch (const std::bad_alloc&) {
+                slots[k].error = name + ": メモリーが足りません。";
+            }
             std::lock_guard lock(doneMutex);
             ++done;
             if (progress) progress(done, total);
@@ -198,6 +205,7 @@ TiledDetection detectTiled(const HeadlessOptions& options, const formats::LevelP
         for (int t = 1; t < threads; ++t) helpers.emplace_back(work);
         work();
     }
+    big.picture = form::Picture{};
 
     std::vector<TileResults> results;
     CatalogueMeta meta;
@@ -223,7 +231,7 @@ TiledDetection detectTiled(const HeadlessOptions& options, const formats::LevelP
 
     catalogue::Catalogue& c = out.catalogue;
     c.records = catalogue::mergeTiles(out.grid, results, &out.counts);
-    c.pictureHeight = picture.height;
+    c.pictureHeight = height;
     c.meta = meta;
     c.meta.picture = bigPicName;
     c.meta.tiles = static_cast<int>(results.size());

@@ -49,11 +49,13 @@ struct TiledDetection {
 };
 
 // Detects the picture `big` (8-bit levels; the file `picturePath`, read only for a FITS
-// header) in tiles of step `size` and margin `margin` on `jobs` threads. Tiles are named as
+// header) in tiles of step `size` and margin `margin` on `jobs` threads. The picture is let
+// go once every tile is done, before the results are joined (the memory then holds the
+// results alone when the caller moved the picture in). Tiles are named as
 // `tiles` names their files (PICTURE.iii.jjj.bmp); a part of a split tile adds "/i.j".
 // `progress(done, total)` follows the top-level tiles, called from one thread at a time.
 // The settings must pass tiles::checkGrid for the covering grid.
-TiledDetection detectTiled(const HeadlessOptions& options, const formats::LevelPicture& big,
+TiledDetection detectTiled(const HeadlessOptions& options, formats::LevelPicture big,
                            const std::string& picturePath, float size, float margin, int jobs,
                            const std::function<void(size_t, size_t)>& progress = {});
 

@@ -84,6 +84,17 @@ form::Picture cutTile(const form::Picture& big, const PixelRect& square) {
     return tile;
 }
 
+form::Picture tileView(const form::Picture& big, const PixelRect& rect) {
+    const size_t bytesPerPixel = big.layout == form::PixelLayout::Grey8    ? 1
+                                 : big.layout == form::PixelLayout::Rgb888 ? 3
+                                                                           : 4;
+    form::Picture view = big;
+    view.width = static_cast<int>(rect.width);
+    view.height = static_cast<int>(rect.height);
+    view.bits = big.row(static_cast<int>(rect.y)) + bytesPerPixel * static_cast<size_t>(rect.x);
+    return view;
+}
+
 form::Picture scaledPreview(const form::Picture& big, int width, int height,
                             const formats::RowProgress& progress, size_t maxRowSumBytes) {
     width = std::max(width, 1);

@@ -37,6 +37,21 @@ TEST(CutTile, IsTheCropOfTheBigPictureBlackOutsideIt) {
     }
 }
 
+TEST(TileView, HoldsTheSamePixelsAsTheCutWithoutACopy) {
+    for (auto layout : test::kAllLayouts) {
+        const form::Picture big = patternPicture(37, 23, layout);
+        for (const PixelRect r : {PixelRect{0, 0, 37, 23}, PixelRect{5, 3, 10, 20},
+                                  PixelRect{36, 22, 1, 1}, PixelRect{30, 0, 7, 9}}) {
+            const form::Picture view = tileView(big, r);
+            // Cut whole, the view gives the rectangle's pixels in RGB.
+            EXPECT_EQ(test::pixelsOf(cutTile(view, PixelRect{0, 0, r.width, r.height})),
+                      test::pixelsOf(cutTile(big, r)))
+                << r.x << "," << r.y << " " << r.width << " x " << r.height;
+            EXPECT_EQ(view.owner, big.owner);
+        }
+    }
+}
+
 // The literal mean: every picture pixel whose centre lies in the preview pixel's area.
 std::vector<uint8_t> referencePreview(const form::Picture& big, int pw, int ph, bool grey) {
     std::vector<uint8_t> out;
