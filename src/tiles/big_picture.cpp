@@ -60,21 +60,20 @@ form::Picture cutTile(const form::Picture& big, const PixelSquare& square) {
     return cutTile(big, PixelRect{square.x, square.y, square.side, square.side});
 }
 
-form::Picture cutTile(const form::Picture& big, const PixelRect& square) {
-    form::Picture tile =
-        blackPicture(static_cast<int>(square.width), static_cast<int>(square.height));
+form::Picture cutTile(const form::Picture& big, const PixelRect& rect) {
+    form::Picture tile = blackPicture(static_cast<int>(rect.width), static_cast<int>(rect.height));
     auto* out = const_cast<uint8_t*>(tile.bits);
     // The overlap of the rectangle with the picture, in picture pixels.
-    const int64_t x0 = std::max<int64_t>(square.x, 0), y0 = std::max<int64_t>(square.y, 0);
-    const int64_t x1 = std::min<int64_t>(square.x + square.width, big.width);
-    const int64_t y1 = std::min<int64_t>(square.y + square.height, big.height);
+    const int64_t x0 = std::max<int64_t>(rect.x, 0), y0 = std::max<int64_t>(rect.y, 0);
+    const int64_t x1 = std::min<int64_t>(rect.x + rect.width, big.width);
+    const int64_t y1 = std::min<int64_t>(rect.y + rect.height, big.height);
     // A rectangle wholly beside the picture (the window's tile index past the grid after the
     // size was changed) stays black.
     if (x1 <= x0) return tile;
     for (int64_t y = y0; y < y1; ++y) {
         const uint8_t* in = big.row(static_cast<int>(y));
-        uint8_t* o = out + tile.stride * static_cast<size_t>(y - square.y) +
-                     3 * static_cast<size_t>(x0 - square.x);
+        uint8_t* o = out + tile.stride * static_cast<size_t>(y - rect.y) +
+                     3 * static_cast<size_t>(x0 - rect.x);
         if (big.layout == form::PixelLayout::Rgb888) {
             std::memcpy(o, in + 3 * x0, static_cast<size_t>(3 * (x1 - x0)));
             continue;
