@@ -19,6 +19,7 @@
 #include "core/numeric.h"
 #include "core/paths.h"
 #include "core/settings.h"
+#include "detect_tiles.h"
 #include "formats/decoder/picture_decoder.h"
 
 namespace orv::cli {
@@ -33,6 +34,7 @@ const char* const kDetectUsage =
     "                           [--stretch S] [--threshold-sigma K] [--filter SIGMA]\n"
     "                           [-o FILE|FOLDER] [--format csv|ecsv|fits] [--json]\n"
     "                           [--out-dir DIR] [--no-measure] IMAGE...\n"
+    "       orvandel-cli detect --tiles S|auto [--margin M] [-o FILE] [--json] [OPTIONS] IMAGE\n"
     "\n"
     "For each picture: load it, compute the background, extract the clusters, analyse and\n"
     "classify them, measure them on the picture's own samples, and save the result pair, the\n"
@@ -69,6 +71,15 @@ const char* const kDetectUsage =
     "                     name are then refused\n"
     "  --no-measure       no measurements: the result pair alone, as fast as the detection\n"
     "                     (an IMAGE.dat.meas of an earlier run is removed)\n"
+    "  --tiles S|auto     a picture of any size in one pass: cut in memory into tiles of S x S\n"
+    "                     pixels plus the margin on each side, covering the whole picture\n"
+    "                     (tiles at the right and bottom edges shifted inward), detected on\n"
+    "                     --jobs threads and joined as `merge` joins them, each star once.\n"
+    "                     auto: S 2000. A tile whose cluster table fills is cut in four and\n"
+    "                     done again (down to S 64). One catalogue goes to -o FILE (.csv,\n"
+    "                     .ecsv, .fits, .reg; FOLDER/IMAGE.ecsv for a folder), else to\n"
+    "                     IMAGE.dir/IMAGE.ecsv; no result pair is saved\n"
+    "  --margin M         with --tiles: the tiles' margin in pixels (default 50)\n"
     "\n"
     "Exit status: 0 all pictures done, 1 some picture failed or was not extracted or measured\n"
     "whole (named on standard error; its results are still saved), 2 usage error or unusable\n"
@@ -321,7 +332,8 @@ int runDetect(const std::vector<std::string>& args) {
     for (OptionSpec spec :
          {OptionSpec{"--filter", "", true}, OptionSpec{"--output", "-o", true},
           OptionSpec{"--format", "", true}, OptionSpec{"--json", "", false},
-          OptionSpec{"--out-dir", "", true}, OptionSpec{"--no-measure", "", false}})
+          OptionSpec{"--out-dir", "", true}, OptionSpec{"--no-measure", "", false},
+          OptionSpec{"--tiles", "", true}, OptionSpec{"--margin", "", true}})
         specs.push_back(spec);
     auto parsed = parseArgs(args, specs, kDetectUsage, exitCode);
     if (!parsed) return exitCode;
@@ -335,8 +347,12 @@ int runDetect(const std::vector<std::string>& args) {
     if (!target) return exitCode;
     auto outDir = outDirOption(*parsed, kDetectUsage, exitCode, true);
     if (!outDir) return exitCode;
+    if (parsed->has("--margin") && !parsed->has("--tiles"))
+        return usageError("--margin goes with --tiles", kDetectUsage);
     auto options = headlessOptions(*engine, filter, *outDir, !parsed->has("--no-measure"));
     if (!options) return kUsageError;
+    if (parsed->has("--tiles"))
+        return runDetectTiles(*parsed, *engine, *options, *target, *outDir, kDetectUsage);
     std::vector<std::pair<std::string, std::string>> pictures;
     for (const auto& operand : parsed->operands) {
         const std::string absolute = absolutePath(operand);

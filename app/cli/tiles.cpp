@@ -20,8 +20,8 @@ namespace orv::cli {
 namespace {
 
 const char* const kTilesUsage =
-    "usage: orvandel-cli tiles [--size S] [--margin M] [--out FOLDER] [--settings FILE]\n"
-    "                          [--stretch S] IMAGE\n"
+    "usage: orvandel-cli tiles [--size S] [--margin M] [--cover] [--out FOLDER]\n"
+    "                          [--settings FILE] [--stretch S] IMAGE\n"
     "\n"
     "Cuts the picture into overlapping square tiles, as the division window's\n"
     "\"全分割画像出力\" does: tile (i, j) covers x from i*S to i*S + S + 2M and y from j*S to\n"
@@ -35,6 +35,12 @@ const char* const kTilesUsage =
     "\n"
     "  --size S        tile step in pixels (default 500)\n"
     "  --margin M      tile margin in pixels (default 50)\n"
+    "  --cover         cover the whole picture: where the whole tiles leave a strip at the\n"
+    "                  right or bottom edge, one more column or row of tiles ends at that\n"
+    "                  edge (shifted inward, overlapping the one before it by more than 2M);\n"
+    "                  a picture smaller than a tile is one tile. The layout file records it\n"
+    "                  (Cover=1) and `merge` joins such tiles, each star once; `detect\n"
+    "                  --tiles` gives the same catalogue in one pass\n"
     "  --out FOLDER    where the folder IMAGE.dir goes (default: the picture's folder)\n"
     "  --settings FILE the stretch setting from FILE instead of the program's Orvandel.ini\n"
     "  --stretch S     how a FITS or 16-bit picture becomes 8-bit levels, linearly between a\n"
@@ -52,11 +58,9 @@ const char* const kTilesUsage =
     "Exit status: 0 done, 1 the picture could not be read or a file could not be written,\n"
     "2 usage error.\n";
 
-const std::vector<OptionSpec> kTilesOptions = {{"--size", "", true},
-                                               {"--margin", "", true},
-                                               {"--out", "", true},
-                                               {"--settings", "", true},
-                                               {"--stretch", "", true}};
+const std::vector<OptionSpec> kTilesOptions = {{"--size", "", true},    {"--margin", "", true},
+                                               {"--out", "", true},     {"--settings", "", true},
+                                               {"--stretch", "", true}, {"--cover", "", false}};
 
 }  // namespace
 
@@ -118,7 +122,8 @@ int runTiles(const std::vector<std::string>& args) {
         std::printf("%s: stretch %s, black %s, white %s\n", image.c_str(), stretched.text.c_str(),
                     formats::exactText(stretched.black).c_str(),
                     formats::exactText(stretched.white).c_str());
-    if (auto ok = tiles::checkExport(*size, *margin, big.width, big.height); !ok) {
+    const bool cover = parsed->has("--cover");
+    if (auto ok = tiles::checkExport(*size, *margin, big.width, big.height, cover); !ok) {
         std::fprintf(stderr, "orvandel-cli: %s: %s\n", image.c_str(), ok.error().c_str());
         return kFailed;
     }
@@ -130,13 +135,13 @@ int runTiles(const std::vector<std::string>& args) {
         std::fprintf(stderr, "orvandel-cli: cannot create the folder %s\n", folder.c_str());
         return kFailed;
     }
-    const int64_t total = tiles::wholeTiles(big.width, *size, *margin) *
-                          tiles::wholeTiles(big.height, *size, *margin);
-    Progress writing(static_cast<size_t>(total), "tiles");
+    const tiles::TileGrid grid = cover ? tiles::coverGrid(*size, *margin, big.width, big.height)
+                                       : tiles::tileGrid(*size, *margin, big.width, big.height);
+    Progress writing(static_cast<size_t>(grid.columns * grid.rows), "tiles");
     const auto o = tiles::exportAllTiles(
         folder, name, *size, *margin, big.width, big.height, stretched,
-        [&](int i, int j) { return tiles::cutTile(big, tiles::cutSquare(*size, *margin, i, j)); },
-        [&](int64_t done, int64_t) { writing.draw(static_cast<size_t>(done)); });
+        [&](int i, int j) { return tiles::cutTile(big, tiles::tileRect(grid, i, j)); },
+        [&](int64_t done, int64_t) { writing.draw(static_cast<size_t>(done)); }, cover);
     writing.clear();
     std::printf("%lld %s written to %s\n", static_cast<long long>(o.written),
                 o.written == 1 ? "tile" : "tiles", folder.c_str());

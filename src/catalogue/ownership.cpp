@@ -1,5 +1,6 @@
 #include "catalogue/ownership.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace orv::catalogue {
@@ -8,12 +9,17 @@ namespace {
 
 // Tile k of `count` along an axis of `length` pixels (the inner square's x and y follow the
 // same rule, so x serves both axes).
+// The tile a covering grid adds after the whole ones owns from the last whole tile's inner
+// square to the edge.
 OwnedRange ownedRange(const tiles::TileGrid& grid, int64_t count, int64_t length, int64_t k) {
     if (k < 0 || k >= count) return {};
+    const int64_t whole = grid.cover ? tiles::wholeTiles(length, grid.size, grid.margin) : count;
+    const int64_t at = std::min(k, std::max<int64_t>(whole - 1, 0));
     const tiles::Square inner =
-        tiles::innerSquare(grid.size, grid.margin, static_cast<int>(k), static_cast<int>(k));
-    const double lo = k == 0 ? 0.0 : inner.x;
-    const double hi = k == count - 1 ? static_cast<double>(length) : inner.x + inner.side;
+        tiles::innerSquare(grid.size, grid.margin, static_cast<int>(at), static_cast<int>(at));
+    const double end = inner.x + inner.side;
+    const double lo = k == 0 ? 0.0 : k < whole ? inner.x : end;
+    const double hi = k == count - 1 ? static_cast<double>(length) : end;
     return {lo, hi};
 }
 
@@ -52,7 +58,7 @@ std::optional<TileIndex> owningTile(const tiles::TileGrid& grid, double x, doubl
 }
 
 PicturePoint tileToPicture(const tiles::TileGrid& grid, int i, int j, double tileX, double tileY) {
-    const tiles::PixelSquare cut = tiles::cutSquare(grid.size, grid.margin, i, j);
+    const tiles::PixelRect cut = tiles::tileRect(grid, i, j);
     return {tileX + static_cast<double>(cut.x), tileY + static_cast<double>(cut.y)};
 }
 

@@ -5,7 +5,9 @@
 // Tile (i, j) is cut at (i·S, j·S) with S + 2M pixels a side; its inner square starts at
 // (i·S + M, j·S + M) with S pixels a side (tiles/geometry.h). A tile owns the centroids in its
 // inner square; a tile of the first or last column (row) also owns the margin strip between
-// its inner square and the picture's left or right (top or bottom) edge. All intervals are
+// its inner square and the picture's left or right (top or bottom) edge. In a covering grid
+// (tiles::coverGrid) the tile added at the right (bottom) edge owns from the last whole tile's
+// inner square to that edge. All intervals are
 // half-open, lo <= v < hi, so the tiles' owned areas cover the picture [0, W) x [0, H) without
 // overlap:
 //
@@ -44,7 +46,7 @@ struct TileIndex {
 std::optional<TileIndex> owningTile(const tiles::TileGrid& grid, double x, double y);
 
 // A point of tile (i, j), in the tile's own coordinates, in big-picture coordinates: moved by
-// the corner of the pixels cut for the tile (tiles::cutSquare; i·S, j·S for whole S).
+// the corner of the pixels cut for the tile (tiles::tileRect; i·S, j·S for whole S).
 struct PicturePoint {
     double x = 0;
     double y = 0;

@@ -143,7 +143,7 @@ core::Result<void> checkTileChecksum(const ListedTile& t, const results::ResultF
 }
 
 // The results of a listed tile, or why they are left out.
-core::Result<ReadTile> readTile(const ListedTile& t, const tiles::TileGrid& grid, int64_t side,
+core::Result<ReadTile> readTile(const ListedTile& t, const tiles::TileGrid& grid,
                                 const tiles::TileLayout* layout, const std::string& resultRoot) {
     if (t.tile.i >= grid.columns || t.tile.j >= grid.rows)
         return core::Error{t.name + ": outside the grid of " + std::to_string(grid.columns) +
@@ -152,12 +152,13 @@ core::Result<ReadTile> readTile(const ListedTile& t, const tiles::TileGrid& grid
     std::string dataFile;
     auto files = tilePair(t, resultRoot, out, dataFile);
     if (!files) return core::Error{t.name + ": " + files.error()};
-    if ((files->imageWidthP != 0 && files->imageWidthP != side) ||
-        (files->imageHeightP != 0 && files->imageHeightP != side))
-        return core::Error{t.name + ": the results are of a picture of " +
-                           std::to_string(files->imageWidthP) + " x " +
-                           std::to_string(files->imageHeightP) + ", not of a tile of " +
-                           std::to_string(side) + " x " + std::to_string(side) + "; left out"};
+    const tiles::PixelRect cut = tiles::tileRect(grid, t.tile.i, t.tile.j);
+    if ((files->imageWidthP != 0 && files->imageWidthP != cut.width) ||
+        (files->imageHeightP != 0 && files->imageHeightP != cut.height))
+        return core::Error{
+            t.name + ": the results are of a picture of " + std::to_string(files->imageWidthP) +
+            " x " + std::to_string(files->imageHeightP) + ", not of a tile of " +
+            std::to_string(cut.width) + " x " + std::to_string(cut.height) + "; left out"};
     if (auto same = checkTileChecksum(t, files.value(), layout); !same)
         return core::Error{same.error()};
     out.results = {t.tile.i, t.tile.j, {}};
@@ -201,18 +202,15 @@ TiledCatalogue readTiledCatalogue(const TiledSource& source,
         listed.push_back({folder, name, *tile});
     }
 
-    const tiles::TileGrid grid = source.layout
-                                     ? tiles::tileGrid(source.layout->size, source.layout->margin,
-                                                       source.layout->width, source.layout->height)
-                                     : gridOfTiles(source.size, source.margin, listed);
-    const int64_t side = tiles::cutSquare(grid.size, grid.margin, 0, 0).side;
+    const tiles::TileGrid grid = source.layout ? tiles::layoutGrid(*source.layout)
+                                               : gridOfTiles(source.size, source.margin, listed);
     // The tiles are read in parallel, each into its slot; the caller's thread reports progress.
     std::vector<core::Result<ReadTile>> slots(listed.size(), core::Error{});
     const tiles::TileLayout* layout = source.layout ? &*source.layout : nullptr;
     std::atomic<size_t> next{0}, done{0};
     auto work = [&](bool report) {
         for (size_t k; (k = next++) < listed.size();) {
-            slots[k] = readTile(listed[k], grid, side, layout, source.resultRoot);
+            slots[k] = readTile(listed[k], grid, layout, source.resultRoot);
             ++done;
             if (report && progress) progress(done, listed.size());
         }

@@ -289,6 +289,14 @@ core::Error damaged(const std::string& why, const std::string& dataFile) {
 
 }  // namespace
 
+core::Result<ResultRecord> parseResultLine(const std::string& line, int32_t width, int32_t height) {
+    Record r;
+    bool odd = false;
+    if (auto why = parseRecord(line, PictureBounds::of(width, height), r, odd))
+        return core::Error{*why};
+    return r;
+}
+
 core::Result<ResultFiles> readResultFiles(const std::string& iniFile, const std::string& dataFile) {
     if (!core::fileExists(dataFile)) return core::Error{"データファイルが存在しません。"};
     if (!core::fileExists(iniFile))

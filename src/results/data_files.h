@@ -54,6 +54,10 @@ struct ResultRecord {
     extract::StarRec star;
 };
 
+// One line of the record file of a picture of width x height, read and checked as
+// readResultFiles reads each line; fails with the reason.
+core::Result<ResultRecord> parseResultLine(const std::string& line, int32_t width, int32_t height);
+
 // A result pair as read, without touching any working state.
 struct ResultFiles {
     core::Settings settings;  // only the detection settings are taken from it

@@ -57,17 +57,23 @@ core::Result<formats::LevelPicture> loadBigPicture(const std::string& path,
 }
 
 form::Picture cutTile(const form::Picture& big, const PixelSquare& square) {
-    const int side = static_cast<int>(square.side);
-    form::Picture tile = blackPicture(side, side);
+    return cutTile(big, PixelRect{square.x, square.y, square.side, square.side});
+}
+
+form::Picture cutTile(const form::Picture& big, const PixelRect& rect) {
+    form::Picture tile = blackPicture(static_cast<int>(rect.width), static_cast<int>(rect.height));
     auto* out = const_cast<uint8_t*>(tile.bits);
-    // The overlap of the square with the picture, in picture pixels.
-    const int64_t x0 = std::max<int64_t>(square.x, 0), y0 = std::max<int64_t>(square.y, 0);
-    const int64_t x1 = std::min<int64_t>(square.x + side, big.width);
-    const int64_t y1 = std::min<int64_t>(square.y + side, big.height);
+    // The overlap of the rectangle with the picture, in picture pixels.
+    const int64_t x0 = std::max<int64_t>(rect.x, 0), y0 = std::max<int64_t>(rect.y, 0);
+    const int64_t x1 = std::min<int64_t>(rect.x + rect.width, big.width);
+    const int64_t y1 = std::min<int64_t>(rect.y + rect.height, big.height);
+    // A rectangle wholly beside the picture (the window's tile index past the grid after the
+    // size was changed) stays black.
+    if (x1 <= x0) return tile;
     for (int64_t y = y0; y < y1; ++y) {
         const uint8_t* in = big.row(static_cast<int>(y));
-        uint8_t* o = out + tile.stride * static_cast<size_t>(y - square.y) +
-                     3 * static_cast<size_t>(x0 - square.x);
+        uint8_t* o = out + tile.stride * static_cast<size_t>(y - rect.y) +
+                     3 * static_cast<size_t>(x0 - rect.x);
         if (big.layout == form::PixelLayout::Rgb888) {
             std::memcpy(o, in + 3 * x0, static_cast<size_t>(3 * (x1 - x0)));
             continue;
@@ -75,6 +81,17 @@ form::Picture cutTile(const form::Picture& big, const PixelSquare& square) {
         for (int64_t x = x0; x < x1; ++x, o += 3) rgbAt(big, in, static_cast<int>(x), o);
     }
     return tile;
+}
+
+form::Picture tileView(const form::Picture& big, const PixelRect& rect) {
+    const size_t bytesPerPixel = big.layout == form::PixelLayout::Grey8    ? 1
+                                 : big.layout == form::PixelLayout::Rgb888 ? 3
+                                                                           : 4;
+    form::Picture view = big;
+    view.width = static_cast<int>(rect.width);
+    view.height = static_cast<int>(rect.height);
+    view.bits = big.row(static_cast<int>(rect.y)) + bytesPerPixel * static_cast<size_t>(rect.x);
+    return view;
 }
 
 form::Picture scaledPreview(const form::Picture& big, int width, int height,

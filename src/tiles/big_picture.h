@@ -32,6 +32,11 @@ core::Result<formats::LevelPicture> loadBigPicture(const std::string& path,
 // square.side x square.side; the part outside the big picture is black. The side must be
 // positive (see checkSettings).
 form::Picture cutTile(const form::Picture& big, const PixelSquare& square);
+// The same for a rectangle of width x height (both positive).
+form::Picture cutTile(const form::Picture& big, const PixelRect& rect);
+// A rectangle that lies wholly inside the picture, as a picture that shares the big picture's
+// pixels (its layout, rows `stride` apart, keeping the big picture's memory alive): no copy.
+form::Picture tileView(const form::Picture& big, const PixelRect& rect);
 
 // The whole picture scaled down (or up) to width x height, each preview pixel the mean of the
 // picture pixels whose centres it covers (the nearest pixel when it covers none). One pass

@@ -60,6 +60,7 @@ std::vector<std::string> layoutLines(const TileLayout& l) {
                                       "Rows=" + std::to_string(l.rows),
                                       "List=" + l.list,
                                       "Tiles=" + std::to_string(l.tiles)};
+    if (l.cover) lines.push_back("Cover=1");
     if (!l.stretch.text.empty()) {
         lines.push_back("Stretch=" + l.stretch.text);
         lines.push_back("StretchBlack=" + formats::exactText(l.stretch.black));
@@ -72,6 +73,11 @@ std::vector<std::string> layoutLines(const TileLayout& l) {
                             core::checksumText(crc));
     }
     return lines;
+}
+
+TileGrid layoutGrid(const TileLayout& l) {
+    return l.cover ? coverGrid(l.size, l.margin, l.width, l.height)
+                   : tileGrid(l.size, l.margin, l.width, l.height);
 }
 
 uint32_t tileChecksum(const form::Picture& picture) {
@@ -145,13 +151,15 @@ core::Result<TileLayout> parseLayout(std::string_view text) {
         if (!v) return badKey(s.key, get(s.key));
         *s.value = settingValue(*v);
     }
-    if (auto ok = checkExport(l.size, l.margin, l.width, l.height); !ok)
+    const std::string cover = get("Cover");
+    if (!cover.empty() && cover != "0" && cover != "1") return badKey("Cover", cover);
+    l.cover = cover == "1";
+    if (auto ok = checkExport(l.size, l.margin, l.width, l.height, l.cover); !ok)
         return core::Error{"分割情報ファイルの分割設定が正しくありません: " + ok.error()};
-    if (!wholeNumber(get("Columns"), kMaxTileIndex, l.columns) ||
-        l.columns != wholeTiles(l.width, l.size, l.margin))
+    const TileGrid grid = layoutGrid(l);
+    if (!wholeNumber(get("Columns"), kMaxTileIndex, l.columns) || l.columns != grid.columns)
         return badKey("Columns", get("Columns"));
-    if (!wholeNumber(get("Rows"), kMaxTileIndex, l.rows) ||
-        l.rows != wholeTiles(l.height, l.size, l.margin))
+    if (!wholeNumber(get("Rows"), kMaxTileIndex, l.rows) || l.rows != grid.rows)
         return badKey("Rows", get("Rows"));
     l.list = get("List");
     if (l.list.empty()) return badKey("List", l.list);
@@ -197,21 +205,15 @@ std::string pictureFileOf(const std::string& folder, const std::string& name) {
 ExportOutcome exportAllTiles(const std::string& folder, const std::string& bigPicName, float size,
                              float margin, int64_t width, int64_t height,
                              const LayoutStretch& stretch, const TileCutter& cut,
-                             const std::function<void(int64_t, int64_t)>& progress) {
+                             const std::function<void(int64_t, int64_t)>& progress, bool cover) {
     ExportOutcome o;
     // What a killed export of this picture left: its tiles' and files' temporaries.
     core::removeStaleLeftovers(folder, bigPicName + ".");
-    TileLayout layout{bigPicName,
-                      width,
-                      height,
-                      size,
-                      margin,
-                      wholeTiles(width, size, margin),
-                      wholeTiles(height, size, margin),
-                      batchListName(bigPicName),
-                      0,
-                      stretch,
-                      {}};
+    const TileGrid grid =
+        cover ? coverGrid(size, margin, width, height) : tileGrid(size, margin, width, height);
+    TileLayout layout{bigPicName, width,        height,    size,
+                      margin,     grid.columns, grid.rows, batchListName(bigPicName),
+                      0,          stretch,      {},        cover};
     if (layout.columns == 0 || layout.rows == 0) return o;
     const int64_t total = layout.columns * layout.rows;
 

@@ -17,6 +17,7 @@
 
 #include "core/result.h"
 #include "form/picture.h"
+#include "tiles/geometry.h"
 
 namespace orv::tiles {
 
@@ -35,6 +36,9 @@ std::string batchListLine(const std::string& folder, const std::string& fileName
 //   Rows=1
 //   List=m42.bmp.txt    the batch list in the same folder
 //   Tiles=2             tiles the list names (Columns x Rows unless writing stopped early)
+// then, only for a covering grid (geometry.h: coverGrid; the right and bottom edges get tiles
+// of their own, Columns and Rows counted by coverTiles):
+//   Cover=1
 // and, only for a picture deeper than 8 bits (FITS, 16-bit PNG or TIFF), the stretch that
 // brought the whole picture to the tiles' 8-bit levels (formats/stretch.h), as the result
 // files record it; `--stretch range:4821,38112` cuts the same tiles again:
@@ -62,6 +66,7 @@ struct TileLayout {
     LayoutStretch stretch{};
     // Tile (i, j) -> its pixels' checksum; empty in a layout written before checksums.
     std::map<std::pair<int, int>, uint32_t> checksums;
+    bool cover = false;  // the covering grid
 };
 
 // The checksum of a tile's pixels: CRC-32C of its R, G, B bytes pixel by pixel, rows from the
@@ -69,6 +74,8 @@ struct TileLayout {
 uint32_t tileChecksum(const form::Picture& picture);
 
 std::vector<std::string> layoutLines(const TileLayout& layout);
+// The grid a layout describes: plain or covering.
+TileGrid layoutGrid(const TileLayout& layout);
 // Reads the text of a layout file. Fails, naming the key, on a missing or bad value (of
 // StretchBlack and StretchWhite only where Stretch is given), on settings that cannot cut
 // tiles, or when Columns and Rows do not follow from the sizes; and on a checksum line that
@@ -88,7 +95,8 @@ std::string layoutFileOfList(const std::string& listPath);
 // cannot be written, nothing is replaced: the earlier tiles, list and layout stay as they were
 // and the temporary files are removed (`written` is 0). Temporary files that a killed earlier
 // export of the same picture left in the folder are removed first. The settings must pass
-// checkExport.
+// checkExport. With `cover`, the tiles of the covering grid (coverGrid), which may be
+// narrower than S + 2M where the picture is.
 struct ExportOutcome {
     // Tiles written and listed; after a failure, the tiles already put in place (0 unless a
     // rename failed halfway, which leaves the list and the layout as they were).
@@ -99,7 +107,8 @@ using TileCutter = std::function<form::Picture(int i, int j)>;
 ExportOutcome exportAllTiles(const std::string& folder, const std::string& bigPicName, float size,
                              float margin, int64_t width, int64_t height,
                              const LayoutStretch& stretch, const TileCutter& cut,
-                             const std::function<void(int64_t, int64_t)>& progress = {});
+                             const std::function<void(int64_t, int64_t)>& progress = {},
+                             bool cover = false);
 
 // The picture file of a result pair's [FILE] names: folder/name, or for a tile processed alone
 // (named by its id, without ".bmp") the tile's file folder/name.bmp when only that exists.

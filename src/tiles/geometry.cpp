@@ -1,7 +1,9 @@
 #include "tiles/geometry.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include "core/numeric.h"
 #include "core/paths.h"
@@ -38,6 +40,47 @@ TileGrid tileGrid(float size, float margin, int64_t width, int64_t height) {
             wholeTiles(height, size, margin)};
 }
 
+namespace {
+
+// Tile k along a side of `length` pixels: where its cut starts and how long it is.
+std::pair<int64_t, int64_t> axisCut(int64_t length, float size, float margin, int64_t k) {
+    const int64_t whole = wholeTiles(length, size, margin);
+    const PixelSquare first = cutSquare(size, margin, 0, 0);
+    if (k < whole) return {cutSquare(size, margin, static_cast<int>(k), 0).x, first.side};
+    const int64_t side = std::min(first.side, length);
+    return {length - side, side};
+}
+
+}  // namespace
+
+int64_t coverTiles(int64_t length, float size, float margin) {
+    if (length <= 0) return 0;
+    const int64_t whole = wholeTiles(length, size, margin);
+    if (whole == 0) return 1;
+    const auto [x, side] = axisCut(length, size, margin, whole - 1);
+    return x + side < length ? whole + 1 : whole;
+}
+
+TileGrid coverGrid(float size, float margin, int64_t width, int64_t height) {
+    return {size,
+            margin,
+            width,
+            height,
+            coverTiles(width, size, margin),
+            coverTiles(height, size, margin),
+            true};
+}
+
+PixelRect tileRect(const TileGrid& grid, int i, int j) {
+    if (!grid.cover) {
+        const PixelSquare s = cutSquare(grid.size, grid.margin, i, j);
+        return {s.x, s.y, s.side, s.side};
+    }
+    const auto [x, w] = axisCut(grid.width, grid.size, grid.margin, i);
+    const auto [y, h] = axisCut(grid.height, grid.size, grid.margin, j);
+    return {x, y, w, h};
+}
+
 bool nextTileFits(int k, float size, float margin, int64_t length) {
     const float end = static_cast<float>(k + 2) * size + 2.0f * margin;
     return static_cast<double>(end) <= static_cast<double>(length);
@@ -65,9 +108,18 @@ core::Result<void> checkSettings(float size, float margin) {
     return {};
 }
 
-core::Result<void> checkGrid(float size, float margin, int64_t width, int64_t height) {
+namespace {
+
+int64_t tilesAlong(int64_t length, float size, float margin, bool cover) {
+    return cover ? coverTiles(length, size, margin) : wholeTiles(length, size, margin);
+}
+
+}  // namespace
+
+core::Result<void> checkGrid(float size, float margin, int64_t width, int64_t height, bool cover) {
     if (auto ok = checkSettings(size, margin); !ok) return ok;
-    const int64_t nx = wholeTiles(width, size, margin), ny = wholeTiles(height, size, margin);
+    const int64_t nx = tilesAlong(width, size, margin, cover),
+                  ny = tilesAlong(height, size, margin, cover);
     if (nx > kMaxTileIndex || ny > kMaxTileIndex)
         return core::Error{"分割数が多すぎます（" + std::to_string(nx) + " x " +
                            std::to_string(ny) +
@@ -75,9 +127,11 @@ core::Result<void> checkGrid(float size, float margin, int64_t width, int64_t he
     return {};
 }
 
-core::Result<void> checkExport(float size, float margin, int64_t width, int64_t height) {
-    if (auto ok = checkGrid(size, margin, width, height); !ok) return ok;
-    const int64_t nx = wholeTiles(width, size, margin), ny = wholeTiles(height, size, margin);
+core::Result<void> checkExport(float size, float margin, int64_t width, int64_t height,
+                               bool cover) {
+    if (auto ok = checkGrid(size, margin, width, height, cover); !ok) return ok;
+    const int64_t nx = tilesAlong(width, size, margin, cover),
+                  ny = tilesAlong(height, size, margin, cover);
     if (nx * ny > kMaxTileIndex)
         return core::Error{
             "分割数が多すぎます（" + std::to_string(nx) + " x " + std::to_string(ny) + " = " +

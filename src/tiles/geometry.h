@@ -51,14 +51,40 @@ PixelSquare cutSquare(float size, float margin, int i, int j);
 // positive (see checkSettings).
 int64_t wholeTiles(int64_t length, float size, float margin);
 
-// The grid of whole tiles over a width x height picture: tiles (0..columns-1, 0..rows-1).
+// Number of tiles along a side of `length` pixels that cover it whole: the whole tiles, and one
+// more where they leave a strip at the far edge (see tileRect); 1 for a side shorter than a
+// tile, 0 for none.
+int64_t coverTiles(int64_t length, float size, float margin);
+
+// The grid over a width x height picture: tiles (0..columns-1, 0..rows-1). A plain grid holds
+// the whole tiles alone; a covering grid (`cover`) also the tiles at the right and bottom edge
+// that coverTiles adds, so that every pixel of the picture lies in a tile.
 struct TileGrid {
     float size = 0, margin = 0;
     int64_t width = 0, height = 0;
     int64_t columns = 0, rows = 0;
+    bool cover = false;
 };
-// The grid with columns and rows counted by wholeTiles.
+// The plain grid, columns and rows counted by wholeTiles.
 TileGrid tileGrid(float size, float margin, int64_t width, int64_t height);
+// The covering grid, columns and rows counted by coverTiles.
+TileGrid coverGrid(float size, float margin, int64_t width, int64_t height);
+
+// A rectangle of big-picture pixels: top-left corner and size.
+struct PixelRect {
+    int64_t x = 0, y = 0, width = 0, height = 0;
+    bool operator==(const PixelRect&) const = default;
+};
+// The pixels cut for tile (i, j) of a grid. A whole tile is cutSquare's. The tile a covering
+// grid adds after the whole tiles of a side is as long as a whole tile and shifted inward to
+// end at the picture's edge, so it overlaps the tile before it by at least 2M:
+//
+//   x:  0        S      2S     ...  n·S+2M     W-S-2M         W
+//       |tile 0 ......|                 |       |  extra tile |
+//                                  tile n-1 ends   owned from n·S+M to W
+//
+// On a side shorter than a tile, the one tile is the whole side.
+PixelRect tileRect(const TileGrid& grid, int i, int j);
 
 // Whether the tile after index k along a side of `length` pixels is whole:
 // (k + 2) * S + 2M <= length, the sum in single precision.
@@ -72,9 +98,12 @@ float settingValue(double value);
 // 0, and a tile's side S + 2M from 1 to kMaxTileSide pixels.
 core::Result<void> checkSettings(float size, float margin);
 // checkSettings, and the tile indices of a width x height picture must fit in 16 bits.
-core::Result<void> checkGrid(float size, float margin, int64_t width, int64_t height);
-// checkGrid, and a batch list of every whole tile has at most kMaxTileIndex records.
-core::Result<void> checkExport(float size, float margin, int64_t width, int64_t height);
+core::Result<void> checkGrid(float size, float margin, int64_t width, int64_t height,
+                             bool cover = false);
+// checkGrid, and a batch list of every whole tile has at most kMaxTileIndex records. With
+// `cover`, the tiles of the covering grid are counted instead.
+core::Result<void> checkExport(float size, float margin, int64_t width, int64_t height,
+                               bool cover = false);
 
 // The label of tile (i, j): "(a,b)-(c,d)" with a = i*S + M, b = j*S + M, c = (i+1)*S + 2M,
 // d = (j+1)*S + 2M in single precision, each formatted "0000": the inner square's top-left

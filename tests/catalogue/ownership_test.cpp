@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -110,6 +111,93 @@ TEST(Ownership, TilesPartitionThePictureAsTheLiteralRuleSays) {
                 }
             }
         }
+    }
+}
+
+// A covering grid along one axis of `length` pixels, literally: n = Int((L - 2M) / S) whole
+// tiles meeting at kS + M; where the last whole tile's cut ends before L (or there is none),
+// one more tile, cut as long as a whole one (or as L, when shorter) and ending at L, owns from
+// nS + M (from 0 when it is the only one) to L.
+struct LiteralAxis {
+    std::vector<double> starts;  // owned from starts[k] to starts[k + 1] (the last to L)
+    std::vector<std::pair<int64_t, int64_t>> cuts;  // [first pixel, end)
+};
+LiteralAxis literalCover(double s, double m, int64_t length) {
+    LiteralAxis a;
+    const auto n = static_cast<int64_t>(std::max(0.0, std::floor((length - 2 * m) / s)));
+    const auto side = static_cast<int64_t>(s + 2 * m);
+    for (int64_t k = 0; k < n; ++k) {
+        a.starts.push_back(k == 0 ? 0 : k * s + m);
+        a.cuts.push_back({static_cast<int64_t>(k * s), static_cast<int64_t>(k * s) + side});
+    }
+    if (n == 0 || a.cuts.back().second < length) {
+        a.starts.push_back(n == 0 ? 0 : n * s + m);
+        a.cuts.push_back({std::max<int64_t>(length - side, 0), length});
+    }
+    return a;
+}
+
+TEST(Ownership, CoveringTilesOwnEveryPixelOnceAndSeeItWithTheirMargin) {
+    struct Size {
+        float s, m;
+        int64_t width, height;
+    };
+    const std::vector<Size> sizes = {
+        {500, 50, 1200, 1000},  // strips of 100 and 400 px beyond the whole tiles
+        {500, 50, 1100, 1600},  // whole tiles reach both edges: no tile added
+        {300, 50, 1234, 987},   //
+        {100, 10, 1000, 1020},  // a multiple of S, and a multiple plus 2M
+        {500, 50, 599, 40},     // smaller than one tile: one tile, the whole picture
+        {500, 50, 600, 601},    // exactly one tile across; one pixel more down
+        {64, 8, 81, 79},        //
+        {1, 0, 3, 1},           // one-pixel tiles
+    };
+    for (const Size& z : sizes) {
+        const TileGrid g = tiles::coverGrid(z.s, z.m, z.width, z.height);
+        const LiteralAxis ax = literalCover(z.s, z.m, z.width),
+                          ay = literalCover(z.s, z.m, z.height);
+        ASSERT_EQ(g.columns, static_cast<int64_t>(ax.cuts.size())) << z.width;
+        ASSERT_EQ(g.rows, static_cast<int64_t>(ay.cuts.size())) << z.height;
+        for (int i = 0; i < g.columns; ++i)
+            for (int j = 0; j < g.rows; ++j) {
+                const tiles::PixelRect r = tiles::tileRect(g, i, j);
+                EXPECT_EQ(r, (tiles::PixelRect{ax.cuts[i].first, ay.cuts[j].first,
+                                               ax.cuts[i].second - ax.cuts[i].first,
+                                               ay.cuts[j].second - ay.cuts[j].first}))
+                    << z.width << " x " << z.height << " tile " << i << "," << j;
+            }
+        // Every pixel's centre along each axis: one owner, the literal one, whose cut holds
+        // the pixel and M pixels on either side of it (where the picture has them).
+        for (const bool columns : {true, false}) {
+            const LiteralAxis& a = columns ? ax : ay;
+            const int64_t length = columns ? z.width : z.height;
+            for (int64_t p = 0; p < length; ++p) {
+                const double v = p + 0.5;
+                int owners = 0;
+                for (int64_t k = 0; k < static_cast<int64_t>(a.cuts.size()); ++k) {
+                    const OwnedRange r = columns ? ownedColumnRange(g, k) : ownedRowRange(g, k);
+                    const double hi = k + 1 < static_cast<int64_t>(a.starts.size())
+                                          ? a.starts[k + 1]
+                                          : static_cast<double>(length);
+                    ASSERT_EQ(r.contains(v), a.starts[k] <= v && v < hi)
+                        << length << " pixel " << p << " tile " << k;
+                    if (!r.contains(v)) continue;
+                    ++owners;
+                    const auto [lo, end] = a.cuts[k];
+                    ASSERT_LE(lo, std::max<int64_t>(p - static_cast<int64_t>(z.m), 0)) << p;
+                    ASSERT_GE(end, std::min<int64_t>(p + 1 + static_cast<int64_t>(z.m), length))
+                        << p;
+                }
+                ASSERT_EQ(owners, 1) << length << " pixel " << p;
+            }
+        }
+        // And the owner found for a centre is that one, also across both axes.
+        for (int64_t x = 0; x < z.width; x += 7)
+            for (int64_t y = 0; y < z.height; y += 5) {
+                const auto owner = owningTile(g, x + 0.5, y + 0.5);
+                ASSERT_TRUE(owner) << x << "," << y;
+                EXPECT_TRUE(ownsCentroid(g, owner->i, owner->j, x + 0.5, y + 0.5));
+            }
     }
 }
 

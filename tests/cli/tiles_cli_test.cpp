@@ -3,11 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <regex>
 
 #include "cli/cli_run.h"
+#include "formats/bmp_stream.h"
 #include "formats/stretch.h"
 #include "input/image_load.h"
 #include "tiles/big_pic.h"
@@ -73,6 +75,25 @@ TEST(Cli, TilesWritesWhatTheDivisionWindowWrites) {
     EXPECT_TRUE(fromWindow.count("sky.bmp.002.002.bmp"));
     EXPECT_TRUE(filesOf(dir.file("cli/sky.bmp.dir"), dir.file("cli"), dir.file("win")) ==
                 fromWindow);
+
+    // --cover adds a column and a row ending at the right and bottom edges (the whole tiles
+    // end at 940 of 1234 and 1010); the whole tiles stay the same files.
+    r = cli("tiles --cover --size 300 --margin 20 --out " + dir.file("cover") + " " +
+                dir.file("sky.bmp"),
+            dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "16 tiles written to " + dir.file("cover/sky.bmp.dir") + "\n");
+    const auto covered = filesOf(dir.file("cover/sky.bmp.dir"));
+    for (const char* name : {"sky.bmp.000.000.bmp", "sky.bmp.002.001.bmp"})
+        EXPECT_TRUE(covered.at(name) == fromWindow.at(name)) << name;
+    // The corner tile's last row is the end of the picture's last row.
+    const auto corner = formats::readBmpFile(dir.file("cover/sky.bmp.dir/sky.bmp.003.003.bmp"));
+    ASSERT_EQ(corner.picture.width, 340);
+    ASSERT_EQ(corner.picture.height, 340);
+    EXPECT_EQ(
+        std::memcmp(corner.picture.row(339), field.rgb.data() + 3 * (1009 * 1234 + 894), 3 * 340),
+        0);
+    EXPECT_NE(covered.at("sky.bmp.tiles.ini").find("Cover=1"), std::string::npos);
 
     // The batch processes every tile of the list.
     CliRun batch = cli("batch --jobs 2 --settings " + standardSettings(dir) + " " +

@@ -37,7 +37,8 @@ check "up again keeps the same daemons" test "$("$source/scripts/slurm-local" st
 rm -rf "$work"
 mkdir -p "$work/one" "$work/cluster" "$work/damaged"
 settings=$source/config/Orvandel.ini
-# 1100 x 1100 with S 250 and M 50: 4 x 4 tiles, 4 for each shard.
+# 1100 x 1100 with S 250 and M 50: 4 x 4 tiles, 4 for each shard (a covering grid, as
+# slurm-tiles cuts, is the same here).
 tiling=(--size 250 --margin 50)
 "$starfield" --out "$work/one/field.bmp" --width 1100 --height 1100 --stars 600 --noise 1 \
     --seed 24 || exit 1
@@ -46,7 +47,7 @@ cp "$work/one/field.bmp" "$work/damaged/field.bmp"
 
 # One machine: cut, every tile, merge.
 list=$work/one/field.bmp.dir/field.bmp.txt
-"$cli" tiles "${tiling[@]}" "$work/one/field.bmp" &&
+"$cli" tiles --cover "${tiling[@]}" "$work/one/field.bmp" &&
     "$cli" batch --settings "$settings" "$list" >/dev/null &&
     "$cli" merge -o "$work/one.csv" "$list" || exit 1
 
@@ -64,7 +65,7 @@ check "the catalogue is the one machine's, byte for byte" cmp "$work/one.csv" "$
 
 # 2. A damaged tile: the third record of the list belongs to shard 2.
 list=$work/damaged/field.bmp.dir/field.bmp.txt
-"$cli" tiles "${tiling[@]}" "$work/damaged/field.bmp" || exit 1
+"$cli" tiles --cover "${tiling[@]}" "$work/damaged/field.bmp" || exit 1
 tile=$(sed -n '3s/.*,"\(.*\)".*/\1/p' "$list")
 truncate -s 100 "$work/damaged/field.bmp.dir/$tile" || exit 1
 "$source/scripts/slurm-tiles" "$list" "$work/damaged.csv" --shards 4 --settings "$settings" \

@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     const form::Picture& big = picture->picture;
     if (big.width <= 0 || big.height <= 0 || big.empty()) __builtin_trap();
-    const form::Picture tile = tiles::cutTile(big, {big.width - 3, -2, 7});
+    const form::Picture tile = tiles::cutTile(big, tiles::PixelSquare{big.width - 3, -2, 7});
     if (tile.width != 7 || tile.height != 7) __builtin_trap();
     const form::Picture preview = tiles::scaledPreview(big, 5, 4);
     if (preview.width != 5 || preview.height != 4) __builtin_trap();

@@ -229,6 +229,21 @@ TEST(DivisionWindow, ACancelledDialogKeepsThePictureAndABadFileSaysWhy) {
     EXPECT_FALSE(d.big.cmdSaveAllFile.Enabled);
 }
 
+// After 全分割画像出力 the tile index lies past the grid; with a larger S its tile lies wholly
+// right of the picture, and moving up cuts it: a black tile, not a crash.
+TEST(DivisionWindow, ATileWhollyBesideThePictureIsCutBlack) {
+    Division d;
+    d.load(1200, 1000);
+    cmdSaveAllFile_Click(d.c);
+    d.big.txtDivSize.Text = "700";
+    txtDivSize_Change(d.c);
+    cmdDiv_Click(d.c, 2);  // "↑": tile (2, 0), x from 1400
+    EXPECT_EQ(d.app.ws.tile.DivY, 0);
+    const form::Picture& tile = d.big.picDivPic.picture;
+    ASSERT_EQ(tile.width, 800);
+    EXPECT_EQ(test::pixelsOf(tile), std::vector<uint8_t>(3 * 800 * 800, 0));
+}
+
 TEST(DivisionWindow, SavesEveryTileWithTheBatchList) {
     Division d;
     d.load(1200, 1000);

@@ -16,8 +16,14 @@ TEST(CutTile, IsTheCropOfTheBigPictureBlackOutsideIt) {
     const int w = 37, h = 23;
     for (auto layout : test::kAllLayouts) {
         const form::Picture big = patternPicture(w, h, layout);
-        const PixelSquare squares[] = {{0, 0, 10}, {27, 13, 10}, {30, 5, 10},
-                                       {5, 20, 9}, {36, 22, 4},  {0, 0, 40}};
+        const PixelSquare squares[] = {{0, 0, 10},
+                                       {27, 13, 10},
+                                       {30, 5, 10},
+                                       {5, 20, 9},
+                                       {36, 22, 4},
+                                       {0, 0, 40},
+                                       // wholly beside the picture, rows overlapping
+                                       {40, 5, 10}};
         for (const auto& s : squares) {
             SCOPED_TRACE(std::to_string(s.x) + "," + std::to_string(s.y) + " " +
                          std::to_string(s.side));
@@ -27,6 +33,21 @@ TEST(CutTile, IsTheCropOfTheBigPictureBlackOutsideIt) {
             EXPECT_EQ(test::pixelsOf(tile),
                       test::patternCrop(w, h, s.x, s.y, static_cast<int>(s.side),
                                         layout == form::PixelLayout::Grey8));
+        }
+    }
+}
+
+TEST(TileView, HoldsTheSamePixelsAsTheCutWithoutACopy) {
+    for (auto layout : test::kAllLayouts) {
+        const form::Picture big = patternPicture(37, 23, layout);
+        for (const PixelRect r : {PixelRect{0, 0, 37, 23}, PixelRect{5, 3, 10, 20},
+                                  PixelRect{36, 22, 1, 1}, PixelRect{30, 0, 7, 9}}) {
+            const form::Picture view = tileView(big, r);
+            // Cut whole, the view gives the rectangle's pixels in RGB.
+            EXPECT_EQ(test::pixelsOf(cutTile(view, PixelRect{0, 0, r.width, r.height})),
+                      test::pixelsOf(cutTile(big, r)))
+                << r.x << "," << r.y << " " << r.width << " x " << r.height;
+            EXPECT_EQ(view.owner, big.owner);
         }
     }
 }

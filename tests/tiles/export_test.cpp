@@ -111,6 +111,34 @@ TEST(LayoutFile, NamesTheKeyThatIsWrong) {
     EXPECT_FALSE(parseLayout(std::string("\0\xff[Tiles\n=", 10)).ok());
 }
 
+// A covering layout says so, and its Columns and Rows are those of the covering grid; a
+// plain layout is written as before, without the key.
+TEST(LayoutFile, ACoveringLayoutCountsTheTilesAddedAtTheEdges) {
+    TileLayout l{"m42.bmp", 1200, 1000, 500, 50, 2, 1, "m42.bmp.txt", 2, {}, {}};
+    for (const std::string& line : layoutLines(l)) EXPECT_EQ(line.find("Cover"), std::string::npos);
+    l.cover = true;
+    l.columns = 3;  // 2 whole tiles end at 1100 of 1200
+    l.rows = 2;     // 1 whole tile ends at 600 of 1000
+    l.checksums = {{{2, 1}, 7}};
+    auto read = parseLayout(text(layoutLines(l)));
+    ASSERT_TRUE(read.ok()) << read.error();
+    EXPECT_TRUE(read->cover);
+    EXPECT_EQ(read->checksums, l.checksums);
+    const TileGrid g = layoutGrid(read.value());
+    EXPECT_TRUE(g.cover);
+    EXPECT_EQ(tileRect(g, 2, 1), (PixelRect{600, 400, 600, 600}));
+    // The plain grid's counts, or a Cover that is neither 0 nor 1, are refused.
+    l.columns = 2;
+    EXPECT_FALSE(parseLayout(text(layoutLines(l))).ok());
+    l.columns = 3;
+    auto lines = layoutLines(l);
+    for (auto& line : lines)
+        if (line == "Cover=1") line = "Cover=yes";
+    read = parseLayout(text(lines));
+    ASSERT_FALSE(read.ok());
+    EXPECT_NE(read.error().find("Cover"), std::string::npos) << read.error();
+}
+
 TEST(LayoutFile, LiesBesideTheListOfItsPicture) {
     EXPECT_EQ(layoutFileOfList("/data/m42.bmp.dir/m42.bmp.txt"),
               "/data/m42.bmp.dir/m42.bmp.tiles.ini");

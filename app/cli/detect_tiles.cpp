@@ -1,0 +1,175 @@
+// `detect --tiles`: the picture loaded once, detected in tiles in memory, one catalogue.
+
+#include "detect_tiles.h"
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+
+#include "catalogue/output.h"
+#include "control/tiled_detect.h"
+#include "core/numeric.h"
+#include "core/paths.h"
+#include "formats/decoder/picture_decoder.h"
+#include "tiles/big_picture.h"
+
+namespace orv::cli {
+namespace {
+
+// A text as a JSON string.
+std::string jsonString(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", c);
+            out += buf;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+std::string jsonList(const std::vector<std::string>& texts) {
+    std::string j = "[";
+    for (size_t k = 0; k < texts.size(); ++k) j += (k ? "," : "") + jsonString(texts[k]);
+    return j + "]";
+}
+
+// Results by class (Atr 1..4: noise, area, star, elongated).
+std::array<size_t, 5> classCounts(const catalogue::Catalogue& c) {
+    std::array<size_t, 5> n{};
+    for (const auto& r : c.records)
+        if (r.atr >= 1 && r.atr <= 4) ++n[static_cast<size_t>(r.atr)];
+    return n;
+}
+
+// The summary of a run: the counts, the grid and what was cut in four.
+std::string summaryLine(const std::string& image, const control::TiledDetection& d, bool chosen,
+                        const std::string& file) {
+    const auto n = classCounts(d.catalogue);
+    const auto& g = d.grid;
+    std::string line = image + ": " + std::to_string(d.catalogue.records.size()) +
+                       " results: noise " + std::to_string(n[1]) + ", area " +
+                       std::to_string(n[2]) + ", star " + std::to_string(n[3]) + ", elongated " +
+                       std::to_string(n[4]) + "; " + std::to_string(g.columns) + " x " +
+                       std::to_string(g.rows) + " tiles, S " + core::generalForm(g.size) +
+                       (chosen ? " (auto)" : "") + ", M " + core::generalForm(g.margin);
+    if (!d.split.empty())
+        line += ", " + std::to_string(d.split.size()) + (d.split.size() == 1 ? " tile" : " tiles") +
+                " cut in four for a full cluster table";
+    if (!file.empty()) line += "; written to " + file;
+    return line;
+}
+
+std::string summaryJson(const std::string& image, const control::TiledDetection& d, bool chosen,
+                        const std::string& file, bool ok) {
+    const auto n = classCounts(d.catalogue);
+    const auto& g = d.grid;
+    std::string j = "{\"path\":" + jsonString(image) + ",\"ok\":" + (ok ? "true" : "false");
+    j += ",\"results\":" + std::to_string(d.catalogue.records.size());
+    j += ",\"counts\":{\"noise\":" + std::to_string(n[1]) + ",\"area\":" + std::to_string(n[2]) +
+         ",\"star\":" + std::to_string(n[3]) + ",\"elongated\":" + std::to_string(n[4]) + "}";
+    j += ",\"tiles\":{\"size\":" + core::generalForm(g.size) +
+         ",\"auto\":" + (chosen ? "true" : "false") + ",\"margin\":" + core::generalForm(g.margin) +
+         ",\"columns\":" + std::to_string(g.columns) + ",\"rows\":" + std::to_string(g.rows) +
+         ",\"done\":" + std::to_string(d.tilesDone) + ",\"split\":" + jsonList(d.split) + "}";
+    j += ",\"outputs\":" +
+         jsonList(file.empty() ? std::vector<std::string>{} : std::vector<std::string>{file});
+    j += ",\"problems\":" + jsonList(d.problems);
+    return j + "}";
+}
+
+}  // namespace
+
+int runDetectTiles(const ParsedArgs& a, const EngineOptions& engine,
+                   const control::HeadlessOptions& options, const CatalogueTarget& target,
+                   const std::string& outDir, const char* usage) {
+    if (a.operands.size() != 1) return usageError("--tiles takes one picture", usage);
+    const bool chosen = a.last("--tiles") == "auto";
+    const auto size =
+        chosen ? std::optional<float>(control::kAutoTileSize) : tileSettingOption(a, "--tiles", 0);
+    const auto margin = tileSettingOption(a, "--margin", 50);
+    if (!size) return usageError("--tiles takes a tile step in pixels or auto", usage);
+    if (!margin) return usageError("--margin takes a number", usage);
+    if (auto ok = tiles::checkSettings(*size, *margin); !ok) return usageError(ok.error(), usage);
+
+    const std::string image = absolutePath(a.operands[0]);
+    if (const std::string why = notAFileMessage("picture", image); !why.empty()) {
+        std::fprintf(stderr, "orvandel-cli: %s\n", why.c_str());
+        return kFailed;
+    }
+    const formats::PictureDecoder guardedDecoder = [](const std::string& p) {
+        return formats::decodePictureFileGuarded(p);
+    };
+    std::optional<Progress> reading;
+    int shownPercent = -1;
+    auto picture = tiles::loadBigPicture(
+        image, guardedDecoder, options.settings.Stretch, [&](int rows, int total) {
+            if (!reading) reading.emplace(static_cast<size_t>(total), "rows read");
+            if (rows * 100LL / total == shownPercent) return;
+            shownPercent = static_cast<int>(rows * 100LL / total);
+            reading->draw(static_cast<size_t>(rows));
+        });
+    if (reading) reading->clear();
+    if (!picture) {
+        std::fprintf(stderr, "%s: failed: %s\n", image.c_str(), picture.error().c_str());
+        return kFailed;
+    }
+    const form::Picture& big = picture->picture;
+    if (auto ok = tiles::checkGrid(*size, *margin, big.width, big.height, true); !ok) {
+        std::fprintf(stderr, "%s: failed: %s\n", image.c_str(), ok.error().c_str());
+        return kFailed;
+    }
+
+    std::optional<Progress> detecting;
+    // The picture moved in, so that its memory is given back before the results are joined.
+    const control::TiledDetection d =
+        control::detectTiled(options, std::move(picture.value()), image, *size, *margin,
+                             engine.jobs, [&](size_t done, size_t n) {
+                                 if (!detecting) detecting.emplace(n, "tiles");
+                                 detecting->draw(done);
+                             });
+    if (detecting) detecting->clear();
+
+    bool complete = d.problems.empty();
+    control::PictureOutcome named;
+    named.path = image;
+    std::string file = target ? target(named) : "";
+    if (file.empty()) {
+        const std::string name = core::fileNameOf(image);
+        const std::string folder =
+            core::joinPath(outDir.empty() ? core::GetFolderName(image) : outDir, name + ".dir");
+        std::error_code ec;
+        std::filesystem::create_directories(folder, ec);
+        file = core::joinPath(folder, name + ".ecsv");
+    }
+    const auto format = catalogue::formatOfPath(file).value_or(catalogue::OutputFormat::Ecsv);
+    auto bytes = catalogue::catalogueBytes(d.catalogue, format);
+    core::Result<void> written =
+        bytes ? catalogue::writeOutput(file, bytes.value()) : core::Error{bytes.error()};
+    if (!written) {
+        std::fprintf(stderr, "%s: no catalogue: %s\n", image.c_str(), written.error().c_str());
+        complete = false;
+    }
+    // The summary goes to standard error when the catalogue takes standard output.
+    const std::string shown = written && file != "-" ? file : "";
+    FILE* to = file == "-" ? stderr : stdout;
+    if (a.has("--json"))
+        std::fprintf(to, "%s\n", summaryJson(image, d, chosen, shown, complete).c_str());
+    else
+        std::fprintf(to, "%s\n", summaryLine(image, d, chosen, shown).c_str());
+    std::fflush(to);
+    for (const std::string& note : d.notes)
+        std::fprintf(stderr, "%s: %s\n", image.c_str(), note.c_str());
+    for (const std::string& problem : d.problems)
+        std::fprintf(stderr, "%s: incomplete: %s\n", image.c_str(), problem.c_str());
+    return complete ? kDone : kFailed;
+}
+
+}  // namespace orv::cli
