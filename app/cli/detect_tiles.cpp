@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "catalogue/output.h"
+#include "catalogue/table.h"
 #include "control/tiled_detect.h"
 #include "core/numeric.h"
 #include "core/paths.h"
@@ -17,27 +18,9 @@
 namespace orv::cli {
 namespace {
 
-// A text as a JSON string.
-std::string jsonString(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\u%04x", c);
-            out += buf;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
-
 std::string jsonList(const std::vector<std::string>& texts) {
     std::string j = "[";
-    for (size_t k = 0; k < texts.size(); ++k) j += (k ? "," : "") + jsonString(texts[k]);
+    for (size_t k = 0; k < texts.size(); ++k) j += (k ? "," : "") + catalogue::jsonText(texts[k]);
     return j + "]";
 }
 
@@ -71,7 +54,8 @@ std::string summaryJson(const std::string& image, const control::TiledDetection&
                         const std::string& file, bool ok) {
     const auto n = classCounts(d.catalogue);
     const auto& g = d.grid;
-    std::string j = "{\"path\":" + jsonString(image) + ",\"ok\":" + (ok ? "true" : "false");
+    std::string j =
+        "{\"path\":" + catalogue::jsonText(image) + ",\"ok\":" + (ok ? "true" : "false");
     j += ",\"results\":" + std::to_string(d.catalogue.records.size());
     j += ",\"counts\":{\"noise\":" + std::to_string(n[1]) + ",\"area\":" + std::to_string(n[2]) +
          ",\"star\":" + std::to_string(n[3]) + ",\"elongated\":" + std::to_string(n[4]) + "}";
