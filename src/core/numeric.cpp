@@ -1,5 +1,6 @@
 #include "core/numeric.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <charconv>
 #include <cmath>
@@ -262,6 +263,32 @@ std::string generalForm(double value, int significantDigits) {
 
 std::string generalForm(float value) {
     return generalForm(static_cast<double>(value), 7);
+}
+
+double generalFormValue(float value) {
+    // A Single times 10^k (k = 0..12) needs at most 24 + 28 bits, so p below is exact and
+    // so are the comparisons and the rounding of its 7 digits (ties to even, as the text's);
+    // the quotient of two exact doubles is the double nearest to the decimal shown.
+    static constexpr double kTens[] = {1e0, 1e1, 1e2, 1e3,  1e4,  1e5, 1e6,
+                                       1e7, 1e8, 1e9, 1e10, 1e11, 1e12};
+    constexpr int kMaxK = 12;
+    if (value == 0) return 0.0;
+    const double a = std::fabs(static_cast<double>(value));
+    if (a >= 1e-6 && a < 1e7) {
+        // floor(log10 a) or one less, from the binary exponent (78913 / 2^18 ~ log10 2).
+        uint64_t bits;
+        std::memcpy(&bits, &a, sizeof bits);
+        const int binaryExponent = static_cast<int>((bits >> 52) & 0x7FF) - 1023;
+        const int decimalExponent = (binaryExponent * 78913) >> 18;
+        int k = std::clamp(6 - decimalExponent, 0, kMaxK);
+        double p = a * kTens[k];
+        if (p >= 1e7 && k > 0) p = a * kTens[--k];
+        if (p >= 1e6 && p < 1e7) {
+            const double shown = std::nearbyint(p) / kTens[k];
+            return value < 0 ? -shown : shown;
+        }
+    }
+    return parseNumber(generalForm(value)).value_or(static_cast<double>(value));
 }
 
 std::string generalForm(int64_t value) {

@@ -68,6 +68,9 @@ inline std::string generalForm(int16_t value) {
 }
 // The same form with up to `significantDigits` digits (printf's "%.*G"), "0" for zero.
 std::string generalForm(double value, int significantDigits);
+// The number generalForm(value) shows, as parseNumber reads that text (the nearest double),
+// worked out without writing the text where the arithmetic is exact (1e-6 <= |value| < 1e7).
+double generalFormValue(float value);
 
 // A number with a leading sign position: a blank before a non-negative number (" 3", "-3").
 std::string withSignPosition(const std::string& generalText);

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace orv::core {
 namespace {
@@ -172,6 +173,49 @@ TEST(GeneralForm, MatchesPrintfAndStrtodBitForBit) {
         const double expected = std::strtod(printed, nullptr);
         ASSERT_EQ(std::memcmp(&*parsed, &expected, sizeof expected), 0) << text;
     }
+}
+
+// The double that the C library reads from the C library's "%.7G" text of f.
+double printedValue(float f) {
+    char printed[64];
+    std::snprintf(printed, sizeof printed, "%.7G", static_cast<double>(f));
+    return std::strtod(printed, nullptr);
+}
+
+TEST(GeneralFormValue, IsTheNumberTheTextShowsBitForBit) {
+    std::vector<float> values = {1.0f,        -1.0f,      0.5f,          1234567.5f, 1234566.5f,
+                                 9999999.5f,  9999999.0f, 999999.94f,    1e-6f,      9.999999e-7f,
+                                 1e7f,        0.1f,       3.4028235e38f, 1e-45f,     1.0000005f,
+                                 0.00097656f, 8.589973e9f};
+    // Exact ties of the seventh digit (n + 1/2 at every scale the arithmetic is exact in).
+    for (float scale = 1; scale > 1e-6f; scale /= 2)
+        for (float n : {1000000.0f, 1234567.0f, 8388607.0f, 9999998.0f})
+            values.push_back((n + 0.5f) * scale);
+    // Around every power of ten and every power of two a Single reaches, a few steps each way.
+    for (int e = -45; e <= 38; ++e)
+        for (float v : {std::pow(10.0f, static_cast<float>(e)), std::ldexp(1.0f, e * 3)}) {
+            float up = v, down = v;
+            for (int i = 0; i < 8; ++i) {
+                values.push_back(up = std::nextafter(up, INFINITY));
+                values.push_back(down = std::nextafter(down, 0.0f));
+            }
+        }
+    // Random bit patterns of every magnitude.
+    uint64_t state = 2463534242ull;
+    for (int i = 0; i < 300000; ++i) {
+        state ^= state << 13, state ^= state >> 7, state ^= state << 17;
+        const auto bits = static_cast<uint32_t>(state);
+        float f;
+        std::memcpy(&f, &bits, sizeof f);
+        values.push_back(f);
+    }
+    for (float f : values) {
+        if (!std::isfinite(f) || f == 0) continue;
+        const double got = generalFormValue(f), want = printedValue(f);
+        ASSERT_EQ(std::memcmp(&got, &want, sizeof got), 0)
+            << f << ": " << got << " against " << want;
+    }
+    EXPECT_EQ(std::signbit(generalFormValue(-0.0f)), false);  // "0", as generalForm shows it
 }
 
 }  // namespace
