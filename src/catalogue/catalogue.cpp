@@ -47,7 +47,7 @@ constexpr double kMinCircleRadius = 2.0;
 }  // namespace
 
 double shownValue(float v) {
-    return core::parseNumber(g(v)).value_or(v);
+    return core::generalFormValue(v);
 }
 
 std::string coordinateText(double v) {
