@@ -86,11 +86,8 @@ def _table(columns, meta):
     Table = _astropy_table()
     arrays = [_values(v) for _, _, _, v in columns]
     if Table is not None:
-        from astropy.table import Column
-
-        made = [Column(a, name=name, unit=unit or None, description=description)
-                for (name, unit, description, _), a in zip(columns, arrays)]
-        return Table(made, meta=meta, copy=False)
+        return Table(arrays, names=[c[0] for c in columns], units=[c[1] or None for c in columns],
+                     descriptions=[c[2] for c in columns], meta=meta, copy=False)
     rows = len(arrays[0]) if arrays else 0
     out = np.zeros(rows, dtype=[(c[0], a.dtype) for c, a in zip(columns, arrays)])
     for (name, _, _, _), a in zip(columns, arrays):

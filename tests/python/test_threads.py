@@ -23,14 +23,16 @@ def test_two_threads_give_the_results_of_one_after_the_other():
                 assert a.meta["counts"] == b.meta["counts"]
 
 
-def test_the_engine_runs_without_the_interpreter_lock():
-    # With no forced switching, another thread runs Python only if detect lets go of the lock.
-    picture = np.clip(star_field((600, 600), 100, seed=71), 0, 255).astype(np.uint8)
+def counted_while_detecting(picture):
+    """How far the main thread counted while another thread ran the engine on `picture`. With
+    no forced switching, it can count only while the engine has let go of the interpreter's
+    lock (and the system gave it the processor then). The engine is called without the
+    package's Python part, which lets go of the lock in numpy's own loops."""
     started, state, counted = threading.Event(), {"done": False}, [0]
 
     def work():
         started.set()
-        orvandel.detect(picture)
+        orvandel._orvandel.detect(picture, 2, None, None, 0.0, False, None)
         state["done"] = True
 
     interval = sys.getswitchinterval()
@@ -44,4 +46,10 @@ def test_the_engine_runs_without_the_interpreter_lock():
         worker.join()
     finally:
         sys.setswitchinterval(interval)
-    assert counted[0] > 0
+    return counted[0]
+
+
+def test_the_engine_runs_without_the_interpreter_lock():
+    picture = np.clip(star_field((1200, 1200), 200, seed=71), 0, 255).astype(np.uint8)
+    # The system may not schedule the counting thread during one call; it does in a few.
+    assert any(counted_while_detecting(picture) > 0 for _ in range(5))
