@@ -1,7 +1,7 @@
 // Screenshots of the real main window in the main stages of a run, for the documentation
 // (scripts/screenshots runs it under a virtual X server). Not a program for users.
 //
-//   orvandel-shots SETTINGS_FILE PICTURE OUT_FOLDER [BIG_PICTURE]
+//   orvandel-shots SETTINGS_FILE PICTURE OUT_FOLDER [BIG_PICTURE [HUGE_PICTURE]]
 //
 // The settings file and the picture are copied into a temporary folder that serves as the
 // program's folder, so that the result folder and the log land there and not beside the
@@ -17,19 +17,28 @@
 //   zoom4.png       back to "恒星位置", scale 4 about a circular result in the middle
 //   magnifier.png   the magnifier on, the pointer on that result
 //   edit.png        the result selected, the edit frame open after 削除
+//   guard.png       ファイル pressed then: the question about the unsaved work over the window
+//                   (answered キャンセル)
 //   psf.png         the PSF page with that result's profile, adopted with 採用
+//   laptop.png      the window at 1366 x 698 (a 1366 x 768 screen less a task bar and a title
+//                   bar), scale 1, the result selected
+//   fit4096.png     HUGE_PICTURE (a 4096 x 4096 field) fitted into the viewport with 全体 and
+//                   detected with one click at the threshold its background step suggests
+//                   (only when HUGE_PICTURE is given)
 //   division.png    the division window with BIG_PICTURE loaded through its file dialog and
 //                   the tile (2, 1) chosen with the arrows (only when BIG_PICTURE is given)
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFont>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -37,6 +46,7 @@
 #include <cstdio>
 
 #include "extract/records.h"
+#include "form/settings_boxes.h"
 #include "input/image_load.h"
 #include "view/navigation.h"
 #include "window/big_pic_window.h"
@@ -88,9 +98,10 @@ T* child(QWidget& window, const char* name) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    if (argc != 4 && argc != 5) {
+    if (argc < 4 || argc > 6) {
         std::fprintf(stderr,
-                     "usage: orvandel-shots SETTINGS_FILE PICTURE OUT_FOLDER [BIG_PICTURE]\n");
+                     "usage: orvandel-shots SETTINGS_FILE PICTURE OUT_FOLDER "
+                     "[BIG_PICTURE [HUGE_PICTURE]]\n");
         return 2;
     }
     const QString settings = QString::fromLocal8Bit(argv[1]);
@@ -118,13 +129,33 @@ int main(int argc, char** argv) {
     settle();
 
     // Every message box of the run (the saving one is not reached) is answered with OK, a file
-    // dialog with the big picture.
+    // dialog with the big picture. The first question about unsaved work is shot over the
+    // window and answered キャンセル, the later ones 破棄.
     const QString big =
-        argc == 5 ? QFileInfo(QString::fromLocal8Bit(argv[4])).absoluteFilePath() : QString();
+        argc >= 5 ? QFileInfo(QString::fromLocal8Bit(argv[4])).absoluteFilePath() : QString();
+    const QString huge =
+        argc == 6 ? QFileInfo(QString::fromLocal8Bit(argv[5])).absoluteFilePath() : QString();
+    int questions = 0;
+    bool ok = true;
     QTimer answer;
-    QObject::connect(&answer, &QTimer::timeout, [&big] {
+    QObject::connect(&answer, &QTimer::timeout, [&] {
         QWidget* modal = QApplication::activeModalWidget();
-        if (auto* box = qobject_cast<QMessageBox*>(modal)) box->button(QMessageBox::Ok)->click();
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            if (QAbstractButton* okButton = box->button(QMessageBox::Ok)) return okButton->click();
+            if (questions++ > 0) return box->button(QMessageBox::Discard)->click();
+            settle();
+            QImage shot = window.grab().toImage();
+            const QImage question = box->grab().toImage();
+            QPainter p(&shot);
+            const QPoint at((shot.width() - question.width()) / 2,
+                            (shot.height() - question.height()) / 3);
+            p.drawImage(at, question);
+            p.setPen(QColor(0x40, 0x40, 0x40));
+            p.drawRect(QRect(at, question.size()).adjusted(-1, -1, 0, 0));
+            p.end();
+            ok = save(shot, out, "guard") && ok;
+            box->button(QMessageBox::Cancel)->click();
+        }
         if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
             dialog->selectFile(big);
             static_cast<QDialog*>(dialog)->accept();
@@ -140,7 +171,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot load %s\n", qPrintable(picture));
         return 1;
     }
-    bool ok = shoot(window, out, "loaded");
+    ok = shoot(window, out, "loaded") && ok;
 
     child<QPushButton>(window, "cmdDoAll")->click();
     if (ws.ProcStage != orv::core::kStageAnalysed) {
@@ -195,6 +226,11 @@ int main(int argc, char** argv) {
     child<QPushButton>(window, "cmdEdit")->click();
     child<QPushButton>(window, "cmdEditDelete")->click();
     ok = shoot(window, out, "edit") && ok;
+    child<QPushButton>(window, "cmdDataIn(1)")->click();  // asks about the deletion: guard.png
+    if (questions != 1) {
+        std::fprintf(stderr, "no question about the unsaved work\n");
+        return 1;
+    }
 
     // The PSF page: the result restored, its profile computed by a click, and adopted.
     child<QPushButton>(window, "cmdEditUnDelete")->click();
@@ -205,6 +241,42 @@ int main(int argc, char** argv) {
     child<QPushButton>(window, "cmdPSFEntry")->click();
     ok = shoot(window, out, "psf") && ok;
     child<QPushButton>(window, "cmdMain(0)")->click();
+
+    // A laptop's screen: scale 1, the result selected.
+    const QSize desktop = window.size();
+    window.resize(1366, 698);
+    child<QPushButton>(window, "cmdZoom(2)")->click();
+    // A click beside every result, then on the result: the panel opens and the left column
+    // scrolls it into view.
+    for (const QPointF at : {QPointF(0.5, 0.5), QPointF(sx, sy)})
+        for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+            QMouseEvent e(type, at, layer->mapToGlobal(at), Qt::LeftButton,
+                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                          Qt::NoModifier);
+            QApplication::sendEvent(layer, &e);
+        }
+    ok = shoot(window, out, "laptop") && ok;
+    window.resize(desktop);
+
+    if (!huge.isEmpty()) {
+        window.openPicture(huge);  // the results above are not saved: 破棄
+        if (ws.ProcStage != orv::core::kStageLoaded) {
+            std::fprintf(stderr, "cannot load %s\n", qPrintable(huge));
+            return 1;
+        }
+        // The threshold the background step suggests for this field's noise.
+        child<QPushButton>(window, "cmdZoomFit")->click();
+        child<QPushButton>(window, "cmdIdoHeikin")->click();
+        window.form().txtSiki.Text = std::to_string(ws.SuggestedSiki);
+        window.runHandler(orv::form::txtSiki_LostFocus);
+        child<QPushButton>(window, "cmdDoAll")->click();
+        // The smooth reduction follows once the view is still.
+        QElapsedTimer still;
+        still.start();
+        while (still.elapsed() < 4 * orv::window::PictureLayer::kSmoothDelayMs)
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+        ok = shoot(window, out, "fit4096") && ok;
+    }
     if (big.isEmpty()) return ok ? 0 : 1;
 
     child<QPushButton>(window, "cmdShowBigPic")->click();

@@ -2,6 +2,9 @@
 //   Background/<n>      the moving-average background alone, for half-widths n
 //   NoiseEstimate       the noise sigma of the picture from Level - BackLevel alone
 //   Computation         channel extraction + background + clusters + analysis, no drawing
+//   Computation/<10 S>  the same with the detection filter of sigma S (Siki = 3.25 sigma of
+//                       the smoothed residual, the rest standard)
+//   SmoothResidual/<10 S>  the detection filter's smoothing alone
 //   WithDrawing         the same, drawing into the five picture layers as the window does
 //   PsfProfile          one star's PSF profile: 1116 bilinear ring samples and the fit
 //   PsfRings, PsfFit    its two halves
@@ -25,10 +28,13 @@
 #include "form/headless_host.h"
 #include "input/background.h"
 #include "input/clusters.h"
+#include "input/detect_filter.h"
 #include "input/image_load.h"
 #include "input/noise.h"
 #include "psf/profile.h"
 #include "psf/psf_profile.h"
+#include "results/pair_sum.h"
+#include "tiles/export.h"
 
 namespace {
 
@@ -61,9 +67,11 @@ struct Engine {
     form::HeadlessHost host;
     form::Ctx ctx{ws, frm, host, nullptr, control::stageRefresh()};
 
-    explicit Engine(bool draw) {
+    explicit Engine(bool draw, float filterSigma = 0) {
         if (!draw) frm.disableDrawing();
         ws.settings = core::defaultSettings();
+        ws.settings.FilterSigma = filterSigma;
+        if (filterSigma > 0) ws.SikiSigmaFactor = input::kSuggestedFilterSigmaFactor;
         ws.Clusters = extract::newClusterTable();
         ws.Stars = extract::newStarTable();
         ws.ProcStage = core::kStageBatch;
@@ -108,17 +116,52 @@ void NoiseEstimate(benchmark::State& state) {
 }
 BENCHMARK(NoiseEstimate)->Unit(benchmark::kMillisecond);
 
+// The checksum of a picture's pixels, which a tile's layout and its results record: of the
+// 48 MB RGB picture as cut (TilePixels), and of the loaded picture's R, G, B planes as a save
+// computes it (LoadedPixels).
+void TilePixels(benchmark::State& state) {
+    for (auto _ : state) benchmark::DoNotOptimize(tiles::tileChecksum(benchPicture()));
+}
+BENCHMARK(TilePixels)->Unit(benchmark::kMillisecond);
+
+void LoadedPixels(benchmark::State& state) {
+    Engine e(false);
+    input::cmdDataIn_Click(e.ctx, input::kSourceNamed);
+    for (auto _ : state) benchmark::DoNotOptimize(results::pictureChecksum(e.ws));
+}
+BENCHMARK(LoadedPixels)->Unit(benchmark::kMillisecond);
+
 void Computation(benchmark::State& state) {
     benchPicture();
+    const float filter = static_cast<float>(state.range(0)) / 10.0f;
     for (auto _ : state) {
-        Engine e(false);
+        Engine e(false, filter);
         e.run();
         state.PauseTiming();
         report(state, e.ws);
         state.ResumeTiming();
     }
 }
-BENCHMARK(Computation)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(Computation)
+    ->Arg(0)
+    ->Arg(8)
+    ->Arg(10)
+    ->Arg(15)
+    ->Arg(20)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+void SmoothResidual(benchmark::State& state) {
+    Engine e(false);
+    e.run();
+    const float filter = static_cast<float>(state.range(0)) / 10.0f;
+    core::Array2D<float> out;
+    for (auto _ : state) {
+        input::smoothResidual(e.ws.PixelLevel, e.ws.BackLevel, kSide, kSide, filter, out);
+        benchmark::DoNotOptimize(out.at(0, 0));
+    }
+}
+BENCHMARK(SmoothResidual)->Arg(8)->Arg(10)->Arg(15)->Arg(20)->Unit(benchmark::kMillisecond);
 
 void WithDrawing(benchmark::State& state) {
     benchPicture();

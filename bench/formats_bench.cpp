@@ -1,5 +1,9 @@
 // Deep pictures against the decoding of an ordinary BMP, on a generated 4096 x 4096 field:
-//   DecodeBmp24          Qt's decoding of the field as a 24-bit BMP (what a BMP load costs)
+//   DecodeBmp24          Qt's decoding of the field as a 24-bit BMP, in this process
+//   DecodeBmp24Guarded   what a BMP load costs: the guarded decoder, which reads a 24-bit BMP
+//                        with the program's own streaming reader in this process
+//   DecodeBmp24InHelper  Qt's decoding of the same file in the helper program, pixels back
+//                        through shared memory (what guarding Qt's BMP reader would cost)
 //   Fits16ToLevels       reading the field as a 16-bit FITS file and stretching it (0.1 to
 //                        99.9 percentile) to 8-bit levels: what a FITS load costs
 //   Png16ToLevels        the same from a 16-bit PNG through Qt
@@ -28,6 +32,7 @@
 #include "bench/starfield.h"
 #include "formats/decoder/picture_decoder.h"
 #include "formats/fits.h"
+#include "formats/guarded_decode.h"
 #include "formats/picture_file.h"
 
 namespace {
@@ -87,6 +92,32 @@ void DecodeBmp24(benchmark::State& state) {
     }
 }
 BENCHMARK(DecodeBmp24)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void DecodeBmp24Guarded(benchmark::State& state) {
+    const std::string path = files().bmp;
+    for (auto _ : state) {
+        auto p = formats::decodePictureFileGuarded(path);
+        if (!p) state.SkipWithError(p.error().c_str());
+        benchmark::DoNotOptimize(p);
+    }
+}
+BENCHMARK(DecodeBmp24Guarded)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void DecodeBmp24InHelper(benchmark::State& state) {
+    const std::string path = files().bmp;
+    formats::HelperRequest request;
+    request.reader = formats::HelperReader::Toolkit;
+    for (auto _ : state) {
+        auto p = formats::decodeInHelper(path, request);
+        if (!p) state.SkipWithError(p.error().c_str());
+        // The pipeline reads every pixel: each page of the shared memory is touched once.
+        uint64_t sum = 0;
+        const size_t bytes = p->stride * static_cast<size_t>(p->height);
+        for (size_t at = 0; at < bytes; at += 4096) sum += p->bits[at];
+        benchmark::DoNotOptimize(sum);
+    }
+}
+BENCHMARK(DecodeBmp24InHelper)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void toLevelsOf(benchmark::State& state, const std::string& path, bool viaQt) {
     for (auto _ : state) {

@@ -19,6 +19,10 @@
 //    system; the window itself moves what it can and paints only what a move exposes.
 // 3. The process's resident memory after the repaints of each level (rss_mb): the zoomed
 //    picture is never made, so the figure does not grow with the level.
+// 4. Below scale 1 (1/2, 1/4, 1/8 and 全体), times one wheel step out into the scale (or 全体)
+//    with its repaint, which samples the whole picture quickly at the new size (zoom_ms), one
+//    wheel pan with its repaint (pan_ms), and the smooth reduction of the whole picture that
+//    follows once the view is still (smooth_ms, off the steps' time).
 // Prints one line of "key=value" figures per level, with the number of paints of the shown
 // layer (at least 4 x repeat: every timed step painted it).
 
@@ -174,6 +178,58 @@ int main(int argc, char** argv) {
             level, 1 << level, pan.median(), pan.worst(), zoom.median(), zoom.worst(),
             drag.median(), drag.worst(), mag.median(), mag.worst(), residentMb(),
             shownLayer->paints() - paintsBefore);
+        std::fflush(stdout);
+    }
+
+    // Below scale 1: one wheel step out into 1/2, 1/4 and 1/8 about the middle, and 全体 (the
+    // whole picture), each with the repaint, which reduces the whole picture smoothly once for
+    // the new size; then one wheel pan at that scale (the reduced picture kept).
+    const struct {
+        const char* name;
+        int steps;  // wheel steps out from scale 1; 0: 全体
+    } below[] = {{"1/2", 1}, {"1/4", 2}, {"1/8", 3}, {"fit", 0}};
+    for (const auto& b : below) {
+        Figures pan, zoom;
+        for (int i = 0; i < o.repeat; ++i) {
+            run([&](orv::form::Ctx& c) {
+                orv::view::cmdZoom_Click(c, 2);
+                orv::view::centreOn(c, midX, midY);
+                if (b.steps > 1) orv::view::zoomAt(c, 1 - b.steps, vx, vy);
+            });
+            shown->repaint();
+            zoom.add(timed(
+                [&] {
+                    run([&](orv::form::Ctx& c) {
+                        if (b.steps == 0)
+                            orv::view::zoomToFit(c);
+                        else
+                            orv::view::zoomAt(c, -1, vx, vy);
+                    });
+                },
+                shown));
+            pan.add(timed(
+                [&] { run([&](orv::form::Ctx& c) { orv::view::panBy(c, i % 2 ? 30 : -30, 0); }); },
+                shown));
+        }
+        // The smooth reduction that follows once the view is still (off the step's time).
+        Figures smooth;
+        const auto& canvas = f.picHSC[4].canvas;
+        const QImage whole(reinterpret_cast<const uchar*>(canvas.data()), canvas.widthPx(),
+                           canvas.heightPx(), static_cast<qsizetype>(canvas.widthPx()) * 4,
+                           QImage::Format_RGB32);
+        for (int i = 0; i < std::min(o.repeat, 10); ++i) {
+            QElapsedTimer t;
+            t.start();
+            const QImage reduced =
+                whole.scaled(shown->size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            smooth.add(t.nsecsElapsed() / 1e6 + 0 * reduced.width());
+        }
+        orv::bench::waitMs(100);
+        std::printf(
+            "scale=%s pan_ms=%.2f pan_max_ms=%.2f zoom_ms=%.2f zoom_max_ms=%.2f "
+            "smooth_ms=%.2f rss_mb=%.1f\n",
+            b.name, pan.median(), pan.worst(), zoom.median(), zoom.worst(), smooth.median(),
+            residentMb());
         std::fflush(stdout);
     }
     return 0;

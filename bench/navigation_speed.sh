@@ -6,6 +6,8 @@
 #                            repaint of the viewport (median over 40, and the worst)
 #   mag_ms                   one magnifier update with its repaint
 #   rss_mb                   the process's resident memory at that level
+# and a line per scale below 1 (1/2, 1/4, 1/8, fit) with pan_ms, zoom_ms and smooth_ms, the
+# smooth reduction of the whole picture that follows a step once the view is still.
 # Targets: pan, zoom and drag at most 16 ms, the magnifier at most 5 ms, memory flat.
 #   bench/navigation_speed.sh [RUNS]
 set -euo pipefail

@@ -53,6 +53,14 @@ results with the true catalogue.
                   settings standard, and add a line summing all fields for each K
   --grid          sweep HeikinWidth 2,4,8,15 (the half-width n of the (2n+1)^2 background
                   window), Siki 3,4,5,6,8, NumPixel 2,3,5,8 and the gourd split off/on
+  --filter LIST   the detection filter at each sigma given (pixels), with Siki = K x the
+                  noise sigma of the smoothed residual for each K of --k (default 3.25), the
+                  gourd split off and on, after the standard settings and the suggested
+                  2.75 sigma without it
+  --heikin LIST   with --filter: the background half-widths n (default 4)
+  --numpixel LIST with --filter: the NumPixel values (default 5)
+  --split-step S  with --filter: the gourd split's rise per step on the smoothed residual
+                  (default 0.2 levels)
   --help          show this text
 
 Without --k or --grid: the recipes of the settings guide, each with the standard Siki 4 and
@@ -66,6 +74,10 @@ struct Options {
     uint64_t seed = 1;
     std::vector<double> k;
     bool grid = false;
+    std::vector<double> filter;
+    std::vector<double> heikin{4};
+    std::vector<double> numPixel{5};
+    double splitStep = 0.2;
 };
 
 std::optional<std::vector<double>> numberList(std::string_view text) {
@@ -110,10 +122,20 @@ std::string parse(const std::vector<std::string_view>& args, Options& o, bool& h
             ok = wholeNumber(v, o.stars, 0, 1'000'000);
         } else if (a == "--seed") {
             ok = wholeNumber<uint64_t>(v, o.seed, 0, UINT64_MAX);
-        } else if (a == "--noise" || a == "--k") {
+        } else if (a == "--split-step") {
+            auto list = numberList(v);
+            ok = list && list->size() == 1;
+            if (ok) o.splitStep = list->front();
+        } else if (a == "--noise" || a == "--k" || a == "--filter" || a == "--heikin" ||
+                   a == "--numpixel") {
             auto list = numberList(v);
             ok = list.has_value();
-            if (ok) (a == "--noise" ? o.noise : o.k) = *list;
+            if (ok)
+                (a == "--noise"    ? o.noise
+                 : a == "--k"      ? o.k
+                 : a == "--filter" ? o.filter
+                 : a == "--heikin" ? o.heikin
+                                   : o.numPixel) = *list;
         } else {
             return "unknown option " + std::string(a);
         }
@@ -146,12 +168,15 @@ public:
         };
         input::cmdDataIn_Click(ctx_, input::kSourceNamed);
     }
-    // Background with half-width n; returns the measured noise.
-    double background(int32_t n) {
+    // Background with half-width n (and the detection filter of that sigma, 0 = off); returns
+    // the measured noise (of the smoothed residual with the filter).
+    double background(int32_t n, float filterSigma = 0) {
         ws_.settings.HeikinWidth = n;
+        ws_.settings.FilterSigma = filterSigma;
         input::cmdIdoHeikin_Click(ctx_);
         return ws_.NoiseSigma;
     }
+    void setSplitStep(double step) { ws_.FilterSplitStep = step; }
     // Clusters and analysis on the current background.
     void detect(float siki, float numPixel, bool hyotan) {
         ws_.settings.Siki = siki;
@@ -315,6 +340,70 @@ void sweepK(const Options& o, const std::vector<Field>& fields, const std::vecto
     }
 }
 
+void printFilterHeader() {
+    std::printf(
+        "| noise (measured) | filter σ | HeikinWidth | Siki | NumPixel | gourd | results | all | "
+        "isolated | pairs | faint 1/4 | false | RMS px | clusters |\n"
+        "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
+}
+
+void printFilterLine(const std::string& field, float filter, int32_t n, const std::string& siki,
+                     float numPixel, bool hyotan, const bench::QualityFigures& q, int32_t clusters,
+                     bool full) {
+    std::printf("| %s | %s | %d | %s | %s | %s | %d | %s | %s | %s | %s | %s | %s | %s |\n",
+                field.c_str(), filter > 0 ? core::generalForm(filter).c_str() : "off", n,
+                siki.c_str(), core::generalForm(numPixel).c_str(), hyotan ? "on" : "off", q.results,
+                fixed(q.completeness(), 3).c_str(), fixed(q.completenessIsolated(), 3).c_str(),
+                fixed(q.completenessPairs(), 3).c_str(), fixed(q.completenessFaint(), 3).c_str(),
+                fixed(q.falseRate(), 3).c_str(), fixed(q.rms, 3).c_str(),
+                (std::to_string(clusters) + (full ? " FULL" : "")).c_str());
+    std::fflush(stdout);
+}
+
+// The detection filter on every field: first the standard settings and the suggested 2.75
+// sigma without it, then each filter sigma, background half-width, K (Siki = K x the smoothed
+// residual's sigma, two decimals), NumPixel, and the gourd split off and on.
+void filterSweep(const Options& o, const std::vector<Field>& fields) {
+    const core::Settings standard = core::defaultSettings();
+    const std::vector<double> ks =
+        o.k.empty() ? std::vector<double>{input::kSuggestedFilterSigmaFactor} : o.k;
+    printFilterHeader();
+    for (const Field& f : fields) {
+        Engine e(f.picture);
+        e.setSplitStep(o.splitStep);
+        const double sigma = e.background(standard.HeikinWidth);
+        const int32_t suggested = input::suggestedSiki(sigma, input::kSuggestedSigmaFactor);
+        const std::string name = fieldName(f, sigma);
+        for (bool hyotan : {false, true}) {
+            for (float siki : {standard.Siki, static_cast<float>(suggested)}) {
+                const auto q = run(e, f, siki, standard.NumPixel, hyotan);
+                printFilterLine(name, 0, standard.HeikinWidth, core::generalForm(siki),
+                                standard.NumPixel, hyotan, q, e.clusters(), e.full());
+            }
+        }
+        for (double filter : o.filter)
+            for (double n : o.heikin) {
+                const double smoothedSigma =
+                    e.background(static_cast<int32_t>(n), static_cast<float>(filter));
+                const std::string smoothedName =
+                    fixed(f.noise, 1) + " (" + fixed(smoothedSigma, 3) + " smoothed)";
+                for (double k : ks) {
+                    const float siki = input::suggestedFilterSiki(smoothedSigma, k);
+                    const std::string text = core::generalForm(siki) + " = " +
+                                             core::generalForm(static_cast<float>(k)) + "σ";
+                    for (double numPixel : o.numPixel)
+                        for (bool hyotan : {false, true}) {
+                            const auto q = run(e, f, siki, static_cast<float>(numPixel), hyotan);
+                            printFilterLine(smoothedName, static_cast<float>(filter),
+                                            static_cast<int32_t>(n), text,
+                                            static_cast<float>(numPixel), hyotan, q, e.clusters(),
+                                            e.full());
+                        }
+                }
+            }
+    }
+}
+
 void grid(const std::vector<Field>& fields) {
     for (const Field& f : fields) {
         Engine e(f.picture);
@@ -356,6 +445,10 @@ int main(int argc, char** argv) {
     std::printf("%d x %d grey fields, %d stars each (%d close pairs, %d saturated), seed %llu\n\n",
                 o.size, o.size, o.stars, spec.pairCount, spec.saturatedCount,
                 static_cast<unsigned long long>(o.seed));
+    if (!o.filter.empty()) {
+        filterSweep(o, fields);
+        return 0;
+    }
     printHeader();
     if (o.grid)
         grid(fields);

@@ -29,6 +29,7 @@
 #include "core/numeric.h"
 #include "core/settings.h"
 #include "formats/decoder/picture_decoder.h"
+#include "formats/guarded_decode.h"
 #include "formats/stretch.h"
 
 namespace py = pybind11;
@@ -52,8 +53,10 @@ py::array ownedArray(std::vector<T>&& values) {
     return py::array_t<T>(static_cast<py::ssize_t>(held->size()), held->data(), owner);
 }
 
-// The catalogue's columns: (name, unit, description, values) with values a numpy array of
-// int64 or float64, or for texts (the distinct texts, the index of each row's text).
+// The catalogue's columns: (name, type, unit, description, values, missing) with type "int",
+// "real" or "text", values a numpy array of int64 or float64, or for texts (the distinct
+// texts, the index of each row's text), and missing a numpy array of bools (None when no
+// cell is missing).
 py::list columnsOf(const catalogue::Catalogue& c) {
     py::list out;
     for (catalogue::CatalogueColumn& column : catalogue::catalogueColumns(c)) {
@@ -63,7 +66,7 @@ py::list columnsOf(const catalogue::Catalogue& c) {
         } else if (auto* d = std::get_if<std::vector<double>>(&column.values)) {
             values = ownedArray(std::move(*d));
         } else {
-            // Few distinct texts (a tile's name, empty notes): each made once, and where.
+            // Few distinct texts (a picture's name, empty notes): each made once, and where.
             py::list distinct;
             std::unordered_map<std::string, int64_t> seen;
             std::vector<int64_t> at;
@@ -74,7 +77,26 @@ py::list columnsOf(const catalogue::Catalogue& c) {
             }
             values = py::make_tuple(distinct, ownedArray(std::move(at)));
         }
-        out.append(py::make_tuple(column.name, column.unit, column.description, values));
+        py::object missing = py::none();
+        if (!column.missing.empty())
+            missing = ownedArray(std::move(column.missing)).attr("astype")("bool");
+        const char* type = column.type == catalogue::ColumnType::Integer ? "int"
+                           : column.type == catalogue::ColumnType::Real  ? "real"
+                                                                         : "text";
+        out.append(
+            py::make_tuple(column.name, type, column.unit, column.description, values, missing));
+    }
+    return out;
+}
+
+// The catalogue's metadata as the catalogue files keep them: [(key, value)], value a str or
+// a float (the number its 15-digit text reads as).
+py::list metadataOf(const catalogue::Catalogue& c) {
+    py::list out;
+    for (const catalogue::MetaValue& m : catalogue::catalogueMetadata(c)) {
+        py::object value = text(m.text);
+        if (m.number) value = py::float_(core::generalFormValue(*m.number, 15));
+        out.append(py::make_tuple(m.key, value));
     }
     return out;
 }
@@ -131,7 +153,7 @@ control::HeadlessOptions optionsOf(const core::Settings& settings, int channel, 
     o.channel = channel;
     o.hyotan = hyotan;
     o.sikiSigmaFactor = thresholdSigma;
-    o.decoder = formats::decodePictureFile;
+    o.decoder = [](const std::string& path) { return formats::decodePictureFileGuarded(path); };
     return o;
 }
 
@@ -223,8 +245,10 @@ py::dict detectPicture(const py::object& image, int channel,
     out["engine_seconds"] = d.engineSeconds;
     if (!o.ok) return out;
     out["columns"] = columnsOf(d.catalogue);
+    out["meta"] = metadataOf(d.catalogue);
+    out["measure_problem"] = text(o.measureProblem);
     out["counts"] = countsOf(o.counts);
-    out["threshold"] = o.siki;
+    out["threshold"] = core::generalFormValue(o.siki);  // as the pair shows it
     out["noise_sigma"] = o.noiseSigma >= 0 ? py::object(py::float_(o.noiseSigma)) : py::none();
     out["width"] = d.width;
     out["height"] = d.height;
@@ -261,13 +285,15 @@ py::dict readResultPair(const std::string& picturePath) {
     out["error"] = text(error);
     if (!read) return out;
     out["columns"] = columnsOf(read->catalogue);
+    out["meta"] = metadataOf(read->catalogue);
     out["counts"] = countsOf(files->starAtrNo);
-    out["threshold"] = files->settings.Siki;
+    out["threshold"] = core::generalFormValue(files->settings.Siki);
     out["settings"] = settingsEntries(files->settings);
     out["width"] = files->imageWidthP;
     out["height"] = files->imageHeightP;
     py::list missing;
     for (const std::string& why : read->incomplete) missing.append(text(why));
+    for (const std::string& why : read->notes) missing.append(text(why));
     out["missing_columns"] = missing;
     return out;
 }
@@ -336,6 +362,7 @@ PYBIND11_MODULE(_orvandel, m) {
     m.def("detect", &detectPicture, py::arg("image"), py::arg("channel"), py::arg("settings_path"),
           py::arg("settings_text"), py::arg("threshold_sigma"), py::arg("hyotan"),
           py::arg("stretch"));
+    m.def("use_decode_helper", &formats::useDecodeHelper, py::arg("path"));
     m.def("read_results", &readResultPair, py::arg("picture_path"));
     m.def("psf", &psfProfiles, py::arg("image"), py::arg("stars"), py::arg("channel"),
           py::arg("settings_path"), py::arg("settings_text"), py::arg("stretch"));

@@ -6,11 +6,16 @@ ORV_PACKAGES=(g++ cmake ninja-build qt6-base-dev libgtest-dev libbenchmark-dev
 # The Python module: its build, and numpy, which importing it needs.
 ORV_PACKAGES+=(pybind11-dev python3-dev python3-numpy)
 
+# ./test only: the catalogue tests write a FITS picture and read the catalogues with astropy.
+ORV_TEST_PACKAGES=(python3-astropy python3-numpy)
 # ./test only: the Python module's tests.
-ORV_TEST_PACKAGES=(python3-astropy python3-pytest)
+ORV_TEST_PACKAGES+=(python3-pytest)
 
 # scripts/fuzz only: clang for the libFuzzer targets (it adds the fuzzer runtime of its version).
 ORV_FUZZ_PACKAGES=(clang)
+
+# Tests only: a private one-node Slurm for the cluster test (scripts/slurm-local).
+ORV_CLUSTER_PACKAGES=(slurm-wlm munge)
 
 orv_missing_packages() {
     # One dpkg-query call for all of them (each call costs a reading of dpkg's whole database).

@@ -2,14 +2,21 @@
 
 #include <cstdio>
 
-#include "core/text_file.h"
-
 namespace orv::cli {
 
 namespace {
 
-bool write(const std::string& path, const std::vector<std::string>& lines) {
-    if (auto r = core::writeLinesAnew(path, lines); !r) {
+bool write(const catalogue::Catalogue& c, catalogue::OutputFormat format, const std::string& path,
+           const std::string& noHeight) {
+    auto bytes = catalogue::catalogueBytes(c, format);
+    if (!bytes) {
+        const std::string why = format == catalogue::OutputFormat::Ds9
+                                    ? noHeight + "; no DS9 file written"
+                                    : bytes.error();
+        std::fprintf(stderr, "orvandel-cli: %s\n", why.c_str());
+        return false;
+    }
+    if (auto r = catalogue::writeOutput(path, bytes.value()); !r) {
         std::fprintf(stderr, "orvandel-cli: %s\n", r.error().c_str());
         return false;
     }
@@ -18,34 +25,34 @@ bool write(const std::string& path, const std::vector<std::string>& lines) {
 
 }  // namespace
 
+std::string outputFileProblem(const std::optional<std::string>& file) {
+    if (!file || *file == "-" || catalogue::formatOfPath(*file)) return "";
+    return "-o takes a file ending in .csv, .ecsv, .fits or .reg, not " + *file;
+}
+
 bool writeCatalogue(const catalogue::Catalogue& c, const CatalogueOutput& out,
-                    const std::string& noHeight, std::string& written) {
+                    const std::string& noHeight, std::vector<std::string>& written) {
     bool complete = true;
     written.clear();
-    auto wrote = [&](const std::string& file) {
-        written += (written.empty() ? "" : " and ") + file;
+    auto put = [&](catalogue::OutputFormat format, const std::string& path) {
+        if (!write(c, format, path, noHeight))
+            complete = false;
+        else if (path != "-")
+            written.push_back(path);
     };
-    if (out.csvFile) {
-        if (write(*out.csvFile, catalogue::csvLines(c)))
-            wrote(*out.csvFile);
-        else
-            complete = false;
+    if (out.file) {
+        put(catalogue::formatOfPath(*out.file).value_or(catalogue::OutputFormat::Csv), *out.file);
     } else if (!out.ds9File) {
-        for (const std::string& line : catalogue::csvLines(c))
-            std::fputs((line + core::kCrLf).c_str(), stdout);
-        if (std::fflush(stdout) != 0) complete = false;
+        put(catalogue::OutputFormat::Csv, "-");
     }
-    if (out.ds9File) {
-        if (c.pictureHeight <= 0) {
-            std::fprintf(stderr, "orvandel-cli: %s; no DS9 file written\n", noHeight.c_str());
-            complete = false;
-        } else if (write(*out.ds9File, catalogue::ds9Lines(c))) {
-            wrote(*out.ds9File);
-        } else {
-            complete = false;
-        }
-    }
+    if (out.ds9File) put(catalogue::OutputFormat::Ds9, *out.ds9File);
     return complete;
+}
+
+std::string joinedNames(const std::vector<std::string>& files) {
+    std::string text;
+    for (const std::string& f : files) text += (text.empty() ? "" : " and ") + f;
+    return text;
 }
 
 }  // namespace orv::cli

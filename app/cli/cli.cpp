@@ -132,6 +132,10 @@ std::optional<core::Settings> loadSettings(const std::optional<std::string>& fil
     // Settings that cannot be read would run as all zeros and overwrite good results.
     auto strictly = [](const std::string& path) -> std::optional<core::Settings> {
         auto settings = core::readSettingsFileStrictly(path);
+        // A stretch that cannot be used is refused now, not at the first deep picture.
+        if (settings && !settings->Stretch.empty())
+            if (auto stretch = formats::parseStretch(settings->Stretch); !stretch)
+                settings = core::Error{"[STRETCH] Stretch: " + stretch.error()};
         if (settings) return settings.value();
         std::fprintf(stderr, "orvandel-cli: cannot use the settings file %s: %s\n", path.c_str(),
                      settings.error().c_str());
@@ -158,6 +162,39 @@ std::optional<float> tileSettingOption(const ParsedArgs& a, const std::string& n
     auto v = core::parseNumber(*text);
     if (!v) return std::nullopt;
     return tiles::settingValue(*v);
+}
+
+std::optional<std::string> outDirOption(const ParsedArgs& a, const char* usage, int& exitCode,
+                                        bool create) {
+    auto dir = a.last("--out-dir");
+    if (!dir) return std::string();
+    if (dir->empty()) {
+        exitCode = usageError("--out-dir takes a folder", usage);
+        return std::nullopt;
+    }
+    std::error_code ec;
+    if (create && !std::filesystem::exists(*dir, ec)) std::filesystem::create_directories(*dir, ec);
+    if (!std::filesystem::is_directory(*dir, ec)) {
+        std::fprintf(stderr, "orvandel-cli: --out-dir %s: %s\n", dir->c_str(),
+                     create ? "cannot be made as a folder" : "no such folder");
+        exitCode = kFailed;
+        return std::nullopt;
+    }
+    return absolutePath(*dir);
+}
+
+std::string notAFileMessage(const std::string& what, const std::string& path) {
+    switch (core::pathKind(path)) {
+        case core::PathKind::RegularFile:
+            return "";
+        case core::PathKind::Missing:
+            return what + " not found: " + path;
+        case core::PathKind::Folder:
+            return what + " is a folder, not a file: " + path;
+        case core::PathKind::Other:
+            break;
+    }
+    return what + " is not a regular file (a FIFO, device or socket): " + path;
 }
 
 std::string absolutePath(const std::string& path) {

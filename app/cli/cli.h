@@ -78,6 +78,16 @@ std::optional<core::Settings> loadSettings(const std::optional<std::string>& fil
 std::optional<float> tileSettingOption(const ParsedArgs& a, const std::string& name,
                                        float fallback);
 
+// --out-dir DIR: the folder that holds the pictures' ".dir" folders instead of their own
+// folders, absolute; "" when not given. With `create`, a missing DIR is made; else it must
+// exist. Nothing (with the exit code in `exitCode`) when it cannot be used.
+std::optional<std::string> outDirOption(const ParsedArgs& a, const char* usage, int& exitCode,
+                                        bool create = false);
+// Why a file given on the command line cannot be read, after what it is ("batch list"):
+// "batch list not found: PATH", "... is a folder, not a file: PATH", "... is not a regular
+// file (a FIFO, device or socket): PATH"; "" when it is a regular file.
+std::string notAFileMessage(const std::string& what, const std::string& path);
+
 // An absolute, normalised form of a path given on the command line.
 std::string absolutePath(const std::string& path);
 

@@ -2,15 +2,22 @@
 // list, with the same result files, processing logs and batch log.
 
 #include <cstdio>
+#include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "catalogue/output.h"
+#include "catalogue/picture_catalogue.h"
 #include "catalogue/shards.h"
+#include "catalogue_output.h"
 #include "cli.h"
 #include "control/batch.h"
 #include "control/headless_run.h"
 #include "core/numeric.h"
+#include "core/paths.h"
+#include "core/settings.h"
 #include "formats/decoder/picture_decoder.h"
 
 namespace orv::cli {
@@ -21,13 +28,16 @@ using control::PictureOutcome;
 
 const char* const kDetectUsage =
     "usage: orvandel-cli detect [--channel R|G|B|Y] [--settings FILE] [--hyotan] [--jobs N]\n"
-    "                           [--stretch S] [--threshold-sigma K] IMAGE...\n"
+    "                           [--stretch S] [--threshold-sigma K] [--filter SIGMA]\n"
+    "                           [-o FILE|FOLDER] [--format csv|ecsv|fits] [--json]\n"
+    "                           [--out-dir DIR] [--no-measure] IMAGE...\n"
     "\n"
     "For each picture: load it, compute the background, extract the clusters, analyse and\n"
-    "classify them, and save the result pair and the processing log beside the picture. One\n"
+    "classify them, measure them on the picture's own samples, and save the result pair, the\n"
+    "measurements (IMAGE.dat.meas) and the processing log in IMAGE.dir beside the picture. One\n"
     "line per picture with the counts by class goes to standard output. Pictures are BMP,\n"
     "JPEG, FITS (.fits, .fit, .fts) or 16-bit PNG or TIFF; the deeper ones are stretched to\n"
-    "8-bit levels.\n"
+    "8-bit levels for the detection and measured on their own samples.\n"
     "\n"
     "  --channel R|G|B|Y  the channel to process (default B, as the window starts)\n"
     "  --settings FILE    detection settings from FILE instead of the program's Orvandel.ini\n"
@@ -40,13 +50,32 @@ const char* const kDetectUsage =
     "                     Siki = K x each picture's noise sigma (measured after the\n"
     "                     background, rounded, at least 1) instead of the settings' Siki;\n"
     "                     the result pair records the Siki used. The window suggests K = 2.75\n"
+    "                     (with the detection filter, 3.25 and two decimals)\n"
+    "  --filter SIGMA     the detection filter: decide which pixels are bright on the\n"
+    "                     difference from the background smoothed by a Gaussian of SIGMA pixels\n"
+    "                     (0.5 to 5; 0 = off), instead of the settings file's FilterSigma.\n"
+    "                     Finds fainter stars; with it, use --threshold-sigma 3.25\n"
+    "  -o FILE            with one picture: also write its catalogue to FILE (.csv, .ecsv,\n"
+    "                     .fits or .reg, as `export` writes it)\n"
+    "  -o FOLDER          an existing folder: each picture's catalogue as FOLDER/IMAGE.ecsv\n"
+    "  --format F         the catalogues' format in -o FOLDER: csv, ecsv (default) or fits\n"
+    "  --json             one JSON object per picture instead of the line of counts: path,\n"
+    "                     ok, counts by class, noise_sigma, threshold, incomplete_row, the\n"
+    "                     files written (outputs), error\n"
+    "  --out-dir DIR      the IMAGE.dir folders go to DIR instead of beside the pictures (a\n"
+    "                     read-only data folder can so be processed); two pictures of one\n"
+    "                     name are then refused\n"
+    "  --no-measure       no measurements: the result pair alone, as fast as the detection\n"
+    "                     (an IMAGE.dat.meas of an earlier run is removed)\n"
     "\n"
-    "Exit status: 0 all pictures done, 1 some picture failed or was not extracted whole (named\n"
-    "on standard error; its results are still saved), 2 usage error or unusable settings.\n";
+    "Exit status: 0 all pictures done, 1 some picture failed or was not extracted or measured\n"
+    "whole (named on standard error; its results are still saved), 2 usage error or unusable\n"
+    "settings.\n";
 
 const char* const kBatchUsage =
     "usage: orvandel-cli batch [--channel R|G|B|Y] [--settings FILE] [--hyotan] [--jobs N]\n"
-    "                          [--stretch S] [--threshold-sigma K] [--shard K/N] LIST.txt\n"
+    "                          [--stretch S] [--threshold-sigma K] [--filter SIGMA]\n"
+    "                          [--shard K/N] [--json] [--out-dir DIR] [--no-measure] LIST.txt\n"
     "\n"
     "Processes every record of a batch list (lines \"folder\",\"file name\") like the window's\n"
     "batch run: result pair and processing log per picture, and the batch log LIST.txt.log\n"
@@ -63,9 +92,18 @@ const char* const kBatchUsage =
     "                     Siki = K x each picture's noise sigma (measured after the\n"
     "                     background, rounded, at least 1) instead of the settings' Siki;\n"
     "                     the result pair records the Siki used. The window suggests K = 2.75\n"
+    "                     (with the detection filter, 3.25 and two decimals)\n"
+    "  --filter SIGMA     the detection filter: decide which pixels are bright on the\n"
+    "                     difference from the background smoothed by a Gaussian of SIGMA pixels\n"
+    "                     (0.5 to 5; 0 = off), instead of the settings file's FilterSigma.\n"
+    "                     Finds fainter stars; with it, use --threshold-sigma 3.25\n"
     "  --shard K/N        only the records K, K+N, K+2N, ... (counted from 0; 0 <= K < N), with\n"
     "                     the batch log LIST.txt.shardK-of-N.log: N machines sharing the folder\n"
     "                     process one list, each with its own K\n"
+    "  --json             one JSON object per picture instead of the line of counts\n"
+    "  --out-dir DIR      the IMAGE.dir folders and the batch log go to DIR instead of beside\n"
+    "                     the pictures and the list; records of one name are then refused\n"
+    "  --no-measure       no measurements: the result pairs alone\n"
     "\n"
     "Exit status: 0 all pictures done, 1 some picture failed or was not extracted whole, or\n"
     "the batch log could not be written, 2 usage error or unusable settings.\n";
@@ -83,12 +121,74 @@ std::string countsLine(const PictureOutcome& o, bool showSiki) {
     return buf;
 }
 
+// A text as a JSON string.
+std::string jsonText(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", c);
+            out += buf;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+// What a run does with each picture's outcome beyond its saved files.
+struct ReportOptions {
+    bool showSiki = false;
+    bool json = false;
+    std::string resultRoot;
+    // The catalogue to write for a picture done ("" for none).
+    std::function<std::string(const PictureOutcome&)> catalogueFile;
+};
+
+// One picture as a JSON object (one line).
+std::string jsonLine(const PictureOutcome& o, const std::vector<std::string>& outputs) {
+    std::string j = "{\"path\":" + jsonText(o.path) + ",\"ok\":" + (o.ok ? "true" : "false");
+    if (o.ok) {
+        const auto& c = o.counts[0];
+        j += ",\"results\":" + std::to_string(o.results) +
+             ",\"counts\":{\"noise\":" + std::to_string(c[1]) +
+             ",\"area\":" + std::to_string(c[2]) + ",\"star\":" + std::to_string(c[3]) +
+             ",\"elongated\":" + std::to_string(c[4]) + "}";
+        j += ",\"noise_sigma\":" +
+             (o.noiseSigma >= 0 ? core::generalForm(o.noiseSigma, 7) : std::string("null"));
+        j += ",\"threshold\":" + core::generalForm(o.siki);
+        j += ",\"incomplete_row\":" +
+             (o.incompleteRow > 0 ? std::to_string(o.incompleteRow) : std::string("null"));
+        if (!o.incomplete.empty()) j += ",\"incomplete\":" + jsonText(o.incomplete);
+        if (!o.measureProblem.empty()) j += ",\"measure_problem\":" + jsonText(o.measureProblem);
+        j += ",\"outputs\":[";
+        for (size_t k = 0; k < outputs.size(); ++k) j += (k ? "," : "") + jsonText(outputs[k]);
+        j += "]";
+    } else {
+        j += ",\"error\":" + jsonText(o.error);
+    }
+    return j + "}";
+}
+
+// The files a picture's save wrote.
+std::vector<std::string> savedFiles(const PictureOutcome& o) {
+    const std::string name = core::fileNameOf(o.path);
+    std::vector<std::string> files;
+    for (const char* ext : {".dat.ini", ".dat", ".dat.meas", ".dat.sum", ".log"})
+        if (core::fileExists(core::joinPath(o.resultFolder, name + ext)))
+            files.push_back(core::joinPath(o.resultFolder, name + ext));
+    return files;
+}
+
 // Prints outcome lines in the order of the pictures, as soon as every earlier one is done,
-// with the progress bar below them.
+// with the progress bar below them, and writes the catalogues asked for.
 class OrderedReport {
 public:
-    OrderedReport(size_t n, bool showSiki)
-        : outcomes_(n), progress_(n, "pictures"), showSiki_(showSiki) {}
+    OrderedReport(size_t n, ReportOptions options)
+        : outcomes_(n), progress_(n, "pictures"), options_(std::move(options)) {}
     void add(size_t i, const PictureOutcome& o) {
         outcomes_[i] = o;
         ++done_;
@@ -102,60 +202,164 @@ public:
     bool anyFailed() const { return failed_; }
 
 private:
-    void print(const PictureOutcome& o) {
-        if (o.ok) {
-            std::printf("%s: %s\n", o.path.c_str(), countsLine(o, showSiki_).c_str());
-            std::fflush(stdout);
-            // Saved, but not all of the picture was extracted: not a success.
-            if (!o.incomplete.empty()) {
-                failed_ = true;
-                std::fprintf(stderr, "%s: incomplete: %s\n", o.path.c_str(), o.incomplete.c_str());
-            }
-        } else {
-            failed_ = true;
-            std::fprintf(stderr, "%s: failed: %s\n", o.path.c_str(), o.error.c_str());
+    void complain(const PictureOutcome& o, const char* what, const std::string& why) {
+        failed_ = true;
+        std::fprintf(stderr, "%s: %s: %s\n", o.path.c_str(), what, why.c_str());
+    }
+    // Writes the picture's catalogue; its name when written.
+    std::optional<std::string> writeCatalogue(const PictureOutcome& o) {
+        const std::string file = options_.catalogueFile ? options_.catalogueFile(o) : "";
+        if (file.empty()) return std::nullopt;
+        auto read = catalogue::readPictureCatalogue(o.path, options_.resultRoot);
+        if (!read) {
+            complain(o, "no catalogue", read.error());
+            return std::nullopt;
         }
+        for (const std::string& why : read->incomplete) complain(o, "catalogue incomplete", why);
+        const auto format = catalogue::formatOfPath(file).value_or(catalogue::OutputFormat::Ecsv);
+        auto bytes = catalogue::catalogueBytes(read->catalogue, format);
+        if (!bytes) {
+            complain(o, "no catalogue", bytes.error());
+            return std::nullopt;
+        }
+        auto written = catalogue::writeOutput(file, bytes.value());
+        if (written) return file;
+        complain(o, "no catalogue", written.error());
+        return std::nullopt;
+    }
+    void print(const PictureOutcome& o) {
+        if (!o.ok) {
+            if (options_.json) std::printf("%s\n", jsonLine(o, {}).c_str());
+            std::fflush(stdout);
+            complain(o, "failed", o.error);
+            return;
+        }
+        std::vector<std::string> outputs = savedFiles(o);
+        if (auto file = writeCatalogue(o)) outputs.push_back(*file);
+        if (options_.json)
+            std::printf("%s\n", jsonLine(o, outputs).c_str());
+        else
+            std::printf("%s: %s\n", o.path.c_str(), countsLine(o, options_.showSiki).c_str());
+        std::fflush(stdout);
+        // Saved, but not all of the picture was extracted or measured: not a success.
+        if (!o.incomplete.empty()) complain(o, "incomplete", o.incomplete);
+        if (!o.measureProblem.empty()) complain(o, "incomplete: measurements", o.measureProblem);
     }
     std::vector<std::optional<PictureOutcome>> outcomes_;
     Progress progress_;
     size_t next_ = 0, done_ = 0;
-    bool showSiki_;
+    ReportOptions options_;
     bool failed_ = false;
 };
 
+// --filter SIGMA: 0 (off) or 0.5..5 pixels; nothing when not given. A bad value is a usage
+// error (`bad` set).
+std::optional<float> filterOption(const ParsedArgs& a, bool& bad) {
+    auto text = a.last("--filter");
+    if (!text) return std::nullopt;
+    const std::optional<double> v = core::parseNumber(*text);
+    const float sigma = v ? core::filterSigmaValue(*text) : 0.0f;
+    bad = !v || (*v != 0 && sigma == 0);
+    return sigma;
+}
+
+const char* const kFilterUsage = "--filter takes 0 (off) or a sigma from 0.5 to 5 pixels";
+
 // The engine's options for the settings and choices of a call; nothing (with the reason on
 // standard error) when the settings cannot be used.
-std::optional<HeadlessOptions> headlessOptions(const EngineOptions& engine) {
+std::optional<HeadlessOptions> headlessOptions(const EngineOptions& engine,
+                                               std::optional<float> filterSigma,
+                                               const std::string& resultRoot, bool measure) {
     HeadlessOptions options;
     options.folders = core::ProgramFolders::forExecutable();
     auto settings = loadSettings(engine.settingsFile, options.folders);
     if (!settings) return std::nullopt;
     options.settings = *settings;
     if (engine.stretch) options.settings.Stretch = *engine.stretch;
+    if (filterSigma) options.settings.FilterSigma = *filterSigma;
     options.channel = engine.channel;
     options.hyotan = engine.hyotan;
     options.sikiSigmaFactor = engine.thresholdSigma;
-    options.decoder = formats::decodePictureFile;
+    options.decoder = [](const std::string& path) {
+        return formats::decodePictureFileGuarded(path);
+    };
+    options.resultRoot = resultRoot;
+    options.measure = measure;
     return options;
+}
+
+// Where detect -o puts each picture's catalogue: the file named for a single picture, or
+// FOLDER/NAME.ext. Nothing (with the exit code) for a usage error.
+std::optional<std::function<std::string(const PictureOutcome&)>> catalogueTarget(
+    const ParsedArgs& a, size_t pictures, int& exitCode) {
+    const auto output = a.last("--output");
+    const auto formatName = a.last("--format");
+    std::optional<catalogue::OutputFormat> format = catalogue::OutputFormat::Ecsv;
+    if (formatName) {
+        format = catalogue::formatOfName(*formatName);
+        if (!format || *format == catalogue::OutputFormat::Ds9) {
+            exitCode = usageError("--format takes csv, ecsv or fits", kDetectUsage);
+            return std::nullopt;
+        }
+    }
+    if (!output) {
+        if (formatName) {
+            exitCode = usageError("--format goes with -o FOLDER", kDetectUsage);
+            return std::nullopt;
+        }
+        return std::function<std::string(const PictureOutcome&)>{};
+    }
+    std::error_code ec;
+    if (std::filesystem::is_directory(*output, ec)) {
+        const std::string folder = absolutePath(*output);
+        return
+            [folder, ext = std::string(catalogue::extensionOf(*format))](const PictureOutcome& o) {
+                return core::joinPath(folder, core::fileNameOf(o.path) + ext);
+            };
+    }
+    if (pictures > 1) {
+        exitCode = usageError("with several pictures -o names an existing folder: " + *output,
+                              kDetectUsage);
+        return std::nullopt;
+    }
+    if (auto problem = outputFileProblem(output); !problem.empty()) {
+        exitCode = usageError(problem, kDetectUsage);
+        return std::nullopt;
+    }
+    return [file = *output](const PictureOutcome&) { return file; };
 }
 
 }  // namespace
 
 int runDetect(const std::vector<std::string>& args) {
     int exitCode = kDone;
-    auto parsed = parseArgs(args, kEngineOptions, kDetectUsage, exitCode);
+    std::vector<OptionSpec> specs = kEngineOptions;
+    for (OptionSpec spec :
+         {OptionSpec{"--filter", "", true}, OptionSpec{"--output", "-o", true},
+          OptionSpec{"--format", "", true}, OptionSpec{"--json", "", false},
+          OptionSpec{"--out-dir", "", true}, OptionSpec{"--no-measure", "", false}})
+        specs.push_back(spec);
+    auto parsed = parseArgs(args, specs, kDetectUsage, exitCode);
     if (!parsed) return exitCode;
     auto engine = engineOptions(*parsed, kDetectUsage, exitCode);
     if (!engine) return exitCode;
+    bool badFilter = false;
+    const auto filter = filterOption(*parsed, badFilter);
+    if (badFilter) return usageError(kFilterUsage, kDetectUsage);
     if (parsed->operands.empty()) return usageError("no picture given", kDetectUsage);
-    auto options = headlessOptions(*engine);
+    auto target = catalogueTarget(*parsed, parsed->operands.size(), exitCode);
+    if (!target) return exitCode;
+    auto outDir = outDirOption(*parsed, kDetectUsage, exitCode, true);
+    if (!outDir) return exitCode;
+    auto options = headlessOptions(*engine, filter, *outDir, !parsed->has("--no-measure"));
     if (!options) return kUsageError;
     std::vector<std::pair<std::string, std::string>> pictures;
     for (const auto& operand : parsed->operands) {
         const std::string absolute = absolutePath(operand);
         pictures.emplace_back(core::GetFolderName(absolute), core::fileNameOf(absolute));
     }
-    OrderedReport report(pictures.size(), engine->thresholdSigma > 0);
+    OrderedReport report(pictures.size(),
+                         {engine->thresholdSigma > 0, parsed->has("--json"), *outDir, *target});
     control::detectPictures(*options, pictures, engine->jobs, report.callback());
     return report.anyFailed() ? kFailed : kDone;
 }
@@ -164,10 +368,17 @@ int runBatch(const std::vector<std::string>& args) {
     int exitCode = kDone;
     std::vector<OptionSpec> specs = kEngineOptions;
     specs.push_back({"--shard", "", true});
+    specs.push_back({"--filter", "", true});
+    specs.push_back({"--json", "", false});
+    specs.push_back({"--out-dir", "", true});
+    specs.push_back({"--no-measure", "", false});
     auto parsed = parseArgs(args, specs, kBatchUsage, exitCode);
     if (!parsed) return exitCode;
     auto engine = engineOptions(*parsed, kBatchUsage, exitCode);
     if (!engine) return exitCode;
+    bool badFilter = false;
+    const auto filter = filterOption(*parsed, badFilter);
+    if (badFilter) return usageError(kFilterUsage, kBatchUsage);
     if (parsed->operands.empty()) return usageError("no batch list given", kBatchUsage);
     if (parsed->operands.size() != 1) return usageError("batch takes one list file", kBatchUsage);
     std::optional<catalogue::Shard> shard;
@@ -178,11 +389,13 @@ int runBatch(const std::vector<std::string>& args) {
                                   std::to_string(catalogue::kMaxShards),
                               kBatchUsage);
     }
-    auto options = headlessOptions(*engine);
+    auto outDir = outDirOption(*parsed, kBatchUsage, exitCode, true);
+    if (!outDir) return exitCode;
+    auto options = headlessOptions(*engine, filter, *outDir, !parsed->has("--no-measure"));
     if (!options) return kUsageError;
     const std::string& list = parsed->operands[0];
-    if (!core::fileExists(list)) {
-        std::fprintf(stderr, "orvandel-cli: batch list not found: %s\n", list.c_str());
+    if (const std::string why = notAFileMessage("batch list", list); !why.empty()) {
+        std::fprintf(stderr, "orvandel-cli: %s\n", why.c_str());
         return kFailed;
     }
     const std::string absolute = absolutePath(list);
@@ -193,7 +406,7 @@ int runBatch(const std::vector<std::string>& args) {
     }
     const size_t count =
         shard ? catalogue::shardPositions(records->size(), *shard).size() : records->size();
-    OrderedReport report(count, engine->thresholdSigma > 0);
+    OrderedReport report(count, {engine->thresholdSigma > 0, parsed->has("--json"), *outDir, {}});
     auto run = control::runBatchList(*options, absolute, engine->jobs, report.callback(), shard);
     if (!run) {
         std::fprintf(stderr, "orvandel-cli: %s\n", run.error().c_str());

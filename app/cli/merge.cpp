@@ -18,8 +18,8 @@ namespace orv::cli {
 namespace {
 
 const char* const kMergeUsage =
-    "usage: orvandel-cli merge [--size S --margin M] [--picture FILE] [-o FILE.csv]\n"
-    "                          [--ds9 FILE.reg] LIST.txt\n"
+    "usage: orvandel-cli merge [--size S --margin M] [--picture FILE] [-o FILE]\n"
+    "                          [--ds9 FILE.reg] [--out-dir DIR] LIST.txt\n"
     "\n"
     "Joins the saved results of every tile of a tile batch list (written by `tiles` or the\n"
     "division window's \"全分割画像出力\", processed by `batch`) into one catalogue of the big\n"
@@ -28,26 +28,36 @@ const char* const kMergeUsage =
     "moved to big-picture coordinates and kept once, by the tile whose inner square (S x S at\n"
     "i*S + M, j*S + M) holds its centroid; tiles of the first and last row and column also own\n"
     "the margin strip beside the picture's edge. The copies in the neighbours' margins are\n"
-    "dropped. The columns are those of `export`: `tile` names the tile, `star` the result's\n"
-    "number there. A FITS big picture adds x_fits, y_fits and, with a celestial WCS, ra and dec.\n"
+    "dropped. The columns are those of `export`: `id` numbers the kept results 1..N, `tile`\n"
+    "names the tile, `star` the result's number there; the measurements are the tiles' (their\n"
+    "8-bit levels). A FITS big picture fills x_fits, y_fits and, with a celestial WCS, ra and\n"
+    "dec (ICRS).\n"
+    "A tile's results must have been made from the tile the layout file names (the checksum\n"
+    "of its pixels, recorded in both); results of another cut are left out. Results of a tile\n"
+    "edited in the window (PICTURE.iii.jjj.dir beside the tile) are taken instead of the\n"
+    "batch's when they hold hand work and are newer.\n"
     "\n"
     "  --size S, --margin M  tile step and margin in pixels, needed only without the layout file\n"
     "  --picture FILE        the big picture, read for its FITS header (default: PICTURE in the\n"
     "                        folder that holds the list's folder)\n"
-    "  -o, --output FILE     write the CSV to FILE\n"
+    "  -o, --output FILE     write the catalogue to FILE: .csv, .ecsv (ECSV 1.0 with units\n"
+    "                        and metadata), .fits (a FITS binary table) or .reg (DS9)\n"
     "  --ds9 FILE            write the DS9 regions to FILE (needs the picture's height: the\n"
     "                        layout file or a FITS header gives it)\n"
+    "  --out-dir DIR         the tiles' results are in DIR/TILE.dir (as batch --out-dir DIR\n"
+    "                        wrote them) instead of beside the tiles\n"
     "\n"
     "Without -o and --ds9 the CSV goes to standard output; with only --ds9 no CSV is written.\n"
+    "FILE \"-\" is standard output; a symbolic link is written through to its target, a FIFO\n"
+    "or character device directly; other special files are refused. A replaced file keeps its\n"
+    "permissions.\n"
     "Exit status: 0 done; 1 a listed tile without results, tiles of the grid missing from the\n"
     "list, a file not written or columns missing (each said on standard error; the rest is\n"
     "still written); 2 usage error.\n";
 
-const std::vector<OptionSpec> kMergeOptions = {{"--size", "", true},
-                                               {"--margin", "", true},
-                                               {"--picture", "", true},
-                                               {"--output", "-o", true},
-                                               {"--ds9", "", true}};
+const std::vector<OptionSpec> kMergeOptions = {{"--size", "", true},    {"--margin", "", true},
+                                               {"--picture", "", true}, {"--output", "-o", true},
+                                               {"--ds9", "", true},     {"--out-dir", "", true}};
 
 void complain(const std::string& text) {
     std::fprintf(stderr, "orvandel-cli: %s\n", text.c_str());
@@ -107,9 +117,15 @@ int runMerge(const std::vector<std::string>& args) {
         if (auto ok = tiles::checkSettings(*size, *margin); !ok)
             return usageError(ok.error(), kMergeUsage);
 
+    const CatalogueOutput out{parsed->last("--output"), parsed->last("--ds9")};
+    if (auto problem = outputFileProblem(out.file); !problem.empty())
+        return usageError(problem, kMergeUsage);
+    auto outDir = outDirOption(*parsed, kMergeUsage, exitCode);
+    if (!outDir) return exitCode;
+
     const std::string& listArg = parsed->operands[0];
-    if (!core::fileExists(listArg)) {
-        complain("batch list not found: " + listArg);
+    if (const std::string why = notAFileMessage("batch list", listArg); !why.empty()) {
+        complain(why);
         return kFailed;
     }
     const std::string list = absolutePath(listArg);
@@ -118,6 +134,7 @@ int runMerge(const std::vector<std::string>& args) {
     if (!source) return exitCode;
     if (auto picture = parsed->last("--picture")) source->picturePath = absolutePath(*picture);
     source->jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    source->resultRoot = *outDir;
     auto records = control::readBatchList(list);
     if (!records) {
         complain(records.error());
@@ -137,15 +154,14 @@ int runMerge(const std::vector<std::string>& args) {
     for (const std::string& problem : merged.problems) complain(problem);
     bool complete = merged.problems.empty();
 
-    std::string written;
-    const CatalogueOutput out{parsed->last("--output"), parsed->last("--ds9")};
+    std::vector<std::string> written;
     if (!writeCatalogue(merged.catalogue, out,
                         "the big picture's height is unknown without the layout file", written))
         complete = false;
     if (!written.empty())
         std::printf("%s: %zu of %zu tiles, %zu results kept of %zu, written to %s\n",
                     listArg.c_str(), merged.tilesRead, records->size(), merged.counts.kept,
-                    merged.counts.read, written.c_str());
+                    merged.counts.read, joinedNames(written).c_str());
     return complete ? kDone : kFailed;
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/picture_catalogue.h"
 #include "cli.h"
 #include "control/stage_refresh.h"
 #include "core/numeric.h"
@@ -29,7 +30,7 @@ namespace {
 
 const char* const kPsfUsage =
     "usage: orvandel-cli psf [--settings FILE] [--star N]... [--save FOLDER]\n"
-    "                        [--channel R|G|B|Y] [--stretch S] IMAGE\n"
+    "                        [--channel R|G|B|Y] [--stretch S] [--out-dir DIR] IMAGE\n"
     "\n"
     "Measures the point-spread function of a picture whose results are saved (run detect on it\n"
     "first): for each star, the ring profile about its centroid and the Gaussian fitted to it,\n"
@@ -53,16 +54,17 @@ const char* const kPsfUsage =
     "  --channel R|G|B|Y  the channel the picture was detected in (default B)\n"
     "  --stretch S        how a FITS or 16-bit picture becomes 8-bit levels (default: the\n"
     "                     settings file's); use the one the detection used\n"
+    "  --out-dir DIR      the results are in DIR/IMAGE.dir (as detect --out-dir DIR saved\n"
+    "                     them) instead of beside the picture\n"
     "\n"
     "The PSF table holds 100 entries: further profiles are printed but not adopted.\n"
     "Exit status: 0 done, 1 no results or picture, a star named with --star skipped, no profile\n"
-    "measured, a profile not adopted, or the files not written, 2 usage error.\n";
+    "measured, a profile not adopted, or the files not written, 2 usage error or unusable\n"
+    "settings.\n";
 
-const std::vector<OptionSpec> kPsfOptions = {{"--settings", "", true},
-                                             {"--star", "", true},
-                                             {"--save", "", true},
-                                             {"--channel", "", true},
-                                             {"--stretch", "", true}};
+const std::vector<OptionSpec> kPsfOptions = {{"--settings", "", true}, {"--star", "", true},
+                                             {"--save", "", true},     {"--channel", "", true},
+                                             {"--stretch", "", true},  {"--out-dir", "", true}};
 
 // A number without an exponent (the summary lines are read by people and simple scripts).
 std::string plainDecimal(float v) {
@@ -95,12 +97,14 @@ int runPsf(const std::vector<std::string>& args) {
         named.push_back(static_cast<int32_t>(*v));
     }
 
+    auto outDir = outDirOption(*parsed, kPsfUsage, exitCode);
+    if (!outDir) return exitCode;
     const std::string image = parsed->operands[0];
     const std::string path = absolutePath(image);
     core::Workspace ws;
     ws.folders = core::ProgramFolders::forExecutable();
     auto settings = loadSettings(engine->settingsFile, ws.folders);
-    if (!settings) return kFailed;
+    if (!settings) return kUsageError;
     ws.settings = *settings;
     if (engine->stretch) ws.settings.Stretch = *engine->stretch;
     if (const std::string problem = psf::settingsProblem(ws.settings); !problem.empty()) {
@@ -110,8 +114,7 @@ int runPsf(const std::vector<std::string>& args) {
 
     // The saved results, read without touching anything.
     const std::string name = core::fileNameOf(path);
-    const std::string dataFile =
-        core::joinPath(core::joinPath(core::GetFolderName(path), name + ".dir"), name + ".dat");
+    const std::string dataFile = catalogue::savedDataFile(path, *outDir);
     if (!core::fileExists(dataFile)) {
         fail(image, "no saved results: " + dataFile + " not found (run orvandel-cli detect first)");
         return kFailed;
@@ -127,13 +130,14 @@ int runPsf(const std::vector<std::string>& args) {
     frm.disableDrawing();
     form::HeadlessHost host;
     host.clock = form::systemNow;
-    host.decoder = formats::decodePictureFile;
+    host.decoder = [](const std::string& p) { return formats::decodePictureFileGuarded(p); };
     form::Ctx ctx{ws, frm, host, nullptr, control::stageRefresh()};
     for (int i = 0; i < 4; ++i) frm.optChannel[i].Value = i == engine->channel;
     extract::resetTables(ws);
     ws.ProcStage = core::kStageBatch;
     ws.DoFilePath = core::GetFolderName(path);
     ws.DoFileName = name;
+    ws.ResultRoot = *outDir;
     if (!input::cmdDataIn_Click(ctx, input::kSourceNamed)) {
         fail(image, ws.lastLoadError.empty() ? "the picture cannot be read" : ws.lastLoadError);
         return kFailed;

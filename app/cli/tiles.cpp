@@ -28,8 +28,10 @@ const char* const kTilesUsage =
     "j*S + S + 2M, and every tile that lies wholly inside the picture is written as\n"
     "FOLDER/IMAGE.dir/IMAGE.iii.jjj.bmp (24-bit BMP). The batch list FOLDER/IMAGE.dir/IMAGE.txt\n"
     "names every tile for `orvandel-cli batch` or the window's batch run, and\n"
-    "FOLDER/IMAGE.dir/IMAGE.tiles.ini records S, M and the picture's size. Prints the number\n"
-    "of tiles written.\n"
+    "FOLDER/IMAGE.dir/IMAGE.tiles.ini records S, M, the picture's size and each tile's checksum\n"
+    "(which `merge` compares with the one its results record). Prints the number of tiles\n"
+    "written. The tiles, list and layout are written as one generation: all files first, the\n"
+    "list and layout last, so a failed or killed run leaves the earlier ones usable.\n"
     "\n"
     "  --size S        tile step in pixels (default 500)\n"
     "  --margin M      tile margin in pixels (default 50)\n"
@@ -75,8 +77,8 @@ int runTiles(const std::vector<std::string>& args) {
     if (!engine) return exitCode;
 
     const std::string image = absolutePath(parsed->operands[0]);
-    if (!core::fileExists(image)) {
-        std::fprintf(stderr, "orvandel-cli: picture not found: %s\n", image.c_str());
+    if (const std::string why = notAFileMessage("picture", image); !why.empty()) {
+        std::fprintf(stderr, "orvandel-cli: %s\n", why.c_str());
         return kFailed;
     }
     const std::string name = core::fileNameOf(image);
@@ -92,16 +94,18 @@ int runTiles(const std::vector<std::string>& args) {
         stretch = settings->Stretch;
     }
 
+    const formats::PictureDecoder guardedDecoder = [](const std::string& p) {
+        return formats::decodePictureFileGuarded(p);
+    };
     // The rows read, drawn once per percent.
     std::optional<Progress> reading;
     int shownPercent = -1;
-    auto picture =
-        tiles::loadBigPicture(image, formats::decodePictureFile, stretch, [&](int rows, int total) {
-            if (!reading) reading.emplace(static_cast<size_t>(total), "rows read");
-            if (rows * 100LL / total == shownPercent) return;
-            shownPercent = static_cast<int>(rows * 100LL / total);
-            reading->draw(static_cast<size_t>(rows));
-        });
+    auto picture = tiles::loadBigPicture(image, guardedDecoder, stretch, [&](int rows, int total) {
+        if (!reading) reading.emplace(static_cast<size_t>(total), "rows read");
+        if (rows * 100LL / total == shownPercent) return;
+        shownPercent = static_cast<int>(rows * 100LL / total);
+        reading->draw(static_cast<size_t>(rows));
+    });
     if (reading) reading->clear();
     if (!picture) {
         std::fprintf(stderr, "orvandel-cli: %s\n", picture.error().c_str());
@@ -137,7 +141,10 @@ int runTiles(const std::vector<std::string>& args) {
     std::printf("%lld %s written to %s\n", static_cast<long long>(o.written),
                 o.written == 1 ? "tile" : "tiles", folder.c_str());
     if (!o.error.empty()) {
-        std::fprintf(stderr, "orvandel-cli: %s\n", o.error.c_str());
+        std::fprintf(stderr,
+                     "orvandel-cli: %s\norvandel-cli: nothing replaced: the tiles, list and layout "
+                     "written before stay as they were\n",
+                     o.error.c_str());
         return kFailed;
     }
     return kDone;

@@ -29,8 +29,14 @@ import numpy as np
 
 from . import _orvandel
 
-__all__ = ["detect", "read_results", "psf", "TableFull", "CatalogueArray"]
+__all__ = ["detect", "read_results", "psf", "TableFull", "CatalogueArray",
+           "CatalogueMaskedArray"]
 __version__ = _orvandel.program_version
+
+# Pictures from outside (JPEG, PNG, TIFF, a FITS picture in an extension...) are decoded in the
+# helper program shipped beside the module, so that a damaged file cannot end the interpreter.
+_orvandel.use_decode_helper(os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                                         "orvandel-decode"))
 
 _CHANNELS = "RGBY"
 # Arrays handed to the engine as they lie; other real kinds are converted (a copy).
@@ -62,6 +68,22 @@ class CatalogueArray(np.ndarray):
         self.units = getattr(obj, "units", {})
 
 
+class CatalogueMaskedArray(np.ma.MaskedArray):
+    """A CatalogueArray with missing cells masked (a numpy masked structured array)."""
+
+    def __array_finalize__(self, obj):
+        super().__array_finalize__(obj)
+        self.meta = getattr(obj, "meta", {})
+        self.units = getattr(obj, "units", {})
+
+    def __getitem__(self, index):
+        # A masked array's rows come from its data, which holds no meta.
+        out = super().__getitem__(index)
+        if isinstance(out, CatalogueMaskedArray):
+            out.meta, out.units = self.meta, self.units
+        return out
+
+
 def _astropy_table():
     """astropy's Table class, or None when astropy is missing."""
     try:
@@ -82,19 +104,34 @@ def _values(values):
 
 
 def _table(columns, meta):
-    """A table of (name, unit, description, values) columns."""
+    """A table of (name, type, unit, description, values, missing) columns: a column with
+    missing cells is masked there (astropy's MaskedColumn, or a numpy masked array)."""
     Table = _astropy_table()
-    arrays = [_values(v) for _, _, _, v in columns]
+    names = [c[0] for c in columns]
+    arrays = [_values(c[4]) for c in columns]
+    missing = [c[5] for c in columns]
     if Table is not None:
-        return Table(arrays, names=[c[0] for c in columns], units=[c[1] or None for c in columns],
-                     descriptions=[c[2] for c in columns], meta=meta, copy=False)
+        from astropy.table import Column, MaskedColumn
+        made = [Column(a, name=c[0], unit=c[2] or None, description=c[3], copy=False)
+                if m is None else
+                MaskedColumn(a, name=c[0], unit=c[2] or None, description=c[3], mask=m,
+                             copy=False)
+                for c, a, m in zip(columns, arrays, missing)]
+        return Table(made, names=names, meta=meta, copy=False)
     rows = len(arrays[0]) if arrays else 0
-    out = np.zeros(rows, dtype=[(c[0], a.dtype) for c, a in zip(columns, arrays)])
-    for (name, _, _, _), a in zip(columns, arrays):
+    dtype = [(name, a.dtype) for name, a in zip(names, arrays)]
+    out = np.ma.zeros(rows, dtype=dtype) if any(m is not None for m in missing) \
+        else np.zeros(rows, dtype=dtype)
+    for name, a, m in zip(names, arrays, missing):
         out[name] = a
-    out = out.view(CatalogueArray)
+        if m is not None:
+            out[name] = np.ma.masked_array(a, mask=m)
+    if isinstance(out, np.ma.MaskedArray):
+        out = out.view(CatalogueMaskedArray)
+    else:
+        out = out.view(CatalogueArray)
     out.meta = meta
-    out.units = {name: unit for name, unit, _, _ in columns}
+    out.units = {c[0]: c[2] for c in columns}
     return out
 
 
@@ -218,6 +255,20 @@ def _warn_missing(result, path):
         warnings.warn("%s: %s" % (path, why), RuntimeWarning, stacklevel=3)
 
 
+def _catalogue_meta(result, path):
+    """The meta of a catalogue: what its files keep (picture, program_version, the detection
+    settings, stretch, flux_unit, samples, noise_sigma, saturation, gain, filter, the WCS
+    frames), then path, width, height, threshold, settings and counts."""
+    meta = dict(result["meta"])
+    meta["path"] = path
+    meta["width"] = result["width"]
+    meta["height"] = result["height"]
+    meta["threshold"] = result["threshold"]
+    meta["settings"] = _settings_dict(result["settings"])
+    meta["counts"] = result["counts"]
+    return meta
+
+
 def detect(image, *, channel="B", settings=None, threshold_sigma=None, filter=None,
            hyotan=False, stretch=None, tiles=None):
     """Finds, measures and classifies the star images of a picture, as `orvandel-cli detect`.
@@ -233,25 +284,32 @@ def detect(image, *, channel="B", settings=None, threshold_sigma=None, filter=No
         NumPixel, NumPixel2, Sinendo, SinendoMax, Margin, PSFFactorRSD, PSFAnnulus,
         PSFDAnnulus, Stretch), the others standard.
     threshold_sigma: K > 0: Siki = K x the picture's noise sigma (--threshold-sigma).
-    filter: the detection filter's sigma; not in this build: only None.
+    filter: the detection filter; not wired yet: only None.
     hyotan: split touching stars (gourd shapes).
     stretch: how deep samples become 8-bit levels: "minmax", "percentile:LO,HI" or
         "range:A,B" (--stretch), instead of the settings'.
-    tiles: detection in tiles; not in this build: only None.
+    tiles: detection in tiles is not available in this build: only None.
 
-    Returns the catalogue (astropy Table, or CatalogueArray) with meta: picture, width,
-    height, channel, hyotan, noise_sigma, threshold (the Siki used), threshold_sigma, settings
-    (as used), counts (by class and edit), stretch (with its black and white points, for deep
-    pictures), program_version, engine_seconds (the engine's own time).
+    Returns the catalogue (astropy Table, or CatalogueArray / CatalogueMaskedArray) with the
+    columns, units and values of the command line's catalogue (`detect -o`, `export`), cells
+    the catalogue leaves empty masked, and meta: what the catalogue files keep (picture,
+    program_version, the detection settings, stretch with its black and white points,
+    flux_unit, samples, noise_sigma: the median sky noise of the results in flux_unit,
+    saturation, gain, filter, wcs_frame), then path, width, height, channel, hyotan,
+    threshold (the Siki used), threshold_sigma, detection_noise_sigma (the noise in 8-bit
+    levels threshold_sigma scales; None without it), settings (as used), counts (by class and
+    edit) and engine_seconds (the engine's own time).
 
     Raises TableFull when the table of 50000 results fills; FileNotFoundError or OSError
     with the loader's reason when a file cannot be read; ValueError for an array the stretch
-    cannot use or a bad argument; TypeError for an array of another kind.
+    cannot use or a bad argument; TypeError for an array of another kind. Warns
+    (RuntimeWarning) when some results could not be measured or columns could not be filled.
     """
     if filter is not None:
-        raise ValueError("filter: this build has no detection filter; pass filter=None")
+        raise ValueError("filter: the detection filter is not wired yet; pass filter=None")
     if tiles is not None:
-        raise ValueError("tiles: this build has no tiled detection; pass tiles=None")
+        raise ValueError("tiles: tiled detection is not available in this build; pass "
+                         "tiles=None")
     channel_index = _channel_index(channel)
     factor = 0.0
     if threshold_sigma is not None:
@@ -269,24 +327,18 @@ def detect(image, *, channel="B", settings=None, threshold_sigma=None, filter=No
     if not result["ok"]:
         _raise_failure(result, path)
     _warn_missing(result, path)
-    meta = {
-        "picture": path,
-        "width": result["width"],
-        "height": result["height"],
+    if result["measure_problem"]:
+        warnings.warn("%s: some results could not be measured: %s"
+                      % (path or "array", result["measure_problem"]), RuntimeWarning,
+                      stacklevel=2)
+    meta = _catalogue_meta(result, path)
+    meta.update({
         "channel": _CHANNELS[channel_index],
         "hyotan": bool(hyotan),
-        "noise_sigma": result["noise_sigma"],
-        "threshold": result["threshold"],
         "threshold_sigma": factor or None,
-        "settings": _settings_dict(result["settings"]),
-        "counts": result["counts"],
-        "stretch": result["stretch"] or None,
-        "program_version": __version__,
+        "detection_noise_sigma": result["noise_sigma"],
         "engine_seconds": result["engine_seconds"],
-    }
-    if result["stretch"]:
-        meta["stretch_black"] = result["stretch_black"]
-        meta["stretch_white"] = result["stretch_white"]
+    })
     table = _table(result["columns"], meta)
     if result["table_full"]:
         row = result["stopped_at_row"] or None
@@ -296,10 +348,11 @@ def detect(image, *, channel="B", settings=None, threshold_sigma=None, filter=No
 
 def read_results(picture_path):
     """The catalogue of a picture's saved result pair (PICTURE.dir/PICTURE.dat and .dat.ini, as
-    `orvandel-cli detect` and the window save it), the same table `detect` gives, with meta:
-    picture, width, height, threshold, settings and counts. Every result is kept, hand-deleted
-    ones too (edit_atr tells them). Raises FileNotFoundError when there is no pair, ValueError
-    with the reader's reason when it is damaged."""
+    `orvandel-cli detect` and the window save it) and the measurements saved with it: the same
+    table `detect` gives, with the meta the catalogue files keep, and path, width, height,
+    threshold, settings and counts. Every result is kept, hand-deleted ones too (edit_atr
+    tells them). Raises FileNotFoundError when there is no pair, ValueError with the reader's
+    reason when it is damaged; warns when the measurements are missing or damaged."""
     path = os.path.abspath(os.fsdecode(os.fspath(picture_path)))
     result = _orvandel.read_results(_path_bytes(path))
     if not result["ok"]:
@@ -309,16 +362,7 @@ def read_results(picture_path):
             raise FileNotFoundError(errno.ENOENT, result["error"], data)
         raise ValueError(result["error"])
     _warn_missing(result, path)
-    meta = {
-        "picture": path,
-        "width": result["width"],
-        "height": result["height"],
-        "threshold": result["threshold"],
-        "settings": _settings_dict(result["settings"]),
-        "counts": result["counts"],
-        "program_version": __version__,
-    }
-    return _table(result["columns"], meta)
+    return _table(result["columns"], _catalogue_meta(result, path))
 
 
 def _stars_argument(stars, image, channel, settings, stretch):
@@ -368,16 +412,18 @@ def psf(image, stars=None, settings=None, *, channel="B", stretch=None):
         raise ValueError("no profile can be fitted: " + result["settings_problem"])
     if not result["ok"]:
         _raise_failure(result, path)
-    columns = [
-        ("star", "", "result number", result["star"]),
-        ("x", "pix", "centroid x measured at", result["x"]),
-        ("y", "pix", "centroid y measured at", result["y"]),
-        ("sigma", "pix", "sigma of the fitted Gaussian", result["sigma"]),
-        ("peak", "", "fitted peak above the sky, in levels", result["peak"]),
-        ("sky", "", "sky level", result["sky"]),
-        ("adopted", "", "taken into the PSF table", result["adopted"].astype(bool)),
-        ("skipped", "", "why there is no profile", np.array(result["skipped"], dtype=str)),
-    ]
+    columns = [(name, kind, unit, description, values, None)
+               for name, kind, unit, description, values in [
+        ("star", "int", "", "result number", result["star"]),
+        ("x", "real", "pix", "centroid x measured at", result["x"]),
+        ("y", "real", "pix", "centroid y measured at", result["y"]),
+        ("sigma", "real", "pix", "sigma of the fitted Gaussian", result["sigma"]),
+        ("peak", "real", "", "fitted peak above the sky, in levels", result["peak"]),
+        ("sky", "real", "", "sky level", result["sky"]),
+        ("adopted", "int", "", "taken into the PSF table", result["adopted"].astype(bool)),
+        ("skipped", "text", "", "why there is no profile",
+         np.array(result["skipped"], dtype=str)),
+    ]]
     meta = {
         "picture": path,
         "psf_sd": result["psf_sd"],

@@ -1,8 +1,8 @@
 #pragma once
 // A catalogue as a table of columns, for callers that hand it on as data rather than as text
-// (the Python module): the columns csvLines writes, in its order, each with its unit, a short
-// description and one value per record. Such callers take the column set and the units from
-// here and nowhere else.
+// (the Python module): the columns of catalogueTable, in its order, with their types, units
+// and descriptions, each with one value per record and the records whose cell is empty.
+// Such callers take the column set and the units from here and nowhere else.
 
 #include <cstdint>
 #include <string>
@@ -14,12 +14,16 @@
 namespace orv::catalogue {
 
 struct CatalogueColumn {
-    std::string name;         // as the CSV's header names it
-    std::string unit;         // "pix", "pix2", "deg", or "" (a number, a code, a level, a text)
+    std::string name;  // as the CSV's header names it
+    ColumnType type = ColumnType::Real;
+    std::string unit;         // "" for none
     std::string description;  // what it holds, one line
-    // Numbers as the CSV writes them: each value is the double its CSV text reads back as
-    // (NaN where the CSV leaves the cell empty). Texts as they are, unquoted.
+    // Numbers as the table writes them: each value is the double its text reads back as.
+    // Texts as they are, unquoted.
     std::variant<std::vector<int64_t>, std::vector<double>, std::vector<std::string>> values;
+    // 1 where the table leaves the cell empty (the value is then 0, or NaN for a real
+    // column); empty when no cell is.
+    std::vector<uint8_t> missing;
 };
 
 // The columns of the catalogue.

@@ -3,13 +3,17 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <filesystem>
+#include <optional>
 #include <set>
 #include <thread>
 #include <utility>
 
 #include "catalogue/picture_catalogue.h"
+#include "core/checksum.h"
 #include "core/paths.h"
 #include "formats/fits.h"
+#include "results/pair_sum.h"
 #include "tiles/geometry.h"
 
 namespace orv::catalogue {
@@ -71,12 +75,82 @@ void addPictureColumns(Catalogue& c, const std::string& picture,
         problems.push_back("no FITS columns: " + added.error());
 }
 
+// When a record file was last written; nothing when there is none.
+std::optional<std::filesystem::file_time_type> writtenAt(const std::string& dataFile) {
+    std::error_code ec;
+    const auto t = std::filesystem::last_write_time(dataFile, ec);
+    if (ec) return std::nullopt;
+    return t;
+}
+
+// A listed tile's results as read, where they came from, and what its files say beyond them.
+struct ReadTile {
+    TileResults results;
+    bool fromWindow = false;  // the hand-edited pair of the tile processed alone in the window
+    std::string note;         // what was left aside and changes nothing
+    CatalogueMeta meta;
+    std::vector<std::string> measureNotes, problems;
+};
+
+// The pair a tile's results come from: the batch's (named after the tile's file, in its folder
+// or under `resultRoot`), or the pair of the tile processed alone in the window (named after
+// the tile's id, without ".bmp", beside the tile) when it holds hand work and was saved after
+// the batch's. `dataFile` is set to the record file read.
+core::Result<results::ResultFiles> tilePair(const ListedTile& t, const std::string& resultRoot,
+                                            ReadTile& out, std::string& dataFile) {
+    const std::string batch = core::joinPath(t.folder, t.name);
+    const std::string window =
+        core::joinPath(t.folder, tiles::tileId(t.tile.bigPicName, t.tile.i, t.tile.j));
+    dataFile = savedDataFile(batch, resultRoot);
+    const auto windowTime = writtenAt(savedDataFile(window));
+    if (!windowTime) return readSavedResults(batch, resultRoot);
+    auto edited = readSavedResults(window);
+    if (!edited)
+        return core::Error{"the results edited in the window (" + savedDataFile(window) +
+                           ") cannot be read: " + edited.error() + "; left out"};
+    if (results::handWorkRecords(edited->records) == 0) return readSavedResults(batch, resultRoot);
+    const auto batchTime = writtenAt(dataFile);
+    if (batchTime && *batchTime >= *windowTime) {
+        out.note = t.name + ": the batch's results are newer than those edited in the window (" +
+                   savedDataFile(window) + "); the batch's taken";
+        return readSavedResults(batch, resultRoot);
+    }
+    out.fromWindow = true;
+    dataFile = savedDataFile(window);
+    return edited;
+}
+
+// Whether the results were made from the tile the layout names: the checksum their sum file
+// records must be the layout's (a layout written before checksums checks nothing).
+core::Result<void> checkTileChecksum(const ListedTile& t, const results::ResultFiles& files,
+                                     const tiles::TileLayout* layout) {
+    if (!layout || layout->checksums.empty()) return {};
+    const auto expected = layout->checksums.find({t.tile.i, t.tile.j});
+    if (expected == layout->checksums.end())
+        return core::Error{t.name + ": the layout file records no checksum of this tile; left out"};
+    if (!files.pictureChecksum)
+        return core::Error{t.name +
+                           ": the results do not record the tile they were made from (saved "
+                           "before the tiles were cut last?): process the tile again; left out"};
+    if (*files.pictureChecksum != expected->second)
+        return core::Error{t.name +
+                           ": the results were made from another cut of this tile (its "
+                           "checksum " +
+                           core::checksumText(*files.pictureChecksum) + ", the layout's " +
+                           core::checksumText(expected->second) +
+                           "): process the tile again; left out"};
+    return {};
+}
+
 // The results of a listed tile, or why they are left out.
-core::Result<TileResults> readTile(const ListedTile& t, const tiles::TileGrid& grid, int64_t side) {
+core::Result<ReadTile> readTile(const ListedTile& t, const tiles::TileGrid& grid, int64_t side,
+                                const tiles::TileLayout* layout, const std::string& resultRoot) {
     if (t.tile.i >= grid.columns || t.tile.j >= grid.rows)
         return core::Error{t.name + ": outside the grid of " + std::to_string(grid.columns) +
                            " x " + std::to_string(grid.rows) + " tiles; left out"};
-    auto files = readSavedResults(core::joinPath(t.folder, t.name));
+    ReadTile out;
+    std::string dataFile;
+    auto files = tilePair(t, resultRoot, out, dataFile);
     if (!files) return core::Error{t.name + ": " + files.error()};
     if ((files->imageWidthP != 0 && files->imageWidthP != side) ||
         (files->imageHeightP != 0 && files->imageHeightP != side))
@@ -84,11 +158,20 @@ core::Result<TileResults> readTile(const ListedTile& t, const tiles::TileGrid& g
                            std::to_string(files->imageWidthP) + " x " +
                            std::to_string(files->imageHeightP) + ", not of a tile of " +
                            std::to_string(side) + " x " + std::to_string(side) + "; left out"};
-    TileResults tile{t.tile.i, t.tile.j, {}};
-    tile.records.reserve(files->records.size());
-    for (const results::ResultRecord& r : files->records)
-        tile.records.push_back(fromResult(r, t.name));
-    return tile;
+    if (auto same = checkTileChecksum(t, files.value(), layout); !same)
+        return core::Error{same.error()};
+    out.results = {t.tile.i, t.tile.j, {}};
+    out.results.records.reserve(files->records.size());
+    std::vector<int32_t> numbers;
+    for (const results::ResultRecord& r : files->records) {
+        out.results.records.push_back(fromResult(r, t.name));
+        numbers.push_back(r.number);
+    }
+    addPairMeta(files.value(), out.meta);
+    addSavedMeasures(out.results.records, numbers, files.value(), dataFile, out.meta,
+                     out.measureNotes, out.problems);
+    for (std::string& p : out.problems) p = t.name + ": " + p;
+    return out;
 }
 
 }  // namespace
@@ -124,11 +207,12 @@ TiledCatalogue readTiledCatalogue(const TiledSource& source,
                                      : gridOfTiles(source.size, source.margin, listed);
     const int64_t side = tiles::cutSquare(grid.size, grid.margin, 0, 0).side;
     // The tiles are read in parallel, each into its slot; the caller's thread reports progress.
-    std::vector<core::Result<TileResults>> slots(listed.size(), core::Error{});
+    std::vector<core::Result<ReadTile>> slots(listed.size(), core::Error{});
+    const tiles::TileLayout* layout = source.layout ? &*source.layout : nullptr;
     std::atomic<size_t> next{0}, done{0};
     auto work = [&](bool report) {
         for (size_t k; (k = next++) < listed.size();) {
-            slots[k] = readTile(listed[k], grid, side);
+            slots[k] = readTile(listed[k], grid, side, layout, source.resultRoot);
             ++done;
             if (report && progress) progress(done, listed.size());
         }
@@ -140,18 +224,39 @@ TiledCatalogue readTiledCatalogue(const TiledSource& source,
     }
     if (progress) progress(listed.size(), listed.size());
     std::vector<TileResults> results;
+    CatalogueMeta meta;
+    size_t unmeasured = 0;
     for (auto& slot : slots) {
-        if (slot)
-            results.push_back(std::move(slot.value()));
-        else
+        if (!slot) {
             out.problems.push_back(slot.error());
+            continue;
+        }
+        ReadTile& read = slot.value();
+        if (results.empty()) meta = read.meta;
+        if (meta.measures.unit.empty()) meta.measures = read.meta.measures;
+        unmeasured += !read.measureNotes.empty();
+        for (std::string& p : read.problems) out.problems.push_back(std::move(p));
+        if (!read.note.empty()) out.notes.push_back(read.note);
+        out.windowTiles += read.fromWindow;
+        results.push_back(std::move(read.results));
     }
+    if (out.windowTiles > 0)
+        out.notes.push_back(tileCount(static_cast<int64_t>(out.windowTiles)) +
+                            " taken as edited in the window (PICTURE.iii.jjj.dir, newer than the "
+                            "batch's results)");
+    if (unmeasured > 0)
+        out.notes.push_back(tileCount(static_cast<int64_t>(unmeasured)) +
+                            " saved without measurements (no .dat.meas); their measurement "
+                            "columns are empty");
     out.tilesRead = results.size();
     if (source.layout) noteMissingTiles(grid, seen, out.problems);
 
     Catalogue& c = out.catalogue;
     c.records = mergeTiles(grid, results, &out.counts);
     c.pictureHeight = source.layout ? static_cast<int32_t>(source.layout->height) : 0;
+    c.meta = meta;
+    c.meta.picture = bigPicName;
+    c.meta.tiles = static_cast<int>(results.size());
     if (!bigPicName.empty() || !source.picturePath.empty()) {
         const std::string picture =
             !source.picturePath.empty()

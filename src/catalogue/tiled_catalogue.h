@@ -29,12 +29,17 @@ struct TiledSource {
     // Picture (or the name the tiles carry) in the folder that holds the list's folder.
     std::string picturePath;
     int jobs = 1;  // tiles read in parallel
+    // Where the tiles' ".dir" folders lie: "" beside the tiles, else this folder.
+    std::string resultRoot;
 };
 
 struct TiledCatalogue {
     Catalogue catalogue;  // pictureHeight 0 when unknown
     MergeCounts counts;
     size_t tilesRead = 0;
+    // Tiles whose results were taken from the pair edited in the window (the tile processed
+    // alone, named without ".bmp"), which holds hand work and is newer than the batch's.
+    size_t windowTiles = 0;
     // What makes the catalogue incomplete: records that are no tiles of the picture or whose
     // results cannot be read, tiles of the grid the list leaves out, columns that cannot be
     // added.
@@ -44,7 +49,8 @@ struct TiledCatalogue {
 };
 
 // Reads every listed tile's result pair and joins them. Never fails as a whole: what cannot be
-// read is left out and said in `problems`. `progress(done, total)` follows the tiles read.
+// read is left out and said in `problems`, so are results that the layout's checksum of their
+// tile shows were made from another cut of it. `progress(done, total)` follows the tiles read.
 TiledCatalogue readTiledCatalogue(const TiledSource& source,
                                   const std::function<void(size_t, size_t)>& progress = {});
 

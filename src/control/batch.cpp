@@ -40,8 +40,8 @@ std::string batchStartText(int count, const std::string& name) {
 std::string batchEndText(const std::string& picture) {
     return picture + " 処理終了";
 }
-std::string batchLoadErrorText(const std::string& picture) {
-    return picture + " 読込エラー";
+std::string batchLoadErrorText(const std::string& picture, const std::string& reason) {
+    return picture + " 読込エラー" + (reason.empty() ? "" : ": " + reason);
 }
 std::string batchSaveErrorText(const std::string& picture) {
     return picture + " 保存エラー";
@@ -130,15 +130,27 @@ core::Result<std::vector<BatchRecord>> readBatchList(const std::string& path) {
 void cmdBachDo_Click(Ctx& ctx) {
     auto& ws = ctx.ws;
     auto& f = ctx.frm;
-    form::setStage(ctx, core::kStageBatch);
-    auto finish = [&] { form::setStage(ctx, core::kStageIdle); };
-
+    // The list and the confirmation come first: declining either leaves the picture, its
+    // results and the stage as they were.
     auto chosen = ctx.host.openFileDialog(ws.settings.WorkPath, "バッチファイル(*.txt)|*.txt");
-    if (!chosen || !core::fileExists(*chosen)) return finish();
+    if (!chosen || !core::fileExists(*chosen)) return;
     if (ctx.host.msgBox(
             "現在の「処理画像」「検出設定」の設定に基づきバッチ処理を実行します。よろしいですか？",
             form::MsgButtons::OkCancel) != form::MsgAnswer::Ok)
-        return finish();
+        return;
+
+    form::setStage(ctx, core::kStageBatch);
+    // 中止 stays shown between the steps of the whole run, until a stop is confirmed ("中止します"
+    // then), and both go when the run has ended.
+    struct CancelShown {
+        form::FrmOrvandel& f;
+        explicit CancelShown(form::FrmOrvandel& frm) : f(frm) { f.KeepCancelShown = true; }
+        ~CancelShown() {
+            f.KeepCancelShown = false;
+            f.hideStepProgress();
+        }
+    } cancelShown(f);
+    auto finish = [&] { form::setStage(ctx, core::kStageIdle); };
 
     ws.CancelRequested = 0;
     f.cmdCancel.Visible = true;
@@ -183,7 +195,7 @@ void cmdBachDo_Click(Ctx& ctx) {
         try {
             const bool loaded = input::cmdDataIn_Click(ctx, input::kSourceNamed);
             if (!loaded) {
-                log(batchLoadErrorText(picture));
+                log(batchLoadErrorText(picture, ws.lastLoadError));
                 tally.loadFailed += 1;
             }
             if (ws.CancelRequested) break;

@@ -30,8 +30,9 @@ BatchRecord resolveBatchRecord(BatchRecord record, const std::string& listFolder
 // The texts of the batch log lines (after the date and time).
 std::string batchStartText(int count, const std::string& name);  // "001 a.bmp 処理開始"
 std::string batchEndText(const std::string& picture);            // "<path> 処理終了"
-std::string batchLoadErrorText(const std::string& picture);      // "<path> 読込エラー"
-std::string batchSaveErrorText(const std::string& picture);      // "<path> 保存エラー"
+// "<path> 読込エラー", with ": <reason>" when the loading step said why.
+std::string batchLoadErrorText(const std::string& picture, const std::string& reason = "");
+std::string batchSaveErrorText(const std::string& picture);  // "<path> 保存エラー"
 // "<path> 処理エラー: <reason>": a run-time error ended the record.
 std::string batchFaultText(const std::string& picture, const std::string& reason);
 // "<path> 読込エラー: <reason>": a record that could not even be tried.

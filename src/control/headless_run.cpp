@@ -1,6 +1,8 @@
 #include "control/headless_run.h"
 
 #include <atomic>
+#include <filesystem>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -10,6 +12,7 @@
 #include "control/stage_refresh.h"
 #include "core/numeric.h"
 #include "core/paths.h"
+#include "core/picture_folder.h"
 #include "core/text_file.h"
 #include "extract/numbering.h"
 #include "extract/table_full.h"
@@ -50,9 +53,12 @@ struct Engine {
         ws.CancelRequested = 0;
         ws.DoFilePath = folder;
         ws.DoFileName = name;
+        ws.ResultRoot = options.resultRoot;
+        ws.MeasureOnSave = options.measure;
 
         PictureOutcome o;
         o.path = core::joinPath(folder, name);
+        o.resultFolder = core::resultFolder(ws);
         o.startedAt = form::formatDateTime(host.now());
         try {
             if (!input::cmdDataIn_Click(ctx, input::kSourceNamed)) {
@@ -80,6 +86,8 @@ struct Engine {
             o.counts = ws.StarAtrNo;
             o.siki = ws.settings.Siki;
             o.noiseSigma = ws.NoiseSigma;
+            o.incompleteRow = ws.tableFull.stoppedAtRow;
+            if (!ws.measures.fromFile) o.measureProblem = ws.measures.problem;
             for (int32_t i = 1; i <= ws.MaxStarNo; ++i)
                 o.results += ws.Clusters[i].Used == -1 && ws.Clusters[i].Divided != -1;
         }
@@ -89,17 +97,54 @@ struct Engine {
 
 }  // namespace
 
+namespace {
+
+// The result folder a picture's files go to, as a key to compare.
+std::string folderKey(const HeadlessOptions& options, const std::string& folder,
+                      const std::string& name) {
+    const std::string root = options.resultRoot.empty() ? folder : options.resultRoot;
+    return std::filesystem::path(core::joinPath(root, name + ".dir")).lexically_normal().string();
+}
+
+// Why each picture is refused for sharing its result folder with an earlier one ("" when not).
+std::vector<std::string> sharedFolders(
+    const HeadlessOptions& options,
+    const std::vector<std::pair<std::string, std::string>>& pictures) {
+    std::vector<std::string> why(pictures.size());
+    std::map<std::string, size_t> first;
+    for (size_t i = 0; i < pictures.size(); ++i) {
+        const auto& [folder, name] = pictures[i];
+        const auto [at, fresh] = first.emplace(folderKey(options, folder, name), i);
+        if (!fresh)
+            why[i] = "結果フォルダー " + at->first + " が先の画像 " +
+                     core::joinPath(pictures[at->second].first, pictures[at->second].second) +
+                     " と同じになるため処理しません";
+    }
+    return why;
+}
+
+}  // namespace
+
 std::vector<PictureOutcome> detectPictures(
     const HeadlessOptions& options,
     const std::vector<std::pair<std::string, std::string>>& pictures, int jobs,
     const OutcomeCallback& done) {
     std::vector<PictureOutcome> outcomes(pictures.size());
+    const std::vector<std::string> refused = sharedFolders(options, pictures);
     std::atomic<size_t> next{0};
     std::mutex doneMutex;
     auto worker = [&] {
         Engine engine(options);
         for (size_t i = next++; i < pictures.size(); i = next++) {
-            outcomes[i] = engine.detect(options, pictures[i].first, pictures[i].second);
+            if (refused[i].empty()) {
+                outcomes[i] = engine.detect(options, pictures[i].first, pictures[i].second);
+            } else {
+                PictureOutcome& o = outcomes[i];
+                o.path = core::joinPath(pictures[i].first, pictures[i].second);
+                o.failure = PictureOutcome::Failure::Refused;
+                o.error = refused[i];
+                o.startedAt = o.endedAt = form::formatDateTime(form::systemNow());
+            }
             if (!done) continue;
             std::lock_guard lock(doneMutex);
             done(i, outcomes[i]);
@@ -121,9 +166,13 @@ std::vector<std::string> batchLogLines(int number, const std::string& name,
             lines.push_back(o.endedAt + " " + batchEndText(o.path));
             if (!o.incomplete.empty())
                 lines.push_back(o.endedAt + " " + batchIncompleteText(o.path, o.incomplete));
+            if (!o.measureProblem.empty())
+                lines.push_back(o.endedAt + " " +
+                                batchIncompleteText(
+                                    o.path, "測光できなかった結果があります: " + o.measureProblem));
             break;
         case PictureOutcome::Failure::Load:
-            lines.push_back(o.endedAt + " " + batchLoadErrorText(o.path));
+            lines.push_back(o.endedAt + " " + batchLoadErrorText(o.path, o.error));
             break;
         case PictureOutcome::Failure::Refused:
             lines.push_back(o.endedAt + " " + batchRefusedText(o.path, o.error));
@@ -148,6 +197,15 @@ core::Result<BatchRun> runBatchList(const HeadlessOptions& options, const std::s
     const size_t n = positions.size();
     BatchRun run;
     run.outcomes.resize(n);
+    // Records that would share a result folder with an earlier one of the whole list.
+    {
+        std::vector<std::pair<std::string, std::string>> all;
+        for (const BatchRecord& r : records.value()) all.emplace_back(r.folder, r.name);
+        const std::vector<std::string> shared = sharedFolders(options, all);
+        for (size_t k = 0; k < all.size(); ++k)
+            if (records.value()[k].refused.empty() && !shared[k].empty())
+                records.value()[k].refused = shared[k];
+    }
     std::vector<bool> finished(n, false);
     // The records that can be tried, and their place among the shard's records.
     std::vector<std::pair<std::string, std::string>> pictures;
@@ -167,9 +225,11 @@ core::Result<BatchRun> runBatchList(const HeadlessOptions& options, const std::s
     }
 
     // Lines go to the log in record order, as soon as every earlier record has finished.
-    const std::string log =
+    std::string log =
         shard ? catalogue::shardLogPath(listPath, *shard)
               : core::joinPath(core::GetFolderName(listPath), core::fileNameOf(listPath) + ".log");
+    if (!options.resultRoot.empty())
+        log = core::joinPath(options.resultRoot, core::fileNameOf(log));
     auto append = [&](const std::string& line) {
         auto written = core::appendLine(log, line);
         if (!written && run.logError.empty()) run.logError = written.error();

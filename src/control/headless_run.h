@@ -27,6 +27,11 @@ struct HeadlessOptions {
     double sikiSigmaFactor = 0.0;
     core::ProgramFolders folders;  // where clipboard results would go (never used here)
     PictureDecoder decoder;
+    // Where the pictures' ".dir" folders (and a batch's log) go: "" beside each picture and
+    // the list, else this folder (Workspace::ResultRoot).
+    std::string resultRoot;
+    // Measure the results and save the measurements beside the pair (Workspace::MeasureOnSave).
+    bool measure = true;
 };
 
 struct PictureOutcome {
@@ -40,6 +45,9 @@ struct PictureOutcome {
     extract::StarAtrTable counts{};  // StarAtrNo after the analysis
     float siki = 0;                  // the threshold the clusters were extracted with
     double noiseSigma = -1.0;        // the picture's noise (< 0: not measured)
+    int32_t incompleteRow = 0;       // the row where a full table stopped extraction (0: none)
+    std::string measureProblem;      // why results were not measured ("" when all were)
+    std::string resultFolder;        // where its files went
     std::string startedAt, endedAt;  // "YYYY/MM/DD HH:MM:SS"
 };
 
@@ -48,7 +56,9 @@ using OutcomeCallback = std::function<void(size_t, const PictureOutcome&)>;
 
 // Processes the pictures with `jobs` threads: each is loaded, run through background, clusters
 // and analysis, and its result pair saved, as one record of a batch run is. Outcome i belongs
-// to picture i whatever the order of completion; the files do not depend on `jobs`.
+// to picture i whatever the order of completion; the files do not depend on `jobs`. A picture
+// whose result folder is that of an earlier one (the same picture twice, or two pictures of
+// one name with one resultRoot) is refused, not run.
 std::vector<PictureOutcome> detectPictures(
     const HeadlessOptions& options,
     const std::vector<std::pair<std::string, std::string>>& pictures, int jobs,
@@ -67,7 +77,9 @@ struct BatchRun {
 // "<list>.log" appended in record order as the window writes it. A refused record (see
 // readBatchList) is a failed load without being tried. `done` as above. With a shard, only its
 // records (catalogue/shards.h), logged with their numbers in the whole list into the shard's
-// own log "<list>.shardK-of-N.log"; outcome i is then the shard's record i.
+// own log "<list>.shardK-of-N.log"; outcome i is then the shard's record i. Records whose
+// result folder is that of an earlier record of the whole list are refused. With a
+// resultRoot, the log goes there instead of beside the list.
 core::Result<BatchRun> runBatchList(const HeadlessOptions& options, const std::string& listPath,
                                     int jobs, const OutcomeCallback& done = {},
                                     const std::optional<catalogue::Shard>& shard = {});

@@ -2,8 +2,13 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <new>
+#include <span>
+#include <variant>
 
+#include "catalogue/measure/measure_results.h"
+#include "catalogue/measure/sidecar.h"
 #include "catalogue/picture_catalogue.h"
 #include "control/pipeline.h"
 #include "control/stage_refresh.h"
@@ -91,16 +96,68 @@ struct Engine {
     }
 };
 
-// The catalogue of the engine's results, as `export` makes it of the saved pair.
+// The samples of a deep picture the caller holds, measured as those of the same picture read
+// from a file are: the values themselves, saturated at 16-bit samples' largest (none for real
+// samples, as for a FITS picture of reals without SATURATE).
+core::Result<catalogue::measure::PictureSamples> heldSamples(const form::Picture& held,
+                                                             int channel) {
+    catalogue::measure::PictureSamples s;
+    const form::DeepSamples& d = *held.deep;
+    s.facts.unit = "adu";
+    s.facts.samples = "samples";
+    const bool whole = std::holds_alternative<std::span<const uint16_t>>(d.samples) ||
+                       std::holds_alternative<std::vector<uint16_t>>(d.samples);
+    s.facts.saturation =
+        whole ? std::max(d.offset, d.offset + d.scale * 65535.0) : core::kNotMeasured;
+    s.rows = catalogue::measure::deepRows(held.deep, channel);
+    return s;
+}
+
+// The measurements of the results, as a save measures them: on the picture file's samples,
+// the held deep samples, or the 8-bit levels.
+void measure(Engine& e, const PictureSource& source, PictureOutcome& o) {
+    auto& ws = e.ws;
+    if (source.path.empty() && source.picture.deep) {
+        const int channel = ws.PixelLevel.channel();
+        ws.measures = catalogue::measure::measureResults(
+            e.ctx, [&] { return heldSamples(source.picture, channel); });
+    } else {
+        ws.measures = catalogue::measure::measureResults(e.ctx);
+    }
+    o.measureProblem = ws.measures.problem;
+}
+
+// The catalogue of the engine's results, as `export` makes it of the saved pair and the
+// measurements saved with it.
 void takeCatalogue(const Engine& e, const PictureSource& source, DetectedPicture& d) {
-    const std::vector<int32_t> numbers = results::savedNumbers(e.ws);
-    const std::string tile = source.path.empty() ? "" : core::fileNameOf(source.path);
+    const core::Workspace& ws = e.ws;
+    const std::vector<int32_t> numbers = results::savedNumbers(ws);
+    const std::string name = source.path.empty() ? "" : core::fileNameOf(source.path);
     catalogue::Catalogue& c = d.catalogue;
-    c.pictureHeight = e.ws.ImageHeightP;
+    c.pictureHeight = ws.ImageHeightP;
     c.records.reserve(numbers.size());
-    for (int32_t i : numbers)
-        c.records.push_back(catalogue::fromResult(results::savedRecord(e.ws, i), tile));
+    const core::MeasureRec none;
+    for (int32_t i : numbers) {
+        catalogue::CatalogueRecord r = catalogue::fromResult(results::savedRecord(ws, i), name);
+        // Measurements are kept with 7 digits, the flags with the edits of now.
+        const core::MeasureRec* m = ws.measures.find(i);
+        r.measure = m ? *m : none;
+        r.measure.flags = catalogue::measure::currentFlags(ws.Clusters[i], r.measure.flags);
+        c.records.push_back(std::move(r));
+    }
     d.outcome.results = static_cast<int32_t>(numbers.size());
+    catalogue::CatalogueMeta& meta = c.meta;
+    meta.picture = name;
+    meta.programVersion = e.frm.lblVersion.Caption;
+    meta.settings = ws.settings;
+    meta.stretch = ws.StretchUsed;
+    if (!meta.stretch.empty()) {
+        meta.stretchBlack = ws.StretchBlack;
+        meta.stretchWhite = ws.StretchWhite;
+    }
+    meta.measures = ws.measures.picture;
+    for (double* v : {&meta.measures.noiseSigma, &meta.measures.saturation, &meta.measures.gain})
+        *v = std::isfinite(*v) ? core::generalFormValue(*v, 7) : core::kNotMeasured;
     if (!source.path.empty() && formats::isFitsFile(source.path))
         if (auto added = catalogue::addFitsColumns(c, source.path, d.missingColumns); !added)
             d.missingColumns.push_back(added.error());
@@ -112,7 +169,16 @@ DetectedPicture detectInMemory(const HeadlessOptions& options, const PictureSour
     DetectedPicture d;
     Engine e(options);
     const auto start = Clock::now();
-    const bool ran = e.run(source, true, d.outcome);
+    bool ran = e.run(source, true, d.outcome);
+    if (ran) {
+        try {
+            measure(e, source, d.outcome);
+        } catch (const std::bad_alloc&) {
+            d.outcome.ok = ran = false;
+            d.outcome.failure = PictureOutcome::Failure::Fault;
+            d.outcome.error = "メモリーが足りません。";
+        }
+    }
     d.engineSeconds = std::chrono::duration<double>(Clock::now() - start).count();
     d.settings = e.ws.settings;
     if (!ran) return d;

@@ -1,6 +1,7 @@
 #include "core/anew_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -16,9 +17,13 @@ constexpr size_t kBufferBytes = 1 << 20;
 
 }  // namespace
 
-AnewFile::AnewFile(std::string path) : path_(std::move(path)) {
+std::string temporaryNameFor(const std::string& path) {
     static std::atomic<unsigned> counter{0};
-    tmp_ = path_ + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
+    return path + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
+}
+
+AnewFile::AnewFile(std::string path) : path_(std::move(path)) {
+    tmp_ = temporaryNameFor(path_);
     fd_ = ::open(tmp_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd_ < 0) error_ = errno;
     buffer_.reserve(kBufferBytes);
@@ -67,6 +72,10 @@ Result<void> AnewFile::complete() {
     if (done_) return Error{"ファイルを書き込めません: " + path_};
     if (!completed_) {
         if (error_ == 0) flush();
+        // The replaced file's permissions, so that replacing never makes a file writable.
+        struct stat old;
+        if (fd_ >= 0 && error_ == 0 && ::stat(path_.c_str(), &old) == 0 && S_ISREG(old.st_mode))
+            (void)::fchmod(fd_, old.st_mode & 07777);
         if (fd_ >= 0 && ::close(fd_) != 0 && error_ == 0) error_ = errno;
         fd_ = -1;
         completed_ = true;

@@ -1,7 +1,8 @@
 #pragma once
 // A file written anew: the bytes go to a temporary file beside the target, which replaces the
 // target only when everything was written (commit). A file that is dropped before commit
-// leaves the target as it was and removes the temporary file.
+// leaves the target as it was and removes the temporary file. The new file keeps the
+// permissions of the file it replaces (a read-only result stays read-only).
 
 #include <string>
 #include <string_view>
@@ -40,6 +41,10 @@ private:
     bool done_ = false;
     bool completed_ = false;
 };
+
+// The name of a temporary file beside `path`: "<path>.tmp<pid>_<n>", n counting up in the
+// process. Such names of a process that no longer runs are leftovers of a killed write.
+std::string temporaryNameFor(const std::string& path);
 
 // Writes the bytes to `path` anew.
 Result<void> writeBytesAnew(const std::string& path, std::string_view bytes);

@@ -1,7 +1,11 @@
 #include "core/block_cache.h"
 
 #include <sys/mman.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -93,6 +97,30 @@ void releaseBlock(void* block, size_t bytes) {
     std::free(block);
 }
 
+namespace {
+
+std::atomic<size_t> testCeiling{0};
+
+// What the address-space limit leaves (SIZE_MAX without one).
+size_t addressSpaceLeft() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return SIZE_MAX;
+    std::FILE* f = std::fopen("/proc/self/statm", "r");
+    if (f == nullptr) return SIZE_MAX;
+    size_t pages = 0;
+    const bool read = std::fscanf(f, "%zu", &pages) == 1;
+    std::fclose(f);
+    if (!read) return SIZE_MAX;
+    const size_t used = pages * static_cast<size_t>(::sysconf(_SC_PAGESIZE));
+    return limit.rlim_cur > used ? limit.rlim_cur - used : 0;
+}
+
+}  // namespace
+
+void setMemoryCeilingForTests(size_t bytes) {
+    testCeiling = bytes;
+}
+
 size_t availableMemoryBytes() {
     size_t cached = 0;
     {
@@ -108,7 +136,9 @@ size_t availableMemoryBytes() {
     while (!found && std::fgets(line, sizeof line, f))
         found = std::sscanf(line, "MemAvailable: %zu kB", &kib) == 1;
     std::fclose(f);
-    return found ? kib * 1024 + cached : SIZE_MAX;
+    size_t available = std::min(found ? kib * 1024 + cached : SIZE_MAX, addressSpaceLeft());
+    if (const size_t ceiling = testCeiling; ceiling > 0) available = std::min(available, ceiling);
+    return available;
 }
 
 }  // namespace orv::core

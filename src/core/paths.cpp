@@ -1,8 +1,11 @@
 #include "core/paths.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -61,6 +64,28 @@ bool fileExists(const std::string& path) {
 bool folderExists(const std::string& path) {
     std::error_code ec;
     return !path.empty() && fs::is_directory(path, ec);
+}
+
+PathKind pathKind(const std::string& path) {
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) return PathKind::Missing;
+    if (S_ISREG(st.st_mode)) return PathKind::RegularFile;
+    if (S_ISDIR(st.st_mode)) return PathKind::Folder;
+    return PathKind::Other;
+}
+
+std::string unreadableFileReason(const std::string& path, const char* what) {
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0)
+        return path.empty() || errno == ENOENT || errno == ENOTDIR
+                   ? "ファイルがありません"
+                   : std::string("開けません: ") + std::strerror(errno);
+    if (S_ISDIR(st.st_mode)) return std::string("フォルダーです。") + what + "ではありません";
+    if (!S_ISREG(st.st_mode)) return "通常のファイルではありません";
+    if (::access(path.c_str(), R_OK) != 0)
+        return errno == EACCES ? "読み取りの権限がありません"
+                               : std::string("開けません: ") + std::strerror(errno);
+    return "";
 }
 
 bool createFolder(const std::string& path) {

@@ -18,6 +18,14 @@ std::string joinPath(const std::string& folder, const std::string& name);
 
 bool fileExists(const std::string& path);
 bool folderExists(const std::string& path);
+
+// What a path names (symbolic links followed).
+enum class PathKind { Missing, RegularFile, Folder, Other };
+PathKind pathKind(const std::string& path);
+// Why the path cannot be read as a file, in the user's terms, or "" when it names a readable
+// regular file: missing, a folder, not a regular file (a FIFO would block the reader, a device
+// never ends), or not readable. `what` names the file in the folder case ("画像ファイル").
+std::string unreadableFileReason(const std::string& path, const char* what = "ファイル");
 // Creates the folder (not its parents). True when it exists afterwards.
 bool createFolder(const std::string& path);
 bool isWritableFolder(const std::string& path);

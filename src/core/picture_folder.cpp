@@ -5,7 +5,7 @@
 namespace orv::core {
 
 std::string resultFolder(const Workspace& ws) {
-    return joinPath(ws.DoFilePath, ws.DoFileName + ".dir");
+    return joinPath(ws.ResultRoot.empty() ? ws.DoFilePath : ws.ResultRoot, ws.DoFileName + ".dir");
 }
 
 std::string logFilePath(const Workspace& ws) {

@@ -8,7 +8,8 @@
 
 namespace orv::core {
 
-// The picture's result folder: DoFilePath / DoFileName.dir
+// The picture's result folder: DoFilePath / DoFileName.dir, or ResultRoot / DoFileName.dir when
+// the results go to a folder of their own.
 std::string resultFolder(const Workspace& ws);
 // The processing log: resultFolder / DoFileName.log
 std::string logFilePath(const Workspace& ws);

@@ -12,8 +12,11 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <new>
 
 #include "core/anew_file.h"
+#include "core/block_cache.h"
+#include "core/paths.h"
 
 namespace orv::core {
 
@@ -53,6 +56,7 @@ bool isValidUtf8(std::string_view s) {
 namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+constexpr uintmax_t kTextCopies = 4;
 
 // CP932 to UTF-8 with glibc's iconv; an undecodable byte becomes U+FFFD and decoding goes on.
 std::string decodeCp932(std::string_view bytes) {
@@ -91,7 +95,59 @@ std::string decodeCp932(std::string_view bytes) {
 
 }  // namespace
 
+namespace {
+
+// UTF-16 text after its byte-order mark (little- or big-endian) as UTF-8; an unpaired
+// surrogate or a last odd byte becomes U+FFFD.
+std::string decodeUtf16(std::string_view bytes, bool bigEndian) {
+    auto unit = [&](size_t i) {
+        const auto a = static_cast<unsigned char>(bytes[i]);
+        const auto b = static_cast<unsigned char>(bytes[i + 1]);
+        return static_cast<uint32_t>(bigEndian ? a << 8 | b : b << 8 | a);
+    };
+    std::string out;
+    out.reserve(bytes.size() * 3 / 2);
+    auto put = [&out](uint32_t cp) {
+        if (cp < 0x80) {
+            out += static_cast<char>(cp);
+        } else if (cp < 0x800) {
+            out += static_cast<char>(0xC0 | cp >> 6);
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            out += static_cast<char>(0xE0 | cp >> 12);
+            out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | cp >> 18);
+            out += static_cast<char>(0x80 | (cp >> 12 & 0x3F));
+            out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        }
+    };
+    size_t i = 2;
+    for (; i + 1 < bytes.size(); i += 2) {
+        const uint32_t u = unit(i);
+        if (u >= 0xD800 && u <= 0xDBFF && i + 3 < bytes.size()) {
+            const uint32_t low = unit(i + 2);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                put(0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+                i += 2;
+                continue;
+            }
+        }
+        put(u >= 0xD800 && u <= 0xDFFF ? 0xFFFD : u);
+    }
+    if (i < bytes.size()) put(0xFFFD);
+    return out;
+}
+
+}  // namespace
+
 std::string decodeText(std::string_view bytes) {
+    // A byte-order mark of UTF-16 (Windows' "Unicode" text): neither byte starts a character
+    // of UTF-8 or CP932, so such a file cannot be meant otherwise.
+    if (bytes.size() >= 2 && bytes.substr(0, 2) == "\xFF\xFE") return decodeUtf16(bytes, false);
+    if (bytes.size() >= 2 && bytes.substr(0, 2) == "\xFE\xFF") return decodeUtf16(bytes, true);
     if (isValidUtf8(bytes)) {
         if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
         return std::string(bytes);
@@ -167,17 +223,34 @@ std::string quotedField(std::string_view field) {
 }
 
 Result<std::string> readFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return Error{"ファイルを開けません: " + path};
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return Error{"ファイルを読めません: " + path};
-    return bytes;
+    // Only a regular file: a FIFO would wait for a writer, a device would never end.
+    if (const std::string why = unreadableFileReason(path); !why.empty())
+        return Error{"ファイルを開けません: " + path + " (" + why + ")"};
+    std::error_code ec;
+    const uintmax_t size = std::filesystem::file_size(path, ec);
+    // The text is held up to four times while it is decoded and split into lines.
+    if (!ec && size > availableMemoryBytes() / kTextCopies)
+        return Error{"ファイルが大きすぎて、メモリーに入りません: " + path + " (" +
+                     std::to_string(size) + " バイト)"};
+    try {
+        std::ifstream in(path, std::ios::binary);
+        if (!in) return Error{"ファイルを開けません: " + path};
+        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (in.bad()) return Error{"ファイルを読めません: " + path};
+        return bytes;
+    } catch (const std::bad_alloc&) {
+        return Error{"ファイルを読むためのメモリーが足りません: " + path};
+    }
 }
 
 Result<std::vector<std::string>> readTextLines(const std::string& path) {
     auto bytes = readFileBytes(path);
     if (!bytes) return Error{bytes.error()};
-    return splitLines(decodeText(bytes.value()));
+    try {
+        return splitLines(decodeText(bytes.value()));
+    } catch (const std::bad_alloc&) {
+        return Error{"ファイルを読むためのメモリーが足りません: " + path};
+    }
 }
 
 namespace {
@@ -197,7 +270,9 @@ bool writeAll(int fd, const std::string& data) {
     return true;
 }
 
-std::string joinedLines(const std::vector<std::string>& lines) {
+}  // namespace
+
+std::string joinLines(const std::vector<std::string>& lines) {
     std::string data;
     size_t total = 0;
     for (const auto& l : lines) total += l.size() + 2;
@@ -207,6 +282,24 @@ std::string joinedLines(const std::vector<std::string>& lines) {
         data += kCrLf;
     }
     return data;
+}
+
+std::optional<long> leftoverProcess(std::string_view name, std::string_view base) {
+    if (name.size() <= base.size() + 4 || name.substr(0, base.size()) != base) return std::nullopt;
+    const std::string_view kind = name.substr(base.size(), 4);
+    if (kind != ".tmp" && kind != ".old") return std::nullopt;
+    const std::string_view rest = name.substr(base.size() + 4);
+    const size_t digits = rest.find_first_not_of("0123456789");
+    if (digits == 0 || digits == std::string_view::npos || rest[digits] != '_' || digits > 10)
+        return std::nullopt;
+    return std::stol(std::string(rest.substr(0, digits)));
+}
+
+namespace {
+
+// Whether the process that left a file behind has ended (this process counts as running).
+bool processEnded(long pid) {
+    return pid != ::getpid() && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
 }
 
 // Removes the temporary and backup files of `path` that a killed process left behind:
@@ -219,33 +312,55 @@ void removeLeftovers(const std::string& path) {
     std::error_code ec;
     fs::directory_iterator it(p.has_parent_path() ? p.parent_path() : fs::path("."), ec);
     for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        if (name.size() <= base.size() + 4 || name.compare(0, base.size(), base) != 0) continue;
-        const std::string kind = name.substr(base.size(), 4);
-        if (kind != ".tmp" && kind != ".old") continue;
-        const std::string rest = name.substr(base.size() + 4);
-        const size_t digits = rest.find_first_not_of("0123456789");
-        if (digits == 0 || digits == std::string::npos || rest[digits] != '_' || digits > 10)
-            continue;
-        const pid_t pid = static_cast<pid_t>(std::stol(rest.substr(0, digits)));
-        if (pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH) continue;  // running
+        const auto pid = leftoverProcess(it->path().filename().string(), base);
+        if (!pid || !processEnded(*pid)) continue;
         std::error_code ignored;
         fs::remove(it->path(), ignored);
     }
 }
 
+AfterReplaceHook afterReplaceHook = nullptr;  // tests only
+
 }  // namespace
 
-Result<void> writeFilesAnew(const std::vector<FileLines>& files) {
+void setAfterReplaceHook(AfterReplaceHook hook) {
+    afterReplaceHook = hook;
+}
+
+size_t removeStaleLeftovers(const std::string& folder, std::string_view prefix) {
+    namespace fs = std::filesystem;
+    size_t removed = 0;
+    std::error_code ec;
+    fs::directory_iterator it(folder.empty() ? fs::path(".") : fs::path(folder), ec);
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.compare(0, prefix.size(), prefix) != 0) continue;
+        // The first ".tmp<pid>_" or ".old<pid>_" after the prefix names the writer.
+        for (size_t at = name.find('.', prefix.size()); at != std::string::npos;
+             at = name.find('.', at + 1)) {
+            const auto pid = leftoverProcess(name, std::string_view(name).substr(0, at));
+            if (!pid) continue;
+            std::error_code ignored;
+            if (processEnded(*pid) && fs::remove(it->path(), ignored)) ++removed;
+            break;
+        }
+    }
+    return removed;
+}
+
+Result<void> writeFileBytesAnew(const std::vector<FileBytes>& files,
+                                const std::function<Result<void>()>& beforeReplace) {
     for (const auto& f : files) removeLeftovers(f.path);
     // 1. Every new file complete as a temporary file (one that is not renamed below is
     //    removed when its AnewFile goes).
     std::vector<std::unique_ptr<AnewFile>> anew;
     for (const auto& f : files) {
         anew.push_back(std::make_unique<AnewFile>(f.path));
-        anew.back()->write(joinedLines(f.lines));
+        anew.back()->write(f.bytes);
         if (auto done = anew.back()->complete(); !done) return done;
     }
+    if (beforeReplace)
+        if (auto ready = beforeReplace(); !ready) return ready;
     // 2. The old files kept under a second name (a hard link), so that a failed replace can
     //    put them back; then the temporary files renamed over them in order.
     static std::atomic<unsigned> counter{0};
@@ -271,9 +386,17 @@ Result<void> writeFilesAnew(const std::vector<FileLines>& files) {
             dropBackups();
             return replaced;
         }
+        if (afterReplaceHook) afterReplaceHook(files[i].path, i);
     }
     dropBackups();
     return {};
+}
+
+Result<void> writeFilesAnew(const std::vector<FileLines>& files) {
+    std::vector<FileBytes> bytes;
+    bytes.reserve(files.size());
+    for (const auto& f : files) bytes.push_back({f.path, joinLines(f.lines)});
+    return writeFileBytesAnew(bytes);
 }
 
 Result<void> writeLinesAnew(const std::string& path, const std::vector<std::string>& lines) {

@@ -5,6 +5,9 @@
 // Files that are "written anew" go to a temporary file in the same folder that is then
 // renamed over the old one, so a failure never leaves a half-written file. Logs are appended.
 
+#include <cstddef>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,15 +43,42 @@ Result<std::vector<std::string>> readTextLines(const std::string& path);
 // over `path`. On failure the old file is untouched and the temporary file removed.
 Result<void> writeLinesAnew(const std::string& path, const std::vector<std::string>& lines);
 
+// The lines, each ended by CR LF, as one text.
+std::string joinLines(const std::vector<std::string>& lines);
+
 struct FileLines {
     std::string path;
     std::vector<std::string> lines;
+};
+struct FileBytes {
+    std::string path;
+    std::string bytes;
 };
 // Writes several files anew as one unit: every temporary file is written completely before
 // the first old file is replaced, and they are renamed over the old ones in the order given.
 // On failure every old file is as it was (a replaced one is put back) and no temporary file
 // is left. Temporary files that a killed process left beside these files are removed first.
 Result<void> writeFilesAnew(const std::vector<FileLines>& files);
+// The same for files given as their bytes. `beforeReplace`, when given, runs once every
+// temporary file is complete and before the first old file is replaced (to put other files of
+// the same generation in place); when it fails, nothing is replaced and its error is returned.
+Result<void> writeFileBytesAnew(const std::vector<FileBytes>& files,
+                                const std::function<Result<void>()>& beforeReplace = {});
+
+// A fault-injection point for tests: called after each file of writeFilesAnew (and
+// writeFileBytesAnew) has replaced its old file, with the file and its index in the set (nullptr:
+// none).
+using AfterReplaceHook = void (*)(const std::string& path, size_t index);
+void setAfterReplaceHook(AfterReplaceHook hook);
+
+// Leftovers of an interrupted write beside a file `base`: "<base>.tmp<pid>_<n>" (a temporary
+// file) and "<base>.old<pid>_<n>" (the old file kept while a set is replaced). The writer's
+// process id of such a name, or nothing for other names.
+std::optional<long> leftoverProcess(std::string_view name, std::string_view base);
+// Removes from `folder` the leftovers of processes that no longer run among the files whose
+// names start with `prefix` (of any file: "<prefix>...<.tmp|.old><pid>_<n>..."). Returns how
+// many were removed.
+size_t removeStaleLeftovers(const std::string& folder, std::string_view prefix);
 // Appends one line ended by CR LF.
 Result<void> appendLine(const std::string& path, std::string_view line);
 

@@ -26,7 +26,7 @@ size_t PixelPlanes::bytes() const {
 }
 
 size_t Workspace::workingBytes() const {
-    return PixelLevel.bytes() + BackLevel.bytes() + ClusterMap.bytes() +
+    return PixelLevel.bytes() + BackLevel.bytes() + SmoothedResidual.bytes() + ClusterMap.bytes() +
            Clusters.capacity() * sizeof(ClusterRec) + Stars.capacity() * sizeof(StarRec);
 }
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/array2d.h"
+#include "core/measure_records.h"
 #include "core/paths.h"
 #include "core/psf_records.h"
 #include "core/star_records.h"
@@ -90,6 +91,9 @@ struct Settings {
     // How pictures deeper than 8 bits are stretched to 8-bit levels ("minmax",
     // "percentile:LO,HI", "range:A,B"; "" is the standard 0.1 to 99.9 percentile).
     std::string Stretch;
+    // The detection filter: sigma in pixels of the Gaussian that smooths Level - BackLevel
+    // before the bright-pixel test (input/detect_filter.h); 0 = off, else 0.5..5.
+    float FilterSigma = 0;
 };
 
 // The division window's state, shared with the main window (its tile is a picture source).
@@ -110,6 +114,17 @@ struct TileState {
     // picture that had 8-bit levels) and its black and white points.
     std::string BigPicStretch;
     double BigPicStretchBlack = 0, BigPicStretchWhite = 0;
+};
+
+// What the window would lose without asking: the results and the hand work made since the
+// result pair was last saved or read (the unsaved-work guard of control/user_actions.h asks
+// before the user's own actions discard them).
+struct UnsavedWork {
+    bool results = false;   // an analysis made results that are not saved
+    bool handWork = false;  // an edit, a note, a point added by hand or a noise release since
+    bool any() const { return results || handWork; }
+    // Saved or read: nothing to lose.
+    void clear() { results = handWork = false; }
 };
 
 struct Workspace {
@@ -138,11 +153,21 @@ struct Workspace {
     Array2D<float> BackLevel;
     // Sky noise sigma measured by the last background step of this picture; < 0 before.
     double NoiseSigma = -1.0;
-    // The threshold it suggests (input/noise.h); 0 before.
-    int32_t SuggestedSiki = 0;
+    // The threshold it suggests (input/noise.h); 0 before. A whole number without the
+    // detection filter, two decimals with it.
+    float SuggestedSiki = 0;
     // > 0: every background step sets Siki to this many sigma (the command line's
     // --threshold-sigma); 0: Siki stays as set.
     double SikiSigmaFactor = 0.0;
+    // With the detection filter on: Level - BackLevel smoothed by it, 0-based like BackLevel,
+    // and the sigma it was smoothed with (0: none made for the current background).
+    Array2D<float> SmoothedResidual;
+    float SmoothedSigma = 0;
+    // The filter sigma the current clusters were extracted with (0: on the raw Level); the
+    // gourd split steps through the smoothed residual when it is not 0, rising FilterSplitStep
+    // per step (levels of the smoothed residual; the quality bench varies it).
+    float ClusterFilterSigma = 0;
+    double FilterSplitStep = 0.2;
     // Cluster numbers are 0..50000, so 16 bits hold them.
     Array2D<uint16_t> ClusterMap;
 
@@ -154,10 +179,14 @@ struct Workspace {
     StarAtrTable StarAtrNo{};
     // What the last extraction and analysis could not do for a full table.
     TableFull tableFull;
+    // The result pair the tables were read from or last saved to: the checksum and size of its
+    // record file then (results/pair_sum.h); "" for results of no pair.
+    std::string ResultsFrom;
 
     int16_t ProcStage = kStageIdle;
     int16_t CancelRequested = 0;
     int32_t SelStarNo = 0;
+    UnsavedWork Unsaved;
 
     // Star extraction globals.
     float SizeLimit = 0;
@@ -169,6 +198,11 @@ struct Workspace {
     std::string BatchFolder, BatchFileName;
 
     int16_t ZoomLevel = 0;
+    // Below scale 1, reached only by the wheel, the key F and 全体 (the zoom buttons keep
+    // ZoomLevel 0..3): while ZoomLevel is 0 the layers are shown at this scale, 1/2, 1/4, 1/8
+    // or the scale that fits the whole picture into the viewport (ZoomFit). 1: not zoomed out.
+    double ZoomOut = 1.0;
+    bool ZoomFit = false;
     // -1 while the hand tool is on: dragging moves the picture layers.
     int16_t HandMode = 0;
     // A hand-tool drag under way: where the pointer was at the press in the viewport and the
@@ -184,6 +218,16 @@ struct Workspace {
 
     // Why the last picture failed to load ("" after a success).
     std::string lastLoadError;
+
+    // Measurements of the results on the picture's own samples (catalogue/measure), and
+    // whether a save measures them (the command line's --no-measure turns it off).
+    MeasureTable measures;
+    bool MeasureOnSave = true;
+    // Where the pictures' ".dir" folders go: "" beside each picture, else this folder (the
+    // command line's --out-dir).
+    std::string ResultRoot;
+    // The folder the export dialog last wrote to.
+    std::string ExportFolder;
 
     // Bytes held by the picture arrays and the tables.
     size_t workingBytes() const;

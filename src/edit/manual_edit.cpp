@@ -35,6 +35,12 @@ void logEdit(Ctx& ctx, const char* what, int32_t n) {
     form::OV_Logout(ctx, std::string(what) + core::signPositionForm(int64_t{n}) + ")");
 }
 
+// An edit made: the results hold unsaved hand work, and the screen marks of n follow it.
+void edited(Ctx& ctx, int32_t n) {
+    ctx.ws.Unsaved.handWork = true;
+    view::markEdit(ctx, n, false);
+}
+
 // The counts and the panel after every edit, refused ones included.
 void refresh(Ctx& ctx) {
     view::OV_DispResultNo(ctx);
@@ -73,6 +79,7 @@ void cmdEditDelete_Click(Ctx& ctx) {
     if (isClass(c.Atr)) add(ws.StarAtrNo[0][c.Atr], -1);
     if (c.EditAtr & extract::kEditAdded) add(ws.StarAtrNo[1][2], -1);
     logEdit(ctx, "・削除指定　(", n);
+    edited(ctx, n);
     refresh(ctx);
 }
 
@@ -96,6 +103,7 @@ void cmdEditUnDelete_Click(Ctx& ctx) {
         extract::drawResult(ctx, n, form::kColourAdded, true);
     }
     logEdit(ctx, "・削除解除　(", n);
+    edited(ctx, n);
     refresh(ctx);
 }
 
@@ -114,6 +122,7 @@ void cmdEditUnNoize_Click(Ctx& ctx, int index) {
         add(ws.StarAtrNo[0][1], -1);
         add(ws.StarAtrNo[0][5], 1);
         logEdit(ctx, "・ノイズ解除　(", n);
+        edited(ctx, n);
     } else if (index == 1) {
         if (c.Atr != extract::kAtrNoiseReleased) {
             refuse(ctx, "ノイズ解除の対象ではありません。");
@@ -124,6 +133,7 @@ void cmdEditUnNoize_Click(Ctx& ctx, int index) {
         add(ws.StarAtrNo[0][1], 1);
         add(ws.StarAtrNo[0][5], -1);
         logEdit(ctx, "・ノイズ設定　(", n);
+        edited(ctx, n);
     }
     refresh(ctx);
 }
@@ -131,7 +141,11 @@ void cmdEditUnNoize_Click(Ctx& ctx, int index) {
 void txtStarNote_Change(Ctx& ctx) {
     auto& ws = ctx.ws;
     if (!isResultNo(ws, ws.SelStarNo)) return;
-    ws.Clusters[ws.SelStarNo].Note = ctx.frm.txtStarNote.Text;
+    auto& note = ws.Clusters[ws.SelStarNo].Note;
+    // The panel writes the same text back when it shows a result: only a new text is work.
+    if (note == ctx.frm.txtStarNote.Text) return;
+    note = ctx.frm.txtStarNote.Text;
+    ws.Unsaved.handWork = true;
 }
 
 }  // namespace orv::edit

@@ -58,6 +58,16 @@ void dragTo(Ctx& ctx, int index, float x, float y) {
     view::placeZoomArea(ctx);
 }
 
+// lblXY for picture position (x, y); a position outside the arrays leaves it as it was.
+void showPosition(Ctx& ctx, float x, float y) {
+    const auto& ws = ctx.ws;
+    int ix = 0, iy = 0;
+    if (elementUnder(ws, x, y, ix, iy))
+        ctx.frm.lblXY.Caption = "X : " + core::Format(std::floor(x), "###0") +
+                                "  Y : " + core::Format(std::floor(y), "###0") +
+                                "  a : " + core::Format(ws.PixelLevel.Level(ix, iy), "##0");
+}
+
 void nothingSelected(Ctx& ctx) {
     hideSelection(ctx);
     ctx.host.pump();
@@ -81,6 +91,8 @@ void toggleDeletion(Ctx& ctx, int32_t n) {
         // picture pixel the rim has no room, and the dot shows its grey fill.
         extract::drawResult(ctx, n, form::kColourDeleted, true);
     }
+    ws.Unsaved.handWork = true;
+    view::markEdit(ctx, n, true);
     view::OV_DispResultNo(ctx);
     OV_DispStarInfo(ctx, n);
     placeCursors(ctx, n);
@@ -101,6 +113,8 @@ void addResult(Ctx& ctx, float x, float y) {
     ws.Clusters[n].EditAtr = extract::kEditAdded;
     ws.ClusterMap(ix, iy) = static_cast<uint16_t>(n);
     ws.StarAtrNo[1][2] = core::CLng(ws.StarAtrNo[1][2] + 1.0);
+    ws.Unsaved.handWork = true;
+    view::markEdit(ctx, n, false);
     view::OV_DispResultNo(ctx);
     OV_DispStarInfo(ctx, n);
     placeCursors(ctx, n);
@@ -187,11 +201,7 @@ void picHSC_MouseMove(Ctx& ctx, int index, int /*button*/, int shift, float x, f
         if (ws.HandDragging) dragTo(ctx, index, x, y);
         return;
     }
-    int ix = 0, iy = 0;
-    if (elementUnder(ws, x, y, ix, iy))
-        ctx.frm.lblXY.Caption = "X : " + core::Format(std::floor(x), "###0") +
-                                "  Y : " + core::Format(std::floor(y), "###0") +
-                                "  a : " + core::Format(ws.PixelLevel.Level(ix, iy), "##0");
+    showPosition(ctx, x, y);
     if (shift & kAltKey) {
         const int32_t n = resultAt(ws, x, y);
         if (n < 1) {
@@ -203,6 +213,12 @@ void picHSC_MouseMove(Ctx& ctx, int index, int /*button*/, int shift, float x, f
     }
     if (ctx.frm.chkMag.Value == 1) view::OV_DrawMagnifier(ctx, index, x, y);
     ctx.host.pump();
+}
+
+void followPointer(Ctx& ctx, int index, float x, float y) {
+    if (index < 0 || index > 4 || ctx.ws.ImageWidthP <= 0) return;
+    showPosition(ctx, x, y);
+    if (ctx.frm.chkMag.Value == 1) view::OV_DrawMagnifier(ctx, index, x, y);
 }
 
 void picHSC_MouseUp(Ctx& ctx, int index, int /*button*/, int /*shift*/, float x, float y) {

@@ -22,6 +22,9 @@ enum ShiftBits : int { kShiftKey = 1, kCtrlKey = 2, kAltKey = 4 };
 void picHSC_MouseDown(form::Ctx& ctx, int index, int button, int shift, float x, float y);
 void picHSC_MouseMove(form::Ctx& ctx, int index, int button, int shift, float x, float y);
 void picHSC_MouseUp(form::Ctx& ctx, int index, int button, int shift, float x, float y);
+// The picture moved under a pointer that stayed where it was (a wheel zoom or pan): lblXY and
+// the magnifier for the pointer's new picture position (x, y) over layer `index`.
+void followPointer(form::Ctx& ctx, int index, float x, float y);
 
 // The result whose pixel lies under picture position (x, y), 0 for none (also for a position
 // outside the arrays or a number beyond the tables).

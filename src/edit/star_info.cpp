@@ -1,5 +1,8 @@
 #include "edit/star_info.h"
 
+#include <cmath>
+
+#include "catalogue/measure/measure_results.h"
 #include "core/numeric.h"
 #include "edit/manual_edit.h"
 #include "edit/pointer.h"
@@ -18,6 +21,19 @@ std::string single(float value, const char* picture) {
 }
 
 }  // namespace
+
+void showStarMeasures(Ctx& ctx, int32_t n) {
+    const core::MeasureRec m = catalogue::measure::measureResult(ctx, n);
+    // At most 8 characters each, so that the row stays narrow.
+    auto text = [](double v, double below, const char* picture) {
+        if (!std::isfinite(v)) return std::string("-");
+        return std::abs(v) < below ? core::Format(v, picture) : core::generalForm(v, 3);
+    };
+    auto& data = ctx.frm.lblStarMeasData;
+    data[0].Caption = text(m.flux, 1e6, "0.0");
+    data[1].Caption = text(m.fwhm, 1e4, "0.00");
+    data[2].Caption = text(m.snr, 1e5, "0.0");
+}
 
 void OV_DispStarInfo(Ctx& ctx, int32_t n) {
     auto& ws = ctx.ws;
@@ -100,6 +116,8 @@ void OV_DispStarInfo(Ctx& ctx, int32_t n) {
         data[6].Caption = single(s.HankeiMin, "###.0");
         data[7].Caption = single(s.HankeiMax, "###.0");
     }
+
+    showStarMeasures(ctx, n);
 
     // Setting the note box stores the same text back into the record (its change handler).
     f.txtStarNote.Text = c.Note;

@@ -18,4 +18,8 @@ namespace orv::edit {
 // nothing.
 void OV_DispStarInfo(form::Ctx& ctx, int32_t n);
 
+// The measurement rows below the 14 pairs: flux, FWHM and SNR of result n on the picture's own
+// samples (catalogue/measure), "-" where there is none.
+void showStarMeasures(form::Ctx& ctx, int32_t n);
+
 }  // namespace orv::edit

@@ -220,6 +220,20 @@ void drawResult(Ctx& ctx, int32_t n, form::Rgb colour, bool dotOnly) {
     ctx.host.pump();
 }
 
+std::vector<int32_t> outlinePixels(const Workspace& ws, int32_t n) {
+    const ClusterRec& c = ws.Clusters[n];
+    const StarRec& s = ws.Stars[n];
+    int x = core::CLng(c.StartX), y = core::CLng(c.StartY);
+    std::vector<int32_t> pixels{x - 1, y - 1};
+    for (char ch : s.Outline) {
+        if (ch < '0' || ch > '7') break;
+        x += kStepDx[ch - '0'];
+        y += kStepDy[ch - '0'];
+        pixels.insert(pixels.end(), {x - 1, y - 1});
+    }
+    return pixels;
+}
+
 namespace {
 
 // Step 8 for one cluster.
@@ -337,6 +351,9 @@ void cmdCenterCal_Click(Ctx& ctx) {
     form::OV_DispMsg(ctx, tableFullMessage(ws));
     form::OV_Logout(ctx, "＞恒星抽出完了");
     if (ws.tableFull.splitsCutShort > 0) form::OV_Logout(ctx, splitTableFullMessage(ws));
+    // New results, not saved yet; the hand work on the old ones is gone with them.
+    ws.Unsaved.results = true;
+    ws.Unsaved.handWork = false;
     ctx.host.setBusy(false);
     if (!batch) {
         form::setStage(ctx, core::kStageAnalysed);

@@ -4,6 +4,7 @@
 // roundness ratio, and the class (noise, area object, star, elongated object).
 
 #include <cstdint>
+#include <vector>
 
 #include "form/canvas.h"
 #include "form/context.h"
@@ -23,5 +24,8 @@ int sectorOf(double dx, double dy);
 // Draws a classified cluster into the marked layer: the centroid dot, and unless `dotOnly`
 // the outline pixels from the seed along the chain code.
 void drawResult(form::Ctx& ctx, int32_t n, form::Rgb colour, bool dotOnly);
+// The picture pixels (0-based, as x, y pairs) that drawResult paints for result n's outline:
+// the seed, then one pixel per chain-code step (up to a character other than 0..7).
+std::vector<int32_t> outlinePixels(const core::Workspace& ws, int32_t n);
 
 }  // namespace orv::extract

@@ -10,8 +10,10 @@
 #include "form/class_colours.h"
 
 // The gourd split of cluster S at base threshold B, for k = 1, 2, ... 10 until it divides:
-//   1. T = B + k; the search box is the centroid +- (HankeiMax + 1), cut to columns
-//      1..W-1 and rows 1..H-1 (the last column and row are never searched);
+//   1. T = B + k (with the detection filter: B + k x FilterSplitStep, and "brighter than
+//      background + T" below reads "smoothed residual above T"); the search box is the centroid +-
+//      (HankeiMax + 1), cut to columns 1..W-1 and rows 1..H-1 (the last column and row are never
+//      searched);
 //   2. every box pixel of S brighter than background + T seeds a part: S is marked Divided,
 //      the box's pixels of S are blacked out in the cluster view, and the part is filled over
 //      the pixels of S brighter than background + T (or than SikiTop);
@@ -36,6 +38,15 @@ namespace {
 constexpr int16_t kMaxHyotanDepth = 1000;
 
 constexpr form::Rgb kBlack = form::RGB(0, 0, 0);
+
+// The smoothed residual when the clusters were extracted with the detection filter (and it is
+// still the one they were extracted on), else null: the split then works on the raw Level.
+const core::Array2D<float>* filterResidual(const Workspace& ws) {
+    const bool made = ws.ClusterFilterSigma > 0 && ws.SmoothedSigma == ws.ClusterFilterSigma &&
+                      ws.SmoothedResidual.width() == ws.ImageWidthP &&
+                      ws.SmoothedResidual.height() == ws.ImageHeightP;
+    return made ? &ws.SmoothedResidual : nullptr;
+}
 
 struct Box {
     int x0, x1, y0, y1;
@@ -118,16 +129,21 @@ bool OV_Hyotanjima(Ctx& ctx, int32_t starNo, float baseSiki) {
     ws.HyotanDepth += 1;
     bool divided = false, cutShort = false;
     const auto& level = ws.PixelLevel.levelPlane();
+    const core::Array2D<float>* smoothed = filterResidual(ws);
     std::vector<int32_t> parts;
 
     for (int k = 1; k <= 10 && !divided; ++k) {
-        const float t = static_cast<float>(k) + baseSiki;
+        const float t = smoothed ? static_cast<float>(baseSiki + k * ws.FilterSplitStep)
+                                 : static_cast<float>(k) + baseSiki;
         parts.clear();
         const Box box = searchBox(ws, ws.Stars[starNo]);
 
         for (int y = box.y0; y <= box.y1; ++y)
             for (int x = box.x0; x <= box.x1; ++x) {
-                if (!(level(x, y) > ws.BackLevel(x - 1, y - 1) + static_cast<double>(t))) continue;
+                const bool above =
+                    smoothed ? (*smoothed)(x - 1, y - 1) > t
+                             : level(x, y) > ws.BackLevel(x - 1, y - 1) + static_cast<double>(t);
+                if (!above) continue;
                 if (ws.ClusterMap(x, y) != starNo) continue;
                 ws.Clusters[starNo].Divided = -1;
                 divided = true;
@@ -138,8 +154,9 @@ bool OV_Hyotanjima(Ctx& ctx, int32_t starNo, float baseSiki) {
                     continue;
                 }
                 parts.push_back(n);
-                seedCluster(ctx, x, y,
-                            {n, t, ws.settings.SikiTop, starNo, &ctx.frm.picHSC[2].canvas});
+                seedCluster(
+                    ctx, x, y,
+                    {n, t, ws.settings.SikiTop, starNo, &ctx.frm.picHSC[2].canvas, smoothed});
             }
 
         addPartSums(ws, box, parts);

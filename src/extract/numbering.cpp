@@ -55,7 +55,9 @@ void resetTables(Workspace& ws) {
     ws.MaxStarNo = 0;
     ws.FreeStarNoHint = 1;
     ws.tableFull = {};
+    ws.ResultsFrom.clear();
     psf::forgetProfile(ws.psf);
+    ws.measures = {};
 }
 
 void clearStarTable(Workspace& ws) {
@@ -118,6 +120,8 @@ void OV_FindStar(form::Ctx& ctx, int x, int y, const FillParams& p, int16_t& fil
     const auto& back = ws.BackLevel;
     auto& map = ws.ClusterMap;
     const double siki = p.siki;
+    const core::Array2D<float>* smoothed = p.smoothed;
+    const float smoothedSiki = p.siki;
     const float sikiTop = p.sikiTop;
     const form::Rgb colour = OV_GetClasterColor(p.starNo);
     const bool draw = p.draw != nullptr && !p.draw->isNull();
@@ -148,7 +152,9 @@ void OV_FindStar(form::Ctx& ctx, int x, int y, const FillParams& p, int16_t& fil
             const int nx = cx + kDx[d], ny = cy + kDy[d];
             if (map(nx, ny) != baseNo) continue;
             const int l = level(nx, ny);
-            if (!(l > back(nx - 1, ny - 1) + siki || l > sikiTop)) continue;
+            const bool bright = smoothed ? (*smoothed)(nx - 1, ny - 1) > smoothedSiki
+                                         : l > back(nx - 1, ny - 1) + siki;
+            if (!(bright || l > sikiTop)) continue;
             map(nx, ny) = starNo;
             f.dirs[f.count++] = d;
         }

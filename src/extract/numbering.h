@@ -12,7 +12,7 @@ namespace orv::extract {
 
 // Re-creates both tables empty (every number free), sets MaxStarNo to 0 and forgets what a
 // full table left undone; the PSF profile shown no longer belongs to a star of them
-// (psf::forgetProfile).
+// (psf::forgetProfile), nor do the measurements of the old results.
 void resetTables(core::Workspace& ws);
 // Re-creates the star table empty.
 void clearStarTable(core::Workspace& ws);
@@ -32,10 +32,14 @@ struct FillParams {
     float sikiTop;       // upper threshold
     int32_t baseNo;      // only pixels holding this number are taken (0: unassigned pixels)
     form::Canvas* draw;  // the cluster layer, or null for no drawing
+    // With the detection filter: the smoothed residual (0-based like BackLevel); a pixel is
+    // then bright when its smoothed residual > siki (Singles) or Level > sikiTop.
+    const core::Array2D<float>* smoothed = nullptr;
 };
 
 // Grows cluster p.starNo from pixel (x, y) (already labelled) over 4-connected pixels labelled
-// p.baseNo that are bright: Level > BackLevel + siki (in double) or Level > sikiTop. The pixels
+// p.baseNo that are bright: Level > BackLevel + siki (in double), or with p.smoothed its value >
+// siki, or Level > sikiTop. The pixels
 // are visited in exactly the order of the recursive fill (neighbours up, left, right, down are
 // labelled first, then entered in that order) and the nesting depth is counted as it counts:
 // a call entered deeper than FillDepthLimit is abandoned and clears fillOK. Uses an explicit

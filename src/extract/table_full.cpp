@@ -1,5 +1,6 @@
 #include "extract/table_full.h"
 
+#include "core/numeric.h"
 #include "extract/records.h"
 
 namespace orv::extract {
@@ -25,7 +26,7 @@ std::string splitFact(const core::Workspace& ws) {
 std::string withRemedy(const core::Workspace& ws, const std::string& facts) {
     if (facts.empty()) return "";
     if (ws.SuggestedSiki > ws.settings.Siki)
-        return facts + "クラスタ閾値を推奨の " + std::to_string(ws.SuggestedSiki) +
+        return facts + "クラスタ閾値を推奨の " + core::generalForm(ws.SuggestedSiki) +
                " に上げるか、分割画像で処理してください。";
     return facts + kRemedy;
 }

@@ -15,6 +15,8 @@ inline constexpr Rgb kColourElongated = RGB(255, 255, 0);
 inline constexpr Rgb kColourNoiseReleased = RGB(0, 255, 255);
 inline constexpr Rgb kColourAdded = RGB(0, 255, 0);
 inline constexpr Rgb kColourDeleted = RGB(128, 128, 128);
+// The rim of a dot deleted with a Shift-click.
+inline constexpr Rgb kColourDeletedRim = RGB(128, 128, 255);
 
 // The dot colour of a result by its Atr 1..5 (noise, area, circular, elongated, released);
 // 0 for any other value, which has no dot.

@@ -23,7 +23,10 @@ struct Placed : Control {
     double Left = 0, Top = 0, Width = 0, Height = 0;
 };
 
-struct CommandButton : Control {};
+struct CommandButton : Control {
+    // The key that presses it as well, shown after the tooltip ("" for none).
+    std::string Shortcut;
+};
 struct Label : Control {};
 struct Frame : Placed {};
 

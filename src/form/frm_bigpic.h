@@ -55,6 +55,9 @@ struct FrmBigPic {
     Frame fraDir;
     Label lblDirBach;
     FolderList dirBach;
+    // The folder the window chose itself for dirBach; while dirBach still shows it, the folder
+    // follows the folder of the picture loaded.
+    std::string dirDefault;
     CommandButton cmdDirBrowse, cmdClose;
 
     // Progress of loading and of saving every tile.

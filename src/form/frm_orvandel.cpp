@@ -27,6 +27,9 @@ FrmOrvandel::FrmOrvandel() {
         "個性抽出の際に恒星として判断する真円度（最少半径と最大半径の比率）を設定します。");
     set(Label1[7], "横長");
     set(Label1[8], "余白幅", "画像の中の余白を設定します。");
+    set(Label1[9], "検出フィルタ",
+        "クラスタ抽出の前に、背景との差をこのσ（ピクセル）のガウス関数で平滑化します。"
+        "暗い星が見つかりやすくなります。0 は使いません（0.5〜5）。");
 
     set(cmdMain[0], "●恒星位置検出", "画像から恒星位置を抽出します。");
     set(cmdMain[1], " PSF設定");
@@ -35,11 +38,16 @@ FrmOrvandel::FrmOrvandel() {
     set(cmdShowBigPic, "１．分割画像指定", "分割画像指定フォームを表示します。");
     set(cmdBachDo, "２．ﾊﾞｯﾁ処理実行", "分割画像指定フォームで指定されたバッチ処理を実行します。");
     set(cmdReadData, "３．結果読込・編集", "検出結果を読込ます。");
+    cmdReadData.Shortcut = "Ctrl+R";
+    set(cmdExport, "書き出し",
+        "表示中の画像の結果を CSV・ECSV・FITS の表、または DS9 の領域ファイルに書き出します。");
     set(cmdDataIn[0], "clipboard", "クリックボードの中にある画像を読み込みます。");
     set(cmdDataIn[1], "ファイル", "画像ファイルを読み込みます。");
+    cmdDataIn[1].Shortcut = "Ctrl+O";
     set(cmdDataIn[2], "分割画像単独入力",
         "分割画像指定フォームで指定された画像を処理対象画像として読み込みます。");
     set(cmdDoAll, "恒星位置抽出", "背景測定・クラスタ抽出・恒星位置検出を自動的に実施します。");
+    cmdDoAll.Shortcut = "F5";
     set(cmdEditLog, "ログ出力", "メッセージをログに記録します。");
     set(cmdShowLog, "ログ表示", "ログを表示します。");
 
@@ -99,6 +107,7 @@ FrmOrvandel::FrmOrvandel() {
         "（背景輝度＋閾値）より明るい領域が連続する領域（クラスタ）を抽出します。");
     set(cmdCenterCal, "恒星", "ノイズ、面積、真円度等の条件に基づき恒星中心位置を抽出します。");
     set(cmdSaveData, "保存", "抽出結果タを保存します。");
+    cmdSaveData.Shortcut = "Ctrl+S";
 
     set(fraPSFsetting, "設定");
     set(lblPSFCaption[0], "FactorRSD",
@@ -126,12 +135,16 @@ FrmOrvandel::FrmOrvandel() {
 }
 
 void FrmOrvandel::showStepProgress() {
-    barHSC.Visible = lblBar.Visible = cmdCancel.Visible = true;
+    barHSC.Visible = lblBar.Visible = true;
+    if (KeepCancelShown && lblStop.Visible) return;  // a stop is confirmed
+    cmdCancel.Visible = true;
     lblStop.Visible = false;
 }
 
 void FrmOrvandel::hideStepProgress() {
-    barHSC.Visible = lblBar.Visible = cmdCancel.Visible = lblStop.Visible = false;
+    barHSC.Visible = lblBar.Visible = false;
+    if (KeepCancelShown) return;
+    cmdCancel.Visible = lblStop.Visible = false;
 }
 
 void FrmOrvandel::dashCounts(bool total) {
@@ -155,6 +168,8 @@ void FrmOrvandel::initInspection() {
     set(cmdZoom[2], "◎", "拡大１倍、基準位置に設定を復帰します。");
     // The caption shows only when the button's picture file cannot be read.
     set(cmdZoom[3], "手", "ハンドツールの動作を切り替えます。");
+    set(cmdZoomFit, "全体", "画像全体をウィンドウに合わせて表示します。");
+    cmdZoomFit.Shortcut = "F";
     const char* arrows[4] = {"←", "→", "↑", "↓"};
     for (int i = 0; i < 4; ++i) cmdPicMove[i].Caption = arrows[i];
     set(chkMag, "虫めがね", "部分拡大機能（虫めがね）を有効にします。");
@@ -191,6 +206,15 @@ void FrmOrvandel::initInspection() {
     for (int k = 0; k < 14; ++k) {
         set(lblStarInfo[k], kInfo[k][0], kInfo[k][1]);
         lblStarInfoData[k].Caption = "-";
+    }
+    static constexpr const char* kMeas[3][2] = {
+        {"光度", "開口内の空を引いた光度です（画像のサンプル値の単位）。"},
+        {"FWHM", "星像の半値全幅（ピクセル）です。"},
+        {"S/N", "光度の信号雑音比です。"},
+    };
+    for (int k = 0; k < 3; ++k) {
+        set(lblStarMeas[k], kMeas[k][0], kMeas[k][1]);
+        lblStarMeasData[k].Caption = "-";
     }
     fraStarInfo.Visible = false;
 

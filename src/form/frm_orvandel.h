@@ -7,6 +7,7 @@
 #include <array>
 
 #include "form/controls.h"
+#include "form/edit_marks.h"
 
 namespace orv::form {
 
@@ -15,17 +16,22 @@ struct FrmOrvandel {
 
     // Window size in pixels (client area), for the resize rule.
     double Width = 1280, Height = 900;
+    // The title bar: the picture's file name, marked while results or hand work are unsaved.
+    std::string Caption = "Orvandel";
 
     // Title and mode switch.
     // Label1(0) is the title label; Label1(1..8) are the captions of the settings boxes in
-    // the order HeikinWidth, Siki, SikiTop, NumPixel, NumPixel2, Sinendo, SinendoMax, Margin.
-    std::array<Label, 9> Label1;
+    // the order HeikinWidth, Siki, SikiTop, NumPixel, NumPixel2, Sinendo, SinendoMax, Margin;
+    // Label1(9) the caption of the detection filter's box txtFilterSigma.
+    std::array<Label, 10> Label1;
     std::array<CommandButton, 3> cmdMain;
     std::array<Frame, 3> fraMain;
 
     // Numbered buttons and picture sources.
     CommandButton cmdShowBigPic, cmdBachDo, cmdReadData;
     Label lblBachProgress;
+    // Writes the shown picture's results as a catalogue (CSV, ECSV, FITS table, DS9 regions).
+    CommandButton cmdExport;
     std::array<CommandButton, 3> cmdDataIn;  // 0 clipboard, 1 file, 2 tile
     CommandButton cmdDoAll;
     CommandButton cmdEditLog, cmdShowLog;
@@ -39,6 +45,8 @@ struct FrmOrvandel {
     Frame fra2;
     TextBox txtHeikinWidth, txtSiki, txtSikiTop, txtNumPixel, txtNumPixel2, txtSinendo,
         txtSinendoMax, txtMargin;
+    // The detection filter's sigma in pixels (0 = off).
+    TextBox txtFilterSigma;
     CommandButton cmdSaveSettingData;
     CheckBox chkHyotan;
     // Under txtSiki: the picture's noise and the threshold it suggests, after a background
@@ -93,6 +101,8 @@ struct FrmOrvandel {
     // fraView: zoom (＋, －, ◎, hand tool), pan (←, →, ↑, ↓), the magnifier and the navigator
     // rectangle over imgHSC (layout units, in imgHSC's frame).
     std::array<PictureButton, 4> cmdZoom;
+    // 全体: the whole picture fitted into the viewport (a scale below 1 for a large picture).
+    CommandButton cmdZoomFit;
     std::array<CommandButton, 4> cmdPicMove;
     CheckBox chkMag;
     PictureBox picMag;  // 300 x 300 pixels
@@ -100,6 +110,8 @@ struct FrmOrvandel {
     Shape shpZoomArea;
     // The cursor of the selected result: (0) on picHSC(4), (1) on picHSC(2), layer units.
     std::array<Shape, 2> shpStarCursol;
+    // What the edits since the last full drawing of picHSC(4) look like on the screen.
+    EditMarks editMarks;
     // The pointer over the pictures.
     enum class Pointer { Arrow, SizeAll };
     Pointer MousePointer = Pointer::Arrow;
@@ -108,6 +120,9 @@ struct FrmOrvandel {
     // frame fraEdit with its buttons, marker shapes and note box.
     Frame fraStarInfo;
     std::array<Label, 14> lblStarInfo, lblStarInfoData;
+    // Below the 14 pairs: caption k and value k of the selected result's measurements on the
+    // picture's own samples: 0 flux, 1 FWHM, 2 SNR.
+    std::array<Label, 3> lblStarMeas, lblStarMeasData;
     CommandButton cmdEdit;
     Frame fraEdit;
     CommandButton cmdEditDelete, cmdEditUnDelete, cmdEditClose;
@@ -122,9 +137,11 @@ struct FrmOrvandel {
     CommandButton cmdCancel;
 
     // A long step's progress: the bar, its row label and Cancel shown ("中止します" hidden), or
-    // all four hidden when the step ends.
+    // all four hidden when the step ends. While a batch runs (KeepCancelShown), Cancel stays
+    // shown between the steps until a stop is confirmed, and "中止します" after that.
     void showStepProgress();
     void hideStepProgress();
+    bool KeepCancelShown = false;
     // The count labels show "-" while they are being recomputed (the total too, when asked).
     void dashCounts(bool total);
 

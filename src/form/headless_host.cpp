@@ -26,7 +26,8 @@ void HeadlessHost::pump() {
 MsgAnswer HeadlessHost::msgBox(const std::string& text, MsgButtons buttons,
                                const std::string& title) {
     messages.push_back({text, title, buttons});
-    if (msgAnswers.empty()) return MsgAnswer::Ok;
+    if (msgAnswers.empty())
+        return buttons == MsgButtons::SaveDiscardCancel ? MsgAnswer::Cancel : MsgAnswer::Ok;
     MsgAnswer a = msgAnswers.front();
     msgAnswers.pop_front();
     return buttons == MsgButtons::Ok ? MsgAnswer::Ok : a;
@@ -46,6 +47,13 @@ std::optional<std::string> HeadlessHost::openFileDialog(const std::string& initi
 std::optional<std::string> HeadlessHost::chooseFolder(const std::string& initialFolder) {
     folderDialogs.push_back(initialFolder);
     return nextAnswer(folderAnswers);
+}
+
+std::optional<std::string> HeadlessHost::saveFileDialog(const std::string& initialFolder,
+                                                        const std::string& suggestedName,
+                                                        const std::string& filter) {
+    saveDialogs.push_back(initialFolder + "|" + suggestedName + "|" + filter);
+    return nextAnswer(saveAnswers);
 }
 
 core::Result<Picture> HeadlessHost::clipboardPicture() {

@@ -22,15 +22,17 @@ public:
     };
 
     // Scripted answers, consumed in order.
-    std::deque<MsgAnswer> msgAnswers;                      // empty: Ok
+    std::deque<MsgAnswer> msgAnswers;  // empty: Ok (Cancel to the unsaved-work question)
     std::deque<std::optional<std::string>> inputAnswers;   // empty: cancelled
     std::deque<std::optional<std::string>> fileAnswers;    // empty: cancelled
     std::deque<std::optional<std::string>> folderAnswers;  // empty: cancelled
+    std::deque<std::optional<std::string>> saveAnswers;    // empty: cancelled
 
     // What happened.
     std::vector<ShownMessage> messages;
     std::vector<std::string> fileDialogs;    // "folder|filter" of each dialog shown
     std::vector<std::string> folderDialogs;  // initial folder of each folder chooser shown
+    std::vector<std::string> saveDialogs;    // "folder|name|filter" of each save dialog shown
     std::vector<std::string> editorsStarted;
     bool editorAvailable = true;  // whether startEditor finds an editor
     int beeps = 0;
@@ -56,6 +58,9 @@ public:
     std::optional<std::string> openFileDialog(const std::string& initialFolder,
                                               const std::string& filter) override;
     std::optional<std::string> chooseFolder(const std::string& initialFolder) override;
+    std::optional<std::string> saveFileDialog(const std::string& initialFolder,
+                                              const std::string& suggestedName,
+                                              const std::string& filter) override;
     core::Result<Picture> clipboardPicture() override;
     core::Result<Picture> decodePicture(const std::string& path) override;
     void beep() override;

@@ -12,8 +12,10 @@
 
 namespace orv::form {
 
-enum class MsgButtons { Ok, OkCancel };
-enum class MsgAnswer { Ok, Cancel };
+// SaveDiscardCancel: the unsaved-work question, answered Save (保存), Discard (破棄) or Cancel
+// (キャンセル).
+enum class MsgButtons { Ok, OkCancel, SaveDiscardCancel };
+enum class MsgAnswer { Ok, Cancel, Save, Discard };
 
 struct DateTime {
     int year = 2000, month = 1, day = 1, hour = 0, minute = 0, second = 0;
@@ -41,6 +43,17 @@ public:
     // cancelled (also where the host has no chooser).
     virtual std::optional<std::string> chooseFolder(const std::string& initialFolder) {
         (void)initialFolder;
+        return std::nullopt;
+    }
+
+    // A save dialog starting in `initialFolder` with `suggestedName` and a filter in the form
+    // "description|*.a|description|*.b" (the first one chosen). The chosen full path (given
+    // the chosen filter's extension when the name has none), or nothing when cancelled (also
+    // where the host has no such dialog).
+    virtual std::optional<std::string> saveFileDialog(const std::string& initialFolder,
+                                                      const std::string& suggestedName,
+                                                      const std::string& filter) {
+        (void)initialFolder, (void)suggestedName, (void)filter;
         return std::nullopt;
     }
 

@@ -35,6 +35,7 @@ void showDetectionSettings(Ctx& ctx) {
     f.txtSinendo.Text = generalForm(s.Sinendo);
     f.txtSinendoMax.Text = generalForm(s.SinendoMax);
     f.txtMargin.Text = generalForm(s.Margin);
+    f.txtFilterSigma.Text = generalForm(s.FilterSigma);
 }
 
 void showSettings(Ctx& ctx) {
@@ -154,4 +155,11 @@ void txtMargin_LostFocus(Ctx& ctx) {
     ctx.ws.settings.Margin = static_cast<float>(m);
     box.Text = generalForm(ctx.ws.settings.Margin);
 }
+
+void txtFilterSigma_LostFocus(Ctx& ctx) {
+    // 0 switches the filter off; anything outside 0.5..5 does too.
+    validateSingle(ctx.frm.txtFilterSigma, ctx.ws.settings.FilterSigma, core::kFilterSigmaMin,
+                   core::kFilterSigmaMax, 0, false);
+}
+
 }  // namespace orv::form

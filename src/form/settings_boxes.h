@@ -13,7 +13,7 @@ namespace orv::form {
 void OV_GetIniData(Ctx& ctx);
 // Shows the settings in their boxes (txtHeikinWidth shows 2n+1, txtPSFFactorRSD "0.0").
 void showSettings(Ctx& ctx);
-// Shows only the eight detection settings.
+// Shows only the detection settings (the eight and the detection filter).
 void showDetectionSettings(Ctx& ctx);
 // Writes the settings file from the settings (not from the boxes).
 core::Result<void> OV_SaveIniData(Ctx& ctx);
@@ -33,5 +33,7 @@ void txtNumPixel2_LostFocus(Ctx& ctx);
 void txtSinendo_LostFocus(Ctx& ctx);
 void txtSinendoMax_LostFocus(Ctx& ctx);
 void txtMargin_LostFocus(Ctx& ctx);
+// The detection filter's sigma: 0.5..5 is taken, anything else gives 0 (off).
+void txtFilterSigma_LostFocus(Ctx& ctx);
 
 }  // namespace orv::form

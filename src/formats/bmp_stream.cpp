@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "core/anew_file.h"
@@ -179,15 +180,22 @@ BmpRead readBmp(std::FILE* file, const std::string& name, const RowProgress& pro
     const uint64_t stride = static_cast<uint64_t>(l.width) * 3;
     const uint64_t bytes = stride * static_cast<uint64_t>(l.height);
     const std::string size = std::to_string(l.width) + " x " + std::to_string(l.height);
-    if (bytes > core::availableMemoryBytes())
+    // The pixels and the block of file rows read at a time (at least one row, however long).
+    const uint64_t rowsPerBlock = std::max<uint64_t>(1, kBlockBytes / l.rowBytes);
+    const uint64_t blockBytes = rowsPerBlock * l.rowBytes;
+    if (bytes + blockBytes > core::availableMemoryBytes())
         return failed(name, "画像が大きすぎて、メモリーに入りません: " + size);
     std::shared_ptr<uint8_t> pixels = pictureMemory(bytes);
     if (!pixels) return failed(name, "画像を読み込むためのメモリーが足りません: " + size);
 
     if (::fseeko(file, static_cast<off_t>(l.pixelOffset), SEEK_SET) != 0)
         return failed(name, "読み込めません");
-    const uint64_t rowsPerBlock = std::max<uint64_t>(1, kBlockBytes / l.rowBytes);
-    std::vector<uint8_t> block(rowsPerBlock * l.rowBytes);
+    std::vector<uint8_t> block;
+    try {
+        block.resize(blockBytes);
+    } catch (const std::bad_alloc&) {
+        return failed(name, "画像を読み込むためのメモリーが足りません: " + size);
+    }
     for (int row = 0; row < l.height;) {
         const int rows = static_cast<int>(std::min<uint64_t>(rowsPerBlock, l.height - row));
         // The last row of the file may lack its padding.

@@ -9,6 +9,9 @@
 #include <fstream>
 #include <limits>
 #include <new>
+#include <optional>
+#include <string_view>
+#include <vector>
 
 #include "core/block_cache.h"
 #include "core/paths.h"
@@ -46,6 +49,10 @@ std::string fitsProblem(int status) {
             return "FITS の形式ではありません";
         case DATA_DECOMPRESSION_ERR:
             return std::string("圧縮された画像を展開できません; CFITSIO: ") + text;
+        case MEMORY_ALLOCATION:
+            return "メモリーが足りません";
+        case 1:  // "non-CFITSIO program error": CFITSIO's own code found its input wrong
+            return "ファイルの内容が壊れています";
         default:
             return std::string("CFITSIO: ") + text;
     }
@@ -71,6 +78,9 @@ std::string firstCardValue(const std::string& path, const std::string& key) {
 }  // namespace
 
 core::Result<PictureHdu> openPictureHdu(const std::string& path, FitsHandle& file) {
+    // Only a regular file: a FIFO would wait for a writer, a folder reads as empty.
+    if (const std::string why = core::unreadableFileReason(path); !why.empty())
+        return core::Error{why};
     {
         std::ifstream in(path, std::ios::binary);
         char head[9] = {};
@@ -169,6 +179,36 @@ double keyOr(fitsfile* f, const char* key, double fallback) {
     return v;
 }
 
+// The byte just past the data unit of an uncompressed HDU, or nothing when it does not fit
+// 64 bits.
+std::optional<uint64_t> dataEnd(const detail::PictureHdu& hdu) {
+    using Wide = unsigned __int128;
+    constexpr Wide kMax = std::numeric_limits<uint64_t>::max();
+    Wide bytes = static_cast<Wide>(std::abs(hdu.bitpix) / 8);
+    for (long long n : hdu.naxes) {
+        bytes *= static_cast<Wide>(n);  // each axis is at least 1 and below 2^63
+        if (bytes > kMax) return std::nullopt;
+    }
+    bytes += static_cast<Wide>(std::max<long long>(hdu.dataStart, 0));
+    if (bytes > kMax) return std::nullopt;
+    return static_cast<uint64_t>(bytes);
+}
+
+std::string axesText(const std::vector<long long>& naxes) {
+    std::string text;
+    for (long long n : naxes) text += (text.empty() ? "" : " x ") + std::to_string(n);
+    return text;
+}
+
+// Why the samples of a tile-compressed image could not be read.
+std::string compressedProblem(int status) {
+    const std::string why = status == END_OF_FILE || status == READ_ERROR ? fitsProblem(status)
+                            : status == MEMORY_ALLOCATION ? "メモリーが足りません"
+                                                          : "圧縮されたデータが壊れています";
+    fits_clear_errmsg();
+    return "圧縮された画像を展開できません (" + why + ")";
+}
+
 bool hasKey(fitsfile* f, const char* key) {
     int status = 0;
     char value[FLEN_VALUE];
@@ -187,6 +227,24 @@ bool isFitsFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     char head[9] = {};
     return in.read(head, sizeof head) && std::string(head, sizeof head) == "SIMPLE  =";
+}
+
+bool fitsPictureInPrimary(const std::string& path) {
+    if (!core::unreadableFileReason(path).empty()) return true;
+    std::ifstream in(path, std::ios::binary);
+    char card[80];
+    // A primary header of up to 100 blocks (3600 cards); a longer one goes to the helper.
+    for (int i = 0; i < 3600 && in.read(card, sizeof card); ++i) {
+        const std::string_view c(card, sizeof card);
+        if (i == 0 && c.substr(0, 9) != "SIMPLE  =") return true;
+        if (c.substr(0, 8) == "END     ") return false;  // no NAXIS card
+        if (c.substr(0, 10) != "NAXIS   = ") continue;
+        // A fixed-format integer: blanks, then its digits; 0 (or anything else) is no picture.
+        const std::string_view value = c.substr(10, 20);
+        const size_t digit = value.find_first_not_of(' ');
+        return digit != std::string_view::npos && value[digit] >= '1' && value[digit] <= '9';
+    }
+    return false;
 }
 
 core::Result<form::DeepSamples> readFits(const std::string& path, const Pump& pump) {
@@ -212,13 +270,14 @@ core::Result<form::DeepSamples> readFits(const std::string& path, const Pump& pu
 
     const int bitpix = hdu->bitpix;
     if (!hdu->compressed) {
-        double bytes = std::abs(bitpix) / 8.0;
-        for (long long n : naxes) bytes *= static_cast<double>(n);
-        if (static_cast<double>(hdu->dataStart) + bytes > static_cast<double>(hdu->fileSize))
+        // The end of the data unit, in 128 bits: the header may announce 2^31 x 2^31 doubles.
+        const auto needed = dataEnd(hdu.value());
+        if (!needed)
+            return refuse("画像が大きすぎます (" + axesText(naxes) +
+                          ", BITPIX = " + std::to_string(bitpix) + ")");
+        if (*needed > static_cast<uint64_t>(std::max<long long>(hdu->fileSize, 0)))
             return refuse("データが途中で切れています (" + std::to_string(hdu->fileSize) +
-                          " バイトのファイルに " +
-                          std::to_string(static_cast<long long>(hdu->dataStart + bytes)) +
-                          " バイトが必要です)");
+                          " バイトのファイルに " + std::to_string(*needed) + " バイトが必要です)");
     }
 
     // 8 and 16-bit samples without BLANK stay 16-bit; BZERO and BSCALE become offset and scale.
@@ -277,8 +336,7 @@ core::Result<form::DeepSamples> readFits(const std::string& path, const Pump& pu
         return refuse("メモリーが足りません");
     }
     if (status != 0) {
-        if (hdu->compressed && status != DATA_DECOMPRESSION_ERR)
-            return refuse("圧縮された画像を展開できません; " + fitsProblem(status));
+        if (hdu->compressed) return refuse(compressedProblem(status));
         return refuse(fitsProblem(status));
     }
     return d;

@@ -28,4 +28,13 @@ bool isFitsFile(const std::string& path);
 // large for the memory. `pump` is called once per row read.
 core::Result<form::DeepSamples> readFits(const std::string& path, const Pump& pump = {});
 
+// Whether the picture stands in the primary HDU, as the program's own scan of the primary
+// header (to its END card) finds: NAXIS is 1 or more. CFITSIO then parses that header only.
+// False for a file whose picture is in an extension (a tile-compressed image is a binary
+// table), whose headers CFITSIO parses with code that damaged tables have been seen to crash;
+// readPictureFile and FitsSky read such a file in the helper program (formats/
+// guarded_decode.h). True for what is refused before CFITSIO sees it (no regular file, no
+// "SIMPLE  =" at the start).
+bool fitsPictureInPrimary(const std::string& path);
+
 }  // namespace orv::formats

@@ -39,6 +39,19 @@ struct PictureHdu {
 // alone, in the user's terms.
 core::Result<PictureHdu> openPictureHdu(const std::string& path, FitsHandle& file);
 
+// The header of the HDU openPictureHdu chooses, for its WCS: the axes, and the header as
+// 80-character cards (a compressed image's header as the image it stands for).
+struct PictureHeader {
+    std::vector<long long> naxes;
+    std::string cards;
+    int keys = 0;
+    std::string problem;  // why the cards could not be had ("" when they could, or none exist)
+};
+
+// Reads it in this process. Refuses, with "FITS ファイルを読み込めません: PATH (REASON)", a file
+// without such an HDU.
+core::Result<PictureHeader> readPictureHeader(const std::string& path);
+
 // The user's terms for a CFITSIO status; clears CFITSIO's message stack.
 std::string fitsProblem(int status);
 

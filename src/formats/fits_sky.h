@@ -33,7 +33,8 @@ struct FitsPixel {
 // pixel's centre at x + 0.5) on a picture of `naxis2` rows: x + 0.5, naxis2 - y + 0.5.
 FitsPixel toFitsPixel(double x, double y, long long naxis2);
 
-// Right ascension and declination in degrees, in the frame the header names (RADESYS).
+// Right ascension and declination in ICRS degrees (formats/sky_frame.h brings the header's
+// frame to ICRS).
 struct SkyPosition {
     double ra = 0.0;
     double dec = 0.0;
@@ -51,6 +52,8 @@ public:
     bool hasCelestialWcs() const { return wcs_ != nullptr; }
     // Why a header that names celestial axes gives no WCS ("" otherwise).
     const std::string& wcsProblem() const { return wcsProblem_; }
+    // The frame of the header's celestial WCS ("ICRS", "galactic", ...; "" without one).
+    const std::string& frame() const { return frame_; }
 
     // RA and Dec of a FITS pixel (on the first plane of a cube); nothing without a celestial
     // WCS or where the projection has no solution.
@@ -63,6 +66,8 @@ private:
     long long naxis1_ = 0, naxis2_ = 0;
     std::unique_ptr<wcsprm, WcsDeleter> wcs_;
     std::string wcsProblem_;
+    std::string frame_;
+    bool frameBias_ = false;  // wcs_ gives FK5 J2000, turned to ICRS
 };
 
 }  // namespace orv::formats

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "formats/fits.h"
+#include "formats/guarded_decode.h"
 
 namespace orv::formats {
 
@@ -35,6 +36,16 @@ core::Result<LevelPicture> readPictureFile(const PictureDecoder& decoder, const 
     if (!isFitsFile(path)) {
         if (!decoder) return core::Error{"画像を読み込めません: " + path};
         auto decoded = decoder(path);
+        if (!decoded) return core::Error{decoded.error()};
+        return toLevels(std::move(decoded.value()), stretchSetting, pump);
+    }
+    if (!fitsPictureInPrimary(path)) {
+        // A picture in an extension (a tile-compressed image among them): CFITSIO's parsing of
+        // the headers before it and its decompression run in the helper.
+        HelperRequest request;
+        request.reader = HelperReader::Fits;
+        request.pump = pump;
+        auto decoded = decodeInHelper(path, request);
         if (!decoded) return core::Error{decoded.error()};
         return toLevels(std::move(decoded.value()), stretchSetting, pump);
     }

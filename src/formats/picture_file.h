@@ -30,9 +30,11 @@ struct LevelPicture {
 };
 
 // Reads the file and stretches deep samples with `stretchSetting` (parseStretch's text; ""
-// is the standard stretch). Fails with the decoder's message, or with the stretch's when the
-// setting is wrong or the picture has nothing to stretch. The deep samples are given back
-// before this returns. `pump` is called now and then.
+// is the standard stretch). A FITS picture in an extension (a tile-compressed image among them)
+// is read in the helper program (formats/guarded_decode.h), so that CFITSIO's faults on damaged
+// data are refusals. Fails with the
+// decoder's message, or with the stretch's when the setting is wrong or the picture has nothing to
+// stretch. The deep samples are given back before this returns. `pump` is called now and then.
 core::Result<LevelPicture> readPictureFile(form::Host& host, const std::string& path,
                                            const std::string& stretchSetting,
                                            const Pump& pump = {});

@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <vector>
 
 #include "core/numeric.h"
 #include "core/vector_loops.h"
 #include "form/message_log.h"
 #include "form/stage.h"
+#include "input/detect_filter.h"
 #include "input/noise.h"
 #include "view/view_switch.h"
 
@@ -152,7 +154,16 @@ void cmdIdoHeikin_Click(Ctx& ctx) {
     ws.BackLevel.create(0, w - 1, 0, h - 1, !computed);  // every value is written below
     f.dashCounts(true);
 
-    ResidualHistogram residuals;
+    // With the detection filter on, the residual is smoothed as the background rows come, and
+    // the noise is measured on what the clusters will be thresholded on.
+    const float filter = computed ? ws.settings.FilterSigma : 0.0f;
+    ws.SmoothedResidual.release();
+    ws.SmoothedSigma = 0;
+    std::optional<ResidualSmoother> smoother;
+    if (filter > 0)
+        smoother.emplace(ws.PixelLevel.levelPlane(), ws.BackLevel, w, h, filter,
+                         ws.SmoothedResidual);
+    ResidualHistogram residuals(filter > 0 ? kSmoothedBinsPerLevel : 32);
     // A negative half-width (only an edited settings file gives one) makes an empty window:
     // the background stays 0.
     if (n < 0 && w > 0 && h > 0) {
@@ -161,7 +172,13 @@ void cmdIdoHeikin_Click(Ctx& ctx) {
     } else if (computed) {
         backgroundRows(ws.PixelLevel, w, h, n, ws.BackLevel, [&](int y0) {
             const float* out = ws.BackLevel.at(0, y0);
-            residuals.addRow(ws.PixelLevel.levelPlane().at(1, y0 + 1), out, w);
+            if (smoother) {
+                const auto [first, last] = smoother->backgroundRowReady(y0);
+                for (int y = first; y < last; ++y)
+                    residuals.addValues(ws.SmoothedResidual.at(0, y), w);
+            } else {
+                residuals.addRow(ws.PixelLevel.levelPlane().at(1, y0 + 1), out, w);
+            }
             f.picHSC[1].canvas.drawGreyRow(y0, out);
             f.lblBar.Caption = std::to_string(y0);
             f.barHSC.Value = h > 1 ? y0 * 100 / (h - 1) : 100;
@@ -175,8 +192,13 @@ void cmdIdoHeikin_Click(Ctx& ctx) {
     ctx.host.setBusy(false);
     form::OV_DispMsg(ctx, "");
     form::OV_Logout(ctx, "＞背景処理完了");
+    if (smoother) {
+        ws.SmoothedSigma = filter;
+        form::OV_Logout(ctx, "＞検出フィルタ σ = " + core::generalForm(filter) +
+                                 " ピクセル（背景との差を平滑化）");
+    }
     if (computed)
-        takeNoiseEstimate(ctx, residuals.robustSigma());
+        takeNoiseEstimate(ctx, residuals.robustSigma(), filter);
     else
         forgetNoiseEstimate(ctx);
     if (!batch) {

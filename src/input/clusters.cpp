@@ -5,11 +5,13 @@
 #include <cstring>
 #include <vector>
 
+#include "core/numeric.h"
 #include "core/vector_loops.h"
 #include "extract/numbering.h"
 #include "extract/table_full.h"
 #include "form/message_log.h"
 #include "form/stage.h"
+#include "input/detect_filter.h"
 #include "view/view_switch.h"
 
 // Cluster extraction: a raster scan (top row first, left to right) seeds a new cluster at
@@ -17,7 +19,9 @@
 // seed of a cluster is its topmost, then leftmost pixel, and numbers rise in seed order.
 //
 // A pixel is bright when Level > Siki + BackLevel (the sum in double precision) or
-// Level > SikiTop; both comparisons are strict.
+// Level > SikiTop; both comparisons are strict. With the detection filter on
+// (input/detect_filter.h) the first test is SmoothedResidual > Siki, strictly, in single
+// precision; the SikiTop test stays on the raw Level.
 //
 // The sum of two Singles of this size is exact in double precision, so the test is the exact
 // BackLevel < Level - Siki. For each of the 256 levels, Level - Siki (exact as a double) is
@@ -63,6 +67,19 @@ ORV_PIXEL_LOOP bool markCandidates(const uint8_t* __restrict level, const float*
     return any != 0;
 }
 
+// The same with the detection filter: the smoothed residual above Siki or Level above SikiTop.
+// This test is exact, so the marks are the bright pixels themselves.
+ORV_PIXEL_LOOP bool markSmoothed(const uint8_t* __restrict level, const float* __restrict smoothed,
+                                 int w, float siki, float top, uint8_t* __restrict mark) {
+    uint8_t any = 0;
+    for (int x = 0; x < w; ++x) {
+        const uint8_t m = (smoothed[x] > siki) | (static_cast<float>(level[x]) > top);
+        mark[x] = m;
+        any |= m;
+    }
+    return any != 0;
+}
+
 }  // namespace
 
 void cmdPickup_Click(Ctx& ctx) {
@@ -88,12 +105,19 @@ void cmdPickup_Click(Ctx& ctx) {
     const Brightness brightness(siki, sikiTop);
     const bool ready = w > 0 && h > 0 && !ws.PixelLevel.empty() && ws.BackLevel.width() == w &&
                        ws.BackLevel.height() == h;
+    // With the detection filter on, brightness is decided on the smoothed residual.
+    const core::Array2D<float>* smoothed =
+        ready && ensureSmoothedResidual(ws) ? &ws.SmoothedResidual : nullptr;
+    ws.ClusterFilterSigma = smoothed ? ws.SmoothedSigma : 0.0f;
     std::vector<uint8_t> mark(ready ? w : 0);
     for (int y = 1; ready && y <= h; ++y) {
         const uint8_t* level = ws.PixelLevel.levelPlane().at(1, y);
         const float* back = ws.BackLevel.at(0, y - 1);
         const uint16_t* map = ws.ClusterMap.at(1, y);
-        if (markCandidates(level, back, w, brightness, mark.data())) {
+        const bool any =
+            smoothed ? markSmoothed(level, smoothed->at(0, y - 1), w, siki, sikiTop, mark.data())
+                     : markCandidates(level, back, w, brightness, mark.data());
+        if (any) {
             for (int x = 1; x <= w; ++x) {
                 if (x + 8 <= w + 1) {  // skip eight unmarked pixels at a time
                     uint64_t eight;
@@ -103,14 +127,16 @@ void cmdPickup_Click(Ctx& ctx) {
                         continue;
                     }
                 }
-                if (!mark[x - 1] || !brightness.bright(level[x - 1], back[x - 1])) continue;
+                if (!mark[x - 1] || (!smoothed && !brightness.bright(level[x - 1], back[x - 1])))
+                    continue;
                 if (map[x - 1] != 0) continue;
                 const int32_t n = extract::OV_GetNewStarNo(ws);
                 if (n < 1) {  // all 50000 numbers in use: the pixel stays unnumbered
                     if (ws.tableFull.stoppedAtRow == 0) ws.tableFull.stoppedAtRow = y;
                     continue;
                 }
-                extract::seedCluster(ctx, x, y, {n, siki, sikiTop, 0, &f.picHSC[2].canvas});
+                extract::seedCluster(ctx, x, y,
+                                     {n, siki, sikiTop, 0, &f.picHSC[2].canvas, smoothed});
             }
         }
         f.lblBar.Caption = std::to_string(y);
@@ -127,6 +153,10 @@ void cmdPickup_Click(Ctx& ctx) {
     const std::string undone = extract::tableFullMessage(ws);
     form::OV_DispMsg(ctx, undone);
     form::OV_Logout(ctx, "＞クラスタ処理完了");
+    if (smoothed)
+        form::OV_Logout(ctx, "＞検出フィルタ σ = " + core::generalForm(ws.ClusterFilterSigma) +
+                                 "、クラスタ閾値 " + core::generalForm(siki) +
+                                 "（平滑化した背景との差）");
     if (!undone.empty()) form::OV_Logout(ctx, undone);
     if (!batch) {
         form::setStage(ctx, core::kStageClustersReady);

@@ -14,6 +14,7 @@
 #include "formats/picture_file.h"
 #include "input/noise.h"
 #include "tiles/big_pic.h"
+#include "tiles/export.h"
 #include "tiles/geometry.h"
 #include "view/navigation.h"
 #include "view/view_switch.h"
@@ -180,7 +181,8 @@ core::Result<formats::LevelPicture> pictureOfSource(Ctx& ctx, int index, std::st
         }
         default: {
             form::OV_DispMsg(ctx, kLoadingMsg);
-            auto picture = readFile(ctx, core::joinPath(ws.DoFilePath, ws.DoFileName));
+            // A tile processed alone is named without ".bmp": its picture is the tile's file.
+            auto picture = readFile(ctx, tiles::pictureFileOf(ws.DoFilePath, ws.DoFileName));
             if (picture) f.lblDivId.Caption = ws.DoFileName;
             return picture;
         }
@@ -194,8 +196,9 @@ bool fitsInMemory(const Ctx& ctx, const form::Picture& picture) {
     const double w = picture.width, h = picture.height;
     double needed = (w + 2) * (h + 2) * (4 + 2) + w * h * sizeof(float);
     if (ctx.frm.drawingEnabled()) needed += 5 * w * h * sizeof(form::Rgb);
+    if (ctx.ws.settings.FilterSigma > 0) needed += w * h * sizeof(float);  // smoothed residual
     double held = static_cast<double>(ctx.ws.PixelLevel.bytes() + ctx.ws.BackLevel.bytes() +
-                                      ctx.ws.ClusterMap.bytes());
+                                      ctx.ws.SmoothedResidual.bytes() + ctx.ws.ClusterMap.bytes());
     for (const auto& p : ctx.frm.picHSC)
         held += static_cast<double>(p.canvas.widthPx()) * p.canvas.heightPx() * sizeof(form::Rgb);
     return needed <= static_cast<double>(core::availableMemoryBytes()) + held;
@@ -222,6 +225,8 @@ void takePicture(Ctx& ctx, const form::Picture& picture, bool batch) {
     // Release the old arrays first so that two pictures never need memory at once.
     ws.PixelLevel.release();
     ws.BackLevel.release();
+    ws.SmoothedResidual.release();
+    ws.SmoothedSigma = 0;
     ws.ClusterMap.release();
     ws.PixelLevel.create(w, h, selectedChannel(f));
     ws.BackLevel.create(0, w - 1, 0, h - 1);
@@ -237,8 +242,10 @@ void takePicture(Ctx& ctx, const form::Picture& picture, bool batch) {
         ctx.host.pump();
     }
 
-    // The five layers at the picture's size, scaled by the zoom level.
-    const int zoom = ws.ZoomLevel >= 0 && ws.ZoomLevel <= 3 ? 1 << ws.ZoomLevel : 1;
+    // The five layers at the picture's size, scaled by the zoom level (or a scale below 1;
+    // a fitted view fits the new picture).
+    view::refitForLoad(ctx);
+    const double zoom = view::displayScale(ctx);
     for (int i = 0; i < 5; ++i) {
         auto& p = f.picHSC[i];
         p.Width = static_cast<double>(ws.ImageWidthTw) * zoom;
@@ -342,6 +349,8 @@ bool cmdDataIn_Click(Ctx& ctx, int index) {
         auto& ws = ctx.ws;
         ws.PixelLevel.release();
         ws.BackLevel.release();
+        ws.SmoothedResidual.release();
+        ws.SmoothedSigma = 0;
         ws.ClusterMap.release();
         ws.ImageWidthP = ws.ImageHeightP = ws.ImageWidthTw = ws.ImageHeightTw = 0;
         for (auto& p : f.picHSC) p.canvas.release();

@@ -10,7 +10,8 @@
 // The noise estimate, in steps:
 //   1. While the background is computed, every residual r = Level - BackLevel goes into a bin
 //      of 1/32 level: bin floor((r + 256) x 32). Residuals lie in -255..255, so 16384 bins
-//      hold them all.
+//      hold them all. (The smoothed residual of the detection filter: bins of 1/128 level,
+//      bin floor((r + 64) x 128), the few beyond +-64 levels in the end bins.)
 //   2. The histogram read as a continuous distribution (each bin's count spread evenly over
 //      the bin) gives the number of residuals below any value, F(v).
 //   3. The median m solves F(m) = N / 2; the median absolute deviation d solves
@@ -23,17 +24,24 @@ namespace orv::input {
 
 namespace {
 
-constexpr int kBinsPerLevel = 32;
-constexpr int kBins = 512 * kBinsPerLevel;
+constexpr int kBins = 16384;
 constexpr int kLanes = 4;  // interleaved copies of the histogram, summed when it is read
-constexpr float kOffset = 256.0f;
 // For normally distributed values, the standard deviation over the median absolute deviation.
 constexpr double kMadToSigma = 1.4826;
 
 ORV_PIXEL_LOOP void binRow(const uint8_t* __restrict level, const float* __restrict back, int w,
-                           uint16_t* __restrict out) {
+                           float offset, float scale, uint16_t* __restrict out) {
     for (int x = 0; x < w; ++x) {
-        float p = (static_cast<float>(level[x]) - back[x] + kOffset) * kBinsPerLevel;
+        float p = (static_cast<float>(level[x]) - back[x] + offset) * scale;
+        p = std::min(std::max(p, 0.0f), static_cast<float>(kBins - 1));
+        out[x] = static_cast<uint16_t>(p);
+    }
+}
+
+ORV_PIXEL_LOOP void binValues(const float* __restrict residual, int w, float offset, float scale,
+                              uint16_t* __restrict out) {
+    for (int x = 0; x < w; ++x) {
+        float p = (residual[x] + offset) * scale;
         p = std::min(std::max(p, 0.0f), static_cast<float>(kBins - 1));
         out[x] = static_cast<uint16_t>(p);
     }
@@ -41,12 +49,26 @@ ORV_PIXEL_LOOP void binRow(const uint8_t* __restrict level, const float* __restr
 
 }  // namespace
 
-ResidualHistogram::ResidualHistogram() : bins_(kLanes * kBins, 0) {}
+ResidualHistogram::ResidualHistogram(int binsPerLevel)
+    : bins_(kLanes * kBins, 0),
+      binsPerLevel_(binsPerLevel),
+      offset_(static_cast<float>(kBins / 2 / binsPerLevel)) {}
 
 void ResidualHistogram::addRow(const uint8_t* level, const float* back, int width) {
     if (width <= 0) return;
     if (rowBins_.size() < static_cast<size_t>(width)) rowBins_.resize(width);
-    binRow(level, back, width, rowBins_.data());
+    binRow(level, back, width, offset_, static_cast<float>(binsPerLevel_), rowBins_.data());
+    count(width);
+}
+
+void ResidualHistogram::addValues(const float* residual, int width) {
+    if (width <= 0) return;
+    if (rowBins_.size() < static_cast<size_t>(width)) rowBins_.resize(width);
+    binValues(residual, width, offset_, static_cast<float>(binsPerLevel_), rowBins_.data());
+    count(width);
+}
+
+void ResidualHistogram::count(int width) {
     // Neighbouring pixels often fall in the same bin: counting them in different lanes keeps
     // each increment from waiting for the one before.
     const uint16_t* r = rowBins_.data();
@@ -83,7 +105,7 @@ double ResidualHistogram::robustSigma() const {
         const double mid = 0.5 * (lo + hi);
         (cumulative(median + mid) - cumulative(median - mid) >= half ? hi : lo) = mid;
     }
-    return kMadToSigma * hi / kBinsPerLevel;
+    return kMadToSigma * hi / binsPerLevel_;
 }
 
 double measureNoise(const core::PixelPlanes& pixels, const core::Array2D<float>& back, int width,
@@ -100,23 +122,42 @@ int32_t suggestedSiki(double sigma, double k) {
     return std::max<int32_t>(1, core::CLng(t));
 }
 
-void takeNoiseEstimate(form::Ctx& ctx, double sigma) {
+float suggestedFilterSiki(double sigma, double k) {
+    const double t = k * sigma;
+    if (!(t < 255.0)) return 255.0f;  // NaN too
+    return std::max(0.01f, static_cast<float>(core::CLng(t * 100.0) / 100.0));
+}
+
+void takeNoiseEstimate(form::Ctx& ctx, double sigma, float filterSigma) {
     auto& ws = ctx.ws;
+    const bool filtered = filterSigma > 0;
     ws.NoiseSigma = sigma;
     const std::string sigmaText = core::Format(sigma, "0.00");
-    const int32_t suggested = suggestedSiki(sigma, kSuggestedSigmaFactor);
+    const double factor = filtered ? kSuggestedFilterSigmaFactor : kSuggestedSigmaFactor;
+    auto threshold = [&](double k) {
+        return filtered ? suggestedFilterSiki(sigma, k)
+                        : static_cast<float>(suggestedSiki(sigma, k));
+    };
+    const float suggested = threshold(factor);
     ws.SuggestedSiki = suggested;
-    const std::string factorText = core::generalForm(static_cast<float>(kSuggestedSigmaFactor));
+    const std::string factorText = core::generalForm(static_cast<float>(factor));
+    const std::string filterText = core::generalForm(filterSigma);
     ctx.frm.lblSikiSuggest.Caption = "σ " + sigmaText + " → 推奨 " + core::generalForm(suggested);
     ctx.frm.lblSikiSuggest.ToolTipText =
-        "背景処理の後に測った画像のノイズσ（入力輝度と背景輝度の差の中央絶対偏差×1.4826）と、"
-        "推奨するクラスタ閾値（" +
-        factorText + "σを丸めた値）です。クラスタ閾値の欄は変わりません。";
-    form::OV_Logout(ctx, "＞ノイズ σ = " + sigmaText + "、推奨クラスタ閾値 " +
-                             core::generalForm(suggested) + "（" + factorText + "σ）");
+        filtered ? "背景処理の後に測った、入力輝度と背景輝度の差を検出フィルタ（σ " + filterText +
+                       " ピクセルのガウス関数）で平滑化した値のノイズσ（中央絶対偏差×1.4826）"
+                       "と、推奨するクラスタ閾値（" +
+                       factorText + "σを小数2桁に丸めた値）です。クラスタ閾値の欄は変わりません。"
+                 : "背景処理の後に測った画像のノイズσ（入力輝度と背景輝度の差の中央絶対偏差×"
+                   "1.4826）と、推奨するクラスタ閾値（" +
+                       factorText + "σを丸めた値）です。クラスタ閾値の欄は変わりません。";
+    form::OV_Logout(ctx, "＞ノイズ σ = " + sigmaText +
+                             (filtered ? "（検出フィルタ σ " + filterText + " で平滑化）" : "") +
+                             "、推奨クラスタ閾値 " + core::generalForm(suggested) + "（" +
+                             factorText + "σ）");
     if (ws.SikiSigmaFactor > 0.0) {
-        const int32_t siki = suggestedSiki(sigma, ws.SikiSigmaFactor);
-        ws.settings.Siki = static_cast<float>(siki);
+        const float siki = threshold(ws.SikiSigmaFactor);
+        ws.settings.Siki = siki;
         form::OV_Logout(ctx, "＞クラスタ閾値 " + core::generalForm(siki) + " を使用（" +
                                  core::generalForm(static_cast<float>(ws.SikiSigmaFactor)) + "σ）");
     }

@@ -173,6 +173,10 @@ void OV_ReadPSFData(form::Ctx& ctx, const std::string& folder, const std::string
     f.lblPSFInfo[2].Caption = core::signPositionForm(int64_t{p.PSFDataNo});
     f.lblPSFInfo[3].Caption = core::Format(p.PSFsd, "0.###", 7);
     f.lblPSFInfo[4].Caption = core::Format(p.PSFsdd, "0.###", 7);
+    if (files->restored)
+        form::OV_DispMsg(ctx,
+                         "保存が途中で止まっていたため、その前に保存されていた PSF ファイル"
+                         "の組に戻しました。");
     say(ctx, "PSFプロファイルを読込ました。");
 }
 

@@ -5,9 +5,11 @@
 #include <filesystem>
 #include <optional>
 
+#include "core/folder_lock.h"
 #include "core/ini.h"
 #include "core/numeric.h"
 #include "core/paths.h"
+#include "core/sum_file.h"
 #include "core/text_file.h"
 #include "psf/records.h"
 
@@ -80,6 +82,42 @@ std::string fileInAnyCase(const std::string& folder, const std::string& name) {
     return exact;
 }
 
+// Both files' bytes, checked against PSFData.sum when there is one (an interrupted save's
+// pair put back), else as they are.
+struct PsfPair {
+    std::string data, ini;
+    std::optional<int64_t> records;
+    bool restored = false;
+};
+
+core::Result<PsfPair> readPsfPair(const std::string& folder, const std::string& dataFile,
+                                  const std::string& iniName) {
+    const std::string iniFile = core::joinPath(folder, iniName);
+    auto checked = core::checkSummedFiles(core::joinPath(folder, kPsfSumFile));
+    if (!checked) return core::Error{checked.error()};
+    PsfPair pair;
+    if (checked->sum) {
+        const std::string* data = checked->bytesOf(core::fileNameOf(dataFile));
+        const std::string* ini = checked->bytesOf(iniName);
+        if (!data || !ini)
+            return core::Error{std::string(kPsfSumFile) +
+                               " はこの PSF ファイルの組の検査ファイル"
+                               "ではありません: " +
+                               folder};
+        pair.data = *data;
+        pair.ini = *ini;
+        pair.records = checked->sum->records;
+        pair.restored = checked->restored;
+        return pair;
+    }
+    auto data = core::readFileBytes(dataFile);
+    if (!data) return core::Error{data.error()};
+    pair.data = std::move(data.value());
+    // A settings file that cannot be read gives no values, as the reader of its keys has it.
+    if (auto ini = core::readFileBytes(iniFile)) pair.ini = std::move(ini.value());
+    return pair;
+}
+
 }  // namespace
 
 std::vector<std::string> psfDataLines(const PsfState& state) {
@@ -107,8 +145,14 @@ std::vector<std::string> psfIniLines(const PsfState& state, const form::DateTime
 
 core::Result<void> writePsfFiles(const std::string& folder, const PsfState& state,
                                  const form::DateTime& now) {
-    return core::writeFilesAnew({{core::joinPath(folder, kPsfDataFile), psfDataLines(state)},
-                                 {core::joinPath(folder, kPsfIniFile), psfIniLines(state, now)}});
+    const core::FolderLock lock(folder);
+    const std::string sum = core::joinPath(folder, kPsfSumFile);
+    (void)core::checkSummedFiles(sum, true);  // an interrupted save's pair put back first
+    const std::vector<std::string> records = psfDataLines(state);
+    return core::writeSummedFiles(
+        {{core::joinPath(folder, kPsfDataFile), core::joinLines(records)},
+         {core::joinPath(folder, kPsfIniFile), core::joinLines(psfIniLines(state, now))}},
+        sum, static_cast<int64_t>(records.size()), std::nullopt);
 }
 
 core::Result<std::vector<PSFEntryRec>> parsePsfData(const std::string& text) {
@@ -133,14 +177,19 @@ core::Result<PsfFiles> readPsfFiles(const std::string& folder, const std::string
     const std::string dataFile = fileInAnyCase(folder, kPsfDataFile);
     if (!core::fileExists(dataFile))
         return core::Error{"PSFプロファイルのデータファイルがありません: " + dataFile};
-    auto bytes = core::readFileBytes(dataFile);
-    if (!bytes) return core::Error{bytes.error()};
-    auto entries = parsePsfData(core::decodeText(bytes.value()));
+    auto pair = readPsfPair(folder, dataFile, iniName);
+    if (!pair) return core::Error{pair.error()};
+    auto entries = parsePsfData(core::decodeText(pair->data));
     if (!entries) return core::Error{entries.error() + "\n" + dataFile};
+    if (pair->records && *pair->records != static_cast<int64_t>(entries->size()))
+        return core::Error{std::string(kPsfDataFile) + " のデータが " +
+                           std::to_string(entries->size()) + " 件です (" + kPsfSumFile +
+                           " の記録は " + std::to_string(*pair->records) + " 件)。"};
 
     PsfFiles files;
     files.entries = std::move(entries.value());
-    const core::IniFile ini = core::IniFile::load(core::joinPath(folder, iniName));
+    files.restored = pair->restored;
+    const core::IniFile ini = core::IniFile::fromText(pair->ini);
     files.dataNo = core::ValInt(ini.get("PSF", "DataNo"));
     files.sd = core::ValSng(ini.get("PSF", "PSFsd"));
     files.sdd = core::ValSng(ini.get("PSF", "PSFsdd"));

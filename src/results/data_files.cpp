@@ -5,10 +5,12 @@
 #include <cstdio>
 #include <optional>
 
+#include "catalogue/measure/measure_results.h"
 #include "core/ini.h"
 #include "core/numeric.h"
 #include "core/paths.h"
 #include "core/settings.h"
+#include "core/sum_file.h"
 #include "core/text_file.h"
 #include "extract/numbering.h"
 #include "extract/records.h"
@@ -17,6 +19,9 @@
 #include "form/stage.h"
 #include "formats/stretch.h"
 #include "input/image_load.h"
+#include "results/pair_sum.h"
+#include "tiles/export.h"
+#include "tiles/geometry.h"
 #include "view/overlay.h"
 #include "view/view_switch.h"
 
@@ -100,6 +105,8 @@ std::vector<std::string> resultIniLines(const Ctx& ctx) {
     for (int i = 0; i <= 4; ++i)
         for (int j = 0; j <= 10; ++j)
             lines.push_back(starAtrKey(i, j) + " = " + g(ws.StarAtrNo[i][j]));
+    // With the detection filter: its sigma and the fractional Siki, read back as they are.
+    for (auto& line : core::filterSettingLines(ws.settings, true)) lines.push_back(line);
     // A stretched deep picture: how, so that the result can be reproduced (not read back).
     if (!ws.StretchUsed.empty()) {
         for (auto& line : core::stretchSettingLines(ws.StretchUsed)) lines.push_back(line);
@@ -153,12 +160,23 @@ core::Result<void> OV_SaveData(Ctx& ctx) {
     if (!paths.folder.empty() && !core::folderExists(paths.folder) &&
         !core::createFolder(paths.folder))
         return core::Error{"結果フォルダーを作れません: " + paths.folder};
-    // Both files are written completely before either old one is replaced.
-    if (auto r = core::writeFilesAnew(
-            {{paths.iniFile, resultIniLines(ctx)}, {paths.dataFile, resultDataLines(ctx.ws)}});
-        !r)
-        return r;
+    // The pair and its measurements are written completely before any old file is replaced, ini
+    // first, the sum file (which covers the measurements too) last.
+    const std::vector<std::string> records = resultDataLines(ctx.ws);
+    std::vector<core::FileBytes> files;
+    for (const core::FileLines& f : catalogue::measure::withMeasureFile(
+             ctx, {{paths.iniFile, resultIniLines(ctx)}, {paths.dataFile, records}},
+             paths.dataFile))
+        files.push_back({f.path, core::joinLines(f.lines)});
+    auto saved = saveSummedPair(ctx.ws, paths, files, static_cast<int64_t>(records.size()));
+    if (!saved) return core::Error{saved.error()};
+    ctx.ws.Unsaved.clear();  // the window's unsaved-work guard: nothing left to lose
+    if (saved.value())
+        form::OV_Logout(ctx, "＞手作業の結果を " + core::fileNameOf(backupOf(paths.dataFile)) +
+                                 " と " + core::fileNameOf(backupOf(paths.iniFile)) +
+                                 " に残しました");
     form::OV_Logout(ctx, "■データ保存完了");
+    catalogue::measure::afterSave(ctx, paths.dataFile);
     return {};
 }
 
@@ -262,13 +280,24 @@ std::optional<std::string> parseRecord(const std::string& line, const PictureBou
 
 }  // namespace
 
+namespace {
+
+core::Error damaged(const std::string& why, const std::string& dataFile) {
+    return core::Error{"データファイルが壊れています: " + why + "\n" + dataFile +
+                       "\n読み込みを中止しました。"};
+}
+
+}  // namespace
+
 core::Result<ResultFiles> readResultFiles(const std::string& iniFile, const std::string& dataFile) {
     if (!core::fileExists(dataFile)) return core::Error{"データファイルが存在しません。"};
     if (!core::fileExists(iniFile))
         return core::Error{"結果の設定ファイルがありません: " + iniFile +
                            "\n読み込みを中止します。"};
+    auto pair = readPairBytes(iniFile, dataFile);
+    if (!pair) return core::Error{pair.error()};
     ParsedResults p;
-    const core::IniFile ini = core::IniFile::load(iniFile);
+    const core::IniFile ini = core::IniFile::fromText(pair->ini);
     auto get = [&](const char* section, const std::string& key) { return ini.get(section, key); };
     core::readDetectionSettings(ini, p.settings);
     p.doFilePath = get("FILE", "DoFilePath");
@@ -280,11 +309,22 @@ core::Result<ResultFiles> readResultFiles(const std::string& iniFile, const std:
     for (int i = 0; i <= 4; ++i)
         for (int j = 0; j <= 10; ++j)
             p.starAtrNo[i][j] = core::ValLng(get("RESULT", starAtrKey(i, j)));
+    if (pair->sum) {
+        p.pictureChecksum = pair->sum->picture;
+        p.summed = true;
+        p.restored = pair->restored;
+    }
+    p.origin = pairOrigin(pair->data);
+    p.iniBytes = pair->ini;
+    p.summedWith = std::move(pair->others);
 
-    auto lines = core::readTextLines(dataFile);
-    if (!lines) return core::Error{lines.error()};
+    // Without a sum file the structure is all there is to go by.
+    std::optional<PairStructure> structure;
+    if (!pair->sum) structure.emplace(p, pair->data);
+    if (structure)
+        if (auto why = structure->atStart()) return damaged(*why, dataFile);
     int lineNo = 0;
-    for (const std::string& line : lines.value()) {
+    for (const std::string& line : core::splitLines(core::decodeText(pair->data))) {
         ++lineNo;
         if (line.find_first_not_of(" \t") == std::string::npos) continue;
         Record r;
@@ -293,9 +333,18 @@ core::Result<ResultFiles> readResultFiles(const std::string& iniFile, const std:
             return core::Error{"データファイルの " + std::to_string(lineNo) +
                                " 行目を読めません: " + *why + "\n" + dataFile +
                                "\n読み込みを中止しました。"};
+        if (structure)
+            if (auto why = structure->record(r, lineNo)) return damaged(*why, dataFile);
         p.oddOutlines += odd;
         p.records.push_back(std::move(r));
     }
+    if (structure)
+        if (auto why = structure->atEnd(p.records.size())) return damaged(*why, dataFile);
+    if (pair->sum && static_cast<int64_t>(p.records.size()) != pair->sum->records)
+        return damaged("記録が " + std::to_string(p.records.size()) + " 件です (" +
+                           sumFileOf(dataFile) + " の記録は " + std::to_string(pair->sum->records) +
+                           " 件)",
+                       dataFile);
     return p;
 }
 
@@ -313,9 +362,11 @@ void applyResults(Ctx& ctx, ParsedResults& p) {
     s.Sinendo = p.settings.Sinendo;
     s.SinendoMax = p.settings.SinendoMax;
     s.Margin = p.settings.Margin;
+    s.FilterSigma = p.settings.FilterSigma;
     ws.DoFilePath = p.doFilePath;
     ws.DoFileName = p.doFileName;
     ws.StarAtrNo = p.starAtrNo;
+    ws.ResultsFrom = p.origin;
     // Every number in use must lie within 1..MaxStarNo, whatever the file says.
     int32_t highest = 0;
     for (const Record& r : p.records) highest = std::max(highest, r.number);
@@ -340,17 +391,44 @@ ReadPaths readPaths(const Workspace& ws, const std::string& dataPath, const std:
     return {core::joinPath(dataPath, dataName + ".ini"), core::joinPath(dataPath, dataName)};
 }
 
-// Takes checked results into the working state and logs the reading.
-void takeResults(Ctx& ctx, ParsedResults& parsed) {
+// Takes checked results (with the measurements saved beside them) into the working state and
+// logs the reading.
+void takeResults(Ctx& ctx, ParsedResults& parsed, const std::string& dataFile) {
     applyResults(ctx, parsed);
+    catalogue::measure::takeSavedMeasures(ctx.ws, parsed, dataFile);
+    ctx.ws.Unsaved.clear();  // the window's unsaved-work guard: the results are as on disk
     form::OV_Logout(ctx, "■データ読込完了");
 }
 
+std::string replaceHandWorkQuestion(const ResultPaths& paths) {
+    return "保存先の結果には手作業の編集（削除・手動追加・メモ・ノイズ解除）があります。\n"
+           "いまの結果はその結果から作ったものではないため、保存すると編集が置き換わります。\n"
+           "置き換える前の結果は " +
+           core::fileNameOf(backupOf(paths.dataFile)) + " と " +
+           core::fileNameOf(backupOf(paths.iniFile)) + " として残します。保存しますか？";
+}
+
+// The tile file of a tile processed alone (its name without ".bmp") is looked for in the tile
+// folder; a tile cut but never saved has none.
+std::string missingPictureMessage(const std::string& folder, const std::string& name) {
+    if (tiles::isTileId(name))
+        return "分割画像のファイルが見つかりません: " + core::joinPath(folder, name + ".bmp") +
+               "\nこの結果の分割画像は切り出されただけで、ファイルに保存されていません。"
+               "分割画像指定の画面で「分割画像出力」か「全分割画像出力」で保存してから、"
+               "もう一度読み込んでください。";
+    return "結果が指す画像ファイルが見つかりません: " + core::joinPath(folder, name) +
+           "\n読み込みを中止しました。";
+}
+
 // Said on the message line once the results are shown.
-std::string oddOutlineNotice(int count) {
-    if (count == 0) return "";
-    return std::to_string(count) +
-           " 個の外形データに 0〜7 以外の文字があります。外形はその文字の手前まで描きます。";
+std::string readNotice(const ParsedResults& p) {
+    std::string notice;
+    if (p.restored)
+        notice = "保存が途中で止まっていたため、その前に保存されていた結果の組に戻しました。";
+    if (p.oddOutlines > 0)
+        notice += std::to_string(p.oddOutlines) +
+                  " 個の外形データに 0〜7 以外の文字があります。外形はその文字の手前まで描きます。";
+    return notice;
 }
 
 }  // namespace
@@ -359,14 +437,23 @@ core::Result<void> OV_ReadData(Ctx& ctx, const std::string& dataPath, const std:
     const ReadPaths paths = readPaths(ctx.ws, dataPath, dataName);
     auto parsed = readResultFiles(paths.iniFile, paths.dataFile);
     if (!parsed) return core::Error{parsed.error()};
-    takeResults(ctx, parsed.value());
-    ctx.frm.lblMsg.Caption = oddOutlineNotice(parsed->oddOutlines);
+    takeResults(ctx, parsed.value(), paths.dataFile);
+    ctx.frm.lblMsg.Caption = readNotice(parsed.value());
     return {};
 }
 
 void cmdSaveData_Click(Ctx& ctx) {
     const int16_t before = ctx.ws.ProcStage;
     form::setStage(ctx, core::kStageSaving);
+    // Hand work saved earlier is never replaced without asking, and then kept as ".bak".
+    const ResultPaths paths = resultPaths(ctx.ws);
+    const bool replacing = replacesHandWork(ctx.ws, paths);
+    if (replacing && ctx.host.msgBox(replaceHandWorkQuestion(paths), form::MsgButtons::OkCancel) !=
+                         form::MsgAnswer::Ok) {
+        form::setStage(ctx, before);
+        form::OV_DispMsg(ctx, "保存を取りやめました。保存済みの結果はそのままです。");
+        return;
+    }
     auto saved = OV_SaveData(ctx);
     if (!saved) {
         ctx.host.msgBox("結果を保存できませんでした。\n" + saved.error(), form::MsgButtons::Ok);
@@ -378,6 +465,10 @@ void cmdSaveData_Click(Ctx& ctx) {
                         : "結果を画像ファイル名と同じ名前のフォルダに保存しました。",
                     form::MsgButtons::Ok);
     form::setStage(ctx, core::kStageSaved);
+    if (replacing)
+        form::OV_DispMsg(ctx, "置き換える前の結果を " + core::fileNameOf(backupOf(paths.dataFile)) +
+                                  " と " + core::fileNameOf(backupOf(paths.iniFile)) +
+                                  " に残しました。");
 }
 
 void cmdReadData_Click(Ctx& ctx) {
@@ -409,22 +500,25 @@ void cmdReadData_Click(Ctx& ctx) {
     auto parsed = readResultFiles(paths.iniFile, paths.dataFile);
     if (!parsed) {
         ctx.host.msgBox(parsed.error(), form::MsgButtons::Ok);
-        return restore();
+        restore();
+        // Why stays on the message line once the box is closed.
+        form::OV_DispMsg(ctx, parsed.error().substr(0, parsed.error().find('\n')));
+        return;
     }
-    const std::string picture = core::joinPath(parsed->doFilePath, parsed->doFileName);
+    // A tile processed alone is named without ".bmp"; its picture is the tile's file.
+    const std::string picture = tiles::pictureFileOf(parsed->doFilePath, parsed->doFileName);
     if (parsed->doFileName.empty() || !core::fileExists(picture)) {
-        ctx.host.msgBox(
-            "結果が指す画像ファイルが見つかりません: " + picture + "\n読み込みを中止しました。",
-            form::MsgButtons::Ok);
+        ctx.host.msgBox(missingPictureMessage(parsed->doFilePath, parsed->doFileName),
+                        form::MsgButtons::Ok);
         return restore();
     }
-    takeResults(ctx, parsed.value());
+    takeResults(ctx, parsed.value(), paths.dataFile);
 
     // A picture that no longer decodes ends here with the loader's "Error!" and stage 0.
     if (!input::cmdDataIn_Click(ctx, input::kSourceNamed)) return;
     extract::OV_SetStarNo(ws);
     view::cmdReDisp_Click(ctx);
-    form::OV_DispMsg(ctx, oddOutlineNotice(parsed->oddOutlines));
+    form::OV_DispMsg(ctx, readNotice(parsed.value()));
     ctx.host.msgBox("抽出結果を読み込みました。確認や編集作業が行えます。", form::MsgButtons::Ok);
     form::setStage(ctx, core::kStageRead);
 }

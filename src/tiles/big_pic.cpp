@@ -57,6 +57,10 @@ core::Result<formats::LevelPicture> pictureOfSource(BigPicCtx& c, int index, std
     auto path = c.host.openFileDialog(c.ws.settings.WorkPath, formats::kPictureFilter);
     if (!path || !core::fileExists(*path)) return core::Error{""};
     name = core::fileNameOf(*path);
+    // Unless the user has chosen a folder, the tiles go beside the picture rather than into
+    // whatever folder the program was started in.
+    if (c.frm.dirBach.Path == c.frm.dirDefault)
+        c.frm.dirBach.Path = c.frm.dirDefault = core::GetFolderName(*path);
     clearBigPicture(c.frm);
     c.frm.lblMsg.Caption = "画像データを読み込んでいます。";
     c.host.pump();
@@ -156,7 +160,12 @@ void BigPic_Form_Load(BigPicCtx& c) {
     c.ws.tile.DivMargin = core::ValSng(f.txtDivMargin.Text);
     const std::string& work = c.ws.settings.WorkPath;
     std::error_code ec;
-    f.dirBach.Path = core::folderExists(work) ? work : std::filesystem::current_path(ec).string();
+    if (core::folderExists(work)) {
+        f.dirBach.Path = work;
+    } else {
+        // Only until a picture file is loaded: then the picture's folder.
+        f.dirBach.Path = f.dirDefault = std::filesystem::current_path(ec).string();
+    }
 }
 
 void cmdBigPic_Click(BigPicCtx& c, int index) {
@@ -296,6 +305,26 @@ void cmdDirBrowse_Click(BigPicCtx& c) {
     if (auto folder = c.host.chooseFolder(c.frm.dirBach.Path)) c.frm.dirBach.Path = *folder;
 }
 
+void imgBigPic_Click(BigPicCtx& c, double px, double py) {
+    auto& t = c.ws.tile;
+    const auto& f = c.frm;
+    if (!f.pictureLoaded() || !f.previewGrid.Visible || f.imgBigPic.Width <= 0 ||
+        f.imgBigPic.Height <= 0 || !f.cmdDiv[4].Enabled)
+        return;
+    // The tile index along one axis: the inner square [i S + M, (i + 1) S + M) holding the
+    // big-picture coordinate, within the whole tiles.
+    auto index = [&t](double preview, double previewSide, int32_t side) {
+        const double at = preview / previewSide * side;
+        const int64_t last =
+            std::min<int64_t>(wholeTiles(side, t.DivSize, t.DivMargin), kMaxTileIndex) - 1;
+        const double i = std::floor((at - t.DivMargin) / t.DivSize);
+        return static_cast<int16_t>(std::clamp<double>(i, 0, static_cast<double>(last)));
+    };
+    t.DivX = index(px, f.imgBigPic.Width, t.BigPicWidthP);
+    t.DivY = index(py, f.imgBigPic.Height, t.BigPicHeightP);
+    DispDiv(c);
+}
+
 void cmdClose_Click(BigPicCtx& c) {
     c.ws.tile.DivDir = c.frm.dirBach.Path;
     c.frm.fraDir.Visible = false;
@@ -338,8 +367,13 @@ void cmdSaveAllFile_Click(BigPicCtx& c) {
     c.host.pump();
 
     if (!o.error.empty()) {
-        message(c, o.error + "\n" + t.DivDir + " に保存できた分割ファイルは " +
-                       std::to_string(o.written) + " 個です。");
+        // A failed export replaces nothing: the earlier tiles and their list stay usable.
+        message(c, o.error + "\n" + t.DivDir +
+                       (o.written == 0 ? " の分割ファイルとバッチ処理用ファイルは置き換えていません"
+                                         "（以前に保存したものがそのまま残っています）。"
+                                       : " の分割ファイルのうち " + std::to_string(o.written) +
+                                             " 個は置き換わりましたが、バッチ処理用ファイルは"
+                                             "置き換えていません。"));
         return;
     }
     if (nx > 0 && ny > 0) {

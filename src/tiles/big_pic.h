@@ -21,7 +21,8 @@ struct BigPicCtx {
 // at (400, 100) on the screen and shows it. Nothing without a division window model.
 void cmdShowBigPic_Click(form::Ctx& ctx);
 // The window's load: DivSize and DivMargin from the text boxes, the output folder at
-// WorkPath (the current folder when WorkPath is not a folder).
+// WorkPath (when WorkPath is not a folder: the current folder until a picture file is loaded,
+// then that picture's folder, as long as the user has not chosen another).
 void BigPic_Form_Load(BigPicCtx& c);
 
 // "元画像読込" (0) and "clipboard" (1): the big picture, its size, preview, tile count and
@@ -47,6 +48,10 @@ void txtDivSize_Change(BigPicCtx& c);
 void txtDivMargin_Change(BigPicCtx& c);
 // A click on the tile moves the output folder to WorkPath.
 void picDivPic_Click(BigPicCtx& c);
+// A click on the preview at (px, py), preview pixels from its top-left corner: the tile whose
+// inner square holds that point becomes the current tile (the nearest whole tile for a point
+// in the strips no inner square covers) and is cut. Nothing without a picture or a grid.
+void imgBigPic_Click(BigPicCtx& c, double px, double py);
 
 // "保存先指定" shows the output-folder panel; its chooser button picks the folder; "Ok" takes
 // the folder as DivDir and hides the panel.

@@ -78,7 +78,7 @@ form::Picture cutTile(const form::Picture& big, const PixelSquare& square) {
 }
 
 form::Picture scaledPreview(const form::Picture& big, int width, int height,
-                            const formats::RowProgress& progress) {
+                            const formats::RowProgress& progress, size_t maxRowSumBytes) {
     width = std::max(width, 1);
     height = std::max(height, 1);
     form::Picture preview = blackPicture(width, height);
@@ -114,6 +114,40 @@ form::Picture scaledPreview(const form::Picture& big, int width, int height,
     std::vector<int> firstColumn(width + 1, w);  // picture columns of preview column px
     for (int x = w - 1; x >= 0; --x) firstColumn[binOf(x, w, width)] = x;
     const size_t rowBytes = static_cast<size_t>(w) * bytesPerPixel;
+    if (rowBytes > maxRowSumBytes) {
+        // A row too wide for a sum per byte (a 700000000 x 1 picture would need 8 GB): sums
+        // per preview pixel instead, the same means at a slower pace.
+        std::vector<uint64_t> totals(static_cast<size_t>(width) * 3, 0);
+        int rows = 0, row = 0;
+        auto flushTotals = [&] {
+            uint8_t* o = out + preview.stride * row;
+            for (int px = 0; px < width; ++px) {
+                const uint64_t n =
+                    static_cast<uint64_t>(firstColumn[px + 1] - firstColumn[px]) * rows;
+                for (int c = 0; c < 3; ++c) {
+                    o[3 * px + c] = static_cast<uint8_t>((totals[3 * px + c] + n / 2) / n);
+                    totals[3 * px + c] = 0;
+                }
+            }
+            rows = 0;
+        };
+        for (int y = 0; y < h; ++y) {
+            if (const int py = binOf(y, h, height); py != row) {
+                flushTotals();
+                row = py;
+            }
+            const uint8_t* in = big.row(y);
+            for (int px = 0; px < width; ++px)
+                for (int x = firstColumn[px]; x < firstColumn[px + 1]; ++x)
+                    for (int c = 0; c < 3; ++c)
+                        totals[3 * px + c] +=
+                            in[static_cast<size_t>(x) * bytesPerPixel + channelAt[c]];
+            ++rows;
+            if (progress) progress(y + 1, h);
+        }
+        flushTotals();
+        return preview;
+    }
     std::vector<uint32_t> sums(rowBytes, 0);
     int rowsInSum = 0, currentRow = 0;
     auto flush = [&] {

@@ -35,8 +35,11 @@ form::Picture cutTile(const form::Picture& big, const PixelSquare& square);
 
 // The whole picture scaled down (or up) to width x height, each preview pixel the mean of the
 // picture pixels whose centres it covers (the nearest pixel when it covers none). One pass
-// over the picture; `progress` follows its rows.
+// over the picture; `progress` follows its rows. Rows are summed byte by byte where a row has
+// at most `maxRowSumBytes` bytes, else per preview pixel (no memory the size of a row).
+inline constexpr size_t kMaxRowSumBytes = size_t{64} << 20;
 form::Picture scaledPreview(const form::Picture& big, int width, int height,
-                            const formats::RowProgress& progress = {});
+                            const formats::RowProgress& progress = {},
+                            size_t maxRowSumBytes = kMaxRowSumBytes);
 
 }  // namespace orv::tiles

@@ -1,8 +1,13 @@
 #include "tiles/export.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <filesystem>
 
+#include "core/anew_file.h"
+#include "core/checksum.h"
 #include "core/ini.h"
 #include "core/numeric.h"
 #include "core/paths.h"
@@ -16,6 +21,7 @@ namespace orv::tiles {
 namespace {
 
 constexpr const char* kSection = "Tiles";
+constexpr const char* kChecksumSection = "[Checksums]";
 
 // The shortest text that reads back as the same float.
 std::string shortestText(float v) {
@@ -59,8 +65,63 @@ std::vector<std::string> layoutLines(const TileLayout& l) {
         lines.push_back("StretchBlack=" + formats::exactText(l.stretch.black));
         lines.push_back("StretchWhite=" + formats::exactText(l.stretch.white));
     }
+    if (!l.checksums.empty()) {
+        lines.push_back(kChecksumSection);
+        for (const auto& [tile, crc] : l.checksums)
+            lines.push_back(tileFileName(l.picture, tile.first, tile.second) + "=" +
+                            core::checksumText(crc));
+    }
     return lines;
 }
+
+uint32_t tileChecksum(const form::Picture& picture) {
+    const auto w = static_cast<size_t>(std::max(picture.width, 0));
+    std::vector<uint8_t> rgb(3 * w);
+    uint32_t crc = 0;
+    for (int y = 0; y < picture.height; ++y) {
+        const uint8_t* in = picture.row(y);
+        if (picture.layout == form::PixelLayout::Rgb888) {
+            crc = core::crc32c(in, 3 * w, crc);
+            continue;
+        }
+        const bool grey = picture.layout == form::PixelLayout::Grey8;
+        for (size_t x = 0; x < w; ++x) {
+            // Grey: R = G = B; Bgrx8888: the bytes B, G, R, unused.
+            rgb[3 * x] = grey ? in[x] : in[4 * x + 2];
+            rgb[3 * x + 1] = grey ? in[x] : in[4 * x + 1];
+            rgb[3 * x + 2] = grey ? in[x] : in[4 * x];
+        }
+        crc = core::crc32c(rgb.data(), rgb.size(), crc);
+    }
+    return crc;
+}
+
+namespace {
+
+// The [Checksums] section of a layout's text: one "tile file name=checksum" line per tile
+// (other keys are left to later versions).
+core::Result<void> parseChecksums(std::string_view text, TileLayout& l) {
+    bool inSection = false;
+    for (const std::string& raw : core::splitLines(core::decodeText(text))) {
+        const std::string_view line = raw;
+        if (line.starts_with('[')) {
+            inSection = line == kChecksumSection;
+            continue;
+        }
+        if (!inSection || line.find_first_not_of(" \t") == std::string_view::npos) continue;
+        const size_t eq = line.find('=');
+        const auto tile = parseTileFileName(line.substr(0, eq == line.npos ? 0 : eq));
+        if (!tile) continue;  // a key a later version may write
+        const auto crc = eq == line.npos ? std::nullopt : core::parseChecksum(line.substr(eq + 1));
+        if (!crc || tile->bigPicName != l.picture || tile->i >= l.columns || tile->j >= l.rows)
+            return core::Error{"分割情報ファイルのチェックサムの行が正しくありません: \"" + raw +
+                               "\""};
+        l.checksums[{tile->i, tile->j}] = *crc;
+    }
+    return {};
+}
+
+}  // namespace
 
 core::Result<TileLayout> parseLayout(std::string_view text) {
     const core::IniFile ini = core::IniFile::fromText(text);
@@ -96,6 +157,7 @@ core::Result<TileLayout> parseLayout(std::string_view text) {
     if (l.list.empty()) return badKey("List", l.list);
     if (!wholeNumber(get("Tiles"), l.columns * l.rows, l.tiles))
         return badKey("Tiles", get("Tiles"));
+    if (auto sums = parseChecksums(text, l); !sums) return core::Error{sums.error()};
     l.stretch.text = get("Stretch");
     if (l.stretch.text.empty()) return l;
     const struct {
@@ -125,11 +187,20 @@ std::string layoutFileOfList(const std::string& listPath) {
     return core::joinPath(core::GetFolderName(listPath), layoutFileName(bigPicName));
 }
 
+std::string pictureFileOf(const std::string& folder, const std::string& name) {
+    const std::string file = core::joinPath(folder, name);
+    if (!core::fileExists(file) && isTileId(name) && core::fileExists(file + ".bmp"))
+        return file + ".bmp";
+    return file;
+}
+
 ExportOutcome exportAllTiles(const std::string& folder, const std::string& bigPicName, float size,
                              float margin, int64_t width, int64_t height,
                              const LayoutStretch& stretch, const TileCutter& cut,
                              const std::function<void(int64_t, int64_t)>& progress) {
     ExportOutcome o;
+    // What a killed export of this picture left: its tiles' and files' temporaries.
+    core::removeStaleLeftovers(folder, bigPicName + ".");
     TileLayout layout{bigPicName,
                       width,
                       height,
@@ -139,29 +210,67 @@ ExportOutcome exportAllTiles(const std::string& folder, const std::string& bigPi
                       wholeTiles(height, size, margin),
                       batchListName(bigPicName),
                       0,
-                      stretch};
+                      stretch,
+                      {}};
     if (layout.columns == 0 || layout.rows == 0) return o;
     const int64_t total = layout.columns * layout.rows;
+
+    // 1. The new tiles, each in a temporary file beside its name.
+    struct Written {
+        std::string temporary, file;
+    };
+    std::vector<Written> tiles;
+    auto dropTiles = [&tiles] {
+        for (const Written& t : tiles) std::remove(t.temporary.c_str());
+    };
     std::vector<std::string> lines;
     for (int j = 0; j < layout.rows && o.error.empty(); ++j)
         for (int i = 0; i < layout.columns && o.error.empty(); ++i) {
             const std::string name = tileFileName(bigPicName, i, j);
-            if (auto saved = formats::writeBmp24(core::joinPath(folder, name), cut(i, j)); !saved) {
+            const std::string file = core::joinPath(folder, name);
+            const std::string temporary = core::temporaryNameFor(file);
+            const form::Picture tile = cut(i, j);
+            if (auto saved = formats::writeBmp24(temporary, tile); !saved) {
                 o.error = saved.error();
                 break;
             }
+            tiles.push_back({temporary, file});
+            layout.checksums[{i, j}] = tileChecksum(tile);
             lines.push_back(batchListLine(folder, name));
-            ++o.written;
-            if (progress) progress(o.written, total);
+            if (progress) progress(static_cast<int64_t>(tiles.size()), total);
         }
-    layout.tiles = o.written;
-    // The list and the layout name exactly the tiles written, also after a failure.
-    auto saveText = [&](const std::string& name, const std::vector<std::string>& text) {
-        auto saved = core::writeLinesAnew(core::joinPath(folder, name), text);
-        if (!saved && o.error.empty()) o.error = saved.error();
+    if (!o.error.empty()) {
+        dropTiles();
+        return o;
+    }
+    layout.tiles = static_cast<int64_t>(tiles.size());
+
+    // 2. The list and the layout complete, then the tiles put in place, then the list and the
+    //    layout replaced together.
+    size_t placed = 0;
+    auto placeTiles = [&]() -> core::Result<void> {
+        // A name taken by something that is no file (a folder) would stop the renames halfway.
+        for (const Written& t : tiles)
+            if (std::filesystem::exists(t.file) && !std::filesystem::is_regular_file(t.file))
+                return core::Error{"ファイルを書き込めません: " + t.file +
+                                   " (ファイルではありません)"};
+        for (; placed < tiles.size(); ++placed)
+            if (std::rename(tiles[placed].temporary.c_str(), tiles[placed].file.c_str()) != 0)
+                return core::Error{"ファイルを書き込めません: " + tiles[placed].file};
+        return {};
     };
-    saveText(layout.list, lines);
-    saveText(layoutFileName(bigPicName), layoutLines(layout));
+    auto saved =
+        core::writeFileBytesAnew({{core::joinPath(folder, layout.list), core::joinLines(lines)},
+                                  {core::joinPath(folder, layoutFileName(bigPicName)),
+                                   core::joinLines(layoutLines(layout))}},
+                                 placeTiles);
+    if (!saved) {
+        o.error = saved.error();
+        o.written = static_cast<int64_t>(placed);
+        for (size_t k = placed; k < tiles.size(); ++k) std::remove(tiles[k].temporary.c_str());
+        return o;
+    }
+    o.written = layout.tiles;
     return o;
 }
 

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,6 +41,11 @@ std::string batchListLine(const std::string& folder, const std::string& fileName
 //   Stretch=percentile:0.1,99.9
 //   StretchBlack=4821   the value that became level 0
 //   StretchWhite=38112  the value that became level 255
+// then, in a section of its own, the checksum of every tile's pixels (tileChecksum), which a
+// tile's results record in their sum file, so that `merge` can tell results of this cut from
+// those of another:
+//   [Checksums]
+//   m42.bmp.000.000.bmp=0a1b2c3d
 // Readers ignore keys they do not know.
 struct LayoutStretch {
     std::string text;  // "" for a picture that had 8-bit levels
@@ -54,12 +60,19 @@ struct TileLayout {
     std::string list;
     int64_t tiles = 0;
     LayoutStretch stretch{};
+    // Tile (i, j) -> its pixels' checksum; empty in a layout written before checksums.
+    std::map<std::pair<int, int>, uint32_t> checksums;
 };
+
+// The checksum of a tile's pixels: CRC-32C of its R, G, B bytes pixel by pixel, rows from the
+// top (core/checksum.h), the same as results/pair_sum.h's pictureChecksum of the tile loaded.
+uint32_t tileChecksum(const form::Picture& picture);
 
 std::vector<std::string> layoutLines(const TileLayout& layout);
 // Reads the text of a layout file. Fails, naming the key, on a missing or bad value (of
 // StretchBlack and StretchWhite only where Stretch is given), on settings that cannot cut
-// tiles, or when Columns and Rows do not follow from the sizes.
+// tiles, or when Columns and Rows do not follow from the sizes; and on a checksum line that
+// names no tile of the grid or holds no checksum.
 core::Result<TileLayout> parseLayout(std::string_view text);
 core::Result<TileLayout> readLayoutFile(const std::string& path);
 // The layout file beside a batch list named as exportAllTiles names it: "F/m42.bmp.txt" gives
@@ -67,19 +80,29 @@ core::Result<TileLayout> readLayoutFile(const std::string& path);
 std::string layoutFileOfList(const std::string& listPath);
 
 // Writes every whole tile of a width x height picture and, when there is at least one, the
-// batch list and the layout file (with the picture's stretch), all into `folder` (which must
-// exist). Rows j outer, columns i inner, both from 0; `cut(i, j)` gives tile (i, j).
-// `progress(done, total)` follows after each tile. When a file cannot be written, writing stops
-// there: the tiles written so far stay, and the list and the layout name exactly those. The
-// settings must pass checkExport.
+// batch list and the layout file (with the picture's stretch and the tiles' checksums), all
+// into `folder` (which must exist), as one generation: every tile to a temporary file first,
+// the list and the layout complete as temporary files, then the tiles put in place and the
+// list and the layout replaced together, last. Rows j outer, columns i inner, both from 0;
+// `cut(i, j)` gives tile (i, j). `progress(done, total)` follows after each tile. When a file
+// cannot be written, nothing is replaced: the earlier tiles, list and layout stay as they were
+// and the temporary files are removed (`written` is 0). Temporary files that a killed earlier
+// export of the same picture left in the folder are removed first. The settings must pass
+// checkExport.
 struct ExportOutcome {
-    int64_t written = 0;  // tiles written and listed
-    std::string error;    // "" when every file was written
+    // Tiles written and listed; after a failure, the tiles already put in place (0 unless a
+    // rename failed halfway, which leaves the list and the layout as they were).
+    int64_t written = 0;
+    std::string error;  // "" when every file was written
 };
 using TileCutter = std::function<form::Picture(int i, int j)>;
 ExportOutcome exportAllTiles(const std::string& folder, const std::string& bigPicName, float size,
                              float margin, int64_t width, int64_t height,
                              const LayoutStretch& stretch, const TileCutter& cut,
                              const std::function<void(int64_t, int64_t)>& progress = {});
+
+// The picture file of a result pair's [FILE] names: folder/name, or for a tile processed alone
+// (named by its id, without ".bmp") the tile's file folder/name.bmp when only that exists.
+std::string pictureFileOf(const std::string& folder, const std::string& name);
 
 }  // namespace orv::tiles

@@ -103,6 +103,10 @@ std::string tileFileName(const std::string& bigPicName, int i, int j) {
     return tileId(bigPicName, i, j) + ".bmp";
 }
 
+bool isTileId(std::string_view name) {
+    return parseTileFileName(std::string(name) + ".bmp").has_value();
+}
+
 std::optional<TileName> parseTileFileName(std::string_view fileName) {
     constexpr std::string_view kExtension = ".bmp";
     if (!fileName.ends_with(kExtension)) return std::nullopt;

@@ -93,6 +93,9 @@ struct TileName {
     int i = 0, j = 0;
 };
 std::optional<TileName> parseTileFileName(std::string_view fileName);
+// Whether a name is a tile's id, the file name without ".bmp" ("m42.bmp.002.013"), as a tile
+// processed alone in the window is named.
+bool isTileId(std::string_view name);
 // The folder of a picture's tiles: folder / "m42.bmp.dir".
 std::string tileFolder(const std::string& folder, const std::string& bigPicName);
 // The batch list of a picture's tiles, "m42.bmp.txt", and the layout file beside it,

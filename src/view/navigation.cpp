@@ -45,10 +45,36 @@ void placeLayers(Ctx& ctx, double left, double top) {
     }
 }
 
+double displayScale(const Ctx& ctx) {
+    const int16_t level = ctx.ws.ZoomLevel;
+    if (level > 0 && level <= kMaxZoomLevel) return 1 << level;
+    return ctx.ws.ZoomOut > 0 && ctx.ws.ZoomOut < 1 ? ctx.ws.ZoomOut : 1.0;
+}
+
+double fitScale(const Ctx& ctx) {
+    const auto& ws = ctx.ws;
+    if (ws.ImageWidthP <= 0 || ws.ImageHeightP <= 0) return 1;
+    const double fit = std::min(ctx.frm.fraPickUp.Width / ws.ImageWidthP,
+                                ctx.frm.fraPickUp.Height / ws.ImageHeightP);
+    return fit > 0 && fit < 1 ? fit : 1.0;
+}
+
+void sizeLayers(Ctx& ctx) {
+    const auto& ws = ctx.ws;
+    const double scale = displayScale(ctx);
+    for (auto& p : ctx.frm.picHSC) {
+        p.Width = scale * ws.ImageWidthTw;
+        p.Height = scale * ws.ImageHeightTw;
+        p.ScaleWidth = ws.ImageWidthP;
+        p.ScaleHeight = ws.ImageHeightP;
+    }
+}
+
 void cmdZoom_Click(Ctx& ctx, int index) {
     auto& ws = ctx.ws;
     auto& f = ctx.frm;
     if (ws.ImageWidthP != 0) {
+        const int16_t before = ws.ZoomLevel;
         switch (index) {
             case 0:
                 ws.ZoomLevel += 1;
@@ -64,13 +90,13 @@ void cmdZoom_Click(Ctx& ctx, int index) {
                 break;
         }
         ws.ZoomLevel = std::clamp<int16_t>(ws.ZoomLevel, 0, kMaxZoomLevel);
-        const double scale = 1 << ws.ZoomLevel;
-        for (auto& p : f.picHSC) {
-            p.Width = scale * ws.ImageWidthTw;
-            p.Height = scale * ws.ImageHeightTw;
-            p.ScaleWidth = ws.ImageWidthP;
-            p.ScaleHeight = ws.ImageHeightP;
+        // A scale below 1 ends where the buttons change the level or return to scale 1; "－"
+        // at level 0 and the hand button leave it as it is.
+        if (index == 2 || ws.ZoomLevel != before) {
+            ws.ZoomOut = 1;
+            ws.ZoomFit = false;
         }
+        sizeLayers(ctx);
         if (index == 3) {
             ws.HandMode = ws.HandMode == -1 ? 0 : -1;
             showHandPicture(ctx);
@@ -153,18 +179,75 @@ void showHandPicture(Ctx& ctx) {
     button.Value = on ? 1 : 0;
 }
 
+namespace {
+
+// The scales the wheel steps through.
+constexpr double kWheelScales[] = {0.125, 0.25, 0.5, 1, 2, 4, 8};
+
+// The next scale of the wheel's ladder above (direction > 0) or below the current one; the
+// current one when there is none (a fitted scale lies between two steps).
+double nextWheelScale(double scale, int direction) {
+    double next = scale;
+    for (double s : kWheelScales) {
+        if (direction > 0 && s > scale * (1 + 1e-9)) return s;
+        if (direction < 0 && s < scale * (1 - 1e-9)) next = s;
+    }
+    return next;
+}
+
+// Shows the layers at `scale`: a level of the zoom buttons from 1 on, a scale below 1 at level 0.
+void setScale(Ctx& ctx, double scale, bool fitted) {
+    auto& ws = ctx.ws;
+    ws.ZoomLevel = scale > 1 ? static_cast<int16_t>(std::lround(std::log2(scale))) : 0;
+    ws.ZoomOut = scale < 1 ? scale : 1;
+    ws.ZoomFit = fitted;
+    sizeLayers(ctx);
+}
+
+// One axis of the clamp: the picture wholly inside a viewport it fits, else covering it.
+double clampedPosition(double position, double size, double view) {
+    return size <= view ? std::clamp(position, 0.0, view - size)
+                        : std::clamp(position, view - size, 0.0);
+}
+
+}  // namespace
+
+void clampPosition(Ctx& ctx) {
+    const auto& p = ctx.frm.picHSC[0];
+    if (p.Width <= 0 || p.Height <= 0) return;
+    placeLayers(ctx, clampedPosition(p.Left, p.Width, viewportWidth(ctx)),
+                clampedPosition(p.Top, p.Height, viewportHeight(ctx)));
+}
+
 void zoomAt(Ctx& ctx, int direction, double px, double py) {
     if (ctx.ws.ImageWidthP == 0 || direction == 0) return;
-    const int before = ctx.ws.ZoomLevel;
-    const double left = ctx.frm.picHSC[0].Left, top = ctx.frm.picHSC[0].Top;
-    cmdZoom_Click(ctx, direction > 0 ? 0 : 1);
-    const int after = ctx.ws.ZoomLevel;
+    const double before = displayScale(ctx);
+    double after = before;
+    for (int step = 0; step < std::abs(direction); ++step) after = nextWheelScale(after, direction);
     if (after == before) return;
-    // The picture point under the pointer stays: its distance from the layer's corner scales.
-    const double factor = std::ldexp(1.0, after - before);
+    const double left = ctx.frm.picHSC[0].Left, top = ctx.frm.picHSC[0].Top;
+    setScale(ctx, after, false);
+    // The picture point under the pointer stays (its distance from the layer's corner scales),
+    // unless that would take the picture out of view.
+    const double factor = after / before;
     const double x = px * kTwipsPerPixel, y = py * kTwipsPerPixel;
     placeLayers(ctx, x - (x - left) * factor, y - (y - top) * factor);
+    clampPosition(ctx);
+    placeMarginRectangles(ctx);
     placeZoomArea(ctx);
+}
+
+void zoomToFit(Ctx& ctx) {
+    if (ctx.ws.ImageWidthP == 0) return;
+    setScale(ctx, fitScale(ctx), true);
+    placeLayers(ctx, 0, 0);
+    clampPosition(ctx);
+    placeMarginRectangles(ctx);
+    placeZoomArea(ctx);
+}
+
+void refitForLoad(Ctx& ctx) {
+    if (ctx.ws.ZoomFit) setScale(ctx, fitScale(ctx), true);
 }
 
 void panBy(Ctx& ctx, double dx, double dy) {
@@ -218,11 +301,14 @@ void OV_DrawMagnifier(Ctx& ctx, int index, float x, float y) {
 
     std::array<form::Rgb, kSize> row{};
     const form::Rgb outside = mag.background();
-    // No row shown yet: -1 is a row too (the one above the picture), so start below any.
-    int shownRow = std::numeric_limits<int>::min();
+    // Consecutive output rows of one picture row share `row` (row -1, above the picture, is
+    // a row like any other).
+    bool rowMade = false;
+    int shownRow = 0;
     for (int v = 0; v < kSize; ++v) {
         const int iy = static_cast<int>(floorDiv(y0 + std::floor((v + 0.5) * span / kSize), zoom));
-        if (iy != shownRow) {
+        if (!rowMade || iy != shownRow) {
+            rowMade = true;
             const bool inRows = iy >= 0 && iy < src.heightPx();
             const form::Rgb* line =
                 inRows ? src.data() + static_cast<size_t>(iy) * src.widthPx() : nullptr;

@@ -41,9 +41,27 @@ void showHandPicture(form::Ctx& ctx);
 // Puts all five layers at (left, top), layout units.
 void placeLayers(form::Ctx& ctx, double left, double top);
 
-// Zooms one level in (direction > 0) or out (direction < 0), keeping the picture point under
-// the viewport position (px, py) (screen pixels from the viewport's top-left corner) in place.
+// The scale the layers are shown at: 2^ZoomLevel, or below 1 the zoomed-out ZoomOut.
+double displayScale(const form::Ctx& ctx);
+// The scale that fits the whole picture into the viewport, at most 1.
+double fitScale(const form::Ctx& ctx);
+// Sizes the five layers at displayScale (logical size: the picture's pixels).
+void sizeLayers(form::Ctx& ctx);
+// A picture loaded while the view is fitted is fitted in its turn (the zoom level otherwise
+// survives a load).
+void refitForLoad(form::Ctx& ctx);
+
+// The wheel: |direction| steps in (direction > 0) or out (direction < 0) on the scales 1/8,
+// 1/4, 1/2, 1, 2, 4, 8 (from a fitted scale, to the next step beyond it), keeping the picture
+// point under the viewport position (px, py) (screen pixels from the viewport's top-left
+// corner) in place as far as the clamp allows.
 void zoomAt(form::Ctx& ctx, int direction, double px, double py);
+// 全体 and the key F: the whole picture fitted into the viewport (scale 1 for a picture that
+// fits already) at the viewport's top-left corner.
+void zoomToFit(form::Ctx& ctx);
+// After a wheel or fit zoom: a picture that fits the viewport lies wholly inside it, a larger
+// one covers it.
+void clampPosition(form::Ctx& ctx);
 // Moves the layers by (dx, dy) screen pixels (positive: the picture moves right / down), but
 // stops where the picture's edge would pass the viewport's middle in that direction.
 void panBy(form::Ctx& ctx, double dx, double dy);

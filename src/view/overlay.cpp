@@ -66,9 +66,36 @@ Mark markOf(const Ctx& ctx, int32_t n) {
     }
 }
 
+void markEdit(Ctx& ctx, int32_t n, bool byShiftClick) {
+    const auto& ws = ctx.ws;
+    if (n < 1 || n > ws.MaxStarNo) return;
+    const auto& c = ws.Clusters[n];
+    const auto& s = ws.Stars[n];
+    form::EditMark mark;
+    mark.x = s.CenterX;
+    mark.y = s.CenterY;
+    if (c.EditAtr & extract::kEditDeleted) {
+        mark.deleted = true;
+        mark.rim = byShiftClick;
+        const bool outlined = c.Atr == extract::kAtrArea || c.Atr == extract::kAtrCircular ||
+                              c.Atr == extract::kAtrElongated;
+        if (outlined && !s.Outline.empty()) mark.outline = extract::outlinePixels(ws, n);
+    } else if (c.EditAtr & extract::kEditAdded) {
+        mark.added = true;
+    } else {
+        return ctx.frm.editMarks.erase(n);
+    }
+    ctx.frm.editMarks.set(n, std::move(mark));
+}
+
+void forgetEditMarks(Ctx& ctx) {
+    ctx.frm.editMarks.clear();
+}
+
 void cmdReDisp_Click(Ctx& ctx) {
     auto& ws = ctx.ws;
     auto& f = ctx.frm;
+    forgetEditMarks(ctx);
     ctx.host.setBusy(true);
     form::OV_DispMsg(ctx, "恒星抽出結果を再表示しています。");
     for (int j = 0; j <= 10; ++j) ws.StarAtrNo[0][j] = ws.StarAtrNo[1][j] = 0;

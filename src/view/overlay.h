@@ -19,4 +19,13 @@ void cmdReDisp_Click(form::Ctx& ctx);
 // Copies the counts into the count labels.
 void OV_DispResultNo(form::Ctx& ctx);
 
+// The screen mark of result n after a hand edit (form/edit_marks.h), from its edit state: a
+// deleted result its outline (areas, circular and elongated objects) and, when `byShiftClick`,
+// its dot's rim; a point added by hand its dot; any other result none. The marks are
+// forgotten whenever layer 4 is drawn whole again (see forgetEditMarks).
+void markEdit(form::Ctx& ctx, int32_t n, bool byShiftClick);
+// Layer 4 is drawn whole again (redisplay, analysis, a new picture or new tables): it shows
+// every edit itself, or the results the marks belonged to are gone.
+void forgetEditMarks(form::Ctx& ctx);
+
 }  // namespace orv::view

@@ -74,6 +74,7 @@ void OV_DispUIF(form::Ctx& ctx) {
     apply(kPickupEnabled, stage, f.cmdPickup.Enabled);
     apply(kCenterCalEnabled, stage, f.cmdCenterCal.Enabled);
     apply(kSaveDataEnabled, stage, f.cmdSaveData.Enabled);
+    apply(kSaveDataEnabled, stage, f.cmdExport.Enabled);
     apply(kViewVisible, stage, f.fraView.Visible);
     apply(kViewEnabled, stage, f.fraView.Enabled);
     for (int i = 0; i < 5; ++i) apply(kLayerVisible[i], stage, f.picHSC[i].Visible);

@@ -16,6 +16,7 @@
 
 #include <QCloseEvent>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -23,9 +24,12 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QShortcut>
+#include <QTimer>
 
+#include "form/window_place.h"
 #include "window/bindings.h"
 #include "window/main_window.h"
 #include "window/widgets.h"
@@ -56,8 +60,16 @@ constexpr double kMinGridCell = 8;
 
 }  // namespace
 
-PreviewView::PreviewView(const form::FrmBigPic& frm, QWidget* parent) : QWidget(parent), frm_(frm) {
+PreviewView::PreviewView(const form::FrmBigPic& frm, std::function<void(QPointF)> onClick,
+                         QWidget* parent)
+    : QWidget(parent), frm_(frm), onClick_(std::move(onClick)) {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setCursor(Qt::PointingHandCursor);
+}
+
+void PreviewView::mousePressEvent(QMouseEvent* event) {
+    QWidget::mousePressEvent(event);
+    if (event->button() == Qt::LeftButton && onClick_) onClick_(event->position());
 }
 
 PreviewView::Shown PreviewView::current() const {
@@ -149,7 +161,7 @@ BigPicWindow::BigPicWindow(MainWindow& main)
     QFont font("IPAGothic");
     font.setPointSizeF(9);
     setFont(font);
-    resize(1320, 640);
+    resize(kFullWidth, kFullHeight);
 
     for (int i = 0; i < 2; ++i)
         makeButton(this, QString("cmdBigPic(%1)").arg(i), frm_.cmdBigPic[i],
@@ -198,14 +210,14 @@ BigPicWindow::BigPicWindow(MainWindow& main)
                    {"cmdSaveFile", frm_.cmdSaveFile, tiles::cmdSaveFile_Click},
                    {"cmdSaveAllFile", frm_.cmdSaveAllFile, tiles::cmdSaveAllFile_Click}};
     for (int k = 0; k < 3; ++k)
-        makeButton(this, saving[k].name, saving[k].model, QRect(10, 368 + 30 * k, 235, kButtonH),
+        makeButton(this, saving[k].name, saving[k].model, QRect(10, 364 + 28 * k, 235, kButtonH),
                    saving[k].onClick);
 
     // The output-folder panel: a folder chooser stands in for the drive and folder lists.
     auto* panel = new QFrame(this);
     panel->setObjectName("fraDir");
     panel->setFrameStyle(QFrame::StyledPanel | QFrame::Plain);
-    panel->setGeometry(10, 462, 235, 112);
+    panel->setGeometry(10, 450, 235, 112);
     bind([panel, this] { applyControl(panel, frm_.fraDir); });
     makeLabel(panel, "lblDirBach", frm_.lblDirBach, QRect(6, 4, 223, 18));
     auto* path = new QLabel(panel);
@@ -226,7 +238,7 @@ BigPicWindow::BigPicWindow(MainWindow& main)
     auto* bar = new QProgressBar(this);
     bar->setObjectName("barBigPic");
     bar->setRange(0, 100);
-    bar->setGeometry(10, 582, 235, 18);
+    bar->setGeometry(10, 568, 235, 18);
     bind([bar, this] { apply(bar, frm_.barBigPic); });
 
     // The preview box, dark where the preview does not fill it.
@@ -238,7 +250,13 @@ BigPicWindow::BigPicWindow(MainWindow& main)
     QPalette dark = box->palette();
     dark.setColor(QPalette::Window, QColor(0x30, 0x30, 0x30));
     box->setPalette(dark);
-    preview_ = new PreviewView(frm_, box);
+    // A click on the preview picks the tile there.
+    preview_ = new PreviewView(
+        frm_,
+        [this](QPointF at) {
+            run([at](tiles::BigPicCtx& c) { tiles::imgBigPic_Click(c, at.x(), at.y()); });
+        },
+        box);
     preview_->setObjectName("imgBigPic");
     bind([this] { preview_->sync(); });
     auto* line = makeLabel(this, "lblMsg", frm_.lblMsg,
@@ -280,10 +298,57 @@ void BigPicWindow::syncFromModel() {
 }
 
 void BigPicWindow::run(const Handler& handler) {
+    const bool active = isActiveWindow();
     main_.runHandler([&handler](form::Ctx& ctx) {
         tiles::BigPicCtx c{ctx.ws, *ctx.bigPic, ctx.host};
         handler(c);
     });
+    // A message box of the handler may have handed the activation to the main window: the
+    // window the user works in stays in front.
+    if (active && isVisible() && !isActiveWindow()) {
+        raise();
+        activateWindow();
+    }
+}
+
+void BigPicWindow::showAtPlace() {
+    move(static_cast<int>(frm_.Left), static_cast<int>(frm_.Top));
+    const QScreen* s =
+        QGuiApplication::screenAt(QPoint(static_cast<int>(frm_.Left), static_cast<int>(frm_.Top)));
+    if (!s) s = QGuiApplication::primaryScreen();
+    // The frame is known once the window is shown; until then it is taken as none.
+    const QSize frame = isVisible() ? frameGeometry().size() - size() : QSize();
+    if (s) {
+        const QRect a = s->availableGeometry();
+        const form::WindowPlace fit = form::shrinkOnScreen(
+            {static_cast<int>(frm_.Left), static_cast<int>(frm_.Top), kFullWidth, kFullHeight},
+            {a.x(), a.y(), a.width(), a.height()}, frame.width(), frame.height(), kMinWidth,
+            kMinHeight);
+        resize(fit.width, fit.height);
+        move(fit.left, fit.top);
+    }
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void BigPicWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // The frame is known now: fit once more with it.
+    if (!placedWithFrame_) {
+        placedWithFrame_ = true;
+        QTimer::singleShot(0, this, [this] {
+            if (isVisible()) showAtPlace();
+        });
+    }
+}
+
+void BigPicWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    // The tile view takes what the window leaves right of the preview, and scrolls.
+    if (tileArea_)
+        tileArea_->setGeometry(kTileLeft, kTop, std::max(120, width() - kTileLeft - 10),
+                               std::max(120, std::min(kTileView, height() - 2 * kTop)));
 }
 
 void BigPicWindow::closeEvent(QCloseEvent* event) {

@@ -25,11 +25,13 @@ class MainWindow;
 class PreviewView : public QWidget {
     Q_OBJECT
 public:
-    PreviewView(const form::FrmBigPic& frm, QWidget* parent);
+    // `onClick` gets the pressed point in preview pixels.
+    PreviewView(const form::FrmBigPic& frm, std::function<void(QPointF)> onClick, QWidget* parent);
     void sync();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
 
 private:
     // What is on screen, to repaint only when it changes.
@@ -45,6 +47,7 @@ private:
     Shown current() const;
 
     const form::FrmBigPic& frm_;
+    std::function<void(QPointF)> onClick_;
     Shown shown_;
 };
 
@@ -81,8 +84,18 @@ public:
     PreviewView* preview() const { return preview_; }
     TileView* tile() const { return tile_; }
 
+    // Shows the window at its model's place (400, 100), sized to what the screen leaves there
+    // (at most its full size), above the main window.
+    void showAtPlace();
+
+    // The window's full size (client) and the least it is shrunk to on a small screen.
+    static constexpr int kFullWidth = 1320, kFullHeight = 640;
+    static constexpr int kMinWidth = 820, kMinHeight = 480;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     // A widget of type W showing `model`, named and placed.
@@ -105,6 +118,7 @@ private:
     PreviewView* preview_ = nullptr;
     TileView* tile_ = nullptr;
     QScrollArea* tileArea_ = nullptr;
+    bool placedWithFrame_ = false;
 };
 
 }  // namespace orv::window

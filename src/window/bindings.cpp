@@ -11,6 +11,8 @@
 #include <QSignalBlocker>
 #include <cmath>
 
+#include "window/widgets.h"
+
 namespace orv::window {
 
 namespace {
@@ -41,11 +43,24 @@ void apply(QAbstractButton* w, const form::CommandButton& c) {
     const QSignalBlocker block(w);
     setText(w, c.Caption);
     applyControl(w, c);
+    if (c.Shortcut.empty()) return;
+    const QString tip = tooltipWithShortcut(c);
+    if (w->toolTip() != tip) w->setToolTip(tip);
+}
+
+QString tooltipWithShortcut(const form::CommandButton& c) {
+    const QString key = "(" + qs(c.Shortcut) + ")";
+    return c.ToolTipText.empty() ? key : qs(c.ToolTipText) + " " + key;
 }
 
 void apply(QLabel* w, const form::Label& c) {
     setText(w, c.Caption);
     applyControl(w, c);
+}
+
+void apply(ElidedLabel* w, const form::Label& c) {
+    w->setFullText(qs(c.Caption), qs(c.ToolTipText));
+    if (w->isHidden() == c.Visible) w->setVisible(c.Visible);
 }
 
 void apply(QGroupBox* w, const form::Frame& c) {

@@ -21,6 +21,8 @@ class QWidget;
 
 namespace orv::window {
 
+class ElidedLabel;
+
 inline QString qs(const std::string& s) {
     return QString::fromStdString(s);
 }
@@ -31,8 +33,12 @@ void applyControl(QWidget* w, const form::Control& c);
 // Position and size in pixels.
 void applyGeometry(QWidget* w, const form::Placed& c);
 
+// A button's tooltip ends with the key that presses it, when it has one: "... (Ctrl+S)".
 void apply(QAbstractButton* w, const form::CommandButton& c);
+QString tooltipWithShortcut(const form::CommandButton& c);
 void apply(QLabel* w, const form::Label& c);
+// A label shortened to its width: the tooltip is the whole caption while it is shortened.
+void apply(ElidedLabel* w, const form::Label& c);
 void apply(QGroupBox* w, const form::Frame& c);
 void apply(QLineEdit* w, const form::TextBox& c);
 void apply(QCheckBox* w, const form::CheckBox& c);

@@ -1,18 +1,26 @@
 #include "window/main_window.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
+#include <QGuiApplication>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QShortcut>
 #include <QTimer>
+#include <QUrl>
 
 #include "control/stage_refresh.h"
 #include "control/startup.h"
+#include "control/user_actions.h"
 #include "core/numeric.h"
 #include "form/stage.h"
+#include "form/window_place.h"
 #include "tiles/big_pic.h"
 #include "view/view_switch.h"
 #include "window/big_pic_window.h"
+#include "window/bindings.h"
 #include "window/picture_layer.h"
 #include "window/widgets.h"
 
@@ -29,8 +37,20 @@ MainWindow::MainWindow(core::ProgramFolders folders, QWidget* parent) : QMainWin
     connect(flicker_, &QTimer::timeout, this, [this] { runHandler(view::tmrFlicker_Timer); });
 
     buildWindow();
+    buildShortcuts();
     fitToScreen();
     runHandler(control::Form_Load);
+}
+
+std::string MainWindow::placeFile() const {
+    return form::windowPlaceFile(ws_.folders);
+}
+
+void MainWindow::openPicture(const QString& path) {
+    // A file manager may hand over a URL.
+    const QString file =
+        path.startsWith("file:") ? QUrl(path).toLocalFile() : QDir::fromNativeSeparators(path);
+    runHandler([&file](form::Ctx& ctx) { control::openPictureFile(ctx, file.toStdString()); });
 }
 
 MainWindow::~MainWindow() {
@@ -44,6 +64,8 @@ MainWindow::~MainWindow() {
 
 void MainWindow::syncFromModel() {
     if (destroying_) return;
+    control::OV_DispCaption(*ctx_);
+    if (const QString title = qs(frm_.Caption); windowTitle() != title) setWindowTitle(title);
     for (auto& sync : syncers_) sync();
     syncTimer();
     if (bigWindow_) bigWindow_->syncFromModel();
@@ -53,10 +75,7 @@ void MainWindow::showBigPicWindow() {
     if (!bigFrm_.Visible) return;
     if (!bigWindow_) bigWindow_ = new BigPicWindow(*this);
     bigWindow_->syncFromModel();
-    bigWindow_->move(static_cast<int>(bigFrm_.Left), static_cast<int>(bigFrm_.Top));
-    bigWindow_->showNormal();
-    bigWindow_->raise();
-    bigWindow_->activateWindow();
+    bigWindow_->showAtPlace();
 }
 
 void MainWindow::syncTimer() {
@@ -147,8 +166,17 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     if (!unloaded_) {
+        // Unsaved results or hand work: 保存, 破棄 or キャンセル (which keeps the window open).
+        // (A fault in the question's save keeps the window open.)
+        bool mayClose = false;
+        runHandler([&mayClose](form::Ctx& ctx) { mayClose = control::onClose(ctx); });
+        if (!mayClose) {
+            event->ignore();
+            return;
+        }
         commitFocusedBox();
         unloaded_ = true;
+        rememberPlace();
         // Saving the settings may fail; the window closes all the same.
         runHandler(control::Form_Unload);
     }
@@ -156,24 +184,101 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
+namespace {
+
+// The available area of the screen that holds `point`, else of the primary screen.
+QRect availableAround(QPoint point) {
+    const QScreen* s = QGuiApplication::screenAt(point);
+    if (!s) s = QGuiApplication::primaryScreen();
+    return s ? s->availableGeometry() : QRect();
+}
+
+form::ScreenArea areaOf(const QRect& r) {
+    return {r.x(), r.y(), r.width(), r.height()};
+}
+
+// The smallest client that still shows the left column beside a useful viewport.
+constexpr int kMinClientWidth = 800, kMinClientHeight = 520;
+
+}  // namespace
+
 void MainWindow::fitToScreen() {
-    QSize size(static_cast<int>(frm_.Width), static_cast<int>(frm_.Height));
-    if (const QScreen* s = screen()) size = size.boundedTo(s->availableGeometry().size());
-    resize(size);
+    // The remembered place, or the model's size at the screen's corner; the frame is added
+    // once it is known (showEvent).
+    form::WindowPlace place{0, 0, static_cast<int>(frm_.Width), static_cast<int>(frm_.Height)};
+    if (auto remembered = form::readWindowPlace(placeFile())) {
+        place = *remembered;
+        placeRestored_ = true;
+    }
+    const QRect available = availableAround(QPoint(place.left, place.top));
+    if (!placeRestored_) {
+        place.left = available.x();
+        place.top = available.y();
+    }
+    if (!available.isEmpty())
+        place =
+            form::fitOnScreen(place, areaOf(available), 0, 0, kMinClientWidth, kMinClientHeight);
+    resize(place.width, place.height);
+    if (placeRestored_) move(place.left, place.top);
+    if (place.maximized) setWindowState(windowState() | Qt::WindowMaximized);
 }
 
 void MainWindow::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (fitted_) return;
     fitted_ = true;
-    // The frame the window system adds is known only now: the whole window fits the screen.
-    if (const QScreen* s = screen()) {
-        const QRect available = s->availableGeometry();
-        const QSize frame = frameGeometry().size() - size();
-        const QSize fit = size().boundedTo(available.size() - frame);
-        if (fit != size()) resize(fit);
-        if (!available.contains(frameGeometry())) move(available.topLeft());
+    if (isMaximized()) return;
+    // The frame the window system adds is known only now: the whole window, frame and title bar
+    // included, fits the screen's area beside the task bar.
+    const QRect available = availableAround(frameGeometry().topLeft());
+    if (available.isEmpty()) return;
+    const QSize frame = frameGeometry().size() - size();
+    const form::WindowPlace fit =
+        form::fitOnScreen({pos().x(), pos().y(), width(), height()}, areaOf(available),
+                          frame.width(), frame.height(), kMinClientWidth, kMinClientHeight);
+    if (QSize(fit.width, fit.height) != size()) resize(fit.width, fit.height);
+    if (QPoint(fit.left, fit.top) != pos()) move(fit.left, fit.top);
+}
+
+void MainWindow::rememberPlace() {
+    if (!fitted_) return;
+    form::WindowPlace place{pos().x(), pos().y(), width(), height(), isMaximized()};
+    if (isMaximized()) {
+        // The place it returns to: the normal client rectangle, less the frame's offset.
+        const QRect normal = normalGeometry();
+        const QPoint frameOffset = geometry().topLeft() - frameGeometry().topLeft();
+        place.left = normal.x() - frameOffset.x();
+        place.top = normal.y() - frameOffset.y();
+        place.width = normal.width();
+        place.height = normal.height();
     }
+    // A place that cannot be written is only forgotten: the next start uses the default.
+    static_cast<void>(form::writeWindowPlace(placeFile(), place));
+}
+
+void MainWindow::buildShortcuts() {
+    // Each presses its button, only when the button itself could be pressed (the stage's
+    // panel state), and takes the settings box being edited first, as a click would.
+    const struct {
+        const form::CommandButton& model;
+        const char* button;
+    } keyed[] = {{frm_.cmdDataIn[1], "cmdDataIn(1)"},
+                 {frm_.cmdDoAll, "cmdDoAll"},
+                 {frm_.cmdSaveData, "cmdSaveData"},
+                 {frm_.cmdReadData, "cmdReadData"}};
+    for (const auto& k : keyed) {
+        auto* button = findChild<QAbstractButton*>(k.button);
+        auto* shortcut = new QShortcut(QKeySequence(qs(k.model.Shortcut)), this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this, button] {
+            if (running() || !button->isEnabled() || !button->isVisible()) return;
+            commitFocusedBox();
+            if (button->isEnabled()) button->click();
+        });
+    }
+    auto* quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
+    quit->setContext(Qt::WindowShortcut);
+    connect(quit, &QShortcut::activated, this, &QWidget::close);
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {

@@ -30,6 +30,7 @@ namespace orv::window {
 
 class BigPicWindow;
 class Magnifier;
+class Navigator;
 class PictureLayer;
 class PushButton;
 class SettingsBox;
@@ -66,6 +67,11 @@ public:
     Magnifier* magnifier() const { return magnifier_; }
     QTimer* flickerTimer() const { return flicker_; }
 
+    // Loads a picture named on the command line or by a file manager, as ファイル would.
+    void openPicture(const QString& path);
+    // Where the window's place is remembered (form/window_place.h).
+    std::string placeFile() const;
+
     // Said on the message line when the window is to close once the running step ends.
     static constexpr const char* kBusyCloseMessage =
         "処理を中止しています。終わりしだいウィンドウを閉じます。";
@@ -94,10 +100,16 @@ private:
     void buildStarInfo(QWidget* page);
     void buildNavigationControls(QWidget* view, QWidget* thumbnailArea);
     void wirePictureInput(QWidget* viewport);
-    // The left column scrolls when the window is lower than its controls.
+    // The left column: the navigation panel at its foot, its thumbnail smaller on a low
+    // window (down to half), the controls above it scrolling when the window is lower still.
     void layoutColumn();
-    // At most the screen's available size.
+    // The remembered place (or the model's size), brought onto the screen.
     void fitToScreen();
+    // Writes the window's place for the next start (not when it never was shown).
+    void rememberPlace();
+    // The keys that press the buttons with a shortcut (only while the button can be pressed)
+    // and Ctrl+Q, which closes the window through the unsaved-work guard.
+    void buildShortcuts();
 
     PushButton* makeButton(QWidget* parent, const QString& name, const form::CommandButton& model,
                            const QRect& geometry, Handler onClick);
@@ -142,6 +154,10 @@ private:
     Magnifier* magnifier_ = nullptr;
     QScrollArea* column_ = nullptr;
     QWidget* columnContent_ = nullptr;
+    QWidget* navigation_ = nullptr;     // fraView
+    QWidget* thumbnailArea_ = nullptr;  // the thumbnail and the navigator in fraView
+    Navigator* navigator_ = nullptr;
+    int32_t starInfoShown_ = 0;  // the result the information panel showed at the last sync
     QWidget* statusStrip_ = nullptr;
     QTimer* flicker_ = nullptr;
 
@@ -151,6 +167,8 @@ private:
     bool destroying_ = false;
     bool closeWhenDone_ = false;  // the user chose to close once the running step ends
     bool fitted_ = false;
+    bool placeRestored_ = false;  // the remembered place was applied
+    bool wasMaximized_ = false;
 };
 
 }  // namespace orv::window

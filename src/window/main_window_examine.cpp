@@ -42,6 +42,12 @@ constexpr int kButtonH = 22;       // a push button or text box
 const QRect kStarInfoGeometry(4, 414, 292, 138);
 // Screen pixels the picture moves per wheel notch when the wheel pans.
 constexpr double kWheelPanPx = 60;
+// The navigation panel: its row of buttons above the thumbnail area, at most 300 pixels
+// square, at least half that on a low window; the gap between it and the controls above.
+constexpr int kNavigationButtons = 32;
+constexpr int kThumbnailSide = 300;
+constexpr double kMinThumbnailScale = 0.5;
+constexpr int kColumnGap = 6;
 
 QString indexed(const char* name, int index) {
     return QString("%1(%2)").arg(name).arg(index);
@@ -137,14 +143,13 @@ private:
         const auto mods = e->modifiers();
         const bool hand = w_.workspace().HandMode == -1;
         if (angle.x() == 0 && !(mods & (Qt::ShiftModifier | Qt::ControlModifier)) && !hand) {
-            // Zoom one level per notch about the pointer.
+            // Zoom one step per notch about the pointer, the notches of one event at once.
             accumulated_ += angle.y();
             const QPointF at = e->position();
-            while (std::abs(accumulated_) >= 120) {
-                const int direction = accumulated_ > 0 ? 1 : -1;
-                accumulated_ -= 120 * direction;
-                run([=](form::Ctx& c) { view::zoomAt(c, direction, at.x(), at.y()); });
-            }
+            const int steps = accumulated_ / 120;
+            accumulated_ -= 120 * steps;
+            if (steps != 0) run([=](form::Ctx& c) { view::zoomAt(c, steps, at.x(), at.y()); });
+            followPointer(at);
             return true;
         }
         // Pan: Shift turns the wheel sideways; a sideways wheel or swipe pans sideways.
@@ -155,7 +160,23 @@ private:
         }
         if (mods & Qt::ShiftModifier) std::swap(dx, dy);
         run([=](form::Ctx& c) { view::panBy(c, dx, dy); });
+        followPointer(e->position());
         return true;
+    }
+
+    // The picture moved under the pointer, which stayed at `at` (viewport pixels): the
+    // position line and the magnifier follow without waiting for the pointer to move.
+    void followPointer(QPointF at) {
+        for (int i = 4; i >= 0; --i) {
+            PictureLayer* layer = w_.layer(i);
+            if (layer->isHidden()) continue;
+            const QPointF local = layer->mapFrom(viewport_, at);
+            if (!layer->rect().contains(local.toPoint())) continue;
+            const QPointF p = layer->toPicture(local);
+            const float x = static_cast<float>(p.x()), y = static_cast<float>(p.y());
+            run([=](form::Ctx& c) { edit::followPointer(c, i, x, y); });
+            return;
+        }
     }
 
     bool key(QKeyEvent* e) {
@@ -177,6 +198,10 @@ private:
             case Qt::Key_Minus:
                 if (navigable()) return handle([](form::Ctx& c) { view::cmdZoom_Click(c, 1); });
                 return false;
+            case Qt::Key_F:
+                // The whole picture in the viewport.
+                if (!navigable()) return false;
+                return handle(view::zoomToFit);
             case Qt::Key_0:
                 // Back to the start: scale 1 at the top-left corner, every result in the queue.
                 if (!navigable()) return false;
@@ -249,8 +274,9 @@ void MainWindow::wirePictureInput(QWidget* viewport) {
 
 void MainWindow::buildNavigationControls(QWidget* view, QWidget* thumbnailArea) {
     auto& f = frm_;
+    // One row: ＋ － ◎ ✋, 全体, the four arrows, 虫めがね.
     for (int i = 0; i < 4; ++i) {
-        const QRect g(4 + 28 * i, 4, 27, 25);
+        const QRect g(2 + 25 * i, 4, 24, 25);
         if (i == 3) {
             auto* hand = new PictureButtonWidget(view);
             hand->setObjectName(indexed("cmdZoom", i));
@@ -263,29 +289,29 @@ void MainWindow::buildNavigationControls(QWidget* view, QWidget* thumbnailArea) 
         makeButton(view, indexed("cmdZoom", i), f.cmdZoom[i], g,
                    [i](form::Ctx& c) { view::cmdZoom_Click(c, i); });
     }
+    makeButton(view, "cmdZoomFit", f.cmdZoomFit, QRect(103, 4, 34, 25), view::zoomToFit);
     for (int i = 0; i < 4; ++i)
-        makeButton(view, indexed("cmdPicMove", i), f.cmdPicMove[i], QRect(122 + 26 * i, 4, 25, 25),
+        makeButton(view, indexed("cmdPicMove", i), f.cmdPicMove[i], QRect(140 + 23 * i, 4, 22, 25),
                    [i](form::Ctx& c) { view::cmdPicMove_Click(c, i); });
-    makeCheck(view, "chkMag", f.chkMag, QRect(230, 8, 68, 18), view::chkMag_Click);
+    auto* mag = makeCheck(view, "chkMag", f.chkMag, QRect(233, 8, 66, 18), view::chkMag_Click);
+    mag->resize(std::min(66, mag->sizeHint().width()), 18);
 
-    auto* navigator = new Navigator(
+    navigator_ = new Navigator(
         f.shpZoomArea, f.imgHSC,
         [this](double u, double v) {
             runHandler([u, v](form::Ctx& c) { view::navigateTo(c, u, v); });
         },
         thumbnailArea);
-    navigator->setObjectName("shpZoomArea");
-    navigator->setGeometry(thumbnailArea->rect());
-    navigator->raise();
-    onSync([navigator] { navigator->sync(); });
+    navigator_->setObjectName("shpZoomArea");
+    navigator_->setGeometry(thumbnailArea->rect());
+    navigator_->raise();
+    onSync([this] { navigator_->sync(); });
 
-    // The panel ends below the thumbnail, so that a wide picture leaves the column shorter.
-    onSync([this, view, thumbnailArea] {
-        const int thumbnailH = frm_.imgHSC.Height > 0 ? twipsToPx(frm_.imgHSC.Height) : 300;
-        const int height = thumbnailArea->y() + std::clamp(thumbnailH, 1, 300);
-        if (view->height() == height) return;
-        view->resize(view->width(), height);
-        thumbnailArea->resize(thumbnailArea->width(), height - thumbnailArea->y());
+    // A picture of another shape changes the thumbnail's height, and so the column's layout.
+    onSync([this, height = -1]() mutable {
+        const int h = frm_.imgHSC.Height > 0 ? twipsToPx(frm_.imgHSC.Height) : kThumbnailSide;
+        if (h == height) return;
+        height = h;
         layoutColumn();
     });
 }
@@ -293,6 +319,12 @@ void MainWindow::buildNavigationControls(QWidget* view, QWidget* thumbnailArea) 
 void MainWindow::buildStarInfo(QWidget* page) {
     auto& f = frm_;
     auto* panel = makePanel(page, "fraStarInfo", f.fraStarInfo, kStarInfoGeometry);
+    // On a low window the column scrolls the panel into view when it shows another result.
+    onSync([this, panel] {
+        const int32_t shown = frm_.fraStarInfo.Visible ? ws_.SelStarNo : 0;
+        if (shown != 0 && shown != starInfoShown_) column_->ensureWidgetVisible(panel, 0, 4);
+        starInfoShown_ = shown;
+    });
     // Pairs side by side, the words of the attribute and edit state at the bottom, where the
     // open edit frame leaves them in view.
     static constexpr int kLeft[7] = {0, 3, 8, 4, 5, 7, 12};
@@ -306,6 +338,16 @@ void MainWindow::buildStarInfo(QWidget* page) {
             makeLabel(panel, indexed("lblStarInfoData", k), f.lblStarInfoData[k],
                       QRect(x + 58, y, 78, kRowH), Qt::AlignRight);
         }
+    }
+    // One row below the pairs: flux, FWHM and SNR on the picture's own samples.
+    static constexpr int kMeasX[3] = {4, 86, 162}, kMeasCaption[3] = {26, 34, 24},
+                         kMeasValue[3] = {54, 40, 42};
+    for (int k = 0; k < 3; ++k) {
+        const int x = kMeasX[k], y = 4 + 7 * kRowH + 2;
+        makeLabel(panel, indexed("lblStarMeas", k), f.lblStarMeas[k],
+                  QRect(x, y, kMeasCaption[k], kRowH));
+        makeLabel(panel, indexed("lblStarMeasData", k), f.lblStarMeasData[k],
+                  QRect(x + kMeasCaption[k], y, kMeasValue[k], kRowH), Qt::AlignRight);
     }
     makeButton(panel, "cmdEdit", f.cmdEdit, QRect(232, 4 + 7 * kRowH + 4, 56, kButtonH),
                edit::cmdEdit_Click);
@@ -360,13 +402,35 @@ void MainWindow::buildStarInfo(QWidget* page) {
 }
 
 void MainWindow::layoutColumn() {
-    if (!column_) return;
+    if (!column_ || !navigation_ || !thumbnail_ || !navigator_) return;
+    const int height = centralWidget()->height();
     int bottom = 0;
     for (const QWidget* child : columnContent_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
         bottom = std::max(bottom, child->geometry().bottom() + 1);
     const QSize content(kColumnWidth, bottom + 6);
     if (columnContent_->size() != content) columnContent_->resize(content);
-    const QRect g(0, 0, kColumnWidth, centralWidget()->height());
+
+    // The navigation panel keeps its place at the foot: the thumbnail at full size where the
+    // controls above leave room for it, else smaller, down to half; the controls scroll.
+    const int thumbnail = std::clamp(
+        frm_.imgHSC.Height > 0 ? twipsToPx(frm_.imgHSC.Height) : kThumbnailSide, 1, kThumbnailSide);
+    const int spare = height - content.height() - kNavigationButtons - kColumnGap;
+    const double scale =
+        std::clamp(static_cast<double>(spare) / thumbnail, kMinThumbnailScale, 1.0);
+    const int areaSide = static_cast<int>(std::lround(kThumbnailSide * scale));
+    const int areaHeight = static_cast<int>(std::lround(thumbnail * scale));
+    const int navigationHeight = kNavigationButtons + areaHeight;
+    const QRect nav(10, std::max(0, height - navigationHeight - 2), kThumbnailSide,
+                    navigationHeight);
+    if (navigation_->geometry() != nav) navigation_->setGeometry(nav);
+    const QRect area((kThumbnailSide - areaSide) / 2, kNavigationButtons, areaSide, areaHeight);
+    if (thumbnailArea_->geometry() != area) {
+        thumbnailArea_->setGeometry(area);
+        navigator_->setGeometry(thumbnailArea_->rect());
+    }
+    thumbnail_->setScale(scale);
+    navigator_->setScale(scale);
+    const QRect g(0, 0, kColumnWidth, std::max(0, nav.top() - kColumnGap / 2));
     if (column_->geometry() != g) column_->setGeometry(g);
 }
 

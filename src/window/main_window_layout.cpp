@@ -24,8 +24,10 @@
 #include <QScrollArea>
 #include <QShortcut>
 
+#include "catalogue/export_results.h"
 #include "control/batch.h"
 #include "control/pipeline.h"
+#include "control/user_actions.h"
 #include "core/settings.h"
 #include "extract/analysis.h"
 #include "form/class_colours.h"
@@ -207,7 +209,7 @@ void MainWindow::buildWindow() {
     buildDetectionPage(pages[0]);
     buildStarInfo(pages[0]);
     buildPsfPage(pages[1]);
-    buildNavigation(left);
+    buildNavigation(client);
     buildViewport(client);
     buildStatus(client);
 
@@ -229,12 +231,13 @@ void MainWindow::buildDetectionPage(QWidget* page) {
                    tiles::cmdShowBigPic_Click(ctx);
                    showBigPicWindow();
                });
-    makeButton(page, "cmdBachDo", f.cmdBachDo, QRect(152, 4, 144, kButtonH),
-               control::cmdBachDo_Click);
+    makeButton(page, "cmdBachDo", f.cmdBachDo, QRect(152, 4, 144, kButtonH), control::onBachDo);
     makeButton(page, "cmdReadData", f.cmdReadData, QRect(4, 27, 144, kButtonH),
-               results::cmdReadData_Click);
-    makeLabel(page, "lblBachProgress", f.lblBachProgress, QRect(152, 27, 144, kButtonH),
+               control::onReadData);
+    makeLabel(page, "lblBachProgress", f.lblBachProgress, QRect(152, 27, 70, kButtonH),
               Qt::AlignHCenter);
+    makeButton(page, "cmdExport", f.cmdExport, QRect(226, 27, 70, kButtonH),
+               catalogue::cmdExport_Click);
 
     // Sources in the order the user reaches for them: file, clipboard, tile.
     const struct {
@@ -245,10 +248,10 @@ void MainWindow::buildDetectionPage(QWidget* page) {
                    {2, QRect(152, 50, 144, kButtonH)}};
     for (const auto& s : sources)
         makeButton(page, indexed("cmdDataIn", s.index), f.cmdDataIn[s.index], s.geometry,
-                   [i = s.index](form::Ctx& ctx) { input::cmdDataIn_Click(ctx, i); });
+                   [i = s.index](form::Ctx& ctx) { control::onDataIn(ctx, i); });
 
     auto* doAll = makeButton(page, "cmdDoAll", f.cmdDoAll, QRect(4, 73, 144, kButtonH + 2),
-                             control::cmdDoAll_Click);
+                             [](form::Ctx& ctx) { control::onStep(ctx, control::Step::All); });
     QFont bold = doAll->font();
     bold.setBold(true);
     doAll->setFont(bold);
@@ -264,16 +267,21 @@ void MainWindow::buildDetectionPage(QWidget* page) {
     makeOptions(fra1, "optChannel", f.optChannel, channelGeometry, nullptr);
     makeLabel(fra1, "lblImageSize", f.lblImageSize, QRect(4, kTitleH + kRowH, 78, kRowH));
     makeLabel(fra1, "lblMaxY", f.lblMaxY, QRect(82, kTitleH + kRowH, 32, kRowH), Qt::AlignRight);
-    makeLabel(fra1, "lblDivId", f.lblDivId, QRect(4, kTitleH + 2 * kRowH, 112, kRowH));
+    // A long file name is shortened in its middle (the extension stays); the tooltip has it all.
+    auto* divId = new ElidedLabel(Qt::ElideMiddle, fra1);
+    divId->setObjectName("lblDivId");
+    divId->setGeometry(4, kTitleH + 2 * kRowH, 112, kRowH);
+    bind([divId, &m = f.lblDivId] { apply(divId, m); });
 
     // Under the threshold row, a row of small type for the noise and the suggested threshold.
-    constexpr int kSuggestH = 12;
-    auto* fra2 = makeFrame(page, "fra2", f.fra2, QRect(4, 170, 120, 228 + kSuggestH));
+    // The rows are 19 px apart (nine boxes of 19 px, the detection filter's last).
+    constexpr int kSuggestH = 12, kPitch = 19;
+    auto* fra2 = makeFrame(page, "fra2", f.fra2, QRect(4, 170, 120, 229 + kSuggestH));
     const struct {
         form::TextBox& box;
         const char* name;
         void (*lostFocus)(form::Ctx&);
-    } settings[8] = {
+    } settings[9] = {
         {f.txtHeikinWidth, "txtHeikinWidth", form::txtHeikinWidth_LostFocus},
         {f.txtSiki, "txtSiki", form::txtSiki_LostFocus},
         {f.txtSikiTop, "txtSikiTop", form::txtSikiTop_LostFocus},
@@ -282,28 +290,30 @@ void MainWindow::buildDetectionPage(QWidget* page) {
         {f.txtSinendo, "txtSinendo", form::txtSinendo_LostFocus},
         {f.txtSinendoMax, "txtSinendoMax", form::txtSinendoMax_LostFocus},
         {f.txtMargin, "txtMargin", form::txtMargin_LostFocus},
+        {f.txtFilterSigma, "txtFilterSigma", form::txtFilterSigma_LostFocus},
     };
-    for (int i = 0; i < 8; ++i) {
-        const int y = kTitleH + 2 + 21 * i + (i >= 2 ? kSuggestH : 0);
+    for (int i = 0; i < 9; ++i) {
+        const int y = kTitleH + 2 + kPitch * i + (i >= 2 ? kSuggestH : 0);
         auto* caption = new ClickLabel(fra2);
         caption->setObjectName(indexed("Label1", i + 1));
-        caption->setGeometry(4, y, 72, 20);
+        caption->setGeometry(4, y, 72, kPitch);
         bind([caption, &m = f.Label1[i + 1]] { apply(caption, m); });
         connect(caption, &ClickLabel::doubleClicked, this, [this, i] {
             runHandler([i](form::Ctx& ctx) { form::Label1_DblClick(ctx, i + 1); });
         });
-        makeBox(fra2, settings[i].name, settings[i].box, QRect(78, y, 38, 20),
+        makeBox(fra2, settings[i].name, settings[i].box, QRect(78, y, 38, kPitch),
                 settings[i].lostFocus);
     }
-    auto* suggest = makeLabel(fra2, "lblSikiSuggest", f.lblSikiSuggest,
-                              QRect(4, kTitleH + 2 + 21 * 2 - 1, 112, kSuggestH), Qt::AlignRight);
+    auto* suggest =
+        makeLabel(fra2, "lblSikiSuggest", f.lblSikiSuggest,
+                  QRect(4, kTitleH + 2 + kPitch * 2 - 1, 112, kSuggestH), Qt::AlignRight);
     QFont small = suggest->font();
     small.setPointSizeF(7.5);
     suggest->setFont(small);
-    const int below = kTitleH + 2 + 21 * 8 + kSuggestH;
+    const int below = kTitleH + 2 + kPitch * 9 + kSuggestH;
     makeCheck(fra2, "chkHyotan", f.chkHyotan, QRect(4, below + 1, 112, kRowH), nullptr);
     makeButton(fra2, "cmdSaveSettingData", f.cmdSaveSettingData,
-               QRect(4, below + 20, 112, kButtonH), form::cmdSaveSettingData_Click);
+               QRect(4, below + 18, 112, kButtonH), form::cmdSaveSettingData_Click);
 
     // Right column, x 128..296.
     auto* fra3 = makeFrame(page, "fra3", f.fra3, QRect(128, 101, 168, 81));
@@ -373,11 +383,14 @@ void MainWindow::buildDetectionPage(QWidget* page) {
     const struct {
         form::CommandButton& button;
         const char* name;
-        void (*onClick)(form::Ctx&);
+        Handler onClick;
     } steps[4] = {
-        {f.cmdIdoHeikin, "cmdIdoHeikin", input::cmdIdoHeikin_Click},
-        {f.cmdPickup, "cmdPickup", input::cmdPickup_Click},
-        {f.cmdCenterCal, "cmdCenterCal", extract::cmdCenterCal_Click},
+        {f.cmdIdoHeikin, "cmdIdoHeikin",
+         [](form::Ctx& c) { control::onStep(c, control::Step::Background); }},
+        {f.cmdPickup, "cmdPickup",
+         [](form::Ctx& c) { control::onStep(c, control::Step::Clusters); }},
+        {f.cmdCenterCal, "cmdCenterCal",
+         [](form::Ctx& c) { control::onStep(c, control::Step::Stars); }},
         {f.cmdSaveData, "cmdSaveData", results::cmdSaveData_Click},
     };
     for (int i = 0; i < 4; ++i)
@@ -385,12 +398,15 @@ void MainWindow::buildDetectionPage(QWidget* page) {
                    steps[i].onClick);
 }
 
-// fraView under the pages: zoom, pan and magnifier controls, the thumbnail of the picture.
+// fraView at the foot of the left column (layoutColumn places it): zoom, pan and magnifier
+// controls, the thumbnail of the picture.
 void MainWindow::buildNavigation(QWidget* client) {
     auto* view = makePanel(client, "fraView", frm_.fraView, QRect(10, 632, 300, 332));
+    navigation_ = view;
     auto* area = new QWidget(view);
     area->setObjectName("thumbnailArea");
     area->setGeometry(0, 32, 300, 300);
+    thumbnailArea_ = area;
     thumbnail_ = new Thumbnail(
         frm_.imgHSC, frm_.picHSC[0], [this] { return running(); }, area);
     thumbnail_->setObjectName("imgHSC");
@@ -415,7 +431,9 @@ void MainWindow::buildViewport(QWidget* client) {
         const form::Shape* cursor = i == 4   ? &frm_.shpStarCursol[0]
                                     : i == 2 ? &frm_.shpStarCursol[1]
                                              : nullptr;
-        layers_[i] = new PictureLayer(frm_.picHSC[i], frm_.shpArea[i], cursor, viewport);
+        layers_[i] = new PictureLayer(
+            frm_.picHSC[i], frm_.shpArea[i], cursor, i == 4 ? &frm_.editMarks : nullptr,
+            [this] { return running(); }, viewport);
         layers_[i]->setObjectName(indexed("picHSC", i));
         onSync([w = layers_[i]] { w->sync(); });
     }
@@ -431,7 +449,10 @@ void MainWindow::buildStatus(QWidget* client) {
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(8);
 
-    auto* msg = makeLabel(statusStrip_, "lblMsg", f.lblMsg, QRect());
+    // A message longer than its line ends in "…"; the tooltip then holds all of it.
+    auto* msg = new ElidedLabel(Qt::ElideRight, statusStrip_);
+    msg->setObjectName("lblMsg");
+    bind([msg, &m = f.lblMsg] { apply(msg, m); });
     msg->setFrameShape(QFrame::StyledPanel);
     msg->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     msg->setMinimumHeight(kButtonH);

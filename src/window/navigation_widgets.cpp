@@ -99,12 +99,19 @@ void Navigator::sync() {
     }
 }
 
+void Navigator::setScale(double scale) {
+    if (scale_ == scale) return;
+    scale_ = scale;
+    update();
+}
+
 void Navigator::paintEvent(QPaintEvent*) {
     if (!shown_.visible) return;
     QPainter p(this);
-    const int left = twipsToPx(shown_.left), top = twipsToPx(shown_.top);
-    const int right = twipsToPx(shown_.left + shown_.width) - 1;
-    const int bottom = twipsToPx(shown_.top + shown_.height) - 1;
+    const double k = scale_;
+    const int left = twipsToPx(shown_.left * k), top = twipsToPx(shown_.top * k);
+    const int right = twipsToPx((shown_.left + shown_.width) * k) - 1;
+    const int bottom = twipsToPx((shown_.top + shown_.height) * k) - 1;
     p.setPen(QPen(QColor::fromRgb(area_.BorderColor), 0));
     p.setBrush(Qt::NoBrush);
     p.drawRect(QRect(left, top, std::max(0, right - left), std::max(0, bottom - top)));
@@ -112,8 +119,8 @@ void Navigator::paintEvent(QPaintEvent*) {
 
 void Navigator::mousePressEvent(QMouseEvent* event) {
     if (!thumbnail_.Visible) return;
-    moveTo_(event->position().x() * core::kTwipsPerPixel,
-            event->position().y() * core::kTwipsPerPixel);
+    moveTo_(event->position().x() / scale_ * core::kTwipsPerPixel,
+            event->position().y() / scale_ * core::kTwipsPerPixel);
 }
 
 void Navigator::mouseMoveEvent(QMouseEvent* event) {

@@ -54,6 +54,8 @@ public:
               std::function<void(double, double)> moveTo, QWidget* parent);
 
     void sync();
+    // Shown at `scale` times the model's size, as the thumbnail under it.
+    void setScale(double scale);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -72,6 +74,7 @@ private:
     const form::ImageBox& thumbnail_;
     std::function<void(double, double)> moveTo_;
     State shown_;
+    double scale_ = 1;
 };
 
 // A small shape beside a button: filled in its colour, outlined.

@@ -2,10 +2,12 @@
 
 #include <QPaintEvent>
 #include <QPainter>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 
 #include "core/workspace.h"
+#include "form/class_colours.h"
 
 namespace orv::window {
 
@@ -24,8 +26,21 @@ int twipsToPx(double twips) {
 }
 
 PictureLayer::PictureLayer(const form::PictureBox& box, const form::Shape& area,
-                           const form::Shape* cursor, QWidget* viewport)
-    : QWidget(viewport), box_(box), area_(area), cursor_(cursor) {
+                           const form::Shape* cursor, const form::EditMarks* marks,
+                           std::function<bool()> quick, QWidget* viewport)
+    : QWidget(viewport),
+      box_(box),
+      area_(area),
+      cursor_(cursor),
+      marks_(marks),
+      quick_(std::move(quick)) {
+    smoothTimer_ = new QTimer(this);
+    smoothTimer_->setSingleShot(true);
+    smoothTimer_->setInterval(kSmoothDelayMs);
+    connect(smoothTimer_, &QTimer::timeout, this, [this] {
+        smoothDue_ = true;
+        if (reducedQuick_) update();
+    });
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
 }
@@ -48,11 +63,82 @@ void PictureLayer::sync() {
     if (g != geometry()) setGeometry(g);
     if (isHidden() == box_.Visible) setVisible(box_.Visible);
     const ShapeState a = stateOf(&area_), c = stateOf(cursor_);
-    if (box_.canvas.revision() != revision_ || a != shownArea_ || c != shownCursor_) {
+    const uint64_t marks = marks_ ? marks_->revision : 0;
+    // A reduced picture drawn quickly during a step is drawn smoothly once the step is over.
+    const bool smoother =
+        reducedQuick_ && smoothDue_ && !reduced_.isNull() && !(quick_ && quick_());
+    if (box_.canvas.revision() != revision_ || a != shownArea_ || c != shownCursor_ ||
+        marks != marksRevision_ || smoother) {
         revision_ = box_.canvas.revision();
         shownArea_ = a;
         shownCursor_ = c;
+        marksRevision_ = marks;
         update();
+    }
+}
+
+bool PictureLayer::paintReduced(QPainter& p, const QRect& r) {
+    const form::Canvas& c = box_.canvas;
+    // A cache as large as the widget: only where that stays small (a huge picture at 1/2 is
+    // sampled on the fly instead).
+    constexpr qint64 kMaxCachePixels = qint64{4} << 20;
+    if (static_cast<qint64>(width()) * height() > kMaxCachePixels) {
+        p.setRenderHint(QPainter::SmoothPixmapTransform, true);
+        p.drawImage(QRectF(rect()), wrap(c));
+        p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        return true;
+    }
+    // A new size or drawing is first sampled quickly (a few milliseconds, so that a zoom step
+    // answers at once); the smooth reduction of the whole picture (tens of milliseconds for a
+    // huge one) follows when the view has been still for a moment and no step is drawing.
+    if (reduced_.size() != size() || reducedRevision_ != c.revision()) {
+        reduced_ = wrap(c).scaled(size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        reducedRevision_ = c.revision();
+        reducedQuick_ = true;
+        smoothDue_ = false;
+        smoothTimer_->start();
+    } else if (reducedQuick_ && smoothDue_ && !(quick_ && quick_())) {
+        reduced_ = wrap(c).scaled(size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        reducedQuick_ = false;
+    }
+    p.drawImage(r, reduced_, r);
+    return true;
+}
+
+void PictureLayer::paintMarks(QPainter& p, const QRect& exposed) const {
+    if (!marks_ || marks_->byResult.empty()) return;
+    const double logicalW = box_.ScaleWidth > 0 ? box_.ScaleWidth : box_.canvas.widthPx();
+    const double logicalH = box_.ScaleHeight > 0 ? box_.ScaleHeight : box_.canvas.heightPx();
+    if (logicalW <= 0 || logicalH <= 0) return;
+    const double kx = width() / logicalW, ky = height() / logicalH;
+    const QColor deleted = QColor::fromRgb(form::kColourDeleted);
+    const QColor added = QColor::fromRgb(form::kColourAdded);
+    const QColor rim = QColor::fromRgb(form::kColourDeletedRim);
+    for (const auto& [n, m] : marks_->byResult) {
+        const QPointF centre(m.x * kx, m.y * ky);
+        // Far from the exposed part: nothing of this mark shows (outlines stay within a few
+        // hundred picture pixels of their centroid).
+        const double reach = 1000 * std::max(kx, ky) + 8;
+        if (!QRectF(exposed).adjusted(-reach, -reach, reach, reach).contains(centre)) continue;
+        if (m.deleted) {
+            for (size_t i = 0; i + 1 < m.outline.size(); i += 2)
+                p.fillRect(QRectF(m.outline[i] * kx, m.outline[i + 1] * ky, std::max(kx, 1.0),
+                                  std::max(ky, 1.0)),
+                           deleted);
+            if (m.rim && kx >= 2) {
+                // A one-pixel ring just outside the dot, in the rim's own colour.
+                p.setPen(QPen(rim, 0));
+                p.setBrush(Qt::NoBrush);
+                p.drawEllipse(centre, 0.5 * kx + 1, 0.5 * ky + 1);
+            }
+        }
+        if (m.added) {
+            p.setRenderHint(QPainter::Antialiasing, true);
+            p.setPen(Qt::NoPen);
+            p.setBrush(added);
+            p.drawEllipse(centre, std::max(0.5 * kx, 1.5), std::max(0.5 * ky, 1.5));
+            p.setRenderHint(QPainter::Antialiasing, false);
+        }
     }
 }
 
@@ -65,6 +151,9 @@ void PictureLayer::paintEvent(QPaintEvent* event) {
     if (cw <= 0 || ch <= 0 || width() <= 0 || height() <= 0) {
         p.fillRect(r, QColor::fromRgb(c.background()));
         lastSource_ = QRect();
+    } else if (width() < cw && height() < ch) {
+        lastSource_ = QRect(0, 0, cw, ch);
+        paintReduced(p, r);
     } else {
         // The canvas pixels under the exposed rectangle, drawn onto exactly their place.
         const double sx = static_cast<double>(width()) / cw;
@@ -80,6 +169,7 @@ void PictureLayer::paintEvent(QPaintEvent* event) {
                         QRectF(lastSource_));
         }
     }
+    paintMarks(p, r);
     paintShape(p, area_);
     if (cursor_) paintShape(p, *cursor_);
 }
@@ -119,9 +209,14 @@ bool Thumbnail::cacheStale() const {
            (cacheQuick_ && !quick_());
 }
 
+void Thumbnail::setScale(double scale) {
+    scale_ = scale;
+    sync();
+}
+
 void Thumbnail::sync() {
-    const QRect g(twipsToPx(box_.Left), twipsToPx(box_.Top), twipsToPx(box_.Width),
-                  twipsToPx(box_.Height));
+    const QRect g(twipsToPx(box_.Left * scale_), twipsToPx(box_.Top * scale_),
+                  twipsToPx(box_.Width * scale_), twipsToPx(box_.Height * scale_));
     if (g != geometry()) setGeometry(g);
     if (isHidden() == box_.Visible) setVisible(box_.Visible);
     if (source_.canvas.revision() != seenRevision_ || (cacheQuick_ && !quick_())) {

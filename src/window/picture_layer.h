@@ -9,6 +9,9 @@
 #include <functional>
 
 #include "form/controls.h"
+#include "form/edit_marks.h"
+
+class QTimer;
 
 namespace orv::window {
 
@@ -17,14 +20,18 @@ int twipsToPx(double twips);
 
 // Picture layer i: its canvas (picture resolution) shown at the layer's displayed size with
 // nearest-neighbour sampling, at the layer's position in the viewport, with the margin
-// rectangle shpArea(i) and the star cursor (layers 2 and 4) drawn over it in the same scale.
+// rectangle shpArea(i) and the star cursor (layers 2 and 4) drawn over it in the same scale,
+// and on layer 4 the screen marks of the hand edits (form/edit_marks.h) under them.
 // Only the exposed part is painted: at zoom 8 a paint of the viewport touches the few canvas
-// pixels in view, not the whole canvas.
+// pixels in view, not the whole canvas. Below scale 1 the picture is shown smoothly scaled (an
+// average of the pixels each screen pixel covers, so that small stars stay visible): first
+// sampled quickly, smoothly once the view has been still for a moment and `quick()` does not
+// hold (a step is drawing the layer row by row).
 class PictureLayer : public QWidget {
     Q_OBJECT
 public:
     PictureLayer(const form::PictureBox& box, const form::Shape& area, const form::Shape* cursor,
-                 QWidget* viewport);
+                 const form::EditMarks* marks, std::function<bool()> quick, QWidget* viewport);
 
     // A widget position in the layer's logical units (picture coordinates).
     QPointF toPicture(QPointF position) const;
@@ -37,6 +44,11 @@ public:
     // Paint events so far, and the canvas rectangle the last one sampled (for tests).
     int paints() const { return paints_; }
     QRect lastSourceRect() const { return lastSource_; }
+    // Whether the picture below scale 1 is shown smoothly reduced (not yet: sampled quickly).
+    bool smoothlyReduced() const { return !reduced_.isNull() && !reducedQuick_; }
+
+    // How long the view is to be still before the smooth reduction is made.
+    static constexpr int kSmoothDelayMs = 120;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -49,14 +61,25 @@ private:
     };
     static ShapeState stateOf(const form::Shape* shape);
     void paintShape(QPainter& p, const form::Shape& shape) const;
+    void paintMarks(QPainter& p, const QRect& exposed) const;
+    // Below scale 1: the smoothly scaled picture, rebuilt when the canvas or the size changed.
+    bool paintReduced(QPainter& p, const QRect& exposed);
 
     const form::PictureBox& box_;
     const form::Shape& area_;
     const form::Shape* cursor_;
+    const form::EditMarks* marks_;
+    std::function<bool()> quick_;
     uint64_t revision_ = ~uint64_t{0};
+    uint64_t marksRevision_ = ~uint64_t{0};
     ShapeState shownArea_, shownCursor_;
     int paints_ = 0;
     QRect lastSource_;
+    QImage reduced_;
+    uint64_t reducedRevision_ = ~uint64_t{0};
+    bool reducedQuick_ = false;  // sampled quickly, the smooth one still to come
+    bool smoothDue_ = false;     // the view has been still long enough for the smooth one
+    QTimer* smoothTimer_ = nullptr;
 };
 
 // The thumbnail: the canvas of layer 0 scaled into the image box's size (layout units). The
@@ -69,6 +92,8 @@ public:
               std::function<bool()> quick, QWidget* parent);
 
     void sync();
+    // Shown at `scale` times the model's size and place (a low window gets a smaller one).
+    void setScale(double scale);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -83,6 +108,7 @@ private:
     uint64_t cacheRevision_ = ~uint64_t{0};
     bool cacheQuick_ = false;
     uint64_t seenRevision_ = ~uint64_t{0};
+    double scale_ = 1;
 };
 
 }  // namespace orv::window

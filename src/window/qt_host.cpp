@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -12,6 +13,8 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QThread>
 #include <QUrl>
@@ -44,18 +47,36 @@ form::MsgAnswer QtHost::msgBox(const std::string& text, form::MsgButtons buttons
     box.setWindowTitle(QString::fromStdString(title.empty() ? "Orvandel" : title));
     box.setText(QString::fromStdString(text));
     box.setIcon(QMessageBox::NoIcon);
-    if (buttons == form::MsgButtons::OkCancel) {
+    if (buttons == form::MsgButtons::SaveDiscardCancel) {
+        // The unsaved-work question in the window's words; Esc and closing the box cancel.
+        box.setStandardButtons(QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+        box.button(QMessageBox::Save)->setText("保存");
+        box.button(QMessageBox::Discard)->setText("破棄");
+        box.button(QMessageBox::Cancel)->setText("キャンセル");
+        box.setDefaultButton(QMessageBox::Save);
+        box.setEscapeButton(QMessageBox::Cancel);
+    } else if (buttons == form::MsgButtons::OkCancel) {
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
         box.setEscapeButton(QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Ok);
     } else {
         box.setStandardButtons(QMessageBox::Ok);
+        box.setDefaultButton(QMessageBox::Ok);
     }
-    box.setDefaultButton(QMessageBox::Ok);
     if (busy_) QApplication::setOverrideCursor(Qt::ArrowCursor);
     int r = box.exec();
     if (busy_) QApplication::restoreOverrideCursor();
     sinceLastPump_.restart();
-    return r == QMessageBox::Ok ? form::MsgAnswer::Ok : form::MsgAnswer::Cancel;
+    switch (r) {
+        case QMessageBox::Ok:
+            return form::MsgAnswer::Ok;
+        case QMessageBox::Save:
+            return form::MsgAnswer::Save;
+        case QMessageBox::Discard:
+            return form::MsgAnswer::Discard;
+        default:
+            return form::MsgAnswer::Cancel;
+    }
 }
 
 std::optional<std::string> QtHost::inputBox(const std::string& prompt, const std::string& title,
@@ -106,6 +127,25 @@ std::optional<std::string> QtHost::chooseFolder(const std::string& initialFolder
     return folder.toStdString();
 }
 
+std::optional<std::string> QtHost::saveFileDialog(const std::string& initialFolder,
+                                                  const std::string& suggestedName,
+                                                  const std::string& filter) {
+    if (sync_) sync_();
+    const QString start =
+        QDir(QString::fromStdString(initialFolder)).filePath(QString::fromStdString(suggestedName));
+    const QString filters = qtFileFilter(filter);
+    QString chosen = filters.section(";;", 0, 0);
+    QString path = QFileDialog::getSaveFileName(dialogParent(), QString(), start, filters, &chosen);
+    sinceLastPump_.restart();
+    if (path.isEmpty()) return std::nullopt;
+    // A name without an extension takes the chosen filter's: "FITS (*.fits)" -> ".fits".
+    if (QFileInfo(path).suffix().isEmpty()) {
+        const int star = chosen.indexOf("*.");
+        if (star >= 0) path += chosen.mid(star + 1).section(QRegularExpression("[ );]"), 0, 0);
+    }
+    return path.toStdString();
+}
+
 QWidget* QtHost::dialogParent() const {
     // Over the window the user works in (the division window has its own dialogs).
     QWidget* active = QApplication::activeWindow();
@@ -119,7 +159,10 @@ core::Result<form::Picture> QtHost::clipboardPicture() {
 }
 
 core::Result<form::Picture> QtHost::decodePicture(const std::string& path) {
-    return formats::decodePictureFile(path);
+    // Files from outside are read in the helper program where Qt's readers do it; the window
+    // stays live meanwhile.
+    return formats::decodePictureFileGuarded(path, formats::kDefaultAllocationLimitMb,
+                                             [this] { pump(); });
 }
 
 void QtHost::beep() {

@@ -28,6 +28,9 @@ public:
     std::optional<std::string> openFileDialog(const std::string& initialFolder,
                                               const std::string& filter) override;
     std::optional<std::string> chooseFolder(const std::string& initialFolder) override;
+    std::optional<std::string> saveFileDialog(const std::string& initialFolder,
+                                              const std::string& suggestedName,
+                                              const std::string& filter) override;
     core::Result<form::Picture> clipboardPicture() override;
     core::Result<form::Picture> decodePicture(const std::string& path) override;
     void beep() override;

@@ -40,4 +40,28 @@ void Swatch::paintEvent(QPaintEvent*) {
     p.fillRect(rect().adjusted(1, 1, -1, -1), QColor::fromRgb(colour_));
 }
 
+ElidedLabel::ElidedLabel(Qt::TextElideMode mode, QWidget* parent) : QLabel(parent), mode_(mode) {}
+
+void ElidedLabel::setFullText(const QString& text, const QString& tooltip) {
+    if (text == full_ && tooltip == tip_) return;
+    full_ = text;
+    tip_ = tooltip;
+    refresh();
+}
+
+void ElidedLabel::resizeEvent(QResizeEvent* event) {
+    QLabel::resizeEvent(event);
+    refresh();
+}
+
+void ElidedLabel::refresh() {
+    // One line: a line break in the text counts as a blank.
+    QString line = full_;
+    line.replace('\n', ' ');
+    const QString shown = fontMetrics().elidedText(line, mode_, contentsRect().width());
+    if (text() != shown) setText(shown);
+    const QString tip = shown != full_ && !full_.isEmpty() ? full_ : tip_;
+    if (toolTip() != tip) setToolTip(tip);
+}
+
 }  // namespace orv::window

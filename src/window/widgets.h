@@ -48,6 +48,25 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 };
 
+// A one-line label whose text is shortened with "…" where it does not fit; the whole text is
+// then its tooltip (otherwise the tooltip given).
+class ElidedLabel : public QLabel {
+    Q_OBJECT
+public:
+    ElidedLabel(Qt::TextElideMode mode, QWidget* parent);
+    void setFullText(const QString& text, const QString& tooltip);
+    QString fullText() const { return full_; }
+    bool elided() const { return text() != full_; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void refresh();
+    Qt::TextElideMode mode_;
+    QString full_, tip_;
+};
+
 // A small square in one colour with a thin dark border (legend of the result classes).
 class Swatch : public QWidget {
     Q_OBJECT

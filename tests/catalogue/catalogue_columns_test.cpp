@@ -35,6 +35,7 @@ Catalogue sampleCatalogue(bool fits, bool sky) {
     c.pictureHeight = 4096;
     c.fitsColumns = fits;
     c.skyColumns = sky;
+    c.meta.measures.unit = sky ? "electron" : "";
     for (int i = 0; i < 400; ++i) {
         results::ResultRecord r;
         r.number = i + 1;
@@ -52,59 +53,67 @@ Catalogue sampleCatalogue(bool fits, bool sky) {
         if (i % 3 == 0) record.x += 1000.0 * (i % 5);  // in a big picture: any double
         if (sky && i % 11 != 0)
             record.sky = formats::SkyPosition{v.next() / 3e4, v.next() / 1e5 - 40};
+        // Measurements of every magnitude (doubles, not Singles), some missing.
+        core::MeasureRec& m = record.measure;
+        for (double* d : {&m.flux, &m.fluxErr, &m.fluxRadius, &m.fluxIso, &m.background, &m.peak,
+                          &m.snr, &m.fwhm, &m.a, &m.b, &m.theta, &m.ellipticity})
+            *d = i % 5 == 4 ? core::kNotMeasured
+                            : v.next() * (1.0 + v.next() / 7e6) * (i % 2 ? 1 : -1);
+        m.flags = i % 5 == 4 ? -1 : i % 64;
         c.records.push_back(record);
     }
     return c;
 }
 
-TEST(CatalogueColumns, HoldTheNumbersAndTextsTheCsvWrites) {
+TEST(CatalogueColumns, HoldTheColumnsNumbersAndTextsOfTheTable) {
     for (auto [fits, sky] : {std::pair{false, false}, {true, false}, {true, true}}) {
         SCOPED_TRACE(std::to_string(fits) + std::to_string(sky));
         const Catalogue c = sampleCatalogue(fits, sky);
-        const std::vector<std::string> lines = csvLines(c);
+        const Table table = catalogueTable(c);
         const std::vector<CatalogueColumn> columns = catalogueColumns(c);
-        std::string header;
-        for (const CatalogueColumn& column : columns)
-            header += (header.empty() ? "" : ",") + column.name;
-        ASSERT_EQ(header, lines[0]);
-        for (size_t row = 0; row < c.records.size(); ++row) {
-            const auto cells = core::splitCommaFields(lines[row + 1]);
-            ASSERT_EQ(cells.size(), columns.size());
-            for (size_t k = 0; k < columns.size(); ++k) {
-                SCOPED_TRACE(columns[k].name + " " + lines[row + 1]);
-                const std::string& cell = cells[k];
-                if (const auto* w = std::get_if<std::vector<int64_t>>(&columns[k].values)) {
-                    EXPECT_EQ(std::to_string((*w)[row]), cell);
-                } else if (const auto* d = std::get_if<std::vector<double>>(&columns[k].values)) {
-                    const double value = (*d)[row];
-                    if (cell.empty()) {
+        ASSERT_EQ(columns.size(), table.columns.size());
+        for (size_t k = 0; k < columns.size(); ++k) {
+            const TableColumn& t = table.columns[k];
+            const CatalogueColumn& column = columns[k];
+            EXPECT_EQ(column.name, t.name);
+            EXPECT_EQ(column.type, t.type) << t.name;
+            EXPECT_EQ(column.unit, t.unit) << t.name;
+            EXPECT_EQ(column.description, t.description) << t.name;
+            for (size_t row = 0; row < c.records.size(); ++row) {
+                const std::string& cell = table.rows[row][k];
+                SCOPED_TRACE(t.name + " row " + std::to_string(row) + ": " + cell);
+                const bool missing = !column.missing.empty() && column.missing[row] != 0;
+                if (t.type == ColumnType::Text) {
+                    EXPECT_FALSE(missing);
+                    EXPECT_EQ(std::get<std::vector<std::string>>(column.values)[row], cell);
+                    continue;
+                }
+                ASSERT_EQ(missing, cell.empty());
+                if (const auto* w = std::get_if<std::vector<int64_t>>(&column.values)) {
+                    if (!missing) {
+                        EXPECT_EQ(std::to_string((*w)[row]), cell);
+                    }
+                } else {
+                    const double value = std::get<std::vector<double>>(column.values)[row];
+                    if (missing) {
                         EXPECT_TRUE(std::isnan(value));
                         continue;
                     }
                     const double shown = core::parseNumber(cell).value();
                     EXPECT_EQ(std::memcmp(&shown, &value, sizeof value), 0) << value;
-                } else {
-                    EXPECT_EQ(std::get<std::vector<std::string>>(columns[k].values)[row], cell);
                 }
             }
         }
     }
 }
 
-TEST(CatalogueColumns, CarryTheirUnits) {
-    const auto columns = catalogueColumns(sampleCatalogue(true, true));
-    auto unitOf = [&](const std::string& name) {
-        for (const auto& column : columns)
-            if (column.name == name) return column.unit;
-        return std::string("missing");
-    };
-    for (const char* name : {"x", "y", "hankei_ave", "hankei_sd", "x_fits", "y_fits"})
-        EXPECT_EQ(unitOf(name), "pix") << name;
-    EXPECT_EQ(unitOf("pixels"), "pix2");
-    EXPECT_EQ(unitOf("ra"), "deg");
-    EXPECT_EQ(unitOf("dec"), "deg");
-    for (const char* name : {"star", "atr", "sum_level", "sinendo", "siki", "note", "tile"})
-        EXPECT_EQ(unitOf(name), "") << name;
+TEST(CatalogueColumns, GiveFluxesInTheSamplesUnit) {
+    for (auto [sky, unit] : {std::pair{false, "adu"}, {true, "electron"}}) {
+        for (const auto& column : catalogueColumns(sampleCatalogue(true, sky)))
+            if (column.name == "flux" || column.name == "peak") {
+                EXPECT_EQ(column.unit, unit);
+            }
+    }
 }
 
 }  // namespace

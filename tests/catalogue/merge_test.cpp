@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -10,9 +11,11 @@
 #include "bench/starfield.h"
 #include "catalogue/merge.h"
 #include "catalogue/ownership.h"
+#include "catalogue/picture_catalogue.h"
 #include "catalogue/saved_results.h"
 #include "catalogue/tiled_catalogue.h"
 #include "core/paths.h"
+#include "core/sum_file.h"
 #include "formats/fits_files.h"
 #include "formats/fits_sky.h"
 #include "support/test_app.h"
@@ -141,7 +144,8 @@ struct TiledField {
     TiledField() {
         EXPECT_TRUE(core::createFolder(tiles));
         source.listPath = core::joinPath(tiles, "m31.fits.txt");
-        source.layout = tiles::TileLayout{"m31.fits", 1200, 1000, 500, 50, 2, 1, "m31.fits.txt", 2};
+        source.layout =
+            tiles::TileLayout{"m31.fits", 1200, 1000, 500, 50, 2, 1, "m31.fits.txt", 2, {}, {}};
         addTile("m31.fits.000.000.bmp",
                 {resultLine(1, "100.5", "200.5"), resultLine(2, "560.5", "300.5")});
         addTile("m31.fits.001.000.bmp", {resultLine(1, "60.5", "300.5")});
@@ -167,18 +171,27 @@ TEST(TiledCatalogue, AFitsBigPictureAddsItsPixelAndSkyColumns) {
     EXPECT_TRUE(merged.problems.empty()) << merged.problems[0];
     EXPECT_EQ(merged.tilesRead, 2u);
     EXPECT_EQ(merged.counts.read, 3u);
-    const auto lines = csvLines(merged.catalogue);
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_TRUE(lines[0].ends_with(",note,x_fits,y_fits,ra,dec")) << lines[0];
-    EXPECT_TRUE(lines[1].starts_with("100.5,200.5,\"m31.fits.000.000.bmp\",1,")) << lines[1];
-    EXPECT_TRUE(lines[2].starts_with("560.5,300.5,\"m31.fits.001.000.bmp\",1,")) << lines[2];
+    const Catalogue& c = merged.catalogue;
+    ASSERT_EQ(c.records.size(), 2u);
+    using test::cell;
+    auto where = [&](size_t id) {
+        return cell(c, id, "id") + " " + cell(c, id, "x") + " " + cell(c, id, "y") + " " +
+               cell(c, id, "tile") + " " + cell(c, id, "star");
+    };
+    // Ids number the kept results; the result numbers repeat across tiles.
+    EXPECT_EQ(where(1), "1 100.5 200.5 m31.fits.000.000.bmp 1");
+    EXPECT_EQ(where(2), "2 560.5 300.5 m31.fits.001.000.bmp 1");
     auto sky = formats::FitsSky::read(picture);
     ASSERT_TRUE(sky);
     const auto radec = sky->toSky({561, 700});  // x + 0.5, 1000 - y + 0.5
     ASSERT_TRUE(radec);
-    char tail[128];
-    std::snprintf(tail, sizeof tail, ",561,700,%.8f,%.8f", radec->ra, radec->dec);
-    EXPECT_TRUE(lines[2].ends_with(tail)) << lines[2] << " / " << tail;
+    char expected[128];
+    std::snprintf(expected, sizeof expected, "561 700 %.8f %.8f", radec->ra, radec->dec);
+    EXPECT_EQ(cell(c, 2, "x_fits") + " " + cell(c, 2, "y_fits") + " " + cell(c, 2, "ra") + " " +
+                  cell(c, 2, "dec"),
+              expected);
+    EXPECT_EQ(c.meta.tiles, 2);
+    EXPECT_EQ(c.meta.picture, "m31.fits");
 
     // Moved elsewhere and named: the same; gone: pixel columns only, and said.
     TiledSource gone = f.source;
@@ -202,7 +215,10 @@ TEST(TiledCatalogue, WhatCannotBeJoinedIsSaidAndLeftOut) {
     const TiledCatalogue merged = readTiledCatalogue(f.source);
     EXPECT_EQ(merged.tilesRead, 2u);
     EXPECT_EQ(merged.catalogue.records.size(), 2u);
-    ASSERT_EQ(merged.notes.size(), 1u);
+    // Listed twice; and the tiles' results were saved without measurements.
+    ASSERT_EQ(merged.notes.size(), 2u);
+    EXPECT_NE(merged.notes[1].find("2 tiles saved without measurements"), std::string::npos)
+        << merged.notes[1];
     std::string said;
     for (const auto& p : merged.problems) said += p + "\n";
     ASSERT_EQ(merged.problems.size(), 6u) << said;
@@ -227,6 +243,95 @@ TEST(TiledCatalogue, WhatCannotBeJoinedIsSaidAndLeftOut) {
     said.clear();
     for (const auto& p : joined.problems) said += p + "\n";
     EXPECT_NE(said.find("m31.fits.000.001.bmp: no saved results"), std::string::npos) << said;
+}
+
+// Seals the pair of the picture `picture` as a save does, recording the checksum of the picture
+// its results were made from.
+void sealPair(const std::string& picture, std::optional<uint32_t> checksum) {
+    const std::string dat = savedDataFile(picture);
+    const std::string bytes = test::readFile(dat);
+    ASSERT_TRUE(core::writeSummedFiles({{dat + ".ini", test::readFile(dat + ".ini")}, {dat, bytes}},
+                                       dat + ".sum", std::count(bytes.begin(), bytes.end(), '\n'),
+                                       checksum));
+}
+
+std::string problemsOf(const TiledCatalogue& c) {
+    std::string said;
+    for (const auto& p : c.problems) said += p + "\n";
+    return said;
+}
+
+// With the tiles' checksums in the layout, a tile's results are taken only when their sum file
+// records the same checksum; an emptied record file is refused, not taken as no results.
+TEST(TiledCatalogue, ResultsOfAnotherCutOfATileAreLeftOut) {
+    TiledField f;
+    f.source.layout->checksums = {{{0, 0}, 0x11111111u}, {{1, 0}, 0x22222222u}};
+    const std::string first = core::joinPath(f.tiles, "m31.fits.000.000.bmp");
+    const std::string second = core::joinPath(f.tiles, "m31.fits.001.000.bmp");
+    sealPair(first, 0x11111111u);
+    const struct {
+        std::optional<uint32_t> recorded;
+        const char* says;  // "" when taken
+    } cases[] = {
+        {std::nullopt, "m31.fits.001.000.bmp: the results do not record the tile"},
+        {0x33333333u,
+         "m31.fits.001.000.bmp: the results were made from another cut of this tile "
+         "(its checksum 33333333, the layout's 22222222)"},
+        {0x22222222u, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.says);
+        std::filesystem::remove(savedDataFile(second) + ".sum");
+        if (c.recorded || *c.says == '\0') sealPair(second, c.recorded);
+        const TiledCatalogue merged = readTiledCatalogue(f.source);
+        const std::string said = problemsOf(merged);
+        EXPECT_EQ(merged.tilesRead, *c.says ? 1u : 2u) << said;
+        if (*c.says) {
+            EXPECT_NE(said.find(c.says), std::string::npos) << said;
+        }
+    }
+    test::writeFile(savedDataFile(second), "");
+    const TiledCatalogue emptied = readTiledCatalogue(f.source);
+    EXPECT_EQ(emptied.tilesRead, 1u);
+    EXPECT_NE(problemsOf(emptied).find("m31.fits.001.000.bmp: m31.fits.001.000.bmp.dat が"),
+              std::string::npos)
+        << problemsOf(emptied);
+}
+
+// The results of a tile processed alone in the window (m31.fits.001.000.dir beside the tile)
+// are taken instead of the batch's when they hold hand work and were saved later; merge says
+// how many it took, and when it kept the batch's newer results.
+TEST(TiledCatalogue, HandEditedResultsFromTheWindowAreTakenWhenNewer) {
+    namespace fs = std::filesystem;
+    TiledField f;
+    const std::string window = core::joinPath(f.tiles, "m31.fits.001.000");
+    const std::string edited =
+        "1,1,1,4,3,1,0,0,0,\"checked\",60.5,300.5,9,900,100,\"\",1.5,2,1,0.2,2,0,0,0,0";
+    test::writeResults(window, 600, 600, {edited});
+    const auto batchTime = fs::last_write_time(savedDataFile(window + ".bmp"));
+    const struct {
+        int hoursAfterBatch;
+        bool handWork, taken;
+    } cases[] = {{-1, true, false}, {1, true, true}, {1, false, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.hoursAfterBatch) + " " + std::to_string(c.handWork));
+        test::writeResults(window, 600, 600,
+                           {c.handWork ? edited : resultLine(1, "60.5", "300.5")});
+        fs::last_write_time(savedDataFile(window),
+                            batchTime + std::chrono::hours(c.hoursAfterBatch));
+        const TiledCatalogue merged = readTiledCatalogue(f.source);
+        ASSERT_EQ(merged.catalogue.records.size(), 2u) << problemsOf(merged);
+        EXPECT_EQ(merged.windowTiles, c.taken ? 1u : 0u);
+        EXPECT_EQ(merged.catalogue.records[1].tile, "m31.fits.001.000.bmp");
+        EXPECT_EQ(merged.catalogue.records[1].editAtr, c.taken ? 1 : 0);
+        std::string notes;
+        for (const auto& n : merged.notes) notes += n + "\n";
+        EXPECT_EQ(notes.find("1 tile taken as edited in the window") != std::string::npos, c.taken)
+            << notes;
+        EXPECT_EQ(notes.find("the batch's results are newer") != std::string::npos,
+                  c.handWork && !c.taken)
+            << notes;
+    }
 }
 
 }  // namespace

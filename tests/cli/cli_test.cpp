@@ -38,6 +38,70 @@ TEST(Cli, DetectWritesTheSameFilesAsStored) {
         << log;
 }
 
+// With the detection filter off (--filter 0, also over a settings file that has it on, or a
+// settings file whose [DETECT] says 0) the result pair is the stored one, byte for byte.
+TEST(Cli, TheFilterOffWritesTheSameFilesAsStored) {
+    TempDir dir;
+    writeField(dir.file("field.bmp"), 7);
+    const std::string standard = standardSettings(dir);
+    writeFile(dir.file("off.ini"), readFile(standard) + "[DETECT]\r\nFilterSigma = 0\r\n");
+    writeFile(dir.file("on.ini"), readFile(standard) + "[DETECT]\r\nFilterSigma = 1.5\r\n");
+    for (const std::string& options :
+         {"--filter 0 --settings " + standard, "--settings " + dir.file("off.ini"),
+          "--filter 0 --settings " + dir.file("on.ini")}) {
+        SCOPED_TRACE(options);
+        std::filesystem::remove_all(dir.file("field.bmp.dir"));
+        CliRun r = cli("detect --jobs 1 " + options + " " + dir.file("field.bmp"), dir);
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::string base = dir.file("field.bmp.dir/field.bmp");
+        EXPECT_EQ(readFile(base + ".dat"),
+                  readFile(std::string(ORV_TEST_DATA) + "/cli/field.bmp.dat"));
+        std::string ini = readFile(base + ".dat.ini");
+        ini = std::regex_replace(ini, std::regex("DoFilePath = [^\r]*"), "DoFilePath = <folder>");
+        EXPECT_EQ(ini, readFile(std::string(ORV_TEST_DATA) + "/cli/field.bmp.dat.ini"));
+        EXPECT_EQ(readFile(base + ".log").find("検出フィルタ"), std::string::npos);
+    }
+}
+
+// --filter SIGMA with --threshold-sigma K: the threshold of the smoothed residual with two
+// decimals, recorded in the output line, the result pair and the log.
+TEST(Cli, TheFilterThresholdsTheSmoothedResidualAndIsRecorded) {
+    TempDir dir;
+    writeField(dir.file("field.bmp"), 7);
+    for (const char* list : {"", "batch"}) {
+        SCOPED_TRACE(list);
+        std::filesystem::remove_all(dir.file("field.bmp.dir"));
+        std::string command = "detect --jobs 1 --filter 1 --threshold-sigma 3.25 --settings " +
+                              standardSettings(dir) + " " + dir.file("field.bmp");
+        if (*list) {
+            writeFile(dir.file("list.txt"), "\"" + dir.path() + "\",\"field.bmp\"\r\n");
+            command = "batch --jobs 1 --filter 1 --threshold-sigma 3.25 --settings " +
+                      standardSettings(dir) + " " + dir.file("list.txt");
+        }
+        CliRun r = cli(command, dir);
+        ASSERT_EQ(r.status, 0) << r.err;
+        std::smatch m;
+        ASSERT_TRUE(std::regex_search(
+            r.out, m, std::regex("\\(Siki ([0-9]\\.[0-9]{1,2}), noise sigma 0\\.[0-9]{2}\\)\n")))
+            << r.out;
+        const std::string siki = m[1];
+        const std::string base = dir.file("field.bmp.dir/field.bmp");
+        const std::string ini = readFile(base + ".dat.ini");
+        EXPECT_NE(ini.find("\r\nSiki = " + siki + "\r\n"), std::string::npos) << ini;
+        EXPECT_NE(ini.find("StarAtrNo_4_10 = 0\r\n[DETECT]\r\nFilterSigma = 1\r\nSiki = " + siki +
+                           "\r\n"),
+                  std::string::npos)
+            << ini;
+        const std::string log = readFile(base + ".log");
+        EXPECT_NE(
+            log.find("＞検出フィルタ σ = 1、クラスタ閾値 " + siki + "（平滑化した背景との差）"),
+            std::string::npos)
+            << log;
+    }
+    for (const char* bad : {"--filter 9", "--filter 0.2", "--filter x", "--filter -1"})
+        EXPECT_EQ(cli(std::string("detect ") + bad + " x.bmp", dir).status, 2) << bad;
+}
+
 TEST(Cli, ParallelJobsWriteByteIdenticalResults) {
     TempDir serial, parallel;
     std::string names;
@@ -131,6 +195,74 @@ TEST(Cli, ThresholdSigmaSetsSikiPerPictureAndRecordsIt) {
               std::string::npos);
 }
 
+// A picture on which the library reading it crashes or never ends is refused with the reason;
+// a batch names it in its log and goes on with the next record.
+TEST(Cli, ABatchGoesOnPastPicturesThatCrashOrHangTheirReader) {
+    TempDir dir;
+    for (const char* name : {"rice_crash.fits", "gzip_hang.fits"})
+        std::filesystem::copy_file(std::string(ORV_TEST_DATA) + "/fits/" + name, dir.file(name));
+    writeField(dir.file("after.bmp"), 31);
+    writeFile(dir.file("list.txt"), ",rice_crash.fits\r\n,gzip_hang.fits\r\n,after.bmp\r\n");
+    CliRun r =
+        cli("batch --jobs 1 --settings " + standardSettings(dir) + " " + dir.file("list.txt"), dir);
+    EXPECT_EQ(r.status, 1);
+    const std::string log = readFile(dir.file("list.txt.log"));
+    EXPECT_NE(log.find(dir.file("rice_crash.fits") + " 読込エラー: 画像を読み込めません: " +
+                       dir.file("rice_crash.fits") + " (読み込み中に異常終了しました: "),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find(dir.file("gzip_hang.fits") + " 読込エラー: "), std::string::npos) << log;
+    EXPECT_NE(log.find(dir.file("after.bmp") + " 処理終了"), std::string::npos) << log;
+    EXPECT_NE(log.find("バッチ処理終了 (2 件失敗)"), std::string::npos) << log;
+    EXPECT_TRUE(std::filesystem::exists(dir.file("after.bmp.dir/after.bmp.dat")));
+    for (const char* name : {"rice_crash.fits: failed: ", "gzip_hang.fits: failed: "})
+        EXPECT_NE(r.err.find(name), std::string::npos) << r.err;
+}
+
+// A FIFO or a folder named like a FITS file: detect, export and psf say what it is and never
+// wait for a writer; what is given as a list or a picture and is no file says so too.
+TEST(Cli, FitsNamedFifosAndFoldersAndOtherNonFiles) {
+    TempDir dir;
+    writeDeepField(dir.file("p.fits"));
+    writeFile(dir.file("psf.ini"), readFile(standardSettings(dir)) +
+                                       "[PSF]\r\nPSFFactorRSD = 2\r\nPSFAnnulus = 4\r\n"
+                                       "PSFDAnnulus = 2\r\n");
+    const std::string settings = " --settings " + dir.file("psf.ini") + " ";
+    ASSERT_EQ(cli("detect" + settings + dir.file("p.fits"), dir).status, 0);
+    std::filesystem::remove(dir.file("p.fits"));
+    ASSERT_EQ(mkfifo(dir.file("p.fits").c_str(), 0644), 0);
+    std::filesystem::create_directory(dir.file("d.fits"));
+    CliRun r = cli("detect" + settings + dir.file("p.fits") + " " + dir.file("d.fits"), dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("p.fits (通常のファイルではありません)"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("d.fits (フォルダーです"), std::string::npos) << r.err;
+    r = cli("export " + dir.file("p.fits"), dir);  // the results are there; the header is not
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("通常のファイルではありません"), std::string::npos) << r.err;
+    r = cli("psf" + settings + dir.file("p.fits"), dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("通常のファイルではありません"), std::string::npos) << r.err;
+
+    r = cli("batch" + settings + dir.file("d.fits"), dir);
+    EXPECT_NE(r.err.find("batch list is a folder, not a file: "), std::string::npos) << r.err;
+    r = cli("tiles " + dir.file("p.fits"), dir);
+    EXPECT_NE(r.err.find("picture is not a regular file (a FIFO"), std::string::npos) << r.err;
+}
+
+// The warnings of a library under the toolkit's readers (libpng's about a damaged text chunk)
+// stay off standard error, where the program's own lines are.
+TEST(Cli, LibraryWarningsStayOffStandardError) {
+    TempDir dir;
+    writeDeepField(dir.file("p.png"));
+    std::string png = readFile(dir.file("p.png"));
+    // A text chunk with a wrong checksum after the header chunk (8 + 25 bytes).
+    png.insert(33, std::string("\0\0\0\x05tEXtab\0cd\xDE\xAD\xBE\xEF", 17));
+    writeFile(dir.file("p.png"), png);
+    CliRun r = cli("detect --settings " + standardSettings(dir) + " " + dir.file("p.png"), dir);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+}
+
 // What is no picture file is refused at once, each case with its own reason.
 TEST(Cli, AFifoAFolderAndAMissingFileEachSayWhatTheyAre) {
     TempDir dir;
@@ -160,8 +292,9 @@ TEST(Cli, BatchRunsAListWithItsLog) {
     log = std::regex_replace(log, std::regex("\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d"), "T");
     EXPECT_EQ(log, "T 001 a.bmp 処理開始\r\nT " + dir.path() +
                        "/a.bmp 処理終了\r\nT 002 gone.bmp 処理開始\r\nT " + dir.path() +
-                       "/gone.bmp 読込エラー\r\nT 003 c.bmp 処理開始\r\nT " + dir.path() +
-                       "/c.bmp 処理終了\r\nT バッチ処理終了 (1 件失敗)\r\n");
+                       "/gone.bmp 読込エラー: 画像を読み込めません: " + dir.path() +
+                       "/gone.bmp (ファイルがありません)\r\nT 003 c.bmp 処理開始\r\nT " +
+                       dir.path() + "/c.bmp 処理終了\r\nT バッチ処理終了 (1 件失敗)\r\n");
     EXPECT_TRUE(std::filesystem::exists(dir.file("c.bmp.dir/c.bmp.dat")));
 }
 
@@ -183,6 +316,14 @@ TEST(Cli, UnusableSettingsAreRefusedAndGoodResultsKept) {
          "[SYSTEM]\r\nHeikinWidth = 4\r\nSikiTop = 240\r\nSiki = abc\r\nNumPixel = 5\r\n"
          "NumPixel2 = 12\r\nSinendo = 2\r\nSinendoMax = 30\r\nMargin = 0\r\n"},
         {"folder.ini", ""},
+        // numbers their types cannot hold, which would run as 0, and a stretch that is none
+        {"overflow.ini",
+         "[SYSTEM]\r\nHeikinWidth = 4\r\nSikiTop = 240\r\nSiki = 1e400\r\nNumPixel = 5\r\n"
+         "NumPixel2 = 12\r\nSinendo = 2\r\nSinendoMax = 30\r\nMargin = 0\r\n"},
+        {"wide.ini",
+         "[SYSTEM]\r\nHeikinWidth = 100000\r\nSikiTop = 240\r\nSiki = 4\r\nNumPixel = 5\r\n"
+         "NumPixel2 = 12\r\nSinendo = 2\r\nSinendoMax = 30\r\nMargin = 0\r\n"},
+        {"stretch.ini", readFile(standardSettings(dir)) + "[STRETCH]\r\nStretch = sideways\r\n"},
     };
     for (const auto& [name, content] : bad) {
         if (std::string(name) != "folder.ini") writeFile(dir.file(name), content);
@@ -190,6 +331,17 @@ TEST(Cli, UnusableSettingsAreRefusedAndGoodResultsKept) {
         EXPECT_EQ(r.status, 2) << name;
         EXPECT_NE(r.err.find("cannot use the settings file"), std::string::npos) << r.err;
         EXPECT_EQ(readFile(dir.file("f.bmp.dir/f.bmp.dat")), dat) << name;
+    }
+    // The key is named; psf refuses such a file as detect does.
+    for (const auto& [name, key] : {std::pair{"overflow.ini", "Siki = 1e400"},
+                                    {"wide.ini", "HeikinWidth = 100000"},
+                                    {"stretch.ini", "Stretch"}}) {
+        EXPECT_NE(
+            cli("detect --settings " + dir.file(name) + " " + dir.file("f.bmp"), dir).err.find(key),
+            std::string::npos)
+            << name;
+        EXPECT_EQ(cli("psf --settings " + dir.file(name) + " " + dir.file("f.bmp"), dir).status, 2)
+            << name;
     }
 }
 

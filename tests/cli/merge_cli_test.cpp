@@ -181,8 +181,9 @@ TEST(CliMerge, TilesOfAFitsPictureKeepItsPixelAndSkyCoordinates) {
     r = cli("merge " + list, dir);
     ASSERT_EQ(r.status, 0) << r.err;
     const auto merged = readCsv(r.out);
-    EXPECT_TRUE(r.out.starts_with("x,y,tile,") &&
-                r.out.find(",note,x_fits,y_fits,ra,dec\r\n") != std::string::npos);
+    // One column set, LF lines.
+    EXPECT_TRUE(r.out.starts_with("id,x,y,x_fits,y_fits,ra,dec,flux,")) << r.out.substr(0, 80);
+    EXPECT_EQ(r.out.find('\r'), std::string::npos);
 
     size_t same = 0;
     for (const Row& m : merged) {
@@ -197,6 +198,45 @@ TEST(CliMerge, TilesOfAFitsPictureKeepItsPixelAndSkyCoordinates) {
         }
     }
     EXPECT_GT(same, 200u);
+}
+
+// Tiles cut again (another picture under the same name) after the batch: the results were made
+// from other tiles than the layout names now, and merge refuses them; run again after the batch
+// it merges. An emptied tile record file is refused, not taken as a tile without stars.
+TEST(CliMerge, ResultsOfAnotherCutAndEmptiedTilesAreRefused) {
+    TempDir dir;
+    auto write = [&](uint32_t seed) {
+        auto spec = bench::denseField(1100, 600, 200, seed);
+        spec.noiseSigma = 1.2;
+        const auto field = bench::generateStarField(spec);
+        ASSERT_TRUE(bench::writeBmp(dir.file("f.bmp"), field.width, field.height, field.rgb));
+    };
+    const std::string settings = " --settings " + standardSettings(dir) + " ";
+    const std::string list = dir.file("f.bmp.dir/f.bmp.txt");
+    write(1);
+    ASSERT_EQ(cli("tiles " + dir.file("f.bmp"), dir).status, 0);
+    ASSERT_EQ(cli("batch --jobs 2" + settings + list, dir).status, 0);
+    CliRun r = cli("merge " + list, dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+
+    const std::string dat = dir.file("f.bmp.dir/f.bmp.001.000.bmp.dir/f.bmp.001.000.bmp.dat");
+    const std::string kept = readFile(dat);
+    writeFile(dat, "");
+    r = cli("merge " + list, dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("f.bmp.001.000.bmp: f.bmp.001.000.bmp.dat が"), std::string::npos)
+        << r.err;
+    writeFile(dat, kept);
+
+    write(2);
+    ASSERT_EQ(cli("tiles " + dir.file("f.bmp"), dir).status, 0);
+    r = cli("merge " + list, dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("f.bmp.000.000.bmp: the results were made from another cut"),
+              std::string::npos)
+        << r.err;
+    ASSERT_EQ(cli("batch --jobs 2" + settings + list, dir).status, 0);
+    EXPECT_EQ(cli("merge " + list, dir).status, 0);
 }
 
 }  // namespace

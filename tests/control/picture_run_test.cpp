@@ -50,6 +50,10 @@ TEST(PictureRun, AFileGivesTheCatalogueOfItsSavedPairAndWritesNothing) {
     const auto read = catalogue::readPictureCatalogue(f.path);
     ASSERT_TRUE(read) << read.error();
     EXPECT_EQ(catalogue::csvLines(d.catalogue), catalogue::csvLines(read->catalogue));
+    // Measured, with the metadata the saved catalogue has.
+    EXPECT_EQ(d.catalogue.meta.measures.samples, "levels");
+    EXPECT_EQ(catalogue::ecsvBytes(catalogue::catalogueTable(d.catalogue)),
+              catalogue::ecsvBytes(catalogue::catalogueTable(read->catalogue)));
     EXPECT_EQ(d.outcome.counts, saved[0].counts);
     EXPECT_EQ(d.outcome.siki, saved[0].siki);
     EXPECT_EQ(d.outcome.noiseSigma, saved[0].noiseSigma);

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <map>
+#include <string_view>
 
 #include "control/batch.h"
 #include "control/pipeline.h"
@@ -195,6 +196,30 @@ TEST(BatchList, QuotedAndUnquotedFields) {
     }
 }
 
+// A list saved as Windows' "Unicode" text (UTF-16 with its byte-order mark) reads as the same
+// list in UTF-8.
+TEST(BatchList, AUtf16ListWithItsByteOrderMarkIsRead) {
+    test::TempDir dir;
+    const std::string text = "\"/data/空\",\"a.bmp\"\r\n/data,b.bmp\r\n";
+    test::writeFile(dir.file("utf8.txt"), text);
+    // The same characters as UTF-16LE: all below U+10000 here, so each is one unit.
+    std::string utf16 = "\xFF\xFE";
+    for (const char32_t c : std::u32string_view(U"\"/data/空\",\"a.bmp\"\r\n/data,b.bmp\r\n")) {
+        utf16 += static_cast<char>(c & 0xFF);
+        utf16 += static_cast<char>(c >> 8);
+    }
+    test::writeFile(dir.file("utf16.txt"), utf16);
+    const auto expected = readBatchList(dir.file("utf8.txt"));
+    const auto read = readBatchList(dir.file("utf16.txt"));
+    ASSERT_TRUE(read);
+    ASSERT_EQ(read->size(), 2u);
+    for (size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(read.value()[i].folder, expected.value()[i].folder);
+        EXPECT_EQ(read.value()[i].name, expected.value()[i].name);
+    }
+    EXPECT_EQ(read.value()[0].folder, "/data/空");
+}
+
 // Relative and empty folders are taken in the list's folder, whatever the current
 // folder is; a "clipboard" folder or a missing name makes the record refused.
 TEST(BatchList, FoldersAreResolvedAgainstTheListsFolder) {
@@ -257,8 +282,10 @@ TEST(Batch, APictureThatCannotBeLoadedIsLoggedAndSkipped) {
     b.list(d + ",a.bmp\r\n" + d + ",gone.bmp\r\n" + d + ",c.bmp\r\n", {"a.bmp", "c.bmp"});
     cmdBachDo_Click(b.app.ctx);
     const std::string t = "2015/09/27 21:03:05 ";
+    // The log names the picture and says why it was not loaded.
     EXPECT_NE(b.batchLog().find(t + "002 gone.bmp 処理開始\r\n" + t + d +
-                                "/gone.bmp 読込エラー\r\n" + t + "003 c.bmp 処理開始\r\n"),
+                                "/gone.bmp 読込エラー: no such picture: " + d + "/gone.bmp\r\n" +
+                                t + "003 c.bmp 処理開始\r\n"),
               std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(d + "/gone.bmp.dir"));
     EXPECT_TRUE(std::filesystem::exists(d + "/c.bmp.dir/c.bmp.dat"));
@@ -286,7 +313,7 @@ TEST(Batch, FailedRecordsAreCountedAndARunTimeErrorEndsOnlyItsRecord) {
     const std::string t = "2015/09/27 21:03:05 ";
     const std::string log = b.batchLog();
     for (const std::string& line :
-         {d + "/a.bmp 処理終了", d + "/gone.bmp 読込エラー",
+         {d + "/a.bmp 処理終了", d + "/gone.bmp 読込エラー: no such picture: " + d + "/gone.bmp",
           d + "/fault.bmp 処理エラー: 実行時エラー: オーバーフローしました。",
           d + "/nosave.bmp 保存エラー", d + "/e.bmp 処理終了",
           std::string("バッチ処理終了 (4 件失敗)")})

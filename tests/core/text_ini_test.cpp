@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <filesystem>
 
 #include <csignal>
 
+#include "core/block_cache.h"
 #include "core/ini.h"
 #include "core/paths.h"
 #include "core/text_file.h"
@@ -37,6 +39,50 @@ TEST(TextFiles, DecodeUtf8AsIsAndFallBackToCp932) {
     EXPECT_TRUE(isValidUtf8(junk));
     EXPECT_FALSE(isValidUtf8("\xC0\x80"));      // overlong
     EXPECT_FALSE(isValidUtf8("\xED\xA0\x80"));  // surrogate
+}
+
+// Windows' "Unicode" text: UTF-16 after its byte-order mark, either byte order.
+TEST(TextFiles, Utf16WithItsByteOrderMarkIsDecoded) {
+    // A backslash, a kanji, a quote, a comma, a character beyond 16 bits (U+1F52D), CR LF.
+    const std::string le(
+        "\xFF\xFE"
+        "D\0:\0\\\0"
+        "\x7A\x7A"
+        "\"\0,\0a\0\x3D\xD8\x2D\xDD\r\0\n\0",
+        24);
+    EXPECT_EQ(decodeText(le), "D:\\空\",a\xF0\x9F\x94\xAD\r\n");
+    std::string be = le;
+    for (size_t i = 0; i + 1 < be.size(); i += 2) std::swap(be[i], be[i + 1]);
+    EXPECT_EQ(decodeText(be), decodeText(le));
+    // An unpaired surrogate and a last odd byte become replacement characters.
+    EXPECT_EQ(decodeText(std::string("\xFF\xFE\x00\xD8x", 5)), "\xEF\xBF\xBD\xEF\xBF\xBD");
+}
+
+// A reader never waits on a FIFO or reads a folder as empty, and a file too large for the
+// memory is refused before it is read.
+TEST(TextFiles, OnlyRegularFilesThatFitTheMemoryAreRead) {
+    TempDir dir;
+    ASSERT_EQ(::mkfifo(dir.file("fifo.txt").c_str(), 0600), 0);
+    std::filesystem::create_directory(dir.file("folder.txt"));
+    writeFile(dir.file("big.txt"), std::string(100000, 'x'));
+    struct Case {
+        const char* name;
+        const char* reason;
+    };
+    const Case cases[] = {{"fifo.txt", "通常のファイルではありません"},
+                          {"folder.txt", "フォルダーです"},
+                          {"none.txt", "ファイルがありません"}};
+    for (const Case& c : cases) {
+        const auto read = readTextLines(dir.file(c.name));
+        ASSERT_FALSE(read) << c.name;
+        EXPECT_NE(read.error().find(c.reason), std::string::npos) << read.error();
+    }
+    ASSERT_TRUE(readFileBytes(dir.file("big.txt")));
+    setMemoryCeilingForTests(200000);
+    const auto big = readFileBytes(dir.file("big.txt"));
+    setMemoryCeilingForTests(0);
+    ASSERT_FALSE(big);
+    EXPECT_NE(big.error().find("メモリーに入りません"), std::string::npos) << big.error();
 }
 
 TEST(TextFiles, WriteAnewReplacesWholeAndAppendAdds) {

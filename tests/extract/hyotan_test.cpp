@@ -218,6 +218,44 @@ TEST(GourdSplit, ManyPartsAtOneLevelAreAllKept) {
     EXPECT_EQ(app.ws.StarAtrNo[0][kAtrArea] + app.ws.StarAtrNo[0][kAtrCircular], 30);
 }
 
+// With the detection filter the split rises through the smoothed residual, FilterSplitStep
+// at a time: the gourd still falls into its two discs, each part's threshold is the filter's
+// Siki raised by whole steps, and each part is the pixels above it on the smoothed residual.
+TEST(GourdSplit, WithTheFilterTheSplitStepsThroughTheSmoothedResidual) {
+    TestApp app;
+    loadGourd(app);
+    app.ws.settings.FilterSigma = 0.5f;
+    app.ws.settings.Siki = 1.0f;
+    for (int y = 0; y < app.ws.ImageHeightP; ++y)
+        for (int x = 0; x < app.ws.ImageWidthP; ++x) app.ws.BackLevel(x, y) = 10;
+    input::cmdPickup_Click(app.ctx);
+    ASSERT_EQ(app.ws.MaxStarNo, 1);  // the waist joins the discs on the smoothed residual too
+    cmdCenterCal_Click(app.ctx);
+    const auto& smoothed = app.ws.SmoothedResidual;
+    std::vector<int32_t> parts;
+    for (int32_t n = 1; n <= app.ws.MaxStarNo; ++n)
+        if (app.ws.Clusters[n].Used == -1) parts.push_back(n);
+    ASSERT_EQ(parts.size(), 2u);
+    for (int32_t p : parts) {
+        SCOPED_TRACE(p);
+        const auto& c = app.ws.Clusters[p];
+        EXPECT_EQ(c.Atr, kAtrCircular);
+        // Whole steps of 0.2 above Siki 1, and not a whole number, as a split rising through
+        // the raw Level one level at a time would end.
+        const double steps = (c.Siki - 1.0) / app.ws.FilterSplitStep;
+        EXPECT_GE(steps, 0.999);
+        EXPECT_NEAR(steps, std::round(steps), 1e-3);
+        EXPECT_GT(std::abs(c.Siki - std::round(c.Siki)), 0.1f) << c.Siki;
+        for (int y = 1; y <= app.ws.ImageHeightP; ++y)
+            for (int x = 1; x <= app.ws.ImageWidthP; ++x)
+                if (app.ws.ClusterMap(x, y) == p) {
+                    ASSERT_GT(smoothed(x - 1, y - 1), c.Siki);
+                }
+    }
+    EXPECT_NEAR(app.ws.Stars[parts[0]].CenterX, 10.5, 0.3);
+    EXPECT_NEAR(app.ws.Stars[parts[1]].CenterX, 18.5, 0.3);
+}
+
 }  // namespace
 }  // namespace orv::extract
 

@@ -3,6 +3,7 @@
 // fill and the cluster scan with it on many small pictures.
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "core/workspace.h"
@@ -16,6 +17,8 @@ struct ReferenceFill {
     int32_t baseNo;
     int depth = 0;
     int16_t fillOK = -1;
+    // The brightness rule at (x, y), 1-based; empty: Level > BackLevel + siki or > sikiTop.
+    std::function<bool(int, int)> bright = nullptr;
 
     void fill(int x, int y) {
         if (depth > ws.FillDepthLimit) {
@@ -29,7 +32,9 @@ struct ReferenceFill {
         auto tryTake = [&](bool inside, int nx, int ny) {
             if (!inside || ws.ClusterMap(nx, ny) != baseNo) return;
             const int l = ws.PixelLevel.Level(nx, ny);
-            if (!(l > static_cast<double>(ws.BackLevel(nx - 1, ny - 1)) + siki || l > sikiTop))
+            if (bright ? !bright(nx, ny)
+                       : !(l > static_cast<double>(ws.BackLevel(nx - 1, ny - 1)) + siki ||
+                           l > sikiTop))
                 return;
             ws.ClusterMap(nx, ny) = static_cast<uint16_t>(starNo);
             taken[count][0] = nx;
@@ -45,23 +50,35 @@ struct ReferenceFill {
     }
 };
 
-// The cluster scan: numbers 1, 2, ... in seed order, each grown by fill(x, y, n), which gives
-// the completion flag. Returns the flags by number (index 0 unused).
-template <typename Fill>
-std::vector<int16_t> scanClusters(core::Workspace& ws, Fill fill) {
+// The cluster scan: numbers 1, 2, ... in seed order at the pixels where bright(x, y) holds
+// (1-based), each grown by fill(x, y, n), which gives the completion flag. Returns the flags by
+// number (index 0 unused).
+template <typename Bright, typename Fill>
+std::vector<int16_t> scanClusters(core::Workspace& ws, Bright bright, Fill fill) {
     ws.ClusterMap.create(0, ws.ImageWidthP + 1, 0, ws.ImageHeightP + 1);
     std::vector<int16_t> fillOK(1, 0);
-    const float siki = ws.settings.Siki, top = ws.settings.SikiTop;
     for (int y = 1; y <= ws.ImageHeightP; ++y)
         for (int x = 1; x <= ws.ImageWidthP; ++x) {
-            const int l = ws.PixelLevel.Level(x, y);
-            if (!(l > static_cast<double>(siki) + ws.BackLevel(x - 1, y - 1) || l > top)) continue;
+            if (!bright(x, y)) continue;
             if (ws.ClusterMap(x, y) != 0) continue;
             const int32_t n = static_cast<int32_t>(fillOK.size());
             ws.ClusterMap(x, y) = static_cast<uint16_t>(n);
             fillOK.push_back(fill(x, y, n));
         }
     return fillOK;
+}
+
+// The same with the rule Level > Siki + BackLevel (in double) or Level > SikiTop.
+template <typename Fill>
+std::vector<int16_t> scanClusters(core::Workspace& ws, Fill fill) {
+    const float siki = ws.settings.Siki, top = ws.settings.SikiTop;
+    return scanClusters(
+        ws,
+        [&](int x, int y) {
+            const int l = ws.PixelLevel.Level(x, y);
+            return l > static_cast<double>(siki) + ws.BackLevel(x - 1, y - 1) || l > top;
+        },
+        fill);
 }
 
 // The cluster scan with the reference fill.

@@ -167,6 +167,13 @@ TEST(SettingsBoxes, LostFocusValidatesLikeTheWindow) {
         {&F::txtHeikinWidth, txtHeikinWidth_LostFocus, "１１", "11"},
         {&F::txtSinendo, txtSinendo_LostFocus, "１．５", "1.5"},
         {&F::txtMargin, txtMargin_LostFocus, "－１", "0"},
+        {&F::txtFilterSigma, txtFilterSigma_LostFocus, "1.5", "1.5"},
+        {&F::txtFilterSigma, txtFilterSigma_LostFocus, "0.5", "0.5"},
+        {&F::txtFilterSigma, txtFilterSigma_LostFocus, "5", "5"},
+        {&F::txtFilterSigma, txtFilterSigma_LostFocus, "0", "0"},
+        {&F::txtFilterSigma, txtFilterSigma_LostFocus, "0.49", "0"},
+        {&F::txtFilterSigma, txtFilterSigma_LostFocus, "5.01", "0"},
+        {&F::txtFilterSigma, txtFilterSigma_LostFocus, "abc", "0"},
     };
     for (const auto& c : cases) {
         TestApp app;
@@ -181,6 +188,78 @@ TEST(SettingsBoxes, LostFocusValidatesLikeTheWindow) {
     app.frm.txtSikiTop.Text = "250.7";
     txtSikiTop_LostFocus(app.ctx);
     EXPECT_FLOAT_EQ(app.ws.settings.SikiTop, 250.7f);
+}
+
+TEST(SettingsFile, TheDetectionFilterIsWrittenInItsOwnSectionOnlyWhenOn) {
+    TestApp app;
+    Settings& s = app.ws.settings;
+    s = defaultSettings();
+    s.FilterSigma = 1.5f;
+    s.Siki = 1.19f;
+    ASSERT_TRUE(OV_SaveIniData(app.ctx));
+    const std::string file = readFile(settingsFile(app));
+    EXPECT_NE(file.find("\r\nSiki = 1.19\r\n"), std::string::npos) << file;
+    const std::string tail =
+        "[STRETCH]\r\nStretch = percentile:0.1,99.9\r\n[DETECT]\r\nFilterSigma = 1.5\r\n";
+    ASSERT_GE(file.size(), tail.size());
+    EXPECT_EQ(file.substr(file.size() - tail.size()), tail);
+    s = Settings{};
+    OV_GetIniData(app.ctx);
+    EXPECT_EQ(s.FilterSigma, 1.5f);
+    EXPECT_EQ(s.Siki, 1.19f);
+    EXPECT_EQ(app.frm.txtFilterSigma.Text, "1.5");
+    EXPECT_EQ(app.frm.txtSiki.Text, "1.19");
+}
+
+// FilterSigma is 0.5..5 or off; with it on, Siki is read as a Single (the result pair's own
+// key first), with it off as a whole number.
+TEST(SettingsFile, TheFilterReadsAsOffOutsideItsRangeAndDecidesHowSikiIsRead) {
+    const struct {
+        const char* section;
+        float filter, siki;
+    } cases[] = {
+        {"", 0, 2},
+        {"[DETECT]\r\nFilterSigma = 1\r\n", 1, 2.5f},
+        {"[detect]\r\nfiltersigma=0.5\r\n", 0.5f, 2.5f},
+        {"[DETECT]\r\nFilterSigma = 5\r\n", 5, 2.5f},
+        {"[DETECT]\r\nFilterSigma = 0.49\r\n", 0, 2},
+        {"[DETECT]\r\nFilterSigma = 5.1\r\n", 0, 2},
+        {"[DETECT]\r\nFilterSigma = -1\r\n", 0, 2},
+        {"[DETECT]\r\nFilterSigma = abc\r\n", 0, 2},
+        {"[DETECT]\r\nFilterSigma = 2\r\nSiki = 0.75\r\n", 2, 0.75f},
+        {"[DETECT]\r\nSiki = 0.75\r\n", 0, 2},
+    };
+    for (const auto& c : cases) {
+        TestApp app;
+        writeFile(settingsFile(app), std::string("[SYSTEM]\r\nSiki = 2.5\r\n") + c.section);
+        OV_GetIniData(app.ctx);
+        EXPECT_EQ(app.ws.settings.FilterSigma, c.filter) << c.section;
+        EXPECT_EQ(app.ws.settings.Siki, c.siki) << c.section;
+    }
+}
+
+TEST(SettingsFile, ARunWithoutAWindowRefusesAFilterSigmaItWouldIgnore) {
+    TestApp app;
+    const std::string detection =
+        "[SYSTEM]\r\nHeikinWidth = 4\r\nSikiTop = 240\r\nSiki = 1.5\r\nNumPixel = 5\r\n"
+        "NumPixel2 = 12\r\nSinendo = 2\r\nSinendoMax = 30\r\nMargin = 0\r\n";
+    const struct {
+        const char* filter;
+        bool accepted;
+    } cases[] = {{"", true},
+                 {"FilterSigma = 0", true},
+                 {"FilterSigma = 1.5", true},
+                 {"FilterSigma = 9", false},
+                 {"FilterSigma = 0.2", false},
+                 {"FilterSigma = x", false}};
+    for (const auto& c : cases) {
+        writeFile(settingsFile(app), detection + "[DETECT]\r\n" + c.filter + "\r\n");
+        auto read = readSettingsFileStrictly(settingsFile(app));
+        EXPECT_EQ(static_cast<bool>(read), c.accepted) << c.filter;
+        if (!read) {
+            EXPECT_NE(read.error().find("FilterSigma"), std::string::npos);
+        }
+    }
 }
 
 TEST(SettingsFile, DoubleClickOnTheTitleOpensTheFileAndRereadsIt) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bench/bmp_writer.h"
+#include "core/block_cache.h"
 #include "support/test_app.h"
 #include "tiles/tile_pictures.h"
 
@@ -133,6 +134,26 @@ TEST(BmpStream, RefusesBrokenFilesBeforeAllocating) {
             EXPECT_NE(r.error.find(dir.file("p.bmp")), std::string::npos);
         }
     }
+}
+
+// A very wide picture (700000000 x 1 in the field) reads a whole row at a time: the pixels and
+// that row together must fit the memory, or the picture is refused with the reason.
+TEST(BmpStream, TheRowBufferIsCountedWithThePixels) {
+    test::TempDir dir;
+    const int w = 2000000;  // 6 MB of pixels and a 6 MB row
+    const auto bytes =
+        bench::encodeBmp(w, 1, std::vector<uint8_t>(3 * size_t{w}, 7), BmpVariant::Rgb24);
+    ASSERT_TRUE(bytes.ok());
+    test::writeFile(dir.file("wide.bmp"), asString(bytes.value()));
+    core::setMemoryCeilingForTests(10 << 20);
+    const BmpRead refused = readBmpFile(dir.file("wide.bmp"));
+    core::setMemoryCeilingForTests(13 << 20);
+    const BmpRead read = readBmpFile(dir.file("wide.bmp"));
+    core::setMemoryCeilingForTests(0);
+    EXPECT_EQ(refused.status, Status::Failed);
+    EXPECT_NE(refused.error.find("メモリーに入りません: 2000000 x 1"), std::string::npos)
+        << refused.error;
+    EXPECT_EQ(read.status, Status::Ok) << read.error;
 }
 
 TEST(BmpStream, WritesTheTileFormatByteForByte) {

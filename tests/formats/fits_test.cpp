@@ -1,6 +1,7 @@
 #include "formats/fits.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <filesystem>
@@ -227,6 +228,21 @@ TEST(FitsReader, RefusesWhatItCannotReadWithTheReason) {
          "圧縮された画像を展開できません"},
         {"garbage.fits", [](const std::string& p) { test::writeFile(p, "not a picture"); },
          "FITS の形式ではありません"},
+        // 2e9 x 2e9 doubles: 3.2e19 bytes, beyond 64 bits
+        {"huge.fits",
+         [](const std::string& p) {
+             test::writeFile(
+                 p, header({"SIMPLE  =                    T", "BITPIX  =                  -64",
+                            "NAXIS   =                    2", "NAXIS1  =           2000000000",
+                            "NAXIS2  =           2000000000"}) +
+                        std::string(2880, '\0'));
+         },
+         "画像が大きすぎます (2000000000 x 2000000000, BITPIX = -64)"},
+        // a FIFO would wait for a writer, a folder was "empty"
+        {"fifo.fits", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); },
+         "通常のファイルではありません"},
+        {"folder.fits", [](const std::string& p) { std::filesystem::create_directory(p); },
+         "フォルダーです"},
         {"empty.fit", [](const std::string& p) { test::writeFile(p, ""); }, ""},
         {"missing.fts", [](const std::string&) {}, ""},
     };

@@ -157,6 +157,15 @@ TEST(PsfFiles, ABadPairChangesNothingAndACountMismatchEmptiesTheTable) {
     std::string many;
     for (int i = 0; i < 101; ++i) many += record;
     const psf::PsfState before = t.ws.psf;
+    // Changed after the save: refused by PSFData.sum, naming the file.
+    writeFile(t.work("PSFData.txt"), record);
+    psf::OV_ReadPSFData(t.ctx, t.dir.path(), "PSFData.ini");
+    EXPECT_NE(t.messages().back().find("PSFData.txt が PSFData.sum の記録と合いません"),
+              std::string::npos)
+        << t.messages().back();
+    EXPECT_EQ(psf::psfDataLines(t.ws.psf), psf::psfDataLines(before));
+    // Written by hand from here on: no sum file, each file's own checks.
+    std::filesystem::remove(t.work("PSFData.sum"));
     const struct {
         std::string file, text, said;
     } refused[] = {
@@ -209,8 +218,8 @@ TEST(PsfFiles, AFailedSaveSaysSoAndKeepsTheOldPair) {
     EXPECT_NE(t.messages().back().find("PSFプロファイルを保存できませんでした。"),
               std::string::npos);
     EXPECT_EQ(readFile(t.work("PSFData.txt")), txt);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(t.dir.path()), {}), 4)
-        << "test.bmp, program, PSFData.txt, PSFData.ini";
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(t.dir.path()), {}), 5)
+        << "test.bmp, program, PSFData.txt, PSFData.ini, PSFData.sum";
 
     t.ws.settings.WorkPath = t.work("missing");
     psf::cmdPSFSave_Click(t.ctx);

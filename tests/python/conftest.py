@@ -5,6 +5,7 @@ both (python_tests)."""
 import os
 import struct
 import subprocess
+import zlib
 
 import numpy as np
 import pytest
@@ -55,6 +56,19 @@ def write_bmp(path, pixels):
     info = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 24, 0, len(body), 2835, 2835, 0, 0)
     with open(path, "wb") as f:
         f.write(header + info + body)
+
+
+def write_png16(path, samples):
+    """A 16-bit grey PNG of a 2-D uint16 array (row 0 at the top)."""
+    def chunk(kind, data):
+        return (struct.pack(">I", len(data)) + kind + data
+                + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+
+    h, w = samples.shape
+    rows = b"".join(b"\0" + row.astype(">u2").tobytes() for row in samples)
+    with open(path, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 16, 0, 0, 0, 0))
+                + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
 
 
 def write_fits(path, samples, header=None):

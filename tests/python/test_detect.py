@@ -10,7 +10,7 @@ import numpy as np
 import pytest
 
 import orvandel
-from conftest import SAMPLE, run_cli, star_field, write_bmp, write_fits
+from conftest import SAMPLE, run_cli, star_field, write_bmp, write_fits, write_png16
 
 
 def fits_header():
@@ -41,18 +41,24 @@ def picture(kind, folder):
 
 
 def cli_catalogue(path, settings, options):
-    """The CLI's detection of `path` and its catalogue: (counts line, header, rows)."""
+    """The CLI's detection of `path` and its catalogue: (counts line, header, rows, the
+    catalogue as ECSV read by astropy)."""
+    from astropy.table import Table
+
     status, out = run_cli("detect", "--jobs", "1", "--settings", settings, *options, path)
     assert status == 0, out
-    csv_path = str(path) + ".csv"
+    csv_path, ecsv_path = str(path) + ".csv", str(path) + ".ecsv"
     assert run_cli("export", path, "-o", csv_path)[0] == 0
+    assert run_cli("export", path, "-o", ecsv_path)[0] == 0
     with open(csv_path, newline="", encoding="utf-8") as f:
         rows = list(csv.reader(f))
-    return out, rows[0], rows[1:]
+    return out, rows[0], rows[1:], Table.read(ecsv_path, format="ascii.ecsv")
 
 
-def cli_options(channel="B", hyotan=False, threshold_sigma=None, stretch=None):
+def cli_options(channel="B", hyotan=False, threshold_sigma=None, stretch=None, filter=None):
     options = ["--channel", channel]
+    if filter is not None:
+        options += ["--filter", str(filter)]
     if hyotan:
         options.append("--hyotan")
     if threshold_sigma:
@@ -63,20 +69,25 @@ def cli_options(channel="B", hyotan=False, threshold_sigma=None, stretch=None):
 
 
 def assert_same_as_csv(table, header, rows):
+    """Every cell: an empty one masked, a number the value its text reads as, a text itself."""
     assert table.colnames == header
     assert len(table) == len(rows)
     for k, name in enumerate(header):
         column = table[name]
-        for value, row in zip(column, rows):
+        mask = np.ma.getmaskarray(column)
+        data = np.ma.getdata(column)
+        for value, masked, row in zip(data, mask, rows):
             cell = row[k]
-            if column.dtype.kind in "U":
-                assert value == cell, name
-            elif column.dtype.kind == "i":
-                assert value == int(cell), name
+            if column.dtype.kind == "U":
+                assert value == cell and not masked, name
             elif cell == "":
-                assert math.isnan(value), name
+                assert masked, name
             else:
-                assert value == float(cell), (name, value, cell)
+                assert not masked, (name, cell)
+                if column.dtype.kind == "i":
+                    assert value == int(cell), name
+                else:
+                    assert value == float(cell), (name, value, cell)
 
 
 def assert_same_tables(a, b, skip=()):
@@ -84,7 +95,9 @@ def assert_same_tables(a, b, skip=()):
     assert len(a) == len(b)
     for name in names:
         assert a[name].dtype.kind == b[name].dtype.kind, name
-        assert np.array_equal(a[name], b[name], equal_nan=a[name].dtype.kind == "f"), name
+        mask = np.ma.getmaskarray(a[name])
+        assert np.array_equal(mask, np.ma.getmaskarray(b[name])), name
+        assert np.array_equal(np.ma.getdata(a[name])[~mask], np.ma.getdata(b[name])[~mask]), name
 
 
 CASES = [
@@ -100,16 +113,23 @@ CASES = [
 def test_detect_on_a_file_gives_the_cli_catalogue_to_the_last_digit(
         tmp_path, settings_file, kind, options):
     path = picture(kind, tmp_path)
-    counts, header, rows = cli_catalogue(path, settings_file, cli_options(**options))
+    counts, header, rows, ecsv = cli_catalogue(path, settings_file, cli_options(**options))
     table = orvandel.detect(path, settings=settings_file, **options)
     assert_same_as_csv(table, header, rows)
+    assert np.isfinite(np.ma.getdata(table["flux"])).sum() > 10  # measured
+    # The metadata the catalogue files keep, units and descriptions: the CLI's.
+    for key, value in ecsv.meta.items():
+        assert table.meta[key] == value, key
+    for name in header:
+        assert table[name].unit == ecsv[name].unit, name
+        assert table[name].description == ecsv[name].description, name
     c = table.meta["counts"]
     assert ("%d results: noise %d, area %d, star %d, elongated %d"
             % (len(table), c["noise"], c["area"], c["star"], c["elongated"])) in counts
     if options.get("threshold_sigma"):
         siki, sigma = re.search(r"Siki (\S+), noise sigma (\S+)\)", counts).groups()
         assert table.meta["threshold"] == float(siki)
-        assert "%.2f" % table.meta["noise_sigma"] == sigma
+        assert "%.2f" % table.meta["detection_noise_sigma"] == sigma
     # The saved pair reads back as the same table.
     assert_same_tables(orvandel.read_results(path), table)
     assert orvandel.read_results(path).meta["counts"] == c
@@ -120,7 +140,7 @@ def test_standard_settings_are_the_cli_standard_ones(tmp_path):
     standard = tmp_path / "standard.ini"
     standard.write_text("[SYSTEM]\nHeikinWidth = 4\nSikiTop = 240\nSiki = 4\nNumPixel = 5\n"
                         "NumPixel2 = 12\nSinendo = 2\nSinendoMax = 30\nMargin = 0\n")
-    _, header, rows = cli_catalogue(path, standard, [])
+    _, header, rows, _ = cli_catalogue(path, standard, [])
     table = orvandel.detect(path)
     assert_same_as_csv(table, header, rows)
     assert table.meta["settings"]["Siki"] == 4 and table.meta["threshold"] == 4
@@ -134,21 +154,24 @@ def test_units_and_meta(tmp_path):
     import astropy.units as u
 
     table = orvandel.detect(picture("fits16", tmp_path))
-    for name in ("x", "y", "x_fits", "y_fits", "hankei_ave", "hankei_min", "hankei_max",
-                 "hankei_sd"):
+    for name in ("x", "y", "x_fits", "y_fits", "fwhm", "a", "b", "flux_radius", "hankei_ave"):
         assert table[name].unit == u.pix, name
-    assert table["pixels"].unit == u.pix ** 2
-    assert table["ra"].unit == u.deg and table["dec"].unit == u.deg
-    for name in ("star", "atr", "edit_atr", "sum_level", "max_level", "sinendo", "siki"):
+    assert table["ra"].unit == u.deg and table["theta"].unit == u.deg
+    for name in ("flux", "flux_err", "flux_iso", "background", "peak"):
+        assert table[name].unit == u.adu, name
+    for name in ("id", "star", "atr", "edit_atr", "flags", "snr", "sum_level", "siki"):
         assert table[name].unit is None, name
     meta = table.meta
     assert meta["width"] == 180 and meta["height"] == 120 and meta["channel"] == "B"
     assert meta["noise_sigma"] > 0 and meta["threshold"] == 4
+    assert meta["flux_unit"] == "adu" and meta["samples"] == "samples"
+    assert meta["saturation"] == 65535
     assert meta["stretch"] == "percentile:0.1,99.9"
     assert meta["stretch_black"] < meta["stretch_white"]
     assert sum(meta["counts"][k] for k in ("noise", "area", "star", "elongated")) == len(table)
     assert meta["settings"]["HeikinWidth"] == 4
     assert meta["settings"]["Stretch"] == "percentile:0.1,99.9"
+    assert list(table["id"]) == list(range(1, len(table) + 1))
 
 
 def arrays():
@@ -175,10 +198,29 @@ def test_detect_on_an_array_equals_detect_on_the_same_pixels_as_a_file(
         from_array = orvandel.detect(array, channel=channel, hyotan=True)
         assert len(from_array) > 10
         assert set(from_array["tile"]) == {""}
-        assert_same_tables(from_array, from_file, skip=("tile",))
-        for key in ("noise_sigma", "threshold", "counts", "stretch", "width", "height"):
-            assert from_array.meta[key] == from_file.meta[key], key
-        assert from_array.meta["picture"] is None
+        # An array has no FITS header: no FITS pixel columns, ra or dec.
+        assert_same_tables(from_array, from_file, skip=("tile", "x_fits", "y_fits"))
+        assert np.ma.getmaskarray(from_array["x_fits"]).all()
+        for key in ("noise_sigma", "threshold", "counts", "stretch", "width", "height",
+                    "flux_unit", "samples", "saturation", "detection_noise_sigma"):
+            assert from_array.meta.get(key) == from_file.meta.get(key), key
+        assert "picture" not in from_array.meta and from_array.meta["path"] is None
+
+
+def test_a_picture_decoded_by_the_helper_program(tmp_path):
+    """A 16-bit PNG is decoded in orvandel-decode beside the module: the array's results; a
+    damaged one is refused with the reason, and the interpreter goes on."""
+    samples = np.clip(star_field((90, 130), 25, seed=13, scale=180) + 500, 0, 65535)
+    samples = samples.astype(np.uint16)
+    path = tmp_path / "field.png"
+    write_png16(path, samples)
+    from_file = orvandel.detect(path)
+    assert len(from_file) > 10 and from_file.meta["samples"] == "samples"
+    assert_same_tables(orvandel.detect(samples), from_file, skip=("tile",))
+    damaged = tmp_path / "damaged.png"
+    damaged.write_bytes(path.read_bytes()[:200])
+    with pytest.raises(OSError, match="damaged.png"):
+        orvandel.detect(damaged)
 
 
 def test_arrays_in_other_layouts_and_kinds_give_the_same_results():
@@ -212,9 +254,13 @@ def test_without_astropy_the_catalogue_is_a_structured_array(monkeypatch):
     table = orvandel.detect(levels)
     monkeypatch.setattr(orvandel, "_astropy_table", lambda: None)
     plain = orvandel.detect(levels)
-    assert isinstance(plain, orvandel.CatalogueArray) and plain.dtype.names == tuple(table.colnames)
+    assert isinstance(plain, orvandel.CatalogueMaskedArray)
+    assert plain.dtype.names == tuple(table.colnames)
     for name in table.colnames:
-        assert np.array_equal(plain[name], table[name]), name
+        mask = np.ma.getmaskarray(table[name])
+        assert np.array_equal(np.ma.getmaskarray(plain[name]), mask), name
+        assert np.array_equal(np.ma.getdata(plain[name])[~mask],
+                              np.ma.getdata(table[name])[~mask]), name
     assert plain.units["x"] == "pix" and plain.units["star"] == ""
     assert plain.meta["counts"] == table.meta["counts"]
     assert plain[plain["atr"] == 3].meta["counts"] == table.meta["counts"]

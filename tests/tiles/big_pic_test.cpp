@@ -5,12 +5,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "bench/bmp_writer.h"
+#include "control/pipeline.h"
 #include "core/paths.h"
+#include "core/sum_file.h"
 #include "core/text_file.h"
 #include "input/image_load.h"
+#include "results/data_files.h"
 #include "support/test_app.h"
 #include "tiles/export.h"
 #include "tiles/tile_pictures.h"
@@ -53,6 +57,13 @@ struct Division {
     }
 };
 
+std::vector<std::string> filesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 TEST(DivisionWindow, StepsThroughTheTilesOfTheWorkedExample) {
     Division d;
     d.load(1200, 1000);
@@ -94,6 +105,53 @@ TEST(DivisionWindow, StepsThroughTheTilesOfTheWorkedExample) {
     EXPECT_EQ(t.DivX, 0);
     EXPECT_EQ(d.big.lblDivId.Caption, "m42.bmp.000.000");
     EXPECT_TRUE(d.messages().empty());
+}
+
+// A click on the preview picks the tile whose inner square holds the point; the strips outside
+// every inner square belong to the nearest whole tile. 1200 x 1000 at 0.35 preview pixels per
+// pixel; S 500, M 50: inner squares from 50 and 550 across, from 50 down.
+TEST(DivisionWindow, AClickOnThePreviewPicksTheTileThere) {
+    Division d;
+    const auto& t = d.app.ws.tile;
+    imgBigPic_Click(d.c, 300, 100);  // no picture yet: nothing
+    EXPECT_EQ(t.DivPicReady, 0);
+    d.load(1200, 1000);
+    const struct {
+        double x, y;  // big-picture pixels
+        int column, row;
+    } clicks[] = {{600, 300, 1, 0}, {548, 300, 0, 0},  {551, 300, 1, 0},
+                  {10, 10, 0, 0},   {1190, 990, 1, 0}, {300, 700, 0, 0}};
+    for (const auto& k : clicks) {
+        imgBigPic_Click(d.c, k.x * 0.35, k.y * 0.35);
+        EXPECT_EQ(t.DivX, k.column) << k.x;
+        EXPECT_EQ(t.DivY, k.row) << k.y;
+        EXPECT_EQ(d.big.lblDivId.Caption,
+                  "m42.bmp.00" + std::to_string(k.column) + ".00" + std::to_string(k.row));
+    }
+}
+
+// Without a working folder the tiles go beside the picture (not into the current folder),
+// until the user chooses a folder.
+TEST(DivisionWindow, TheOutputFolderFollowsThePictureUntilOneIsChosen) {
+    orv::test::TestApp app;
+    form::FrmBigPic big;
+    BigPicCtx c{app.ws, big, app.host};
+    app.ctx.bigPic = &big;
+    cmdShowBigPic_Click(app.ctx);
+    EXPECT_EQ(big.dirBach.Path, fs::current_path().string());
+    for (const char* folder : {"one", "two"}) {
+        const std::string path = app.dir.file(std::string(folder) + "/m42.bmp");
+        fs::create_directories(app.dir.file(folder));
+        ASSERT_TRUE(bench::writeBmp(path, 600, 600, test::patternBytes(600, 600)).ok());
+        app.host.fileAnswers.push_back(path);
+        cmdBigPic_Click(c, 0);
+        EXPECT_EQ(big.dirBach.Path, app.dir.file(folder));
+    }
+    app.host.folderAnswers.push_back(app.dir.path());
+    cmdDirBrowse_Click(c);
+    app.host.fileAnswers.push_back(app.dir.file("one/m42.bmp"));
+    cmdBigPic_Click(c, 0);
+    EXPECT_EQ(big.dirBach.Path, app.dir.path());
 }
 
 TEST(DivisionWindow, SizeAndMarginTakeOnlyNumbers) {
@@ -261,7 +319,7 @@ TEST(DivisionWindow, SavingBeforeAnyPictureOnlySaysSo) {
     EXPECT_EQ(d.app.ws.tile.DivPicReady, 0);
 }
 
-TEST(DivisionWindow, AFileThatCannotBeWrittenStopsTheSaveAndTheListNamesWhatWasWritten) {
+TEST(DivisionWindow, AFileThatCannotBeWrittenStopsTheSaveAndReplacesNothing) {
     Division d;
     d.load(1200, 1000);
     const std::string dir = d.tileFolder();
@@ -270,10 +328,9 @@ TEST(DivisionWindow, AFileThatCannotBeWrittenStopsTheSaveAndTheListNamesWhatWasW
     const auto messages = d.messages();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].find(dir + "/m42.bmp.001.000.bmp"), std::string::npos);
+    EXPECT_NE(messages[0].find("置き換えていません"), std::string::npos);
     EXPECT_EQ(messages[0].find("を保存しました"), std::string::npos);
-    EXPECT_EQ(orv::test::readFile(dir + "/m42.bmp.txt"),
-              "\"" + dir + "\",\"m42.bmp.000.000.bmp\"\r\n");
-    EXPECT_EQ(readLayoutFile(dir + "/m42.bmp.tiles.ini")->tiles, 1);
+    EXPECT_EQ(filesIn(dir), std::vector<std::string>{"m42.bmp.001.000.bmp"});
 
     d.app.host.messages.clear();
     fs::remove_all(dir);
@@ -308,6 +365,47 @@ TEST(TileSource, LoadsTheTileShownAsThePictureToProcess) {
     ASSERT_TRUE(input::cmdDataIn_Click(d.app.ctx, input::kSourceTile));
     EXPECT_EQ(ws.DoFilePath, d.app.dir.file("sub/m42.bmp.dir"));
     EXPECT_EQ(ws.DoFileName, "m42.bmp.001.000");
+}
+
+// A tile processed alone is named without ".bmp" (its results in m42.bmp.000.000.dir); reading
+// them back loads the tile's file, and says plainly when the tile was cut but never saved.
+TEST(TileSource, ATileProcessedAloneReadsBackFromItsTileFile) {
+    Division d;
+    d.load(1200, 1000);
+    ASSERT_TRUE(input::cmdDataIn_Click(d.app.ctx, input::kSourceTile));
+    control::cmdDoAll_Click(d.app.ctx);
+    ASSERT_TRUE(results::OV_SaveData(d.app.ctx));
+    const std::string tile = d.tileFolder() + "/m42.bmp.000.000.bmp";
+    const std::string dat = d.tileFolder() + "/m42.bmp.000.000.dir/m42.bmp.000.000.dat";
+    ASSERT_TRUE(fs::exists(dat));
+    // Its sum file records the tile's checksum, which merge compares with the layout's.
+    auto sum = core::parseSumFile(orv::test::readFile(dat + ".sum"));
+    ASSERT_TRUE(sum);
+    EXPECT_EQ(sum->picture, tileChecksum(d.big.picDivPic.picture));
+    std::vector<std::string> decoded;
+    const form::Picture cut = d.big.picDivPic.picture;
+    d.app.host.decoder = [&](const std::string& path) -> core::Result<form::Picture> {
+        decoded.push_back(path);
+        return cut;
+    };
+
+    d.app.host.messages.clear();
+    d.app.host.fileAnswers.push_back(dat);
+    results::cmdReadData_Click(d.app.ctx);
+    ASSERT_EQ(d.messages().size(), 1u);
+    EXPECT_NE(d.messages()[0].find("分割画像のファイルが見つかりません: " + tile),
+              std::string::npos)
+        << d.messages()[0];
+    EXPECT_NE(d.messages()[0].find("「分割画像出力」"), std::string::npos);
+    EXPECT_TRUE(decoded.empty());
+
+    cmdSaveFile_Click(d.c);
+    d.app.host.messages.clear();
+    d.app.host.fileAnswers.push_back(dat);
+    results::cmdReadData_Click(d.app.ctx);
+    ASSERT_EQ(d.app.ws.ProcStage, core::kStageRead) << d.messages()[0];
+    EXPECT_EQ(decoded, std::vector<std::string>{tile});
+    EXPECT_EQ(d.app.ws.DoFileName, "m42.bmp.000.000");  // the name stays; saving goes back there
 }
 
 }  // namespace

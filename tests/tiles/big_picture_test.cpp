@@ -66,6 +66,9 @@ TEST(Preview, EachPixelIsTheMeanOfThePixelsItCovers) {
             EXPECT_EQ(test::pixelsOf(p),
                       referencePreview(big, pw, ph, layout == form::PixelLayout::Grey8));
             EXPECT_EQ(rows, 23);
+            // A row too wide to be summed byte by byte (a 700000000 x 1 picture would need
+            // 8 GB) is summed per preview pixel, to the same means.
+            EXPECT_EQ(test::pixelsOf(scaledPreview(big, pw, ph, {}, 0)), test::pixelsOf(p));
         }
 }
 

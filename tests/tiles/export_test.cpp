@@ -2,8 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <map>
+
 #include "control/batch.h"
+#include "core/checksum.h"
+#include "support/test_app.h"
+#include "tiles/big_picture.h"
 #include "tiles/geometry.h"
+#include "tiles/tile_pictures.h"
 
 namespace orv::tiles {
 namespace {
@@ -27,7 +34,8 @@ TEST(LayoutFile, ReadsBackWhatIsWritten) {
                            wholeTiles(20000, s, m),
                            "m42 (1).bmp.txt",
                            7,
-                           stretches[k++]};
+                           stretches[k++],
+                           {{{0, 0}, 0x0A1B2C3Du}, {{2, 1}, 0xFFFFFFFFu}}};
         // Keys a reader does not know are no error.
         auto read = parseLayout(text(layoutLines(l)) + "Written=by a later version\r\n");
         ASSERT_TRUE(read.ok()) << read.error();
@@ -43,11 +51,22 @@ TEST(LayoutFile, ReadsBackWhatIsWritten) {
         EXPECT_EQ(read->stretch.text, l.stretch.text);
         EXPECT_EQ(read->stretch.black, l.stretch.black);
         EXPECT_EQ(read->stretch.white, l.stretch.white);
+        EXPECT_EQ(read->checksums, l.checksums);
     }
 }
 
 TEST(LayoutFile, NamesTheKeyThatIsWrong) {
-    const TileLayout good{"m42.bmp", 1200, 1000, 500, 50, 2, 1, "m42.bmp.txt", 2, {"minmax", 3, 9}};
+    const TileLayout good{"m42.bmp",
+                          1200,
+                          1000,
+                          500,
+                          50,
+                          2,
+                          1,
+                          "m42.bmp.txt",
+                          2,
+                          {"minmax", 3, 9},
+                          {{{0, 0}, 1}, {{1, 0}, 2}}};
     const auto lines = layoutLines(good);
     auto with = [&](const std::string& key, const std::string& value) {
         auto changed = lines;
@@ -73,12 +92,20 @@ TEST(LayoutFile, NamesTheKeyThatIsWrong) {
         {"Tiles", "1.5", "Tiles"},
         {"StretchBlack", "", "StretchBlack"},
         {"StretchWhite", "1e999", "StretchWhite"},
+        {"m42.bmp.000.000.bmp", "0a1b2c3", "チェックサム"},
+        {"m42.bmp.001.000.bmp", "1 2", "チェックサム"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.key + "=" + c.value);
         auto read = parseLayout(with(c.key, c.value));
         ASSERT_FALSE(read.ok());
         EXPECT_NE(read.error().find(c.mentioned), std::string::npos) << read.error();
+    }
+    // Checksum lines of tiles outside the grid or of another picture.
+    for (const char* line : {"m42.bmp.002.000.bmp=00000001", "m43.bmp.000.000.bmp=00000001"}) {
+        auto read = parseLayout(text(lines) + line + "\r\n");
+        ASSERT_FALSE(read.ok()) << line;
+        EXPECT_NE(read.error().find(line), std::string::npos) << read.error();
     }
     EXPECT_FALSE(parseLayout("").ok());
     EXPECT_FALSE(parseLayout(std::string("\0\xff[Tiles\n=", 10)).ok());
@@ -100,6 +127,62 @@ TEST(BatchList, LinesReadBackAsTheirFolderAndName) {
     }
     EXPECT_EQ(batchListLine("D:\\work\\m42.bmp.dir", "m42.bmp.001.000.bmp"),
               "\"D:\\work\\m42.bmp.dir\",\"m42.bmp.001.000.bmp\"");
+}
+
+// A tile's checksum is that of its R, G, B bytes, whatever the layout in memory.
+TEST(TileChecksum, IsThatOfTheRgbBytesInEveryLayout) {
+    for (const form::PixelLayout layout : test::kAllLayouts) {
+        const bool grey = layout == form::PixelLayout::Grey8;
+        const auto rgb = test::patternBytes(37, 5, grey);
+        EXPECT_EQ(tileChecksum(test::patternPicture(37, 5, layout)),
+                  core::crc32c(rgb.data(), rgb.size()))
+            << static_cast<int>(layout);
+    }
+}
+
+std::map<std::string, std::string> filesIn(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        files[e.path().filename().string()] = orv::test::readFile(e.path().string());
+    return files;
+}
+
+// Tiles are written as one generation with their checksums in the layout; a failed export (a
+// file that cannot be written, as on a full disk) replaces nothing and leaves no temporary
+// file, and an export removes what a killed one of the same picture left behind.
+TEST(TileExport, AFailedExportReplacesNothingAndLeftoversOfAKilledOneGo) {
+    orv::test::TempDir dir;
+    const form::Picture big = test::patternPicture(1200, 1000, form::PixelLayout::Rgb888);
+    auto cutter = [&](int i, int j) { return cutTile(big, cutSquare(500, 50, i, j)); };
+    ExportOutcome o = exportAllTiles(dir.path(), "m42.bmp", 500, 50, 1200, 1000, {}, cutter);
+    ASSERT_TRUE(o.error.empty()) << o.error;
+    EXPECT_EQ(o.written, 2);
+    auto layout = readLayoutFile(dir.file("m42.bmp.tiles.ini"));
+    ASSERT_TRUE(layout) << layout.error();
+    EXPECT_EQ(layout->checksums,
+              (std::map<std::pair<int, int>, uint32_t>{{{0, 0}, tileChecksum(cutter(0, 0))},
+                                                       {{1, 0}, tileChecksum(cutter(1, 0))}}));
+    const auto good = filesIn(dir.path());
+    ASSERT_EQ(good.size(), 4u);
+
+    const std::map<std::string, std::string> leftovers = {
+        {"m42.bmp.001.000.bmp.tmp2000000000_4", "killed"},
+        {"m42.bmp.001.000.bmp.tmp2000000000_4.tmp2000000000_5", "killed"},
+        {"m42.bmp.txt.old2000000000_6", "killed"},
+    };
+    const std::map<std::string, std::string> others = {
+        {"m42.bmp.000.000.bmp.tmp1_2", "a running export's"},
+        {"m43.bmp.000.000.bmp.tmp2000000000_1", "another picture's"},
+    };
+    for (const auto* files : {&leftovers, &others})
+        for (const auto& [name, bytes] : *files) orv::test::writeFile(dir.file(name), bytes);
+    auto failing = [&](int i, int j) { return i == 1 ? form::Picture{} : cutter(i, j); };
+    o = exportAllTiles(dir.path(), "m42.bmp", 400, 50, 1200, 1000, {}, failing);
+    EXPECT_FALSE(o.error.empty());
+    EXPECT_EQ(o.written, 0);
+    auto expected = good;
+    expected.insert(others.begin(), others.end());
+    EXPECT_TRUE(filesIn(dir.path()) == expected);
 }
 
 }  // namespace

@@ -166,15 +166,80 @@ TEST(Navigator, RectangleFollowsPositionSizeAndViewport) {
 }
 
 TEST(Navigation, WheelZoomKeepsThePointUnderThePointer) {
+    // Scales 1 .. 8 and down to 1/8 about (123, 77): the point stays while the picture can
+    // keep it there in view; the ladder ends at 8 and at 1/8.
     Viewed v(300, 200);
-    placeLayers(v.ctx, -700, -300);
     const double x = v.pictureX(123), y = v.pictureY(77);
-    for (int direction : {1, 1, 1, 1, -1, -1}) {
-        zoomAt(v.ctx, direction, 123, 77);
+    const struct {
+        int direction;
+        double scale;
+        int level;
+    } steps[] = {{1, 2, 1},     {1, 4, 2},      {1, 8, 3},      {1, 8, 3},
+                 {-1, 4, 2},    {-1, 2, 1},     {-1, 1, 0},     {-1, 0.5, 0},
+                 {-1, 0.25, 0}, {-1, 0.125, 0}, {-1, 0.125, 0}, {1, 0.25, 0}};
+    for (const auto& s : steps) {
+        zoomAt(v.ctx, s.direction, 123, 77);
+        SCOPED_TRACE(s.scale);
+        EXPECT_EQ(v.ws.ZoomLevel, s.level);
+        EXPECT_EQ(v.frm.picHSC[3].Width, s.scale * 300 * 15);
         EXPECT_NEAR(v.pictureX(123), x, 1e-9);
         EXPECT_NEAR(v.pictureY(77), y, 1e-9);
     }
+}
+
+TEST(Navigation, ZoomingOutAndFittingKeepThePictureInView) {
+    // 1200 x 900 pixels in the 400 x 300 viewport. The wheel out from the bottom-right corner
+    // would leave the picture's top-left part outside: the position is clamped so that a
+    // picture as large as the viewport covers it, and a smaller one lies wholly inside.
+    Viewed v(1200, 900);
+    placeLayers(v.ctx, -800 * 15, -600 * 15);
+    zoomAt(v.ctx, -1, 0, 0);  // 600 x 450 at (-400, -300) before the clamp
+    EXPECT_EQ(v.left(), -200 * 15);
+    EXPECT_EQ(v.top(), -150 * 15);
+    zoomAt(v.ctx, -1, 390, 290);  // 300 x 225 fits: wholly inside
+    EXPECT_GE(v.left(), 0);
+    EXPECT_LE(v.left() + v.frm.picHSC[0].Width, 400 * 15);
+    EXPECT_LE(v.top() + v.frm.picHSC[0].Height, 300 * 15);
+
+    // Fit: the whole picture at the viewport's corner, the scale the viewport allows (1/3).
+    cmdZoom_Click(v.ctx, 0);
+    zoomToFit(v.ctx);
+    EXPECT_EQ(v.ws.ZoomLevel, 0);
+    EXPECT_DOUBLE_EQ(v.frm.picHSC[4].Width, 400 * 15);
+    EXPECT_DOUBLE_EQ(v.frm.picHSC[4].Height, 300 * 15);
+    EXPECT_EQ(v.frm.picHSC[4].ScaleWidth, 1200);
+    v.expectLayersAt(0, 0);
+    EXPECT_TRUE(v.frm.shpZoomArea.Visible);
+    EXPECT_DOUBLE_EQ(v.frm.shpZoomArea.Width, v.frm.imgHSC.Width);
+    // From a fitted scale the wheel goes on to the next step of the ladder: in 1/2, out 1/4.
+    zoomAt(v.ctx, 1, 0, 0);
+    EXPECT_DOUBLE_EQ(v.frm.picHSC[0].Width, 600 * 15);
+    zoomToFit(v.ctx);
+    zoomAt(v.ctx, -1, 0, 0);
+    EXPECT_DOUBLE_EQ(v.frm.picHSC[0].Width, 300 * 15);
+
+    // The buttons keep their levels: "－" at level 0 leaves the scale below 1 as it is, "＋"
+    // goes to level 1 (scale 2), "◎" to scale 1 at (0, 0).
+    cmdZoom_Click(v.ctx, 1);
+    EXPECT_DOUBLE_EQ(v.frm.picHSC[0].Width, 300 * 15);
+    cmdZoom_Click(v.ctx, 3);
+    cmdZoom_Click(v.ctx, 3);
+    EXPECT_DOUBLE_EQ(v.frm.picHSC[0].Width, 300 * 15);
+    cmdZoom_Click(v.ctx, 0);
     EXPECT_EQ(v.ws.ZoomLevel, 1);
+    EXPECT_DOUBLE_EQ(v.frm.picHSC[0].Width, 2 * 1200 * 15);
+    zoomToFit(v.ctx);
+    cmdZoom_Click(v.ctx, 2);
+    EXPECT_DOUBLE_EQ(v.frm.picHSC[0].Width, 1200 * 15);
+    v.expectLayersAt(0, 0);
+
+    // A picture loaded into a fitted view is fitted; one that fits already stays at scale 1.
+    zoomToFit(v.ctx);
+    EXPECT_TRUE(test::loadPicture(v, test::greyPicture(800, 200, [](int, int) { return 9; })));
+    EXPECT_DOUBLE_EQ(v.frm.picHSC[2].Width, 400 * 15);
+    EXPECT_DOUBLE_EQ(v.frm.picHSC[2].Height, 100 * 15);
+    EXPECT_TRUE(test::loadPicture(v, test::greyPicture(80, 60, [](int, int) { return 9; })));
+    EXPECT_DOUBLE_EQ(v.frm.picHSC[2].Width, 80 * 15);
 }
 
 TEST(Navigation, WheelPanStopsWhereAnEdgePassesTheMiddle) {
@@ -216,8 +281,13 @@ TEST(Magnifier, ShowsThirtyPicturePixelsAroundThePointerWithTheMarks) {
     const form::Rgb outside = v.frm.picMag.canvas.background();
     for (int level : {0, 1, 2, 3}) {
         v.ws.ZoomLevel = static_cast<int16_t>(level);
-        for (auto [x, y] :
-             {std::pair{20.0f, 10.0f}, {20.5f, 10.5f}, {3.125f, 40.0f}, {60.875f, 1.25f}}) {
+        // (14, 14): the magnifier's top rows lie in row -1, above the picture.
+        for (auto [x, y] : {std::pair{20.0f, 10.0f},
+                            {20.5f, 10.5f},
+                            {3.125f, 40.0f},
+                            {60.875f, 1.25f},
+                            {14.0f, 14.0f},
+                            {14.5f, 14.5f}}) {
             SCOPED_TRACE(testing::Message() << level << " " << x << " " << y);
             if (level == 0 && x != std::floor(x)) continue;  // positions come in whole pixels
             OV_DrawMagnifier(v.ctx, 4, x, y);

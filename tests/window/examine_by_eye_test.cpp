@@ -84,6 +84,7 @@ private slots:
     void navigatorAndHandTool();
     void editFrameAndNoteReachTheFilesAndComeBack();
     void smallScreensLongCountsAndCancelledDialogs();
+    void editsShowOnTheScreenAtOnce();
     void aPauseEndsWhenTheWindowOutlastsIt();
 };
 
@@ -134,16 +135,22 @@ void InspectionTest::wheelAndKeysZoomPanAndReview() {
     QWidget* viewport = t.get("fraPickUp");
     QWidget* layer = t.w->layer(4);
 
-    // The wheel zooms about the pointer: the picture point under it stays. (A wheel event
-    // from the window system goes up from the layer, which leaves it, to the viewport.)
+    // The wheel zooms about the pointer: the picture point under it stays, and the position
+    // line follows it at once. (A wheel event from the window system goes up from the layer,
+    // which leaves it, to the viewport.)
     const QPoint at(150, 100);
     const QPointF before = pictureAt(t, at.x(), at.y());
+    QTest::mouseMove(layer, at);
+    QCOMPARE(t.get<QLabel>("lblXY")->text(), QString("X : 150  Y : 100  a : 12"));
     wheel(viewport, at, 240);
     QCOMPARE(ws.ZoomLevel, int16_t{2});
     QCOMPARE(pictureAt(t, at.x(), at.y()), before);
+    // Out again: the picture (800 x 600 at scale 2) fits the viewport and comes wholly into
+    // view; the line shows the point under the pointer now.
     wheel(viewport, at, -120);
     QCOMPARE(ws.ZoomLevel, int16_t{1});
-    QCOMPARE(pictureAt(t, at.x(), at.y()), before);
+    QCOMPARE(t.w->layer(4)->geometry(), QRect(0, 0, 800, 600));
+    QCOMPARE(t.get<QLabel>("lblXY")->text(), QString("X : 75  Y : 50  a : 12"));
     // Shift turns the wheel into a sideways pan.
     const double left = t.w->form().picHSC[0].Left;
     wheel(viewport, at, -120, Qt::ShiftModifier);
@@ -328,15 +335,20 @@ void InspectionTest::smallScreensLongCountsAndCancelledDialogs() {
     QVERIFY(t.w->frameGeometry().width() <= available.width());
     QVERIFY(t.w->frameGeometry().height() <= available.height());
 
-    // A low window: the left column scrolls down to the navigation panel.
+    // A low window: the navigation panel stays at the foot of the left column with a smaller
+    // thumbnail (half its size at least); the controls above it scroll.
     t.w->resize(1366, 560);
     QApplication::processEvents();
     auto* column = t.get<QScrollArea>("column");
     QVERIFY(column->verticalScrollBar()->maximum() > 0);
     QWidget* view = t.get("fraView");
-    column->ensureWidgetVisible(view);
-    const QRect shown(view->mapTo(column->viewport(), QPoint()), view->size());
-    QVERIFY(column->viewport()->rect().intersected(shown).height() > 30);
+    QCOMPARE(view->geometry().bottom(), t.w->centralWidget()->height() - 3);
+    QVERIFY(column->geometry().bottom() < view->geometry().top());
+    QCOMPARE(t.get("thumbnailArea")->width(), 150);
+    t.w->resize(1366, 1040);
+    QApplication::processEvents();
+    QCOMPARE(column->verticalScrollBar()->maximum(), 0);
+    QCOMPARE(t.get("thumbnailArea")->width(), 300);
 
     // Five-digit counts stay clear of their captions.
     detectStarField(t);
@@ -366,6 +378,49 @@ void InspectionTest::smallScreensLongCountsAndCancelledDialogs() {
     QCOMPARE(t.shownLayers(), QString("4"));
     QVERIFY(t.get("cmdSaveData")->isEnabled());
     QVERIFY(t.get<QLabel>("lblMsg")->text().contains("何も読み込みませんでした"));
+}
+
+// A deletion and a point added by hand show at once over the marked layer, whose drawing
+// stays as the edits make it; at scale 2 the Shift-click's deletion shows its light-blue rim.
+// The next 再描画 draws them into the layer and the screen marks go.
+void InspectionTest::editsShowOnTheScreenAtOnce() {
+    Window t;
+    detectStarField(t);
+    QTest::mouseClick(t.get("cmdZoom(0)"), Qt::LeftButton);  // scale 2
+    QWidget* layer = t.w->layer(4);
+    auto colourAt = [&](double x, double y) {
+        return layer->grab().toImage().pixel(onLayer(t, x, y)) | 0xFF000000u;
+    };
+    const uint64_t drawn = t.w->form().picHSC[4].canvas.revision();
+
+    // Shift-click on the area object at (60.5, 20.5): its outline (the 3 x 3 square's border)
+    // grey at once, and a light-blue rim just outside its dot.
+    const orv::form::Rgb area = orv::form::kColourArea;
+    QCOMPARE(colourAt(59.5, 19.5), area);
+    click(layer, onLayer(t, 60.5, 20.5), Qt::ShiftModifier);
+    QCOMPARE(colourAt(59.5, 19.5), orv::form::kColourDeleted);
+    QCOMPARE(t.w->form().picHSC[4].canvas.pixel(59, 19), area);
+    const QImage shot = layer->grab().toImage();
+    const QPoint centre = onLayer(t, 60.5, 20.5);
+    bool rim = false;
+    for (int dy = -4; dy <= 4; ++dy)
+        for (int dx = -4; dx <= 4; ++dx)
+            rim = rim || (shot.pixel(centre + QPoint(dx, dy)) | 0xFF000000u) ==
+                             orv::form::kColourDeletedRim;
+    QVERIFY(rim);
+
+    // Ctrl-click between the dots: a green dot at once, nothing drawn into the layer yet.
+    const uint64_t before = t.w->form().picHSC[4].canvas.revision();
+    click(layer, onLayer(t, 80.5, 80.5), Qt::ControlModifier);
+    QCOMPARE(colourAt(80.5, 80.5), orv::form::kColourAdded);
+    QCOMPARE(t.w->form().picHSC[4].canvas.revision(), before);
+    QVERIFY(before > drawn);  // the Shift-click drew its grey dot into the layer
+
+    // 再描画 draws the edits into the layer itself and forgets the screen marks.
+    QTest::mouseClick(t.get("cmdReDisp"), Qt::LeftButton);
+    QVERIFY(t.w->form().editMarks.byResult.empty());
+    QCOMPARE(t.w->form().picHSC[4].canvas.pixel(80, 80), orv::form::kColourAdded);
+    QCOMPARE(colourAt(59.5, 19.5), orv::form::greyRgb(200));  // no outline for a deleted one
 }
 
 // The pause of a step keeps the window painting; when the painting takes longer than what is

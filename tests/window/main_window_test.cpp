@@ -2,6 +2,7 @@
 // reach the handlers, and the window lives through faults and closing.
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
@@ -24,11 +25,13 @@
 #include "bench/starfield.h"
 #include "core/numeric.h"
 #include "core/settings.h"
+#include "edit/star_info.h"
 #include "form/message_log.h"
 #include "form/stage.h"
 #include "input/image_load.h"
 #include "window/main_window.h"
 #include "window/picture_layer.h"
+#include "window/widgets.h"
 #include "window_fixture.h"
 
 using orv::window::MainWindow;
@@ -55,6 +58,7 @@ private slots:
     void cancelWorksWhileThePipelineRuns();
     void cancelDuringTheBackgroundStopsBeforeTheClusters();
     void typicalRunDetectsSavesAndReadsBack();
+    void exportWritesTheShownResultsWhereTheUserSays();
 };
 
 void MainWindowTest::captionsAndTooltipsComeFromTheModel() {
@@ -72,9 +76,13 @@ void MainWindowTest::captionsAndTooltipsComeFromTheModel() {
         {"cmdBachDo", "２．ﾊﾞｯﾁ処理実行",
          "分割画像指定フォームで指定されたバッチ処理を実行します。"},
         {"cmdDataIn(0)", "clipboard", "クリックボードの中にある画像を読み込みます。"},
-        {"cmdDoAll", "恒星位置抽出", "背景測定・クラスタ抽出・恒星位置検出を自動的に実施します。"},
+        {"cmdDoAll", "恒星位置抽出",
+         "背景測定・クラスタ抽出・恒星位置検出を自動的に実施します。 (F5)"},
         {"Label1(5)", " 面積", "外形検査を行わないクラスタの最大の面積です。"},
         {"Label1(7)", "横長", ""},
+        {"Label1(9)", "検出フィルタ",
+         "クラスタ抽出の前に、背景との差をこのσ（ピクセル）のガウス関数で平滑化します。"
+         "暗い星が見つかりやすくなります。0 は使いません（0.5〜5）。"},
         {"optChannel(3)", "Y", "RGBデータから計算した輝度Yデータを使用します。"},
         {"chkDisp(4)", "余白外表示", "余白外の抽出結果の表示の有無を設定します。"},
         {"optFrame(2)", "背景画像", "移動平均背景画像を表示します。"},
@@ -234,6 +242,15 @@ void MainWindowTest::settingsBoxesValidateWhenLeft() {
     type("txtSiki", "300");
     t.get("txtSiki")->clearFocus();
     QCOMPARE(t.get<QLineEdit>("txtSiki")->text(), QString("4"));
+
+    // The detection filter's box: 0.5 to 5 pixels, anything else switches it off.
+    type("txtFilterSigma", "1.5");
+    QTest::keyClick(t.get("txtFilterSigma"), Qt::Key_Return);
+    QCOMPARE(t.w->workspace().settings.FilterSigma, 1.5f);
+    type("txtFilterSigma", "9");
+    QTest::keyClick(t.get("txtFilterSigma"), Qt::Key_Return);
+    QCOMPARE(t.get<QLineEdit>("txtFilterSigma")->text(), QString("0"));
+    QCOMPARE(t.w->workspace().settings.FilterSigma, 0.0f);
 
     // The PSF boxes: 裾野半径 is checked when left, ダーク幅 at every keystroke (" 1", then
     // " 12" is above 10).
@@ -493,7 +510,8 @@ void MainWindowTest::closingIsRefusedWhileAStepRuns() {
     });
     QCOMPARE(asked, QStringList(2, QString::fromUtf8(MainWindow::kCloseWhileRunning)));
     QVERIFY(!closed);
-    QCOMPARE(t.get<QLabel>("lblMsg")->text(), QString::fromUtf8(MainWindow::kBusyCloseMessage));
+    QCOMPARE(t.get<orv::window::ElidedLabel>("lblMsg")->fullText(),
+             QString::fromUtf8(MainWindow::kBusyCloseMessage));
     QTRY_VERIFY(!t.w->isVisible());
     QVERIFY(std::filesystem::exists(t.settingsFile()));
 }
@@ -650,6 +668,11 @@ void MainWindowTest::typicalRunDetectsSavesAndReadsBack() {
     QVERIFY(std::filesystem::exists(dat));
     QCOMPARE(logTexts(log), detected + QStringList{"■データ保存完了"});
     const std::string savedIni = readAll(ini), savedDat = readAll(dat);
+    // The measurements beside them, a line per result after the shared values and the header.
+    const std::string savedMeas = readAll(dat + ".meas");
+    QCOMPARE(std::count(savedMeas.begin(), savedMeas.end(), '\n') -
+                 std::count(savedMeas.begin(), savedMeas.end(), '#'),
+             std::ptrdiff_t{t.w->workspace().MaxStarNo + 1});
     QVERIFY(savedIni.find("DoFileName = sky.bmp\r\n") != std::string::npos);
     // One record line per result.
     QCOMPARE(std::count(savedDat.begin(), savedDat.end(), '\n'),
@@ -681,8 +704,62 @@ void MainWindowTest::typicalRunDetectsSavesAndReadsBack() {
     QCOMPARE(t.w->workspace().ProcStage, int16_t{orv::core::kStageSaved});
     QVERIFY(readAll(ini) == savedIni);
     QVERIFY(readAll(dat) == savedDat);
+    // Read back, the results keep the measurements saved with them.
+    QVERIFY(readAll(dat + ".meas") == savedMeas);
     const QStringList again{"■データ保存完了", "■データ読込完了", "■データ保存完了"};
     QCOMPARE(logTexts(log), detected + again);
+}
+
+void MainWindowTest::exportWritesTheShownResultsWhereTheUserSays() {
+    Window t;
+    QVERIFY(loadGeneratedField(t, "sky.bmp", 300, 240, 40));
+    QVERIFY(!t.get("cmdExport")->isEnabled());
+    QTest::mouseClick(t.get("cmdDoAll"), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(t.w->workspace().ProcStage, int16_t{orv::core::kStageAnalysed},
+                              60000);
+    QVERIFY(t.get("cmdExport")->isEnabled());
+    const auto& ws = t.w->workspace();
+
+    // The panel's last row: flux, FWHM and SNR of the selected star.
+    int32_t star = 0;
+    for (int32_t i = 1; i <= ws.MaxStarNo && star == 0; ++i)
+        if (ws.Clusters[i].Atr == orv::core::kAtrCircular && ws.Stars[i].PixelCount > 20) star = i;
+    QVERIFY(star > 0);
+    t.w->runHandler([star](orv::form::Ctx& ctx) { orv::edit::OV_DispStarInfo(ctx, star); });
+    for (int k = 0; k < 3; ++k) {
+        const QString value =
+            t.get<QLabel>(qPrintable(QString("lblStarMeasData(%1)").arg(k)))->text();
+        QVERIFY2(value != "-" && value.toDouble() > 0, qPrintable(value));
+    }
+    QCOMPARE(t.get<QLabel>("lblStarMeas(1)")->text(), QString("FWHM"));
+
+    const QString folder = t.dir.filePath("out");
+    QVERIFY(QDir().mkpath(folder));
+    const std::string ecsv = folder.toStdString() + "/sky.ecsv";
+    {
+        ModalAnswerer answers(QString::fromStdString(ecsv));
+        QTest::mouseClick(t.get("cmdExport"), Qt::LeftButton);
+        QCOMPARE(answers.folders, QStringList{t.dir.path()});
+        QVERIFY2(answers.fileFilters.value(0).startsWith("ECSV"),
+                 qPrintable(answers.fileFilters.join("|")));
+        QCOMPARE(answers.messages.size(), 1);
+        QVERIFY2(answers.messages[0].startsWith(
+                     QString("%1 件の結果を書き出しました。").arg(ws.MaxStarNo)),
+                 qPrintable(answers.messages[0]));
+    }
+    const std::string written = readAll(ecsv);
+    QVERIFY(written.starts_with("# %ECSV 1.0\n"));
+    QCOMPARE(std::count(written.begin(), written.end(), '\n') -
+                 std::count(written.begin(), written.end(), '#'),
+             std::ptrdiff_t{ws.MaxStarNo + 1});
+    // The next dialog starts where the last one wrote; the format follows the name.
+    const std::string reg = folder.toStdString() + "/sky.reg";
+    {
+        ModalAnswerer answers(QString::fromStdString(reg));
+        QTest::mouseClick(t.get("cmdExport"), Qt::LeftButton);
+        QCOMPARE(answers.folders, QStringList{folder});
+    }
+    QVERIFY(readAll(reg).starts_with("# Region file format: DS9 version 4.1\n"));
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -92,11 +92,14 @@ inline void writeStarField(const QString& path, int width, int height) {
 }
 
 // Answers every modal window that appears while it lives: a message box with OK (its text is
-// kept), a file dialog with `file`, or cancels it without one (its name filters and starting
-// folder are kept). Polls, so it serves boxes that come one after another inside one click.
+// kept), the unsaved-work question with `unsaved` (保存, 破棄 or キャンセル), a file dialog with
+// `file`, or cancels it without one (its name filters and starting folder are kept). Polls, so
+// it serves boxes that come one after another inside one click.
 class ModalAnswerer {
 public:
-    explicit ModalAnswerer(QString file = {}) : file_(std::move(file)) {
+    explicit ModalAnswerer(QString file = {},
+                           QMessageBox::StandardButton unsaved = QMessageBox::Discard)
+        : file_(std::move(file)), unsaved_(unsaved) {
         QObject::connect(&poll_, &QTimer::timeout, [this] { answer(); });
         poll_.start(10);
     }
@@ -109,7 +112,10 @@ private:
         QWidget* modal = QApplication::activeModalWidget();
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             messages << box->text();
-            box->button(QMessageBox::Ok)->click();
+            QAbstractButton* button = box->button(QMessageBox::Ok);
+            if (!button) button = box->button(unsaved_);
+            if (!button) button = box->button(QMessageBox::Cancel);
+            button->click();
         } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
             fileFilters << dialog->nameFilters();
             folders << dialog->directory().absolutePath();
@@ -122,6 +128,7 @@ private:
         }
     }
     QString file_;
+    QMessageBox::StandardButton unsaved_;
     QTimer poll_;
 };
 

@@ -1,20 +1,21 @@
 #include "formats/decoder/picture_decoder.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QBuffer>
 #include <QByteArray>
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
 #include <QRgba64>
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <optional>
 #include <vector>
+
+#include "core/block_cache.h"
+#include "core/paths.h"
+#include "formats/bmp_stream.h"
+#include "formats/guarded_decode.h"
 
 // Decoding a picture file:
 //   1. the path must name a readable regular file (a FIFO would block, a folder is no picture);
@@ -29,29 +30,12 @@ namespace orv::formats {
 
 namespace {
 
-constexpr int kDefaultAllocationLimitMb = 4096;  // Qt's own default is 256 MB
-
 uint32_t le16(const uint8_t* b) {
     return b[0] | static_cast<uint32_t>(b[1]) << 8;
 }
 
 uint32_t le32(const uint8_t* b) {
     return le16(b) | le16(b + 2) << 16;
-}
-
-// Why the path cannot be read as a picture, or "" when it names a readable regular file.
-std::string unusablePath(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0)
-        return errno == ENOENT || errno == ENOTDIR
-                   ? "ファイルがありません"
-                   : std::string("開けません: ") + std::strerror(errno);
-    if (S_ISDIR(st.st_mode)) return "フォルダーです。画像ファイルではありません";
-    if (!S_ISREG(st.st_mode)) return "通常のファイルではありません";
-    if (::access(path.c_str(), R_OK) != 0)
-        return errno == EACCES ? "読み取りの権限がありません"
-                               : std::string("開けません: ") + std::strerror(errno);
-    return "";
 }
 
 // The header fields of a BMP file that the checks below need.
@@ -132,6 +116,9 @@ core::Result<form::Picture> decodeRleBmp(const BmpHeader& h, const QByteArray& f
     const double bytes = static_cast<double>(h.width) * static_cast<double>(h.height) * 4;
     if (bytes > allocationLimitMb * 1048576.0 || h.width > INT32_MAX / 4)
         return core::Error{"画像が大きすぎます"};
+    if (bytes + static_cast<double>(file.size()) >
+        static_cast<double>(core::availableMemoryBytes()))
+        return core::Error{"画像が大きすぎて、メモリーに入りません"};
     const auto* b = reinterpret_cast<const uint8_t*>(file.constData());
     const size_t size = static_cast<size_t>(file.size());
 
@@ -317,7 +304,8 @@ core::Result<form::Picture> pictureFromImage(const QImage& image) {
 
 core::Result<form::Picture> decodePictureFileWithLimit(const std::string& path,
                                                        int allocationLimitMb) {
-    if (const std::string reason = unusablePath(path); !reason.empty())
+    if (const std::string reason = core::unreadableFileReason(path, "画像ファイル");
+        !reason.empty())
         return refused(path, reason);
     QFile file(QString::fromStdString(path));
     if (!file.open(QIODevice::ReadOnly)) return refused(path, file.errorString().toStdString());
@@ -329,6 +317,8 @@ core::Result<form::Picture> decodePictureFileWithLimit(const std::string& path,
             return refused(path, reason);
         if (bmpRowsMissing(*bmp, file.size())) return refused(path, "ファイルが途中で切れています");
         if (bmp->compression == kBiRle8 || bmp->compression == kBiRle4) {
+            if (static_cast<uint64_t>(file.size()) > core::availableMemoryBytes())
+                return refused(path, "ファイルが大きすぎて、メモリーに入りません");
             auto picture = decodeRleBmp(*bmp, file.readAll(), allocationLimitMb);
             if (!picture) return refused(path, picture.error());
             return picture;
@@ -363,6 +353,47 @@ core::Result<form::Picture> decodePictureFileWithLimit(const std::string& path,
 
 core::Result<form::Picture> decodePictureFile(const std::string& path) {
     return decodePictureFileWithLimit(path, kDefaultAllocationLimitMb);
+}
+
+core::Result<form::Picture> decodePictureFileGuarded(const std::string& path, int allocationLimitMb,
+                                                     const std::function<void()>& pump) {
+    if (const std::string reason = core::unreadableFileReason(path, "画像ファイル");
+        !reason.empty())
+        return refused(path, reason);
+    QFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::ReadOnly)) return refused(path, file.errorString().toStdString());
+    if (const auto bmp = bmpHeader(file.peek(64))) {
+        // The program's own checks and readers; what they leave goes to the helper.
+        if (std::string reason = unsupportedBmp(*bmp); !reason.empty())
+            return refused(path, reason);
+        if (bmpRowsMissing(*bmp, file.size())) return refused(path, "ファイルが途中で切れています");
+        if (bmp->compression == kBiRle8 || bmp->compression == kBiRle4) {
+            if (static_cast<uint64_t>(file.size()) > core::availableMemoryBytes())
+                return refused(path, "ファイルが大きすぎて、メモリーに入りません");
+            auto picture = decodeRleBmp(*bmp, file.readAll(), allocationLimitMb);
+            if (!picture) return refused(path, picture.error());
+            return picture;
+        }
+        if (bmp->compression == kBiRgb && bmp->bits == 24) {
+            file.close();
+            BmpRead read = readBmpFile(path);
+            if (read.status == BmpRead::Status::Ok) return std::move(read.picture);
+            if (read.status == BmpRead::Status::Failed) return core::Error{read.error};
+        }
+    }
+    file.close();
+    HelperRequest request;
+    request.reader = HelperReader::Toolkit;
+    request.allocationLimitMb = allocationLimitMb;
+    request.pump = pump;
+    return decodeInHelper(path, request);
+}
+
+uint64_t declaredPicturePixels(const std::string& path) {
+    QImageReader reader(QString::fromStdString(path));
+    const QSize size = reader.size();
+    if (!size.isValid() || size.width() <= 0 || size.height() <= 0) return 0;
+    return static_cast<uint64_t>(size.width()) * static_cast<uint64_t>(size.height());
 }
 
 }  // namespace orv::formats

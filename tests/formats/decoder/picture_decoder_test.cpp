@@ -410,5 +410,57 @@ TEST(PictureDecoder, SixteenBitPngAndTiffKeepTheirSamples) {
     EXPECT_FALSE(eight->empty());
 }
 
+// The guarded decoder reads what Qt reads: a 24-bit BMP with the program's own streaming reader
+// in this process, the other files with Qt's readers in the helper; the pixels or samples are
+// the ones the unguarded decoder gives.
+TEST(PictureDecoder, TheGuardedDecoderGivesWhatQtGives) {
+    const Fields fields;
+    test::TempDir dir;
+    const std::vector<uint8_t> colour = crop(fields.colour, 13, 5);
+    for (BmpVariant v :
+         {BmpVariant::Rgb24, BmpVariant::Rgb24TopDown, BmpVariant::Rgb32, BmpVariant::Indexed8})
+        ASSERT_TRUE(bench::writeBmp(dir.file(std::string(bench::bmpVariantName(v)) + ".bmp"), 13, 5,
+                                    v == BmpVariant::Indexed8 ? crop(fields.grey, 13, 5) : colour,
+                                    v)
+                        .ok());
+    ASSERT_EQ(runTool({"--width", "40", "--height", "24", "--stars", "9", "--seed", "5", "--out",
+                       QString::fromStdString(dir.file("f.jpg"))}),
+              0);
+    QImage deep(7, 5, QImage::Format_Grayscale16);
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 7; ++x)
+            reinterpret_cast<uint16_t*>(deep.scanLine(y))[x] = static_cast<uint16_t>(977 * x + y);
+    ASSERT_TRUE(deep.save(QString::fromStdString(dir.file("deep.png"))));
+
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        const std::string path = entry.path().string();
+        SCOPED_TRACE(path);
+        const auto plain = formats::decodePictureFile(path);
+        int pumps = 0;
+        const auto guarded = formats::decodePictureFileGuarded(
+            path, formats::kDefaultAllocationLimitMb, [&pumps] { ++pumps; });
+        ASSERT_TRUE(plain.ok()) << plain.error();
+        ASSERT_TRUE(guarded.ok()) << guarded.error();
+        ASSERT_EQ(guarded->width, plain->width);
+        ASSERT_EQ(guarded->height, plain->height);
+        ASSERT_EQ(static_cast<bool>(guarded->deep), static_cast<bool>(plain->deep));
+        if (plain->deep) {
+            // The same kind of samples, the same values (a variant of spans has no ==).
+            auto values = [](const form::DeepSamples& d) {
+                return std::visit(
+                    [](const auto& v) { return std::vector<double>(v.begin(), v.end()); },
+                    d.samples);
+            };
+            EXPECT_EQ(guarded->deep->samples.index(), plain->deep->samples.index());
+            EXPECT_EQ(values(*guarded->deep), values(*plain->deep));
+            EXPECT_EQ(guarded->deep->channels, plain->deep->channels);
+        } else {
+            EXPECT_EQ(rgbOf(guarded.value()), rgbOf(plain.value()));
+        }
+        // Only the files Qt reads went to the helper, which pumps while it waits.
+        EXPECT_EQ(pumps > 0, path.find("rgb24") == std::string::npos) << pumps;
+    }
+}
+
 }  // namespace
 }  // namespace orv
