@@ -125,7 +125,8 @@ py::list settingsEntries(const core::Settings& s) {
 // with the reason.
 core::Settings settingsOf(const std::optional<std::string>& path,
                           const std::optional<std::string>& iniText,
-                          const std::optional<std::string>& stretch) {
+                          const std::optional<std::string>& stretch,
+                          std::optional<float> filterSigma = std::nullopt) {
     core::Settings s = core::defaultSettings();
     if (path) {
         auto read = core::readSettingsFileStrictly(*path);
@@ -143,6 +144,7 @@ core::Settings settingsOf(const std::optional<std::string>& path,
                 parsed.error());
         s.Stretch = *stretch;
     }
+    if (filterSigma) s.FilterSigma = *filterSigma;
     return s;
 }
 
@@ -227,8 +229,9 @@ py::dict countsOf(const extract::StarAtrTable& n) {
 py::dict detectPicture(const py::object& image, int channel,
                        const std::optional<std::string>& settingsPath,
                        const std::optional<std::string>& settingsText, double thresholdSigma,
-                       bool hyotan, const std::optional<std::string>& stretch) {
-    const core::Settings settings = settingsOf(settingsPath, settingsText, stretch);
+                       std::optional<float> filterSigma, bool hyotan,
+                       const std::optional<std::string>& stretch) {
+    const core::Settings settings = settingsOf(settingsPath, settingsText, stretch, filterSigma);
     const control::HeadlessOptions options = optionsOf(settings, channel, hyotan, thresholdSigma);
     const control::PictureSource source = sourceOf(image);
     control::DetectedPicture d;
@@ -360,8 +363,9 @@ PYBIND11_MODULE(_orvandel, m) {
     m.doc() = "The Orvandel engine; use the package orvandel.";
     m.attr("program_version") = core::kProgramVersion;
     m.def("detect", &detectPicture, py::arg("image"), py::arg("channel"), py::arg("settings_path"),
-          py::arg("settings_text"), py::arg("threshold_sigma"), py::arg("hyotan"),
-          py::arg("stretch"));
+          py::arg("settings_text"), py::arg("threshold_sigma"), py::arg("filter_sigma"),
+          py::arg("hyotan"), py::arg("stretch"));
+    m.def("filter_sigma", [](const std::string& t) { return core::filterSigmaValue(t); });
     m.def("use_decode_helper", &formats::useDecodeHelper, py::arg("path"));
     m.def("read_results", &readResultPair, py::arg("picture_path"));
     m.def("psf", &psfProfiles, py::arg("image"), py::arg("stars"), py::arg("channel"),

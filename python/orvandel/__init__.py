@@ -175,7 +175,7 @@ def _settings_arguments(settings):
     if not isinstance(settings, dict):
         raise TypeError("settings takes None, the path of an Orvandel.ini or a dict of settings")
     standard = _orvandel.standard_settings()
-    known = [key for _, key, _ in standard]
+    known = [key for _, key, _ in standard] + ["FilterSigma"]
     unknown = [key for key in settings if key not in known]
     if unknown:
         raise ValueError("unknown settings %s; the settings are %s"
@@ -187,7 +187,23 @@ def _settings_arguments(settings):
             section = sect
         lines.append("%s = %s" % (key, _setting_text(key, settings[key]) if key in settings
                                   else text))
+    if "FilterSigma" in settings:
+        lines += ["[DETECT]", "FilterSigma = %s" % _filter_text(settings["FilterSigma"])]
     return None, "\n".join(lines) + "\n"
+
+
+_FILTER_USAGE = "filter takes 0 (off) or a sigma from 0.5 to 5 pixels"
+
+
+def _filter_text(value):
+    """The detection filter's sigma as its setting's text, checked as --filter checks it."""
+    if isinstance(value, bool) or not isinstance(value, numbers.Real) \
+            or not math.isfinite(value):
+        raise ValueError("%s, not %r" % (_FILTER_USAGE, value))
+    text = repr(float(value))
+    if value != 0 and _orvandel.filter_sigma(text) == 0:
+        raise ValueError("%s, not %r" % (_FILTER_USAGE, value))
+    return text
 
 
 def _settings_dict(entries):
@@ -282,9 +298,11 @@ def detect(image, *, channel="B", settings=None, threshold_sigma=None, filter=No
     settings: None (the standard detection settings), the path of an Orvandel.ini (read as
         --settings reads it), or a dict of settings by their keys (HeikinWidth, Siki, SikiTop,
         NumPixel, NumPixel2, Sinendo, SinendoMax, Margin, PSFFactorRSD, PSFAnnulus,
-        PSFDAnnulus, Stretch), the others standard.
+        PSFDAnnulus, Stretch, FilterSigma), the others standard.
     threshold_sigma: K > 0: Siki = K x the picture's noise sigma (--threshold-sigma).
-    filter: the detection filter; not wired yet: only None.
+    filter: the detection filter's sigma in pixels, 0.5 to 5, or 0 (off), instead of the
+        settings' FilterSigma (--filter): brightness is decided on the background-subtracted
+        picture smoothed by a Gaussian of that sigma. None: the settings'.
     hyotan: split touching stars (gourd shapes).
     stretch: how deep samples become 8-bit levels: "minmax", "percentile:LO,HI" or
         "range:A,B" (--stretch), instead of the settings'.
@@ -305,8 +323,6 @@ def detect(image, *, channel="B", settings=None, threshold_sigma=None, filter=No
     cannot use or a bad argument; TypeError for an array of another kind. Warns
     (RuntimeWarning) when some results could not be measured or columns could not be filled.
     """
-    if filter is not None:
-        raise ValueError("filter: the detection filter is not wired yet; pass filter=None")
     if tiles is not None:
         raise ValueError("tiles: tiled detection is not available in this build; pass "
                          "tiles=None")
@@ -318,12 +334,15 @@ def detect(image, *, channel="B", settings=None, threshold_sigma=None, filter=No
             raise ValueError("threshold_sigma takes a number above 0 and up to 100, not %r"
                              % (threshold_sigma,))
         factor = float(threshold_sigma)
+    filter_sigma = None
+    if filter is not None:
+        filter_sigma = _orvandel.filter_sigma(_filter_text(filter))
     if stretch is not None and not isinstance(stretch, str):
         raise TypeError("stretch takes a text such as 'minmax' or 'percentile:0.1,99.9'")
     settings_path, settings_text = _settings_arguments(settings)
     source, path = _source(image)
     result = _orvandel.detect(source, channel_index, settings_path, settings_text, factor,
-                              bool(hyotan), stretch)
+                              filter_sigma, bool(hyotan), stretch)
     if not result["ok"]:
         _raise_failure(result, path)
     _warn_missing(result, path)

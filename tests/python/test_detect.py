@@ -106,6 +106,8 @@ CASES = [
     ("fits16", {}),
     ("fits16", {"stretch": "minmax", "hyotan": True}),
     ("fits32", {"channel": "G"}),
+    ("bmp", {"filter": 1.5}),
+    ("fits16", {"filter": 0.75, "threshold_sigma": 3}),
 ]
 
 
@@ -148,6 +150,18 @@ def test_standard_settings_are_the_cli_standard_ones(tmp_path):
     assert_same_tables(orvandel.detect(path, settings={"Siki": 5, "HeikinWidth": 6}),
                        orvandel.detect(path, settings={"Siki": 5.0, "HeikinWidth": 6,
                                                        "SikiTop": 240}))
+
+
+def test_the_filter_as_an_option_and_as_a_setting(tmp_path):
+    path = picture("fits16", tmp_path)
+    plain = orvandel.detect(path)
+    filtered = orvandel.detect(path, filter=2)
+    assert filtered.meta["filter_sigma"] == 2 and filtered.meta["settings"]["FilterSigma"] == 2
+    assert "filter_sigma" not in plain.meta or plain.meta["filter_sigma"] == 0
+    assert len(filtered) != len(plain) or not np.array_equal(filtered["x"], plain["x"])
+    assert_same_tables(orvandel.detect(path, settings={"FilterSigma": 2}), filtered)
+    # 0 is off: the results without the filter.
+    assert_same_tables(orvandel.detect(path, filter=0, settings={"FilterSigma": 2}), plain)
 
 
 def test_units_and_meta(tmp_path):

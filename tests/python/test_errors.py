@@ -33,7 +33,13 @@ def checkerboard(height, width):
     (GOOD, {"settings": {"Siki": "4"}}, TypeError, "Siki"),
     (GOOD, {"settings": {"Siki": float("nan")}}, ValueError, "Siki"),
     (GOOD, {"settings": 4}, TypeError, "dict"),
-    (GOOD, {"filter": 1.5}, ValueError, "filter"),
+    (GOOD, {"filter": 0.4}, ValueError, "0.5 to 5"),
+    (GOOD, {"filter": 5.5}, ValueError, "0.5 to 5"),
+    (GOOD, {"filter": -1}, ValueError, "0.5 to 5"),
+    (GOOD, {"filter": True}, ValueError, "0.5 to 5"),
+    (GOOD, {"filter": "1.5"}, ValueError, "0.5 to 5"),
+    (GOOD, {"filter": float("inf")}, ValueError, "0.5 to 5"),
+    (GOOD, {"settings": {"FilterSigma": 9}}, ValueError, "0.5 to 5"),
     (GOOD, {"tiles": 1000}, ValueError, "tiled detection is not available"),
 ])
 def test_bad_input_is_refused_with_the_reason(image, kwargs, error, words):

@@ -32,7 +32,7 @@ def counted_while_detecting(picture):
 
     def work():
         started.set()
-        orvandel._orvandel.detect(picture, 2, None, None, 0.0, False, None)
+        orvandel._orvandel.detect(picture, 2, None, None, 0.0, None, False, None)
         state["done"] = True
 
     interval = sys.getswitchinterval()
