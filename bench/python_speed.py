@@ -7,7 +7,8 @@ its blue channel as a 2-D uint8 array, detected with the standard settings. For 
 
   detect       the wall time of orvandel.detect(array), table included
   engine       the engine's own time inside that call (loading the array's levels, background,
-               clusters, analysis: meta["engine_seconds"]), so both see the same machine
+               clusters, analysis, the measurements of every result: meta["engine_seconds"]),
+               so both see the same machine
   sep          sep.Background + sep.extract on the same pixels as float32 (threshold 4 levels
                above the background, at least 5 pixels: Siki 4 and NumPixel 5), when the
                Debian package python3-sep is installed
