@@ -3,9 +3,13 @@
 
 ORV_PACKAGES=(g++ cmake ninja-build qt6-base-dev libgtest-dev libbenchmark-dev
               fonts-ipafont-gothic pkg-config libcfitsio-dev wcslib-dev qt6-image-formats-plugins)
+# The Python module: its build, and numpy, which importing it needs.
+ORV_PACKAGES+=(pybind11-dev python3-dev python3-numpy)
 
 # ./test only: the catalogue tests write a FITS picture and read the catalogues with astropy.
 ORV_TEST_PACKAGES=(python3-astropy python3-numpy)
+# ./test only: the Python module's tests.
+ORV_TEST_PACKAGES+=(python3-pytest)
 
 # scripts/fuzz only: clang for the libFuzzer targets (it adds the fuzzer runtime of its version).
 ORV_FUZZ_PACKAGES=(clang)

@@ -73,40 +73,6 @@ std::string plainDecimal(float v) {
     return core::Format(v, "0.##############################", 7);
 }
 
-std::string skipReason(const psf::Measurement& m, const core::Settings& s) {
-    using Outcome = psf::Measurement::Outcome;
-    switch (m.outcome) {
-        case Outcome::NearEdge:
-            return "within 15 pixels of the picture's edge";
-        case Outcome::EmptyRing:
-            return "no ring sample accepted at radius " +
-                   core::generalForm(static_cast<float>(m.rings.emptyRing) / 2) +
-                   " (PSFFactorRSD " + core::generalForm(s.PSFFactorRSD) + " is too narrow)";
-        case Outcome::Refused:
-            return m.fit.refusal == psf::FitRefusal::CentreNotAboveSky
-                       ? "the centre is not brighter than the sky"
-                       : "no Gaussian fits the profile";
-        case Outcome::Fitted:
-            break;
-    }
-    return "";
-}
-
-std::string settingsProblem(const core::Settings& s) {
-    switch (psf::checkSettings(s.PSFAnnulus, s.PSFDAnnulus)) {
-        case psf::FitRefusal::AnnulusBelowHalf:
-            return "PSFAnnulus " + core::generalForm(s.PSFAnnulus) +
-                   " is below 0.5 (a single fit point)";
-        case psf::FitRefusal::NegativeBand:
-            return "PSFDAnnulus " + core::generalForm(s.PSFDAnnulus) + " is negative";
-        case psf::FitRefusal::BandBeyondProfile:
-            return "PSFAnnulus + PSFDAnnulus " + core::generalForm(s.PSFAnnulus + s.PSFDAnnulus) +
-                   " is above 15 (the profile ends at radius 15)";
-        default:
-            return "";
-    }
-}
-
 void fail(const std::string& image, const std::string& why) {
     std::fprintf(stderr, "orvandel-cli: %s: %s\n", image.c_str(), why.c_str());
 }
@@ -141,7 +107,7 @@ int runPsf(const std::vector<std::string>& args) {
     if (!settings) return kUsageError;
     ws.settings = *settings;
     if (engine->stretch) ws.settings.Stretch = *engine->stretch;
-    if (const std::string problem = settingsProblem(ws.settings); !problem.empty()) {
+    if (const std::string problem = psf::settingsProblem(ws.settings); !problem.empty()) {
         fail(image, "no profile can be fitted: " + problem);
         return kFailed;
     }
@@ -215,7 +181,7 @@ int runPsf(const std::vector<std::string>& args) {
         const auto& s = ws.Stars[n];
         const psf::Measurement m = psf::measureProfile(ws, ws.settings, s.CenterX, s.CenterY);
         if (m.outcome != psf::Measurement::Outcome::Fitted) {
-            std::printf("%s skipped: %s\n", no.c_str(), skipReason(m, ws.settings).c_str());
+            std::printf("%s skipped: %s\n", no.c_str(), psf::skipReason(m, ws.settings).c_str());
             complete = complete && named.empty();
             continue;
         }

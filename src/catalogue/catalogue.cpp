@@ -41,7 +41,7 @@ constexpr double kMinCircleRadius = 2.0;
 }  // namespace
 
 double shownValue(float v) {
-    return core::parseNumber(g(v)).value_or(v);
+    return core::generalFormValue(v);
 }
 
 std::string coordinateText(double v) {
@@ -185,9 +185,13 @@ std::vector<MetaValue> catalogueMetadata(const Catalogue& c) {
     return meta;
 }
 
+std::vector<TableColumn> catalogueTableColumns(const Catalogue& c) {
+    return catalogueColumns(c.meta.measures.unit.empty() ? "adu" : c.meta.measures.unit);
+}
+
 Table catalogueTable(const Catalogue& c) {
     Table t;
-    t.columns = catalogueColumns(c.meta.measures.unit.empty() ? "adu" : c.meta.measures.unit);
+    t.columns = catalogueTableColumns(c);
     t.rows.reserve(c.records.size());
     for (size_t i = 0; i < c.records.size(); ++i)
         t.rows.push_back(catalogueRow(c, c.records[i], i + 1));

@@ -79,6 +79,8 @@ std::string coordinateText(double v);
 // significant digits, ra and dec 8 decimals, measurements 7 significant digits, the result
 // file's values the digits it shows. The metadata come from catalogueMetadata.
 Table catalogueTable(const Catalogue& c);
+// The columns of catalogueTable(c), without its rows.
+std::vector<TableColumn> catalogueTableColumns(const Catalogue& c);
 // The metadata of a catalogue, in the order written: picture, program version, detection
 // settings, stretch, sample unit and kind, noise sigma, saturation, gain, filter, the
 // header's WCS frame and the frame of ra and dec (ICRS), tiles joined.

@@ -1,5 +1,6 @@
 #include "core/numeric.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <charconv>
 #include <cmath>
@@ -262,6 +263,82 @@ std::string generalForm(double value, int significantDigits) {
 
 std::string generalForm(float value) {
     return generalForm(static_cast<double>(value), 7);
+}
+
+double generalFormValue(float value) {
+    // A Single times 10^k (k = 0..12) needs at most 24 + 28 bits, so p below is exact and
+    // so are the comparisons and the rounding of its 7 digits (ties to even, as the text's);
+    // the quotient of two exact doubles is the double nearest to the decimal shown.
+    static constexpr double kTens[] = {1e0, 1e1, 1e2, 1e3,  1e4,  1e5, 1e6,
+                                       1e7, 1e8, 1e9, 1e10, 1e11, 1e12};
+    constexpr int kMaxK = 12;
+    if (value == 0) return 0.0;
+    const double a = std::fabs(static_cast<double>(value));
+    if (a >= 1e-6 && a < 1e7) {
+        // floor(log10 a) or one less, from the binary exponent (78913 / 2^18 ~ log10 2).
+        uint64_t bits;
+        std::memcpy(&bits, &a, sizeof bits);
+        const int binaryExponent = static_cast<int>((bits >> 52) & 0x7FF) - 1023;
+        const int decimalExponent = (binaryExponent * 78913) >> 18;
+        int k = std::clamp(6 - decimalExponent, 0, kMaxK);
+        double p = a * kTens[k];
+        if (p >= 1e7 && k > 0) p = a * kTens[--k];
+        if (p >= 1e6 && p < 1e7) {
+            const double shown = std::nearbyint(p) / kTens[k];
+            return value < 0 ? -shown : shown;
+        }
+    }
+    return parseNumber(generalForm(value)).value_or(static_cast<double>(value));
+}
+
+double generalFormValue(double value, int significantDigits) {
+    // The digits shown are |value| x 10^k rounded to a whole number r (ties to even, as the
+    // text's), with k = digits - 1 - floor(log10 |value|); the number shown is r over (or times)
+    // a power of ten, both exact, which gives the double nearest to the decimal shown. The
+    // rounding is decided on the exact product: for k >= 0 the product rounded (p) and its
+    // rounding error (fma) are both exact; for k < 0 the whole part is split in integers.
+    static constexpr double kTens[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                       1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    constexpr int kMaxTen = 22;
+    if (!std::isfinite(value)) return value;
+    if (value == 0) return 0.0;
+    const int digits = std::clamp(significantDigits, 1, 15);
+    const double a = std::fabs(value);
+    const double low = kTens[digits - 1], high = kTens[digits];
+    if (a >= 1e-200 && a < 9e18) {
+        int k = digits - 1 - static_cast<int>(std::floor(std::log10(a)));
+        for (int tries = 0; tries < 3 && k >= -18 && k <= kMaxTen; ++tries) {
+            double r;
+            if (k >= 0) {
+                const double ten = kTens[k];
+                const double p = a * ten, e = std::fma(a, ten, -p);
+                if (p >= high || p < low) {
+                    k += p >= high ? -1 : 1;
+                    continue;
+                }
+                r = std::nearbyint(p);
+                const double rest = p - r;          // exact: p < 2^50 and |rest| <= 1/2
+                if (rest == 0.5 && e > 0) r += 1;   // above the tie r rounded down to
+                if (rest == -0.5 && e < 0) r -= 1;  // below the tie r rounded up to
+            } else {
+                const auto ten = static_cast<uint64_t>(kTens[-k]);
+                const double whole = std::floor(a);
+                const auto n = static_cast<uint64_t>(whole);
+                const uint64_t q = n / ten, rem = n % ten;
+                if (static_cast<double>(q) >= high || static_cast<double>(q) < low) {
+                    k += static_cast<double>(q) >= high ? -1 : 1;
+                    continue;
+                }
+                const bool fraction = a > whole;
+                const bool up = 2 * rem > ten || (2 * rem == ten && (fraction || q % 2 == 1));
+                r = static_cast<double>(q + (up ? 1 : 0));
+            }
+            const double shown = k >= 0 ? r / kTens[k] : r * kTens[-k];
+            return value < 0 ? -shown : shown;
+        }
+    }
+    return parseNumber(generalForm(value, digits)).value_or(value);
 }
 
 std::string generalForm(int64_t value) {

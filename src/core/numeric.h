@@ -68,6 +68,13 @@ inline std::string generalForm(int16_t value) {
 }
 // The same form with up to `significantDigits` digits (printf's "%.*G"), "0" for zero.
 std::string generalForm(double value, int significantDigits);
+// The number generalForm(value) shows, as parseNumber reads that text (the nearest double),
+// worked out without writing the text where the arithmetic is exact (1e-6 <= |value| < 1e7).
+double generalFormValue(float value);
+// The number generalForm(value, significantDigits) shows (1..15 digits), as parseNumber reads
+// that text, worked out without writing the text where the arithmetic allows; NaN and
+// infinities as they are.
+double generalFormValue(double value, int significantDigits);
 
 // A number with a leading sign position: a blank before a non-negative number (" 3", "-3").
 std::string withSignPosition(const std::string& generalText);

@@ -136,6 +136,9 @@ struct Workspace {
 
     std::string DoFilePath;  // folder of the current picture, no trailing separator
     std::string DoFileName;  // its file name; both "clipboard" for a clipboard picture
+    // Off for a run that leaves no file beside the picture (the Python module): no processing
+    // log is written.
+    bool logEnabled = true;
     int32_t ImageWidthP = 0, ImageHeightP = 0;
     int32_t ImageWidthTw = 0, ImageHeightTw = 0;
     float MaxLevelY = 0;

@@ -23,7 +23,8 @@ std::string logLine(Ctx& ctx, const std::string& msg) {
 
 void OV_Logout(Ctx& ctx, const std::string& msg) {
     const core::Workspace& ws = ctx.ws;
-    if (isClipboardPicture(ws) || ws.DoFileName.empty() || ws.DoFilePath.empty()) return;
+    if (!ws.logEnabled || isClipboardPicture(ws) || ws.DoFileName.empty() || ws.DoFilePath.empty())
+        return;
     if (!folderExists(ws.DoFilePath)) return;
     std::string folder = resultFolder(ws);
     if (!folderExists(folder) && !createFolder(folder)) return;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <variant>
 #include <vector>
 
@@ -18,12 +19,17 @@ enum class PixelLayout {
 
 // Samples deeper than 8 bits (16-bit PNG or TIFF, FITS), one plane per channel (1 grey, or 3
 // for R, G, B), each plane row by row from the top row down, x fastest. The value of a sample
-// s is offset + scale * s; a NaN or infinite sample is a missing pixel.
+// s is offset + scale * s; a NaN or infinite sample is a missing pixel. The samples are held
+// here, or shown where they lie: a caller's array in the same layout, which must outlive every
+// use of these samples (`owner` may keep it alive).
 struct DeepSamples {
     int width = 0;
     int height = 0;
     int channels = 1;
-    std::variant<std::vector<uint16_t>, std::vector<float>, std::vector<double>> samples;
+    std::variant<std::vector<uint16_t>, std::vector<float>, std::vector<double>,
+                 std::span<const uint16_t>, std::span<const float>, std::span<const double>>
+        samples;
+    std::shared_ptr<const void> owner;
     double offset = 0.0;
     double scale = 1.0;
 

@@ -391,7 +391,21 @@ core::Result<form::Picture> takeResult(const std::vector<std::string_view>& w, i
 
 }  // namespace
 
+namespace {
+
+std::string& helperPathGiven() {
+    static std::string path;
+    return path;
+}
+
+}  // namespace
+
+void useDecodeHelper(const std::string& path) {
+    helperPathGiven() = path;
+}
+
 std::string decodeHelperPath() {
+    if (!helperPathGiven().empty()) return helperPathGiven();
     return core::joinPath(core::ProgramFolders::forExecutable().programFolder, kDecodeHelperName);
 }
 

@@ -79,8 +79,13 @@ core::Result<form::Picture> decodeInHelper(const std::string& path, const Helper
 core::Result<detail::PictureHeader> readFitsHeaderInHelper(const std::string& path,
                                                            const Pump& pump = {});
 
-// Where decodeInHelper looks for the helper: the running executable's folder.
+// Where decodeInHelper looks for the helper: the running executable's folder, or the path
+// useDecodeHelper gave.
 std::string decodeHelperPath();
+// Makes `path` the helper for the rest of the process (a library whose process is another
+// program's, such as the Python module, ships the helper beside itself). Called before any
+// picture is read.
+void useDecodeHelper(const std::string& path);
 
 // The helper's side, run by orvandel-decode's main: `argv` is READER PATH ALLOCATION_LIMIT_MB
 // PROGRAM_PID (after the program's name), READER "fits", "header" or "toolkit"; the helper ends

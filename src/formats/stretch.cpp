@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <span>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -71,7 +73,7 @@ inline bool present(double v) {
 
 // Calls f(sample) for every sample, pumping between chunks.
 template <typename T, typename F>
-void forEachSample(const std::vector<T>& v, const Pump& pump, F&& f) {
+void forEachSample(std::span<const T> v, const Pump& pump, F&& f) {
     for (size_t at = 0; at < v.size(); at += kSamplesPerPump) {
         const size_t end = std::min(v.size(), at + kSamplesPerPump);
         for (size_t i = at; i < end; ++i) f(v[i]);
@@ -86,7 +88,7 @@ struct Summary {
 };
 
 template <typename T>
-Summary<T> summarise(const std::vector<T>& v, const Pump& pump) {
+Summary<T> summarise(std::span<const T> v, const Pump& pump) {
     Summary<T> s;
     bool first = true;
     forEachSample(v, pump, [&](T x) {
@@ -104,7 +106,7 @@ Summary<T> summarise(const std::vector<T>& v, const Pump& pump) {
 
 // The histogram of 16-bit samples, counted in two halves so that runs of equal samples do not
 // wait on one counter.
-std::vector<uint64_t> histogram16(const std::vector<uint16_t>& v, const Pump& pump) {
+std::vector<uint64_t> histogram16(std::span<const uint16_t> v, const Pump& pump) {
     std::vector<uint64_t> even(65536, 0), odd(65536, 0);
     for (size_t at = 0; at < v.size(); at += kSamplesPerPump) {
         const size_t end = std::min(v.size(), at + kSamplesPerPump);
@@ -144,7 +146,7 @@ std::vector<uint16_t> valuesOfRanks(const std::vector<uint64_t>& histogram,
 
 // The values of the given ranks (0-based, ascending) among the present samples.
 template <typename T>
-std::vector<T> valuesOfRanks(const std::vector<T>& v, const std::vector<uint64_t>& ranks,
+std::vector<T> valuesOfRanks(std::span<const T> v, const std::vector<uint64_t>& ranks,
                              const Pump& pump) {
     using Key = decltype(keyOf(T{}));
     constexpr int kKeyBits = static_cast<int>(sizeof(Key)) * 8;
@@ -184,7 +186,7 @@ std::vector<T> valuesOfRanks(const std::vector<T>& v, const std::vector<uint64_t
 }
 
 template <typename T>
-core::Result<StretchPoints> pointsOf(const form::DeepSamples& d, const std::vector<T>& v,
+core::Result<StretchPoints> pointsOf(const form::DeepSamples& d, std::span<const T> v,
                                      const Stretch& stretch, const Pump& pump) {
     // 16-bit samples: one histogram holds every statistic.
     std::vector<uint64_t> histogram;
@@ -237,7 +239,7 @@ core::Result<StretchPoints> pointsOf(const form::DeepSamples& d, const std::vect
 }
 
 template <typename T>
-void mapSamples(const form::DeepSamples& d, const std::vector<T>& v, StretchPoints points,
+void mapSamples(const form::DeepSamples& d, std::span<const T> v, StretchPoints points,
                 uint8_t* out, const Pump& pump) {
     const size_t w = static_cast<size_t>(d.width), h = static_cast<size_t>(d.height);
     const size_t channels = d.channels == 3 ? 3 : 1;
@@ -324,8 +326,11 @@ uint8_t stretchLevel(double value, StretchPoints points) {
 
 core::Result<StretchPoints> findStretchPoints(const form::DeepSamples& samples,
                                               const Stretch& stretch, const Pump& pump) {
-    return std::visit([&](const auto& v) { return pointsOf(samples, v, stretch, pump); },
-                      samples.samples);
+    return std::visit(
+        [&](const auto& v) {
+            return pointsOf(samples, std::span(std::as_const(v)), stretch, pump);
+        },
+        samples.samples);
 }
 
 form::Picture applyStretch(const form::DeepSamples& samples, StretchPoints points,
@@ -333,8 +338,11 @@ form::Picture applyStretch(const form::DeepSamples& samples, StretchPoints point
     const int channels = samples.channels == 3 ? 3 : 1;
     auto out = std::make_shared<std::vector<uint8_t>>(static_cast<size_t>(samples.width) *
                                                       samples.height * channels);
-    std::visit([&](const auto& v) { mapSamples(samples, v, points, out->data(), pump); },
-               samples.samples);
+    std::visit(
+        [&](const auto& v) {
+            mapSamples(samples, std::span(std::as_const(v)), points, out->data(), pump);
+        },
+        samples.samples);
     form::Picture p;
     p.width = samples.width;
     p.height = samples.height;

@@ -179,4 +179,38 @@ Measurement measureProfile(const core::Workspace& ws, const core::Settings& sett
     return m;
 }
 
+std::string skipReason(const Measurement& m, const core::Settings& s) {
+    using Outcome = Measurement::Outcome;
+    switch (m.outcome) {
+        case Outcome::NearEdge:
+            return "within 15 pixels of the picture's edge";
+        case Outcome::EmptyRing:
+            return "no ring sample accepted at radius " +
+                   core::generalForm(static_cast<float>(m.rings.emptyRing) / 2) +
+                   " (PSFFactorRSD " + core::generalForm(s.PSFFactorRSD) + " is too narrow)";
+        case Outcome::Refused:
+            return m.fit.refusal == FitRefusal::CentreNotAboveSky
+                       ? "the centre is not brighter than the sky"
+                       : "no Gaussian fits the profile";
+        case Outcome::Fitted:
+            break;
+    }
+    return "";
+}
+
+std::string settingsProblem(const core::Settings& s) {
+    switch (checkSettings(s.PSFAnnulus, s.PSFDAnnulus)) {
+        case FitRefusal::AnnulusBelowHalf:
+            return "PSFAnnulus " + core::generalForm(s.PSFAnnulus) +
+                   " is below 0.5 (a single fit point)";
+        case FitRefusal::NegativeBand:
+            return "PSFDAnnulus " + core::generalForm(s.PSFDAnnulus) + " is negative";
+        case FitRefusal::BandBeyondProfile:
+            return "PSFAnnulus + PSFDAnnulus " + core::generalForm(s.PSFAnnulus + s.PSFDAnnulus) +
+                   " is above 15 (the profile ends at radius 15)";
+        default:
+            return "";
+    }
+}
+
 }  // namespace orv::psf

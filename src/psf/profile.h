@@ -19,6 +19,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 #include "core/workspace.h"
 
@@ -88,5 +89,12 @@ struct Measurement {
 };
 Measurement measureProfile(const core::Workspace& ws, const core::Settings& settings, float cx,
                            float cy);
+
+// Why a measurement gave no profile, in English for the command line and the Python module
+// ("within 15 pixels of the picture's edge", ...); "" when it was fitted.
+std::string skipReason(const Measurement& m, const core::Settings& s);
+// What in the PSF settings keeps every profile from being fitted, in English ("PSFAnnulus 0.3
+// is below 0.5 (a single fit point)", ...); "" when nothing does.
+std::string settingsProblem(const core::Settings& s);
 
 }  // namespace orv::psf

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace orv::core {
 namespace {
@@ -172,6 +173,97 @@ TEST(GeneralForm, MatchesPrintfAndStrtodBitForBit) {
         const double expected = std::strtod(printed, nullptr);
         ASSERT_EQ(std::memcmp(&*parsed, &expected, sizeof expected), 0) << text;
     }
+}
+
+// The double that the C library reads from the C library's "%.7G" text of f.
+double printedValue(float f) {
+    char printed[64];
+    std::snprintf(printed, sizeof printed, "%.7G", static_cast<double>(f));
+    return std::strtod(printed, nullptr);
+}
+
+TEST(GeneralFormValue, IsTheNumberTheTextShowsBitForBit) {
+    std::vector<float> values = {1.0f,        -1.0f,      0.5f,          1234567.5f, 1234566.5f,
+                                 9999999.5f,  9999999.0f, 999999.94f,    1e-6f,      9.999999e-7f,
+                                 1e7f,        0.1f,       3.4028235e38f, 1e-45f,     1.0000005f,
+                                 0.00097656f, 8.589973e9f};
+    // Exact ties of the seventh digit (n + 1/2 at every scale the arithmetic is exact in).
+    for (float scale = 1; scale > 1e-6f; scale /= 2)
+        for (float n : {1000000.0f, 1234567.0f, 8388607.0f, 9999998.0f})
+            values.push_back((n + 0.5f) * scale);
+    // Around every power of ten and every power of two a Single reaches, a few steps each way.
+    for (int e = -45; e <= 38; ++e)
+        for (float v : {std::pow(10.0f, static_cast<float>(e)), std::ldexp(1.0f, e * 3)}) {
+            float up = v, down = v;
+            for (int i = 0; i < 8; ++i) {
+                values.push_back(up = std::nextafter(up, INFINITY));
+                values.push_back(down = std::nextafter(down, 0.0f));
+            }
+        }
+    // Random bit patterns of every magnitude.
+    uint64_t state = 2463534242ull;
+    for (int i = 0; i < 300000; ++i) {
+        state ^= state << 13, state ^= state >> 7, state ^= state << 17;
+        const auto bits = static_cast<uint32_t>(state);
+        float f;
+        std::memcpy(&f, &bits, sizeof f);
+        values.push_back(f);
+    }
+    for (float f : values) {
+        if (!std::isfinite(f) || f == 0) continue;
+        const double got = generalFormValue(f), want = printedValue(f);
+        ASSERT_EQ(std::memcmp(&got, &want, sizeof got), 0)
+            << f << ": " << got << " against " << want;
+    }
+    EXPECT_EQ(std::signbit(generalFormValue(-0.0f)), false);  // "0", as generalForm shows it
+}
+
+// The double that the C library reads from the C library's "%.*G" text of v.
+double printedValue(double v, int digits) {
+    char printed[64];
+    std::snprintf(printed, sizeof printed, "%.*G", digits, v);
+    return std::strtod(printed, nullptr);
+}
+
+TEST(GeneralFormValue, OfADoubleIsTheNumberTheTextShowsBitForBit) {
+    std::vector<double> values = {1.0,           -1.0,          0.5,
+                                  1234567.5,     1234566.5,     9999999.5,
+                                  0.1,           1e-300,        1.7976931348623157e308,
+                                  4.9e-324,      12345675000.0, 12345665000.0,
+                                  12345665000.5, 9999999500.0,  123456789012.5};
+    // Exact ties of the last digit: n + 1/2 at scales of 2, and n x 10^j + 10^j / 2.
+    for (double scale = 1; scale > 1e-9; scale /= 2)
+        for (double n : {1000000.0, 1234567.0, 8388607.0, 9999998.0, 123456789012.0})
+            values.push_back((n + 0.5) * scale);
+    for (double ten = 10; ten < 1e12; ten *= 10)
+        for (double n : {1000000.0, 1234567.0, 9999998.0}) values.push_back(n * ten + ten / 2);
+    // Around every power of ten, a few steps each way.
+    for (int e = -30; e <= 30; ++e) {
+        double up = std::pow(10.0, e), down = up;
+        for (int i = 0; i < 8; ++i) {
+            values.push_back(up = std::nextafter(up, INFINITY));
+            values.push_back(down = std::nextafter(down, 0.0));
+        }
+    }
+    // Random bit patterns of every magnitude, and random values of the magnitudes measured.
+    uint64_t state = 88172645463325252ull;
+    for (int i = 0; i < 200000; ++i) {
+        state ^= state << 13, state ^= state >> 7, state ^= state << 17;
+        double v;
+        std::memcpy(&v, &state, sizeof v);
+        values.push_back(v);
+        values.push_back(static_cast<double>(state % 1000000007) * std::pow(10.0, i % 30 - 15));
+    }
+    for (int digits : {7, 12, 15, 3}) {
+        for (double v : values) {
+            if (!std::isfinite(v) || v == 0) continue;
+            const double got = generalFormValue(v, digits), want = printedValue(v, digits);
+            ASSERT_EQ(std::memcmp(&got, &want, sizeof got), 0)
+                << digits << " digits of " << v << ": " << got << " against " << want;
+        }
+    }
+    EXPECT_TRUE(std::isnan(generalFormValue(NAN, 7)));
+    EXPECT_EQ(std::signbit(generalFormValue(-0.0, 7)), false);  // "0", as generalForm shows it
 }
 
 }  // namespace

@@ -54,6 +54,15 @@ TEST(ProcessingLog, WritesNothingForClipboardMissingOrVanishedFolders) {
     OV_Logout(app.ctx, "x");
 }
 
+TEST(ProcessingLog, WritesNothingWhenTheRunKeepsNoFiles) {
+    TestApp app;
+    app.ws.DoFilePath = app.dir.path();
+    app.ws.DoFileName = "m42.bmp";
+    app.ws.logEnabled = false;
+    OV_Logout(app.ctx, "＞背景処理完了");
+    EXPECT_FALSE(std::filesystem::exists(app.dir.file("m42.bmp.dir")));
+}
+
 TEST(ProcessingLog, EditLogAsksAndWritesOnlyANonEmptyAnswer) {
     TestApp app;
     app.ws.DoFilePath = app.dir.path();

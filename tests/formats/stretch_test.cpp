@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 #include <random>
+#include <span>
 
 namespace orv::formats {
 namespace {
@@ -134,6 +135,43 @@ TEST(StretchPoints, PercentilesMatchTheSortedValuesForEverySampleType) {
         EXPECT_EQ(minmax->black, *std::min_element(values.begin(), values.end()));
         EXPECT_EQ(minmax->white, *std::max_element(values.begin(), values.end()));
     }
+}
+
+// The same samples held by the picture and shown where they lie.
+template <typename T>
+void expectViewStretchesLikeCopy(std::vector<T> held, int width, int channels) {
+    form::DeepSamples copy, view;
+    copy.width = view.width = width;
+    copy.height = view.height = static_cast<int>(held.size()) / (width * channels);
+    copy.channels = view.channels = channels;
+    copy.offset = view.offset = 12.5;
+    copy.scale = view.scale = -0.5;
+    view.samples = std::span<const T>(held);
+    copy.samples = held;
+    for (const Stretch& s : {Stretch{}, Stretch{Stretch::Mode::MinMax}}) {
+        const auto a = findStretchPoints(copy, s), b = findStretchPoints(view, s);
+        ASSERT_TRUE(a && b);
+        EXPECT_EQ(a->black, b->black);
+        EXPECT_EQ(a->white, b->white);
+        const form::Picture pa = applyStretch(copy, a.value()), pb = applyStretch(view, a.value());
+        ASSERT_EQ(pa.stride, pb.stride);
+        EXPECT_TRUE(std::equal(pa.bits, pa.bits + pa.stride * pa.height, pb.bits));
+    }
+}
+
+TEST(StretchPoints, SamplesShownWhereTheyLieStretchLikeHeldOnes) {
+    std::mt19937_64 rng(9);
+    std::normal_distribution<double> sky(3000, 400);
+    std::vector<uint16_t> u(31 * 17 * 3);
+    std::vector<float> f(31 * 17);
+    std::vector<double> d(31 * 17);
+    for (auto& x : u) x = static_cast<uint16_t>(std::clamp(sky(rng), 0.0, 65535.0));
+    for (auto& x : f) x = static_cast<float>(sky(rng));
+    for (auto& x : d) x = sky(rng);
+    f[4] = std::numeric_limits<float>::quiet_NaN();
+    expectViewStretchesLikeCopy(u, 31, 3);
+    expectViewStretchesLikeCopy(f, 31, 1);
+    expectViewStretchesLikeCopy(d, 17, 1);
 }
 
 form::DeepSamples greySamples(std::vector<float> v) {

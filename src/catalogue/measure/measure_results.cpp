@@ -140,6 +140,11 @@ core::Result<PictureSamples> openPictureSamples(form::Ctx& ctx) {
 }
 
 core::MeasureTable measureResults(form::Ctx& ctx) {
+    return measureResults(ctx, [&ctx] { return openPictureSamples(ctx); });
+}
+
+core::MeasureTable measureResults(form::Ctx& ctx,
+                                  const std::function<core::Result<PictureSamples>()>& open) {
     core::Workspace& ws = ctx.ws;
     core::MeasureTable t;
     const int32_t last = std::min<int32_t>(static_cast<int32_t>(ws.Clusters.size()) - 1,
@@ -156,7 +161,7 @@ core::MeasureTable measureResults(form::Ctx& ctx) {
     }
     if (order.empty()) return t;
 
-    auto samples = openPictureSamples(ctx);
+    auto samples = open();
     if (!samples) {
         t.problem = samples.error();
         return t;

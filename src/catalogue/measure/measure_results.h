@@ -9,6 +9,7 @@
 // back it holds only small blocks about the centroids, so those results keep the
 // measurements read with them (MeasureTable::fromFile) and are never measured anew.
 
+#include <functional>
 #include <string>
 
 #include "catalogue/measure/sample_rows.h"
@@ -26,6 +27,10 @@ core::Result<PictureSamples> openPictureSamples(form::Ctx& ctx);
 // Every result of the tables measured anew. What could not be measured is said in
 // `problem`; hand-added results carry their flags only.
 core::MeasureTable measureResults(form::Ctx& ctx);
+// The same on the samples `open` gives (called once, only when there is a result to measure),
+// for a picture the caller holds.
+core::MeasureTable measureResults(form::Ctx& ctx,
+                                  const std::function<core::Result<PictureSamples>()>& open);
 
 // A fingerprint of the picture and of the results' pixels (the picture loaded, the numbers in
 // use, their pixel counts and centroids): what measurements depend on. Hand edits that leave
