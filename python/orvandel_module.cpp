@@ -25,12 +25,15 @@
 #include "catalogue/catalogue_columns.h"
 #include "catalogue/picture_catalogue.h"
 #include "control/picture_run.h"
+#include "control/tiled_detect.h"
 #include "core/ini.h"
 #include "core/numeric.h"
 #include "core/settings.h"
 #include "formats/decoder/picture_decoder.h"
 #include "formats/guarded_decode.h"
 #include "formats/stretch.h"
+#include "tiles/big_picture.h"
+#include "tiles/geometry.h"
 
 namespace py = pybind11;
 using namespace orv;
@@ -267,6 +270,82 @@ py::dict detectPicture(const py::object& image, int channel,
     return out;
 }
 
+// Counts by class and edit from a catalogue's records, as countsOf gives them from a pair.
+py::dict countsOfRecords(const catalogue::Catalogue& c) {
+    extract::StarAtrTable n{};
+    for (const catalogue::CatalogueRecord& r : c.records) {
+        if (r.atr >= 1 && r.atr <= 5) ++n[0][r.atr];
+        if (r.editAtr >= 1 && r.editAtr <= 2) ++n[1][r.editAtr];
+    }
+    return countsOf(n);
+}
+
+// Detection in tiles held in memory (`size` the tile step, 0 for the automatic one, `margin`
+// on each side, `jobs` threads), joined into one catalogue as the command line's
+// `detect --tiles` joins them. A path is read as that command reads it; an array is taken as
+// its 8-bit levels, or its samples stretched to them.
+py::dict detectPictureInTiles(const py::object& image, int channel,
+                              const std::optional<std::string>& settingsPath,
+                              const std::optional<std::string>& settingsText, double thresholdSigma,
+                              std::optional<float> filterSigma, bool hyotan,
+                              const std::optional<std::string>& stretch, float size, float margin,
+                              int jobs) {
+    const core::Settings settings = settingsOf(settingsPath, settingsText, stretch, filterSigma);
+    const control::HeadlessOptions options = optionsOf(settings, channel, hyotan, thresholdSigma);
+    const control::PictureSource source = sourceOf(image);
+    const bool chosen = size == 0;
+    if (chosen) size = control::kAutoTileSize;
+    if (auto ok = tiles::checkSettings(size, margin); !ok) throw py::value_error(ok.error());
+    py::dict out;
+    std::optional<control::TiledDetection> d;
+    std::string error;
+    {
+        py::gil_scoped_release unlocked;
+        auto levels = source.path.empty()
+                          ? formats::toLevels(source.picture, settings.Stretch)
+                          : tiles::loadBigPicture(source.path, options.decoder, settings.Stretch);
+        if (!levels) {
+            error = levels.error();
+        } else if (auto fits = tiles::checkGrid(size, margin, levels->picture.width,
+                                                levels->picture.height, true);
+                   !fits) {
+            error = fits.error();
+        } else {
+            d = control::detectTiled(options, std::move(levels.value()), source.path, size, margin,
+                                     jobs);
+        }
+    }
+    out["ok"] = d.has_value();
+    out["error"] = text(error);
+    out["settings"] = settingsEntries(settings);
+    if (!d) return out;
+    out["columns"] = columnsOf(d->catalogue);
+    out["meta"] = metadataOf(d->catalogue);
+    out["counts"] = countsOfRecords(d->catalogue);
+    // With threshold_sigma every tile takes its own threshold from its own noise.
+    out["threshold"] = thresholdSigma > 0
+                           ? py::object(py::none())
+                           : py::object(py::float_(core::generalFormValue(settings.Siki)));
+    py::dict grid;
+    grid["size"] = d->grid.size;
+    grid["auto"] = chosen;
+    grid["margin"] = d->grid.margin;
+    grid["columns"] = d->grid.columns;
+    grid["rows"] = d->grid.rows;
+    grid["done"] = d->tilesDone;
+    py::list split, problems, notes;
+    for (const std::string& t : d->split) split.append(text(t));
+    for (const std::string& t : d->problems) problems.append(text(t));
+    for (const std::string& t : d->notes) notes.append(text(t));
+    grid["split"] = split;
+    out["tiles"] = grid;
+    out["problems"] = problems;
+    out["notes"] = notes;
+    out["width"] = d->grid.width;
+    out["height"] = d->grid.height;
+    return out;
+}
+
 py::dict readResultPair(const std::string& picturePath) {
     py::dict out;
     std::optional<catalogue::PictureCatalogue> read;
@@ -365,6 +444,10 @@ PYBIND11_MODULE(_orvandel, m) {
     m.def("detect", &detectPicture, py::arg("image"), py::arg("channel"), py::arg("settings_path"),
           py::arg("settings_text"), py::arg("threshold_sigma"), py::arg("filter_sigma"),
           py::arg("hyotan"), py::arg("stretch"));
+    m.def("detect_tiles", &detectPictureInTiles, py::arg("image"), py::arg("channel"),
+          py::arg("settings_path"), py::arg("settings_text"), py::arg("threshold_sigma"),
+          py::arg("filter_sigma"), py::arg("hyotan"), py::arg("stretch"), py::arg("size"),
+          py::arg("margin"), py::arg("jobs"));
     m.def("filter_sigma", [](const std::string& t) { return core::filterSigmaValue(t); });
     m.def("use_decode_helper", &formats::useDecodeHelper, py::arg("path"));
     m.def("read_results", &readResultPair, py::arg("picture_path"));

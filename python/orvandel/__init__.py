@@ -306,7 +306,15 @@ def detect(image, *, channel="B", settings=None, threshold_sigma=None, filter=No
     hyotan: split touching stars (gourd shapes).
     stretch: how deep samples become 8-bit levels: "minmax", "percentile:LO,HI" or
         "range:A,B" (--stretch), instead of the settings'.
-    tiles: detection in tiles is not available in this build: only None.
+    tiles: None (the whole picture at once), a tile step S in pixels, "auto" (S 2000), or
+        (S, M) with a margin M (50 when not given): the picture is cut into tiles of S x S
+        owned pixels plus M on each side, held in memory, detected on every core and joined
+        into one catalogue as `orvandel-cli detect --tiles` joins them (every pixel owned by
+        exactly one tile; a tile whose table fills is cut in four). Deep samples are
+        stretched to 8-bit levels once, and the tiles are measured on those levels. meta
+        then holds "tiles" (size, auto, margin, columns, rows, done, split) and no
+        engine_seconds; TableFull is never raised, and RuntimeError names a tile that could
+        not be done.
 
     Returns the catalogue (astropy Table, or CatalogueArray / CatalogueMaskedArray) with the
     columns, units and values of the command line's catalogue (`detect -o`, `export`), cells
@@ -323,9 +331,7 @@ def detect(image, *, channel="B", settings=None, threshold_sigma=None, filter=No
     cannot use or a bad argument; TypeError for an array of another kind. Warns
     (RuntimeWarning) when some results could not be measured or columns could not be filled.
     """
-    if tiles is not None:
-        raise ValueError("tiles: tiled detection is not available in this build; pass "
-                         "tiles=None")
+    tile_step = _tiles_argument(tiles)
     channel_index = _channel_index(channel)
     factor = 0.0
     if threshold_sigma is not None:
@@ -341,6 +347,9 @@ def detect(image, *, channel="B", settings=None, threshold_sigma=None, filter=No
         raise TypeError("stretch takes a text such as 'minmax' or 'percentile:0.1,99.9'")
     settings_path, settings_text = _settings_arguments(settings)
     source, path = _source(image)
+    if tile_step is not None:
+        return _detect_tiles(source, path, tile_step, channel_index, settings_path,
+                             settings_text, factor, filter_sigma, bool(hyotan), stretch)
     result = _orvandel.detect(source, channel_index, settings_path, settings_text, factor,
                               filter_sigma, bool(hyotan), stretch)
     if not result["ok"]:
@@ -363,6 +372,54 @@ def detect(image, *, channel="B", settings=None, threshold_sigma=None, filter=No
         row = result["stopped_at_row"] or None
         raise TableFull(result["table_full"], row, result["splits_cut_short"], table)
     return table
+
+
+def _tiles_argument(tiles):
+    """(S, M) of `tiles` (S 0: the automatic step), or None."""
+    if tiles is None:
+        return None
+    if isinstance(tiles, str):
+        if tiles != "auto":
+            raise ValueError("tiles takes a tile step in pixels, \"auto\" or (step, margin), "
+                             "not %r" % (tiles,))
+        return (0.0, 50.0)
+    step, margin = (tiles if isinstance(tiles, (tuple, list)) else (tiles, 50))
+    for v in (step, margin):
+        if isinstance(v, bool) or not isinstance(v, numbers.Real) or not math.isfinite(v):
+            raise ValueError("tiles takes a tile step in pixels, \"auto\" or (step, margin), "
+                             "not %r" % (tiles,))
+    if step <= 0:
+        raise ValueError("tiles: the tile step must be above 0, not %r" % (step,))
+    return (float(step), float(margin))
+
+
+def _detect_tiles(source, path, tile_step, channel_index, settings_path, settings_text,
+                  factor, filter_sigma, hyotan, stretch):
+    """detect(tiles=...): the picture in tiles held in memory, one catalogue."""
+    step, margin = tile_step
+    result = _orvandel.detect_tiles(source, channel_index, settings_path, settings_text, factor,
+                                    filter_sigma, hyotan, stretch, step, margin,
+                                    os.cpu_count() or 1)
+    if not result["ok"]:
+        if path is not None and not os.path.exists(path):
+            raise FileNotFoundError(errno.ENOENT, result["error"], path)
+        raise (OSError if path is not None else ValueError)(result["error"])
+    grid = result["tiles"]
+    left_out = grid["columns"] * grid["rows"] - grid["done"]
+    for why in result["notes"] + result["problems"]:
+        warnings.warn("%s: %s" % (path or "array", why), RuntimeWarning, stacklevel=3)
+    if left_out:
+        raise RuntimeError("%s: %d of %d tiles could not be done: %s"
+                           % (path or "array", left_out, grid["columns"] * grid["rows"],
+                              "; ".join(result["problems"])))
+    meta = _catalogue_meta(result, path)
+    meta.update({
+        "channel": _CHANNELS[channel_index],
+        "hyotan": hyotan,
+        "threshold_sigma": factor or None,
+        "tiles": dict(grid),
+    })
+    return _table(result["columns"], meta)
 
 
 def read_results(picture_path):

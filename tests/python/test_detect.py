@@ -278,3 +278,31 @@ def test_without_astropy_the_catalogue_is_a_structured_array(monkeypatch):
     assert plain.units["x"] == "pix" and plain.units["star"] == ""
     assert plain.meta["counts"] == table.meta["counts"]
     assert plain[plain["atr"] == 3].meta["counts"] == table.meta["counts"]
+
+
+@pytest.mark.parametrize("name,array,kind", [a for a in arrays() if a[0] in ("rgb", "uint16")],
+                         ids=["bmp", "fits16"])
+def test_tiles_give_the_catalogue_of_detect_tiles_and_arrays_the_same(
+        tmp_path, name, array, kind):
+    """tiles=(S, M): the catalogue of `orvandel-cli detect --tiles S --margin M`, every cell;
+    the same pixels as an array give the same results."""
+    path = tmp_path / ("picture." + kind)
+    (write_bmp if kind == "bmp" else write_fits)(path, array)
+    csv_path = str(path) + ".csv"
+    status, out = run_cli("detect", "--tiles", 40, "--margin", 10, "-o", csv_path, path)
+    assert status == 0, out
+    with open(csv_path, newline="", encoding="utf-8") as f:
+        rows = list(csv.reader(f))
+    table = orvandel.detect(path, tiles=(40, 10))
+    assert_same_as_csv(table, rows[0], rows[1:])
+    grid = table.meta["tiles"]
+    assert grid["columns"] * grid["rows"] == grid["done"] >= 6
+    assert len(set(table["tile"])) >= 6 and table.meta["counts"]["star"] > 0
+    from_array = orvandel.detect(array, tiles=(40, 10))
+    assert_same_tables(from_array, table, skip=("tile", "x_fits", "y_fits", "ra", "dec"))
+
+
+@pytest.mark.parametrize("bad", ["big", 0, -5, (10, "x"), True, float("nan")])
+def test_bad_tiles_are_refused(bad):
+    with pytest.raises(ValueError):
+        orvandel.detect(SAMPLE, tiles=bad)
