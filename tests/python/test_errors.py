@@ -40,7 +40,8 @@ def checkerboard(height, width):
     (GOOD, {"filter": "1.5"}, ValueError, "0.5 to 5"),
     (GOOD, {"filter": float("inf")}, ValueError, "0.5 to 5"),
     (GOOD, {"settings": {"FilterSigma": 9}}, ValueError, "0.5 to 5"),
-    (GOOD, {"tiles": 1000}, ValueError, "tiled detection is not available"),
+    (GOOD, {"tiles": "big"}, ValueError, "tile step"),
+    (GOOD, {"tiles": (10, -1)}, ValueError, "分割マージン"),
 ])
 def test_bad_input_is_refused_with_the_reason(image, kwargs, error, words):
     with pytest.raises(error, match=words.replace("(", r"\(")):
