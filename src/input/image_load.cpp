@@ -4,9 +4,11 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "core/block_cache.h"
 #include "core/numeric.h"
+#include "core/parallel.h"
 #include "core/paths.h"
 #include "core/vector_loops.h"
 #include "form/message_log.h"
@@ -60,7 +62,10 @@ int selectedChannel(const form::FrmOrvandel& frm) {
     return core::kChannelY;
 }
 
-ORV_PIXEL_LOOP void fillPixelRow(Workspace& ws, const form::Picture& picture, int y) {
+namespace {
+
+// fillPixelRow without MaxLevelY: gives the brightest Y of the row.
+ORV_PIXEL_LOOP uint8_t splitRow(Workspace& ws, const form::Picture& picture, int y) {
     const int w = picture.width;
     const uint8_t* in = picture.row(y - 1);
     uint8_t* __restrict r = ws.PixelLevel.plane(core::kChannelR).at(1, y);
@@ -106,9 +111,15 @@ ORV_PIXEL_LOOP void fillPixelRow(Workspace& ws, const form::Picture& picture, in
         for (int x = 0; x < n; ++x)
             if (tie[x]) yy[x] = static_cast<uint8_t>(luminanceY(rr[x], gg[x], bb[x]));
     }
-    uint8_t maxY = static_cast<uint8_t>(ws.MaxLevelY);
+    uint8_t maxY = 0;
     for (int x = 0; x < w; ++x) maxY = std::max(maxY, lum[x]);
-    ws.MaxLevelY = maxY;
+    return maxY;
+}
+
+}  // namespace
+
+void fillPixelRow(Workspace& ws, const form::Picture& picture, int y) {
+    ws.MaxLevelY = std::max(ws.MaxLevelY, static_cast<float>(splitRow(ws, picture, y)));
 }
 
 namespace {
@@ -234,13 +245,22 @@ void takePicture(Ctx& ctx, const form::Picture& picture, bool batch) {
     forgetNoiseEstimate(ctx);
     form::OV_DispMsg(ctx, "画像データをメモリーに設定しています。");
 
-    ws.MaxLevelY = 0;
-    for (int y = 1; y <= h; ++y) {
-        fillPixelRow(ws, picture, y);
-        f.barHSC.Value = progress(y, h);
-        f.lblBar.Caption = std::to_string(y);
-        ctx.host.pump();
-    }
+    // Without drawing, the rows are split in bands on the picture's workers (the first band on
+    // this thread, which alone shows progress and yields); each band's brightest Y is kept
+    // apart and the brightest of them taken, so MaxLevelY is the same for any number of bands.
+    const int parts = f.drawingEnabled() ? 1 : core::pictureWorkers(ws.PictureWorkers);
+    std::vector<uint8_t> maxY(static_cast<size_t>(std::max(parts, 1)), 0);
+    core::forEachPart(parts, h, [&](int k, int64_t begin, int64_t end) {
+        uint8_t& brightest = maxY[static_cast<size_t>(k)];
+        for (int y = static_cast<int>(begin) + 1; y <= end; ++y) {
+            brightest = std::max(brightest, splitRow(ws, picture, y));
+            if (k != 0) continue;
+            f.barHSC.Value = progress(y - static_cast<int>(begin), static_cast<int>(end - begin));
+            f.lblBar.Caption = std::to_string(y);
+            ctx.host.pump();
+        }
+    });
+    ws.MaxLevelY = *std::max_element(maxY.begin(), maxY.end());
 
     // The five layers at the picture's size, scaled by the zoom level (or a scale below 1;
     // a fitted view fits the new picture).
