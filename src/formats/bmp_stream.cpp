@@ -12,6 +12,7 @@
 
 #include "core/anew_file.h"
 #include "core/block_cache.h"
+#include "core/vector_loops.h"
 
 // Reading:
 //   1. the headers: "BM", a header size of 40 or a later variant, bits, compression, masks;
@@ -134,7 +135,8 @@ bool parseHeaders(const uint8_t* head, size_t n, uint64_t fileSize, const std::s
 }
 
 // One file row into one picture row of R, G, B.
-void convertRow(const Layout& l, const uint8_t* in, uint8_t* out) {
+ORV_PIXEL_LOOP void convertRow(const Layout& l, const uint8_t* __restrict in,
+                               uint8_t* __restrict out) {
     const int w = l.width;
     if (l.bytesPerPixel == 3) {
         for (int x = 0; x < w; ++x) {
