@@ -1,9 +1,12 @@
-// One picture's work shared by threads (Workspace::PictureWorkers) and BMPs read by the streaming
-// reader give the result files of one thread, byte for byte.
+// One picture's work shared by threads (Workspace::PictureWorkers), and BMP files whose rows go
+// straight into the picture's planes, give the result files of one thread on the decoded
+// picture, byte for byte.
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,7 +14,6 @@
 #include "bench/starfield.h"
 #include "control/headless_run.h"
 #include "core/settings.h"
-#include "formats/bmp_stream.h"
 #include "support/pictures.h"
 
 namespace orv::control {
@@ -25,16 +27,15 @@ struct Saved {
 };
 
 // Detects `folder`/field.bmp with `jobs` jobs (one picture: every job works on it) and the
-// given options; the files it saved.
-Saved detect(const std::string& folder, int jobs, bool hyotan, int channel) {
+// given options; a file that is no BMP is decoded as `decoded`. The files it saved.
+Saved detect(const std::string& folder, int jobs, bool hyotan, int channel,
+             const form::Picture& decoded) {
     HeadlessOptions options;
     test::typicalSettings(options.settings);
     options.hyotan = hyotan;
     options.channel = channel;
-    options.decoder = [](const std::string& path) -> core::Result<form::Picture> {
-        formats::BmpRead read = formats::readBmpFile(path);
-        if (read.status != formats::BmpRead::Status::Ok) return core::Error{read.error};
-        return read.picture;
+    options.decoder = [&decoded](const std::string&) -> core::Result<form::Picture> {
+        return decoded;
     };
     const auto outcomes = detectPictures(options, {{folder, "field.bmp"}}, jobs);
     EXPECT_TRUE(outcomes.at(0).ok) << outcomes.at(0).error;
@@ -42,6 +43,26 @@ Saved detect(const std::string& folder, int jobs, bool hyotan, int channel) {
     const std::string base = folder + "/field.bmp.dir/field.bmp";
     return {test::readFile(base + ".dat"), test::readFile(base + ".dat.ini"),
             test::readFile(base + ".dat.meas")};
+}
+
+// A 32-bit BMP with bit fields R = byte 0, G = byte 1, B = byte 2 and a fourth byte of noise,
+// rows top-down.
+std::string rgbxFile(const bench::StarField& f) {
+    std::string b;
+    auto put = [&](uint32_t v, int bytes) {
+        for (int k = 0; k < bytes; ++k) b += static_cast<char>(v >> (8 * k));
+    };
+    const uint32_t data = 4u * f.width * f.height;
+    b += "BM";
+    put(66 + data, 4), put(0, 4), put(66, 4);
+    put(40, 4), put(static_cast<uint32_t>(f.width), 4), put(static_cast<uint32_t>(-f.height), 4);
+    put(1, 2), put(32, 2), put(3, 4), put(data, 4), put(2835, 4), put(2835, 4), put(0, 4),
+        put(0, 4);
+    put(0xFF, 4), put(0xFF00, 4), put(0xFF0000, 4);
+    for (size_t p = 0; p < static_cast<size_t>(f.width) * f.height; ++p)
+        put(f.rgb[3 * p] | f.rgb[3 * p + 1] << 8 | f.rgb[3 * p + 2] << 16 | (p * 37 % 251) << 24,
+            4);
+    return b;
 }
 
 TEST(PictureWorkers, TwoWorkersAndEveryBmpVariantSaveTheBytesOfOne) {
@@ -52,32 +73,38 @@ TEST(PictureWorkers, TwoWorkersAndEveryBmpVariantSaveTheBytesOfOne) {
     spec.pairCount = 8;
     spec.saturatedCount = 3;
     const bench::StarField field = bench::generateStarField(spec);
+    const form::Picture decoded = form::Picture::fromRgb(
+        field.width, field.height, std::make_shared<const std::vector<uint8_t>>(field.rgb));
 
     test::TempDir dir;
-    const BmpVariant variants[] = {BmpVariant::Rgb24, BmpVariant::Rgb24TopDown, BmpVariant::Rgb32};
+    // The files, each in a folder of its own: the usual BMPs, and one of bit fields.
+    std::vector<std::string> folders;
+    for (BmpVariant v : {BmpVariant::Rgb24, BmpVariant::Rgb24TopDown, BmpVariant::Rgb32}) {
+        folders.push_back(dir.file(std::string(bench::bmpVariantName(v))));
+        std::filesystem::create_directories(folders.back());
+        ASSERT_TRUE(
+            bench::writeBmp(folders.back() + "/field.bmp", field.width, field.height, field.rgb, v)
+                .ok());
+    }
+    folders.push_back(dir.file("rgbx"));
+    std::filesystem::create_directories(folders.back());
+    test::writeFile(folders.back() + "/field.bmp", rgbxFile(field));
+    // The reference: the decoded picture (its file is no BMP) on one thread.
+    const std::string first = dir.file("decoded");
+    std::filesystem::create_directories(first);
+    test::writeFile(first + "/field.bmp", "");
+
     for (const bool hyotan : {false, true}) {
         for (const int channel : {core::kChannelB, core::kChannelY}) {
             SCOPED_TRACE(std::string(hyotan ? "gourd split" : "no split") + ", channel " +
                          std::to_string(channel));
-            // The reference: one thread on the usual 24-bit file.
-            const std::string first = dir.file("reference");
-            std::filesystem::create_directories(first);
-            ASSERT_TRUE(bench::writeBmp(first + "/field.bmp", field.width, field.height, field.rgb,
-                                        BmpVariant::Rgb24)
-                            .ok());
-            const Saved reference = detect(first, 1, hyotan, channel);
+            const Saved reference = detect(first, 1, hyotan, channel, decoded);
             ASSERT_NE(reference.dat, "");
             ASSERT_NE(reference.meas, "");
-            for (BmpVariant v : variants) {
-                const std::string folder = dir.file(std::string(bench::bmpVariantName(v)));
-                std::filesystem::create_directories(folder);
-                ASSERT_TRUE(
-                    bench::writeBmp(folder + "/field.bmp", field.width, field.height, field.rgb, v)
-                        .ok());
+            for (const std::string& folder : folders) {
                 for (const int jobs : {1, 2, 3}) {
-                    SCOPED_TRACE(std::string(bench::bmpVariantName(v)) + ", " +
-                                 std::to_string(jobs) + " workers");
-                    const Saved saved = detect(folder, jobs, hyotan, channel);
+                    SCOPED_TRACE(folder + ", " + std::to_string(jobs) + " workers");
+                    const Saved saved = detect(folder, jobs, hyotan, channel, form::Picture{});
                     EXPECT_TRUE(saved.dat == reference.dat);
                     EXPECT_TRUE(saved.meas == reference.meas);
                     // The settings file names the picture's folder; the rest is the same.
@@ -86,6 +113,12 @@ TEST(PictureWorkers, TwoWorkersAndEveryBmpVariantSaveTheBytesOfOne) {
                     EXPECT_EQ(saved.ini.substr(saved.ini.find("[RESULT]")),
                               reference.ini.substr(reference.ini.find("[RESULT]")));
                 }
+            }
+            // The decoded picture on several threads too.
+            for (const int jobs : {2, 3}) {
+                const Saved saved = detect(first, jobs, hyotan, channel, decoded);
+                EXPECT_TRUE(saved.dat == reference.dat) << jobs;
+                EXPECT_TRUE(saved.meas == reference.meas) << jobs;
             }
         }
     }
