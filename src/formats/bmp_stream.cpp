@@ -28,6 +28,9 @@ namespace {
 constexpr size_t kHeadBytes = 14 + 124;
 constexpr uint32_t kBiRgb = 0, kBiBitfields = 3, kBiAlphaBitfields = 6;
 constexpr size_t kBlockBytes = 4 << 20;  // rows read at a time
+// Rows handed on at a time by streamBmpFile: its caller shares each block among threads, and
+// fewer, larger blocks wait less for them.
+constexpr size_t kStreamBlockBytes = 16 << 20;
 constexpr int32_t kPixelsPerMetre = 2835;
 
 uint32_t le16(const uint8_t* p) {
@@ -237,7 +240,7 @@ BmpRead streamBmpFile(const std::string& path, const std::function<bool(const Bm
     Layout l;
     BmpRead problem;
     if (!parseHeaders(head, n, static_cast<uint64_t>(st.st_size), path, l, problem)) return problem;
-    const uint64_t rowsPerBlock = std::max<uint64_t>(1, kBlockBytes / l.rowBytes);
+    const uint64_t rowsPerBlock = std::max<uint64_t>(1, kStreamBlockBytes / l.rowBytes);
     std::vector<uint8_t> rows;
     try {
         rows.resize(rowsPerBlock * l.rowBytes);

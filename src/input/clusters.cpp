@@ -83,7 +83,7 @@ ORV_PIXEL_LOOP bool markSmoothed(const uint8_t* __restrict level, const float* _
 }
 
 // Rows whose bright pixels are worked out at a time.
-constexpr int kBrightBlockRows = 256;
+constexpr int kBrightBlockRows = 1024;
 
 // The bright pixels of a block of rows, one bit a pixel (bit x - 1 of a row for pixel x), found
 // in bands on the picture's workers: the test depends on Level, BackLevel (or the smoothed
