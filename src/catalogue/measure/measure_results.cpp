@@ -69,15 +69,31 @@ PictureSamples levelSamples(const core::Workspace& ws) {
     return s;
 }
 
-// Where each cluster's pixels lie, by number.
+// Where each cluster's pixels lie, by number: the boxes of bands of rows, found on the
+// picture's workers, joined (a box is the same whatever the order its pixels are added in).
 std::vector<PixelBox> clusterBoxes(const core::Workspace& ws) {
-    std::vector<PixelBox> boxes(static_cast<size_t>(std::max(ws.MaxStarNo, 0)) + 1);
+    const size_t n = static_cast<size_t>(std::max(ws.MaxStarNo, 0)) + 1;
+    const int parts = core::pictureWorkers(ws.PictureWorkers);
+    std::vector<std::vector<PixelBox>> bands(static_cast<size_t>(std::max(parts, 1)));
     const auto& map = ws.ClusterMap;
-    for (int y = 1; y <= ws.ImageHeightP; ++y) {
-        const uint16_t* row = map.at(1, y);
-        for (int x = 0; x < ws.ImageWidthP; ++x)
-            if (row[x] != 0 && row[x] < boxes.size()) boxes[row[x]].add(x, y - 1);
-    }
+    core::forEachPart(parts, ws.ImageHeightP, [&](int k, int64_t begin, int64_t end) {
+        std::vector<PixelBox>& boxes = bands[static_cast<size_t>(k)];
+        boxes.resize(n);
+        for (int y = static_cast<int>(begin) + 1; y <= end; ++y) {
+            const uint16_t* row = map.at(1, y);
+            for (int x = 0; x < ws.ImageWidthP; ++x)
+                if (row[x] != 0 && row[x] < n) boxes[row[x]].add(x, y - 1);
+        }
+    });
+    std::vector<PixelBox> boxes = std::move(bands[0]);
+    boxes.resize(n);
+    for (size_t k = 1; k < bands.size(); ++k)
+        for (size_t i = 0; i < bands[k].size(); ++i) {
+            const PixelBox& b = bands[k][i];
+            if (b.empty()) continue;
+            boxes[i].add(b.x0, b.y0);
+            boxes[i].add(b.x1, b.y1);
+        }
     return boxes;
 }
 
