@@ -133,8 +133,12 @@ std::vector<PictureOutcome> detectPictures(
     const std::vector<std::string> refused = sharedFolders(options, pictures);
     std::atomic<size_t> next{0};
     std::mutex doneMutex;
+    const int threads = std::max(1, std::min<int>(jobs, static_cast<int>(pictures.size())));
+    // The jobs that no picture of its own keeps busy share each picture's work.
+    const int perPicture = std::max(1, jobs / threads);
     auto worker = [&] {
         Engine engine(options);
+        engine.ws.PictureWorkers = perPicture;
         for (size_t i = next++; i < pictures.size(); i = next++) {
             if (refused[i].empty()) {
                 outcomes[i] = engine.detect(options, pictures[i].first, pictures[i].second);
@@ -150,7 +154,6 @@ std::vector<PictureOutcome> detectPictures(
             done(i, outcomes[i]);
         }
     };
-    const int threads = std::max(1, std::min<int>(jobs, static_cast<int>(pictures.size())));
     std::vector<std::thread> pool;
     for (int t = 1; t < threads; ++t) pool.emplace_back(worker);
     worker();

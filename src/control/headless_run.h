@@ -56,7 +56,8 @@ using OutcomeCallback = std::function<void(size_t, const PictureOutcome&)>;
 
 // Processes the pictures with `jobs` threads: each is loaded, run through background, clusters
 // and analysis, and its result pair saved, as one record of a batch run is. Outcome i belongs
-// to picture i whatever the order of completion; the files do not depend on `jobs`. A picture
+// to picture i whatever the order of completion; the files do not depend on `jobs`. Jobs beyond
+// the number of pictures share each picture's work (Workspace::PictureWorkers). A picture
 // whose result folder is that of an earlier one (the same picture twice, or two pictures of
 // one name with one resultRoot) is refused, not run.
 std::vector<PictureOutcome> detectPictures(

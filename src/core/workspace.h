@@ -229,6 +229,10 @@ struct Workspace {
     // The folder the export dialog last wrote to.
     std::string ExportFolder;
 
+    // Threads one picture's work may use (core/parallel.h): 0 the number of cores. The results
+    // are the same for any number.
+    int PictureWorkers = 0;
+
     // Bytes held by the picture arrays and the tables.
     size_t workingBytes() const;
 };

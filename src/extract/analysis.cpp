@@ -1,9 +1,12 @@
 #include "extract/analysis.h"
 
+#include <array>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "core/numeric.h"
+#include "core/parallel.h"
 #include "extract/hyotan.h"
 #include "extract/numbering.h"
 #include "extract/records.h"
@@ -276,6 +279,47 @@ void classify(Ctx& ctx, int32_t i) {
     }
 }
 
+// Step 3 for one cluster where nothing is drawn and no gourd is split: the class alone, which
+// depends on the cluster's own sums and pixels only.
+int16_t plainClass(Workspace& ws, int32_t i) {
+    const core::Settings& set = ws.settings;
+    ClusterRec& c = ws.Clusters[i];
+    StarRec& s = ws.Stars[i];
+    s.CenterX = core::divideSingle(s.SumX, s.SumLevel);
+    s.CenterY = core::divideSingle(s.SumY, s.SumLevel);
+    if (static_cast<float>(s.PixelCount) < set.NumPixel) return c.Atr = kAtrNoise;
+    OV_CheckProfile(ws, i);
+    const float pixels = static_cast<float>(s.PixelCount);
+    if (!(pixels >= set.NumPixel2 && pixels <= ws.SizeLimit)) return c.Atr = kAtrArea;
+    if (s.SinendoRatio <= set.Sinendo) return c.Atr = kAtrCircular;
+    return c.Atr = kAtrElongated;  // at or above SinendoMax, or between without the split
+}
+
+// Step 3 by ranges of cluster numbers on the picture's workers, where nothing is drawn and no
+// gourd is split (a split issues new numbers and stays in number order): each cluster's record
+// is its own, and the counts of the ranges are added. The first range runs on this thread,
+// which alone shows progress and yields.
+void classifyInParts(Ctx& ctx, int32_t last) {
+    Workspace& ws = ctx.ws;
+    auto& f = ctx.frm;
+    const int parts = core::pictureWorkers(ws.PictureWorkers);
+    std::vector<std::array<int32_t, 11>> counts(static_cast<size_t>(parts));
+    core::forEachPart(parts, last, [&](int k, int64_t begin, int64_t end) {
+        auto& mine = counts[static_cast<size_t>(k)];
+        mine.fill(0);
+        for (int32_t i = static_cast<int32_t>(begin) + 1; i <= end; ++i) {
+            if (ws.Clusters[i].Divided != -1 && ws.Clusters[i].Used == -1)
+                mine[plainClass(ws, i)] += 1;
+            if (k != 0) continue;
+            f.lblBar.Caption = std::to_string(i);
+            f.barHSC.Value = progress(i - 1, static_cast<int>(end));
+            ctx.host.pump();
+        }
+    });
+    for (const auto& mine : counts)
+        for (int a = 0; a <= 10; ++a) ws.StarAtrNo[0][a] += mine[a];
+}
+
 void showStarLayer(Ctx& ctx) {
     const bool marks = ctx.frm.chkCircle.Value == 1;
     ctx.frm.picHSC[3].Visible = !marks;
@@ -335,11 +379,15 @@ void cmdCenterCal_Click(Ctx& ctx) {
     view::optFrame_Click(ctx, 0);
     form::OV_DispMsg(ctx, "各クラスタの外形分析を行い恒星像を抽出しています。");
     const int32_t last = ws.MaxStarNo;
-    for (int32_t i = 1; i <= last; ++i) {
-        if (ws.Clusters[i].Divided != -1 && ws.Clusters[i].Used == -1) classify(ctx, i);
-        f.lblBar.Caption = std::to_string(i);
-        f.barHSC.Value = progress(i - 1, last);
-        ctx.host.pump();
+    if (!f.drawingEnabled() && f.chkHyotan.Value != 1) {
+        classifyInParts(ctx, last);
+    } else {
+        for (int32_t i = 1; i <= last; ++i) {
+            if (ws.Clusters[i].Divided != -1 && ws.Clusters[i].Used == -1) classify(ctx, i);
+            f.lblBar.Caption = std::to_string(i);
+            f.barHSC.Value = progress(i - 1, last);
+            ctx.host.pump();
+        }
     }
 
     f.hideStepProgress();

@@ -12,6 +12,7 @@
 
 #include "core/anew_file.h"
 #include "core/block_cache.h"
+#include "core/vector_loops.h"
 
 // Reading:
 //   1. the headers: "BM", a header size of 40 or a later variant, bits, compression, masks;
@@ -27,6 +28,9 @@ namespace {
 constexpr size_t kHeadBytes = 14 + 124;
 constexpr uint32_t kBiRgb = 0, kBiBitfields = 3, kBiAlphaBitfields = 6;
 constexpr size_t kBlockBytes = 4 << 20;  // rows read at a time
+// Rows handed on at a time by streamBmpFile: its caller shares each block among threads, and
+// fewer, larger blocks wait less for them.
+constexpr size_t kStreamBlockBytes = 16 << 20;
 constexpr int32_t kPixelsPerMetre = 2835;
 
 uint32_t le16(const uint8_t* p) {
@@ -134,7 +138,8 @@ bool parseHeaders(const uint8_t* head, size_t n, uint64_t fileSize, const std::s
 }
 
 // One file row into one picture row of R, G, B.
-void convertRow(const Layout& l, const uint8_t* in, uint8_t* out) {
+ORV_PIXEL_LOOP void convertRow(const Layout& l, const uint8_t* __restrict in,
+                               uint8_t* __restrict out) {
     const int w = l.width;
     if (l.bytesPerPixel == 3) {
         for (int x = 0; x < w; ++x) {
@@ -220,6 +225,50 @@ BmpRead readBmp(std::FILE* file, const std::string& name, const RowProgress& pro
     r.picture.layout = form::PixelLayout::Rgb888;
     r.picture.bits = pixels.get();
     r.picture.owner = std::move(pixels);
+    return r;
+}
+
+BmpRead streamBmpFile(const std::string& path, const std::function<bool(const BmpPixels&)>& start,
+                      const BmpRowBlock& block) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return failed(path, "開けません");
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> closing(file, std::fclose);
+    struct stat st {};
+    if (::fstat(::fileno(file), &st) != 0) return failed(path, "開けません");
+    uint8_t head[kHeadBytes] = {};
+    const size_t n = std::fread(head, 1, kHeadBytes, file);
+    Layout l;
+    BmpRead problem;
+    if (!parseHeaders(head, n, static_cast<uint64_t>(st.st_size), path, l, problem)) return problem;
+    const uint64_t rowsPerBlock = std::max<uint64_t>(1, kStreamBlockBytes / l.rowBytes);
+    std::vector<uint8_t> rows;
+    try {
+        rows.resize(rowsPerBlock * l.rowBytes);
+    } catch (const std::bad_alloc&) {
+        return failed(path, "画像を読み込むためのメモリーが足りません");
+    }
+    if (::fseeko(file, static_cast<off_t>(l.pixelOffset), SEEK_SET) != 0)
+        return failed(path, "読み込めません");
+    if (!start({l.width, l.height, l.topDown, l.bytesPerPixel, l.shiftR, l.shiftG, l.shiftB})) {
+        BmpRead refused;
+        refused.status = BmpRead::Status::Failed;
+        return refused;
+    }
+    for (int row = 0; row < l.height;) {
+        const int count = static_cast<int>(std::min<uint64_t>(rowsPerBlock, l.height - row));
+        // The last row of the file may lack its padding (the block's bytes beyond stay as they
+        // were, and are no pixel's).
+        const size_t want = static_cast<size_t>(l.rowBytes * count);
+        const size_t got = std::fread(rows.data(), 1, want, file);
+        const uint64_t slack = row + count == l.height
+                                   ? l.rowBytes - static_cast<uint64_t>(l.width) * l.bytesPerPixel
+                                   : 0;
+        if (got + slack < want) return failed(path, "読み込めません");
+        block(rows.data(), static_cast<size_t>(l.rowBytes), row, count);
+        row += count;
+    }
+    BmpRead r;
+    r.status = BmpRead::Status::Ok;
     return r;
 }
 

@@ -21,6 +21,8 @@
 // Rows are padded to a multiple of 4 bytes; 24-bit pixels are B, G, R; 32-bit BI_RGB pixels are
 // B, G, R, X.
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -52,6 +54,25 @@ struct BmpRead {
 // before anything is allocated. `name` names the file in messages.
 BmpRead readBmp(std::FILE* file, const std::string& name, const RowProgress& progress = {});
 BmpRead readBmpFile(const std::string& path, const RowProgress& progress = {});
+
+// How a BMP file that readBmp reads stores its pixels: 3 bytes B, G, R, or 4 bytes whose R, G
+// and B are the bytes at the given bit shifts of the little-endian word.
+struct BmpPixels {
+    int width = 0, height = 0;
+    bool topDown = false;  // file row r is picture row r (else height - 1 - r)
+    int bytesPerPixel = 3;
+    int shiftR = 16, shiftG = 8, shiftB = 0;  // of a 32-bit pixel
+};
+// Called with each block of file rows as read: `rows` holds `count` file rows from file row
+// `first` on, `rowBytes` apart.
+using BmpRowBlock = std::function<void(const uint8_t* rows, size_t rowBytes, int first, int count)>;
+
+// The rows of the file readBmpFile reads, block by block as they are read, for a caller that
+// converts them itself, so that the picture is never held as R, G, B. The checks are readBmp's;
+// `start` is called after them, before the first block, and may refuse (false: the result is
+// Failed with an empty error). The picture of the result stays empty.
+BmpRead streamBmpFile(const std::string& path, const std::function<bool(const BmpPixels&)>& start,
+                      const BmpRowBlock& block);
 
 // Writes the picture as a 24-bit BMP (BITMAPINFOHEADER, BI_RGB, rows bottom-up, 72 dpi),
 // anew: an existing file is replaced only once the new one is complete. Fails with a message

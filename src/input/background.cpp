@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/numeric.h"
+#include "core/parallel.h"
 #include "core/vector_loops.h"
 #include "form/message_log.h"
 #include "form/stage.h"
@@ -75,7 +76,8 @@ ORV_PIXEL_LOOP void windowMeans(const uint32_t* __restrict column, Sum* __restri
 template <typename Sum>
 class BoxRows {
 public:
-    BoxRows(const core::PixelPlanes& pixels, int width, int height, int n)
+    // The window placed on row `first` (0-based), ready for row(first).
+    BoxRows(const core::PixelPlanes& pixels, int width, int height, int n, int first = 0)
         : level_(pixels.levelPlane()),
           width_(width),
           height_(height),
@@ -84,7 +86,8 @@ public:
           prefix_(static_cast<size_t>(width) + 2 * n + 1, 0),
           sums_(width, 0),
           columns_(width, 0) {
-        for (int r = 0; r <= std::min(n, height - 1); ++r) addRow(r, true);
+        for (int r = std::max(0, first - n); r <= std::min(first + n, height - 1); ++r)
+            addRow(r, true);
         for (int x0 = 0; x0 < width; ++x0)
             columns_[x0] =
                 static_cast<float>(std::min(width - 1, x0 + n) - std::max(0, x0 - n) + 1);
@@ -110,20 +113,22 @@ private:
     std::vector<float> columns_;  // window width of each column
 };
 
-// Writes the background row by row into `out` and calls rowDone(y0) after each row.
+// Writes the background of rows first..end-1 into `out` and calls rowDone(y0) after each row.
+// The sums are exact integers, so a band started anywhere gives the same rows as one pass.
 template <typename RowDone>
 void backgroundRows(const core::PixelPlanes& pixels, int width, int height, int n,
-                    core::Array2D<float>& out, RowDone rowDone) {
+                    core::Array2D<float>& out, RowDone rowDone, int first = 0, int end = -1) {
+    if (end < 0) end = height;
     auto run = [&](auto rows) {
-        for (int y0 = 0; y0 < height; ++y0) {
+        for (int y0 = first; y0 < end; ++y0) {
             rows.row(y0, out.at(0, y0));
             rowDone(y0);
         }
     };
     if (n <= kNarrowSumMaxN)
-        run(BoxRows<uint32_t>(pixels, width, height, n));
+        run(BoxRows<uint32_t>(pixels, width, height, n, first));
     else
-        run(BoxRows<uint64_t>(pixels, width, height, n));
+        run(BoxRows<uint64_t>(pixels, width, height, n, first));
 }
 
 }  // namespace
@@ -169,6 +174,29 @@ void cmdIdoHeikin_Click(Ctx& ctx) {
     if (n < 0 && w > 0 && h > 0) {
         std::vector<uint8_t> zeros(w, 0);
         for (int y0 = 0; y0 < h; ++y0) f.picHSC[1].canvas.drawGreyRow(y0, zeros.data());
+    } else if (computed && !smoother && !f.drawingEnabled()) {
+        // Without drawing, bands of rows on the picture's workers, each with a histogram of its
+        // own; the counts are added, so the noise is the same for any number of bands. The
+        // first band runs on this thread, which alone shows progress and yields.
+        const int parts = core::pictureWorkers(ws.PictureWorkers);
+        std::vector<ResidualHistogram> bands(static_cast<size_t>(parts), ResidualHistogram(32));
+        core::forEachPart(parts, h, [&](int k, int64_t begin, int64_t end) {
+            ResidualHistogram& band = bands[static_cast<size_t>(k)];
+            backgroundRows(
+                ws.PixelLevel, w, h, n, ws.BackLevel,
+                [&](int y0) {
+                    band.addRow(ws.PixelLevel.levelPlane().at(1, y0 + 1), ws.BackLevel.at(0, y0),
+                                w);
+                    if (k != 0) return;
+                    f.lblBar.Caption = std::to_string(y0);
+                    f.barHSC.Value = end - begin > 1
+                                         ? static_cast<int>((y0 - begin) * 100 / (end - begin - 1))
+                                         : 100;
+                    ctx.host.pump();
+                },
+                static_cast<int>(begin), static_cast<int>(end));
+        });
+        for (const ResidualHistogram& band : bands) residuals.add(band);
     } else if (computed) {
         backgroundRows(ws.PixelLevel, w, h, n, ws.BackLevel, [&](int y0) {
             const float* out = ws.BackLevel.at(0, y0);

@@ -1,11 +1,13 @@
 #include "input/clusters.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
 #include <vector>
 
 #include "core/numeric.h"
+#include "core/parallel.h"
 #include "core/vector_loops.h"
 #include "extract/numbering.h"
 #include "extract/table_full.h"
@@ -80,6 +82,56 @@ ORV_PIXEL_LOOP bool markSmoothed(const uint8_t* __restrict level, const float* _
     return any != 0;
 }
 
+// Rows whose bright pixels are worked out at a time.
+constexpr int kBrightBlockRows = 1024;
+
+// The bright pixels of a block of rows, one bit a pixel (bit x - 1 of a row for pixel x), found
+// in bands on the picture's workers: the test depends on Level, BackLevel (or the smoothed
+// residual) alone, so the bits are the same for any number of bands.
+class BrightBits {
+public:
+    BrightBits(int width, int parts) : width_(width), words_((width + 63) / 64), parts_(parts) {}
+
+    // Rows first..last (1-based, inclusive).
+    void find(const core::Workspace& ws, const Brightness& b, const core::Array2D<float>* smoothed,
+              int first, int last) {
+        first_ = first;
+        bits_.assign(static_cast<size_t>(last - first + 1) * words_, 0);
+        const float siki = ws.settings.Siki, top = ws.settings.SikiTop;
+        core::forEachPart(parts_, last - first + 1, [&](int, int64_t begin, int64_t end) {
+            std::vector<uint8_t> mark(static_cast<size_t>(width_));
+            for (int y = first + static_cast<int>(begin); y < first + end; ++y) {
+                const uint8_t* level = ws.PixelLevel.levelPlane().at(1, y);
+                const float* back = ws.BackLevel.at(0, y - 1);
+                const bool any = smoothed ? markSmoothed(level, smoothed->at(0, y - 1), width_,
+                                                         siki, top, mark.data())
+                                          : markCandidates(level, back, width_, b, mark.data());
+                if (!any) continue;
+                uint64_t* out = row(y);
+                for (int x = 0; x < width_; ++x) {
+                    if (x % 8 == 0 && x + 8 <= width_) {  // skip eight unmarked pixels at a time
+                        uint64_t eight;
+                        std::memcpy(&eight, &mark[x], 8);
+                        if (eight == 0) {
+                            x += 7;
+                            continue;
+                        }
+                    }
+                    if (mark[x] && (smoothed || b.bright(level[x], back[x])))
+                        out[x >> 6] |= uint64_t{1} << (x & 63);
+                }
+            }
+        });
+    }
+    uint64_t* row(int y) { return bits_.data() + static_cast<size_t>(y - first_) * words_; }
+    int words() const { return words_; }
+
+private:
+    int width_, words_, parts_;
+    int first_ = 1;
+    std::vector<uint64_t> bits_;
+};
+
 }  // namespace
 
 void cmdPickup_Click(Ctx& ctx) {
@@ -109,26 +161,16 @@ void cmdPickup_Click(Ctx& ctx) {
     const core::Array2D<float>* smoothed =
         ready && ensureSmoothedResidual(ws) ? &ws.SmoothedResidual : nullptr;
     ws.ClusterFilterSigma = smoothed ? ws.SmoothedSigma : 0.0f;
-    std::vector<uint8_t> mark(ready ? w : 0);
+    // Seeds in raster order: the bright pixels that no earlier cluster has taken.
+    BrightBits bright(ready ? w : 0, core::pictureWorkers(ws.PictureWorkers));
     for (int y = 1; ready && y <= h; ++y) {
-        const uint8_t* level = ws.PixelLevel.levelPlane().at(1, y);
-        const float* back = ws.BackLevel.at(0, y - 1);
+        if ((y - 1) % kBrightBlockRows == 0)
+            bright.find(ws, brightness, smoothed, y, std::min(h, y + kBrightBlockRows - 1));
         const uint16_t* map = ws.ClusterMap.at(1, y);
-        const bool any =
-            smoothed ? markSmoothed(level, smoothed->at(0, y - 1), w, siki, sikiTop, mark.data())
-                     : markCandidates(level, back, w, brightness, mark.data());
-        if (any) {
-            for (int x = 1; x <= w; ++x) {
-                if (x + 8 <= w + 1) {  // skip eight unmarked pixels at a time
-                    uint64_t eight;
-                    std::memcpy(&eight, &mark[x - 1], 8);
-                    if (eight == 0) {
-                        x += 7;
-                        continue;
-                    }
-                }
-                if (!mark[x - 1] || (!smoothed && !brightness.bright(level[x - 1], back[x - 1])))
-                    continue;
+        const uint64_t* bits = bright.row(y);
+        for (int word = 0; word < bright.words(); ++word) {
+            for (uint64_t m = bits[word]; m != 0; m &= m - 1) {
+                const int x = 64 * word + __builtin_ctzll(m) + 1;
                 if (map[x - 1] != 0) continue;
                 const int32_t n = extract::OV_GetNewStarNo(ws);
                 if (n < 1) {  // all 50000 numbers in use: the pixel stays unnumbered

@@ -4,13 +4,18 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "core/block_cache.h"
 #include "core/numeric.h"
+#include "core/parallel.h"
 #include "core/paths.h"
 #include "core/vector_loops.h"
 #include "form/message_log.h"
 #include "form/stage.h"
+#include "formats/bmp_stream.h"
 #include "formats/picture_file.h"
 #include "input/noise.h"
 #include "tiles/big_pic.h"
@@ -40,6 +45,11 @@ namespace {
 constexpr int kMaxVectorRow = 1024;  // pixels per block of the luminance loop
 constexpr const char* kLoadingMsg = "画像データを読み込んでいます。";
 
+// A picture that failed once its arrays were being made.
+struct PictureFailed {
+    std::string why;
+};
+
 int progress(int done, int total) {
     return total <= 0 ? 100 : done * 100 / total;
 }
@@ -60,32 +70,14 @@ int selectedChannel(const form::FrmOrvandel& frm) {
     return core::kChannelY;
 }
 
-ORV_PIXEL_LOOP void fillPixelRow(Workspace& ws, const form::Picture& picture, int y) {
-    const int w = picture.width;
-    const uint8_t* in = picture.row(y - 1);
-    uint8_t* __restrict r = ws.PixelLevel.plane(core::kChannelR).at(1, y);
-    uint8_t* __restrict g = ws.PixelLevel.plane(core::kChannelG).at(1, y);
-    uint8_t* __restrict b = ws.PixelLevel.plane(core::kChannelB).at(1, y);
+namespace {
+
+// The luminance of row y from its R, G, B planes; gives the brightest Y of the row.
+ORV_PIXEL_LOOP uint8_t luminanceRow(Workspace& ws, int w, int y) {
+    const uint8_t* __restrict r = ws.PixelLevel.plane(core::kChannelR).at(1, y);
+    const uint8_t* __restrict g = ws.PixelLevel.plane(core::kChannelG).at(1, y);
+    const uint8_t* __restrict b = ws.PixelLevel.plane(core::kChannelB).at(1, y);
     uint8_t* __restrict lum = ws.PixelLevel.plane(core::kChannelY).at(1, y);
-    if (picture.layout == form::PixelLayout::Rgb888) {
-        for (int x = 0; x < w; ++x) {
-            r[x] = in[3 * x];
-            g[x] = in[3 * x + 1];
-            b[x] = in[3 * x + 2];
-        }
-    } else if (picture.layout == form::PixelLayout::Grey8) {
-        std::memcpy(r, in, static_cast<size_t>(w));
-        std::memcpy(g, in, static_cast<size_t>(w));
-        std::memcpy(b, in, static_cast<size_t>(w));
-    } else {
-        for (int x = 0; x < w; ++x) {
-            uint32_t p;
-            std::memcpy(&p, in + 4 * x, 4);
-            b[x] = static_cast<uint8_t>(p);
-            g[x] = static_cast<uint8_t>(p >> 8);
-            r[x] = static_cast<uint8_t>(p >> 16);
-        }
-    }
     // The luminance as luminanceY() gives it, in a 16-bit loop the compiler can vectorise: the
     // plain rounding for every pixel, then the ties (100 Y ending in 50, about one pixel in a
     // hundred in a colour picture) one by one.
@@ -106,9 +98,69 @@ ORV_PIXEL_LOOP void fillPixelRow(Workspace& ws, const form::Picture& picture, in
         for (int x = 0; x < n; ++x)
             if (tie[x]) yy[x] = static_cast<uint8_t>(luminanceY(rr[x], gg[x], bb[x]));
     }
-    uint8_t maxY = static_cast<uint8_t>(ws.MaxLevelY);
+    uint8_t maxY = 0;
     for (int x = 0; x < w; ++x) maxY = std::max(maxY, lum[x]);
-    ws.MaxLevelY = maxY;
+    return maxY;
+}
+
+// fillPixelRow without MaxLevelY: gives the brightest Y of the row.
+ORV_PIXEL_LOOP uint8_t splitRow(Workspace& ws, const form::Picture& picture, int y) {
+    const int w = picture.width;
+    const uint8_t* in = picture.row(y - 1);
+    uint8_t* __restrict r = ws.PixelLevel.plane(core::kChannelR).at(1, y);
+    uint8_t* __restrict g = ws.PixelLevel.plane(core::kChannelG).at(1, y);
+    uint8_t* __restrict b = ws.PixelLevel.plane(core::kChannelB).at(1, y);
+    if (picture.layout == form::PixelLayout::Rgb888) {
+        for (int x = 0; x < w; ++x) {
+            r[x] = in[3 * x];
+            g[x] = in[3 * x + 1];
+            b[x] = in[3 * x + 2];
+        }
+    } else if (picture.layout == form::PixelLayout::Grey8) {
+        std::memcpy(r, in, static_cast<size_t>(w));
+        std::memcpy(g, in, static_cast<size_t>(w));
+        std::memcpy(b, in, static_cast<size_t>(w));
+    } else {
+        for (int x = 0; x < w; ++x) {
+            uint32_t p;
+            std::memcpy(&p, in + 4 * x, 4);
+            b[x] = static_cast<uint8_t>(p);
+            g[x] = static_cast<uint8_t>(p >> 8);
+            r[x] = static_cast<uint8_t>(p >> 16);
+        }
+    }
+    return luminanceRow(ws, w, y);
+}
+
+// The same for a row as a BMP file stores it (formats/bmp_stream.h), written to row y.
+ORV_PIXEL_LOOP uint8_t splitFileRow(Workspace& ws, const uint8_t* __restrict in,
+                                    const formats::BmpPixels& f, int y) {
+    const int w = f.width;
+    uint8_t* __restrict r = ws.PixelLevel.plane(core::kChannelR).at(1, y);
+    uint8_t* __restrict g = ws.PixelLevel.plane(core::kChannelG).at(1, y);
+    uint8_t* __restrict b = ws.PixelLevel.plane(core::kChannelB).at(1, y);
+    if (f.bytesPerPixel == 3) {
+        for (int x = 0; x < w; ++x) {
+            b[x] = in[3 * x];
+            g[x] = in[3 * x + 1];
+            r[x] = in[3 * x + 2];
+        }
+    } else {
+        for (int x = 0; x < w; ++x) {
+            uint32_t p;
+            std::memcpy(&p, in + 4 * x, 4);
+            r[x] = static_cast<uint8_t>(p >> f.shiftR);
+            g[x] = static_cast<uint8_t>(p >> f.shiftG);
+            b[x] = static_cast<uint8_t>(p >> f.shiftB);
+        }
+    }
+    return luminanceRow(ws, w, y);
+}
+
+}  // namespace
+
+void fillPixelRow(Workspace& ws, const form::Picture& picture, int y) {
+    ws.MaxLevelY = std::max(ws.MaxLevelY, static_cast<float>(splitRow(ws, picture, y)));
 }
 
 namespace {
@@ -192,8 +244,7 @@ core::Result<formats::LevelPicture> pictureOfSource(Ctx& ctx, int index, std::st
 // Whether the arrays of a picture (and its five layers, when drawn) fit in the memory the
 // system can give, counting what the current picture's arrays would give back. A picture
 // that does not fit is refused before anything is released.
-bool fitsInMemory(const Ctx& ctx, const form::Picture& picture) {
-    const double w = picture.width, h = picture.height;
+bool fitsInMemory(const Ctx& ctx, double w, double h) {
     double needed = (w + 2) * (h + 2) * (4 + 2) + w * h * sizeof(float);
     if (ctx.frm.drawingEnabled()) needed += 5 * w * h * sizeof(form::Rgb);
     if (ctx.ws.settings.FilterSigma > 0) needed += w * h * sizeof(float);  // smoothed residual
@@ -204,12 +255,10 @@ bool fitsInMemory(const Ctx& ctx, const form::Picture& picture) {
     return needed <= static_cast<double>(core::availableMemoryBytes()) + held;
 }
 
-// Steps 3 to 9 for a decoded picture. Throws std::bad_alloc when memory runs out.
-void takePicture(Ctx& ctx, const form::Picture& picture, bool batch) {
+// Steps 3 and 4 for a picture of w x h pixels. Throws std::bad_alloc when memory runs out.
+void makeArrays(Ctx& ctx, int w, int h) {
     auto& ws = ctx.ws;
     auto& f = ctx.frm;
-    const int w = picture.width, h = picture.height;
-
     ctx.host.setBusy(true);
     ws.ImageWidthTw = w * core::kTwipsPerPixel;
     ws.ImageHeightTw = h * core::kTwipsPerPixel;
@@ -233,15 +282,58 @@ void takePicture(Ctx& ctx, const form::Picture& picture, bool batch) {
     ws.ClusterMap.create(0, w + 1, 0, h + 1);
     forgetNoiseEstimate(ctx);
     form::OV_DispMsg(ctx, "画像データをメモリーに設定しています。");
-
     ws.MaxLevelY = 0;
-    for (int y = 1; y <= h; ++y) {
-        fillPixelRow(ws, picture, y);
-        f.barHSC.Value = progress(y, h);
-        f.lblBar.Caption = std::to_string(y);
-        ctx.host.pump();
-    }
+}
 
+// Step 5 for a decoded picture.
+void splitPicture(Ctx& ctx, const form::Picture& picture) {
+    auto& ws = ctx.ws;
+    auto& f = ctx.frm;
+    const int h = picture.height;
+    // Without drawing, the rows are split in bands on the picture's workers (the first band on
+    // this thread, which alone shows progress and yields); each band's brightest Y is kept
+    // apart and the brightest of them taken, so MaxLevelY is the same for any number of bands.
+    const int parts = f.drawingEnabled() ? 1 : core::pictureWorkers(ws.PictureWorkers);
+    std::vector<uint8_t> maxY(static_cast<size_t>(std::max(parts, 1)), 0);
+    core::forEachPart(parts, h, [&](int k, int64_t begin, int64_t end) {
+        uint8_t& brightest = maxY[static_cast<size_t>(k)];
+        for (int y = static_cast<int>(begin) + 1; y <= end; ++y) {
+            brightest = std::max(brightest, splitRow(ws, picture, y));
+            if (k != 0) continue;
+            f.barHSC.Value = progress(y - static_cast<int>(begin), static_cast<int>(end - begin));
+            f.lblBar.Caption = std::to_string(y);
+            ctx.host.pump();
+        }
+    });
+    ws.MaxLevelY = *std::max_element(maxY.begin(), maxY.end());
+}
+
+// Step 5 for a block of rows of a BMP file: split on the picture's workers as above.
+void splitFileRows(Ctx& ctx, const formats::BmpPixels& pixels, const uint8_t* rows, size_t rowBytes,
+                   int first, int count) {
+    auto& ws = ctx.ws;
+    const int parts = core::pictureWorkers(ws.PictureWorkers);
+    std::vector<uint8_t> maxY(static_cast<size_t>(std::max(parts, 1)), 0);
+    core::forEachPart(parts, count, [&](int k, int64_t begin, int64_t end) {
+        for (int64_t i = begin; i < end; ++i) {
+            const int r = first + static_cast<int>(i);
+            const int y = pixels.topDown ? r : pixels.height - 1 - r;
+            maxY[static_cast<size_t>(k)] =
+                std::max(maxY[static_cast<size_t>(k)],
+                         splitFileRow(ws, rows + rowBytes * static_cast<size_t>(i), pixels, y + 1));
+        }
+    });
+    ws.MaxLevelY =
+        std::max(ws.MaxLevelY, static_cast<float>(*std::max_element(maxY.begin(), maxY.end())));
+    ctx.frm.barHSC.Value = progress(first + count, pixels.height);
+    ctx.frm.lblBar.Caption = std::to_string(first + count);
+    ctx.host.pump();
+}
+
+// Steps 6 to 9, once PixelLevel holds the picture of w x h pixels.
+void showPicture(Ctx& ctx, int w, int h, bool batch) {
+    auto& ws = ctx.ws;
+    auto& f = ctx.frm;
     // The five layers at the picture's size, scaled by the zoom level (or a scale below 1;
     // a fitted view fits the new picture).
     view::refitForLoad(ctx);
@@ -301,6 +393,62 @@ void recordStretch(Ctx& ctx, const formats::LevelPicture& loaded) {
     if (!loaded.stretch.empty()) form::OV_Logout(ctx, stretchLogText(ws));
 }
 
+// A 24-bit or 32-bit BMP named by DoFilePath / DoFileName, loaded where nothing is drawn: its
+// rows go from the file straight into PixelLevel, a block at a time, so the picture is never
+// held as R, G, B as well (the planes are the bytes the decoder's streaming reader gives).
+// Nothing when the file is no such BMP or its header is refused (the decoder then reads it or
+// says why, as for any file); "" when loaded; else why the picture failed after it started.
+std::optional<std::string> streamBmp(Ctx& ctx, bool batch) {
+    auto& ws = ctx.ws;
+    auto& f = ctx.frm;
+    const std::string path = tiles::pictureFileOf(ws.DoFilePath, ws.DoFileName);
+    if (!core::unreadableFileReason(path, "画像ファイル").empty()) return std::nullopt;
+    formats::BmpPixels format;
+    std::string refused;
+    bool started = false;
+    const formats::BmpRead read = formats::streamBmpFile(
+        path,
+        [&](const formats::BmpPixels& p) {
+            format = p;
+            form::OV_DispMsg(ctx, kLoadingMsg);
+            f.lblDivId.Caption = ws.DoFileName;
+            f.picHSC[0].canvas.clear();
+            if (!fitsInMemory(ctx, p.width, p.height)) {
+                refused = "画像が大きすぎて、メモリーに入りません (" + std::to_string(p.width) +
+                          " x " + std::to_string(p.height) + ")。";
+                return false;
+            }
+            f.picHSC[0].picture = form::Picture{};
+            started = true;
+            makeArrays(ctx, p.width, p.height);
+            return true;
+        },
+        [&](const uint8_t* rows, size_t rowBytes, int first, int count) {
+            splitFileRows(ctx, format, rows, rowBytes, first, count);
+        });
+    if (read.status == formats::BmpRead::Status::Ok) {
+        showPicture(ctx, format.width, format.height, batch);
+        recordStretch(ctx, formats::LevelPicture{});
+        ws.lastLoadError.clear();
+        return "";
+    }
+    if (!refused.empty()) return refused;
+    if (!started) return std::nullopt;
+    return read.error;
+}
+
+// Half-made arrays would not match the picture's size: drops them all.
+void dropArrays(Ctx& ctx) {
+    auto& ws = ctx.ws;
+    ws.PixelLevel.release();
+    ws.BackLevel.release();
+    ws.SmoothedResidual.release();
+    ws.SmoothedSigma = 0;
+    ws.ClusterMap.release();
+    ws.ImageWidthP = ws.ImageHeightP = ws.ImageWidthTw = ws.ImageHeightTw = 0;
+    for (auto& p : ctx.frm.picHSC) p.canvas.release();
+}
+
 }  // namespace
 
 std::string stretchLogText(const core::Workspace& ws) {
@@ -321,6 +469,10 @@ bool cmdDataIn_Click(Ctx& ctx, int index) {
     std::string failure;
     std::string nothing;
     try {
+        std::optional<std::string> streamed;
+        if (index == kSourceNamed && !f.drawingEnabled()) streamed = streamBmp(ctx, batch);
+        if (streamed && streamed->empty()) return true;
+        if (streamed) throw PictureFailed{*streamed};
         auto picture = pictureOfSource(ctx, index, nothing);
         if (!nothing.empty()) {
             // Nothing to load is not a failure: the picture and the results stay as they were.
@@ -331,30 +483,27 @@ bool cmdDataIn_Click(Ctx& ctx, int index) {
             return false;
         }
         f.picHSC[0].canvas.clear();
-        if (picture && !fitsInMemory(ctx, picture->picture))
+        if (picture && !fitsInMemory(ctx, picture->picture.width, picture->picture.height))
             picture = core::Error{"画像が大きすぎて、メモリーに入りません (" +
                                   std::to_string(picture->picture.width) + " x " +
                                   std::to_string(picture->picture.height) + ")。"};
         if (picture) {
             // The box keeps its picture (source 2 reuses it) only where it is drawn.
             f.picHSC[0].picture = f.drawingEnabled() ? picture->picture : form::Picture{};
-            takePicture(ctx, picture->picture, batch);
+            makeArrays(ctx, picture->picture.width, picture->picture.height);
+            splitPicture(ctx, picture->picture);
+            showPicture(ctx, picture->picture.width, picture->picture.height, batch);
             recordStretch(ctx, picture.value());
             ctx.ws.lastLoadError.clear();
             return true;
         }
         failure = picture.error();
     } catch (const std::bad_alloc&) {
-        // Half-made arrays would not match the picture's size: drop them all.
-        auto& ws = ctx.ws;
-        ws.PixelLevel.release();
-        ws.BackLevel.release();
-        ws.SmoothedResidual.release();
-        ws.SmoothedSigma = 0;
-        ws.ClusterMap.release();
-        ws.ImageWidthP = ws.ImageHeightP = ws.ImageWidthTw = ws.ImageHeightTw = 0;
-        for (auto& p : f.picHSC) p.canvas.release();
+        dropArrays(ctx);
         failure = "画像を読み込むためのメモリーが足りません。";
+    } catch (const PictureFailed& e) {
+        dropArrays(ctx);
+        failure = e.why;
     }
 
     // Any failure: normal pointer, "Error!", stage 0. A batch run reports it itself.

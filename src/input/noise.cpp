@@ -68,6 +68,11 @@ void ResidualHistogram::addValues(const float* residual, int width) {
     count(width);
 }
 
+void ResidualHistogram::add(const ResidualHistogram& other) {
+    for (size_t i = 0; i < bins_.size() && i < other.bins_.size(); ++i) bins_[i] += other.bins_[i];
+    count_ += other.count_;
+}
+
 void ResidualHistogram::count(int width) {
     // Neighbouring pixels often fall in the same bin: counting them in different lanes keeps
     // each increment from waiting for the one before.

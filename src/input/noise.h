@@ -41,6 +41,8 @@ public:
     void addRow(const uint8_t* level, const float* back, int width);
     // Adds `width` residuals as they are (the smoothed residual of the detection filter).
     void addValues(const float* residual, int width);
+    // Adds the counts of another histogram of the same bins (a band of the picture's rows).
+    void add(const ResidualHistogram& other);
     // 1.4826 x the median absolute deviation from the median; 0 when the histogram is empty.
     double robustSigma() const;
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <random>
@@ -264,6 +265,74 @@ TEST(ClippedMean, DropsOutliersAndFollowsValuesBetweenWholeNumbers) {
     e = clippedMean(values);
     EXPECT_EQ(e.count, 0);
     EXPECT_TRUE(std::isnan(e.level));
+}
+
+// The same samples, said to be whole levels 0..255: their medians are then counted.
+class WholeRows : public VectorRows {
+public:
+    using VectorRows::VectorRows;
+    bool wholeLevels() const override { return true; }
+};
+
+// Two numbers that are the same, NaN included.
+bool same(double a, double b) {
+    return (std::isnan(a) && std::isnan(b)) || a == b;
+}
+
+TEST(AnnulusSky, CountedMediansOfWholeLevelsAreTheSortedOnes) {
+    // Skies whose deviations from the median are mostly 0 (the spread then stands in for the
+    // median absolute deviation), and wider ones, with other clusters' pixels left out.
+    for (const double noise : {0.3, 1.2, 6.0}) {
+        SCOPED_TRACE(noise);
+        std::mt19937 rng(11);
+        std::normal_distribution<double> sky(40.0, noise);
+        VectorRows plain(60, 50, 0);
+        WholeRows whole(60, 50, 0);
+        core::Array2D<uint16_t> map;
+        map.create(0, 61, 0, 51);
+        for (int y = 0; y < 50; ++y)
+            for (int x = 0; x < 60; ++x) {
+                const float v = static_cast<float>(std::clamp(std::round(sky(rng)), 0.0, 255.0));
+                plain.at(x, y) = whole.at(x, y) = (x + y) % 13 == 0 ? 250.0f : v;
+                if ((x * 7 + y * 3) % 17 == 0) map(x + 1, y + 1) = 5;
+            }
+        RowCache plainCache(plain), wholeCache(whole);
+        for (const double r : {0.0, 3.0, 7.5, 12.0})
+            for (const bool roughly : {true, false}) {
+                const SkyEstimate a = annulusSky(plainCache, map, 29.3, 24.6, r, r + 6, roughly);
+                const SkyEstimate b = annulusSky(wholeCache, map, 29.3, 24.6, r, r + 6, roughly);
+                EXPECT_GT(a.count, 0);
+                EXPECT_EQ(a.count, b.count);
+                EXPECT_TRUE(same(a.level, b.level)) << a.level << " " << b.level;
+                EXPECT_TRUE(same(a.sigma, b.sigma)) << a.sigma << " " << b.sigma;
+            }
+    }
+}
+
+TEST(AnnulusSky, ACountedMedianTakesTheMiddleElementWhereHalfTheCountEndsAValue) {
+    // Nine pixels about (10.5, 10.5) and about (30.5, 10.5). The first: four of 10 and five of
+    // 20, so the middle element (the fifth) is 20. The second: 15, four of 20 and four of 25,
+    // whose median 20 leaves deviations 5, four of 0 and four of 5, with 5 in the middle.
+    for (const bool roughly : {true, false}) {
+        VectorRows plain(41, 21, 0);
+        WholeRows whole(41, 21, 0);
+        const float first[9] = {10, 20, 10, 20, 10, 20, 10, 20, 20};
+        const float second[9] = {15, 20, 25, 20, 25, 20, 25, 20, 25};
+        for (int k = 0; k < 9; ++k) {
+            plain.at(9 + k % 3, 9 + k / 3) = whole.at(9 + k % 3, 9 + k / 3) = first[k];
+            plain.at(29 + k % 3, 9 + k / 3) = whole.at(29 + k % 3, 9 + k / 3) = second[k];
+        }
+        core::Array2D<uint16_t> map;
+        map.create(0, 42, 0, 22);
+        RowCache plainCache(plain), wholeCache(whole);
+        for (const double cx : {10.5, 30.5}) {
+            const SkyEstimate a = annulusSky(plainCache, map, cx, 10.5, 0, 1.5, roughly);
+            const SkyEstimate b = annulusSky(wholeCache, map, cx, 10.5, 0, 1.5, roughly);
+            EXPECT_EQ(a.count, 9);
+            EXPECT_TRUE(same(a.level, b.level)) << cx << ": " << a.level << " " << b.level;
+            EXPECT_TRUE(same(a.sigma, b.sigma)) << cx << ": " << a.sigma << " " << b.sigma;
+        }
+    }
 }
 
 TEST(RowCache, GivesBackTheRowsAboveAndReadsAgainWhenAsked) {

@@ -154,22 +154,27 @@ TEST(Analysis, ClassBoundaries) {
         {5, 9, 1, 30, 0, kAtrElongated},          // in between, no gourd split
         {5, 9, 1, 30, 1, kAtrCircular},           // in between, nothing to split: circular
     };
-    for (const auto& c : cases) {
-        Scene scene(40, 40, rect(10, 10, 3, 3));
-        auto& s = scene.app.ws.settings;
-        s.NumPixel = c.numPixel, s.NumPixel2 = c.numPixel2, s.Sinendo = c.sinendo;
-        s.SinendoMax = c.sinendoMax;
-        scene.app.frm.chkHyotan.Value = c.hyotan;
-        scene.analyse();
-        EXPECT_EQ(scene.cluster(1).Atr, c.atr)
-            << c.numPixel << " " << c.numPixel2 << " " << c.sinendo;
-        EXPECT_EQ(scene.app.ws.StarAtrNo[0][c.atr], 1);
-    }
+    // Drawn as the window does, and without drawing, where the classes are found on the
+    // picture's threads.
+    for (const bool drawn : {true, false})
+        for (const auto& c : cases) {
+            Scene scene(40, 40, rect(10, 10, 3, 3));
+            if (!drawn) scene.app.frm.disableDrawing();
+            auto& s = scene.app.ws.settings;
+            s.NumPixel = c.numPixel, s.NumPixel2 = c.numPixel2, s.Sinendo = c.sinendo;
+            s.SinendoMax = c.sinendoMax;
+            scene.app.frm.chkHyotan.Value = c.hyotan;
+            scene.analyse();
+            EXPECT_EQ(scene.cluster(1).Atr, c.atr)
+                << c.numPixel << " " << c.numPixel2 << " " << c.sinendo << " drawn " << drawn;
+            EXPECT_EQ(scene.app.ws.StarAtrNo[0][c.atr], 1);
+        }
     // 1000 pixels get the outline test, 1001 do not.
     for (int pixels : {1000, 1001}) {
         auto blob = rect(5, 5, 40, 25);
         if (pixels == 1001) blob.insert({45, 5});
         Scene scene(60, 40, blob, 250);  // above SikiTop: every pixel counts
+        scene.app.frm.disableDrawing();
         scene.app.ws.settings.Sinendo = 20;
         scene.analyse();
         EXPECT_EQ(scene.star(1).PixelCount, pixels);

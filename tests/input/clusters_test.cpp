@@ -75,5 +75,33 @@ TEST(Clusters, TheRealScanMatchesTheLiteralOneAtEveryThresholdEdge) {
     EXPECT_GT(bright, runs * 20);
 }
 
+// A picture of more rows than the scan works out bright pixels for at a time, on one and on
+// three threads, against the literal scan.
+TEST(Clusters, AScanOfManyRowsMatchesTheLiteralOneOnAnyNumberOfThreads) {
+    uint32_t seed = 5;
+    auto rnd = [&](uint32_t n) { return ((seed = seed * 1664525u + 1013904223u) >> 8) % n; };
+    const int w = 11, h = 2300;
+    for (const int workers : {1, 3}) {
+        SCOPED_TRACE(workers);
+        TestApp app;
+        control::Form_Load(app.ctx);
+        ASSERT_TRUE(test::loadPicture(app, test::greyPicture(w, h, [&](int, int) {
+                                          return static_cast<int>(rnd(3) == 0 ? 200 : rnd(40));
+                                      })));
+        app.ws.settings.Siki = 30;
+        app.ws.settings.SikiTop = 240;
+        app.ws.PictureWorkers = workers;
+        cmdPickup_Click(app.ctx);
+        const auto map = app.ws.ClusterMap;
+        const int32_t count = app.ws.MaxStarNo;
+        std::vector<int16_t> refOK;
+        test::referenceClusters(app.ws, refOK);
+        ASSERT_EQ(count, static_cast<int32_t>(refOK.size()) - 1);
+        EXPECT_GT(count, 1000);
+        for (int y = 0; y <= h + 1; ++y)
+            for (int x = 0; x <= w + 1; ++x) ASSERT_EQ(map(x, y), app.ws.ClusterMap(x, y));
+    }
+}
+
 }  // namespace
 }  // namespace orv::input

@@ -167,7 +167,22 @@ void PixelBox::add(int x, int y) {
     y1 = std::max(y1, y);
 }
 
-SkyEstimate clippedMean(std::vector<float>& values) {
+namespace {
+
+// The element a median by nth_element at n / 2 gives, for whole numbers 0..255 counted in `counts`
+// (n of them, n > 0): the smallest value with more than n / 2 values at or below it.
+int countedMedian(const std::array<int, 256>& counts, size_t n) {
+    size_t below = 0;
+    for (int v = 0; v < 256; ++v) {
+        below += static_cast<size_t>(counts[v]);
+        if (below > n / 2) return v;
+    }
+    return 255;
+}
+
+// clippedMean; with `whole`, the samples are whole numbers 0..255, so the deviations from the
+// median are too and their median is counted (the same element as sorting would pick).
+SkyEstimate clipped(std::vector<float>& values, bool whole) {
     SkyEstimate e;
     const size_t n = values.size();
     if (n == 0) return e;
@@ -176,10 +191,18 @@ SkyEstimate clippedMean(std::vector<float>& values) {
         std::nth_element(v.begin(), mid, v.end());
         return static_cast<double>(*mid);
     };
+    // The order the median leaves the values in is the order they are summed in below.
     const double m = median(values);
-    std::vector<float> deviations(n);
-    for (size_t i = 0; i < n; ++i) deviations[i] = static_cast<float>(std::abs(values[i] - m));
-    double sigma = kMadToSigma * median(deviations);
+    double sigma;
+    if (whole) {
+        std::array<int, 256> counts{};
+        for (float v : values) ++counts[static_cast<int>(std::abs(v - m))];
+        sigma = kMadToSigma * countedMedian(counts, n);
+    } else {
+        std::vector<float> deviations(n);
+        for (size_t i = 0; i < n; ++i) deviations[i] = static_cast<float>(std::abs(values[i] - m));
+        sigma = kMadToSigma * median(deviations);
+    }
     if (sigma == 0) {
         // Samples in whole steps with less noise than a step: their spread instead.
         double sum = 0, ss = 0;
@@ -204,13 +227,30 @@ SkyEstimate clippedMean(std::vector<float>& values) {
     return e;
 }
 
+}  // namespace
+
+SkyEstimate clippedMean(std::vector<float>& values) {
+    return clipped(values, false);
+}
+
 SkyEstimate annulusSky(RowCache& rows, const core::Array2D<uint16_t>& map, double cx, double cy,
                        double rIn, double rOut, bool roughly) {
-    std::vector<float> values;
-    values.reserve(static_cast<size_t>(M_PI * (rOut * rOut - rIn * rIn)) + 16);
+    // The samples are gathered into a buffer each thread keeps, or, for a median alone of whole
+    // levels, only counted.
+    const bool whole = rows.wholeLevels();
+    const bool counting = whole && roughly;
+    thread_local std::vector<float> values;
+    values.clear();
+    std::array<int, 256> counts{};
+    size_t counted = 0;
     const double in2 = rIn * rIn;
     auto take = [&](int y, int from, int to, const float* row) {
         const uint16_t* owners = map.at(from + 1, y + 1);
+        if (counting) {
+            for (int x = from; x <= to; ++x)
+                if (owners[x - from] == 0) ++counts[static_cast<int>(row[x])], ++counted;
+            return;
+        }
         for (int x = from; x <= to; ++x)
             if (owners[x - from] == 0 && std::isfinite(row[x])) values.push_back(row[x]);
     };
@@ -229,8 +269,14 @@ SkyEstimate annulusSky(RowCache& rows, const core::Array2D<uint16_t>& map, doubl
         if (xa < ia) take(y, xa, std::min(xb, ia - 1), row);
         if (ib < xb) take(y, std::max(xa, ib + 1), xb, row);
     });
-    if (!roughly || values.empty()) return clippedMean(values);
     SkyEstimate e;
+    if (counting) {
+        if (counted == 0) return e;
+        e.level = countedMedian(counts, counted);
+        e.count = static_cast<int>(counted);
+        return e;
+    }
+    if (!roughly || values.empty()) return clipped(values, whole);
     auto mid = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
     std::nth_element(values.begin(), mid, values.end());
     e.level = *mid;

@@ -9,6 +9,7 @@
 #include "catalogue/measure/measure.h"
 #include "catalogue/measure/sidecar.h"
 #include "core/folder_lock.h"
+#include "core/parallel.h"
 #include "core/paths.h"
 #include "core/picture_folder.h"
 #include "core/sum_file.h"
@@ -68,15 +69,31 @@ PictureSamples levelSamples(const core::Workspace& ws) {
     return s;
 }
 
-// Where each cluster's pixels lie, by number.
+// Where each cluster's pixels lie, by number: the boxes of bands of rows, found on the
+// picture's workers, joined (a box is the same whatever the order its pixels are added in).
 std::vector<PixelBox> clusterBoxes(const core::Workspace& ws) {
-    std::vector<PixelBox> boxes(static_cast<size_t>(std::max(ws.MaxStarNo, 0)) + 1);
+    const size_t n = static_cast<size_t>(std::max(ws.MaxStarNo, 0)) + 1;
+    const int parts = core::pictureWorkers(ws.PictureWorkers);
+    std::vector<std::vector<PixelBox>> bands(static_cast<size_t>(std::max(parts, 1)));
     const auto& map = ws.ClusterMap;
-    for (int y = 1; y <= ws.ImageHeightP; ++y) {
-        const uint16_t* row = map.at(1, y);
-        for (int x = 0; x < ws.ImageWidthP; ++x)
-            if (row[x] != 0 && row[x] < boxes.size()) boxes[row[x]].add(x, y - 1);
-    }
+    core::forEachPart(parts, ws.ImageHeightP, [&](int k, int64_t begin, int64_t end) {
+        std::vector<PixelBox>& boxes = bands[static_cast<size_t>(k)];
+        boxes.resize(n);
+        for (int y = static_cast<int>(begin) + 1; y <= end; ++y) {
+            const uint16_t* row = map.at(1, y);
+            for (int x = 0; x < ws.ImageWidthP; ++x)
+                if (row[x] != 0 && row[x] < n) boxes[row[x]].add(x, y - 1);
+        }
+    });
+    std::vector<PixelBox> boxes = std::move(bands[0]);
+    boxes.resize(n);
+    for (size_t k = 1; k < bands.size(); ++k)
+        for (size_t i = 0; i < bands[k].size(); ++i) {
+            const PixelBox& b = bands[k][i];
+            if (b.empty()) continue;
+            boxes[i].add(b.x0, b.y0);
+            boxes[i].add(b.x1, b.y1);
+        }
     return boxes;
 }
 
@@ -176,23 +193,46 @@ core::MeasureTable measureResults(form::Ctx& ctx,
     std::stable_sort(order.begin(), order.end(), [&](int32_t a, int32_t b) {
         return ws.Stars[a].CenterY < ws.Stars[b].CenterY;
     });
-    RowCache cache(*samples->rows);
+    // Each part of the results (runs of that order) is measured with rows of its own; every
+    // result's measurement depends on the samples and the map alone, so the table is the same
+    // for any number of parts. Only the calling thread yields to the event queue.
+    SampleRows& rows = *samples->rows;
+    const int parts = rows.concurrentReads() ? core::pictureWorkers(ws.PictureWorkers) : 1;
+    struct Part {
+        std::vector<double> sigmas;
+        int missing = 0;
+        std::string error;
+    };
+    std::vector<Part> done(static_cast<size_t>(std::max(parts, 1)));
+    core::forEachPart(
+        parts, static_cast<int64_t>(order.size()), [&](int k, int64_t begin, int64_t end) {
+            Part& part = done[static_cast<size_t>(k)];
+            RowCache cache(rows);
+            for (int64_t i = begin; i < end; ++i) {
+                const int32_t n = order[static_cast<size_t>(i)];
+                const PixelBox box = static_cast<size_t>(n) < boxes.size() ? boxes[n] : PixelBox{};
+                const ClusterMeasure m =
+                    measureCluster(cache, ws.ClusterMap, inputOf(ws, samples.value(), n, box));
+                t.byStar[n] = finished(ws, n, m);
+                if (std::isfinite(m.skySigma)) part.sigmas.push_back(m.skySigma);
+                part.missing += !m.found;
+                const double top = std::floor(ws.Stars[n].CenterY) - kKeepRows;
+                if (std::isfinite(top)) cache.forgetAbove(static_cast<int>(std::max(top, 0.0)));
+                if (k == 0) ctx.host.pump();
+            }
+            part.error = cache.error();
+        });
     std::vector<double> sigmas;
     int missing = 0;
-    for (int32_t n : order) {
-        const PixelBox box = static_cast<size_t>(n) < boxes.size() ? boxes[n] : PixelBox{};
-        const ClusterMeasure m =
-            measureCluster(cache, ws.ClusterMap, inputOf(ws, samples.value(), n, box));
-        t.byStar[n] = finished(ws, n, m);
-        if (std::isfinite(m.skySigma)) sigmas.push_back(m.skySigma);
-        missing += !m.found;
-        const double top = std::floor(ws.Stars[n].CenterY) - kKeepRows;
-        if (std::isfinite(top)) cache.forgetAbove(static_cast<int>(std::max(top, 0.0)));
-        ctx.host.pump();
+    std::string error;
+    for (Part& part : done) {
+        sigmas.insert(sigmas.end(), part.sigmas.begin(), part.sigmas.end());
+        missing += part.missing;
+        if (error.empty()) error = part.error;
     }
     t.picture.noiseSigma = median(std::move(sigmas));
-    if (!cache.error().empty())
-        t.problem = cache.error();
+    if (!error.empty())
+        t.problem = error;
     else if (missing > 0)
         t.problem = std::to_string(missing) + " 個の結果の画素がクラスタマップにありません";
     return t;

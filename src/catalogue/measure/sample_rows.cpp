@@ -14,10 +14,12 @@ public:
     int width() const override { return width_; }
     int height() const override { return height_; }
     core::Result<void> read(int y, float* out) override {
-        const auto& level = pixels_.levelPlane();
-        for (int x = 0; x < width_; ++x) out[x] = level(x + 1, y + 1);
+        const uint8_t* level = pixels_.levelPlane().at(1, y + 1);
+        for (int x = 0; x < width_; ++x) out[x] = level[x];
         return {};
     }
+    bool wholeLevels() const override { return true; }
+    bool concurrentReads() const override { return true; }
 
 private:
     const core::PixelPlanes& pixels_;
@@ -63,6 +65,7 @@ public:
             d_->samples);
         return {};
     }
+    bool concurrentReads() const override { return true; }
 
 private:
     std::shared_ptr<const form::DeepSamples> d_;

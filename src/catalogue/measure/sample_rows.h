@@ -27,6 +27,11 @@ public:
     virtual int height() const = 0;
     // Row y (0 <= y < height) into `out` (width values). Fails with the reader's reason.
     virtual core::Result<void> read(int y, float* out) = 0;
+    // Whether every sample is a whole number 0..255 (the 8-bit levels), which lets medians of
+    // them be counted rather than sorted.
+    virtual bool wholeLevels() const { return false; }
+    // Whether rows may be read from several threads at once.
+    virtual bool concurrentReads() const { return false; }
 };
 
 // The Level plane of the working picture.
@@ -48,6 +53,7 @@ public:
     explicit RowCache(SampleRows& rows) : rows_(rows), cache_(static_cast<size_t>(rows.height())) {}
     int width() const { return rows_.width(); }
     int height() const { return rows_.height(); }
+    bool wholeLevels() const { return rows_.wholeLevels(); }
     // Row y (0 <= y < height), read when it is not held; nullptr when it cannot be read (the
     // reason is kept in error()).
     const float* row(int y);

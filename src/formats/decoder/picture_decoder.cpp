@@ -48,7 +48,7 @@ struct BmpHeader {
     uint32_t colours = 0;  // palette entries announced (0: as many as the bit depth gives)
 };
 
-constexpr uint32_t kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2, kBiBitfields = 3;
+constexpr uint32_t kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2, kBiBitfields = 3, kBiAlphaBitfields = 6;
 
 // The header of a BMP file, or nothing when the bytes are no BMP this program checks.
 std::optional<BmpHeader> bmpHeader(const QByteArray& head) {
@@ -374,7 +374,13 @@ core::Result<form::Picture> decodePictureFileGuarded(const std::string& path, in
             if (!picture) return refused(path, picture.error());
             return picture;
         }
-        if (bmp->compression == kBiRgb && bmp->bits == 24) {
+        // Uncompressed 24-bit and 32-bit files (32-bit ones with byte-sized channel masks too)
+        // stream through the program's own reader; it leaves other masks to the helper.
+        const bool streamed =
+            (bmp->compression == kBiRgb && (bmp->bits == 24 || bmp->bits == 32)) ||
+            ((bmp->compression == kBiBitfields || bmp->compression == kBiAlphaBitfields) &&
+             bmp->bits == 32);
+        if (streamed) {
             file.close();
             BmpRead read = readBmpFile(path);
             if (read.status == BmpRead::Status::Ok) return std::move(read.picture);

@@ -26,9 +26,9 @@ core::Result<form::Picture> decodePictureFile(const std::string& path);
 core::Result<form::Picture> decodePictureFileWithLimit(const std::string& path,
                                                        int allocationLimitMb);
 // The same as the program reads pictures from outside: what the program's own readers handle
-// (the path checks, the BMP header checks, run-length compressed BMPs, uncompressed 24-bit BMPs
-// through the streaming reader of formats/bmp_stream.h) in this process, every other file in
-// the helper program (formats/guarded_decode.h), so that a fault of Qt's readers or the
+// (the path checks, the BMP header checks, run-length compressed BMPs, uncompressed 24-bit and
+// 32-bit BMPs through the streaming reader of formats/bmp_stream.h) in this process, every other
+// file in the helper program (formats/guarded_decode.h), so that a fault of Qt's readers or the
 // libraries under them (libjpeg, libpng, libtiff) on a damaged file is a refusal with its
 // reason. `pump` is called while the helper works.
 core::Result<form::Picture> decodePictureFileGuarded(

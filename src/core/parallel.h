@@ -1,0 +1,54 @@
+#pragma once
+// Work inside one picture shared by a few threads, in parts whose results do not depend on how
+// many there are: each part is a run of consecutive indices, and the caller combines the parts'
+// results in part order (or in a way that does not depend on order, such as integer counts).
+
+#include <algorithm>
+#include <cstdint>
+#include <exception>
+#include <thread>
+#include <vector>
+
+namespace orv::core {
+
+// The number of threads a picture's work may use: `setting` when it is above 0, else the
+// number of cores.
+inline int pictureWorkers(int setting) {
+    if (setting > 0) return setting;
+    return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+}
+
+// The first index of part k of `parts` over [0, count).
+inline int64_t partBegin(int64_t count, int parts, int k) {
+    return count * k / parts;
+}
+
+// Calls body(k, begin, end) for parts k = 0 .. parts-1 of [0, count), part 0 on the calling
+// thread (so that only it pumps the event queue or shows progress) and the others on threads of
+// their own; returns when all are done. An exception of any part is thrown again here (the first
+// by part order) after all have ended.
+template <typename Body>
+void forEachPart(int parts, int64_t count, Body&& body) {
+    parts = static_cast<int>(std::clamp<int64_t>(count, 1, std::max(parts, 1)));
+    if (parts == 1) {
+        body(0, int64_t{0}, count);
+        return;
+    }
+    std::vector<std::exception_ptr> failed(static_cast<size_t>(parts));
+    auto run = [&](int k) {
+        try {
+            body(k, partBegin(count, parts, k), partBegin(count, parts, k + 1));
+        } catch (...) {
+            failed[static_cast<size_t>(k)] = std::current_exception();
+        }
+    };
+    std::vector<std::thread> threads;
+    threads.reserve(static_cast<size_t>(parts) - 1);
+    for (int k = 1; k < parts; ++k) threads.emplace_back(run, k);
+    run(0);
+    for (auto& t : threads) t.join();
+    for (auto& e : failed)
+        if (e) std::rethrow_exception(e);
+}
+
+}  // namespace orv::core
