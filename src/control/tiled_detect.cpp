@@ -51,6 +51,7 @@ public:
             return *tile_;
         };
         ws_.folders = options.folders;
+        ws_.PictureWorkers = 1;  // the tiles themselves keep the jobs busy
         for (int i = 0; i < 4; ++i) frm_.optChannel[i].Value = i == options.channel;
         frm_.chkHyotan.Value = options.hyotan ? 1 : 0;
         frm_.lblVersion.Caption = "ver " + ws_.ProgramVersion;
