@@ -112,7 +112,9 @@ void DeskTest::tableListsSortsSelectsAndFollowsEdits() {
     QCOMPARE(layer.Left, leftBefore);
     QCOMPARE(layer.Top, topBefore);
 
-    // Delete in the table deletes; the main window's count follows.
+    // Delete in the table deletes; the main window's count follows. (A refusal's box would be
+    // answered.)
+    ModalAnswerer answers;
     QTest::keyClick(table->view(), Qt::Key_Delete);
     QCOMPARE(ws.Clusters[n].EditAtr, int16_t{1});
     QCOMPARE(t.get<QLabel>("lblStarAtr1(0)")->text(), QString("1"));
