@@ -34,9 +34,24 @@ LevelHistogram levelHistogram(const core::Workspace& ws) {
     LevelHistogram h{};
     if (ws.PixelLevel.empty()) return h;
     const auto& plane = ws.PixelLevel.levelPlane();
+    // Four partial counts, so that runs of one level (a flat sky) do not wait on one counter.
+    std::array<std::array<uint32_t, 256>, 4> part{};
     for (int y = 1; y <= ws.ImageHeightP; ++y) {
         const uint8_t* row = &plane(1, y);
-        for (int x = 0; x < ws.ImageWidthP; ++x) ++h[row[x]];
+        int x = 0;
+        for (; x + 4 <= ws.ImageWidthP; x += 4) {
+            ++part[0][row[x]];
+            ++part[1][row[x + 1]];
+            ++part[2][row[x + 2]];
+            ++part[3][row[x + 3]];
+        }
+        for (; x < ws.ImageWidthP; ++x) ++part[0][row[x]];
+        // Emptied every 256 rows, long before a partial count could overflow.
+        if (y % 256 == 0 || y == ws.ImageHeightP)
+            for (auto& p : part) {
+                for (int v = 0; v < 256; ++v) h[v] += p[v];
+                p.fill(0);
+            }
     }
     return h;
 }
