@@ -12,7 +12,9 @@
 #include "view/overlay.h"
 
 // A step is replayed by putting one of its snapshots back whole:
-//   records of n, StarAtrNo, MaxStarNo and the free-number hint  -> as they were
+//   records of n, MaxStarNo and the free-number hint              -> as they were
+//   StarAtrNo                                                     -> changed by the edit's
+//       difference (a redisplay in between counts afresh)
 //   ClusterMap pixel of an added point                            -> its value then
 //   dot on picHSC(4)                                              -> its 3 x 3 pixels then, or,
 //       when the layer was drawn whole since, the dot the result's state now asks for
@@ -69,14 +71,19 @@ void putDot(Ctx& ctx, int32_t n, const EditSnapshot& s, float cx, float cy) {
     canvas.circle(cx, cy, 0.5, colour, true);
 }
 
-void put(Ctx& ctx, const EditStep& step, const EditSnapshot& s) {
+// Puts snapshot s back over `now`, the snapshot in effect. The counts change by the edit's own
+// difference, so that a redisplay in between (which counts afresh) keeps its counts right.
+void put(Ctx& ctx, const EditStep& step, const EditSnapshot& s, const EditSnapshot& now) {
     auto& ws = ctx.ws;
     const int32_t n = step.n;
     if (static_cast<size_t>(n) >= ws.Clusters.size()) ws.Clusters.resize(n + 1);
     if (static_cast<size_t>(n) >= ws.Stars.size()) ws.Stars.resize(n + 1);
     ws.Clusters[n] = s.cluster;
     ws.Stars[n] = s.star;
-    ws.StarAtrNo = s.counts;
+    for (size_t i = 0; i < ws.StarAtrNo.size(); ++i)
+        for (size_t j = 0; j < ws.StarAtrNo[i].size(); ++j)
+            ws.StarAtrNo[i][j] = core::CLng(static_cast<double>(ws.StarAtrNo[i][j]) +
+                                            s.counts[i][j] - now.counts[i][j]);
     ws.MaxStarNo = s.maxStarNo;
     ws.FreeStarNoHint = s.freeStarNoHint;
     if (step.mapX != 0 && ws.ClusterMap.contains(step.mapX, step.mapY))
@@ -198,7 +205,7 @@ bool undoEdit(Ctx& ctx) {
     }
     EditStep step = std::move(h.done.back());
     h.done.pop_back();
-    put(ctx, step, step.before);
+    put(ctx, step, step.before, step.after);
     if (const char* line = logLine(step.kind, true))
         form::OV_Logout(ctx, std::string(line) + core::signPositionForm(int64_t{step.n}) + ")");
     said(ctx, "元に戻しました", step);
@@ -214,7 +221,7 @@ bool redoEdit(Ctx& ctx) {
     }
     EditStep step = std::move(h.undone.back());
     h.undone.pop_back();
-    put(ctx, step, step.after);
+    put(ctx, step, step.after, step.before);
     if (const char* line = logLine(step.kind, false))
         form::OV_Logout(ctx, std::string(line) + core::signPositionForm(int64_t{step.n}) + ")");
     said(ctx, "やり直しました", step);

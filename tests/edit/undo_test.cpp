@@ -152,6 +152,28 @@ TEST(Undo, StepsGoBackInTurnAndANewEditEndsRedo) {
     EXPECT_EQ(s.frm.lblMsg.Caption, "やり直す編集はありません。");
 }
 
+TEST(Undo, AfterARedisplayTheDotAndCountsFollowTheStateUndone) {
+    Scene s;
+    const auto start = s.counts();
+    OV_DispStarInfo(s.ctx, 3);
+    cmdEditDelete_Click(s.ctx);
+    OV_DispStarInfo(s.ctx, 1);
+    cmdEditUnNoize_Click(s.ctx, 0);
+    view::cmdReDisp_Click(s.ctx);  // the layer drawn whole, the counts made afresh
+    ASSERT_TRUE(undoEdit(s.ctx));
+    ASSERT_TRUE(undoEdit(s.ctx));
+    EXPECT_EQ(s.counts(), start);
+    EXPECT_EQ(s.dot(3), form::kColourCircular);
+    EXPECT_EQ(s.dot(1), form::kColourNoise);
+    // With noise hidden by the display options, an undone release leaves no dot.
+    s.frm.chkDisp[0].Value = 0;
+    OV_DispStarInfo(s.ctx, 1);
+    cmdEditUnNoize_Click(s.ctx, 0);
+    view::cmdReDisp_Click(s.ctx);
+    ASSERT_TRUE(undoEdit(s.ctx));
+    EXPECT_EQ(s.dot(1), s.frm.picHSC[3].canvas.pixel(2, 2));
+}
+
 TEST(Undo, ANewDetectionOrPictureForgetsTheHistory) {
     Scene s;
     OV_DispStarInfo(s.ctx, 3);
