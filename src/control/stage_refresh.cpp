@@ -10,14 +10,16 @@
 namespace orv::control {
 
 void StageRefresh::stageChanging(form::Ctx& ctx, int16_t from, int16_t to) {
-    // No picture, a new picture or new tables: the selected result and the screen marks of
-    // the edits are gone.
+    // No picture, a new picture or new tables: the selected result, the screen marks of the
+    // edits and their history are gone.
     const bool loaded = to == core::kStageLoaded && from == core::kStageLoading;
     if (loaded || to == core::kStageIdle || to == core::kStageBatch ||
         to == core::kStageClustering || to == core::kStageAnalysing) {
         edit::clearSelection(ctx);
         psf::forgetProfile(ctx.ws.psf);
         view::forgetEditMarks(ctx);
+        ctx.ws.edits.clear();
+        ctx.ws.ClusterMapFromRead = false;
     }
 }
 

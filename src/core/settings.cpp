@@ -135,6 +135,7 @@ Settings settingsOf(const IniFile& ini) {
     s.PSFAnnulus = ValSng(ini.get("PSF", "PSFAnnulus"));
     s.PSFDAnnulus = ValSng(ini.get("PSF", "PSFDAnnulus"));
     s.Stretch = ini.get("STRETCH", "Stretch");
+    s.ReadOutlineClick = ini.get("EDIT", "ReadOutlineClick") == "1";
     return s;
 }
 
@@ -164,6 +165,11 @@ std::vector<std::string> settingsFileLines(const Settings& s) {
     lines.push_back("PSFDAnnulus = " + generalForm(s.PSFDAnnulus));
     for (auto& line : stretchSettingLines(s.Stretch)) lines.push_back(std::move(line));
     for (auto& line : filterSettingLines(s, false)) lines.push_back(std::move(line));
+    // Only when on, so that a file of the standard settings stays as it was.
+    if (s.ReadOutlineClick) {
+        lines.push_back("[EDIT]");
+        lines.push_back("ReadOutlineClick = 1");
+    }
     return lines;
 }
 

@@ -49,7 +49,8 @@ std::vector<std::string> detectionSettingLines(const Settings& s);
 std::vector<std::string> stretchSettingLines(const std::string& stretch);
 // The 16 lines of the settings file: the 14 of the detection and PSF settings, then the
 // section of the stretch of deep pictures (a file without it reads as the standard stretch),
-// then the detection filter's section when the filter is on.
+// then the detection filter's section when the filter is on, then "[EDIT]",
+// "ReadOutlineClick = 1" when results read back are to be found by their filled outlines.
 std::vector<std::string> settingsFileLines(const Settings& s);
 
 }  // namespace orv::core

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/array2d.h"
+#include "core/edit_history.h"
 #include "core/measure_records.h"
 #include "core/paths.h"
 #include "core/psf_records.h"
@@ -94,6 +95,9 @@ struct Settings {
     // The detection filter: sigma in pixels of the Gaussian that smooths Level - BackLevel
     // before the bright-pixel test (input/detect_filter.h); 0 = off, else 0.5..5.
     float FilterSigma = 0;
+    // Results read back are found by the pointer anywhere inside their stored outline (the
+    // outline filled into ClusterMap), not only in the 3 x 3 pixels around their centroid.
+    bool ReadOutlineClick = false;
 };
 
 // The division window's state, shared with the main window (its tile is a picture source).
@@ -211,6 +215,11 @@ struct Workspace {
     float HandStartX = 0, HandStartY = 0, HandStartLeft = 0, HandStartTop = 0;
     // The class the review keys step through: 0 every shown result, 1..5 one Atr.
     int16_t ReviewClass = 0;
+    // The hand edits since the tables were made, for undo and redo (edit/undo.h).
+    EditHistory edits;
+    // ClusterMap holds what reading results back rebuilt (blocks around the centroids, or the
+    // filled outlines), not the clusters of a detection.
+    bool ClusterMapFromRead = false;
 
     TileState tile;
     // The PSF mode: the last profile and the adopted entries.

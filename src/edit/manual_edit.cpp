@@ -3,6 +3,7 @@
 #include "core/numeric.h"
 #include "edit/pointer.h"
 #include "edit/star_info.h"
+#include "edit/undo.h"
 #include "extract/analysis.h"
 #include "extract/records.h"
 #include "form/class_colours.h"
@@ -73,6 +74,7 @@ void cmdEditDelete_Click(Ctx& ctx) {
         refuse(ctx, "すでに削除されています。");
         return refresh(ctx);
     }
+    const core::EditSnapshot before = snapshotOf(ctx, n);
     add(c.EditAtr, 1);
     add(ws.StarAtrNo[1][1], 1);
     extract::drawResult(ctx, n, form::kColourDeleted, true);
@@ -81,6 +83,7 @@ void cmdEditDelete_Click(Ctx& ctx) {
     logEdit(ctx, "・削除指定　(", n);
     edited(ctx, n);
     refresh(ctx);
+    recordEdit(ctx, core::EditKind::Delete, n, before);
 }
 
 void cmdEditUnDelete_Click(Ctx& ctx) {
@@ -92,6 +95,7 @@ void cmdEditUnDelete_Click(Ctx& ctx) {
         refuse(ctx, "削除されていません。");
         return refresh(ctx);
     }
+    const core::EditSnapshot before = snapshotOf(ctx, n);
     add(c.EditAtr, -1);
     add(ws.StarAtrNo[1][1], -1);
     if (isClass(c.Atr)) {
@@ -105,6 +109,7 @@ void cmdEditUnDelete_Click(Ctx& ctx) {
     logEdit(ctx, "・削除解除　(", n);
     edited(ctx, n);
     refresh(ctx);
+    recordEdit(ctx, core::EditKind::Restore, n, before);
 }
 
 void cmdEditUnNoize_Click(Ctx& ctx, int index) {
@@ -117,23 +122,29 @@ void cmdEditUnNoize_Click(Ctx& ctx, int index) {
             refuse(ctx, "ノイズではありません。");
             return refresh(ctx);
         }
+        const core::EditSnapshot before = snapshotOf(ctx, n);
         c.Atr = extract::kAtrNoiseReleased;
         extract::drawResult(ctx, n, form::kColourNoiseReleased, true);
         add(ws.StarAtrNo[0][1], -1);
         add(ws.StarAtrNo[0][5], 1);
         logEdit(ctx, "・ノイズ解除　(", n);
         edited(ctx, n);
+        refresh(ctx);
+        return recordEdit(ctx, core::EditKind::NoiseRelease, n, before);
     } else if (index == 1) {
         if (c.Atr != extract::kAtrNoiseReleased) {
             refuse(ctx, "ノイズ解除の対象ではありません。");
             return refresh(ctx);
         }
+        const core::EditSnapshot before = snapshotOf(ctx, n);
         c.Atr = extract::kAtrNoise;
         extract::drawResult(ctx, n, form::kColourNoise, true);
         add(ws.StarAtrNo[0][1], 1);
         add(ws.StarAtrNo[0][5], -1);
         logEdit(ctx, "・ノイズ設定　(", n);
         edited(ctx, n);
+        refresh(ctx);
+        return recordEdit(ctx, core::EditKind::Renoise, n, before);
     }
     refresh(ctx);
 }
@@ -144,8 +155,10 @@ void txtStarNote_Change(Ctx& ctx) {
     auto& note = ws.Clusters[ws.SelStarNo].Note;
     // The panel writes the same text back when it shows a result: only a new text is work.
     if (note == ctx.frm.txtStarNote.Text) return;
+    const core::EditSnapshot before = snapshotOf(ctx, ws.SelStarNo);
     note = ctx.frm.txtStarNote.Text;
     ws.Unsaved.handWork = true;
+    recordEdit(ctx, core::EditKind::Note, ws.SelStarNo, before);
 }
 
 }  // namespace orv::edit

@@ -4,6 +4,7 @@
 
 #include "core/numeric.h"
 #include "edit/star_info.h"
+#include "edit/undo.h"
 #include "extract/analysis.h"
 #include "extract/numbering.h"
 #include "extract/records.h"
@@ -78,6 +79,7 @@ void nothingSelected(Ctx& ctx) {
 void toggleDeletion(Ctx& ctx, int32_t n) {
     auto& ws = ctx.ws;
     auto& c = ws.Clusters[n];
+    const core::EditSnapshot before = snapshotOf(ctx, n);
     if (c.EditAtr & extract::kEditDeleted) {
         c.EditAtr = core::CInt(c.EditAtr - 1.0);
         ws.StarAtrNo[1][1] = core::CLng(ws.StarAtrNo[1][1] - 1.0);
@@ -96,6 +98,7 @@ void toggleDeletion(Ctx& ctx, int32_t n) {
     view::OV_DispResultNo(ctx);
     OV_DispStarInfo(ctx, n);
     placeCursors(ctx, n);
+    recordEdit(ctx, core::EditKind::ShiftToggle, n, before);
 }
 
 // Ctrl-click: a new result at the pointer, its pixel in ClusterMap. Only a pixel of the
@@ -106,6 +109,9 @@ void addResult(Ctx& ctx, float x, float y) {
     if (!elementUnder(ws, x, y, ix, iy) || ix < 1 || iy < 1 || ix > ws.ImageWidthP ||
         iy > ws.ImageHeightP)
         return;
+    const int32_t next = extract::nextNewStarNo(ws);
+    if (next < 1) return;
+    const core::EditSnapshot before = snapshotOf(ctx, next, x, y, ix, iy);
     const int32_t n = extract::OV_GetNewStarNo(ws);
     if (n < 1) return;
     ws.Stars[n].CenterX = x;
@@ -118,6 +124,9 @@ void addResult(Ctx& ctx, float x, float y) {
     view::OV_DispResultNo(ctx);
     OV_DispStarInfo(ctx, n);
     placeCursors(ctx, n);
+    // The records of the slot before OV_GetNewStarNo cleared it, when it handed out `next`.
+    recordEdit(ctx, core::EditKind::Add, n, n == next ? before : snapshotOf(ctx, n, x, y, ix, iy),
+               ix, iy);
     ctx.host.pump();
 }
 

@@ -28,6 +28,13 @@ bool inReviewQueue(const Ctx& ctx, int32_t n, int atr) {
     return view::markOf(ctx, n) != view::Mark::None;
 }
 
+void selectAndCentre(Ctx& ctx, int32_t n) {
+    if (!isResultNo(ctx.ws, n)) return;
+    OV_DispStarInfo(ctx, n);
+    placeCursors(ctx, n);
+    view::centreOn(ctx, ctx.ws.Stars[n].CenterX, ctx.ws.Stars[n].CenterY);
+}
+
 void reviewStep(Ctx& ctx, int direction) {
     auto& ws = ctx.ws;
     const int atr = ws.ReviewClass;
@@ -53,10 +60,7 @@ void reviewStep(Ctx& ctx, int direction) {
                 break;
             }
     }
-    const int32_t n = queue[at];
-    OV_DispStarInfo(ctx, n);
-    placeCursors(ctx, n);
-    view::centreOn(ctx, ws.Stars[n].CenterX, ws.Stars[n].CenterY);
+    selectAndCentre(ctx, queue[at]);
     form::OV_DispMsg(ctx, std::string(className(atr)) + " " + std::to_string(at + 1) + " / " +
                               std::to_string(queue.size()));
 }

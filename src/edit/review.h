@@ -17,6 +17,9 @@ void reviewStep(form::Ctx& ctx, int direction);
 // 2 area object, 3 circular, 4 elongated, 5 noise released). A class key also steps to the
 // next result of its class.
 void reviewClass(form::Ctx& ctx, int atr);
+// Selects result n as a click would (panel and cursors) and centres the viewport on it; a
+// number that names no record changes nothing.
+void selectAndCentre(form::Ctx& ctx, int32_t n);
 // Whether result n is in the queue of class `atr` (0: any class).
 bool inReviewQueue(const form::Ctx& ctx, int32_t n, int atr);
 

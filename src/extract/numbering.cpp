@@ -58,6 +58,8 @@ void resetTables(Workspace& ws) {
     ws.ResultsFrom.clear();
     psf::forgetProfile(ws.psf);
     ws.measures = {};
+    ws.edits.clear();
+    ws.ClusterMapFromRead = false;
 }
 
 void clearStarTable(Workspace& ws) {
@@ -69,6 +71,12 @@ void freeStarNo(Workspace& ws, int32_t n) {
     ws.Clusters[n].Used = 0;
     ws.Clusters[n].Divided = 0;
     if (n < ws.FreeStarNoHint) ws.FreeStarNoHint = n;
+}
+
+int32_t nextNewStarNo(const Workspace& ws) {
+    for (int32_t i = std::max(ws.FreeStarNoHint, 1); i <= ws.MaxStarNo; ++i)
+        if (ws.Clusters[i].Used == 0) return i;
+    return ws.MaxStarNo + 1 > kMaxStarNo ? -1 : ws.MaxStarNo + 1;
 }
 
 int32_t OV_GetNewStarNo(Workspace& ws) {

@@ -24,6 +24,8 @@ void freeStarNo(core::Workspace& ws, int32_t n);
 // The lowest free number among 1..MaxStarNo (cleared; its Note and the Spare fields kept), else
 // MaxStarNo + 1; -1 when all 50000 numbers are in use.
 int32_t OV_GetNewStarNo(core::Workspace& ws);
+// The number OV_GetNewStarNo would hand out now, without taking it.
+int32_t nextNewStarNo(const core::Workspace& ws);
 
 // The fill's shared state, as the recursive description passes it by reference.
 struct FillParams {

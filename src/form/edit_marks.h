@@ -29,6 +29,8 @@ struct EditMarks {
     std::map<int32_t, EditMark> byResult;  // by result number
     // Grows with every change; the window repaints the layer when it changed.
     uint64_t revision = 0;
+    // Counts the times the marked layer was drawn whole (every clear()).
+    uint64_t generation = 0;
 
     void set(int32_t n, EditMark mark) {
         byResult[n] = std::move(mark);
@@ -38,6 +40,7 @@ struct EditMarks {
         if (byResult.erase(n) > 0) ++revision;
     }
     void clear() {
+        ++generation;
         if (byResult.empty()) return;
         byResult.clear();
         ++revision;

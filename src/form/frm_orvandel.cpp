@@ -90,6 +90,12 @@ FrmOrvandel::FrmOrvandel() {
     set(chkDisp[3], "手動追加点", "手動で追加した恒星位置の表示の有無を設定します。");
     set(chkDisp[4], "余白外表示", "余白外の抽出結果の表示の有無を設定します。");
     for (auto& c : chkDisp) c.Value = 1;
+    set(cmdResultList, "結果一覧",
+        "表示中の結果を一覧表で見ます。並べ替え、絞り込みができます。（Ctrl+T）");
+    cmdResultList.Shortcut = "Ctrl+T";
+    set(chkReadOutline, "輪郭選択",
+        "読み込んだ結果を、輪郭の内側のどこをクリックしても選べるようにします。"
+        "オフでは重心のまわり3×3画素です。");
 
     set(fra5, "画像切替");
     set(optFrame[0], "恒星位置", "恒星抽出画像を表示します。");
@@ -97,6 +103,9 @@ FrmOrvandel::FrmOrvandel() {
     set(optFrame[2], "背景画像", "移動平均背景画像を表示します。");
     set(optFrame[3], "入力画像", "処理する画像を表示します。");
     optFrame[3].Value = true;
+    set(cmdStretch, "表示調整",
+        "入力画像と背景画像の見え方（黒点・白点、asinh、log、sqrt）を変えます。検出には影響しません"
+        "。");
     set(chkCircle, "抽出位置", "恒星位置の表示をオンオフ切り替えます。");
     chkCircle.Value = 1;
     set(chkFlicker, "フリッカー", "恒星位置の表示をオンオフ切り替えます。");

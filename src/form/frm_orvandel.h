@@ -65,12 +65,18 @@ struct FrmOrvandel {
     Frame fra4;
     CommandButton cmdReDisp;
     std::array<CheckBox, 5> chkDisp;
+    // Opens the results table (結果一覧).
+    CommandButton cmdResultList;
+    // The setting ReadOutlineClick: results read back are found anywhere inside their outline.
+    CheckBox chkReadOutline;
 
     // fra5 "画像切替"
     Frame fra5;
     std::array<OptionButton, 4> optFrame;
     CheckBox chkCircle, chkFlicker;
     Timer tmrFlicker;
+    // Opens the display stretch of the input and background views (表示調整).
+    CommandButton cmdStretch;
 
     // fra6 "個別処理"
     Frame fra6;

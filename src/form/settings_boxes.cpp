@@ -45,6 +45,7 @@ void showSettings(Ctx& ctx) {
     f.txtPSFAnnulus.Text = generalForm(s.PSFAnnulus);
     f.txtPSFDAnnulus.Text = generalForm(s.PSFDAnnulus);
     f.txtPSFFactorRSD.Text = Format(s.PSFFactorRSD, "0.0", 7);
+    f.chkReadOutline.Value = s.ReadOutlineClick ? 1 : 0;
 }
 
 void OV_GetIniData(Ctx& ctx) {

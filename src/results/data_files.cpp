@@ -13,6 +13,7 @@
 #include "core/sum_file.h"
 #include "core/text_file.h"
 #include "extract/numbering.h"
+#include "extract/outline_fill.h"
 #include "extract/records.h"
 #include "form/message_log.h"
 #include "form/settings_boxes.h"
@@ -524,7 +525,7 @@ void cmdReadData_Click(Ctx& ctx) {
 
     // A picture that no longer decodes ends here with the loader's "Error!" and stage 0.
     if (!input::cmdDataIn_Click(ctx, input::kSourceNamed)) return;
-    extract::OV_SetStarNo(ws);
+    extract::rebuildReadMap(ws);
     view::cmdReDisp_Click(ctx);
     form::OV_DispMsg(ctx, readNotice(parsed.value()));
     ctx.host.msgBox("抽出結果を読み込みました。確認や編集作業が行えます。", form::MsgButtons::Ok);

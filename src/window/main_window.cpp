@@ -15,6 +15,7 @@
 #include "control/startup.h"
 #include "control/user_actions.h"
 #include "core/numeric.h"
+#include "edit/undo.h"
 #include "form/stage.h"
 #include "form/window_place.h"
 #include "tiles/big_pic.h"
@@ -22,6 +23,8 @@
 #include "window/big_pic_window.h"
 #include "window/bindings.h"
 #include "window/picture_layer.h"
+#include "window/results_window.h"
+#include "window/stretch_window.h"
 #include "window/widgets.h"
 
 namespace orv::window {
@@ -58,6 +61,8 @@ MainWindow::~MainWindow() {
     // way out runs no handler.
     destroying_ = true;
     flicker_->stop();
+    delete results_;
+    delete stretchWindow_;
     delete bigWindow_;
     delete takeCentralWidget();
 }
@@ -69,6 +74,8 @@ void MainWindow::syncFromModel() {
     for (auto& sync : syncers_) sync();
     syncTimer();
     if (bigWindow_) bigWindow_->syncFromModel();
+    if (results_) results_->syncFromModel();
+    if (stretchWindow_) stretchWindow_->syncFromModel();
 }
 
 void MainWindow::showBigPicWindow() {
@@ -76,6 +83,31 @@ void MainWindow::showBigPicWindow() {
     if (!bigWindow_) bigWindow_ = new BigPicWindow(*this);
     bigWindow_->syncFromModel();
     bigWindow_->showAtPlace();
+}
+
+void MainWindow::showResultsWindow() {
+    if (!results_) results_ = new ResultsWindow(*this);
+    results_->open();
+}
+
+void MainWindow::showStretchWindow() {
+    if (!stretchWindow_) stretchWindow_ = new StretchWindow(*this);
+    stretchWindow_->open();
+}
+
+void MainWindow::setDisplayStretch(const view::DisplayStretch& stretch) {
+    stretch_ = stretch;
+    stretchTable_ = view::stretchTable(stretch);
+    // The standard stretch shows the layers as drawn, without a pass over their pixels.
+    const view::StretchTable* table = stretch.standard() ? nullptr : &stretchTable_;
+    layers_[0]->setStretch(table);
+    layers_[1]->setStretch(table);
+    thumbnail_->setStretch(table);
+}
+
+bool MainWindow::editsAllowed() const {
+    return !running() && ws_.MaxStarNo > 0 && frm_.fraMain[0].Visible && frm_.fraMain[0].Enabled &&
+           frm_.fra4.Visible && frm_.fra4.Enabled;
 }
 
 void MainWindow::syncTimer() {
@@ -265,7 +297,8 @@ void MainWindow::buildShortcuts() {
     } keyed[] = {{frm_.cmdDataIn[1], "cmdDataIn(1)"},
                  {frm_.cmdDoAll, "cmdDoAll"},
                  {frm_.cmdSaveData, "cmdSaveData"},
-                 {frm_.cmdReadData, "cmdReadData"}};
+                 {frm_.cmdReadData, "cmdReadData"},
+                 {frm_.cmdResultList, "cmdResultList"}};
     for (const auto& k : keyed) {
         auto* button = findChild<QAbstractButton*>(k.button);
         auto* shortcut = new QShortcut(QKeySequence(qs(k.model.Shortcut)), this);
@@ -274,6 +307,22 @@ void MainWindow::buildShortcuts() {
             if (running() || !button->isEnabled() || !button->isVisible()) return;
             commitFocusedBox();
             if (button->isEnabled()) button->click();
+        });
+    }
+    // Undo and redo of the hand edits; a text box being typed in keeps these keys for its own
+    // text.
+    const struct {
+        QKeySequence keys;
+        bool undo;
+    } edits[] = {{QKeySequence(Qt::CTRL | Qt::Key_Z), true},
+                 {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), false},
+                 {QKeySequence(Qt::CTRL | Qt::Key_Y), false}};
+    for (const auto& e : edits) {
+        auto* shortcut = new QShortcut(e.keys, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this, undo = e.undo] {
+            if (!editsAllowed()) return;
+            runHandler(undo ? edit::undoEdit : edit::redoEdit);
         });
     }
     auto* quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);

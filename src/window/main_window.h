@@ -15,6 +15,7 @@
 
 #include "form/context.h"
 #include "form/frm_bigpic.h"
+#include "view/display_stretch.h"
 #include "window/qt_host.h"
 
 class QButtonGroup;
@@ -32,6 +33,8 @@ class BigPicWindow;
 class Magnifier;
 class Navigator;
 class PictureLayer;
+class ResultsWindow;
+class StretchWindow;
 class PushButton;
 class SettingsBox;
 class Thumbnail;
@@ -52,6 +55,18 @@ public:
     form::FrmBigPic& bigPicForm() { return bigFrm_; }
     // The division window, once "１．分割画像指定" has opened it.
     BigPicWindow* bigPicWindow() const { return bigWindow_; }
+    // 結果一覧, once opened (Ctrl+T or its button).
+    ResultsWindow* resultsWindow() const { return results_; }
+    void showResultsWindow();
+    // 表示調整, once opened.
+    StretchWindow* stretchWindow() const { return stretchWindow_; }
+    void showStretchWindow();
+    // How the input and background views are shown (for the whole session).
+    const view::DisplayStretch& displayStretch() const { return stretch_; }
+    void setDisplayStretch(const view::DisplayStretch& stretch);
+    // The results may be edited by hand now (and the edits undone): results are shown and no
+    // step runs.
+    bool editsAllowed() const;
 
     // Copies the model to the widgets (only what differs, without firing any handler).
     void syncFromModel();
@@ -145,6 +160,10 @@ private:
     form::FrmOrvandel frm_;
     form::FrmBigPic bigFrm_;
     BigPicWindow* bigWindow_ = nullptr;
+    ResultsWindow* results_ = nullptr;
+    StretchWindow* stretchWindow_ = nullptr;
+    view::DisplayStretch stretch_;
+    view::StretchTable stretchTable_{};
     std::unique_ptr<QtHost> host_;
     std::unique_ptr<form::Ctx> ctx_;
 

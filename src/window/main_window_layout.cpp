@@ -30,6 +30,7 @@
 #include "control/user_actions.h"
 #include "core/settings.h"
 #include "extract/analysis.h"
+#include "extract/outline_fill.h"
 #include "form/class_colours.h"
 #include "form/message_log.h"
 #include "form/settings_boxes.h"
@@ -369,6 +370,15 @@ void MainWindow::buildDetectionPage(QWidget* page) {
     }
     makeButton(fra4, "cmdReDisp", f.cmdReDisp, QRect(108, kTitleH, 56, kButtonH + 4),
                view::cmdReDisp_Click);
+    // Beside the lower options: the results table and the setting for clicks on results read
+    // back.
+    makeButton(fra4, "cmdResultList", f.cmdResultList,
+               QRect(96, kTitleH + 2 * kRowH + 1, 68, kButtonH),
+               [this](form::Ctx&) { showResultsWindow(); });
+    makeCheck(fra4, "chkReadOutline", f.chkReadOutline, QRect(96, kTitleH + 4 * kRowH, 70, kRowH),
+              [](form::Ctx& ctx) {
+                  extract::setReadOutlineClick(ctx.ws, ctx.frm.chkReadOutline.Value == 1);
+              });
 
     auto* fra5 = makeFrame(page, "fra5", f.fra5, QRect(128, 283, 168, 81));
     QRect viewGeometry[4];  // options 3..0 from top to bottom
@@ -378,6 +388,8 @@ void MainWindow::buildDetectionPage(QWidget* page) {
     makeCheck(fra5, "chkCircle", f.chkCircle, QRect(86, kTitleH, 80, kRowH), view::chkCircle_Click);
     makeCheck(fra5, "chkFlicker", f.chkFlicker, QRect(86, kTitleH + kRowH, 80, kRowH),
               view::chkFlicker_Click);
+    makeButton(fra5, "cmdStretch", f.cmdStretch, QRect(86, kTitleH + 2 * kRowH + 6, 78, kButtonH),
+               [this](form::Ctx&) { showStretchWindow(); });
 
     auto* fra6 = makeFrame(page, "fra6", f.fra6, QRect(128, 366, 168, 41));
     const struct {

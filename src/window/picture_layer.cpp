@@ -19,6 +19,16 @@ QImage wrap(const form::Canvas& c) {
                   static_cast<qsizetype>(c.widthPx()) * 4, QImage::Format_RGB32);
 }
 
+// A copy of an RGB32 image through a display stretch.
+QImage stretchedCopy(const QImage& image, const view::StretchTable& table) {
+    QImage out(image.size(), QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y)
+        view::applyStretch(table, reinterpret_cast<const uint32_t*>(image.constScanLine(y)),
+                           reinterpret_cast<uint32_t*>(out.scanLine(y)),
+                           static_cast<size_t>(image.width()));
+    return out;
+}
+
 }  // namespace
 
 int twipsToPx(double twips) {
@@ -68,7 +78,7 @@ void PictureLayer::sync() {
     const bool smoother =
         reducedQuick_ && smoothDue_ && !reduced_.isNull() && !(quick_ && quick_());
     if (box_.canvas.revision() != revision_ || a != shownArea_ || c != shownCursor_ ||
-        marks != marksRevision_ || smoother) {
+        marks != marksRevision_ || smoother || (rawShown_ && shownStretch())) {
         revision_ = box_.canvas.revision();
         shownArea_ = a;
         shownCursor_ = c;
@@ -77,31 +87,59 @@ void PictureLayer::sync() {
     }
 }
 
+void PictureLayer::setStretch(const view::StretchTable* table) {
+    stretch_ = table;
+    ++stretchRevision_;
+    update();
+}
+
+const view::StretchTable* PictureLayer::shownStretch() const {
+    return stretch_ && !(quick_ && quick_()) ? stretch_ : nullptr;
+}
+
 bool PictureLayer::paintReduced(QPainter& p, const QRect& r) {
     const form::Canvas& c = box_.canvas;
+    const view::StretchTable* stretch = shownStretch();
     // A cache as large as the widget: only where that stays small (a huge picture at 1/2 is
-    // sampled on the fly instead).
+    // sampled on the fly instead, the exposed part through the stretch).
     constexpr qint64 kMaxCachePixels = qint64{4} << 20;
     if (static_cast<qint64>(width()) * height() > kMaxCachePixels) {
-        p.setRenderHint(QPainter::SmoothPixmapTransform, true);
-        p.drawImage(QRectF(rect()), wrap(c));
-        p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        QImage part(r.size(), QImage::Format_RGB32);
+        {
+            QPainter q(&part);
+            q.setRenderHint(QPainter::SmoothPixmapTransform, true);
+            q.drawImage(QRectF(-r.x(), -r.y(), width(), height()), wrap(c));
+        }
+        p.drawImage(r.topLeft(), stretch ? stretchedCopy(part, *stretch) : part);
         return true;
     }
     // A new size or drawing is first sampled quickly (a few milliseconds, so that a zoom step
     // answers at once); the smooth reduction of the whole picture (tens of milliseconds for a
     // huge one) follows when the view has been still for a moment and no step is drawing.
+    bool remade = false;
     if (reduced_.size() != size() || reducedRevision_ != c.revision()) {
         reduced_ = wrap(c).scaled(size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
         reducedRevision_ = c.revision();
         reducedQuick_ = true;
         smoothDue_ = false;
         smoothTimer_->start();
+        remade = true;
     } else if (reducedQuick_ && smoothDue_ && !(quick_ && quick_())) {
         reduced_ = wrap(c).scaled(size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         reducedQuick_ = false;
+        remade = true;
     }
-    p.drawImage(r, reduced_, r);
+    if (!stretch) {
+        p.drawImage(r, reduced_, r);
+        return true;
+    }
+    // The reduced picture through the stretch, made again when either changed.
+    if (remade || reducedStretched_.size() != reduced_.size() ||
+        reducedStretch_ != stretchRevision_) {
+        reducedStretched_ = stretchedCopy(reduced_, *stretch);
+        reducedStretch_ = stretchRevision_;
+    }
+    p.drawImage(r, reducedStretched_, r);
     return true;
 }
 
@@ -144,6 +182,8 @@ void PictureLayer::paintMarks(QPainter& p, const QRect& exposed) const {
 
 void PictureLayer::paintEvent(QPaintEvent* event) {
     ++paints_;
+    // Shown as drawn while a step draws: shown through the stretch once the step is over.
+    rawShown_ = stretch_ && !shownStretch();
     QPainter p(this);
     const QRect r = event->rect();
     const form::Canvas& c = box_.canvas;
@@ -165,8 +205,12 @@ void PictureLayer::paintEvent(QPaintEvent* event) {
         lastSource_ = QRect(x0, y0, x1 - x0, y1 - y0);
         if (!lastSource_.isEmpty()) {
             p.setRenderHint(QPainter::SmoothPixmapTransform, false);
-            p.drawImage(QRectF(x0 * sx, y0 * sy, (x1 - x0) * sx, (y1 - y0) * sy), wrap(c),
-                        QRectF(lastSource_));
+            const QRectF target(x0 * sx, y0 * sy, (x1 - x0) * sx, (y1 - y0) * sy);
+            if (const view::StretchTable* stretch = shownStretch())
+                // Only the canvas pixels in view go through the stretch.
+                p.drawImage(target, stretchedCopy(wrap(c).copy(lastSource_), *stretch));
+            else
+                p.drawImage(target, wrap(c), QRectF(lastSource_));
         }
     }
     paintMarks(p, r);
@@ -206,7 +250,13 @@ Thumbnail::Thumbnail(const form::ImageBox& box, const form::PictureBox& source,
 
 bool Thumbnail::cacheStale() const {
     return source_.canvas.revision() != cacheRevision_ || cache_.size() != size() ||
-           (cacheQuick_ && !quick_());
+           (cacheQuick_ && !quick_()) || cacheStretched_ != (stretch_ != nullptr);
+}
+
+void Thumbnail::setStretch(const view::StretchTable* table) {
+    stretch_ = table;
+    cacheRevision_ = ~uint64_t{0};
+    update();
 }
 
 void Thumbnail::setScale(double scale) {
@@ -241,6 +291,9 @@ void Thumbnail::paintEvent(QPaintEvent* event) {
                                                        cacheQuick_ ? Qt::FastTransformation
                                                                    : Qt::SmoothTransformation);
         cacheRevision_ = c.revision();
+        // The stretch of the reduced picture: the thumbnail is a guide, not a measurement.
+        cacheStretched_ = stretch_ != nullptr;
+        if (stretch_) cache_ = stretchedCopy(cache_, *stretch_);
     }
     p.drawImage(event->rect(), cache_, event->rect());
 }

@@ -10,6 +10,7 @@
 
 #include "form/controls.h"
 #include "form/edit_marks.h"
+#include "view/display_stretch.h"
 
 class QTimer;
 
@@ -41,6 +42,11 @@ public:
     // widget repaints what it exposes by itself).
     void sync();
 
+    // Shows the canvas through a display stretch (nullptr: as drawn). The table must outlive its
+    // use; a new one is set again after every change. While a step draws the layer (`quick()`),
+    // it is shown as drawn.
+    void setStretch(const view::StretchTable* table);
+
     // Paint events so far, and the canvas rectangle the last one sampled (for tests).
     int paints() const { return paints_; }
     QRect lastSourceRect() const { return lastSource_; }
@@ -64,6 +70,8 @@ private:
     void paintMarks(QPainter& p, const QRect& exposed) const;
     // Below scale 1: the smoothly scaled picture, rebuilt when the canvas or the size changed.
     bool paintReduced(QPainter& p, const QRect& exposed);
+    // The stretch the picture is shown through now (none while a step draws the layer).
+    const view::StretchTable* shownStretch() const;
 
     const form::PictureBox& box_;
     const form::Shape& area_;
@@ -80,6 +88,11 @@ private:
     bool reducedQuick_ = false;  // sampled quickly, the smooth one still to come
     bool smoothDue_ = false;     // the view has been still long enough for the smooth one
     QTimer* smoothTimer_ = nullptr;
+    const view::StretchTable* stretch_ = nullptr;
+    uint64_t stretchRevision_ = 0;  // grows with every setStretch
+    QImage reducedStretched_;       // reduced_ through the stretch
+    uint64_t reducedStretch_ = 0;   // the stretch it was made with
+    bool rawShown_ = false;         // the last paint left the stretch out (a step was drawing)
 };
 
 // The thumbnail: the canvas of layer 0 scaled into the image box's size (layout units). The
@@ -94,6 +107,8 @@ public:
     void sync();
     // Shown at `scale` times the model's size and place (a low window gets a smaller one).
     void setScale(double scale);
+    // As PictureLayer::setStretch.
+    void setStretch(const view::StretchTable* table);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -109,6 +124,8 @@ private:
     bool cacheQuick_ = false;
     uint64_t seenRevision_ = ~uint64_t{0};
     double scale_ = 1;
+    const view::StretchTable* stretch_ = nullptr;
+    bool cacheStretched_ = false;
 };
 
 }  // namespace orv::window
