@@ -111,8 +111,9 @@ struct FrmOrvandel {
     CommandButton cmdZoomFit;
     std::array<CommandButton, 4> cmdPicMove;
     CheckBox chkMag;
-    PictureBox picMag;  // 300 x 300 pixels
-    Shape shpMagPixel;  // the picture pixel under the pointer, in magnifier pixels
+    PictureBox picMag;      // 300 x 300 pixels
+    int picMagSource = -1;  // the picHSC layer picMag was last copied from (-1: none yet)
+    Shape shpMagPixel;      // the picture pixel under the pointer, in magnifier pixels
     Shape shpZoomArea;
     // The cursor of the selected result: (0) on picHSC(4), (1) on picHSC(2), layer units.
     std::array<Shape, 2> shpStarCursol;

@@ -286,6 +286,7 @@ void OV_DrawMagnifier(Ctx& ctx, int index, float x, float y) {
     if (mag.widthPx() != kSize || mag.heightPx() != kSize) mag.resize(kSize, kSize, false);
     if (mag.isNull()) return;
     const form::Canvas& src = f.picHSC[index].canvas;
+    f.picMagSource = index;
 
     // The square in pixels of the layer's displayed bitmap (2^ZoomLevel per picture pixel):
     // top-left corner (x0, y0), side `span`; output pixel u samples bitmap pixel

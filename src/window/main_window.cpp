@@ -22,6 +22,7 @@
 #include "view/view_switch.h"
 #include "window/big_pic_window.h"
 #include "window/bindings.h"
+#include "window/navigation_widgets.h"
 #include "window/picture_layer.h"
 #include "window/results_window.h"
 #include "window/stretch_window.h"
@@ -103,6 +104,7 @@ void MainWindow::setDisplayStretch(const view::DisplayStretch& stretch) {
     layers_[0]->setStretch(table);
     layers_[1]->setStretch(table);
     thumbnail_->setStretch(table);
+    if (magnifier_) magnifier_->update();
 }
 
 bool MainWindow::editsAllowed() const {

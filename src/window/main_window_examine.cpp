@@ -269,6 +269,11 @@ void MainWindow::wirePictureInput(QWidget* viewport) {
     });
     magnifier_ = new Magnifier(frm_.picMag, frm_.shpMagPixel, viewport);
     magnifier_->setObjectName("picMag");
+    // The input and background views are shown through the display stretch: so is their square.
+    magnifier_->setStretch([this]() -> const view::StretchTable* {
+        const int source = frm_.picMagSource;
+        return source == 0 || source == 1 ? layers_[source]->shownStretch() : nullptr;
+    });
     onSync([this] { magnifier_->sync(); });
 }
 

@@ -21,14 +21,23 @@ constexpr int kMagInset = 8;
 
 }  // namespace
 
-bool paintCanvas(QPainter& p, const form::Canvas& c, const QRect& area) {
+bool paintCanvas(QPainter& p, const form::Canvas& c, const QRect& area,
+                 const view::StretchTable* stretch) {
     if (c.widthPx() <= 0 || c.heightPx() <= 0) {
         p.fillRect(area, QColor::fromRgb(c.background()));
         return false;
     }
     const QImage image(reinterpret_cast<const uchar*>(c.data()), c.widthPx(), c.heightPx(),
                        static_cast<qsizetype>(c.widthPx()) * 4, QImage::Format_RGB32);
-    p.drawImage(area.topLeft(), image);
+    if (!stretch) {
+        p.drawImage(area.topLeft(), image);
+        return true;
+    }
+    QImage shown(image.size(), QImage::Format_RGB32);
+    view::applyStretch(*stretch, reinterpret_cast<const uint32_t*>(image.constBits()),
+                       reinterpret_cast<uint32_t*>(shown.bits()),
+                       static_cast<size_t>(image.width()) * static_cast<size_t>(image.height()));
+    p.drawImage(area.topLeft(), shown);
     return true;
 }
 
@@ -69,7 +78,9 @@ void Magnifier::paintEvent(QPaintEvent*) {
     ++paints_;
     QPainter p(this);
     p.fillRect(rect(), QColor(0xa0, 0xa0, 0xa0));
-    if (!paintCanvas(p, box_.canvas, rect().adjusted(1, 1, -1, -1))) return;
+    if (!paintCanvas(p, box_.canvas, rect().adjusted(1, 1, -1, -1),
+                     stretch_ ? stretch_() : nullptr))
+        return;
     if (pixel_.Visible) {
         p.setPen(QPen(QColor::fromRgb(pixel_.BorderColor), 0));
         p.setBrush(Qt::NoBrush);

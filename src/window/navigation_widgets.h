@@ -10,15 +10,18 @@
 #include <functional>
 
 #include "form/controls.h"
+#include "view/display_stretch.h"
 #include "window/widgets.h"
 
 class QPainter;
 
 namespace orv::window {
 
-// Paints a canvas 1:1 into `area` (from its top-left corner); a canvas without a raster paints
-// the area in its background colour. False in that case.
-bool paintCanvas(QPainter& p, const form::Canvas& canvas, const QRect& area);
+// Paints a canvas 1:1 into `area` (from its top-left corner), through `stretch` when one is
+// given; a canvas without a raster paints the area in its background colour. False in that
+// case.
+bool paintCanvas(QPainter& p, const form::Canvas& canvas, const QRect& area,
+                 const view::StretchTable* stretch = nullptr);
 
 // picMag (300 x 300) shown 1:1 with the pixel under the pointer outlined. It lies in a top
 // corner of the viewport away from the pointer and lets the pointer's events through to the
@@ -33,6 +36,11 @@ public:
     // viewport's pixels).
     void keepAwayFrom(int pointerX);
     int paints() const { return paints_; }
+    // The display stretch the magnified square is shown through (nullptr: as copied), asked at
+    // every paint: that of the layer it was copied from.
+    void setStretch(std::function<const view::StretchTable*()> stretch) {
+        stretch_ = std::move(stretch);
+    }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -40,6 +48,7 @@ protected:
 private:
     const form::PictureBox& box_;
     const form::Shape& pixel_;
+    std::function<const view::StretchTable*()> stretch_;
     uint64_t revision_ = ~uint64_t{0};
     bool left_ = false;
     int paints_ = 0;

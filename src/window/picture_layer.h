@@ -46,6 +46,8 @@ public:
     // use; a new one is set again after every change. While a step draws the layer (`quick()`),
     // it is shown as drawn.
     void setStretch(const view::StretchTable* table);
+    // The stretch the picture is shown through now (none while a step draws the layer).
+    const view::StretchTable* shownStretch() const;
 
     // Paint events so far, and the canvas rectangle the last one sampled (for tests).
     int paints() const { return paints_; }
@@ -70,8 +72,6 @@ private:
     void paintMarks(QPainter& p, const QRect& exposed) const;
     // Below scale 1: the smoothly scaled picture, rebuilt when the canvas or the size changed.
     bool paintReduced(QPainter& p, const QRect& exposed);
-    // The stretch the picture is shown through now (none while a step draws the layer).
-    const view::StretchTable* shownStretch() const;
 
     const form::PictureBox& box_;
     const form::Shape& area_;

@@ -13,6 +13,7 @@
 #include "input/background.h"
 #include "input/clusters.h"
 #include "view/navigation.h"
+#include "window/navigation_widgets.h"
 #include "window/results_window.h"
 #include "window/stretch_window.h"
 #include "window_fixture.h"
@@ -196,6 +197,12 @@ void DeskTest::stretchChangesTheViewNeverTheResults() {
     // The sky (level 10) is shown brighter: 255 asinh(1) / asinh(10) = 74.96.
     QCOMPARE(qGray(before.pixel(2, 2)), 10);
     QCOMPARE(qGray(after.pixel(2, 2)), 75);
+    // The magnifier shows the input view's square through the stretch too (sky at 36, 40).
+    QTest::mouseClick(t.get("chkMag"), Qt::LeftButton);
+    QTest::mouseMove(t.w->layer(4), onLayer(t, 40, 40));
+    QCOMPARE(t.w->form().picMagSource, 0);
+    auto magnified = [&t] { return qGray(t.w->magnifier()->grab().toImage().pixel(116, 156)); };
+    QCOMPARE(magnified(), 75);
     // Nothing detected changes: Level, and the files of a new run.
     QVERIFY(levelsNow() == levels);
     for (auto step : {orv::input::cmdIdoHeikin_Click, orv::input::cmdPickup_Click,
@@ -206,6 +213,7 @@ void DeskTest::stretchChangesTheViewNeverTheResults() {
     QTest::mouseClick(stretch->findChild<QPushButton*>("cmdStretchStandard"), Qt::LeftButton);
     QTest::mouseClick(t.get("optFrame(3)"), Qt::LeftButton);
     QCOMPARE(qGray(t.w->layer(0)->grab().toImage().pixel(2, 2)), 10);
+    QCOMPARE(magnified(), 10);
 }
 
 void DeskTest::aClickAnywhereOnAReadBackResultSelectsIt() {
