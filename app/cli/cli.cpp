@@ -12,7 +12,9 @@
 #include <thread>
 
 #include "core/numeric.h"
+#include "formats/decoder/picture_decoder.h"
 #include "formats/stretch.h"
+#include "tiles/big_picture.h"
 #include "tiles/geometry.h"
 
 namespace orv::cli {
@@ -218,6 +220,23 @@ void Progress::draw(size_t done) {
     std::fprintf(stderr, "\r[%.*s%*s] %zu/%zu %s", filled, "##############################",
                  width - filled, "", done, total_, unit_);
     std::fflush(stderr);
+}
+
+core::Result<formats::LevelPicture> loadBigPictureShowingRows(const std::string& image,
+                                                              const std::string& stretch) {
+    const formats::PictureDecoder guardedDecoder = [](const std::string& p) {
+        return formats::decodePictureFileGuarded(p);
+    };
+    std::optional<Progress> reading;
+    int shownPercent = -1;
+    auto picture = tiles::loadBigPicture(image, guardedDecoder, stretch, [&](int rows, int total) {
+        if (!reading) reading.emplace(static_cast<size_t>(total), "rows read");
+        if (rows * 100LL / total == shownPercent) return;
+        shownPercent = static_cast<int>(rows * 100LL / total);
+        reading->draw(static_cast<size_t>(rows));
+    });
+    if (reading) reading->clear();
+    return picture;
 }
 
 }  // namespace orv::cli

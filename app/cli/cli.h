@@ -10,6 +10,7 @@
 
 #include "core/paths.h"
 #include "core/settings.h"
+#include "formats/picture_file.h"
 
 namespace orv::cli {
 
@@ -103,6 +104,12 @@ private:
     const char* unit_;
     bool shown_;
 };
+
+// The picture of `tiles` and `detect --tiles`, read whole (tiles/big_picture.h: BMP rows
+// streamed, FITS through CFITSIO, the rest through the guarded decoder) with its rows shown
+// on a progress bar once per percent.
+core::Result<formats::LevelPicture> loadBigPictureShowingRows(const std::string& image,
+                                                              const std::string& stretch);
 
 // A subcommand: its name, a one-line summary for the overall usage, and its entry point,
 // which receives the arguments after its name and returns the exit status.

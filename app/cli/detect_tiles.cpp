@@ -12,8 +12,6 @@
 #include "control/tiled_detect.h"
 #include "core/numeric.h"
 #include "core/paths.h"
-#include "formats/decoder/picture_decoder.h"
-#include "tiles/big_picture.h"
 
 namespace orv::cli {
 namespace {
@@ -88,19 +86,7 @@ int runDetectTiles(const ParsedArgs& a, const EngineOptions& engine,
         std::fprintf(stderr, "orvandel-cli: %s\n", why.c_str());
         return kFailed;
     }
-    const formats::PictureDecoder guardedDecoder = [](const std::string& p) {
-        return formats::decodePictureFileGuarded(p);
-    };
-    std::optional<Progress> reading;
-    int shownPercent = -1;
-    auto picture = tiles::loadBigPicture(
-        image, guardedDecoder, options.settings.Stretch, [&](int rows, int total) {
-            if (!reading) reading.emplace(static_cast<size_t>(total), "rows read");
-            if (rows * 100LL / total == shownPercent) return;
-            shownPercent = static_cast<int>(rows * 100LL / total);
-            reading->draw(static_cast<size_t>(rows));
-        });
-    if (reading) reading->clear();
+    auto picture = loadBigPictureShowingRows(image, options.settings.Stretch);
     if (!picture) {
         std::fprintf(stderr, "%s: failed: %s\n", image.c_str(), picture.error().c_str());
         return kFailed;

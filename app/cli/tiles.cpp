@@ -10,7 +10,6 @@
 
 #include "cli.h"
 #include "core/paths.h"
-#include "formats/decoder/picture_decoder.h"
 #include "formats/stretch.h"
 #include "tiles/big_picture.h"
 #include "tiles/export.h"
@@ -98,19 +97,7 @@ int runTiles(const std::vector<std::string>& args) {
         stretch = settings->Stretch;
     }
 
-    const formats::PictureDecoder guardedDecoder = [](const std::string& p) {
-        return formats::decodePictureFileGuarded(p);
-    };
-    // The rows read, drawn once per percent.
-    std::optional<Progress> reading;
-    int shownPercent = -1;
-    auto picture = tiles::loadBigPicture(image, guardedDecoder, stretch, [&](int rows, int total) {
-        if (!reading) reading.emplace(static_cast<size_t>(total), "rows read");
-        if (rows * 100LL / total == shownPercent) return;
-        shownPercent = static_cast<int>(rows * 100LL / total);
-        reading->draw(static_cast<size_t>(rows));
-    });
-    if (reading) reading->clear();
+    auto picture = loadBigPictureShowingRows(image, stretch);
     if (!picture) {
         std::fprintf(stderr, "orvandel-cli: %s\n", picture.error().c_str());
         return kFailed;

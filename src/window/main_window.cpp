@@ -313,6 +313,13 @@ void MainWindow::buildShortcuts() {
     }
     // Undo and redo of the hand edits; a text box being typed in keeps these keys for its own
     // text.
+    addEditHistoryKeys(this);
+    auto* quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
+    quit->setContext(Qt::WindowShortcut);
+    connect(quit, &QShortcut::activated, this, &QWidget::close);
+}
+
+void MainWindow::addEditHistoryKeys(QWidget* window) {
     const struct {
         QKeySequence keys;
         bool undo;
@@ -320,16 +327,13 @@ void MainWindow::buildShortcuts() {
                  {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), false},
                  {QKeySequence(Qt::CTRL | Qt::Key_Y), false}};
     for (const auto& e : edits) {
-        auto* shortcut = new QShortcut(e.keys, this);
+        auto* shortcut = new QShortcut(e.keys, window);
         shortcut->setContext(Qt::WindowShortcut);
-        connect(shortcut, &QShortcut::activated, this, [this, undo = e.undo] {
+        connect(shortcut, &QShortcut::activated, window, [this, undo = e.undo] {
             if (!editsAllowed()) return;
             runHandler(undo ? edit::undoEdit : edit::redoEdit);
         });
     }
-    auto* quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
-    quit->setContext(Qt::WindowShortcut);
-    connect(quit, &QShortcut::activated, this, &QWidget::close);
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {

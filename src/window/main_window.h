@@ -67,6 +67,9 @@ public:
     // The results may be edited by hand now (and the edits undone): results are shown and no
     // step runs.
     bool editsAllowed() const;
+    // Ctrl+Z undoes a hand edit, Ctrl+Shift+Z and Ctrl+Y redo it, in `window` (this one or
+    // another of the program's windows).
+    void addEditHistoryKeys(QWidget* window);
 
     // Copies the model to the widgets (only what differs, without firing any handler).
     void syncFromModel();

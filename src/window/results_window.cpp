@@ -184,20 +184,7 @@ ResultsWindow::ResultsWindow(MainWindow& window) : QWidget(&window, Qt::Window),
             this, [this] { syncFromModel(); }, Qt::QueuedConnection);
     });
 
-    const struct {
-        QKeySequence keys;
-        bool undo;
-    } edits[] = {{QKeySequence(Qt::CTRL | Qt::Key_Z), true},
-                 {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), false},
-                 {QKeySequence(Qt::CTRL | Qt::Key_Y), false}};
-    for (const auto& e : edits) {
-        auto* shortcut = new QShortcut(e.keys, this);
-        shortcut->setContext(Qt::WindowShortcut);
-        connect(shortcut, &QShortcut::activated, this, [this, undo = e.undo] {
-            if (!w_.editsAllowed()) return;
-            w_.runHandler(undo ? edit::undoEdit : edit::redoEdit);
-        });
-    }
+    w_.addEditHistoryKeys(this);
     auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     close->setContext(Qt::WindowShortcut);
     connect(close, &QShortcut::activated, this, &QWidget::close);
