@@ -25,24 +25,10 @@ namespace orv::control {
 
 namespace {
 
-// One window's worth of state without a display; a worker keeps one for all its pictures so
-// that the arrays and tables of one picture are reused by the next.
-struct Engine {
-    core::Workspace ws;
-    form::FrmOrvandel frm;
-    form::HeadlessHost host;
-    form::Ctx ctx{ws, frm, host, nullptr, control::stageRefresh()};
-
-    explicit Engine(const HeadlessOptions& options) {
-        frm.disableDrawing();
-        host.clock = form::systemNow;
-        host.decoder = options.decoder;
-        ws.folders = options.folders;
-        for (int i = 0; i < 4; ++i) frm.optChannel[i].Value = i == options.channel;
-        frm.chkHyotan.Value = options.hyotan ? 1 : 0;
-        frm.lblVersion.Caption = "ver " + ws.ProgramVersion;
-        extract::resetTables(ws);
-    }
+// A worker keeps one engine for all its pictures, so that the arrays and tables of one
+// picture are reused by the next.
+struct Engine : HeadlessEngine {
+    using HeadlessEngine::HeadlessEngine;
 
     PictureOutcome detect(const HeadlessOptions& options, const std::string& folder,
                           const std::string& name) {
@@ -96,6 +82,18 @@ struct Engine {
 };
 
 }  // namespace
+
+HeadlessEngine::HeadlessEngine(const HeadlessOptions& options)
+    : ctx{ws, frm, host, nullptr, control::stageRefresh()} {
+    frm.disableDrawing();
+    host.clock = form::systemNow;
+    host.decoder = options.decoder;
+    ws.folders = options.folders;
+    for (int i = 0; i < 4; ++i) frm.optChannel[i].Value = i == options.channel;
+    frm.chkHyotan.Value = options.hyotan ? 1 : 0;
+    frm.lblVersion.Caption = "ver " + ws.ProgramVersion;
+    extract::resetTables(ws);
+}
 
 namespace {
 

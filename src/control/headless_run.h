@@ -12,6 +12,9 @@
 #include "core/result.h"
 #include "core/workspace.h"
 #include "extract/records.h"
+#include "form/context.h"
+#include "form/frm_orvandel.h"
+#include "form/headless_host.h"
 #include "form/picture.h"
 
 namespace orv::control {
@@ -32,6 +35,17 @@ struct HeadlessOptions {
     std::string resultRoot;
     // Measure the results and save the measurements beside the pair (Workspace::MeasureOnSave).
     bool measure = true;
+};
+
+// One window's worth of state without a display, drawing off, with the channel, the gourd
+// split, the decoder and the folders of `options`: what runs a picture for the programs.
+struct HeadlessEngine {
+    core::Workspace ws;
+    form::FrmOrvandel frm;
+    form::HeadlessHost host;
+    form::Ctx ctx;
+
+    explicit HeadlessEngine(const HeadlessOptions& options);
 };
 
 struct PictureOutcome {

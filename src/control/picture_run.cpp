@@ -36,23 +36,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// One window's worth of state without a display, for one run.
-struct Engine {
-    core::Workspace ws;
-    form::FrmOrvandel frm;
-    form::HeadlessHost host;
-    form::Ctx ctx{ws, frm, host, nullptr, control::stageRefresh()};
-
-    explicit Engine(const HeadlessOptions& options) {
-        frm.disableDrawing();
-        host.clock = form::systemNow;
-        host.decoder = options.decoder;
-        ws.folders = options.folders;
+// The engine of one run.
+struct Engine : HeadlessEngine {
+    explicit Engine(const HeadlessOptions& options) : HeadlessEngine(options) {
         ws.logEnabled = false;
-        for (int i = 0; i < 4; ++i) frm.optChannel[i].Value = i == options.channel;
-        frm.chkHyotan.Value = options.hyotan ? 1 : 0;
-        frm.lblVersion.Caption = "ver " + ws.ProgramVersion;
-        extract::resetTables(ws);
         ws.settings = options.settings;
         ws.SikiSigmaFactor = options.sikiSigmaFactor;
         // As in a batch run: the steps keep the stage and show no boxes.
