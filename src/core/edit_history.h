@@ -48,6 +48,9 @@ struct EditStep {
     EditKind kind = EditKind::Delete;
     int32_t n = 0;
     int32_t mapX = 0, mapY = 0;  // the ClusterMap element an added point took (0: none)
+    // Workspace::ReadMapGeneration at the edit: a map rebuilt since holds the added point's
+    // block, not the one element the edit took.
+    uint64_t readMapGeneration = 0;
     EditSnapshot before, after;
 };
 

@@ -220,6 +220,7 @@ struct Workspace {
     // ClusterMap holds what reading results back rebuilt (blocks around the centroids, or the
     // filled outlines), not the clusters of a detection.
     bool ClusterMapFromRead = false;
+    uint64_t ReadMapGeneration = 0;  // grows each time that map is rebuilt
 
     TileState tile;
     // The PSF mode: the last profile and the adopted entries.

@@ -6,6 +6,7 @@
 #include "core/numeric.h"
 #include "edit/pointer.h"
 #include "edit/star_info.h"
+#include "extract/outline_fill.h"
 #include "extract/records.h"
 #include "form/class_colours.h"
 #include "form/message_log.h"
@@ -73,7 +74,7 @@ void putDot(Ctx& ctx, int32_t n, const EditSnapshot& s, float cx, float cy) {
 
 // Puts snapshot s back over `now`, the snapshot in effect. The counts change by the edit's own
 // difference, so that a redisplay in between (which counts afresh) keeps its counts right.
-void put(Ctx& ctx, const EditStep& step, const EditSnapshot& s, const EditSnapshot& now) {
+void put(Ctx& ctx, EditStep& step, const EditSnapshot& s, const EditSnapshot& now) {
     auto& ws = ctx.ws;
     const int32_t n = step.n;
     if (static_cast<size_t>(n) >= ws.Clusters.size()) ws.Clusters.resize(n + 1);
@@ -86,8 +87,15 @@ void put(Ctx& ctx, const EditStep& step, const EditSnapshot& s, const EditSnapsh
                                             s.counts[i][j] - now.counts[i][j]);
     ws.MaxStarNo = s.maxStarNo;
     ws.FreeStarNoHint = s.freeStarNoHint;
-    if (step.mapX != 0 && ws.ClusterMap.contains(step.mapX, step.mapY))
+    if (step.mapX != 0 && ws.ClusterMapFromRead && ws.ReadMapGeneration != step.readMapGeneration) {
+        // The map of results read back was rebuilt since the point was added (輪郭選択
+        // switched): rebuilt again, it holds what the results now ask for, and no element
+        // keeps the number of a point no longer there.
+        extract::rebuildReadMap(ws);
+        step.readMapGeneration = ws.ReadMapGeneration;
+    } else if (step.mapX != 0 && ws.ClusterMap.contains(step.mapX, step.mapY)) {
         ws.ClusterMap(step.mapX, step.mapY) = s.mapValue;
+    }
     // The dot sits where the result is after the edit (a point added by hand has no place
     // before it).
     const auto& at = step.after.star;
@@ -190,6 +198,7 @@ void recordEdit(Ctx& ctx, EditKind kind, int32_t n, const EditSnapshot& before, 
     step.n = n;
     step.mapX = mapX;
     step.mapY = mapY;
+    step.readMapGeneration = ctx.ws.ReadMapGeneration;
     step.before = before;
     step.after = std::move(after);
     // The dot of the before-state was taken where the result is after the edit.

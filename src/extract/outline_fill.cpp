@@ -128,6 +128,7 @@ void rebuildReadMap(Workspace& ws) {
     else
         OV_SetStarNo(ws);
     ws.ClusterMapFromRead = true;
+    ++ws.ReadMapGeneration;
 }
 
 void setReadOutlineClick(Workspace& ws, bool on) {

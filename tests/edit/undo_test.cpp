@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "edit/manual_edit.h"
 #include "edit/pointer.h"
 #include "edit/scene.h"
 #include "edit/star_info.h"
+#include "extract/outline_fill.h"
 #include "results/data_files.h"
 
 namespace orv::edit {
@@ -127,6 +129,35 @@ TEST(Undo, EveryEditUndoneLeavesWhatNeverEditingLeavesAndRedoMakesItAgain) {
         EXPECT_FALSE(redoEdit(s.ctx));
         EXPECT_EQ(logSince(s, logged), c.log);
     }
+}
+
+// After results read back, a point added by hand and the map rebuilt (輪郭選択 switched) gave
+// the point a block of its own: undoing the add leaves no element with its number, the map
+// being what the results now ask for.
+TEST(Undo, AnAddUndoneAfterTheReadMapWasRebuiltLeavesNoTraceInTheMap) {
+    Scene s;
+    extract::rebuildReadMap(s.ws);  // as after reading the results back
+    picHSC_MouseDown(s.ctx, 4, 1, kCtrlKey, 17.5f, 8.5f);
+    const int32_t added = s.ws.MaxStarNo;
+    extract::setReadOutlineClick(s.ws, true);
+    auto mapNow = [&s] {
+        std::vector<int> v;
+        for (int y = 1; y <= s.ws.ImageHeightP; ++y)
+            for (int x = 1; x <= s.ws.ImageWidthP; ++x) v.push_back(s.ws.ClusterMap(x, y));
+        return v;
+    };
+    auto holding = [&](int32_t n) {
+        const auto v = mapNow();
+        return std::count(v.begin(), v.end(), n);
+    };
+    ASSERT_GT(holding(added), 1);
+    ASSERT_TRUE(undoEdit(s.ctx));
+    EXPECT_EQ(holding(added), 0);
+    const auto map = mapNow();
+    extract::rebuildReadMap(s.ws);
+    EXPECT_EQ(mapNow(), map);
+    ASSERT_TRUE(redoEdit(s.ctx));  // the point takes its element again
+    EXPECT_GE(holding(added), 1);
 }
 
 TEST(Undo, StepsGoBackInTurnAndANewEditEndsRedo) {
