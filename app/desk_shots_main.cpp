@@ -27,6 +27,7 @@
 #include <cstdio>
 
 #include "input/image_load.h"
+#include "shots_support.h"
 #include "view/display_stretch.h"
 #include "window/main_window.h"
 #include "window/results_window.h"
@@ -43,25 +44,11 @@ void settle() {
 
 bool shootScreen(const QString& folder, const QString& name) {
     settle();
-    const QImage screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
-    const QString path = QDir(folder).filePath(name + ".png");
-    if (screen.isNull() || !screen.save(path, "PNG")) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-        return false;
-    }
-    std::printf("%s\n", qPrintable(path));
-    return true;
+    return orv::shots::savePng(QGuiApplication::primaryScreen()->grabWindow(0).toImage(), folder,
+                               name);
 }
 
-template <typename T>
-T* child(QWidget& w, const char* name) {
-    T* c = w.findChild<T*>(name);
-    if (!c) {
-        std::fprintf(stderr, "no %s\n", name);
-        std::exit(1);
-    }
-    return c;
-}
+using orv::shots::child;
 
 }  // namespace
 
@@ -75,19 +62,11 @@ int main(int argc, char** argv) {
     const QString picture = QString::fromLocal8Bit(argv[2]);
     const QString out = QString::fromLocal8Bit(argv[3]);
     const QString suffix = QString::fromLocal8Bit(argv[4]);
-    QApplication::setApplicationName("Orvandel");
-    QFont font("IPAGothic");
-    font.setPointSizeF(9);
-    QApplication::setFont(font);
+    orv::shots::useWindowFont();
 
     QTemporaryDir work;
     const QString name = QFileInfo(picture).fileName();
-    if (!work.isValid() ||
-        !QFile::copy(QString::fromLocal8Bit(argv[1]), work.filePath("Orvandel.ini")) ||
-        !QFile::copy(picture, work.filePath(name)) || !QDir().mkpath(out)) {
-        std::fprintf(stderr, "cannot prepare %s\n", qPrintable(work.path()));
-        return 1;
-    }
+    if (!orv::shots::prepareFolder(work, QString::fromLocal8Bit(argv[1]), picture, out)) return 1;
     orv::window::MainWindow window(orv::core::ProgramFolders::at(work.path().toStdString()));
     window.show();
     settle();

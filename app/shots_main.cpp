@@ -48,6 +48,7 @@
 #include "extract/records.h"
 #include "form/settings_boxes.h"
 #include "input/image_load.h"
+#include "shots_support.h"
 #include "view/navigation.h"
 #include "window/big_pic_window.h"
 #include "window/main_window.h"
@@ -61,13 +62,7 @@ void settle() {
 }
 
 bool save(const QImage& image, const QString& folder, const char* name) {
-    const QString path = QDir(folder).filePath(QString("%1.png").arg(name));
-    if (!image.save(path, "PNG")) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-        return false;
-    }
-    std::printf("%s\n", qPrintable(path));
-    return true;
+    return orv::shots::savePng(image, folder, name);
 }
 
 // The whole window as it is painted.
@@ -87,12 +82,7 @@ bool shootDetail(QWidget& layer, const QString& folder, const char* name) {
                 folder, name);
 }
 
-template <typename T>
-T* child(QWidget& window, const char* name) {
-    T* w = window.findChild<T*>(QString::fromUtf8(name));
-    if (!w) qFatal("no widget %s", name);
-    return w;
-}
+using orv::shots::child;
 
 }  // namespace
 
@@ -107,18 +97,11 @@ int main(int argc, char** argv) {
     const QString settings = QString::fromLocal8Bit(argv[1]);
     const QString picture = QString::fromLocal8Bit(argv[2]);
     const QString out = QString::fromLocal8Bit(argv[3]);
-    QApplication::setApplicationName("Orvandel");
-    QFont font("IPAGothic");
-    font.setPointSizeF(9);
-    QApplication::setFont(font);
+    orv::shots::useWindowFont();
 
     QTemporaryDir work;
     const QString name = QFileInfo(picture).fileName();
-    if (!work.isValid() || !QFile::copy(settings, work.filePath("Orvandel.ini")) ||
-        !QFile::copy(picture, work.filePath(name)) || !QDir().mkpath(out)) {
-        std::fprintf(stderr, "cannot prepare %s\n", qPrintable(work.path()));
-        return 1;
-    }
+    if (!orv::shots::prepareFolder(work, settings, picture, out)) return 1;
     // The hand tool's pictures, as beside the program.
     for (const char* icon : {"hand-off.bmp", "hand-on.bmp"})
         QFile::copy(QDir(QCoreApplication::applicationDirPath()).filePath(icon),

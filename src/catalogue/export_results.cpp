@@ -19,6 +19,21 @@ std::string startFolder(const core::Workspace& ws) {
 
 }  // namespace
 
+CatalogueMeta workspaceMeta(const core::Workspace& ws, const std::string& picture,
+                            const std::string& programVersion) {
+    CatalogueMeta meta;
+    meta.picture = picture;
+    meta.programVersion = programVersion;
+    meta.settings = ws.settings;
+    meta.stretch = ws.StretchUsed;
+    if (!ws.StretchUsed.empty()) {
+        meta.stretchBlack = ws.StretchBlack;
+        meta.stretchWhite = ws.StretchWhite;
+    }
+    meta.measures = ws.measures.picture;
+    return meta;
+}
+
 PictureCatalogue workspaceCatalogue(form::Ctx& ctx) {
     core::Workspace& ws = ctx.ws;
     measure::refreshMeasures(ctx);
@@ -34,16 +49,7 @@ PictureCatalogue workspaceCatalogue(form::Ctx& ctx) {
         if (const core::MeasureRec* m = ws.measures.find(i)) c.records.back().measure = *m;
         c.records.back().measure.flags = measure::currentFlags(cl, c.records.back().measure.flags);
     }
-    CatalogueMeta& meta = c.meta;
-    meta.picture = ws.DoFileName;
-    meta.programVersion = ctx.frm.lblVersion.Caption;
-    meta.settings = ws.settings;
-    meta.stretch = ws.StretchUsed;
-    if (!ws.StretchUsed.empty()) {
-        meta.stretchBlack = ws.StretchBlack;
-        meta.stretchWhite = ws.StretchWhite;
-    }
-    meta.measures = ws.measures.picture;
+    c.meta = workspaceMeta(ws, ws.DoFileName, ctx.frm.lblVersion.Caption);
     if (!ws.measures.problem.empty())
         out.incomplete.push_back("測光できなかった結果があります: " + ws.measures.problem);
     const std::string picture = core::joinPath(ws.DoFilePath, ws.DoFileName);

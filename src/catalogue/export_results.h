@@ -11,6 +11,11 @@ namespace orv::catalogue {
 inline constexpr const char* kExportFilter =
     "ECSV(*.ecsv)|*.ecsv|CSV(*.csv)|*.csv|FITS(*.fits)|*.fits|DS9(*.reg)|*.reg";
 
+// The metadata of the working state's catalogue: the picture's name, the program version, the
+// settings, the stretch that made the levels and the measurements' picture values.
+CatalogueMeta workspaceMeta(const core::Workspace& ws, const std::string& picture,
+                            const std::string& programVersion);
+
 // The catalogue of the working state: every result the record file would hold, in its order,
 // with the measurements brought up to date (catalogue/measure) and, for a FITS picture, the
 // FITS pixel columns and RA and Dec. What is missing is said in `incomplete`.

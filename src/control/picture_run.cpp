@@ -7,6 +7,7 @@
 #include <span>
 #include <variant>
 
+#include "catalogue/export_results.h"
 #include "catalogue/measure/measure_results.h"
 #include "catalogue/measure/sidecar.h"
 #include "catalogue/picture_catalogue.h"
@@ -133,16 +134,8 @@ void takeCatalogue(const Engine& e, const PictureSource& source, DetectedPicture
         c.records.push_back(std::move(r));
     }
     d.outcome.results = static_cast<int32_t>(numbers.size());
+    c.meta = catalogue::workspaceMeta(ws, name, e.frm.lblVersion.Caption);
     catalogue::CatalogueMeta& meta = c.meta;
-    meta.picture = name;
-    meta.programVersion = e.frm.lblVersion.Caption;
-    meta.settings = ws.settings;
-    meta.stretch = ws.StretchUsed;
-    if (!meta.stretch.empty()) {
-        meta.stretchBlack = ws.StretchBlack;
-        meta.stretchWhite = ws.StretchWhite;
-    }
-    meta.measures = ws.measures.picture;
     for (double* v : {&meta.measures.noiseSigma, &meta.measures.saturation, &meta.measures.gain})
         *v = std::isfinite(*v) ? core::generalFormValue(*v, 7) : core::kNotMeasured;
     if (!source.path.empty() && formats::isFitsFile(source.path))

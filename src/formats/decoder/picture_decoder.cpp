@@ -302,6 +302,24 @@ core::Result<form::Picture> pictureFromImage(const QImage& image) {
     return p;
 }
 
+namespace {
+
+// The program's own checks of a BMP and its own reader of run-length encoded ones: a refusal
+// or the picture, or nothing when the file is left to the other readers.
+std::optional<core::Result<form::Picture>> ownBmpRead(const std::string& path, QFile& file,
+                                                      const BmpHeader& bmp, int allocationLimitMb) {
+    if (std::string reason = unsupportedBmp(bmp); !reason.empty()) return refused(path, reason);
+    if (bmpRowsMissing(bmp, file.size())) return refused(path, "ファイルが途中で切れています");
+    if (bmp.compression != kBiRle8 && bmp.compression != kBiRle4) return std::nullopt;
+    if (static_cast<uint64_t>(file.size()) > core::availableMemoryBytes())
+        return refused(path, "ファイルが大きすぎて、メモリーに入りません");
+    auto picture = decodeRleBmp(bmp, file.readAll(), allocationLimitMb);
+    if (!picture) return refused(path, picture.error());
+    return picture;
+}
+
+}  // namespace
+
 core::Result<form::Picture> decodePictureFileWithLimit(const std::string& path,
                                                        int allocationLimitMb) {
     if (const std::string reason = core::unreadableFileReason(path, "画像ファイル");
@@ -313,16 +331,7 @@ core::Result<form::Picture> decodePictureFileWithLimit(const std::string& path,
 
     std::optional<QByteArray> whole;  // the file's bytes, where a check needs them all
     if (const auto bmp = bmpHeader(head)) {
-        if (std::string reason = unsupportedBmp(*bmp); !reason.empty())
-            return refused(path, reason);
-        if (bmpRowsMissing(*bmp, file.size())) return refused(path, "ファイルが途中で切れています");
-        if (bmp->compression == kBiRle8 || bmp->compression == kBiRle4) {
-            if (static_cast<uint64_t>(file.size()) > core::availableMemoryBytes())
-                return refused(path, "ファイルが大きすぎて、メモリーに入りません");
-            auto picture = decodeRleBmp(*bmp, file.readAll(), allocationLimitMb);
-            if (!picture) return refused(path, picture.error());
-            return picture;
-        }
+        if (auto own = ownBmpRead(path, file, *bmp, allocationLimitMb)) return std::move(*own);
     } else if (head.size() >= 2 && static_cast<uint8_t>(head[0]) == 0xFF &&
                static_cast<uint8_t>(head[1]) == 0xD8) {
         whole = file.readAll();
@@ -364,16 +373,7 @@ core::Result<form::Picture> decodePictureFileGuarded(const std::string& path, in
     if (!file.open(QIODevice::ReadOnly)) return refused(path, file.errorString().toStdString());
     if (const auto bmp = bmpHeader(file.peek(64))) {
         // The program's own checks and readers; what they leave goes to the helper.
-        if (std::string reason = unsupportedBmp(*bmp); !reason.empty())
-            return refused(path, reason);
-        if (bmpRowsMissing(*bmp, file.size())) return refused(path, "ファイルが途中で切れています");
-        if (bmp->compression == kBiRle8 || bmp->compression == kBiRle4) {
-            if (static_cast<uint64_t>(file.size()) > core::availableMemoryBytes())
-                return refused(path, "ファイルが大きすぎて、メモリーに入りません");
-            auto picture = decodeRleBmp(*bmp, file.readAll(), allocationLimitMb);
-            if (!picture) return refused(path, picture.error());
-            return picture;
-        }
+        if (auto own = ownBmpRead(path, file, *bmp, allocationLimitMb)) return std::move(*own);
         // Uncompressed 24-bit and 32-bit files (32-bit ones with byte-sized channel masks too)
         // stream through the program's own reader; it leaves other masks to the helper.
         const bool streamed =
