@@ -1,25 +1,19 @@
 #include "catalogue/output.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "core/output_file.h"
 #include "core/paths.h"
+#include "core/text.h"
 
 namespace orv::catalogue {
 
 namespace {
 
-std::string lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
-
 std::string extension(const std::string& path) {
     const std::string name = core::fileNameOf(path);
     const size_t dot = name.find_last_of('.');
-    return dot == std::string::npos ? "" : lower(name.substr(dot));
+    return dot == std::string::npos ? "" : core::lowerCase(name.substr(dot));
 }
 
 }  // namespace
@@ -34,7 +28,7 @@ std::optional<OutputFormat> formatOfPath(const std::string& path) {
 }
 
 std::optional<OutputFormat> formatOfName(const std::string& name) {
-    const std::string n = lower(name);
+    const std::string n = core::lowerCase(name);
     if (n == "csv") return OutputFormat::Csv;
     if (n == "ecsv") return OutputFormat::Ecsv;
     if (n == "fits") return OutputFormat::Fits;

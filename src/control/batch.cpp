@@ -6,6 +6,7 @@
 #include "control/pipeline.h"
 #include "core/numeric.h"
 #include "core/paths.h"
+#include "core/text.h"
 #include "core/text_file.h"
 #include "extract/table_full.h"
 #include "form/message_log.h"
@@ -25,14 +26,7 @@ namespace orv::control {
 
 using form::Ctx;
 
-namespace {
-
-std::string trimmed(const std::string& s) {
-    size_t b = s.find_first_not_of(" \t"), e = s.find_last_not_of(" \t");
-    return b == std::string::npos ? "" : s.substr(b, e - b + 1);
-}
-
-}  // namespace
+namespace {}  // namespace
 
 std::string batchStartText(int count, const std::string& name) {
     return core::Format(count, "000") + " " + name + " 処理開始";
@@ -122,7 +116,7 @@ core::Result<std::vector<BatchRecord>> readBatchList(const std::string& path) {
     const std::string listFolder = core::GetFolderName(path);
     std::vector<BatchRecord> records;
     for (const auto& line : lines.value())
-        if (!trimmed(line).empty())
+        if (!core::trimSpaces(line).empty())
             records.push_back(resolveBatchRecord(parseBatchLine(line), listFolder));
     return records;
 }

@@ -10,6 +10,8 @@
 #include <system_error>
 #include <vector>
 
+#include "core/text.h"
+
 namespace orv::core {
 
 namespace fs = std::filesystem;
@@ -140,6 +142,17 @@ ProgramFolders ProgramFolders::forExecutable() {
 
 ProgramFolders ProgramFolders::at(const std::string& folder) {
     return ProgramFolders{folder, folder + "-user"};
+}
+
+std::string fileInAnyCase(const std::string& folder, const std::string& name) {
+    const std::string exact = joinPath(folder, name);
+    if (fileExists(exact)) return exact;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder.empty() ? "." : folder, ec), end; !ec && it != end;
+         it.increment(ec))
+        if (equalsIgnoreCase(it->path().filename().string(), name) && it->is_regular_file(ec))
+            return it->path().string();
+    return exact;
 }
 
 }  // namespace orv::core

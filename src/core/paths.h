@@ -52,4 +52,8 @@ struct ProgramFolders {
 
 inline constexpr const char* kSettingsFileName = "Orvandel.ini";
 
+// folder/name, or, when that is missing, the first file of the folder whose name differs only
+// in letter case (a copy from a system that ignores case).
+std::string fileInAnyCase(const std::string& folder, const std::string& name);
+
 }  // namespace orv::core

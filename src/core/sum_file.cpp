@@ -10,6 +10,7 @@
 #include "core/folder_lock.h"
 #include "core/ini.h"
 #include "core/paths.h"
+#include "core/text.h"
 
 namespace orv::core {
 
@@ -36,19 +37,6 @@ std::string difference(const SummedFile& record, const std::optional<std::string
                std::to_string(record.bytes) + " バイト)";
     if (crc32c(*bytes) != record.crc) return "内容が記録と違います";
     return "";
-}
-
-// folder/name, or, when that is missing, a file of the folder whose name differs only in letter
-// case (a copy from a system that ignores case).
-std::string fileOf(const std::string& folder, const std::string& name) {
-    const std::string exact = joinPath(folder, name);
-    if (fileExists(exact)) return exact;
-    std::error_code ec;
-    for (std::filesystem::directory_iterator it(folder.empty() ? "." : folder, ec), end;
-         !ec && it != end; it.increment(ec))
-        if (sameNameIgnoringCase(it->path().filename().string(), name) && it->is_regular_file(ec))
-            return it->path().string();
-    return exact;
 }
 
 std::optional<std::string> readBytes(const std::string& path) {
@@ -81,7 +69,7 @@ Look look(const std::string& sumPath, const SpareFile& spare) {
     const std::string folder = GetFolderName(sumPath);
     l.firstDifferent = l.sum->files.size();
     for (size_t k = 0; k < l.sum->files.size(); ++k) {
-        l.bytes.push_back(readBytes(fileOf(folder, l.sum->files[k].name)));
+        l.bytes.push_back(readBytes(fileInAnyCase(folder, l.sum->files[k].name)));
         if (l.firstDifferent < l.sum->files.size() || (spare && spare(l.sum->files[k].name)))
             continue;
         l.why = difference(l.sum->files[k], l.bytes.back());
@@ -118,13 +106,6 @@ bool restoreOldCopies(const std::string& folder, const Look& l, const SpareFile&
 }
 
 }  // namespace
-
-bool sameNameIgnoringCase(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) ==
-               std::tolower(static_cast<unsigned char>(y));
-    });
-}
 
 SummedFile summedFile(std::string name, std::string_view bytes) {
     return {std::move(name), bytes.size(), crc32c(bytes)};
@@ -203,7 +184,7 @@ Result<void> writeSummedFiles(const std::vector<FileBytes>& files, const std::st
 const std::string* CheckedSum::bytesOf(std::string_view name) const {
     if (!sum) return nullptr;
     for (size_t k = 0; k < sum->files.size(); ++k)
-        if (sameNameIgnoringCase(sum->files[k].name, name)) return &bytes[k];
+        if (equalsIgnoreCase(sum->files[k].name, name)) return &bytes[k];
     return nullptr;
 }
 

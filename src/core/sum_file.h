@@ -56,9 +56,6 @@ Result<SumFile> parseSumFile(std::string_view text);
 Result<void> writeSummedFiles(const std::vector<FileBytes>& files, const std::string& sumPath,
                               int64_t records, std::optional<uint32_t> picture);
 
-// File names compared as a system that ignores letter case does.
-bool sameNameIgnoringCase(std::string_view a, std::string_view b);
-
 // What a reader gets: the sum file and the bytes of the files it names, checked against it.
 struct CheckedSum {
     std::optional<SumFile> sum;      // nothing: no sum file, the files are to be read as they are

@@ -15,6 +15,7 @@
 
 #include "core/block_cache.h"
 #include "core/paths.h"
+#include "core/text.h"
 #include "formats/fits_hdu.h"
 
 // Reading a FITS picture:
@@ -169,10 +170,7 @@ using detail::fitsProblem;
 using detail::numberKey;
 
 std::string lowerName(const std::string& path) {
-    std::string s = path.substr(path.find_last_of('/') + 1);
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
+    return core::lowerCase(path.substr(path.find_last_of('/') + 1));
 }
 
 bool endsWith(const std::string& s, const std::string& tail) {

@@ -10,6 +10,7 @@
 #include "core/numeric.h"
 #include "core/paths.h"
 #include "core/sum_file.h"
+#include "core/text.h"
 #include "core/text_file.h"
 #include "psf/records.h"
 
@@ -63,23 +64,6 @@ std::optional<std::string> parseLine(const std::string& line, PSFEntryRec& e) {
     e.DoFilePath = f[12];
     e.DoFileName = f[13];
     return bad;
-}
-
-std::string lowerCase(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
-// folder / name, or the first file of the folder whose name differs only in letter case.
-std::string fileInAnyCase(const std::string& folder, const std::string& name) {
-    const std::string exact = core::joinPath(folder, name);
-    if (core::fileExists(exact)) return exact;
-    std::error_code ec;
-    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
-         it.increment(ec))
-        if (lowerCase(it->path().filename().string()) == lowerCase(name) && it->is_regular_file(ec))
-            return it->path().string();
-    return exact;
 }
 
 // Both files' bytes, checked against PSFData.sum when there is one (an interrupted save's
@@ -174,7 +158,7 @@ core::Result<std::vector<PSFEntryRec>> parsePsfData(const std::string& text) {
 }
 
 core::Result<PsfFiles> readPsfFiles(const std::string& folder, const std::string& iniName) {
-    const std::string dataFile = fileInAnyCase(folder, kPsfDataFile);
+    const std::string dataFile = core::fileInAnyCase(folder, kPsfDataFile);
     if (!core::fileExists(dataFile))
         return core::Error{"PSFプロファイルのデータファイルがありません: " + dataFile};
     auto pair = readPsfPair(folder, dataFile, iniName);

@@ -9,6 +9,7 @@
 #include "core/numeric.h"
 #include "core/paths.h"
 #include "core/sum_file.h"
+#include "core/text.h"
 #include "extract/records.h"
 #include "tiles/geometry.h"
 
@@ -111,8 +112,7 @@ core::Result<PairBytes> readPairBytes(const std::string& iniFile, const std::str
     // differs is left out, and the pair still reads.
     const std::string iniName = core::fileNameOf(iniFile), dataName = core::fileNameOf(dataFile);
     auto checked = core::checkSummedFiles(sumFileOf(dataFile), false, [&](std::string_view name) {
-        return !core::sameNameIgnoringCase(name, iniName) &&
-               !core::sameNameIgnoringCase(name, dataName);
+        return !core::equalsIgnoreCase(name, iniName) && !core::equalsIgnoreCase(name, dataName);
     });
     if (!checked) return core::Error{checked.error()};
     PairBytes b;

@@ -7,7 +7,7 @@
 
 #include "core/numeric.h"
 #include "core/paths.h"
-#include "core/sum_file.h"
+#include "core/text.h"
 #include "core/text_file.h"
 
 namespace orv::catalogue::measure {
@@ -17,11 +17,6 @@ namespace {
 constexpr int kFields = 14;
 constexpr int32_t kAllFlags = 63;
 constexpr int32_t kEditBits = core::kFlagEdited | core::kFlagHandAdded;
-
-std::string trimmed(std::string_view s) {
-    const size_t b = s.find_first_not_of(" \t"), e = s.find_last_not_of(" \t");
-    return b == std::string_view::npos ? "" : std::string(s.substr(b, e - b + 1));
-}
 
 void setShared(core::PictureMeasures& p, const std::string& key, const std::string& value) {
     auto number = [&] { return core::parseNumber(value).value_or(core::kNotMeasured); };
@@ -100,7 +95,7 @@ core::Result<core::MeasureTable> parseMeasureText(std::string_view text) {
     bool header = false;
     for (const std::string& line : core::splitLines(core::decodeText(text))) {
         ++lineNo;
-        const std::string s = trimmed(line);
+        const std::string s(core::trimSpaces(line));
         if (s.empty()) continue;
         auto refuse = [&](const std::string& why) {
             return core::Error{std::to_string(lineNo) + " 行目を読めません: " + why};
@@ -108,8 +103,9 @@ core::Result<core::MeasureTable> parseMeasureText(std::string_view text) {
         if (s[0] == '#') {
             const size_t eq = s.find('=');
             if (eq != std::string::npos)
-                setShared(t.picture, trimmed(std::string_view(s).substr(1, eq - 1)),
-                          trimmed(std::string_view(s).substr(eq + 1)));
+                setShared(t.picture,
+                          std::string(core::trimSpaces(std::string_view(s).substr(1, eq - 1))),
+                          std::string(core::trimSpaces(std::string_view(s).substr(eq + 1))));
             continue;
         }
         if (!header) {
@@ -169,7 +165,7 @@ core::Result<std::optional<core::MeasureTable>> readSavedMeasures(
     }
     const std::string name = core::fileNameOf(path);
     for (const core::FileBytes& f : summedWith) {
-        if (!core::sameNameIgnoringCase(f.path, name)) continue;
+        if (!core::equalsIgnoreCase(f.path, name)) continue;
         auto t = parseMeasureText(f.bytes);
         if (!t) return core::Error{path + " の " + t.error()};
         return std::optional<core::MeasureTable>{std::move(t.value())};
