@@ -180,9 +180,9 @@ int countedMedian(const std::array<int, 256>& counts, size_t n) {
     return 255;
 }
 
-// clippedMean; with `whole`, the samples are whole numbers 0..255, so the deviations from the
-// median are too and their median is counted (the same element as sorting would pick).
-SkyEstimate clipped(std::vector<float>& values, bool whole) {
+// The clipped mean of the values in `values` (sorted or not), the median absolute deviation
+// taken by sorting.
+SkyEstimate clipped(std::vector<float>& values) {
     SkyEstimate e;
     const size_t n = values.size();
     if (n == 0) return e;
@@ -191,18 +191,10 @@ SkyEstimate clipped(std::vector<float>& values, bool whole) {
         std::nth_element(v.begin(), mid, v.end());
         return static_cast<double>(*mid);
     };
-    // The order the median leaves the values in is the order they are summed in below.
     const double m = median(values);
-    double sigma;
-    if (whole) {
-        std::array<int, 256> counts{};
-        for (float v : values) ++counts[static_cast<int>(std::abs(v - m))];
-        sigma = kMadToSigma * countedMedian(counts, n);
-    } else {
-        std::vector<float> deviations(n);
-        for (size_t i = 0; i < n; ++i) deviations[i] = static_cast<float>(std::abs(values[i] - m));
-        sigma = kMadToSigma * median(deviations);
-    }
+    std::vector<float> deviations(n);
+    for (size_t i = 0; i < n; ++i) deviations[i] = static_cast<float>(std::abs(values[i] - m));
+    double sigma = kMadToSigma * median(deviations);
     if (sigma == 0) {
         // Samples in whole steps with less noise than a step: their spread instead.
         double sum = 0, ss = 0;
@@ -227,18 +219,61 @@ SkyEstimate clipped(std::vector<float>& values, bool whole) {
     return e;
 }
 
+// Sums of the whole levels lo..hi counted in `counts`: how many, their sum, and the sum of the
+// squares of their deviations from their mean, exact but for one rounding (the levels are whole
+// numbers, so k * sum(v^2) - sum(v)^2 is an exact integer).
+struct LevelSums {
+    int64_t count = 0;
+    double sum = 0, squares = 0;
+};
+LevelSums levelSums(const std::array<int, 256>& counts, int lo, int hi) {
+    int64_t k = 0, s = 0;
+    __int128 s2 = 0;
+    for (int v = std::max(lo, 0); v <= std::min(hi, 255); ++v) {
+        k += counts[v];
+        s += int64_t{counts[v]} * v;
+        s2 += static_cast<__int128>(counts[v]) * (v * v);
+    }
+    LevelSums out;
+    out.count = k;
+    out.sum = static_cast<double>(s);
+    if (k > 0) {
+        const __int128 spread = k * s2 - static_cast<__int128>(s) * s;
+        out.squares = static_cast<double>(spread) / static_cast<double>(k);
+    }
+    return out;
+}
+
+// The clipped mean of n whole levels 0..255 (n > 0) counted in `counts`: the same median, median
+// absolute deviation, cut, count and mean as clipped() gives for the levels themselves.
+SkyEstimate clippedLevels(const std::array<int, 256>& counts, size_t n) {
+    const int m = countedMedian(counts, n);
+    std::array<int, 256> deviations{};
+    for (int v = 0; v < 256; ++v) deviations[std::abs(v - m)] += counts[v];
+    double sigma = kMadToSigma * countedMedian(deviations, n);
+    if (sigma == 0) sigma = std::sqrt(levelSums(counts, 0, 255).squares / static_cast<double>(n));
+    // The levels kept: lo <= v <= hi.
+    const double lo = m - kClip * sigma, hi = m + kClip * sigma;
+    const LevelSums kept = levelSums(counts, static_cast<int>(std::ceil(lo)),
+                                     static_cast<int>(std::floor(std::min(hi, 255.0))));
+    SkyEstimate e;
+    e.level = kept.sum / static_cast<double>(kept.count);
+    e.sigma = kept.count > 1 ? std::sqrt(kept.squares / static_cast<double>(kept.count - 1)) : 0.0;
+    e.count = static_cast<int>(kept.count);
+    return e;
+}
+
 }  // namespace
 
 SkyEstimate clippedMean(std::vector<float>& values) {
-    return clipped(values, false);
+    return clipped(values);
 }
 
 SkyEstimate annulusSky(RowCache& rows, const core::Array2D<uint16_t>& map, double cx, double cy,
                        double rIn, double rOut, bool roughly) {
-    // The samples are gathered into a buffer each thread keeps, or, for a median alone of whole
-    // levels, only counted.
+    // Whole levels 0..255 are only counted; other samples are gathered into a buffer each thread
+    // keeps.
     const bool whole = rows.wholeLevels();
-    const bool counting = whole && roughly;
     thread_local std::vector<float> values;
     values.clear();
     std::array<int, 256> counts{};
@@ -246,7 +281,7 @@ SkyEstimate annulusSky(RowCache& rows, const core::Array2D<uint16_t>& map, doubl
     const double in2 = rIn * rIn;
     auto take = [&](int y, int from, int to, const float* row) {
         const uint16_t* owners = map.at(from + 1, y + 1);
-        if (counting) {
+        if (whole) {
             for (int x = from; x <= to; ++x)
                 if (owners[x - from] == 0) ++counts[static_cast<int>(row[x])], ++counted;
             return;
@@ -270,13 +305,14 @@ SkyEstimate annulusSky(RowCache& rows, const core::Array2D<uint16_t>& map, doubl
         if (ib < xb) take(y, std::max(xa, ib + 1), xb, row);
     });
     SkyEstimate e;
-    if (counting) {
+    if (whole) {
         if (counted == 0) return e;
+        if (!roughly) return clippedLevels(counts, counted);
         e.level = countedMedian(counts, counted);
         e.count = static_cast<int>(counted);
         return e;
     }
-    if (!roughly || values.empty()) return clipped(values, whole);
+    if (!roughly || values.empty()) return clipped(values);
     auto mid = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
     std::nth_element(values.begin(), mid, values.end());
     e.level = *mid;
