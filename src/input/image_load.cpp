@@ -278,7 +278,9 @@ void makeArrays(Ctx& ctx, int w, int h) {
     ws.SmoothedSigma = 0;
     ws.ClusterMap.release();
     ws.PixelLevel.create(w, h, selectedChannel(f));
-    ws.BackLevel.create(0, w - 1, 0, h - 1);
+    // A batch run computes the background next, writing every value: it is created then, so
+    // that its memory is not cleared first for nothing.
+    if (ws.ProcStage != core::kStageBatch) ws.BackLevel.create(0, w - 1, 0, h - 1);
     ws.ClusterMap.create(0, w + 1, 0, h + 1);
     forgetNoiseEstimate(ctx);
     form::OV_DispMsg(ctx, "画像データをメモリーに設定しています。");

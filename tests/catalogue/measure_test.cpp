@@ -300,7 +300,7 @@ TEST(AnnulusSky, CountedSkiesOfWholeLevelsAreTheSortedOnes) {
                 // Outliers at 250, and a tenth of the pixels spread over every level, so that
                 // levels lie just inside and just outside any cut.
                 const float spread = static_cast<float>((x * 13 + y * 7) % 256);
-                plain.at(x, y) = whole.at(x, y) = (x + y) % 13 == 0          ? 250.0f
+                plain.at(x, y) = whole.at(x, y) = (x + y) % 13 == 0             ? 250.0f
                                                   : (x * 31 + y * 17) % 10 == 0 ? spread
                                                                                 : v;
                 if ((x * 7 + y * 3) % 17 == 0) map(x + 1, y + 1) = 5;
