@@ -6,6 +6,7 @@
 
 #include "catalogue/measure/sidecar.h"
 #include "core/numeric.h"
+#include "core/parallel.h"
 #include "core/text_file.h"
 #include "core/workspace.h"
 #include "extract/records.h"
@@ -192,9 +193,14 @@ std::vector<TableColumn> catalogueTableColumns(const Catalogue& c) {
 Table catalogueTable(const Catalogue& c) {
     Table t;
     t.columns = catalogueTableColumns(c);
-    t.rows.reserve(c.records.size());
-    for (size_t i = 0; i < c.records.size(); ++i)
-        t.rows.push_back(catalogueRow(c, c.records[i], i + 1));
+    // The rows are independent of each other: a large catalogue makes them on every core.
+    const int64_t n = static_cast<int64_t>(c.records.size());
+    t.rows.resize(c.records.size());
+    core::forEachPart(tableParts(n), n, [&](int, int64_t begin, int64_t end) {
+        for (int64_t i = begin; i < end; ++i)
+            t.rows[static_cast<size_t>(i)] =
+                catalogueRow(c, c.records[static_cast<size_t>(i)], static_cast<size_t>(i) + 1);
+    });
     t.meta = catalogueMetadata(c);
     return t;
 }

@@ -104,6 +104,9 @@ std::vector<CatalogueRecord> mergeTiles(const tiles::TileGrid& grid,
                                         MergeCounts* counts) {
     MergeCounts local;
     std::vector<Copy> copies;
+    size_t total = 0;
+    for (const TileResults& tile : tiles) total += tile.records.size();
+    copies.reserve(total);
     for (size_t t = 0; t < tiles.size(); ++t) {
         const TileResults& tile = tiles[t];
         for (size_t r = 0; r < tile.records.size(); ++r) {
@@ -116,6 +119,8 @@ std::vector<CatalogueRecord> mergeTiles(const tiles::TileGrid& grid,
     decideNearBoundaries(grid, tiles, copies, local);
 
     std::vector<CatalogueRecord> kept;
+    kept.reserve(static_cast<size_t>(
+        std::count_if(copies.begin(), copies.end(), [](const Copy& c) { return c.kept; })));
     for (const Copy& c : copies) {
         if (!c.kept) continue;
         kept.push_back(tiles[c.tile].records[c.record]);

@@ -8,8 +8,11 @@
 #include <cstdlib>
 #include <limits>
 #include <memory>
+#include <string_view>
+#include <utility>
 
 #include "core/numeric.h"
+#include "core/parallel.h"
 
 namespace orv::catalogue {
 
@@ -32,18 +35,48 @@ const char* ecsvType(ColumnType t) {
     return "string";
 }
 
-std::string bodyLines(const Table& t) {
+// csvText(text) added to `out`.
+void appendCsvText(std::string& out, std::string_view text) {
+    out += '"';
+    for (char ch : text) {
+        if (ch == '"') out += '"';
+        out += ch == '\r' || ch == '\n' ? ' ' : ch;
+    }
+    out += '"';
+}
+
+// The lines of rows begin..end-1.
+std::string rowLines(const Table& t, int64_t begin, int64_t end) {
     std::string out;
-    for (size_t c = 0; c < t.columns.size(); ++c) out += (c ? "," : "") + t.columns[c].name;
-    out += '\n';
-    for (const auto& row : t.rows) {
+    for (int64_t r = begin; r < end; ++r) {
+        const auto& row = t.rows[static_cast<size_t>(r)];
         for (size_t c = 0; c < t.columns.size(); ++c) {
             if (c) out += ',';
-            const std::string& cell = c < row.size() ? row[c] : std::string();
-            out += t.columns[c].type == ColumnType::Text ? csvText(cell) : cell;
+            const std::string_view cell = c < row.size() ? std::string_view(row[c]) : "";
+            if (t.columns[c].type == ColumnType::Text)
+                appendCsvText(out, cell);
+            else
+                out += cell;
         }
         out += '\n';
     }
+    return out;
+}
+
+// `out` followed by the header line and the rows' lines.
+std::string bodyLines(const Table& t, std::string out = {}) {
+    for (size_t c = 0; c < t.columns.size(); ++c) out += (c ? "," : "") + t.columns[c].name;
+    out += '\n';
+    // Runs of rows are written on every core and joined in order.
+    const int64_t n = static_cast<int64_t>(t.rows.size());
+    std::vector<std::string> parts(static_cast<size_t>(tableParts(n)));
+    core::forEachPart(static_cast<int>(parts.size()), n, [&](int k, int64_t begin, int64_t end) {
+        parts[static_cast<size_t>(k)] = rowLines(t, begin, end);
+    });
+    size_t bytes = out.size();
+    for (const std::string& p : parts) bytes += p.size();
+    out.reserve(bytes);
+    for (const std::string& p : parts) out += p;
     return out;
 }
 
@@ -114,13 +147,14 @@ std::string jsonText(const std::string& text) {
     return out + "\"";
 }
 
+int tableParts(int64_t rows) {
+    return rows < 4096 ? 1 : core::pictureWorkers(0);
+}
+
 std::string csvText(const std::string& text) {
-    std::string out = "\"";
-    for (char ch : text) {
-        if (ch == '"') out += '"';
-        out += ch == '\r' || ch == '\n' ? ' ' : ch;
-    }
-    return out + "\"";
+    std::string out;
+    appendCsvText(out, text);
+    return out;
 }
 
 std::string csvBytes(const Table& t) {
@@ -141,7 +175,7 @@ std::string ecsvBytes(const Table& t) {
         for (const MetaValue& m : t.meta) out += "# - {" + m.key + ": " + yamlValue(m) + "}\n";
     }
     out += "# schema: astropy-2.0\n";
-    return out + bodyLines(t);
+    return bodyLines(t, std::move(out));
 }
 
 core::Result<std::string> fitsBytes(const Table& t) {
