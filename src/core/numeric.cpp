@@ -146,7 +146,40 @@ bool IsNumeric(std::string_view text) {
     return normaliseNumber(text).has_value();
 }
 
+namespace {
+
+// Whether `text` is a number as normaliseNumber takes it, written in plain ASCII with no blank
+// and an exponent (if any) after "e" or "E": such a number needs no normalising.
+bool plainNumber(std::string_view s) {
+    size_t i = 0, digits = 0;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    while (i < s.size() && isDigit(s[i])) ++i, ++digits;
+    if (i < s.size() && s[i] == '.') {
+        ++i;
+        while (i < s.size() && isDigit(s[i])) ++i, ++digits;
+    }
+    if (digits == 0) return false;
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        ++i;
+        if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+        size_t expDigits = 0;
+        while (i < s.size() && isDigit(s[i])) ++i, ++expDigits;
+        if (expDigits == 0) return false;
+    }
+    return i == s.size();
+}
+
+}  // namespace
+
 std::optional<double> parseNumber(std::string_view text) {
+    // Most numbers (every number this program writes) are plain: read without a copy.
+    if (plainNumber(text)) {
+        const char* begin = text.data() + (text.front() == '+' ? 1 : 0);
+        const char* end = text.data() + text.size();
+        double v = 0;
+        const auto [ptr, ec] = std::from_chars(begin, end, v);
+        if (ec == std::errc() && ptr == end) return v;
+    }
     auto n = normaliseNumber(text);
     if (!n) return std::nullopt;
     // from_chars rounds as strtod does and is several times faster; it leaves out of range

@@ -55,6 +55,10 @@ TEST(NumericTexts, AcceptSignPointExponentAndBlanks) {
         {"12abc", false, 0},
         {"--1", false, 0},
         {"1 2", false, 0},
+        {"-.5e+2", true, -50},
+        {"inf", false, 0},
+        {"nan", false, 0},
+        {"0x10", false, 0},
         // Full-width forms, as a Japanese input method types them.
         {"５", true, 5},
         {"１２", true, 12},
