@@ -3,15 +3,20 @@
 #include "detect_tiles.h"
 
 #include <array>
+#include <condition_variable>
 #include <cstdio>
 #include <filesystem>
+#include <mutex>
 #include <optional>
+#include <thread>
 
 #include "catalogue/output.h"
 #include "catalogue/table.h"
 #include "control/tiled_detect.h"
 #include "core/numeric.h"
 #include "core/paths.h"
+#include "formats/decoder/picture_decoder.h"
+#include "tiles/big_picture.h"
 
 namespace orv::cli {
 namespace {
@@ -67,6 +72,73 @@ std::string summaryJson(const std::string& image, const control::TiledDetection&
     return j + "}";
 }
 
+// The big picture read on a thread of its own. A BMP that the streaming reader takes is handed
+// out as soon as its memory is taken, its rows following in `arriving`, so that the tiles are
+// detected while the rest is read; any other picture once it is read.
+class PictureReading {
+public:
+    PictureReading(const std::string& image, const std::string& stretch)
+        : reader_([this, image, stretch] { read(image, stretch); }) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return arriving_.has_value() || finished_; });
+    }
+
+    // The picture (rows still coming when arriving() is set), or why it could not be read.
+    core::Result<formats::LevelPicture> take() {
+        std::lock_guard lock(mutex_);
+        if (arriving_) return formats::LevelPicture{std::move(early_), "", {}};
+        return std::move(loaded_);
+    }
+    control::ArrivingRows* arriving() { return arriving_ ? &*arriving_ : nullptr; }
+    // Once the reading is over: why a streamed picture's rows were not all read ("" when they
+    // were).
+    std::string streamError() {
+        if (reader_.joinable()) reader_.join();
+        return streamError_;
+    }
+
+private:
+    void read(const std::string& image, const std::string& stretch) {
+        const formats::PictureDecoder guardedDecoder = [](const std::string& p) {
+            return formats::decodePictureFileGuarded(p);
+        };
+        auto begun = [&](const form::Picture& picture, bool bottomFirst) {
+            {
+                std::lock_guard lock(mutex_);
+                early_ = picture;
+                arriving_.emplace(picture.height, bottomFirst);
+            }
+            changed_.notify_all();
+        };
+        auto loaded = tiles::loadBigPicture(
+            image, guardedDecoder, stretch, [&](int rows, int) { arriving_->arrived(rows); }, {},
+            begun);
+        bool streamed = false;
+        {
+            std::lock_guard lock(mutex_);
+            streamed = arriving_.has_value();
+            if (streamed)
+                streamError_ = loaded ? "" : loaded.error();
+            else
+                loaded_ = std::move(loaded);
+            finished_ = true;
+        }
+        // This thread's hold on a streamed picture goes before the detection is told.
+        loaded = core::Error{""};
+        if (streamed) arriving_->end(streamError_.empty());
+        changed_.notify_all();
+    }
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::optional<control::ArrivingRows> arriving_;
+    form::Picture early_;
+    core::Result<formats::LevelPicture> loaded_ = core::Error{""};
+    std::string streamError_;
+    bool finished_ = false;
+    std::jthread reader_;  // last, so that it starts once the rest is made
+};
+
 }  // namespace
 
 int runDetectTiles(const ParsedArgs& a, const EngineOptions& engine,
@@ -86,26 +158,29 @@ int runDetectTiles(const ParsedArgs& a, const EngineOptions& engine,
         std::fprintf(stderr, "orvandel-cli: %s\n", why.c_str());
         return kFailed;
     }
-    auto picture = loadBigPictureShowingRows(image, options.settings.Stretch);
-    if (!picture) {
-        std::fprintf(stderr, "%s: failed: %s\n", image.c_str(), picture.error().c_str());
+    PictureReading reading(image, options.settings.Stretch);
+    auto picture = reading.take();
+    auto failed = [&](const std::string& why) {
+        std::fprintf(stderr, "%s: failed: %s\n", image.c_str(), why.c_str());
+        reading.streamError();  // the reader ends before the picture is let go
         return kFailed;
-    }
+    };
+    if (!picture) return failed(picture.error());
     const form::Picture& big = picture->picture;
-    if (auto ok = tiles::checkGrid(*size, *margin, big.width, big.height, true); !ok) {
-        std::fprintf(stderr, "%s: failed: %s\n", image.c_str(), ok.error().c_str());
-        return kFailed;
-    }
+    if (auto ok = tiles::checkGrid(*size, *margin, big.width, big.height, true); !ok)
+        return failed(ok.error());
 
     std::optional<Progress> detecting;
     // The picture moved in, so that its memory is given back before the results are joined.
-    const control::TiledDetection d =
-        control::detectTiled(options, std::move(picture.value()), image, *size, *margin,
-                             engine.jobs, [&](size_t done, size_t n) {
-                                 if (!detecting) detecting.emplace(n, "tiles");
-                                 detecting->draw(done);
-                             });
+    const control::TiledDetection d = control::detectTiled(
+        options, std::move(picture.value()), image, *size, *margin, engine.jobs,
+        [&](size_t done, size_t n) {
+            if (!detecting) detecting.emplace(n, "tiles");
+            detecting->draw(done);
+        },
+        reading.arriving());
     if (detecting) detecting->clear();
+    if (const std::string why = reading.streamError(); !why.empty()) return failed(why);
 
     bool complete = d.problems.empty();
     control::PictureOutcome named;

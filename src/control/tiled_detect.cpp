@@ -167,9 +167,39 @@ private:
 
 }  // namespace
 
+void ArrivingRows::arrived(int rows) {
+    {
+        std::lock_guard lock(mutex_);
+        rows_ = rows;
+    }
+    changed_.notify_all();
+}
+
+void ArrivingRows::end(bool whole) {
+    {
+        std::lock_guard lock(mutex_);
+        if (whole) rows_ = height_;
+        ended_ = true;
+    }
+    changed_.notify_all();
+}
+
+bool ArrivingRows::waitFor(int64_t top, int64_t bottom) {
+    std::unique_lock lock(mutex_);
+    auto there = [&] { return bottomFirst_ ? height_ - rows_ <= top : rows_ >= bottom; };
+    changed_.wait(lock, [&] { return there() || ended_; });
+    return there();
+}
+
+void ArrivingRows::waitForEnd() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return ended_; });
+}
+
 TiledDetection detectTiled(const HeadlessOptions& options, formats::LevelPicture big,
                            const std::string& picturePath, float size, float margin, int jobs,
-                           const std::function<void(size_t, size_t)>& progress) {
+                           const std::function<void(size_t, size_t)>& progress,
+                           ArrivingRows* arriving) {
     TiledDetection out;
     const form::Picture& picture = big.picture;
     const int height = picture.height;
@@ -184,14 +214,20 @@ TiledDetection detectTiled(const HeadlessOptions& options, formats::LevelPicture
     size_t done = 0;
     auto work = [&] {
         TileEngine engine(options);
-        for (size_t k; (k = next++) < total;) {
+        for (size_t taken; (taken = next++) < total;) {
+            // Rows read bottom first are detected bottom first.
+            const size_t k = arriving && arriving->bottomFirst() ? total - 1 - taken : taken;
             const int i = static_cast<int>(k % static_cast<size_t>(out.grid.columns));
             const int j = static_cast<int>(k / static_cast<size_t>(out.grid.columns));
             const std::string name = tiles::tileFileName(bigPicName, i, j);
+            const tiles::PixelRect rect = tiles::tileRect(out.grid, i, j);
             try {
-                const form::Picture tile =
-                    tiles::tileView(picture, tiles::tileRect(out.grid, i, j));
-                slots[k] = engine.detect(tile, name, size, margin);
+                if (arriving && !arriving->waitFor(rect.y, rect.y + rect.height)) {
+                    slots[k].error = name + ": the picture's rows could not all be read";
+                } else {
+                    const form::Picture tile = tiles::tileView(picture, rect);
+                    slots[k] = engine.detect(tile, name, size, margin);
+                }
             } catch (const std::bad_alloc&) {
                 slots[k].error = name + ": メモリーが足りません。";
             }
@@ -206,6 +242,8 @@ TiledDetection detectTiled(const HeadlessOptions& options, formats::LevelPicture
         for (int t = 1; t < threads; ++t) helpers.emplace_back(work);
         work();
     }
+    // The reader lets go of the picture as it ends; then it is given back.
+    if (arriving) arriving->waitForEnd();
     big.picture = form::Picture{};
 
     std::vector<TileResults> results;

@@ -16,8 +16,11 @@
 // 5. Join the tiles' results (catalogue/merge.h) in row order and add the FITS columns of a
 //    FITS picture.
 
+#include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -34,6 +37,30 @@ namespace orv::control {
 inline constexpr float kAutoTileSize = 2000;
 // The smallest tile step a full tile is cut down to; below it the tile is given up.
 inline constexpr float kMinSplitSize = 64;
+
+// The rows of a picture that another thread is still reading, top row first or bottom row
+// first, so that each tile can start as soon as its own rows are there.
+class ArrivingRows {
+public:
+    ArrivingRows(int height, bool bottomFirst) : height_(height), bottomFirst_(bottomFirst) {}
+    bool bottomFirst() const { return bottomFirst_; }
+    // `rows` rows have been read (counted from the first row read).
+    void arrived(int rows);
+    // The reading is over: every row read (`whole`), or it stopped.
+    void end(bool whole);
+    // Waits until picture rows top..bottom-1 are read; false when the reading ended without them.
+    bool waitFor(int64_t top, int64_t bottom);
+    // Waits until the reading is over.
+    void waitForEnd();
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    const int height_;
+    const bool bottomFirst_;
+    int rows_ = 0;
+    bool ended_ = false;
+};
 
 struct TiledDetection {
     catalogue::Catalogue catalogue;  // the picture's results, each once, in tile order
@@ -54,9 +81,12 @@ struct TiledDetection {
 // results alone when the caller moved the picture in). Tiles are named as
 // `tiles` names their files (PICTURE.iii.jjj.bmp); a part of a split tile adds "/i.j".
 // `progress(done, total)` follows the top-level tiles, called from one thread at a time.
-// The settings must pass tiles::checkGrid for the covering grid.
+// The settings must pass tiles::checkGrid for the covering grid. With `arriving`, the picture's
+// rows are still being read: each tile waits for its rows (the tiles are taken in the order the
+// rows come), and a tile whose rows never come is left out.
 TiledDetection detectTiled(const HeadlessOptions& options, formats::LevelPicture big,
                            const std::string& picturePath, float size, float margin, int jobs,
-                           const std::function<void(size_t, size_t)>& progress = {});
+                           const std::function<void(size_t, size_t)>& progress = {},
+                           ArrivingRows* arriving = nullptr);
 
 }  // namespace orv::control

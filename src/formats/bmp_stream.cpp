@@ -171,7 +171,8 @@ std::shared_ptr<uint8_t> pictureMemory(uint64_t bytes) {
 
 }  // namespace
 
-BmpRead readBmp(std::FILE* file, const std::string& name, const RowProgress& progress) {
+BmpRead readBmp(std::FILE* file, const std::string& name, const RowProgress& progress,
+                const BmpBegun& begun) {
     struct stat st {};
     if (!file || ::fstat(::fileno(file), &st) != 0) return failed(name, "開けません");
     const uint64_t fileSize = static_cast<uint64_t>(st.st_size);
@@ -201,6 +202,15 @@ BmpRead readBmp(std::FILE* file, const std::string& name, const RowProgress& pro
     } catch (const std::bad_alloc&) {
         return failed(name, "画像を読み込むためのメモリーが足りません: " + size);
     }
+    BmpRead r;
+    r.picture.width = l.width;
+    r.picture.height = l.height;
+    r.picture.stride = static_cast<size_t>(stride);
+    r.picture.layout = form::PixelLayout::Rgb888;
+    r.picture.bits = pixels.get();
+    r.picture.owner = std::move(pixels);
+    if (begun) begun(r.picture, !l.topDown);
+    uint8_t* bits = const_cast<uint8_t*>(r.picture.bits);
     for (int row = 0; row < l.height;) {
         const int rows = static_cast<int>(std::min<uint64_t>(rowsPerBlock, l.height - row));
         // The last row of the file may lack its padding.
@@ -212,19 +222,11 @@ BmpRead readBmp(std::FILE* file, const std::string& name, const RowProgress& pro
         if (got + slack < want) return failed(name, "読み込めません");
         for (int k = 0; k < rows; ++k, ++row) {
             const int y = l.topDown ? row : l.height - 1 - row;
-            convertRow(l, block.data() + l.rowBytes * k, pixels.get() + stride * y);
+            convertRow(l, block.data() + l.rowBytes * k, bits + stride * y);
             if (progress) progress(row + 1, l.height);
         }
     }
-
-    BmpRead r;
     r.status = BmpRead::Status::Ok;
-    r.picture.width = l.width;
-    r.picture.height = l.height;
-    r.picture.stride = static_cast<size_t>(stride);
-    r.picture.layout = form::PixelLayout::Rgb888;
-    r.picture.bits = pixels.get();
-    r.picture.owner = std::move(pixels);
     return r;
 }
 
@@ -272,10 +274,10 @@ BmpRead streamBmpFile(const std::string& path, const std::function<bool(const Bm
     return r;
 }
 
-BmpRead readBmpFile(const std::string& path, const RowProgress& progress) {
+BmpRead readBmpFile(const std::string& path, const RowProgress& progress, const BmpBegun& begun) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) return failed(path, "開けません");
-    BmpRead r = readBmp(file, path, progress);
+    BmpRead r = readBmp(file, path, progress, begun);
     std::fclose(file);
     return r;
 }

@@ -52,8 +52,15 @@ struct BmpRead {
 // channel) of any size. The memory taken is the picture's RGB size; a picture that the
 // system cannot hold, a size that is not positive, or a file shorter than its rows fails
 // before anything is allocated. `name` names the file in messages.
-BmpRead readBmp(std::FILE* file, const std::string& name, const RowProgress& progress = {});
-BmpRead readBmpFile(const std::string& path, const RowProgress& progress = {});
+// `begun`, when given, is called once the checks have passed and the memory is taken, before the
+// first row is read, with the picture that will hold the rows (sharing its memory) and whether
+// they come bottom row first: a caller on another thread may use each row once `progress` has
+// counted it (rows done, from the top or from the bottom).
+using BmpBegun = std::function<void(const form::Picture& picture, bool bottomFirst)>;
+BmpRead readBmp(std::FILE* file, const std::string& name, const RowProgress& progress = {},
+                const BmpBegun& begun = {});
+BmpRead readBmpFile(const std::string& path, const RowProgress& progress = {},
+                    const BmpBegun& begun = {});
 
 // How a BMP file that readBmp reads stores its pixels: 3 bytes B, G, R, or 4 bytes whose R, G
 // and B are the bytes at the given bit shifts of the little-endian word.

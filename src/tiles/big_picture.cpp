@@ -38,8 +38,9 @@ core::Result<formats::LevelPicture> loadBigPicture(const std::string& path,
                                                    const formats::PictureDecoder& decoder,
                                                    const std::string& stretchSetting,
                                                    const formats::RowProgress& progress,
-                                                   const formats::Pump& pump) {
-    formats::BmpRead read = formats::readBmpFile(path, progress);
+                                                   const formats::Pump& pump,
+                                                   const formats::BmpBegun& begun) {
+    formats::BmpRead read = formats::readBmpFile(path, progress, begun);
     switch (read.status) {
         case formats::BmpRead::Status::Ok:
             return formats::LevelPicture{std::move(read.picture), "", {}};

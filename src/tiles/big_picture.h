@@ -21,12 +21,14 @@ namespace orv::tiles {
 // its samples are given back before this returns (memory: the samples and the 8-bit picture,
 // one byte a pixel for grey). Rows are as the main window shows them: FITS row 1 at the
 // bottom. `progress` follows the rows of a streamed BMP, `pump` is called now and then while a
-// deep picture is read and stretched. Fails with a message naming the file.
+// deep picture is read and stretched; `begun` hands out a streamed BMP before its rows are read
+// (formats::readBmp). Fails with a message naming the file.
 core::Result<formats::LevelPicture> loadBigPicture(const std::string& path,
                                                    const formats::PictureDecoder& decoder,
                                                    const std::string& stretchSetting,
                                                    const formats::RowProgress& progress = {},
-                                                   const formats::Pump& pump = {});
+                                                   const formats::Pump& pump = {},
+                                                   const formats::BmpBegun& begun = {});
 
 // The pixels of `square` (big-picture pixels) as a new tightly packed RGB picture of
 // square.side x square.side; the part outside the big picture is black. The side must be
