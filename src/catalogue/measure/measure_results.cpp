@@ -4,7 +4,10 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <numeric>
+#include <tuple>
+#include <utility>
 
 #include "catalogue/measure/measure.h"
 #include "catalogue/measure/sidecar.h"
@@ -24,6 +27,8 @@ namespace {
 // Rows more than this above the result being measured are given back.
 constexpr int kKeepRows = 64;
 constexpr double kLevelLargest = 255;
+// The fewest results a measuring thread takes at a time.
+constexpr size_t kShortestRun = 64;
 
 // The file the working picture was read from, "" for a clipboard picture or a tile.
 std::string pictureFile(const core::Workspace& ws) {
@@ -193,9 +198,10 @@ core::MeasureTable measureResults(form::Ctx& ctx,
     std::stable_sort(order.begin(), order.end(), [&](int32_t a, int32_t b) {
         return ws.Stars[a].CenterY < ws.Stars[b].CenterY;
     });
-    // Each part of the results (runs of that order) is measured with rows of its own; every
-    // result's measurement depends on the samples and the map alone, so the table is the same
-    // for any number of parts. Only the calling thread yields to the event queue.
+    // The threads take runs of that order, long ones first and shorter ones towards the end so
+    // that they finish together, each thread with rows of its own; every result's measurement
+    // depends on the samples and the map alone, so the table is the same whoever measures
+    // what. Only the calling thread yields to the event queue.
     SampleRows& rows = *samples->rows;
     const int parts = rows.concurrentReads() ? core::pictureWorkers(ws.PictureWorkers) : 1;
     struct Part {
@@ -204,12 +210,23 @@ core::MeasureTable measureResults(form::Ctx& ctx,
         std::string error;
     };
     std::vector<Part> done(static_cast<size_t>(std::max(parts, 1)));
-    core::forEachPart(
-        parts, static_cast<int64_t>(order.size()), [&](int k, int64_t begin, int64_t end) {
-            Part& part = done[static_cast<size_t>(k)];
-            RowCache cache(rows);
-            for (int64_t i = begin; i < end; ++i) {
-                const int32_t n = order[static_cast<size_t>(i)];
+    std::mutex taking;
+    size_t next = 0;
+    // The next run [begin, end) of `order`, empty when none is left.
+    auto take = [&] {
+        std::lock_guard lock(taking);
+        const size_t left = order.size() - next;
+        const size_t run =
+            std::min(left, std::max(kShortestRun, left / (2 * static_cast<size_t>(parts))));
+        next += run;
+        return std::pair(next - run, next);
+    };
+    core::forEachPart(parts, parts, [&](int k, int64_t, int64_t) {
+        Part& part = done[static_cast<size_t>(k)];
+        RowCache cache(rows);
+        for (auto [begin, end] = take(); begin < end; std::tie(begin, end) = take()) {
+            for (size_t i = begin; i < end; ++i) {
+                const int32_t n = order[i];
                 const PixelBox box = static_cast<size_t>(n) < boxes.size() ? boxes[n] : PixelBox{};
                 const ClusterMeasure m =
                     measureCluster(cache, ws.ClusterMap, inputOf(ws, samples.value(), n, box));
@@ -220,8 +237,9 @@ core::MeasureTable measureResults(form::Ctx& ctx,
                 if (std::isfinite(top)) cache.forgetAbove(static_cast<int>(std::max(top, 0.0)));
                 if (k == 0) ctx.host.pump();
             }
-            part.error = cache.error();
-        });
+        }
+        part.error = cache.error();
+    });
     std::vector<double> sigmas;
     int missing = 0;
     std::string error;
