@@ -235,7 +235,12 @@ Result<std::string> readFileBytes(const std::string& path) {
     try {
         std::ifstream in(path, std::ios::binary);
         if (!in) return Error{"ファイルを開けません: " + path};
-        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        // Read in large pieces (the file may have changed size since it was measured).
+        std::string bytes;
+        if (!ec) bytes.reserve(static_cast<size_t>(size));
+        std::vector<char> piece(size_t{1} << 20);
+        while (in.read(piece.data(), static_cast<std::streamsize>(piece.size())) || in.gcount() > 0)
+            bytes.append(piece.data(), static_cast<size_t>(in.gcount()));
         if (in.bad()) return Error{"ファイルを読めません: " + path};
         return bytes;
     } catch (const std::bad_alloc&) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string_view>
 
 #include "core/anew_file.h"
 #include "core/checksum.h"
@@ -81,7 +82,15 @@ std::string pairOrigin(std::string_view bytes) {
 
 int handWorkRecords(std::string_view dataBytes) {
     int count = 0;
-    for (const std::string& line : core::splitLines(core::decodeText(dataBytes))) {
+    const std::string text = core::decodeText(dataBytes);
+    for (std::string_view rest = text; !rest.empty();) {
+        // One line; CR, LF or CR LF ends it.
+        const size_t end = rest.find_first_of("\r\n");
+        const std::string_view line = rest.substr(0, end);
+        if (end == std::string_view::npos)
+            rest = {};
+        else
+            rest.remove_prefix(end + (rest.compare(end, 2, "\r\n") == 0 ? 2 : 1));
         const auto f = core::splitCommaFields(line);
         if (f.size() < 10) continue;
         const auto atr = core::parseNumber(f[4]);
