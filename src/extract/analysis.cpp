@@ -1,6 +1,7 @@
 #include "extract/analysis.h"
 
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -77,12 +78,21 @@ int progress(int done, int total) {
     return total <= 0 ? 100 : done * 100 / total;
 }
 
-// Step 2: the centroid sums of every cluster pixel.
-void centroidRow(Workspace& ws, int y) {
+// Step 2 for one pixel (1-based x, y) of cluster s with level l.
+void addToCentroid(StarRec& s, int x, int y, int l) {
+    s.SumX = static_cast<float>(s.SumX + ((x - 1) + 0.5) * l);
+    s.SumY = static_cast<float>(s.SumY + ((y - 1) + 0.5) * l);
+    s.PixelCount += 1;
+    s.SumLevel = static_cast<float>(s.SumLevel + static_cast<double>(l));
+    if (!(s.MaxLevel >= l)) s.MaxLevel = static_cast<float>(l);
+}
+
+// Calls f(x, n) for the pixels of row y (1-based) that belong to a cluster n not given up in a
+// split.
+template <typename F>
+void forClusterPixels(const Workspace& ws, int y, F&& f) {
     const uint16_t* map = ws.ClusterMap.at(1, y);
-    const uint8_t* level = ws.PixelLevel.levelPlane().at(1, y);
     const int w = ws.ImageWidthP;
-    const double cy = (y - 1) + 0.5;
     for (int x = 1; x <= w; ++x) {
         if (x + 4 <= w + 1) {  // most of the picture is sky: skip four empty pixels at a time
             uint64_t four;
@@ -94,14 +104,47 @@ void centroidRow(Workspace& ws, int y) {
         }
         const int n = map[x - 1];
         if (n == 0 || ws.Clusters[n].Divided == -1) continue;
-        const int l = level[x - 1];
-        StarRec& s = ws.Stars[n];
-        s.SumX = static_cast<float>(s.SumX + ((x - 1) + 0.5) * l);
-        s.SumY = static_cast<float>(s.SumY + cy * l);
-        s.PixelCount += 1;
-        s.SumLevel = static_cast<float>(s.SumLevel + static_cast<double>(l));
-        if (!(s.MaxLevel >= l)) s.MaxLevel = static_cast<float>(l);
+        f(x, n);
     }
+}
+
+// Step 2: the centroid sums of every cluster pixel of row y.
+void centroidRow(Workspace& ws, int y) {
+    const uint8_t* level = ws.PixelLevel.levelPlane().at(1, y);
+    forClusterPixels(ws, y, [&](int x, int n) { addToCentroid(ws.Stars[n], x, y, level[x - 1]); });
+}
+
+// Step 2 in bands of rows on `parts` threads, with the same sums. A cluster's sums follow raster
+// order, so a band adds the pixels of the clusters whose seed row (the first row of their
+// pixels, StartY) lies in it at once and keeps the pixels of clusters seeded above it; those are
+// added band after band once every band is done, which is raster order again. A pixel above its
+// cluster's seed row (a map the fill did not make) stops the bands: false, and the star table
+// is then to be cleared and the sums made row by row.
+bool centroidBands(Workspace& ws, int parts) {
+    struct Later {
+        int32_t n;
+        int x, y, level;
+    };
+    std::vector<std::vector<Later>> later(static_cast<size_t>(parts));
+    std::atomic<bool> sound{true};
+    core::forEachPart(parts, ws.ImageHeightP, [&](int k, int64_t begin, int64_t end) {
+        const int first = static_cast<int>(begin) + 1;
+        for (int y = first; y <= end && sound; ++y) {
+            const uint8_t* level = ws.PixelLevel.levelPlane().at(1, y);
+            forClusterPixels(ws, y, [&](int x, int n) {
+                const float seedRow = ws.Clusters[n].StartY;
+                if (!(seedRow <= static_cast<float>(y))) sound = false;
+                if (seedRow >= static_cast<float>(first))
+                    addToCentroid(ws.Stars[n], x, y, level[x - 1]);
+                else
+                    later[static_cast<size_t>(k)].push_back({n, x, y, level[x - 1]});
+            });
+        }
+    });
+    if (!sound) return false;
+    for (const std::vector<Later>& band : later)
+        for (const Later& p : band) addToCentroid(ws.Stars[p.n], p.x, p.y, p.level);
+    return true;
 }
 
 void count(Workspace& ws, int16_t atr) {
@@ -366,7 +409,15 @@ void cmdCenterCal_Click(Ctx& ctx) {
     }
 
     form::OV_DispMsg(ctx, "各クラスターの重心を計算しています。");
-    if (picture) {
+    // Where nothing is drawn, the rows are summed in bands on the picture's workers (row by row
+    // after all when bands cannot give the same sums).
+    const int parts = f.drawingEnabled() ? 1 : core::pictureWorkers(ws.PictureWorkers);
+    bool summed = false;
+    if (picture && parts > 1) {
+        summed = centroidBands(ws, parts);
+        if (!summed) clearStarTable(ws);
+    }
+    if (picture && !summed) {
         for (int y = 1; y <= h; ++y) {
             centroidRow(ws, y);
             f.lblBar.Caption = std::to_string(y);
