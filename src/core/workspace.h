@@ -172,6 +172,16 @@ struct Workspace {
     // per step (levels of the smoothed residual; the quality bench varies it).
     float ClusterFilterSigma = 0;
     double FilterSplitStep = 0.2;
+    // The bright pixels of the picture, found by a background step where nothing is drawn while
+    // its rows were at hand (one bit a pixel, bit x - 1 of row y's words for pixel x), for the
+    // cluster scan to take once if the picture, its channel and the thresholds are still those.
+    struct BrightPixelBits {
+        std::vector<uint64_t> bits;  // empty: none
+        int words = 0;               // per row
+        float siki = 0, sikiTop = 0;
+        int channel = -1;
+        uint64_t pictureGeneration = 0;
+    } BrightPixels;
     // Cluster numbers are 0..50000, so 16 bits hold them.
     Array2D<uint16_t> ClusterMap;
 

@@ -159,10 +159,16 @@ void OV_FindStar(form::Ctx& ctx, int x, int y, const FillParams& p, int16_t& fil
             if (!inside[d]) continue;
             const int nx = cx + kDx[d], ny = cy + kDy[d];
             if (map(nx, ny) != baseNo) continue;
-            const int l = level(nx, ny);
-            const bool bright = smoothed ? (*smoothed)(nx - 1, ny - 1) > smoothedSiki
-                                         : l > back(nx - 1, ny - 1) + siki;
-            if (!(bright || l > sikiTop)) continue;
+            if (p.bright) {
+                const uint64_t word = p.bright[static_cast<size_t>(ny - 1) * p.brightWords +
+                                               static_cast<size_t>((nx - 1) >> 6)];
+                if (!((word >> ((nx - 1) & 63)) & 1)) continue;
+            } else {
+                const int l = level(nx, ny);
+                const bool bright = smoothed ? (*smoothed)(nx - 1, ny - 1) > smoothedSiki
+                                             : l > back(nx - 1, ny - 1) + siki;
+                if (!(bright || l > sikiTop)) continue;
+            }
             map(nx, ny) = starNo;
             f.dirs[f.count++] = d;
         }

@@ -37,6 +37,10 @@ struct FillParams {
     // With the detection filter: the smoothed residual (0-based like BackLevel); a pixel is
     // then bright when its smoothed residual > siki (Singles) or Level > sikiTop.
     const core::Array2D<float>* smoothed = nullptr;
+    // Without the filter, the same test's answers for every pixel, when known: bit x - 1 of the
+    // `brightWords` words of row y (1-based x, y) is set for a bright pixel.
+    const uint64_t* bright = nullptr;
+    int brightWords = 0;
 };
 
 // Grows cluster p.starNo from pixel (x, y) (already labelled) over 4-connected pixels labelled

@@ -10,6 +10,7 @@
 #include "core/vector_loops.h"
 #include "form/message_log.h"
 #include "form/stage.h"
+#include "input/clusters.h"
 #include "input/detect_filter.h"
 #include "input/noise.h"
 #include "view/view_switch.h"
@@ -155,6 +156,7 @@ void cmdIdoHeikin_Click(Ctx& ctx) {
     ctx.host.pump();
 
     const int w = ws.ImageWidthP, h = ws.ImageHeightP;
+    ws.BrightPixels = {};
     const bool computed = n >= 0 && w > 0 && h > 0 && !ws.PixelLevel.empty();
     ws.BackLevel.create(0, w - 1, 0, h - 1, !computed);  // every value is written below
     f.dashCounts(true);
@@ -180,13 +182,32 @@ void cmdIdoHeikin_Click(Ctx& ctx) {
         // first band runs on this thread, which alone shows progress and yields.
         const int parts = core::pictureWorkers(ws.PictureWorkers);
         std::vector<ResidualHistogram> bands(static_cast<size_t>(parts), ResidualHistogram(32));
+        // The bright pixels for the cluster scan, while each row is at hand; not when the noise
+        // is to set Siki, which it does only after this step.
+        const bool bright = ws.SikiSigmaFactor <= 0;
+        const Brightness brightness(ws.settings.Siki, ws.settings.SikiTop);
+        auto& bits = ws.BrightPixels;
+        if (bright) {
+            bits.words = (w + 63) / 64;
+            bits.bits.assign(static_cast<size_t>(bits.words) * static_cast<size_t>(h), 0);
+            bits.siki = ws.settings.Siki;
+            bits.sikiTop = ws.settings.SikiTop;
+            bits.channel = ws.PixelLevel.channel();
+            bits.pictureGeneration = ws.PictureGeneration;
+        }
         core::forEachPart(parts, h, [&](int k, int64_t begin, int64_t end) {
             ResidualHistogram& band = bands[static_cast<size_t>(k)];
+            std::vector<uint8_t> mark(bright ? static_cast<size_t>(w) : 0);
             backgroundRows(
                 ws.PixelLevel, w, h, n, ws.BackLevel,
                 [&](int y0) {
-                    band.addRow(ws.PixelLevel.levelPlane().at(1, y0 + 1), ws.BackLevel.at(0, y0),
-                                w);
+                    const uint8_t* level = ws.PixelLevel.levelPlane().at(1, y0 + 1);
+                    band.addRow(level, ws.BackLevel.at(0, y0), w);
+                    if (bright)
+                        brightness.addRowBits(
+                            level, ws.BackLevel.at(0, y0), w, mark.data(),
+                            bits.bits.data() +
+                                static_cast<size_t>(y0) * static_cast<size_t>(bits.words));
                     if (k != 0) return;
                     f.lblBar.Caption = std::to_string(y0);
                     f.barHSC.Value = end - begin > 1

@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "core/numeric.h"
@@ -38,27 +39,9 @@ using form::Ctx;
 
 namespace {
 
-struct Brightness {
-    std::array<float, 256> below{};  // BackLevel < below[Level] <=> Level > Siki + BackLevel
-    float sikiTop;
-    float loose;  // Level - BackLevel > loose for every bright pixel below SikiTop
-
-    Brightness(float siki, float top)
-        : sikiTop(top), loose(std::nextafter(siki, -INFINITY) - 1.0f) {
-        for (int l = 0; l < 256; ++l) {
-            const double d = static_cast<double>(l) - siki;
-            float t = static_cast<float>(d);
-            if (static_cast<double>(t) < d) t = std::nextafter(t, INFINITY);
-            below[l] = t;
-        }
-    }
-    bool bright(int level, float back) const { return back < below[level] || level > sikiTop; }
-};
-
 // Marks possible seeds of a row (a superset of the bright pixels); returns whether any.
 ORV_PIXEL_LOOP bool markCandidates(const uint8_t* __restrict level, const float* __restrict back,
-                                   int w, const Brightness& b, uint8_t* __restrict mark) {
-    const float loose = b.loose, top = b.sikiTop;
+                                   int w, float loose, float top, uint8_t* __restrict mark) {
     uint8_t any = 0;
     for (int x = 0; x < w; ++x) {
         const float l = level[x];
@@ -82,6 +65,22 @@ ORV_PIXEL_LOOP bool markSmoothed(const uint8_t* __restrict level, const float* _
     return any != 0;
 }
 
+// Sets the bits of the marked pixels that `keep` confirms; marks are read eight at a time.
+template <typename Keep>
+void addMarkedBits(const uint8_t* mark, int width, Keep&& keep, uint64_t* out) {
+    for (int x = 0; x < width; ++x) {
+        if (x % 8 == 0 && x + 8 <= width) {  // skip eight unmarked pixels at a time
+            uint64_t eight;
+            std::memcpy(&eight, &mark[x], 8);
+            if (eight == 0) {
+                x += 7;
+                continue;
+            }
+        }
+        if (mark[x] && keep(x)) out[x >> 6] |= uint64_t{1} << (x & 63);
+    }
+}
+
 // Rows whose bright pixels are worked out at a time.
 constexpr int kBrightBlockRows = 1024;
 
@@ -103,36 +102,60 @@ public:
             for (int y = first + static_cast<int>(begin); y < first + end; ++y) {
                 const uint8_t* level = ws.PixelLevel.levelPlane().at(1, y);
                 const float* back = ws.BackLevel.at(0, y - 1);
-                const bool any = smoothed ? markSmoothed(level, smoothed->at(0, y - 1), width_,
-                                                         siki, top, mark.data())
-                                          : markCandidates(level, back, width_, b, mark.data());
-                if (!any) continue;
-                uint64_t* out = row(y);
-                for (int x = 0; x < width_; ++x) {
-                    if (x % 8 == 0 && x + 8 <= width_) {  // skip eight unmarked pixels at a time
-                        uint64_t eight;
-                        std::memcpy(&eight, &mark[x], 8);
-                        if (eight == 0) {
-                            x += 7;
-                            continue;
-                        }
-                    }
-                    if (mark[x] && (smoothed || b.bright(level[x], back[x])))
-                        out[x >> 6] |= uint64_t{1} << (x & 63);
+                if (!smoothed) {
+                    b.addRowBits(level, back, width_, mark.data(), row(y));
+                    continue;
                 }
+                if (!markSmoothed(level, smoothed->at(0, y - 1), width_, siki, top, mark.data()))
+                    continue;
+                addMarkedBits(
+                    mark.data(), width_, [](int) { return true; }, row(y));
             }
         });
     }
+    // The bits of every row at once (words() a row, row 1 first).
+    void adopt(std::vector<uint64_t> bits) {
+        first_ = 1;
+        bits_ = std::move(bits);
+        whole_ = true;
+    }
+    bool whole() const { return whole_; }
     uint64_t* row(int y) { return bits_.data() + static_cast<size_t>(y - first_) * words_; }
     int words() const { return words_; }
 
 private:
     int width_, words_, parts_;
     int first_ = 1;
+    bool whole_ = false;
     std::vector<uint64_t> bits_;
 };
 
 }  // namespace
+
+Brightness::Brightness(float siki, float top)
+    : sikiTop_(top), loose_(std::nextafter(siki, -INFINITY) - 1.0f) {
+    for (int l = 0; l < 256; ++l) {
+        const double d = static_cast<double>(l) - siki;
+        float t = static_cast<float>(d);
+        if (static_cast<double>(t) < d) t = std::nextafter(t, INFINITY);
+        below_[l] = t;
+    }
+}
+
+void Brightness::addRowBits(const uint8_t* level, const float* back, int width, uint8_t* mark,
+                            uint64_t* out) const {
+    if (!markCandidates(level, back, width, loose_, sikiTop_, mark)) return;
+    addMarkedBits(
+        mark, width, [&](int x) { return bright(level[x], back[x]); }, out);
+}
+
+bool brightPixelsHold(const core::Workspace& ws, float siki, float sikiTop) {
+    const auto& b = ws.BrightPixels;
+    return !b.bits.empty() && b.siki == siki && b.sikiTop == sikiTop &&
+           b.channel == ws.PixelLevel.channel() && b.pictureGeneration == ws.PictureGeneration &&
+           b.words == (ws.ImageWidthP + 63) / 64 &&
+           b.bits.size() == static_cast<size_t>(b.words) * static_cast<size_t>(ws.ImageHeightP);
+}
 
 void cmdPickup_Click(Ctx& ctx) {
     auto& ws = ctx.ws;
@@ -163,8 +186,12 @@ void cmdPickup_Click(Ctx& ctx) {
     ws.ClusterFilterSigma = smoothed ? ws.SmoothedSigma : 0.0f;
     // Seeds in raster order: the bright pixels that no earlier cluster has taken.
     BrightBits bright(ready ? w : 0, core::pictureWorkers(ws.PictureWorkers));
+    // The bright pixels the background step found, when they are still this picture's.
+    if (ready && !smoothed && brightPixelsHold(ws, siki, sikiTop))
+        bright.adopt(std::move(ws.BrightPixels.bits));
+    ws.BrightPixels = {};
     for (int y = 1; ready && y <= h; ++y) {
-        if ((y - 1) % kBrightBlockRows == 0)
+        if (!bright.whole() && (y - 1) % kBrightBlockRows == 0)
             bright.find(ws, brightness, smoothed, y, std::min(h, y + kBrightBlockRows - 1));
         const uint16_t* map = ws.ClusterMap.at(1, y);
         const uint64_t* bits = bright.row(y);
@@ -177,8 +204,12 @@ void cmdPickup_Click(Ctx& ctx) {
                     if (ws.tableFull.stoppedAtRow == 0) ws.tableFull.stoppedAtRow = y;
                     continue;
                 }
-                extract::seedCluster(ctx, x, y,
-                                     {n, siki, sikiTop, 0, &f.picHSC[2].canvas, smoothed});
+                extract::FillParams fill{n, siki, sikiTop, 0, &f.picHSC[2].canvas, smoothed};
+                if (bright.whole()) {
+                    fill.bright = bright.row(1);
+                    fill.brightWords = bright.words();
+                }
+                extract::seedCluster(ctx, x, y, fill);
             }
         }
         f.lblBar.Caption = std::to_string(y);

@@ -7,6 +7,7 @@
 
 #include "control/startup.h"
 #include "extract/reference_fill.h"
+#include "input/background.h"
 #include "support/pictures.h"
 
 namespace orv::input {
@@ -101,6 +102,46 @@ TEST(Clusters, AScanOfManyRowsMatchesTheLiteralOneOnAnyNumberOfThreads) {
         for (int y = 0; y <= h + 1; ++y)
             for (int x = 0; x <= w + 1; ++x) ASSERT_EQ(map(x, y), app.ws.ClusterMap(x, y));
     }
+}
+
+// Where nothing is drawn the background step finds the bright pixels as its rows come, and the
+// scan and the fill take them: against the literal scan on that background, for whole and
+// fractional thresholds; a threshold changed after the step leaves them unused.
+TEST(Clusters, BrightPixelsFoundWithTheBackgroundGiveTheLiteralScan) {
+    uint32_t seed = 29;
+    auto rnd = [&](uint32_t n) { return ((seed = seed * 1664525u + 1013904223u) >> 8) % n; };
+    for (const float siki : {0.0f, 4.0f, 4.3f, 0.1f, 7.75f})
+        for (const float top : {240.0f, 100.5f})
+            for (const bool changed : {false, true}) {
+                SCOPED_TRACE(testing::Message() << "Siki " << siki << " SikiTop " << top
+                                                << (changed ? ", changed" : ""));
+                const int w = 40 + static_cast<int>(rnd(30)), h = 30 + static_cast<int>(rnd(20));
+                TestApp app;
+                control::Form_Load(app.ctx);
+                ASSERT_TRUE(test::loadPicture(app, test::greyPicture(w, h, [&](int, int) {
+                                                  return static_cast<int>(
+                                                      rnd(5) == 0 ? 150 + rnd(106) : rnd(30));
+                                              })));
+                app.frm.disableDrawing();
+                app.ws.PictureWorkers = 2;
+                app.ws.settings.HeikinWidth = 2;
+                app.ws.settings.Siki = siki;
+                app.ws.settings.SikiTop = top;
+                cmdIdoHeikin_Click(app.ctx);
+                EXPECT_TRUE(brightPixelsHold(app.ws, siki, top));
+                if (changed) app.ws.settings.Siki = siki + 0.5f;
+                cmdPickup_Click(app.ctx);
+                EXPECT_TRUE(app.ws.BrightPixels.bits.empty());
+                const auto map = app.ws.ClusterMap;
+                const int32_t count = app.ws.MaxStarNo;
+                std::vector<int16_t> refOK;
+                test::referenceClusters(app.ws, refOK);
+                ASSERT_EQ(count, static_cast<int32_t>(refOK.size()) - 1);
+                EXPECT_GT(count, 10);
+                for (int y = 0; y <= h + 1; ++y)
+                    for (int x = 0; x <= w + 1; ++x)
+                        ASSERT_EQ(map(x, y), app.ws.ClusterMap(x, y)) << x << "," << y;
+            }
 }
 
 }  // namespace
