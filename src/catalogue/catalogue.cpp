@@ -194,13 +194,11 @@ Table catalogueTable(const Catalogue& c) {
     Table t;
     t.columns = catalogueTableColumns(c);
     // The rows are independent of each other: a large catalogue makes them on every core.
-    const int64_t n = static_cast<int64_t>(c.records.size());
-    t.rows.resize(c.records.size());
-    core::forEachPart(tableParts(n), n, [&](int, int64_t begin, int64_t end) {
-        for (int64_t i = begin; i < end; ++i)
-            t.rows[static_cast<size_t>(i)] =
-                catalogueRow(c, c.records[static_cast<size_t>(i)], static_cast<size_t>(i) + 1);
-    });
+    t.rows = core::collectInParts(core::pictureWorkers(0), static_cast<int64_t>(c.records.size()),
+                                  core::kManyLines, [&](int64_t i) {
+                                      const auto k = static_cast<size_t>(i);
+                                      return catalogueRow(c, c.records[k], k + 1);
+                                  });
     t.meta = catalogueMetadata(c);
     return t;
 }

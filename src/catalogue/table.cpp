@@ -69,7 +69,8 @@ std::string bodyLines(const Table& t, std::string out = {}) {
     out += '\n';
     // Runs of rows are written on every core and joined in order.
     const int64_t n = static_cast<int64_t>(t.rows.size());
-    std::vector<std::string> parts(static_cast<size_t>(tableParts(n)));
+    std::vector<std::string> parts(
+        static_cast<size_t>(n < core::kManyLines ? 1 : core::pictureWorkers(0)));
     core::forEachPart(static_cast<int>(parts.size()), n, [&](int k, int64_t begin, int64_t end) {
         parts[static_cast<size_t>(k)] = rowLines(t, begin, end);
     });
@@ -145,10 +146,6 @@ std::string jsonText(const std::string& text) {
         }
     }
     return out + "\"";
-}
-
-int tableParts(int64_t rows) {
-    return rows < 4096 ? 1 : core::pictureWorkers(0);
 }
 
 std::string csvText(const std::string& text) {

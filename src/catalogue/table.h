@@ -10,7 +10,6 @@
 // Every number is stored as the value its CSV text reads as, so the three forms hold the same
 // values.
 
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -53,10 +52,6 @@ core::Result<std::string> fitsBytes(const Table& t);
 // A text as a JSON string: in double quotes, with `"`, `\` and control characters escaped (also
 // a YAML double-quoted scalar).
 std::string jsonText(const std::string& text);
-
-// How many threads make the rows or lines of a table of `rows` rows: every core for a large
-// table, one for a small one (a thread costs more than a few thousand short lines).
-int tableParts(int64_t rows);
 
 // A text cell as CSV writes it: in double quotes, a quote inside doubled, line breaks as
 // blanks.

@@ -51,4 +51,18 @@ void forEachPart(int parts, int64_t count, Body&& body) {
         if (e) std::rethrow_exception(e);
 }
 
+// Lines of text from which making them is worth a second thread.
+inline constexpr int64_t kManyLines = 4096;
+
+// f(i) for i = 0 .. count-1, in that order, made in parts as forEachPart makes them: on `parts`
+// threads when there are at least `from` of them, else on the calling thread.
+template <typename F>
+auto collectInParts(int parts, int64_t count, int64_t from, F&& f) {
+    std::vector<decltype(f(int64_t{}))> out(static_cast<size_t>(std::max<int64_t>(count, 0)));
+    forEachPart(count >= from ? parts : 1, count, [&](int, int64_t begin, int64_t end) {
+        for (int64_t i = begin; i < end; ++i) out[static_cast<size_t>(i)] = f(i);
+    });
+    return out;
+}
+
 }  // namespace orv::core

@@ -8,6 +8,7 @@
 #include "catalogue/measure/measure_results.h"
 #include "core/ini.h"
 #include "core/numeric.h"
+#include "core/parallel.h"
 #include "core/paths.h"
 #include "core/settings.h"
 #include "core/sum_file.h"
@@ -145,15 +146,18 @@ std::string resultDataLine(const Workspace& ws, int32_t i) {
 }
 
 std::vector<std::string> resultDataLines(const Workspace& ws) {
-    std::vector<std::string> lines;
+    std::vector<int32_t> kept;
     const int32_t last =
         std::min<int32_t>(static_cast<int32_t>(ws.Clusters.size()) - 1, extract::kMaxStarNo);
     for (int32_t i = 0; i <= last; ++i) {
         const ClusterRec& c = ws.Clusters[i];
         if (c.Divided == -1 || c.Used == 0) continue;
-        lines.push_back(resultDataLine(ws, i));
+        kept.push_back(i);
     }
-    return lines;
+    // Many lines are written on the picture's workers.
+    return core::collectInParts(core::pictureWorkers(ws.PictureWorkers),
+                                static_cast<int64_t>(kept.size()), core::kManyLines,
+                                [&](int64_t k) { return resultDataLine(ws, kept[k]); });
 }
 
 core::Result<void> OV_SaveData(Ctx& ctx) {

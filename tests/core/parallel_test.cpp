@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <mutex>
+#include <set>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -46,6 +49,29 @@ TEST(ForEachPart, AFailureOfAnyPartIsThrownAfterAllEnded) {
                              }),
                  std::runtime_error);
     EXPECT_EQ(done, (std::vector<int>{1, 1, 0, 1}));
+}
+
+TEST(CollectInParts, GivesEveryValueInOrderOnOneThreadBelowTheThreshold) {
+    for (const int parts : {1, 3})
+        for (const int64_t count : {0, 5, 10001})
+            for (const int64_t from : {1, 4096}) {
+                SCOPED_TRACE(testing::Message()
+                             << parts << " parts, " << count << " from " << from);
+                std::set<std::thread::id> threads;
+                std::mutex m;
+                const auto v = collectInParts(parts, count, from, [&](int64_t i) {
+                    std::lock_guard lock(m);
+                    threads.insert(std::this_thread::get_id());
+                    return std::to_string(i * i);
+                });
+                ASSERT_EQ(v.size(), static_cast<size_t>(count));
+                for (int64_t i = 0; i < count; ++i) ASSERT_EQ(v[i], std::to_string(i * i));
+                if (count > 0) {
+                    const size_t expected =
+                        count >= from ? std::min<size_t>(parts, static_cast<size_t>(count)) : 1u;
+                    EXPECT_EQ(threads.size(), expected);
+                }
+            }
 }
 
 }  // namespace

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <iterator>
 #include <optional>
 
 #include "core/numeric.h"
+#include "core/parallel.h"
 #include "core/paths.h"
 #include "core/text.h"
 #include "core/text_file.h"
@@ -71,20 +73,29 @@ std::vector<std::string> measureFileLines(const core::Workspace& ws) {
     lines.push_back(kMeasureHeader);
     const int32_t last = std::min<int32_t>(static_cast<int32_t>(ws.Clusters.size()) - 1,
                                            std::min(ws.MaxStarNo, core::kMaxStarNo));
-    const core::MeasureRec none;
+    std::vector<int32_t> kept;
     for (int32_t i = 1; i <= last; ++i) {
         const core::ClusterRec& c = ws.Clusters[i];
         if (c.Divided == -1 || c.Used == 0) continue;
-        const core::MeasureRec* found = ws.measures.find(i);
-        const core::MeasureRec& m = found ? *found : none;
-        std::string line = std::to_string(i);
-        for (double v : {m.background, m.fluxIso, m.flux, m.fluxErr, m.fluxRadius, m.peak, m.snr,
-                         m.fwhm, m.a, m.b, m.theta, m.ellipticity})
-            line += ',' + measureText(v);
-        const int32_t flags = currentFlags(c, m.flags);
-        line += ',' + (flags < 0 ? std::string() : std::to_string(flags));
-        lines.push_back(std::move(line));
+        kept.push_back(i);
     }
+    const core::MeasureRec none;
+    // Many lines are written on the picture's workers.
+    std::vector<std::string> body = core::collectInParts(
+        core::pictureWorkers(ws.PictureWorkers), static_cast<int64_t>(kept.size()),
+        core::kManyLines, [&](int64_t k) {
+            const int32_t i = kept[static_cast<size_t>(k)];
+            const core::MeasureRec* found = ws.measures.find(i);
+            const core::MeasureRec& m = found ? *found : none;
+            std::string line = std::to_string(i);
+            for (double v : {m.background, m.fluxIso, m.flux, m.fluxErr, m.fluxRadius, m.peak,
+                             m.snr, m.fwhm, m.a, m.b, m.theta, m.ellipticity})
+                line += ',' + measureText(v);
+            const int32_t flags = currentFlags(ws.Clusters[i], m.flags);
+            return line + ',' + (flags < 0 ? std::string() : std::to_string(flags));
+        });
+    lines.insert(lines.end(), std::make_move_iterator(body.begin()),
+                 std::make_move_iterator(body.end()));
     return lines;
 }
 
