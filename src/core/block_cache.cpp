@@ -33,7 +33,8 @@ size_t mappedBytes(size_t bytes) {
 }
 
 // Fresh zero pages for a block of `bytes` (at least kCachedFrom), aligned to huge pages where
-// the block is that large; with `populate`, mapped in at once (the caller writes every byte).
+// the block is that large; a smaller one with `populate` is mapped in at once (the caller writes
+// every byte).
 void* freshBlock(size_t bytes, bool populate) {
     const size_t mapped = mappedBytes(bytes);
     if (mapped < kHugePage) {
@@ -54,9 +55,9 @@ void* freshBlock(size_t bytes, bool populate) {
         munmap(reinterpret_cast<void*>(aligned + mapped), end - aligned - mapped);
     void* block = reinterpret_cast<void*>(aligned);
     madvise(block, mapped, MADV_HUGEPAGE);
-#ifdef MADV_POPULATE_WRITE
-    if (populate) madvise(block, mapped, MADV_POPULATE_WRITE);  // a refusal only costs faults
-#endif
+    // Not mapped in here even when it is to be written in full: a fault per huge page costs
+    // little, and the threads that write the block's bands then clear their own pages at once
+    // instead of this thread clearing them all first.
     return block;
 }
 
