@@ -403,6 +403,9 @@ void recordStretch(Ctx& ctx, const formats::LevelPicture& loaded) {
 std::optional<std::string> streamBmp(Ctx& ctx, bool batch) {
     auto& ws = ctx.ws;
     auto& f = ctx.frm;
+    // A picture without a folder (a tile held in memory) is the host's alone: a file of its name
+    // elsewhere is none of its business.
+    if (ws.DoFilePath.empty()) return std::nullopt;
     const std::string path = tiles::pictureFileOf(ws.DoFilePath, ws.DoFileName);
     if (!core::unreadableFileReason(path, "画像ファイル").empty()) return std::nullopt;
     formats::BmpPixels format;

@@ -2,6 +2,7 @@
 // files and against the picture detected whole.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <map>
@@ -117,6 +118,32 @@ TEST(CliDetectTiles, ATileWhoseTableFillsIsCutInFourOrNamedAtTheFloor) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("dots.bmp.000.000.bmp: the cluster table is full"), std::string::npos)
         << r.err;
+}
+
+// A tile is held in memory and has no folder: a file of its name at the root of the file
+// system (where a name without a folder would point) is not read in its place. Needs to write
+// there, as CI's root can.
+TEST(CliDetectTiles, AFileNamedLikeATileIsNotReadForIt) {
+    if (::access("/", W_OK) != 0) GTEST_SKIP() << "cannot write a file at /";
+    TempDir dir;
+    auto spec = bench::denseField(400, 300, 200, 4);
+    spec.noiseSigma = 1.2;
+    const auto field = bench::generateStarField(spec);
+    const std::string name = "orvandel-decoy-" + std::to_string(::getpid()) + ".bmp";
+    const std::string picture = dir.file(name);
+    ASSERT_TRUE(bench::writeBmp(picture, field.width, field.height, field.rgb));
+    const std::string run = "detect --tiles 200 --margin 20 --settings " + standardSettings(dir) +
+                            " -o " + dir.file("out.csv") + " " + picture;
+    ASSERT_EQ(cli(run, dir).status, 0);
+    const std::string clean = readFile(dir.file("out.csv"));
+
+    // A black picture of the first tile's size under the first tile's name.
+    const std::string decoy = "/" + name + ".000.000.bmp";
+    ASSERT_TRUE(bench::writeBmp(decoy, 240, 240, std::vector<uint8_t>(3 * 240 * 240, 0)));
+    const CliRun r = cli(run, dir);
+    std::filesystem::remove(decoy);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(readFile(dir.file("out.csv")) == clean);
 }
 
 }  // namespace

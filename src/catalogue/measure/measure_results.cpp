@@ -30,9 +30,10 @@ constexpr double kLevelLargest = 255;
 // The fewest results a measuring thread takes at a time.
 constexpr size_t kShortestRun = 64;
 
-// The file the working picture was read from, "" for a clipboard picture or a tile.
+// The file the working picture was read from, "" for a clipboard picture or a picture without a
+// folder (a tile held in memory).
 std::string pictureFile(const core::Workspace& ws) {
-    if (core::isClipboardPicture(ws) || ws.DoFileName.empty()) return "";
+    if (core::isClipboardPicture(ws) || ws.DoFileName.empty() || ws.DoFilePath.empty()) return "";
     const std::string path = core::joinPath(ws.DoFilePath, ws.DoFileName);
     return core::fileExists(path) ? path : "";
 }
