@@ -93,18 +93,31 @@ template <typename F>
 void forClusterPixels(const Workspace& ws, int y, F&& f) {
     const uint16_t* map = ws.ClusterMap.at(1, y);
     const int w = ws.ImageWidthP;
-    for (int x = 1; x <= w; ++x) {
-        if (x + 4 <= w + 1) {  // most of the picture is sky: skip four empty pixels at a time
+    // Whether the `n` pixels (a multiple of 4) from pixel x on are all sky.
+    auto empty = [&](int x, int n) {
+        uint64_t any = 0;
+        for (int k = 0; k < n; k += 4) {
             uint64_t four;
-            std::memcpy(&four, map + x - 1, sizeof four);
-            if (four == 0) {
+            std::memcpy(&four, map + x - 1 + k, sizeof four);
+            any |= four;
+        }
+        return any == 0;
+    };
+    // Most of the picture is sky: skipped 16 pixels at a time, then four at a time.
+    for (int x = 1; x <= w;) {
+        if (x + 16 <= w + 1 && empty(x, 16)) {
+            x += 16;
+            continue;
+        }
+        for (const int end = std::min(w + 1, x + 16); x < end; ++x) {
+            if (x + 4 <= end && empty(x, 4)) {
                 x += 3;
                 continue;
             }
+            const int n = map[x - 1];
+            if (n == 0 || ws.Clusters[n].Divided == -1) continue;
+            f(x, n);
         }
-        const int n = map[x - 1];
-        if (n == 0 || ws.Clusters[n].Divided == -1) continue;
-        f(x, n);
     }
 }
 
