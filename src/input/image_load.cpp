@@ -276,6 +276,7 @@ void makeArrays(Ctx& ctx, int w, int h) {
     ws.BackLevel.release();
     ws.SmoothedResidual.release();
     ws.SmoothedSigma = 0;
+    ws.BrightPixels = {};
     ws.ClusterMap.release();
     ws.PixelLevel.create(w, h, selectedChannel(f));
     // A batch run computes the background next, writing every value: it is created then, so
@@ -449,6 +450,7 @@ void dropArrays(Ctx& ctx) {
     ws.BackLevel.release();
     ws.SmoothedResidual.release();
     ws.SmoothedSigma = 0;
+    ws.BrightPixels = {};
     ws.ClusterMap.release();
     ws.ImageWidthP = ws.ImageHeightP = ws.ImageWidthTw = ws.ImageHeightTw = 0;
     for (auto& p : ctx.frm.picHSC) p.canvas.release();
