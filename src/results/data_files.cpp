@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <optional>
+#include <utility>
 
 #include "catalogue/measure/measure_results.h"
 #include "core/ini.h"
@@ -215,7 +216,7 @@ struct PictureBounds {
 // One line of the record file, or the reason it is refused.
 std::optional<std::string> parseRecord(const std::string& line, const PictureBounds& bounds,
                                        Record& r, bool& oddOutline) {
-    const auto f = core::splitCommaFields(line);
+    auto f = core::splitCommaFields(line);
     if (static_cast<int>(f.size()) != kRecordFields)
         return "項目の数が " + std::to_string(f.size()) + " です (" +
                std::to_string(kRecordFields) + " 項目が必要です)";
@@ -252,7 +253,7 @@ std::optional<std::string> parseRecord(const std::string& line, const PictureBou
     c.Reserve1 = integer(7);
     c.Reserve2 = integer(8);
     c.Reserve3 = integer(9);
-    c.Note = f[9];
+    c.Note = std::move(f[9]);  // the two texts are taken, not copied; no message names them
     s.CenterX = single(11);
     s.CenterY = single(12);
     s.PixelCount = fitted(13, [](double v) {
@@ -262,7 +263,7 @@ std::optional<std::string> parseRecord(const std::string& line, const PictureBou
     s.SumLevel = single(14);
     s.MaxLevel = single(15);
     // Drawing stops at a bad character; the text is kept so that the next save loses nothing.
-    s.Outline = f[15];
+    s.Outline = std::move(f[15]);
     oddOutline = s.Outline.find_first_not_of("01234567") != std::string::npos;
     s.HankeiAve = single(17);
     s.HankeiMax = single(18);
