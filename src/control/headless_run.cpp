@@ -32,11 +32,7 @@ struct Engine : HeadlessEngine {
 
     PictureOutcome detect(const HeadlessOptions& options, const std::string& folder,
                           const std::string& name) {
-        ws.settings = options.settings;
-        ws.SikiSigmaFactor = options.sikiSigmaFactor;
-        // As in a batch run: the steps keep the stage and show no boxes.
-        ws.ProcStage = core::kStageBatch;
-        ws.CancelRequested = 0;
+        prepare(options);
         ws.DoFilePath = folder;
         ws.DoFileName = name;
         ws.ResultRoot = options.resultRoot;
@@ -93,6 +89,14 @@ HeadlessEngine::HeadlessEngine(const HeadlessOptions& options)
     frm.chkHyotan.Value = options.hyotan ? 1 : 0;
     frm.lblVersion.Caption = "ver " + ws.ProgramVersion;
     extract::resetTables(ws);
+}
+
+void HeadlessEngine::prepare(const HeadlessOptions& options) {
+    ws.settings = options.settings;
+    ws.SikiSigmaFactor = options.sikiSigmaFactor;
+    // As in a batch run: the steps keep the stage and show no boxes.
+    ws.ProcStage = core::kStageBatch;
+    ws.CancelRequested = 0;
 }
 
 namespace {

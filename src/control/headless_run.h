@@ -46,6 +46,9 @@ struct HeadlessEngine {
     form::Ctx ctx;
 
     explicit HeadlessEngine(const HeadlessOptions& options);
+    // Makes ready for the next picture: the settings and threshold factor of `options`, the
+    // steps kept at the batch stage (no boxes shown), no cancel pending.
+    void prepare(const HeadlessOptions& options);
 };
 
 struct PictureOutcome {

@@ -41,10 +41,7 @@ using Clock = std::chrono::steady_clock;
 struct Engine : HeadlessEngine {
     explicit Engine(const HeadlessOptions& options) : HeadlessEngine(options) {
         ws.logEnabled = false;
-        ws.settings = options.settings;
-        ws.SikiSigmaFactor = options.sikiSigmaFactor;
-        // As in a batch run: the steps keep the stage and show no boxes.
-        ws.ProcStage = core::kStageBatch;
+        prepare(options);
     }
 
     // Runs `step` (loading, then the pipeline if `detect`), noting a failure in `o`.

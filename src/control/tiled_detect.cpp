@@ -22,6 +22,7 @@
 #include "formats/fits.h"
 #include "input/image_load.h"
 #include "results/data_files.h"
+#include "results/saved_records.h"
 #include "tiles/big_picture.h"
 
 namespace orv::control {
@@ -42,20 +43,12 @@ struct TileOutcome {
 
 // The engine of one thread, without a display and without files: the picture comes from
 // memory (the host's decoder hands over the tile being detected) and nothing is saved.
-class TileEngine {
+class TileEngine : HeadlessEngine {
 public:
-    explicit TileEngine(const HeadlessOptions& options) : options_(options) {
-        frm_.disableDrawing();
-        host_.clock = form::systemNow;
-        host_.decoder = [this](const std::string&) -> core::Result<form::Picture> {
-            return *tile_;
-        };
-        ws_.folders = options.folders;
-        ws_.PictureWorkers = 1;  // the tiles themselves keep the jobs busy
-        for (int i = 0; i < 4; ++i) frm_.optChannel[i].Value = i == options.channel;
-        frm_.chkHyotan.Value = options.hyotan ? 1 : 0;
-        frm_.lblVersion.Caption = "ver " + ws_.ProgramVersion;
-        extract::resetTables(ws_);
+    explicit TileEngine(const HeadlessOptions& options)
+        : HeadlessEngine(options), options_(options) {
+        host.decoder = [this](const std::string&) -> core::Result<form::Picture> { return *tile_; };
+        ws.PictureWorkers = 1;  // the tiles themselves keep the jobs busy
     }
 
     // The results of `tile`, named `name`; a full table cuts it in four (step `size` halved).
@@ -78,22 +71,19 @@ private:
     // Detects the tile once; true when its cluster table filled (then `out` holds nothing).
     bool once(const form::Picture& tile, const std::string& name, TileOutcome& out) {
         tile_ = &tile;
-        ws_.settings = options_.settings;
-        ws_.SikiSigmaFactor = options_.sikiSigmaFactor;
-        ws_.ProcStage = core::kStageBatch;
-        ws_.CancelRequested = 0;
+        prepare(options_);
         // No folder: the processing log and the result files have nowhere to go, and the
         // measurements read the tile's levels.
-        ws_.DoFilePath = "";
-        ws_.DoFileName = name;
-        ws_.ResultRoot = "";
-        ws_.MeasureOnSave = options_.measure;
-        if (!input::cmdDataIn_Click(ctx_, input::kSourceNamed)) {
-            out.error = name + ": " + ws_.lastLoadError;
+        ws.DoFilePath = "";
+        ws.DoFileName = name;
+        ws.ResultRoot = "";
+        ws.MeasureOnSave = options_.measure;
+        if (!input::cmdDataIn_Click(ctx, input::kSourceNamed)) {
+            out.error = name + ": " + ws.lastLoadError;
             return false;
         }
-        cmdDoAll_Click(ctx_);
-        if (!extract::tableFullMessage(ws_).empty()) return true;
+        cmdDoAll_Click(ctx);
+        if (!extract::tableFullMessage(ws).empty()) return true;
         takeResults(name, out);
         return false;
     }
@@ -101,23 +91,17 @@ private:
     // The results as the saved pair and its measurement file give them back.
     void takeResults(const std::string& name, TileOutcome& out) {
         results::ResultFiles files;
-        files.iniBytes = core::joinLines(results::resultIniLines(ctx_));
+        files.iniBytes = core::joinLines(results::resultIniLines(ctx));
         core::readDetectionSettings(core::IniFile::fromText(files.iniBytes), files.settings);
         catalogue::addPairMeta(files, out.meta);
-        std::vector<int32_t> numbers;
-        for (const std::string& line : results::resultDataLines(ws_)) {
-            auto r = results::parseResultLine(line, ws_.ImageWidthP, ws_.ImageHeightP);
-            if (!r) {
-                out.problems.push_back(name + ": a result cannot be taken: " + r.error());
-                continue;
-            }
-            out.records.push_back(catalogue::fromResult(r.value(), name));
-            numbers.push_back(r->number);
-        }
+        const std::vector<int32_t> numbers = results::savedNumbers(ws);
+        out.records.reserve(numbers.size());
+        for (int32_t i : numbers)
+            out.records.push_back(catalogue::fromResult(results::savedRecord(ws, i), name));
         if (!options_.measure) return;
-        const core::FileLines measured = catalogue::measure::measureFileForSave(ctx_, "");
-        if (!ws_.measures.problem.empty())
-            out.problems.push_back(name + ": not every result measured: " + ws_.measures.problem);
+        const core::FileLines measured = catalogue::measure::measureFileForSave(ctx, "");
+        if (!ws.measures.problem.empty())
+            out.problems.push_back(name + ": not every result measured: " + ws.measures.problem);
         auto table = catalogue::measure::parseMeasureText(core::joinLines(measured.lines));
         if (!table) {
             out.problems.push_back(name + ": no measurements: " + table.error());
@@ -158,10 +142,6 @@ private:
     }
 
     const HeadlessOptions& options_;
-    core::Workspace ws_;
-    form::FrmOrvandel frm_;
-    form::HeadlessHost host_;
-    form::Ctx ctx_{ws_, frm_, host_, nullptr, control::stageRefresh()};
     const form::Picture* tile_ = nullptr;
 };
 
