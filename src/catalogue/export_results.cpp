@@ -6,6 +6,7 @@
 #include "core/paths.h"
 #include "core/picture_folder.h"
 #include "formats/fits.h"
+#include "results/saved_records.h"
 
 namespace orv::catalogue {
 
@@ -40,11 +41,8 @@ PictureCatalogue workspaceCatalogue(form::Ctx& ctx) {
     PictureCatalogue out;
     Catalogue& c = out.catalogue;
     c.pictureHeight = ws.ImageHeightP;
-    const int32_t last = std::min<int32_t>(static_cast<int32_t>(ws.Clusters.size()) - 1,
-                                           std::min(ws.MaxStarNo, core::kMaxStarNo));
-    for (int32_t i = 1; i <= last; ++i) {
+    for (int32_t i : results::savedNumbers(ws)) {
         const core::ClusterRec& cl = ws.Clusters[i];
-        if (cl.Used == 0 || cl.Divided == -1) continue;
         c.records.push_back(fromResult({i, cl, ws.Stars[i]}, ws.DoFileName));
         if (const core::MeasureRec* m = ws.measures.find(i)) c.records.back().measure = *m;
         c.records.back().measure.flags = measure::currentFlags(cl, c.records.back().measure.flags);

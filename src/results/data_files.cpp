@@ -23,6 +23,7 @@
 #include "formats/stretch.h"
 #include "input/image_load.h"
 #include "results/pair_sum.h"
+#include "results/saved_records.h"
 #include "tiles/export.h"
 #include "tiles/geometry.h"
 #include "view/overlay.h"
@@ -147,14 +148,7 @@ std::string resultDataLine(const Workspace& ws, int32_t i) {
 }
 
 std::vector<std::string> resultDataLines(const Workspace& ws) {
-    std::vector<int32_t> kept;
-    const int32_t last =
-        std::min<int32_t>(static_cast<int32_t>(ws.Clusters.size()) - 1, extract::kMaxStarNo);
-    for (int32_t i = 0; i <= last; ++i) {
-        const ClusterRec& c = ws.Clusters[i];
-        if (c.Divided == -1 || c.Used == 0) continue;
-        kept.push_back(i);
-    }
+    const std::vector<int32_t> kept = savedNumbers(ws);
     // Many lines are written on the picture's workers.
     return core::collectInParts(core::pictureWorkers(ws.PictureWorkers),
                                 static_cast<int64_t>(kept.size()), core::kManyLines,

@@ -19,6 +19,7 @@
 #include "form/message_log.h"
 #include "formats/fits.h"
 #include "results/pair_sum.h"
+#include "results/saved_records.h"
 
 namespace orv::catalogue::measure {
 
@@ -172,11 +173,11 @@ core::MeasureTable measureResults(form::Ctx& ctx,
     core::MeasureTable t;
     const int32_t last = std::min<int32_t>(static_cast<int32_t>(ws.Clusters.size()) - 1,
                                            std::min(ws.MaxStarNo, core::kMaxStarNo));
-    t.byStar.resize(static_cast<size_t>(std::max(last, 0)) + 1);
+    const std::vector<int32_t> saved = results::savedNumbers(ws);
+    t.byStar.resize(static_cast<size_t>(std::max(last, saved.empty() ? 0 : saved.back())) + 1);
     std::vector<int32_t> order;
-    for (int32_t i = 1; i <= last; ++i) {
+    for (int32_t i : saved) {
         const core::ClusterRec& c = ws.Clusters[i];
-        if (c.Used == 0 || c.Divided == -1) continue;
         if (handAdded(c))
             t.byStar[i].flags = core::kFlagHandAdded;
         else

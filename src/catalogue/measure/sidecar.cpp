@@ -11,6 +11,7 @@
 #include "core/paths.h"
 #include "core/text.h"
 #include "core/text_file.h"
+#include "results/saved_records.h"
 
 namespace orv::catalogue::measure {
 
@@ -71,14 +72,8 @@ int32_t currentFlags(const core::ClusterRec& c, int32_t measured) {
 std::vector<std::string> measureFileLines(const core::Workspace& ws) {
     std::vector<std::string> lines = sharedLines(ws.measures.picture);
     lines.push_back(kMeasureHeader);
-    const int32_t last = std::min<int32_t>(static_cast<int32_t>(ws.Clusters.size()) - 1,
-                                           std::min(ws.MaxStarNo, core::kMaxStarNo));
-    std::vector<int32_t> kept;
-    for (int32_t i = 1; i <= last; ++i) {
-        const core::ClusterRec& c = ws.Clusters[i];
-        if (c.Divided == -1 || c.Used == 0) continue;
-        kept.push_back(i);
-    }
+    // The results of the record file, in its order.
+    const std::vector<int32_t> kept = results::savedNumbers(ws);
     const core::MeasureRec none;
     // Many lines are written on the picture's workers.
     std::vector<std::string> body = core::collectInParts(
