@@ -169,19 +169,46 @@ std::shared_ptr<uint8_t> pictureMemory(uint64_t bytes) {
                                     [bytes](uint8_t* q) { ::munmap(q, bytes); });
 }
 
+// Reads the headers at the file's start (its size from the file system) into `l`; false with
+// the reason in `problem` when they are refused or cannot be read.
+bool readLayout(std::FILE* file, const std::string& name, Layout& l, BmpRead& problem) {
+    struct stat st {};
+    if (!file || ::fstat(::fileno(file), &st) != 0) {
+        problem = failed(name, "開けません");
+        return false;
+    }
+    uint8_t head[kHeadBytes] = {};
+    const size_t n = std::fread(head, 1, kHeadBytes, file);
+    return parseHeaders(head, n, static_cast<uint64_t>(st.st_size), name, l, problem);
+}
+
+// Reads the pixel rows from the file's position on (the pixel offset), `rowsPerBlock` file rows
+// at a time into `block` (room for that many), calling each(rows, firstRow, count) per block;
+// false when the file ends before its rows do (the last row may lack its padding).
+template <typename Each>
+bool readRowBlocks(std::FILE* file, const Layout& l, uint64_t rowsPerBlock,
+                   std::vector<uint8_t>& block, Each&& each) {
+    for (int row = 0; row < l.height;) {
+        const int count = static_cast<int>(std::min<uint64_t>(rowsPerBlock, l.height - row));
+        const size_t want = static_cast<size_t>(l.rowBytes * count);
+        const size_t got = std::fread(block.data(), 1, want, file);
+        const uint64_t slack = row + count == l.height
+                                   ? l.rowBytes - static_cast<uint64_t>(l.width) * l.bytesPerPixel
+                                   : 0;
+        if (got + slack < want) return false;
+        each(block.data(), row, count);
+        row += count;
+    }
+    return true;
+}
+
 }  // namespace
 
 BmpRead readBmp(std::FILE* file, const std::string& name, const RowProgress& progress,
                 const BmpBegun& begun) {
-    struct stat st {};
-    if (!file || ::fstat(::fileno(file), &st) != 0) return failed(name, "開けません");
-    const uint64_t fileSize = static_cast<uint64_t>(st.st_size);
-
-    uint8_t head[kHeadBytes] = {};
-    const size_t n = std::fread(head, 1, kHeadBytes, file);
     Layout l;
     BmpRead problem;
-    if (!parseHeaders(head, n, fileSize, name, l, problem)) return problem;
+    if (!readLayout(file, name, l, problem)) return problem;
 
     const uint64_t stride = static_cast<uint64_t>(l.width) * 3;
     const uint64_t bytes = stride * static_cast<uint64_t>(l.height);
@@ -211,21 +238,16 @@ BmpRead readBmp(std::FILE* file, const std::string& name, const RowProgress& pro
     r.picture.owner = std::move(pixels);
     if (begun) begun(r.picture, !l.topDown);
     uint8_t* bits = const_cast<uint8_t*>(r.picture.bits);
-    for (int row = 0; row < l.height;) {
-        const int rows = static_cast<int>(std::min<uint64_t>(rowsPerBlock, l.height - row));
-        // The last row of the file may lack its padding.
-        const size_t want = static_cast<size_t>(l.rowBytes * rows);
-        const size_t got = std::fread(block.data(), 1, want, file);
-        const uint64_t slack = row + rows == l.height
-                                   ? l.rowBytes - static_cast<uint64_t>(l.width) * l.bytesPerPixel
-                                   : 0;
-        if (got + slack < want) return failed(name, "読み込めません");
-        for (int k = 0; k < rows; ++k, ++row) {
-            const int y = l.topDown ? row : l.height - 1 - row;
-            convertRow(l, block.data() + l.rowBytes * k, bits + stride * y);
-            if (progress) progress(row + 1, l.height);
-        }
-    }
+    const bool whole =
+        readRowBlocks(file, l, rowsPerBlock, block, [&](const uint8_t* rows, int first, int count) {
+            for (int k = 0; k < count; ++k) {
+                const int row = first + k;
+                const int y = l.topDown ? row : l.height - 1 - row;
+                convertRow(l, rows + l.rowBytes * k, bits + stride * y);
+                if (progress) progress(row + 1, l.height);
+            }
+        });
+    if (!whole) return failed(name, "読み込めません");
     r.status = BmpRead::Status::Ok;
     return r;
 }
@@ -235,13 +257,9 @@ BmpRead streamBmpFile(const std::string& path, const std::function<bool(const Bm
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) return failed(path, "開けません");
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> closing(file, std::fclose);
-    struct stat st {};
-    if (::fstat(::fileno(file), &st) != 0) return failed(path, "開けません");
-    uint8_t head[kHeadBytes] = {};
-    const size_t n = std::fread(head, 1, kHeadBytes, file);
     Layout l;
     BmpRead problem;
-    if (!parseHeaders(head, n, static_cast<uint64_t>(st.st_size), path, l, problem)) return problem;
+    if (!readLayout(file, path, l, problem)) return problem;
     const uint64_t rowsPerBlock = std::max<uint64_t>(1, kStreamBlockBytes / l.rowBytes);
     std::vector<uint8_t> rows;
     try {
@@ -256,19 +274,13 @@ BmpRead streamBmpFile(const std::string& path, const std::function<bool(const Bm
         refused.status = BmpRead::Status::Failed;
         return refused;
     }
-    for (int row = 0; row < l.height;) {
-        const int count = static_cast<int>(std::min<uint64_t>(rowsPerBlock, l.height - row));
-        // The last row of the file may lack its padding (the block's bytes beyond stay as they
-        // were, and are no pixel's).
-        const size_t want = static_cast<size_t>(l.rowBytes * count);
-        const size_t got = std::fread(rows.data(), 1, want, file);
-        const uint64_t slack = row + count == l.height
-                                   ? l.rowBytes - static_cast<uint64_t>(l.width) * l.bytesPerPixel
-                                   : 0;
-        if (got + slack < want) return failed(path, "読み込めません");
-        block(rows.data(), static_cast<size_t>(l.rowBytes), row, count);
-        row += count;
-    }
+    // The last block may end short of its room: the bytes beyond stay as they were, and are no
+    // pixel's.
+    const bool whole =
+        readRowBlocks(file, l, rowsPerBlock, rows, [&](const uint8_t* got, int first, int count) {
+            block(got, static_cast<size_t>(l.rowBytes), first, count);
+        });
+    if (!whole) return failed(path, "読み込めません");
     BmpRead r;
     r.status = BmpRead::Status::Ok;
     return r;

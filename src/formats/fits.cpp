@@ -261,9 +261,7 @@ core::Result<form::DeepSamples> readFits(const std::string& path, const Pump& pu
     form::DeepSamples d;
     d.width = static_cast<int>(naxes[0]);
     d.height = static_cast<int>(naxes[1]);
-    const bool rgb =
-        naxes.size() >= 3 && naxes[2] == 3 &&
-        std::all_of(naxes.begin() + 3, naxes.end(), [](long long n) { return n == 1; });
+    const bool rgb = hdu->rgbCube();
     d.channels = rgb ? 3 : 1;
 
     const int bitpix = hdu->bitpix;

@@ -4,6 +4,7 @@
 
 #include <fitsio.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,11 @@ struct PictureHdu {
     bool compressed = false;       // a tile-compressed image
     long long dataStart = 0;       // byte offset of the data unit in the file
     long long fileSize = 0;        // bytes
+    // An R, G, B cube: three planes, every further axis of length 1.
+    bool rgbCube() const {
+        return naxes.size() >= 3 && naxes[2] == 3 &&
+               std::all_of(naxes.begin() + 3, naxes.end(), [](long long n) { return n == 1; });
+    }
 };
 
 // Opens `path` (as a plain file name: brackets and the like are no filter syntax) and moves to

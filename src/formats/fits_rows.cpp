@@ -67,12 +67,13 @@ core::Result<FitsRows> FitsRows::open(const std::string& path, int channel) {
         return core::Error{"FITS ファイルが大きすぎます: " + path};
     facts.width = static_cast<int>(naxes[0]);
     facts.height = static_cast<int>(naxes[1]);
-    facts.planes =
-        naxes.size() >= 3 && naxes[2] == 3 &&
-                std::all_of(naxes.begin() + 3, naxes.end(), [](long long n) { return n == 1; })
-            ? 3
-            : 1;
+    facts.planes = hdu->rgbCube() ? 3 : 1;
     rows.naxis_ = static_cast<int>(naxes.size());
+    rows.first_.assign(naxes.size(), 1);
+    if (facts.planes == 3 && channel == core::kChannelY) {
+        rows.green_.resize(static_cast<size_t>(facts.width));
+        rows.blue_.resize(static_cast<size_t>(facts.width));
+    }
     rows.channel_ = channel;
     facts.bunit = textKey(f, "BUNIT");
     facts.filter = textKey(f, "FILTER");
@@ -90,7 +91,7 @@ core::Result<FitsRows> FitsRows::open(const std::string& path, int channel) {
 
 core::Result<void> FitsRows::read(int y, float* out) {
     const int w = facts_.width;
-    std::vector<long long> first(static_cast<size_t>(naxis_), 1);
+    std::vector<long long>& first = first_;
     first[1] = facts_.height - y;
     float nan = std::numeric_limits<float>::quiet_NaN();
     int status = 0, anyNull = 0;
@@ -101,12 +102,11 @@ core::Result<void> FitsRows::read(int y, float* out) {
     if (facts_.planes == 1 || channel_ != core::kChannelY) {
         plane(facts_.planes == 1 ? 0 : channel_, out);
     } else {
-        std::vector<float> g(static_cast<size_t>(w)), b(static_cast<size_t>(w));
         plane(0, out);
-        plane(1, g.data());
-        plane(2, b.data());
+        plane(1, green_.data());
+        plane(2, blue_.data());
         for (int x = 0; x < w; ++x)
-            out[x] = static_cast<float>(0.30 * out[x] + 0.59 * g[x] + 0.11 * b[x]);
+            out[x] = static_cast<float>(0.30 * out[x] + 0.59 * green_[x] + 0.11 * blue_[x]);
     }
     if (status != 0) return core::Error{detail::fitsProblem(status)};
     return {};

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/result.h"
 
@@ -46,6 +47,10 @@ private:
     FitsFacts facts_;
     int channel_ = 0;
     int naxis_ = 2;
+    // Room a row is read with, made once: the first pixel's coordinates, and the green and
+    // blue planes of a cube read as Y.
+    std::vector<long long> first_;
+    std::vector<float> green_, blue_;
 };
 
 }  // namespace orv::formats

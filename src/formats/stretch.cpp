@@ -10,6 +10,8 @@
 #include <variant>
 #include <vector>
 
+#include "core/text.h"
+
 // Finding the points:
 //   1. one scan for the number of present values, their minimum and maximum;
 //   2. for percentiles, the values of the four ranks around them: from the histogram of 16-bit
@@ -26,14 +28,8 @@ namespace {
 
 constexpr size_t kSamplesPerPump = size_t{1} << 20;
 
-std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return s;
-}
-
 bool parseDouble(std::string_view text, double& value) {
-    text = trimmed(text);
+    text = core::trimSpaces(text);
     if (!text.empty() && text.front() == '+') text.remove_prefix(1);
     const char* end = text.data() + text.size();
     auto [ptr, ec] = std::from_chars(text.data(), end, value);
@@ -268,7 +264,7 @@ void mapSamples(const form::DeepSamples& d, std::span<const T> v, StretchPoints 
 }  // namespace
 
 core::Result<Stretch> parseStretch(std::string_view text) {
-    text = trimmed(text);
+    text = core::trimSpaces(text);
     if (text.empty()) return parseStretch(kDefaultStretch);
     const auto bad = [&](const std::string& why) {
         return core::Error{"ストレッチの指定が正しくありません: " + std::string(text) + " (" + why +
@@ -278,7 +274,7 @@ core::Result<Stretch> parseStretch(std::string_view text) {
     if (text == "minmax") return Stretch{Stretch::Mode::MinMax, 0.0, 100.0};
     const size_t colon = text.find(':');
     if (colon == std::string_view::npos) return bad(std::string(usage));
-    const std::string_view name = trimmed(text.substr(0, colon));
+    const std::string_view name = core::trimSpaces(text.substr(0, colon));
     const std::string_view values = text.substr(colon + 1);
     const size_t comma = values.find(',');
     Stretch s;
