@@ -255,6 +255,16 @@ bool fitsInMemory(const Ctx& ctx, double w, double h) {
     return needed <= static_cast<double>(core::availableMemoryBytes()) + held;
 }
 
+// Gives back the arrays of the picture's pixels and of what was worked out from them.
+void releaseArrays(Workspace& ws) {
+    ws.PixelLevel.release();
+    ws.BackLevel.release();
+    ws.SmoothedResidual.release();
+    ws.SmoothedSigma = 0;
+    ws.BrightPixels = {};
+    ws.ClusterMap.release();
+}
+
 // Steps 3 and 4 for a picture of w x h pixels. Throws std::bad_alloc when memory runs out.
 void makeArrays(Ctx& ctx, int w, int h) {
     auto& ws = ctx.ws;
@@ -272,12 +282,7 @@ void makeArrays(Ctx& ctx, int w, int h) {
     f.lblImageSize.Caption = std::to_string(w) + " x " + std::to_string(h);
 
     // Release the old arrays first so that two pictures never need memory at once.
-    ws.PixelLevel.release();
-    ws.BackLevel.release();
-    ws.SmoothedResidual.release();
-    ws.SmoothedSigma = 0;
-    ws.BrightPixels = {};
-    ws.ClusterMap.release();
+    releaseArrays(ws);
     ws.PixelLevel.create(w, h, selectedChannel(f));
     // A batch run computes the background next, writing every value: it is created then, so
     // that its memory is not cleared first for nothing.
@@ -446,12 +451,7 @@ std::optional<std::string> streamBmp(Ctx& ctx, bool batch) {
 // Half-made arrays would not match the picture's size: drops them all.
 void dropArrays(Ctx& ctx) {
     auto& ws = ctx.ws;
-    ws.PixelLevel.release();
-    ws.BackLevel.release();
-    ws.SmoothedResidual.release();
-    ws.SmoothedSigma = 0;
-    ws.BrightPixels = {};
-    ws.ClusterMap.release();
+    releaseArrays(ws);
     ws.ImageWidthP = ws.ImageHeightP = ws.ImageWidthTw = ws.ImageHeightTw = 0;
     for (auto& p : ctx.frm.picHSC) p.canvas.release();
 }
