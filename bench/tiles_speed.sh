@@ -37,7 +37,8 @@ fi
 work=$(mktemp -d "${TMPDIR:-/tmp}/orvandel-tiles-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-median() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+# shellcheck source=bench/huge_field_lib.sh
+source bench/huge_field_lib.sh
 
 # Runs `orvandel-cli tiles` and the step bench $runs times on one picture.
 measure() {
