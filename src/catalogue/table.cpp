@@ -102,7 +102,7 @@ std::string fitsError(int status) {
 // Whole or real numbers of a numeric column; false when a cell is no number.
 bool numbers(const Table& t, size_t c, std::vector<double>& reals, std::vector<long long>& ints) {
     for (const auto& row : t.rows) {
-        const std::string cell = c < row.size() ? row[c] : std::string();
+        const std::string_view cell = c < row.size() ? std::string_view(row[c]) : "";
         if (cell.empty()) {
             reals.push_back(std::numeric_limits<double>::quiet_NaN());
             ints.push_back(kIntegerNull);
