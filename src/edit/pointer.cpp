@@ -124,9 +124,9 @@ void addResult(Ctx& ctx, float x, float y) {
     view::OV_DispResultNo(ctx);
     OV_DispStarInfo(ctx, n);
     placeCursors(ctx, n);
-    // The records of the slot before OV_GetNewStarNo cleared it, when it handed out `next`.
-    recordEdit(ctx, core::EditKind::Add, n, n == next ? before : snapshotOf(ctx, n, x, y, ix, iy),
-               ix, iy);
+    // OV_GetNewStarNo hands out the number nextNewStarNo named: `before` holds its records as
+    // they were before it cleared them.
+    recordEdit(ctx, core::EditKind::Add, n, before, ix, iy);
     ctx.host.pump();
 }
 

@@ -80,9 +80,13 @@ int32_t nextNewStarNo(const Workspace& ws) {
 }
 
 int32_t OV_GetNewStarNo(Workspace& ws) {
-    // Every number below the hint is in use, so the search for the lowest free one starts there.
-    for (int32_t i = std::max(ws.FreeStarNoHint, 1); i <= ws.MaxStarNo; ++i) {
-        if (ws.Clusters[i].Used != 0) continue;
+    const int32_t i = nextNewStarNo(ws);
+    if (i < 1) {
+        ws.FreeStarNoHint = ws.MaxStarNo + 1;
+        return -1;
+    }
+    if (i <= ws.MaxStarNo) {
+        // A number given back: its records are made new, the note and the spare values kept.
         ClusterRec& c = ws.Clusters[i];
         std::string note = std::move(c.Note);
         c = ClusterRec{};
@@ -95,10 +99,6 @@ int32_t OV_GetNewStarNo(Workspace& ws) {
         s = std::move(fresh);
         ws.FreeStarNoHint = i + 1;
         return i;
-    }
-    if (ws.MaxStarNo + 1 > kMaxStarNo) {
-        ws.FreeStarNoHint = ws.MaxStarNo + 1;
-        return -1;
     }
     ws.MaxStarNo += 1;
     noteTableUse(ws);
