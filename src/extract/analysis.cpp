@@ -8,6 +8,7 @@
 
 #include "core/numeric.h"
 #include "core/parallel.h"
+#include "core/vector_loops.h"
 #include "extract/hyotan.h"
 #include "extract/numbering.h"
 #include "extract/records.h"
@@ -93,16 +94,8 @@ template <typename F>
 void forClusterPixels(const Workspace& ws, int y, F&& f) {
     const uint16_t* map = ws.ClusterMap.at(1, y);
     const int w = ws.ImageWidthP;
-    // Whether the `n` pixels (a multiple of 4) from pixel x on are all sky.
-    auto empty = [&](int x, int n) {
-        uint64_t any = 0;
-        for (int k = 0; k < n; k += 4) {
-            uint64_t four;
-            std::memcpy(&four, map + x - 1 + k, sizeof four);
-            any |= four;
-        }
-        return any == 0;
-    };
+    // Whether the `n` pixels from pixel x on are all sky.
+    auto empty = [&](int x, int n) { return core::allZeroBytes(map + x - 1, n * sizeof *map); };
     // Most of the picture is sky: skipped 16 pixels at a time, then four at a time.
     for (int x = 1; x <= w;) {
         if (x + 16 <= w + 1 && empty(x, 16)) {

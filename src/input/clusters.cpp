@@ -65,28 +65,17 @@ ORV_PIXEL_LOOP bool markSmoothed(const uint8_t* __restrict level, const float* _
     return any != 0;
 }
 
-// Whether the `n` marks (a multiple of 8) from `mark` on are all 0.
-bool unmarked(const uint8_t* mark, int n) {
-    uint64_t any = 0;
-    for (int k = 0; k < n; k += 8) {
-        uint64_t eight;
-        std::memcpy(&eight, mark + k, 8);
-        any |= eight;
-    }
-    return any == 0;
-}
-
 // Sets the bits of the marked pixels that `keep` confirms. Most of a sky is unmarked: the marks
 // are skipped 32 at a time, then 8 at a time.
 template <typename Keep>
 void addMarkedBits(const uint8_t* mark, int width, Keep&& keep, uint64_t* out) {
     for (int x = 0; x < width;) {
-        if (x + 32 <= width && unmarked(mark + x, 32)) {
+        if (x + 32 <= width && core::allZeroBytes(mark + x, 32)) {
             x += 32;
             continue;
         }
         for (const int end = std::min(width, x + 32); x < end; ++x) {
-            if (x % 8 == 0 && x + 8 <= end && unmarked(mark + x, 8)) {
+            if (x % 8 == 0 && x + 8 <= end && core::allZeroBytes(mark + x, 8)) {
                 x += 7;
                 continue;
             }
