@@ -158,15 +158,7 @@ std::string decodeText(std::string_view bytes) {
 
 std::vector<std::string> splitLines(std::string_view text) {
     std::vector<std::string> lines;
-    size_t start = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (c != '\r' && c != '\n') continue;
-        lines.emplace_back(text.substr(start, i - start));
-        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-        start = i + 1;
-    }
-    if (start < text.size()) lines.emplace_back(text.substr(start));
+    forEachLine(text, [&](std::string_view line) { lines.emplace_back(line); });
     return lines;
 }
 

@@ -25,6 +25,19 @@ std::string decodeText(std::string_view bytes);
 
 // Splits text into lines at CR LF, CR or LF. A final line end does not make an empty line.
 std::vector<std::string> splitLines(std::string_view text);
+// Calls f(line) for each line splitLines gives, the line viewed in place.
+template <typename F>
+void forEachLine(std::string_view text, F&& f) {
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c != '\r' && c != '\n') continue;
+        f(text.substr(start, i - start));
+        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        start = i + 1;
+    }
+    if (start < text.size()) f(text.substr(start));
+}
 
 // Splits a line at commas outside double quotes. A field may be quoted: it then ends at a quote
 // followed by a comma or the line end, "" inside stands for one quote, and any other quote is

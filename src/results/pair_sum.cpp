@@ -82,22 +82,14 @@ std::string pairOrigin(std::string_view bytes) {
 
 int handWorkRecords(std::string_view dataBytes) {
     int count = 0;
-    const std::string text = core::decodeText(dataBytes);
-    for (std::string_view rest = text; !rest.empty();) {
-        // One line; CR, LF or CR LF ends it.
-        const size_t end = rest.find_first_of("\r\n");
-        const std::string_view line = rest.substr(0, end);
-        if (end == std::string_view::npos)
-            rest = {};
-        else
-            rest.remove_prefix(end + (rest.compare(end, 2, "\r\n") == 0 ? 2 : 1));
+    core::forEachLine(core::decodeText(dataBytes), [&](std::string_view line) {
         const auto f = core::splitCommaFields(line);
-        if (f.size() < 10) continue;
+        if (f.size() < 10) return;
         const auto atr = core::parseNumber(f[4]);
         const auto editAtr = core::parseNumber(f[5]);
         count += (editAtr && *editAtr != 0) || !f[9].empty() ||
                  (atr && *atr == static_cast<double>(extract::kAtrNoiseReleased));
-    }
+    });
     return count;
 }
 
