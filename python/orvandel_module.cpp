@@ -158,7 +158,7 @@ control::HeadlessOptions optionsOf(const core::Settings& settings, int channel, 
     o.channel = channel;
     o.hyotan = hyotan;
     o.sikiSigmaFactor = thresholdSigma;
-    o.decoder = [](const std::string& path) { return formats::decodePictureFileGuarded(path); };
+    o.decoder = formats::guardedDecoder();
     return o;
 }
 

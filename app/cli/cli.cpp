@@ -224,17 +224,15 @@ void Progress::draw(size_t done) {
 
 core::Result<formats::LevelPicture> loadBigPictureShowingRows(const std::string& image,
                                                               const std::string& stretch) {
-    const formats::PictureDecoder guardedDecoder = [](const std::string& p) {
-        return formats::decodePictureFileGuarded(p);
-    };
     std::optional<Progress> reading;
     int shownPercent = -1;
-    auto picture = tiles::loadBigPicture(image, guardedDecoder, stretch, [&](int rows, int total) {
-        if (!reading) reading.emplace(static_cast<size_t>(total), "rows read");
-        if (rows * 100LL / total == shownPercent) return;
-        shownPercent = static_cast<int>(rows * 100LL / total);
-        reading->draw(static_cast<size_t>(rows));
-    });
+    auto picture =
+        tiles::loadBigPicture(image, formats::guardedDecoder(), stretch, [&](int rows, int total) {
+            if (!reading) reading.emplace(static_cast<size_t>(total), "rows read");
+            if (rows * 100LL / total == shownPercent) return;
+            shownPercent = static_cast<int>(rows * 100LL / total);
+            reading->draw(static_cast<size_t>(rows));
+        });
     if (reading) reading->clear();
     return picture;
 }

@@ -105,7 +105,7 @@ private:
     bool shown_;
 };
 
-// The picture of `tiles` and `detect --tiles`, read whole (tiles/big_picture.h: BMP rows
+// The picture of `tiles`, read whole (tiles/big_picture.h: BMP rows
 // streamed, FITS through CFITSIO, the rest through the guarded decoder) with its rows shown
 // on a progress bar once per percent.
 core::Result<formats::LevelPicture> loadBigPictureShowingRows(const std::string& image,

@@ -275,9 +275,7 @@ std::optional<HeadlessOptions> headlessOptions(const EngineOptions& engine,
     options.channel = engine.channel;
     options.hyotan = engine.hyotan;
     options.sikiSigmaFactor = engine.thresholdSigma;
-    options.decoder = [](const std::string& path) {
-        return formats::decodePictureFileGuarded(path);
-    };
+    options.decoder = formats::guardedDecoder();
     options.resultRoot = resultRoot;
     options.measure = measure;
     return options;

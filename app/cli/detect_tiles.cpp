@@ -99,9 +99,6 @@ public:
 
 private:
     void read(const std::string& image, const std::string& stretch) {
-        const formats::PictureDecoder guardedDecoder = [](const std::string& p) {
-            return formats::decodePictureFileGuarded(p);
-        };
         auto begun = [&](const form::Picture& picture, bool bottomFirst) {
             {
                 std::lock_guard lock(mutex_);
@@ -111,8 +108,8 @@ private:
             changed_.notify_all();
         };
         auto loaded = tiles::loadBigPicture(
-            image, guardedDecoder, stretch, [&](int rows, int) { arriving_->arrived(rows); }, {},
-            begun);
+            image, formats::guardedDecoder(), stretch,
+            [&](int rows, int) { arriving_->arrived(rows); }, {}, begun);
         bool streamed = false;
         {
             std::lock_guard lock(mutex_);

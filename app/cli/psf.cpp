@@ -130,7 +130,7 @@ int runPsf(const std::vector<std::string>& args) {
     frm.disableDrawing();
     form::HeadlessHost host;
     host.clock = form::systemNow;
-    host.decoder = [](const std::string& p) { return formats::decodePictureFileGuarded(p); };
+    host.decoder = formats::guardedDecoder();
     form::Ctx ctx{ws, frm, host, nullptr, control::stageRefresh()};
     for (int i = 0; i < 4; ++i) frm.optChannel[i].Value = i == engine->channel;
     extract::resetTables(ws);

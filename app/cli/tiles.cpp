@@ -122,8 +122,7 @@ int runTiles(const std::vector<std::string>& args) {
         std::fprintf(stderr, "orvandel-cli: cannot create the folder %s\n", folder.c_str());
         return kFailed;
     }
-    const tiles::TileGrid grid = cover ? tiles::coverGrid(*size, *margin, big.width, big.height)
-                                       : tiles::tileGrid(*size, *margin, big.width, big.height);
+    const tiles::TileGrid grid = tiles::tileGrid(*size, *margin, big.width, big.height, cover);
     Progress writing(static_cast<size_t>(grid.columns * grid.rows), "tiles");
     const auto o = tiles::exportAllTiles(
         folder, name, *size, *margin, big.width, big.height, stretched,

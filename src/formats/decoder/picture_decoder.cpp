@@ -395,6 +395,10 @@ core::Result<form::Picture> decodePictureFileGuarded(const std::string& path, in
     return decodeInHelper(path, request);
 }
 
+PictureDecoder guardedDecoder() {
+    return [](const std::string& path) { return decodePictureFileGuarded(path); };
+}
+
 uint64_t declaredPicturePixels(const std::string& path) {
     QImageReader reader(QString::fromStdString(path));
     const QSize size = reader.size();

@@ -7,6 +7,7 @@
 
 #include "core/result.h"
 #include "form/picture.h"
+#include "formats/picture_file.h"
 
 class QImage;
 
@@ -34,6 +35,8 @@ core::Result<form::Picture> decodePictureFileWithLimit(const std::string& path,
 core::Result<form::Picture> decodePictureFileGuarded(
     const std::string& path, int allocationLimitMb = kDefaultAllocationLimitMb,
     const std::function<void()>& pump = {});
+// decodePictureFileGuarded with its standard limit, as the programs hand it to the engine.
+PictureDecoder guardedDecoder();
 // The pixels the header of a picture file announces (width x height), 0 when Qt cannot tell.
 uint64_t declaredPicturePixels(const std::string& path);
 // Wraps a QImage as a picture (converting it to 32-bit RGB when needed).
