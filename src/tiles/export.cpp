@@ -76,8 +76,7 @@ std::vector<std::string> layoutLines(const TileLayout& l) {
 }
 
 TileGrid layoutGrid(const TileLayout& l) {
-    return l.cover ? coverGrid(l.size, l.margin, l.width, l.height)
-                   : tileGrid(l.size, l.margin, l.width, l.height);
+    return tileGrid(l.size, l.margin, l.width, l.height, l.cover);
 }
 
 uint32_t tileChecksum(const form::Picture& picture) {
@@ -209,8 +208,7 @@ ExportOutcome exportAllTiles(const std::string& folder, const std::string& bigPi
     ExportOutcome o;
     // What a killed export of this picture left: its tiles' and files' temporaries.
     core::removeStaleLeftovers(folder, bigPicName + ".");
-    const TileGrid grid =
-        cover ? coverGrid(size, margin, width, height) : tileGrid(size, margin, width, height);
+    const TileGrid grid = tileGrid(size, margin, width, height, cover);
     TileLayout layout{bigPicName, width,        height,    size,
                       margin,     grid.columns, grid.rows, batchListName(bigPicName),
                       0,          stretch,      {},        cover};

@@ -61,6 +61,10 @@ int64_t coverTiles(int64_t length, float size, float margin) {
     return x + side < length ? whole + 1 : whole;
 }
 
+TileGrid tileGrid(float size, float margin, int64_t width, int64_t height, bool cover) {
+    return cover ? coverGrid(size, margin, width, height) : tileGrid(size, margin, width, height);
+}
+
 TileGrid coverGrid(float size, float margin, int64_t width, int64_t height) {
     return {size,
             margin,

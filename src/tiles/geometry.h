@@ -69,6 +69,8 @@ struct TileGrid {
 TileGrid tileGrid(float size, float margin, int64_t width, int64_t height);
 // The covering grid, columns and rows counted by coverTiles.
 TileGrid coverGrid(float size, float margin, int64_t width, int64_t height);
+// coverGrid with `cover`, else tileGrid.
+TileGrid tileGrid(float size, float margin, int64_t width, int64_t height, bool cover);
 
 // A rectangle of big-picture pixels: top-left corner and size.
 struct PixelRect {
