@@ -249,13 +249,14 @@ Thumbnail::Thumbnail(const form::ImageBox& box, const form::PictureBox& source,
 }
 
 bool Thumbnail::cacheStale() const {
-    return source_.canvas.revision() != cacheRevision_ || cache_.size() != size() ||
-           (cacheQuick_ && !quick_()) || cacheStretched_ != (stretch_ != nullptr);
+    return source_.canvas.revision() != cacheRevision_ || scaled_.size() != size() ||
+           (cacheQuick_ && !quick_());
 }
 
 void Thumbnail::setStretch(const view::StretchTable* table) {
+    // Only the levels change: the scaled layer stays.
     stretch_ = table;
-    cacheRevision_ = ~uint64_t{0};
+    stretchStale_ = true;
     update();
 }
 
@@ -286,14 +287,17 @@ void Thumbnail::paintEvent(QPaintEvent* event) {
         cacheQuick_ = quick_();
         const QImage whole = wrap(c);
         // scaled() to the same size would share the canvas memory: copy it instead.
-        cache_ = whole.size() == size() ? whole.copy()
-                                        : whole.scaled(size(), Qt::IgnoreAspectRatio,
-                                                       cacheQuick_ ? Qt::FastTransformation
-                                                                   : Qt::SmoothTransformation);
+        scaled_ = whole.size() == size() ? whole.copy()
+                                         : whole.scaled(size(), Qt::IgnoreAspectRatio,
+                                                        cacheQuick_ ? Qt::FastTransformation
+                                                                    : Qt::SmoothTransformation);
         cacheRevision_ = c.revision();
+        stretchStale_ = true;
+    }
+    if (stretchStale_) {
         // The stretch of the reduced picture: the thumbnail is a guide, not a measurement.
-        cacheStretched_ = stretch_ != nullptr;
-        if (stretch_) cache_ = stretchedCopy(cache_, *stretch_);
+        cache_ = stretch_ ? stretchedCopy(scaled_, *stretch_) : scaled_;
+        stretchStale_ = false;
     }
     p.drawImage(event->rect(), cache_, event->rect());
 }

@@ -119,13 +119,14 @@ private:
     const form::ImageBox& box_;
     const form::PictureBox& source_;
     std::function<bool()> quick_;
-    QImage cache_;
+    QImage scaled_;  // the layer at the thumbnail's size
+    QImage cache_;   // scaled_ through the display stretch
     uint64_t cacheRevision_ = ~uint64_t{0};
     bool cacheQuick_ = false;
     uint64_t seenRevision_ = ~uint64_t{0};
     double scale_ = 1;
     const view::StretchTable* stretch_ = nullptr;
-    bool cacheStretched_ = false;
+    bool stretchStale_ = true;  // cache_ is to be made again from scaled_
 };
 
 }  // namespace orv::window
