@@ -166,22 +166,21 @@ ResultsWindow::ResultsWindow(MainWindow& window) : QWidget(&window, Qt::Window),
     view_->installEventFilter(this);
     layout->addWidget(view_, 1);
 
-    connect(classes_, &QComboBox::currentIndexChanged, this, [this](int i) {
-        model_->setListClass(i);
-        shownSelection_ = -1;
-        syncFromModel();
-    });
+    // A new list resets the model, which the window follows below.
+    connect(classes_, &QComboBox::currentIndexChanged, this,
+            [this](int i) { model_->setListClass(i); });
     connect(view_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
                 if (!following_ && current.isValid()) selectRow(current.row());
             });
     connect(view_, &QAbstractItemView::activated, this,
             [this](const QModelIndex& index) { selectRow(index.row()); });
-    // A new order or list loses the current row: the selection is shown again after it.
+    // A new order or list loses the current row: the selection is shown again after it (the
+    // rows are the model's already).
     connect(model_, &QAbstractItemModel::modelReset, this, [this] {
         shownSelection_ = -1;
         QMetaObject::invokeMethod(
-            this, [this] { syncFromModel(); }, Qt::QueuedConnection);
+            this, [this] { followModel(); }, Qt::QueuedConnection);
     });
 
     w_.addEditHistoryKeys(this);
@@ -218,6 +217,12 @@ void ResultsWindow::syncFromModel() {
     const QString title = QString("結果一覧 — %1").arg(qs(ws.DoFileName));
     if (windowTitle() != title) setWindowTitle(title);
     model_->refresh();
+    followModel();
+}
+
+void ResultsWindow::followModel() {
+    if (isHidden() || w_.running()) return;
+    const auto& ws = w_.workspace();
     for (int c : {static_cast<int>(ResultColumn::Flux), static_cast<int>(ResultColumn::Fwhm),
                   static_cast<int>(ResultColumn::Snr)})
         view_->setColumnHidden(c, !model_->hasMeasures());
@@ -277,11 +282,6 @@ void ResultsWindow::rememberPlace() {
 void ResultsWindow::hideEvent(QHideEvent* event) {
     rememberPlace();
     QWidget::hideEvent(event);
-}
-
-void ResultsWindow::closeEvent(QCloseEvent* event) {
-    rememberPlace();
-    QWidget::closeEvent(event);
 }
 
 }  // namespace orv::window

@@ -69,11 +69,13 @@ public:
     QTableView* view() const { return view_; }
 
 protected:
-    void closeEvent(QCloseEvent* event) override;
+    // Closing hides the window, which remembers its place.
     void hideEvent(QHideEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The columns, the count and the selected result as the model's rows stand.
+    void followModel();
     void selectRow(int row);
     void rememberPlace();
     std::string placeFile() const;
