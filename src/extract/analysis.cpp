@@ -288,49 +288,11 @@ std::vector<int32_t> outlinePixels(const Workspace& ws, int32_t n) {
 
 namespace {
 
-// Step 8 for one cluster.
-void classify(Ctx& ctx, int32_t i) {
-    Workspace& ws = ctx.ws;
-    const core::Settings& set = ws.settings;
-    ClusterRec& c = ws.Clusters[i];
-    StarRec& s = ws.Stars[i];
-    s.CenterX = core::divideSingle(s.SumX, s.SumLevel);
-    s.CenterY = core::divideSingle(s.SumY, s.SumLevel);
-    if (static_cast<float>(s.PixelCount) < set.NumPixel) {
-        c.Atr = kAtrNoise;
-        count(ws, kAtrNoise);
-        drawResult(ctx, i, kColourNoise, true);
-        return;
-    }
-    OV_CheckProfile(ws, i);
-    const float pixels = static_cast<float>(s.PixelCount);
-    if (!(pixels >= set.NumPixel2 && pixels <= ws.SizeLimit)) {
-        c.Atr = kAtrArea;
-        count(ws, kAtrArea);
-        drawResult(ctx, i, kColourArea, false);
-    } else if (s.SinendoRatio <= set.Sinendo) {
-        c.Atr = kAtrCircular;
-        count(ws, kAtrCircular);
-        drawResult(ctx, i, kColourCircular, false);
-    } else if (s.SinendoRatio >= set.SinendoMax) {
-        c.Atr = kAtrElongated;
-        count(ws, kAtrElongated);
-        drawResult(ctx, i, kColourElongated, false);
-    } else if (ctx.frm.chkHyotan.Value == 1) {
-        if (OV_Hyotanjima(ctx, i, set.Siki)) return;
-        c.Atr = kAtrCircular;
-        count(ws, kAtrCircular);
-        drawResult(ctx, i, kColourCircularKept, false);
-    } else {
-        c.Atr = kAtrElongated;
-        count(ws, kAtrElongated);
-        drawResult(ctx, i, kColourElongated, false);
-    }
-}
-
-// Step 3 for one cluster where nothing is drawn and no gourd is split: the class alone, which
-// depends on the cluster's own sums and pixels only.
-int16_t plainClass(Workspace& ws, int32_t i) {
+// What step 3 makes of cluster i: its class (set in Atr), or kTryGourd, Atr untouched, for a
+// cluster between the roundness limits when the gourd split is on. Sets the centroid and, past
+// the noise test, the outline values; depends on the cluster's own sums and pixels only.
+constexpr int16_t kTryGourd = -1;
+int16_t decideClass(Workspace& ws, int32_t i, bool gourd) {
     const core::Settings& set = ws.settings;
     ClusterRec& c = ws.Clusters[i];
     StarRec& s = ws.Stars[i];
@@ -341,7 +303,35 @@ int16_t plainClass(Workspace& ws, int32_t i) {
     const float pixels = static_cast<float>(s.PixelCount);
     if (!(pixels >= set.NumPixel2 && pixels <= ws.SizeLimit)) return c.Atr = kAtrArea;
     if (s.SinendoRatio <= set.Sinendo) return c.Atr = kAtrCircular;
+    if (!(s.SinendoRatio >= set.SinendoMax) && gourd) return kTryGourd;
     return c.Atr = kAtrElongated;  // at or above SinendoMax, or between without the split
+}
+
+// Step 8 for one cluster.
+void classify(Ctx& ctx, int32_t i) {
+    Workspace& ws = ctx.ws;
+    int16_t atr = decideClass(ws, i, ctx.frm.chkHyotan.Value == 1);
+    bool kept = false;  // a circular object the gourd split left whole
+    if (atr == kTryGourd) {
+        if (OV_Hyotanjima(ctx, i, ws.settings.Siki)) return;
+        atr = ws.Clusters[i].Atr = kAtrCircular;
+        kept = true;
+    }
+    count(ws, atr);
+    switch (atr) {
+        case kAtrNoise:
+            drawResult(ctx, i, kColourNoise, true);
+            break;
+        case kAtrArea:
+            drawResult(ctx, i, kColourArea, false);
+            break;
+        case kAtrCircular:
+            drawResult(ctx, i, kept ? kColourCircularKept : kColourCircular, false);
+            break;
+        default:
+            drawResult(ctx, i, kColourElongated, false);
+            break;
+    }
 }
 
 // Step 3 by ranges of cluster numbers on the picture's workers, where nothing is drawn and no
@@ -358,7 +348,7 @@ void classifyInParts(Ctx& ctx, int32_t last) {
         mine.fill(0);
         for (int32_t i = static_cast<int32_t>(begin) + 1; i <= end; ++i) {
             if (ws.Clusters[i].Divided != -1 && ws.Clusters[i].Used == -1)
-                mine[plainClass(ws, i)] += 1;
+                mine[decideClass(ws, i, false)] += 1;
             if (k != 0) continue;
             f.lblBar.Caption = std::to_string(i);
             f.barHSC.Value = progress(i - 1, static_cast<int>(end));
