@@ -15,6 +15,7 @@
 #include "control/tiled_detect.h"
 #include "core/numeric.h"
 #include "core/paths.h"
+#include "core/picture_folder.h"
 #include "formats/decoder/picture_decoder.h"
 #include "tiles/big_picture.h"
 
@@ -185,8 +186,7 @@ int runDetectTiles(const ParsedArgs& a, const EngineOptions& engine,
     std::string file = target ? target(named) : "";
     if (file.empty()) {
         const std::string name = core::fileNameOf(image);
-        const std::string folder =
-            core::joinPath(outDir.empty() ? core::GetFolderName(image) : outDir, name + ".dir");
+        const std::string folder = core::resultFolderOf(core::GetFolderName(image), name, outDir);
         std::error_code ec;
         std::filesystem::create_directories(folder, ec);
         file = core::joinPath(folder, name + ".ecsv");

@@ -4,6 +4,7 @@
 #include "core/ini.h"
 #include "core/numeric.h"
 #include "core/paths.h"
+#include "core/picture_folder.h"
 #include "core/workspace.h"
 #include "formats/fits.h"
 #include "formats/fits_sky.h"
@@ -12,8 +13,8 @@ namespace orv::catalogue {
 
 std::string savedDataFile(const std::string& picturePath, const std::string& resultRoot) {
     const std::string name = core::fileNameOf(picturePath);
-    const std::string root = resultRoot.empty() ? core::GetFolderName(picturePath) : resultRoot;
-    return core::joinPath(core::joinPath(root, name + ".dir"), name + ".dat");
+    return core::joinPath(core::resultFolderOf(core::GetFolderName(picturePath), name, resultRoot),
+                          name + ".dat");
 }
 
 core::Result<results::ResultFiles> readSavedResults(const std::string& picturePath,

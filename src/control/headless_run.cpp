@@ -104,8 +104,9 @@ namespace {
 // The result folder a picture's files go to, as a key to compare.
 std::string folderKey(const HeadlessOptions& options, const std::string& folder,
                       const std::string& name) {
-    const std::string root = options.resultRoot.empty() ? folder : options.resultRoot;
-    return std::filesystem::path(core::joinPath(root, name + ".dir")).lexically_normal().string();
+    return std::filesystem::path(core::resultFolderOf(folder, name, options.resultRoot))
+        .lexically_normal()
+        .string();
 }
 
 // Why each picture is refused for sharing its result folder with an earlier one ("" when not).

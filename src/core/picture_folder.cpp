@@ -5,7 +5,12 @@
 namespace orv::core {
 
 std::string resultFolder(const Workspace& ws) {
-    return joinPath(ws.ResultRoot.empty() ? ws.DoFilePath : ws.ResultRoot, ws.DoFileName + ".dir");
+    return resultFolderOf(ws.DoFilePath, ws.DoFileName, ws.ResultRoot);
+}
+
+std::string resultFolderOf(const std::string& folder, const std::string& name,
+                           const std::string& root) {
+    return joinPath(root.empty() ? folder : root, name + ".dir");
 }
 
 std::string logFilePath(const Workspace& ws) {

@@ -11,6 +11,10 @@ namespace orv::core {
 // The picture's result folder: DoFilePath / DoFileName.dir, or ResultRoot / DoFileName.dir when
 // the results go to a folder of their own.
 std::string resultFolder(const Workspace& ws);
+// The same for the picture `name` in `folder`: folder / name.dir, or root / name.dir when
+// `root` is not empty.
+std::string resultFolderOf(const std::string& folder, const std::string& name,
+                           const std::string& root);
 // The processing log: resultFolder / DoFileName.log
 std::string logFilePath(const Workspace& ws);
 bool isClipboardPicture(const Workspace& ws);
