@@ -211,13 +211,8 @@ private:
             return std::nullopt;
         }
         for (const std::string& why : read->incomplete) complain(o, "catalogue incomplete", why);
-        const auto format = catalogue::formatOfPath(file).value_or(catalogue::OutputFormat::Ecsv);
-        auto bytes = catalogue::catalogueBytes(read->catalogue, format);
-        if (!bytes) {
-            complain(o, "no catalogue", bytes.error());
-            return std::nullopt;
-        }
-        auto written = catalogue::writeOutput(file, bytes.value());
+        auto written =
+            catalogue::writeCatalogueFile(read->catalogue, file, catalogue::OutputFormat::Ecsv);
         if (written) return file;
         complain(o, "no catalogue", written.error());
         return std::nullopt;

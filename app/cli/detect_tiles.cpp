@@ -191,10 +191,8 @@ int runDetectTiles(const ParsedArgs& a, const EngineOptions& engine,
         std::filesystem::create_directories(folder, ec);
         file = core::joinPath(folder, name + ".ecsv");
     }
-    const auto format = catalogue::formatOfPath(file).value_or(catalogue::OutputFormat::Ecsv);
-    auto bytes = catalogue::catalogueBytes(d.catalogue, format);
-    core::Result<void> written =
-        bytes ? catalogue::writeOutput(file, bytes.value()) : core::Error{bytes.error()};
+    const core::Result<void> written =
+        catalogue::writeCatalogueFile(d.catalogue, file, catalogue::OutputFormat::Ecsv);
     if (!written) {
         std::fprintf(stderr, "%s: no catalogue: %s\n", image.c_str(), written.error().c_str());
         complete = false;

@@ -72,4 +72,11 @@ core::Result<void> writeOutput(const std::string& path, std::string_view bytes) 
     return core::writeOutputFile(path, bytes);
 }
 
+core::Result<void> writeCatalogueFile(const Catalogue& c, const std::string& path,
+                                      OutputFormat fallback) {
+    auto bytes = catalogueBytes(c, formatOfPath(path).value_or(fallback));
+    if (!bytes) return core::Error{bytes.error()};
+    return writeOutput(path, bytes.value());
+}
+
 }  // namespace orv::catalogue

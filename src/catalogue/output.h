@@ -33,4 +33,9 @@ core::Result<std::string> catalogueBytes(const Catalogue& c, OutputFormat f);
 // the path.
 core::Result<void> writeOutput(const std::string& path, std::string_view bytes);
 
+// The catalogue written to `path` (writeOutput) in the format its extension names, `fallback`
+// for a name without one of them ("-").
+core::Result<void> writeCatalogueFile(const Catalogue& c, const std::string& path,
+                                      OutputFormat fallback);
+
 }  // namespace orv::catalogue
