@@ -60,6 +60,14 @@ struct MeasureTable {
     // Measured anew: the fingerprint of the picture and the results they belong to
     // (catalogue/measure/measure_results.h), 0 when none.
     uint64_t stamp = 0;
+    // The last result measured alone while the table was out of date, with the fingerprint and
+    // the threshold it was measured for: the information panel shows it again without measuring.
+    struct One {
+        int32_t n = 0;
+        uint64_t stamp = 0;
+        float siki = 0;
+        MeasureRec rec;
+    } lastOne;
 
     const MeasureRec* find(int32_t n) const {
         return n >= 0 && static_cast<size_t>(n) < byStar.size() ? &byStar[n] : nullptr;

@@ -146,6 +146,27 @@ TEST(MeasureResults, MeasuredAgainOnlyWhenThePixelsOfTheResultsChange) {
     EXPECT_TRUE(measuring());
 }
 
+TEST(MeasureResults, AResultMeasuredAloneIsShownAgainOnlyForTheSameResultsAndThreshold) {
+    DetectedField run;
+    auto& ws = run.app.ws;
+    const int32_t star = run.near(30, 60);
+    ws.measures = {};  // out of date: the result is measured alone
+    const core::MeasureRec first = measureResult(run.app.ctx, star);
+    EXPECT_EQ(measureText(measureResult(run.app.ctx, star).flux), measureText(first.flux));
+    // The gourd flag follows the threshold of now.
+    const float siki = ws.settings.Siki;
+    ws.settings.Siki = ws.Clusters[star].Siki - 1;
+    EXPECT_NE(measureResult(run.app.ctx, star).flags & core::kFlagGourd, 0);
+    ws.settings.Siki = siki;
+    EXPECT_EQ(measureResult(run.app.ctx, star).flags & core::kFlagGourd, 0);
+    // Results analysed again are measured again: as a fresh measuring gives them.
+    ws.Stars[star].CenterX += 0.25f;
+    const core::MeasureRec moved = measureResult(run.app.ctx, star);
+    refreshMeasures(run.app.ctx);
+    EXPECT_EQ(measureText(moved.flux), measureText(ws.measures.find(star)->flux));
+    EXPECT_EQ(measureText(moved.a), measureText(ws.measures.find(star)->a));
+}
+
 TEST(MeasureResults, AFitsFileChangedBeforeTheSaveLeavesThemUnmeasuredAndSaysSo) {
     TestApp app;
     control::Form_Load(app.ctx);

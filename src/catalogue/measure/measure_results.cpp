@@ -301,10 +301,14 @@ core::MeasureRec measureResult(form::Ctx& ctx, int32_t n) {
         const core::MeasureRec* r = ws.measures.find(n);
         return r ? *r : core::MeasureRec{};
     };
-    if (ws.measures.fromFile || ws.measures.stamp == resultsStamp(ws)) return fromTable();
+    if (ws.measures.fromFile) return fromTable();
+    const uint64_t stamp = resultsStamp(ws);
+    if (ws.measures.stamp == stamp) return fromTable();
     if (n < 1 || n > ws.MaxStarNo || static_cast<size_t>(n) >= ws.Clusters.size() ||
         handAdded(ws.Clusters[n]))
         return {};
+    core::MeasureTable::One& last = ws.measures.lastOne;
+    if (last.n == n && last.stamp == stamp && last.siki == ws.settings.Siki) return last.rec;
     const std::string file = pictureFile(ws);
     if (!file.empty() && !formats::isFitsFile(file) && !ws.StretchUsed.empty()) {
         refreshMeasures(ctx);
@@ -319,8 +323,10 @@ core::MeasureRec measureResult(form::Ctx& ctx, int32_t n) {
             if (row[x] == n) box.add(x, y - 1);
     }
     RowCache cache(*samples->rows);
-    return finished(ws, n,
-                    measureCluster(cache, ws.ClusterMap, inputOf(ws, samples.value(), n, box)));
+    last = {n, stamp, ws.settings.Siki,
+            finished(ws, n,
+                     measureCluster(cache, ws.ClusterMap, inputOf(ws, samples.value(), n, box)))};
+    return last.rec;
 }
 
 core::FileLines measureFileForSave(form::Ctx& ctx, const std::string& dataFile) {
