@@ -24,12 +24,6 @@ std::string g(int64_t v) {
     return core::generalForm(v);
 }
 
-std::string degrees(double v) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.8f", v);
-    return buf;
-}
-
 // "#rrggbb", as DS9 takes a colour.
 std::string ds9Colour(form::Rgb c) {
     char buf[16];
@@ -47,6 +41,12 @@ double shownValue(float v) {
 
 std::string coordinateText(double v) {
     return core::generalForm(v, 12);
+}
+
+std::string degreesText(double v) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.8f", v);
+    return buf;
 }
 
 CatalogueRecord fromResult(const results::ResultRecord& r, const std::string& tile) {
@@ -128,8 +128,8 @@ std::vector<std::string> catalogueRow(const Catalogue& c, const CatalogueRecord&
         row.insert(row.end(), {"", ""});
     }
     const bool sky = c.skyColumns && r.sky;
-    row.push_back(sky ? degrees(r.sky->ra) : "");
-    row.push_back(sky ? degrees(r.sky->dec) : "");
+    row.push_back(sky ? degreesText(r.sky->ra) : "");
+    row.push_back(sky ? degreesText(r.sky->dec) : "");
     const core::MeasureRec& m = r.measure;
     for (double v : {m.flux, m.fluxErr, m.fluxRadius, m.fluxIso, m.background, m.peak, m.snr,
                      m.fwhm, m.a, m.b, m.theta, m.ellipticity})

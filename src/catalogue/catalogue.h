@@ -68,6 +68,8 @@ CatalogueRecord fromResult(const results::ResultRecord& r, const std::string& ti
 double shownValue(float v);
 // A coordinate in the shortest form that keeps 12 significant digits ("34.62345", "4096").
 std::string coordinateText(double v);
+// An angle in degrees with 8 decimals, as ra and dec are written.
+std::string degreesText(double v);
 
 // The catalogue as a table, one row per record in order, `id` its row number (1..N). The
 // columns are the same for every catalogue:

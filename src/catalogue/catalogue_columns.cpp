@@ -1,7 +1,6 @@
 #include "catalogue/catalogue_columns.h"
 
 #include <cmath>
-#include <cstdio>
 #include <functional>
 #include <limits>
 #include <optional>
@@ -26,9 +25,7 @@ double coordinateValue(double v) {
 
 // The number an angle's text (degrees with 8 decimals) shows.
 double degreesValue(double v) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.8f", v);
-    return core::parseNumber(buf).value_or(v);
+    return core::parseNumber(degreesText(v)).value_or(v);
 }
 
 // The number a measurement's text (7 significant digits) shows; NaN for an empty cell.
@@ -112,9 +109,12 @@ const std::unordered_map<std::string, Cell>& cells() {
     return table;
 }
 
-// A column the table has and `cells` does not know: read back from the table's texts.
-void fromTableTexts(const Catalogue& c, size_t index, CatalogueColumn& column) {
-    const Table t = catalogueTable(c);
+// A column the table has and `cells` does not know: read back from the table's texts (made
+// once, for the first such column).
+void fromTableTexts(const Catalogue& c, size_t index, std::optional<Table>& texts,
+                    CatalogueColumn& column) {
+    if (!texts) texts = catalogueTable(c);
+    const Table& t = *texts;
     std::vector<int64_t> whole;
     std::vector<double> real;
     std::vector<std::string> text;
@@ -175,6 +175,7 @@ void fill(const Catalogue& c, const Cell& cell, CatalogueColumn& column) {
 std::vector<CatalogueColumn> catalogueColumns(const Catalogue& c) {
     std::vector<CatalogueColumn> columns;
     const std::vector<TableColumn> names = catalogueTableColumns(c);
+    std::optional<Table> texts;
     for (size_t k = 0; k < names.size(); ++k) {
         const TableColumn& t = names[k];
         CatalogueColumn column{t.name, t.type, t.unit, t.description, {}, {}};
@@ -182,7 +183,7 @@ std::vector<CatalogueColumn> catalogueColumns(const Catalogue& c) {
         if (known != cells().end())
             fill(c, known->second, column);
         else
-            fromTableTexts(c, k, column);
+            fromTableTexts(c, k, texts, column);
         columns.push_back(std::move(column));
     }
     return columns;
