@@ -5,6 +5,7 @@
 // drag. Only how layers 0 and 1 and the thumbnail are shown changes; it stays for the session.
 
 #include <QWidget>
+#include <optional>
 
 #include "view/display_stretch.h"
 
@@ -62,7 +63,8 @@ private:
     QLabel* whiteShare_ = nullptr;
     StretchHistogram* histogram_ = nullptr;
     view::LevelHistogram levels_{};
-    uint64_t picture_ = ~uint64_t{0};  // the picture generation the histogram belongs to
+    uint64_t picture_ = ~uint64_t{0};            // the picture generation the histogram belongs to
+    std::optional<view::DisplayStretch> shown_;  // the stretch the shares and histogram show
     bool placed_ = false;
     bool updating_ = false;
 };
