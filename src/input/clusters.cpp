@@ -135,8 +135,21 @@ private:
 
 }  // namespace
 
-Brightness::Brightness(float siki, float top)
-    : sikiTop_(top), loose_(std::nextafter(siki, -INFINITY) - 1.0f) {
+namespace {
+
+// A Single below Siki by more than the rounding of Level - BackLevel in single precision (half a
+// step of 2^-16 while both lie in 0..255) and of Siki + BackLevel in double precision: every
+// bright pixel below SikiTop has Level - BackLevel above it, and few others do.
+float looseThreshold(float siki) {
+    const double bound = static_cast<double>(siki) - 0x1p-14;
+    float t = static_cast<float>(bound);
+    if (static_cast<double>(t) > bound) t = std::nextafter(t, -INFINITY);
+    return t;
+}
+
+}  // namespace
+
+Brightness::Brightness(float siki, float top) : sikiTop_(top), loose_(looseThreshold(siki)) {
     for (int l = 0; l < 256; ++l) {
         const double d = static_cast<double>(l) - siki;
         float t = static_cast<float>(d);
