@@ -29,22 +29,22 @@ constexpr int kLanes = 4;  // interleaved copies of the histogram, summed when i
 // For normally distributed values, the standard deviation over the median absolute deviation.
 constexpr double kMadToSigma = 1.4826;
 
+// The bin of position p (in bins): floor(p) within 0 .. kBins - 1. Residuals of levels lie
+// within +-255, so p is far inside the range of an int; cutting the integer to the bins gives
+// the same bin as cutting p, in fewer vector steps.
+inline uint16_t binOf(float p) {
+    return static_cast<uint16_t>(std::clamp(static_cast<int32_t>(p), 0, kBins - 1));
+}
+
 ORV_PIXEL_LOOP void binRow(const uint8_t* __restrict level, const float* __restrict back, int w,
                            float offset, float scale, uint16_t* __restrict out) {
-    for (int x = 0; x < w; ++x) {
-        float p = (static_cast<float>(level[x]) - back[x] + offset) * scale;
-        p = std::min(std::max(p, 0.0f), static_cast<float>(kBins - 1));
-        out[x] = static_cast<uint16_t>(p);
-    }
+    for (int x = 0; x < w; ++x)
+        out[x] = binOf((static_cast<float>(level[x]) - back[x] + offset) * scale);
 }
 
 ORV_PIXEL_LOOP void binValues(const float* __restrict residual, int w, float offset, float scale,
                               uint16_t* __restrict out) {
-    for (int x = 0; x < w; ++x) {
-        float p = (residual[x] + offset) * scale;
-        p = std::min(std::max(p, 0.0f), static_cast<float>(kBins - 1));
-        out[x] = static_cast<uint16_t>(p);
-    }
+    for (int x = 0; x < w; ++x) out[x] = binOf((residual[x] + offset) * scale);
 }
 
 }  // namespace
