@@ -95,8 +95,12 @@ ORV_PIXEL_LOOP uint8_t luminanceRow(Workspace& ws, int w, int y) {
             any |= tie[x];
         }
         if (!any) continue;
-        for (int x = 0; x < n; ++x)
-            if (tie[x]) yy[x] = static_cast<uint8_t>(luminanceY(rr[x], gg[x], bb[x]));
+        // The ties are few: whole words of marks without one are passed over.
+        for (int x = 0; x < n; x += 8) {
+            if (x + 8 <= n && core::allZeroBytes(tie + x, 8)) continue;
+            for (int k = x; k < std::min(n, x + 8); ++k)
+                if (tie[k]) yy[k] = static_cast<uint8_t>(luminanceY(rr[k], gg[k], bb[k]));
+        }
     }
     uint8_t maxY = 0;
     for (int x = 0; x < w; ++x) maxY = std::max(maxY, lum[x]);
