@@ -51,8 +51,9 @@ ORV_PIXEL_LOOP void addToColumns(uint32_t* __restrict column, const uint8_t* __r
 // window sum is prefix[x0 + 2n + 1] - prefix[x0] with no clipping in the loop.
 template <typename Sum>
 ORV_PIXEL_LOOP void windowMeans(const uint32_t* __restrict column, Sum* __restrict prefix,
-                                Sum* __restrict sums, const float* __restrict columns, int w, int n,
-                                int rows, float* __restrict out) {
+                                Sum* __restrict sums, const float* __restrict columns,
+                                const double* __restrict inverseColumns, int w, int n, int rows,
+                                float* __restrict out) {
     Sum* p = prefix + n;
     Sum run = 0;
     for (int x = 0; x < w; ++x) {
@@ -64,9 +65,16 @@ ORV_PIXEL_LOOP void windowMeans(const uint32_t* __restrict column, Sum* __restri
     for (int x0 = 0; x0 < w; ++x0) sums[x0] = hi[x0] - prefix[x0];
     if (n <= kSingleDivisionMaxN) {
         // Sums and counts are exact Singles, and a Single quotient rounded through a Double is
-        // the same as the Single quotient itself (53 >= 2 * 24 + 2 bits).
-        const float r = static_cast<float>(rows);
-        for (int x0 = 0; x0 < w; ++x0) out[x0] = static_cast<float>(sums[x0]) / (r * columns[x0]);
+        // the same as the Single quotient itself (53 >= 2 * 24 + 2 bits). That quotient s / d
+        // (d = rows x columns <= 255^2) is multiplied out instead of divided: the product of s
+        // and the two inverses, in double precision, lies within 2^-51 of s / d (relatively),
+        // while s / d lies at least 2^-25 / d > 2^-41 from every point halfway between two
+        // Singles (it would need 25 significant bits), so both round to the same Single. (The
+        // sums, below 2^24, are converted as signed numbers: one vector step.)
+        const double inverseRows = 1.0 / rows;
+        for (int x0 = 0; x0 < w; ++x0)
+            out[x0] = static_cast<float>(static_cast<double>(static_cast<int32_t>(sums[x0])) *
+                                         inverseColumns[x0] * inverseRows);
     } else {
         for (int x0 = 0; x0 < w; ++x0)
             out[x0] = static_cast<float>(static_cast<double>(sums[x0]) /
@@ -86,19 +94,22 @@ public:
           column_(width, 0),
           prefix_(static_cast<size_t>(width) + 2 * n + 1, 0),
           sums_(width, 0),
-          columns_(width, 0) {
+          columns_(width, 0),
+          inverseColumns_(width, 0) {
         for (int r = std::max(0, first - n); r <= std::min(first + n, height - 1); ++r)
             addRow(r, true);
-        for (int x0 = 0; x0 < width; ++x0)
-            columns_[x0] =
-                static_cast<float>(std::min(width - 1, x0 + n) - std::max(0, x0 - n) + 1);
+        for (int x0 = 0; x0 < width; ++x0) {
+            const int columns = std::min(width - 1, x0 + n) - std::max(0, x0 - n) + 1;
+            columns_[x0] = static_cast<float>(columns);
+            inverseColumns_[x0] = 1.0 / columns;
+        }
     }
 
     // Writes the background of row y0 (0-based), then moves the window down one row.
     void row(int y0, float* out) {
         const int rows = std::min(height_ - 1, y0 + n_) - std::max(0, y0 - n_) + 1;
-        windowMeans(column_.data(), prefix_.data(), sums_.data(), columns_.data(), width_, n_, rows,
-                    out);
+        windowMeans(column_.data(), prefix_.data(), sums_.data(), columns_.data(),
+                    inverseColumns_.data(), width_, n_, rows, out);
         if (y0 + n_ + 1 < height_) addRow(y0 + n_ + 1, true);
         if (y0 - n_ >= 0) addRow(y0 - n_, false);
     }
@@ -112,6 +123,7 @@ private:
     std::vector<Sum> prefix_;
     std::vector<Sum> sums_;
     std::vector<float> columns_;  // window width of each column
+    std::vector<double> inverseColumns_;
 };
 
 // Writes the background of rows first..end-1 into `out` and calls rowDone(y0) after each row.
