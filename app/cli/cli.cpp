@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "core/numeric.h"
-#include "formats/decoder/picture_decoder.h"
+#include "formats/guarded_picture.h"
 #include "formats/stretch.h"
 #include "tiles/big_picture.h"
 #include "tiles/geometry.h"

@@ -20,7 +20,7 @@
 #include "core/paths.h"
 #include "core/settings.h"
 #include "detect_tiles.h"
-#include "formats/decoder/picture_decoder.h"
+#include "formats/guarded_picture.h"
 
 namespace orv::cli {
 namespace {

@@ -16,7 +16,7 @@
 #include "core/numeric.h"
 #include "core/paths.h"
 #include "core/picture_folder.h"
-#include "formats/decoder/picture_decoder.h"
+#include "formats/guarded_picture.h"
 #include "tiles/big_picture.h"
 
 namespace orv::cli {

@@ -4,7 +4,6 @@
 
 #include <malloc.h>
 
-#include <QCoreApplication>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -62,7 +61,6 @@ int main(int argc, char** argv) {
     // handing it back to the system (fresh pages cost a fault each).
     mallopt(M_MMAP_THRESHOLD, 256 << 20);
     mallopt(M_TRIM_THRESHOLD, 512 << 20);
-    QCoreApplication app(argc, argv);  // for Qt's image format plug-ins (JPEG)
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) {
         std::fputs(usage().c_str(), stderr);

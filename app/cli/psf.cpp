@@ -17,7 +17,7 @@
 #include "extract/records.h"
 #include "form/context.h"
 #include "form/headless_host.h"
-#include "formats/decoder/picture_decoder.h"
+#include "formats/guarded_picture.h"
 #include "input/image_load.h"
 #include "psf/entries.h"
 #include "psf/profile.h"

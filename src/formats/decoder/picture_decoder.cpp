@@ -7,213 +7,22 @@
 #include <QImageReader>
 #include <QRgba64>
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <optional>
 #include <vector>
 
-#include "core/block_cache.h"
 #include "core/paths.h"
-#include "formats/bmp_stream.h"
-#include "formats/guarded_decode.h"
 
-// Decoding a picture file:
-//   1. the path must name a readable regular file (a FIFO would block, a folder is no picture);
-//   2. BMP: the header must announce a bit depth the format has, and an uncompressed file must
-//      hold every row it announces; run-length compressed files (RLE8, RLE4) are decoded here,
-//      so that pixels the runs skip are black rather than whatever memory held before;
-//   3. JPEG: the coded data must reach its end marker (a cut file is refused, not completed);
-//   4. everything else goes to Qt's readers; pictures with more than 8 bits per channel keep
-//      their samples for the stretch.
+// Decoding a picture file: the checks of formats/guarded_picture.h (and its reader of
+// run-length compressed BMPs), then Qt's readers for everything else; pictures with more than
+// 8 bits per channel keep their samples for the stretch.
 
 namespace orv::formats {
 
 namespace {
 
-uint32_t le16(const uint8_t* b) {
-    return b[0] | static_cast<uint32_t>(b[1]) << 8;
-}
-
-uint32_t le32(const uint8_t* b) {
-    return le16(b) | le16(b + 2) << 16;
-}
-
-// The header fields of a BMP file that the checks below need.
-struct BmpHeader {
-    uint32_t dataOffset = 0;
-    uint32_t infoSize = 0;
-    int64_t width = 0, height = 0;  // height < 0: rows top-down
-    uint32_t bits = 0;
-    uint32_t compression = 0;
-    uint32_t colours = 0;  // palette entries announced (0: as many as the bit depth gives)
-};
-
-constexpr uint32_t kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2, kBiBitfields = 3, kBiAlphaBitfields = 6;
-
-// The header of a BMP file, or nothing when the bytes are no BMP this program checks.
-std::optional<BmpHeader> bmpHeader(const QByteArray& head) {
-    const auto* b = reinterpret_cast<const uint8_t*>(head.constData());
-    if (head.size() < 26 || b[0] != 'B' || b[1] != 'M') return std::nullopt;
-    BmpHeader h;
-    h.dataOffset = le32(b + 10);
-    h.infoSize = le32(b + 14);
-    if (h.infoSize == 12) {  // OS/2 BITMAPCOREHEADER
-        h.width = le16(b + 18), h.height = le16(b + 20), h.bits = le16(b + 24);
-    } else if (h.infoSize >= 40 && head.size() >= 50) {
-        h.width = static_cast<int32_t>(le32(b + 18));
-        h.height = static_cast<int32_t>(le32(b + 22));
-        h.bits = le16(b + 28);
-        h.compression = le32(b + 30);
-        h.colours = le32(b + 46);
-    } else {
-        return std::nullopt;
-    }
-    return h;
-}
-
-// Why a BMP header cannot be read, or "".
-std::string unsupportedBmp(const BmpHeader& h) {
-    switch (h.bits) {
-        case 1:
-        case 4:
-        case 8:
-        case 16:
-        case 24:
-        case 32:
-            return "";
-        default:
-            return "対応していない BMP です (" + std::to_string(h.bits) + " ビット/ピクセル)";
-    }
-}
-
-// Qt's BMP reader fills the rows missing from a truncated file and reports success, so an
-// uncompressed BMP must hold every row its header announces; only the padding of the last row
-// may be missing. The sizes are taken in 128 bits: a damaged header may announce 2^31 x 2^31.
-bool bmpRowsMissing(const BmpHeader& h, int64_t fileSize) {
-    if (h.compression != kBiRgb && h.compression != kBiBitfields) return false;
-    if (h.width <= 0 || h.height == 0) return false;
-    using Wide = unsigned __int128;
-    const Wide rows = static_cast<Wide>(h.height < 0 ? -h.height : h.height);
-    const Wide bitsPerRow = static_cast<Wide>(h.width) * h.bits;
-    const Wide rowBytes = (bitsPerRow + 31) / 32 * 4;
-    const Wide needed = h.dataOffset + rowBytes * (rows - 1) + (bitsPerRow + 7) / 8;
-    return static_cast<Wide>(fileSize) < needed;
-}
-
-// Decodes a run-length compressed BMP (RLE8 or RLE4). Every pixel starts black; the runs paint
-// what they name, and a delta or an early end of line or bitmap leaves the rest black. A stream
-// that ends before the bitmap does is refused as cut.
-//
-//   count > 0, value      `count` pixels of value (RLE4: the two nibbles alternate)
-//   0, 0                  end of line        0, 1   end of bitmap
-//   0, 2, dx, dy          move right dx and up dy rows
-//   0, n >= 3, n values   absolute run, padded to a 16-bit boundary
-core::Result<form::Picture> decodeRleBmp(const BmpHeader& h, const QByteArray& file,
-                                         int allocationLimitMb) {
-    const bool four = h.compression == kBiRle4;
-    if (h.bits != (four ? 4u : 8u)) return core::Error{"圧縮方式とビット数が合いません"};
-    if (h.width <= 0 || h.height <= 0) return core::Error{"圧縮された BMP の大きさが不正です"};
-    const double bytes = static_cast<double>(h.width) * static_cast<double>(h.height) * 4;
-    if (bytes > allocationLimitMb * 1048576.0 || h.width > INT32_MAX / 4)
-        return core::Error{"画像が大きすぎます"};
-    if (bytes + static_cast<double>(file.size()) >
-        static_cast<double>(core::availableMemoryBytes()))
-        return core::Error{"画像が大きすぎて、メモリーに入りません"};
-    const auto* b = reinterpret_cast<const uint8_t*>(file.constData());
-    const size_t size = static_cast<size_t>(file.size());
-
-    const uint32_t maxColours = four ? 16 : 256;
-    const uint32_t colours = h.colours == 0 || h.colours > maxColours ? maxColours : h.colours;
-    const size_t paletteAt = 14 + static_cast<size_t>(h.infoSize);
-    if (paletteAt + 4 * static_cast<size_t>(colours) > size || h.dataOffset > size)
-        return core::Error{"ファイルが途中で切れています"};
-    uint32_t palette[256] = {};  // an index beyond the palette paints black
-    for (uint32_t i = 0; i < colours; ++i) palette[i] = le32(b + paletteAt + 4 * i) & 0x00FFFFFFu;
-
-    const int w = static_cast<int>(h.width), height = static_cast<int>(h.height);
-    const size_t stride = static_cast<size_t>(w) * 4;
-    auto pixels = std::make_shared<std::vector<uint8_t>>(stride * height, 0);
-    int x = 0, y = 0;  // y counts rows from the bottom
-    auto paint = [&](uint32_t index) {
-        if (x < w && y < height) {
-            const uint32_t c = palette[index & 0xFF];
-            std::memcpy(pixels->data() + static_cast<size_t>(height - 1 - y) * stride + 4 * x, &c,
-                        4);
-        }
-        ++x;
-    };
-    size_t i = h.dataOffset;
-    bool ended = false;
-    while (y < height) {
-        if (i + 2 > size) break;
-        const uint8_t count = b[i], value = b[i + 1];
-        i += 2;
-        if (count > 0) {
-            for (int k = 0; k < count && x < w; ++k)
-                paint(four ? (k % 2 == 0 ? value >> 4 : value & 0x0F) : value);
-            continue;
-        }
-        if (value == 0) {
-            x = 0, ++y;
-        } else if (value == 1) {
-            ended = true;
-            break;
-        } else if (value == 2) {
-            if (i + 2 > size) break;
-            x += b[i], y += b[i + 1];
-            i += 2;
-        } else {
-            const size_t dataBytes = four ? (value + 1) / 2 : value;
-            if (i + dataBytes > size) break;
-            for (int k = 0; k < value; ++k) {
-                const uint8_t byte = b[i + (four ? k / 2 : k)];
-                paint(four ? (k % 2 == 0 ? byte >> 4 : byte & 0x0F) : byte);
-            }
-            i += (dataBytes + 1) / 2 * 2;
-        }
-    }
-    if (!ended && y < height) return core::Error{"ファイルが途中で切れています"};
-    form::Picture p;
-    p.width = w;
-    p.height = height;
-    p.bits = pixels->data();
-    p.stride = stride;
-    p.layout = form::PixelLayout::Bgrx8888;
-    p.owner = std::move(pixels);
-    return p;
-}
-
-// Whether the coded data of a JPEG file stops before its end marker (EOI). The marker segments
-// are walked to the first scan; from there a 0xFF byte is followed by a stuffed 0, a restart
-// marker, the end marker, or another segment (tables and scans of a progressive file).
-bool jpegCut(const QByteArray& file) {
-    const auto* b = reinterpret_cast<const uint8_t*>(file.constData());
-    const size_t n = static_cast<size_t>(file.size());
-    if (n < 4 || b[0] != 0xFF || b[1] != 0xD8) return false;
-    size_t i = 2;
-    bool inScan = false;
-    while (true) {
-        if (inScan) {
-            while (i < n && b[i] != 0xFF) ++i;
-        } else if (i < n && b[i] != 0xFF) {
-            return false;  // not a marker where one must be: the reader judges the damage
-        }
-        if (i + 1 >= n) return true;
-        const uint8_t m = b[i + 1];
-        if (m == 0xFF) {  // fill byte
-            ++i;
-        } else if (m == 0x00 || (m >= 0xD0 && m <= 0xD7) || m == 0x01 || m == 0xD8) {
-            i += 2;
-        } else if (m == 0xD9) {
-            return false;
-        } else {
-            if (i + 3 >= n) return true;
-            const size_t length = static_cast<size_t>(b[i + 2]) << 8 | b[i + 3];
-            if (length < 2) return false;
-            i += 2 + length;
-            inScan = inScan || m == 0xDA;
-        }
-    }
+std::string_view bytesOf(const QByteArray& bytes) {
+    return {bytes.constData(), static_cast<size_t>(bytes.size())};
 }
 
 // The samples of a picture with more than 8 bits per channel, kept for the stretch: 16-bit
@@ -279,10 +88,6 @@ std::shared_ptr<const form::DeepSamples> deepSamples(const QImage& image) {
     return d;
 }
 
-core::Result<form::Picture> refused(const std::string& path, const std::string& reason) {
-    return core::Error{"画像を読み込めません: " + path + " (" + reason + ")"};
-}
-
 }  // namespace
 
 core::Result<form::Picture> pictureFromImage(const QImage& image) {
@@ -302,40 +107,28 @@ core::Result<form::Picture> pictureFromImage(const QImage& image) {
     return p;
 }
 
-namespace {
-
-// The program's own checks of a BMP and its own reader of run-length encoded ones: a refusal
-// or the picture, or nothing when the file is left to the other readers.
-std::optional<core::Result<form::Picture>> ownBmpRead(const std::string& path, QFile& file,
-                                                      const BmpHeader& bmp, int allocationLimitMb) {
-    if (std::string reason = unsupportedBmp(bmp); !reason.empty()) return refused(path, reason);
-    if (bmpRowsMissing(bmp, file.size())) return refused(path, "ファイルが途中で切れています");
-    if (bmp.compression != kBiRle8 && bmp.compression != kBiRle4) return std::nullopt;
-    if (static_cast<uint64_t>(file.size()) > core::availableMemoryBytes())
-        return refused(path, "ファイルが大きすぎて、メモリーに入りません");
-    auto picture = decodeRleBmp(bmp, file.readAll(), allocationLimitMb);
-    if (!picture) return refused(path, picture.error());
-    return picture;
-}
-
-}  // namespace
-
 core::Result<form::Picture> decodePictureFileWithLimit(const std::string& path,
                                                        int allocationLimitMb) {
     if (const std::string reason = core::unreadableFileReason(path, "画像ファイル");
         !reason.empty())
-        return refused(path, reason);
+        return refusedPicture(path, reason);
     QFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::ReadOnly)) return refused(path, file.errorString().toStdString());
+    if (!file.open(QIODevice::ReadOnly))
+        return refusedPicture(path, file.errorString().toStdString());
     const QByteArray head = file.peek(64);
 
     std::optional<QByteArray> whole;  // the file's bytes, where a check needs them all
-    if (const auto bmp = bmpHeader(head)) {
-        if (auto own = ownBmpRead(path, file, *bmp, allocationLimitMb)) return std::move(*own);
+    if (const auto bmp = bmpHeader(bytesOf(head))) {
+        auto readAll = [&]() -> core::Result<std::string> {
+            const QByteArray all = file.readAll();
+            return std::string(bytesOf(all));
+        };
+        if (auto own = ownBmpRead(path, file.size(), *bmp, allocationLimitMb, readAll))
+            return std::move(*own);
     } else if (head.size() >= 2 && static_cast<uint8_t>(head[0]) == 0xFF &&
                static_cast<uint8_t>(head[1]) == 0xD8) {
         whole = file.readAll();
-        if (jpegCut(*whole)) return refused(path, "ファイルが途中で切れています");
+        if (jpegCut(bytesOf(*whole))) return refusedPicture(path, "ファイルが途中で切れています");
     }
 
     QBuffer buffer;
@@ -349,7 +142,7 @@ core::Result<form::Picture> decodePictureFileWithLimit(const std::string& path,
     // Qt refuses pictures above 256 MB by default; astronomical pictures are often larger.
     reader.setAllocationLimit(allocationLimitMb);
     QImage image;
-    if (!reader.read(&image)) return refused(path, reader.errorString().toStdString());
+    if (!reader.read(&image)) return refusedPicture(path, reader.errorString().toStdString());
     if (auto deep = deepSamples(image)) {
         form::Picture p;
         p.width = deep->width;
@@ -362,41 +155,6 @@ core::Result<form::Picture> decodePictureFileWithLimit(const std::string& path,
 
 core::Result<form::Picture> decodePictureFile(const std::string& path) {
     return decodePictureFileWithLimit(path, kDefaultAllocationLimitMb);
-}
-
-core::Result<form::Picture> decodePictureFileGuarded(const std::string& path, int allocationLimitMb,
-                                                     const std::function<void()>& pump) {
-    if (const std::string reason = core::unreadableFileReason(path, "画像ファイル");
-        !reason.empty())
-        return refused(path, reason);
-    QFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::ReadOnly)) return refused(path, file.errorString().toStdString());
-    if (const auto bmp = bmpHeader(file.peek(64))) {
-        // The program's own checks and readers; what they leave goes to the helper.
-        if (auto own = ownBmpRead(path, file, *bmp, allocationLimitMb)) return std::move(*own);
-        // Uncompressed 24-bit and 32-bit files (32-bit ones with byte-sized channel masks too)
-        // stream through the program's own reader; it leaves other masks to the helper.
-        const bool streamed =
-            (bmp->compression == kBiRgb && (bmp->bits == 24 || bmp->bits == 32)) ||
-            ((bmp->compression == kBiBitfields || bmp->compression == kBiAlphaBitfields) &&
-             bmp->bits == 32);
-        if (streamed) {
-            file.close();
-            BmpRead read = readBmpFile(path);
-            if (read.status == BmpRead::Status::Ok) return std::move(read.picture);
-            if (read.status == BmpRead::Status::Failed) return core::Error{read.error};
-        }
-    }
-    file.close();
-    HelperRequest request;
-    request.reader = HelperReader::Toolkit;
-    request.allocationLimitMb = allocationLimitMb;
-    request.pump = pump;
-    return decodeInHelper(path, request);
-}
-
-PictureDecoder guardedDecoder() {
-    return [](const std::string& path) { return decodePictureFileGuarded(path); };
 }
 
 uint64_t declaredPicturePixels(const std::string& path) {
