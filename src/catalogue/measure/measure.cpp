@@ -89,6 +89,34 @@ bool forDisc(RowCache& rows, double cx, double cy, double radius, F&& f) {
     });
 }
 
+// The weighted sums of the adaptive moments, added pixel by pixel in raster order.
+struct Moments {
+    double sum = 0, sx = 0, sy = 0, sxx = 0, sxy = 0, syy = 0;
+};
+
+// Adds the pixels xa..xb of one row to `m`: pixel x at dx = dx0 + (x - xa) from the centre, with
+// the weight `weight` at xa, multiplied by `ratio` at each step right, the ratio itself by
+// `stepFactor`. A function of its own, without calls, so that the sums stay in registers.
+[[gnu::noinline]] Moments addRowMoments(Moments m, const float* row, const uint16_t* owners, int xa,
+                                        int xb, int32_t n, double dx0, double dy, double weight,
+                                        double ratio, double stepFactor, double sky) {
+    double dx = dx0;
+    for (int x = xa; x <= xb; ++x, dx += 1, weight *= ratio, ratio *= stepFactor) {
+        const uint16_t owner = owners[x - xa];
+        if (owner != 0 && owner != n) continue;  // another cluster: as sky
+        const double v = row[x];
+        if (!std::isfinite(v)) continue;
+        const double i = (v - sky) * weight;
+        m.sum += i;
+        m.sx += i * dx;
+        m.sy += i * dy;
+        m.sxx += i * dx * dx;
+        m.sxy += i * dx * dy;
+        m.syy += i * dy * dy;
+    }
+    return m;
+}
+
 // Adaptive moments (step 3 of the outline) starting from the weight `start` about (cx, cy); a
 // star wider than `widest` (sigma, pixels) is no star of this cluster (noise, or a neighbour's
 // light) and gives no shape.
@@ -100,32 +128,22 @@ Shape adaptiveShape(RowCache& rows, const core::Array2D<uint16_t>& map, int32_t 
     for (int it = 0; it < kMomentIterations; ++it) {
         const Sym wi = w.inverse();
         const double reach = kWeightReach * std::sqrt(w.largestEigen()) + 1.0;
-        double sum = 0, sx = 0, sy = 0, sxx = 0, sxy = 0, syy = 0;
+        Moments sums;
         // Along a row the weight's exponent is a quadratic in dx: each step to the right
         // multiplies the weight by a ratio that itself changes by the factor exp(-wi.xx).
         const double stepFactor = std::exp(-wi.xx);
         forDiscRows(rows, mx, my, reach, [&](int y, int xa, int xb, const float* row) {
             if (!row) return;
             const double dy = y + 0.5 - my;
-            double dx = xa + 0.5 - mx;
-            double weight =
+            const double dx = xa + 0.5 - mx;
+            const double weight =
                 std::exp(-0.5 * (wi.xx * dx * dx + 2 * wi.xy * dx * dy + wi.yy * dy * dy));
-            double ratio = std::exp(-0.5 * wi.xx * (2 * dx + 1) - wi.xy * dy);
-            const uint16_t* owners = map.at(xa + 1, y + 1);
-            for (int x = xa; x <= xb; ++x, dx += 1, weight *= ratio, ratio *= stepFactor) {
-                const uint16_t owner = owners[x - xa];
-                if (owner != 0 && owner != n) continue;  // another cluster: as sky
-                const double v = row[x];
-                if (!std::isfinite(v)) continue;
-                const double i = (v - sky) * weight;
-                sum += i;
-                sx += i * dx;
-                sy += i * dy;
-                sxx += i * dx * dx;
-                sxy += i * dx * dy;
-                syy += i * dy * dy;
-            }
+            const double ratio = std::exp(-0.5 * wi.xx * (2 * dx + 1) - wi.xy * dy);
+            sums = addRowMoments(sums, row, map.at(xa + 1, y + 1), xa, xb, n, dx, dy, weight, ratio,
+                                 stepFactor, sky);
         });
+        const double sum = sums.sum, sx = sums.sx, sy = sums.sy, sxx = sums.sxx, sxy = sums.sxy,
+                     syy = sums.syy;
         if (!(sum > 0)) return s;
         const double ex = sx / sum, ey = sy / sum;
         const Sym m{sxx / sum - ex * ex, sxy / sum - ex * ey, syy / sum - ey * ey};
