@@ -162,10 +162,12 @@ std::vector<std::string> splitLines(std::string_view text) {
     return lines;
 }
 
-std::vector<std::string> splitCommaFields(std::string_view line) {
+std::vector<std::string> splitCommaFields(std::string_view line, size_t limit) {
     std::vector<std::string> fields;
+    if (limit == 0) return fields;
     // Room for every field at once (a comma inside quotes only adds a little room).
-    fields.reserve(static_cast<size_t>(std::count(line.begin(), line.end(), ',')) + 1);
+    fields.reserve(
+        std::min(static_cast<size_t>(std::count(line.begin(), line.end(), ',')) + 1, limit));
     size_t i = 0;
     const size_t n = line.size();
     while (true) {
@@ -198,7 +200,7 @@ std::vector<std::string> splitCommaFields(std::string_view line) {
             i = end;
         }
         fields.push_back(std::move(field));
-        if (i >= n) break;
+        if (i >= n || fields.size() == limit) break;
         ++i;  // the comma
         if (i == n) {
             fields.emplace_back();

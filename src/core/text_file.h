@@ -41,8 +41,10 @@ void forEachLine(std::string_view text, F&& f) {
 
 // Splits a line at commas outside double quotes. A field may be quoted: it then ends at a quote
 // followed by a comma or the line end, "" inside stands for one quote, and any other quote is
-// kept as text. An unquoted field loses its surrounding blanks.
-std::vector<std::string> splitCommaFields(std::string_view line);
+// kept as text. An unquoted field loses its surrounding blanks. With a limit, only the first
+// `limit` fields (as the whole line splits into them).
+std::vector<std::string> splitCommaFields(std::string_view line,
+                                          size_t limit = static_cast<size_t>(-1));
 
 // A field for such a line: in double quotes, a quote inside written twice.
 std::string quotedField(std::string_view field);

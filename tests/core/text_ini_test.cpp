@@ -24,6 +24,26 @@ TEST(TextFiles, SplitLinesAtEveryKindOfLineEnd) {
     EXPECT_TRUE(splitLines("").empty());
 }
 
+// Quoted fields (with commas and doubled quotes inside), blanks around fields, an empty last
+// field; a limited split gives the first fields of the whole split.
+TEST(TextFiles, CommaFieldsAndTheFirstOfThem) {
+    const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
+        {R"(1, "a,b" ,"say ""hi""",x"y,)", {"1", "a,b", R"(say "hi")", R"(x"y)", ""}},
+        {" 7 ,\t8", {"7", "8"}},
+        {"", {""}},
+        {"a,,b", {"a", "", "b"}},
+    };
+    for (const auto& [line, whole] : cases) {
+        EXPECT_EQ(core::splitCommaFields(line), whole) << line;
+        for (size_t limit = 0; limit <= whole.size() + 1; ++limit) {
+            const std::vector<std::string> first(
+                whole.begin(),
+                whole.begin() + static_cast<std::ptrdiff_t>(std::min(limit, whole.size())));
+            EXPECT_EQ(core::splitCommaFields(line, limit), first) << line << " limit " << limit;
+        }
+    }
+}
+
 TEST(TextFiles, DecodeUtf8AsIsAndFallBackToCp932) {
     EXPECT_EQ(decodeText("\xEF\xBB\xBF"
                          "abc"),
