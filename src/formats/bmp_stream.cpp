@@ -3,7 +3,11 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -12,6 +16,7 @@
 
 #include "core/anew_file.h"
 #include "core/block_cache.h"
+#include "core/parallel.h"
 #include "core/vector_loops.h"
 
 // Reading:
@@ -28,9 +33,9 @@ namespace {
 constexpr size_t kHeadBytes = 14 + 124;
 constexpr uint32_t kBiRgb = 0, kBiBitfields = 3, kBiAlphaBitfields = 6;
 constexpr size_t kBlockBytes = 4 << 20;  // rows read at a time
-// Rows handed on at a time by streamBmpFile: its caller shares each block among threads, and
-// fewer, larger blocks wait less for them.
-constexpr size_t kStreamBlockBytes = 16 << 20;
+// Rows streamBmpFile reads at a time on each thread: small enough that they are still in the
+// processor's cache when the caller takes them.
+constexpr size_t kStreamPieceBytes = 256 << 10;
 constexpr int32_t kPixelsPerMetre = 2835;
 
 uint32_t le16(const uint8_t* p) {
@@ -252,35 +257,66 @@ BmpRead readBmp(std::FILE* file, const std::string& name, const RowProgress& pro
     return r;
 }
 
+namespace {
+
+// Reads `want` bytes at `offset` (fewer only where the file ends or fails).
+size_t readAt(int fd, uint8_t* out, size_t want, uint64_t offset) {
+    size_t got = 0;
+    while (got < want) {
+        const ssize_t n = ::pread(fd, out + got, want - got, static_cast<off_t>(offset + got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += static_cast<size_t>(n);
+    }
+    return got;
+}
+
+}  // namespace
+
 BmpRead streamBmpFile(const std::string& path, const std::function<bool(const BmpPixels&)>& start,
-                      const BmpRowBlock& block) {
+                      const BmpRowBlock& block, int parts) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) return failed(path, "開けません");
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> closing(file, std::fclose);
     Layout l;
     BmpRead problem;
     if (!readLayout(file, path, l, problem)) return problem;
-    const uint64_t rowsPerBlock = std::max<uint64_t>(1, kStreamBlockBytes / l.rowBytes);
-    std::vector<uint8_t> rows;
-    try {
-        rows.resize(rowsPerBlock * l.rowBytes);
-    } catch (const std::bad_alloc&) {
-        return failed(path, "画像を読み込むためのメモリーが足りません");
-    }
-    if (::fseeko(file, static_cast<off_t>(l.pixelOffset), SEEK_SET) != 0)
-        return failed(path, "読み込めません");
     if (!start({l.width, l.height, l.topDown, l.bytesPerPixel, l.shiftR, l.shiftG, l.shiftB})) {
         BmpRead refused;
         refused.status = BmpRead::Status::Failed;
         return refused;
     }
-    // The last block may end short of its room: the bytes beyond stay as they were, and are no
-    // pixel's.
-    const bool whole =
-        readRowBlocks(file, l, rowsPerBlock, rows, [&](const uint8_t* got, int first, int count) {
-            block(got, static_cast<size_t>(l.rowBytes), first, count);
+    // Each thread reads its own band of rows a piece at a time (the system copies the file's
+    // bytes on both threads) and hands each piece on at once.
+    const uint64_t rowsPerPiece = std::max<uint64_t>(1, kStreamPieceBytes / l.rowBytes);
+    const int fd = ::fileno(file);
+    std::atomic<bool> cut{false};
+    try {
+        core::forEachPart(parts, l.height, [&](int k, int64_t begin, int64_t end) {
+            std::vector<uint8_t> rows(static_cast<size_t>(rowsPerPiece * l.rowBytes));
+            for (int64_t row = begin; row < end && !cut;) {
+                const int count = static_cast<int>(
+                    std::min<uint64_t>(rowsPerPiece, static_cast<uint64_t>(end - row)));
+                const size_t want = static_cast<size_t>(l.rowBytes * count);
+                // The last row may lack its padding.
+                const uint64_t slack =
+                    row + count == l.height
+                        ? l.rowBytes - static_cast<uint64_t>(l.width) * l.bytesPerPixel
+                        : 0;
+                const uint64_t at = l.pixelOffset + static_cast<uint64_t>(row) * l.rowBytes;
+                if (readAt(fd, rows.data(), want, at) + slack < want) {
+                    cut = true;
+                    return;
+                }
+                block(k, rows.data(), static_cast<size_t>(l.rowBytes), static_cast<int>(row),
+                      count);
+                row += count;
+            }
         });
-    if (!whole) return failed(path, "読み込めません");
+    } catch (const std::bad_alloc&) {
+        return failed(path, "画像を読み込むためのメモリーが足りません");
+    }
+    if (cut) return failed(path, "読み込めません");
     BmpRead r;
     r.status = BmpRead::Status::Ok;
     return r;

@@ -70,16 +70,19 @@ struct BmpPixels {
     int bytesPerPixel = 3;
     int shiftR = 16, shiftG = 8, shiftB = 0;  // of a 32-bit pixel
 };
-// Called with each block of file rows as read: `rows` holds `count` file rows from file row
-// `first` on, `rowBytes` apart.
-using BmpRowBlock = std::function<void(const uint8_t* rows, size_t rowBytes, int first, int count)>;
+// Called on the thread of part `part` with each block of its file rows as read: `rows` holds
+// `count` file rows from file row `first` on, `rowBytes` apart.
+using BmpRowBlock =
+    std::function<void(int part, const uint8_t* rows, size_t rowBytes, int first, int count)>;
 
 // The rows of the file readBmpFile reads, block by block as they are read, for a caller that
 // converts them itself, so that the picture is never held as R, G, B. The checks are readBmp's;
 // `start` is called after them, before the first block, and may refuse (false: the result is
-// Failed with an empty error). The picture of the result stays empty.
+// Failed with an empty error). The file rows are read in `parts` bands of rows at once, as
+// core::forEachPart cuts them, each on its own thread in file order (part 0 on the calling
+// thread). The picture of the result stays empty.
 BmpRead streamBmpFile(const std::string& path, const std::function<bool(const BmpPixels&)>& start,
-                      const BmpRowBlock& block);
+                      const BmpRowBlock& block, int parts = 1);
 
 // Writes the picture as a 24-bit BMP (BITMAPINFOHEADER, BI_RGB, rows bottom-up, 72 dpi),
 // anew: an existing file is replaced only once the new one is complete. Fails with a message

@@ -320,28 +320,6 @@ void splitPicture(Ctx& ctx, const form::Picture& picture) {
     ws.MaxLevelY = *std::max_element(maxY.begin(), maxY.end());
 }
 
-// Step 5 for a block of rows of a BMP file: split on the picture's workers as above.
-void splitFileRows(Ctx& ctx, const formats::BmpPixels& pixels, const uint8_t* rows, size_t rowBytes,
-                   int first, int count) {
-    auto& ws = ctx.ws;
-    const int parts = core::pictureWorkers(ws.PictureWorkers);
-    std::vector<uint8_t> maxY(static_cast<size_t>(std::max(parts, 1)), 0);
-    core::forEachPart(parts, count, [&](int k, int64_t begin, int64_t end) {
-        for (int64_t i = begin; i < end; ++i) {
-            const int r = first + static_cast<int>(i);
-            const int y = pixels.topDown ? r : pixels.height - 1 - r;
-            maxY[static_cast<size_t>(k)] =
-                std::max(maxY[static_cast<size_t>(k)],
-                         splitFileRow(ws, rows + rowBytes * static_cast<size_t>(i), pixels, y + 1));
-        }
-    });
-    ws.MaxLevelY =
-        std::max(ws.MaxLevelY, static_cast<float>(*std::max_element(maxY.begin(), maxY.end())));
-    ctx.frm.barHSC.Value = progress(first + count, pixels.height);
-    ctx.frm.lblBar.Caption = std::to_string(first + count);
-    ctx.host.pump();
-}
-
 // Steps 6 to 9, once PixelLevel holds the picture of w x h pixels.
 void showPicture(Ctx& ctx, int w, int h, bool batch) {
     auto& ws = ctx.ws;
@@ -421,6 +399,11 @@ std::optional<std::string> streamBmp(Ctx& ctx, bool batch) {
     formats::BmpPixels format;
     std::string refused;
     bool started = false;
+    // Step 5 on the picture's workers, each on the rows of its own band as they are read; the
+    // brightest Y of each band is kept apart, and the first band shows the progress.
+    const int parts = core::pictureWorkers(ws.PictureWorkers);
+    std::vector<uint8_t> maxY(static_cast<size_t>(std::max(parts, 1)), 0);
+    int64_t firstBandEnd = 0;
     const formats::BmpRead read = formats::streamBmpFile(
         path,
         [&](const formats::BmpPixels& p) {
@@ -436,11 +419,27 @@ std::optional<std::string> streamBmp(Ctx& ctx, bool batch) {
             f.picHSC[0].picture = form::Picture{};
             started = true;
             makeArrays(ctx, p.width, p.height);
+            firstBandEnd = core::partBegin(p.height, std::clamp(parts, 1, p.height), 1);
             return true;
         },
-        [&](const uint8_t* rows, size_t rowBytes, int first, int count) {
-            splitFileRows(ctx, format, rows, rowBytes, first, count);
-        });
+        [&](int k, const uint8_t* rows, size_t rowBytes, int first, int count) {
+            uint8_t& brightest = maxY[static_cast<size_t>(k)];
+            for (int i = 0; i < count; ++i) {
+                const int r = first + i;
+                const int y = format.topDown ? r : format.height - 1 - r;
+                brightest = std::max(
+                    brightest,
+                    splitFileRow(ws, rows + rowBytes * static_cast<size_t>(i), format, y + 1));
+            }
+            if (k != 0) return;
+            f.barHSC.Value = progress(first + count, static_cast<int>(firstBandEnd));
+            f.lblBar.Caption = std::to_string(first + count);
+            ctx.host.pump();
+        },
+        parts);
+    if (started)
+        ws.MaxLevelY =
+            std::max(ws.MaxLevelY, static_cast<float>(*std::max_element(maxY.begin(), maxY.end())));
     if (read.status == formats::BmpRead::Status::Ok) {
         showPicture(ctx, format.width, format.height, batch);
         recordStretch(ctx, formats::LevelPicture{});

@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,55 @@ TEST(BmpStream, ReadsTheUncompressedVariantsPixelForPixel) {
             EXPECT_EQ(pixelsOf(r.picture), rgb);
             EXPECT_EQ(rows, h);
         }
+}
+
+// The rows handed on by the streaming read, for 1 to 3 bands of rows: every file row once, as
+// the file holds it, each band's rows in file order on its own part; the last row may lack
+// its padding, and a file cut after its header was read fails.
+TEST(BmpStream, StreamsEveryFileRowOnceInBandsOfRows) {
+    test::TempDir dir;
+    const int w = 5, h = 300;  // rows of 15 bytes and 1 of padding
+    const std::string good =
+        asString(bench::encodeBmp(w, h, patternBytes(w, h), BmpVariant::Rgb24).value());
+    const size_t rowBytes = 16;
+    for (const bool padded : {true, false})
+        for (const int parts : {1, 2, 3}) {
+            SCOPED_TRACE(testing::Message() << parts << " parts, padded " << padded);
+            const std::string bytes = padded ? good : good.substr(0, good.size() - 1);
+            test::writeFile(dir.file("p.bmp"), bytes);
+            std::mutex mutex;
+            std::vector<int> seen(h, 0);
+            std::vector<int> last(static_cast<size_t>(parts), -1);
+            const BmpRead r = streamBmpFile(
+                dir.file("p.bmp"), [](const BmpPixels& p) { return p.width == w && p.height == h; },
+                [&](int part, const uint8_t* rows, size_t stride, int first, int count) {
+                    std::lock_guard lock(mutex);
+                    EXPECT_EQ(stride, rowBytes);
+                    EXPECT_GT(first, last[static_cast<size_t>(part)]);
+                    last[static_cast<size_t>(part)] = first + count - 1;
+                    for (int i = 0; i < count; ++i) {
+                        const int row = first + i;
+                        ++seen[static_cast<size_t>(row)];
+                        EXPECT_EQ(std::memcmp(rows + i * stride, bytes.data() + 54 + row * rowBytes,
+                                              3 * w),
+                                  0)
+                            << "file row " << row;
+                    }
+                },
+                parts);
+            ASSERT_EQ(r.status, Status::Ok) << r.error;
+            EXPECT_EQ(seen, std::vector<int>(h, 1));
+        }
+    // Cut once its header was read: the rows are no longer all there.
+    const BmpRead cut = streamBmpFile(
+        dir.file("p.bmp"),
+        [&](const BmpPixels&) {
+            test::writeFile(dir.file("p.bmp"), good.substr(0, good.size() / 2));
+            return true;
+        },
+        [](int, const uint8_t*, size_t, int, int) {}, 2);
+    EXPECT_EQ(cut.status, Status::Failed);
+    EXPECT_NE(cut.error.find("読み込めません"), std::string::npos) << cut.error;
 }
 
 TEST(BmpStream, LeavesPalettesAnd16BitsToTheToolkit) {
