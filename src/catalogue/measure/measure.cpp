@@ -4,7 +4,6 @@
 #include <array>
 #include <cmath>
 #include <numeric>
-#include <span>
 #include <vector>
 
 namespace orv::catalogue::measure {
@@ -188,12 +187,9 @@ void PixelBox::add(int x, int y) {
 
 namespace {
 
-// Counts of the whole levels 0..255.
-using Levels = std::span<const int, 256>;
-
 // The element a median by nth_element at n / 2 gives, for whole numbers 0..255 counted in `counts`
 // (n of them, n > 0): the smallest value with more than n / 2 values at or below it.
-int countedMedian(Levels counts, size_t n) {
+int countedMedian(const std::array<int, 256>& counts, size_t n) {
     size_t below = 0;
     for (int v = 0; v < 256; ++v) {
         below += static_cast<size_t>(counts[v]);
@@ -248,7 +244,7 @@ struct LevelSums {
     int64_t count = 0;
     double sum = 0, squares = 0;
 };
-LevelSums levelSums(Levels counts, int lo, int hi) {
+LevelSums levelSums(const std::array<int, 256>& counts, int lo, int hi) {
     int64_t k = 0, s = 0;
     __int128 s2 = 0;
     for (int v = std::max(lo, 0); v <= std::min(hi, 255); ++v) {
@@ -268,7 +264,7 @@ LevelSums levelSums(Levels counts, int lo, int hi) {
 
 // The clipped mean of n whole levels 0..255 (n > 0) counted in `counts`: the same median, median
 // absolute deviation, cut, count and mean as clipped() gives for the levels themselves.
-SkyEstimate clippedLevels(Levels counts, size_t n) {
+SkyEstimate clippedLevels(const std::array<int, 256>& counts, size_t n) {
     const int m = countedMedian(counts, n);
     std::array<int, 256> deviations{};
     for (int v = 0; v < 256; ++v) deviations[std::abs(v - m)] += counts[v];
@@ -298,16 +294,14 @@ SkyEstimate annulusSky(RowCache& rows, const core::Array2D<uint16_t>& map, doubl
     const bool whole = rows.wholeLevels();
     thread_local std::vector<float> values;
     values.clear();
-    // counts[256] takes the pixels of clusters, so that the loop has no branch to mispredict.
-    std::array<int, 257> counts{};
-    size_t visited = 0;
+    std::array<int, 256> counts{};
+    size_t counted = 0;
     const double in2 = rIn * rIn;
     auto take = [&](int y, int from, int to, const float* row) {
         const uint16_t* owners = map.at(from + 1, y + 1);
         if (whole) {
             for (int x = from; x <= to; ++x)
-                ++counts[owners[x - from] == 0 ? static_cast<int>(row[x]) : 256];
-            visited += static_cast<size_t>(to - from + 1);
+                if (owners[x - from] == 0) ++counts[static_cast<int>(row[x])], ++counted;
             return;
         }
         for (int x = from; x <= to; ++x)
@@ -330,11 +324,9 @@ SkyEstimate annulusSky(RowCache& rows, const core::Array2D<uint16_t>& map, doubl
     });
     SkyEstimate e;
     if (whole) {
-        const size_t counted = visited - static_cast<size_t>(counts[256]);
-        const Levels levels(counts.data(), 256);
         if (counted == 0) return e;
-        if (!roughly) return clippedLevels(levels, counted);
-        e.level = countedMedian(levels, counted);
+        if (!roughly) return clippedLevels(counts, counted);
+        e.level = countedMedian(counts, counted);
         e.count = static_cast<int>(counted);
         return e;
     }
