@@ -1,9 +1,9 @@
 #include "formats/guarded_picture.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <vector>
 
@@ -219,12 +219,12 @@ core::Result<form::Picture> decodePictureFileGuarded(const std::string& path, in
     if (const std::string reason = core::unreadableFileReason(path, "画像ファイル");
         !reason.empty())
         return refusedPicture(path, reason);
-    std::ifstream file(path, std::ios::binary);
+    std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) return refusedPicture(path, std::strerror(errno));
     char head[64];
-    file.read(head, sizeof head);
-    const auto bmp = bmpHeader(std::string_view(head, static_cast<size_t>(file.gcount())));
-    file.close();
+    const size_t got = std::fread(head, 1, sizeof head, file);
+    std::fclose(file);
+    const auto bmp = bmpHeader(std::string_view(head, got));
     if (bmp) {
         // The program's own checks and readers; what they leave goes to the helper.
         std::error_code ec;
