@@ -9,7 +9,6 @@
 
 #include "core/block_cache.h"
 #include "core/paths.h"
-#include "core/text_file.h"
 #include "formats/bmp_stream.h"
 #include "formats/guarded_decode.h"
 
@@ -194,6 +193,26 @@ bool jpegCut(std::string_view file) {
     }
 }
 
+namespace {
+
+// The bytes of a file of `size` bytes (fewer where it has shrunk since: the decoder then finds
+// it cut).
+core::Result<std::string> wholeFile(const std::string& path, uintmax_t size) {
+    std::string bytes;
+    try {
+        bytes.resize(static_cast<size_t>(size));
+    } catch (const std::bad_alloc&) {
+        return core::Error{"画像を読み込むためのメモリーが足りません"};
+    }
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return core::Error{std::strerror(errno)};
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
+    std::fclose(file);
+    return bytes;
+}
+
+}  // namespace
+
 core::Error refusedPicture(const std::string& path, const std::string& reason) {
     return core::Error{"画像を読み込めません: " + path + " (" + reason + ")"};
 }
@@ -208,7 +227,7 @@ std::optional<core::Result<form::Picture>> ownBmpRead(
     if (static_cast<uint64_t>(fileSize) > core::availableMemoryBytes())
         return refusedPicture(path, "ファイルが大きすぎて、メモリーに入りません");
     const auto bytes = readAll();
-    if (!bytes) return core::Error{bytes.error()};
+    if (!bytes) return refusedPicture(path, bytes.error());
     auto picture = decodeRleBmp(bmp, bytes.value(), allocationLimitMb);
     if (!picture) return refusedPicture(path, picture.error());
     return picture;
@@ -231,7 +250,7 @@ core::Result<form::Picture> decodePictureFileGuarded(const std::string& path, in
         const auto size = std::filesystem::file_size(path, ec);
         if (ec) return refusedPicture(path, ec.message());
         if (auto own = ownBmpRead(path, static_cast<int64_t>(size), *bmp, allocationLimitMb,
-                                  [&] { return core::readFileBytes(path); }))
+                                  [&] { return wholeFile(path, size); }))
             return std::move(*own);
         // Uncompressed 24-bit and 32-bit files (32-bit ones with byte-sized channel masks too)
         // stream through the program's own reader; it leaves other masks to the helper.

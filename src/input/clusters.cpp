@@ -137,9 +137,10 @@ private:
 
 namespace {
 
-// A Single below Siki by more than the rounding of Level - BackLevel in single precision (half a
-// step of 2^-16 while both lie in 0..255) and of Siki + BackLevel in double precision: every
-// bright pixel below SikiTop has Level - BackLevel above it, and few others do.
+// Siki - 2^-14 rounded down to a Single: below Siki by more than the rounding of Level -
+// BackLevel in single precision (half a step of 2^-16 while both lie in 0..255) and of Siki +
+// BackLevel in double precision, so every bright pixel below SikiTop has Level - BackLevel above
+// it, and few others do.
 float looseThreshold(float siki) {
     const double bound = static_cast<double>(siki) - 0x1p-14;
     float t = static_cast<float>(bound);

@@ -29,9 +29,10 @@ constexpr int kLanes = 4;  // interleaved copies of the histogram, summed when i
 // For normally distributed values, the standard deviation over the median absolute deviation.
 constexpr double kMadToSigma = 1.4826;
 
-// The bin of position p (in bins): floor(p) within 0 .. kBins - 1. Residuals of levels lie
-// within +-255, so p is far inside the range of an int; cutting the integer to the bins gives
-// the same bin as cutting p, in fewer vector steps.
+// The bin of position p (in bins): its whole part, cut to 0 .. kBins - 1 (below 0, where
+// truncation and floor part, the cut gives 0 either way). Residuals of levels lie within
+// +-255, so p is far inside the range of an int; cutting the integer to the bins gives the same
+// bin as cutting p, in fewer vector steps.
 inline uint16_t binOf(float p) {
     return static_cast<uint16_t>(std::clamp(static_cast<int32_t>(p), 0, kBins - 1));
 }
