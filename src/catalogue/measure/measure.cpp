@@ -116,6 +116,16 @@ struct Moments {
     return m;
 }
 
+// A row of the weight's disc: its pixels xa..xb, their owners, the first pixel's offset from
+// the centre, and its weight and the ratio to the next.
+struct RowSpan {
+    const float* row;
+    const uint16_t* owners;
+    int xa, xb;
+    double dx, dy;
+    double weight = 0, ratio = 0;
+};
+
 // Adaptive moments (step 3 of the outline) starting from the weight `start` about (cx, cy); a
 // star wider than `widest` (sigma, pixels) is no star of this cluster (noise, or a neighbour's
 // light) and gives no shape.
@@ -131,16 +141,22 @@ Shape adaptiveShape(RowCache& rows, const core::Array2D<uint16_t>& map, int32_t 
         // Along a row the weight's exponent is a quadratic in dx: each step to the right
         // multiplies the weight by a ratio that itself changes by the factor exp(-wi.xx).
         const double stepFactor = std::exp(-wi.xx);
+        // The rows first, then their weights (independent exponentials, which the processor
+        // overlaps when nothing else comes between them), then the sums, row after row.
+        thread_local std::vector<RowSpan> spans;
+        spans.clear();
         forDiscRows(rows, mx, my, reach, [&](int y, int xa, int xb, const float* row) {
-            if (!row) return;
-            const double dy = y + 0.5 - my;
-            const double dx = xa + 0.5 - mx;
-            const double weight =
-                std::exp(-0.5 * (wi.xx * dx * dx + 2 * wi.xy * dx * dy + wi.yy * dy * dy));
-            const double ratio = std::exp(-0.5 * wi.xx * (2 * dx + 1) - wi.xy * dy);
-            sums = addRowMoments(sums, row, map.at(xa + 1, y + 1), xa, xb, n, dx, dy, weight, ratio,
-                                 stepFactor, sky);
+            if (row)
+                spans.push_back({row, map.at(xa + 1, y + 1), xa, xb, xa + 0.5 - mx, y + 0.5 - my});
         });
+        for (RowSpan& r : spans) {
+            const double dx = r.dx, dy = r.dy;
+            r.weight = std::exp(-0.5 * (wi.xx * dx * dx + 2 * wi.xy * dx * dy + wi.yy * dy * dy));
+            r.ratio = std::exp(-0.5 * wi.xx * (2 * dx + 1) - wi.xy * dy);
+        }
+        for (const RowSpan& r : spans)
+            sums = addRowMoments(sums, r.row, r.owners, r.xa, r.xb, n, r.dx, r.dy, r.weight,
+                                 r.ratio, stepFactor, sky);
         const double sum = sums.sum, sx = sums.sx, sy = sums.sy, sxx = sums.sxx, sxy = sums.sxy,
                      syy = sums.syy;
         if (!(sum > 0)) return s;
