@@ -323,21 +323,29 @@ SkyEstimate annulusSky(RowCache& rows, const core::Array2D<uint16_t>& map, doubl
         for (int x = from; x <= to; ++x)
             if (owners[x - from] == 0 && std::isfinite(row[x])) values.push_back(row[x]);
     };
+    // The annulus's pieces of rows first, then their pixels.
+    struct Piece {
+        int y, from, to;
+        const float* row;
+    };
+    thread_local std::vector<Piece> pieces;
+    pieces.clear();
     forDiscRows(rows, cx, cy, rOut, [&](int y, int xa, int xb, const float* row) {
         if (!row) return;
         // Leave out the pixels of the row whose centres lie inside the inner circle.
         const double dy = y + 0.5 - cy;
         const double rest = in2 - dy * dy;
-        if (rest <= 0) return take(y, xa, xb, row);
+        if (rest <= 0) return pieces.push_back({y, xa, xb, row});
         const double half = std::sqrt(rest);
         int ia = static_cast<int>(std::ceil(cx - half - 0.5));
         int ib = static_cast<int>(std::floor(cx + half - 0.5));
         if (sq(ia + 0.5 - cx) >= rest) ++ia;
         if (sq(ib + 0.5 - cx) >= rest) --ib;
-        if (ia > ib) return take(y, xa, xb, row);
-        if (xa < ia) take(y, xa, std::min(xb, ia - 1), row);
-        if (ib < xb) take(y, std::max(xa, ib + 1), xb, row);
+        if (ia > ib) return pieces.push_back({y, xa, xb, row});
+        if (xa < ia) pieces.push_back({y, xa, std::min(xb, ia - 1), row});
+        if (ib < xb) pieces.push_back({y, std::max(xa, ib + 1), xb, row});
     });
+    for (const Piece& p : pieces) take(p.y, p.from, p.to, p.row);
     SkyEstimate e;
     if (whole) {
         if (counted == 0) return e;
