@@ -4,9 +4,14 @@
 
 namespace orv::core {
 
-void PixelPlanes::create(int width, int height, int channel) {
+void PixelPlanes::create(int width, int height, int channel, bool levelOnly) {
     // The inside is written by the loader row by row; only the border is cleared here.
-    for (auto& p : planes_) {
+    for (int c = 0; c < static_cast<int>(planes_.size()); ++c) {
+        auto& p = planes_[static_cast<size_t>(c)];
+        if (levelOnly && c != channel) {
+            p.release();
+            continue;
+        }
         p.create(0, width + 1, 0, height + 1, false);
         std::fill_n(p.at(0, 0), p.stride(), uint8_t{0});
         std::fill_n(p.at(0, height + 1), p.stride(), uint8_t{0});

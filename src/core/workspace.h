@@ -50,12 +50,16 @@ enum Stage : int16_t {
 enum Channel : int { kChannelR = 0, kChannelG = 1, kChannelB = 2, kChannelY = 3 };
 
 // The picture: R, G, B and Y planes (0..255 each) with the zero border; Level is the plane of
-// the channel chosen when the picture was loaded.
+// the channel chosen when the picture was loaded. A picture loaded with `levelOnly` keeps the
+// Level plane alone (the others stay empty): a batch that draws nothing and saves no tile's
+// checksum reads no other plane.
 class PixelPlanes {
 public:
-    void create(int width, int height, int channel);
+    void create(int width, int height, int channel, bool levelOnly = false);
     void release();
-    bool empty() const { return planes_[0].empty(); }
+    bool empty() const { return planes_[channel_].empty(); }
+    // Whether the plane of `channel` is held.
+    bool holds(int channel) const { return !planes_[channel].empty(); }
 
     int R(int x, int y) const { return planes_[kChannelR](x, y); }
     int G(int x, int y) const { return planes_[kChannelG](x, y); }

@@ -18,6 +18,7 @@
 #include "formats/bmp_stream.h"
 #include "formats/picture_file.h"
 #include "input/noise.h"
+#include "results/pair_sum.h"
 #include "tiles/big_pic.h"
 #include "tiles/export.h"
 #include "tiles/geometry.h"
@@ -72,12 +73,33 @@ int selectedChannel(const form::FrmOrvandel& frm) {
 
 namespace {
 
-// The luminance of row y from its R, G, B planes; gives the brightest Y of the row.
-ORV_PIXEL_LOOP uint8_t luminanceRow(Workspace& ws, int w, int y) {
-    const uint8_t* __restrict r = ws.PixelLevel.plane(core::kChannelR).at(1, y);
-    const uint8_t* __restrict g = ws.PixelLevel.plane(core::kChannelG).at(1, y);
-    const uint8_t* __restrict b = ws.PixelLevel.plane(core::kChannelB).at(1, y);
-    uint8_t* __restrict lum = ws.PixelLevel.plane(core::kChannelY).at(1, y);
+// Where row y of each of R, G, B and Y goes: the plane's row, or for a plane not held
+// (PixelPlanes::create with levelOnly) a row of this thread's own, which the luminance reads
+// and nothing keeps.
+struct RowPlanes {
+    uint8_t* c[4];
+};
+RowPlanes rowPlanes(Workspace& ws, int w, int y) {
+    thread_local std::vector<uint8_t> spare;
+    RowPlanes out{};
+    for (int c = 0; c < 4; ++c) {
+        auto& plane = ws.PixelLevel.plane(c);
+        if (!plane.empty()) {
+            out.c[c] = plane.at(1, y);
+            continue;
+        }
+        if (spare.size() < 4 * static_cast<size_t>(w)) spare.resize(4 * static_cast<size_t>(w));
+        out.c[c] = spare.data() + static_cast<size_t>(c) * static_cast<size_t>(w);
+    }
+    return out;
+}
+
+// The luminance of a row from its R, G, B; gives the brightest Y of the row.
+ORV_PIXEL_LOOP uint8_t luminanceRow(const RowPlanes& row, int w) {
+    const uint8_t* __restrict r = row.c[core::kChannelR];
+    const uint8_t* __restrict g = row.c[core::kChannelG];
+    const uint8_t* __restrict b = row.c[core::kChannelB];
+    uint8_t* __restrict lum = row.c[core::kChannelY];
     // The luminance as luminanceY() gives it, in a 16-bit loop the compiler can vectorise: the
     // plain rounding for every pixel, then the ties (100 Y ending in 50, about one pixel in a
     // hundred in a colour picture) one by one.
@@ -111,9 +133,10 @@ ORV_PIXEL_LOOP uint8_t luminanceRow(Workspace& ws, int w, int y) {
 ORV_PIXEL_LOOP uint8_t splitRow(Workspace& ws, const form::Picture& picture, int y) {
     const int w = picture.width;
     const uint8_t* in = picture.row(y - 1);
-    uint8_t* __restrict r = ws.PixelLevel.plane(core::kChannelR).at(1, y);
-    uint8_t* __restrict g = ws.PixelLevel.plane(core::kChannelG).at(1, y);
-    uint8_t* __restrict b = ws.PixelLevel.plane(core::kChannelB).at(1, y);
+    const RowPlanes row = rowPlanes(ws, w, y);
+    uint8_t* __restrict r = row.c[core::kChannelR];
+    uint8_t* __restrict g = row.c[core::kChannelG];
+    uint8_t* __restrict b = row.c[core::kChannelB];
     if (picture.layout == form::PixelLayout::Rgb888) {
         for (int x = 0; x < w; ++x) {
             r[x] = in[3 * x];
@@ -133,16 +156,17 @@ ORV_PIXEL_LOOP uint8_t splitRow(Workspace& ws, const form::Picture& picture, int
             r[x] = static_cast<uint8_t>(p >> 16);
         }
     }
-    return luminanceRow(ws, w, y);
+    return luminanceRow(row, w);
 }
 
 // The same for a row as a BMP file stores it (formats/bmp_stream.h), written to row y.
 ORV_PIXEL_LOOP uint8_t splitFileRow(Workspace& ws, const uint8_t* __restrict in,
                                     const formats::BmpPixels& f, int y) {
     const int w = f.width;
-    uint8_t* __restrict r = ws.PixelLevel.plane(core::kChannelR).at(1, y);
-    uint8_t* __restrict g = ws.PixelLevel.plane(core::kChannelG).at(1, y);
-    uint8_t* __restrict b = ws.PixelLevel.plane(core::kChannelB).at(1, y);
+    const RowPlanes row = rowPlanes(ws, w, y);
+    uint8_t* __restrict r = row.c[core::kChannelR];
+    uint8_t* __restrict g = row.c[core::kChannelG];
+    uint8_t* __restrict b = row.c[core::kChannelB];
     if (f.bytesPerPixel == 3) {
         for (int x = 0; x < w; ++x) {
             b[x] = in[3 * x];
@@ -158,7 +182,7 @@ ORV_PIXEL_LOOP uint8_t splitFileRow(Workspace& ws, const uint8_t* __restrict in,
             b[x] = static_cast<uint8_t>(p >> f.shiftB);
         }
     }
-    return luminanceRow(ws, w, y);
+    return luminanceRow(row, w);
 }
 
 }  // namespace
@@ -287,7 +311,11 @@ void makeArrays(Ctx& ctx, int w, int h) {
 
     // Release the old arrays first so that two pictures never need memory at once.
     releaseArrays(ws);
-    ws.PixelLevel.create(w, h, selectedChannel(f));
+    // A batch that draws nothing keeps the Level plane alone, unless its save records the
+    // picture's R, G, B checksum (a tile's).
+    const bool levelOnly = ws.ProcStage == core::kStageBatch && !f.drawingEnabled() &&
+                           !results::savesPictureChecksum(ws);
+    ws.PixelLevel.create(w, h, selectedChannel(f), levelOnly);
     // A batch run computes the background next, writing every value: it is created then, so
     // that its memory is not cleared first for nothing.
     if (ws.ProcStage != core::kStageBatch) ws.BackLevel.create(0, w - 1, 0, h - 1);

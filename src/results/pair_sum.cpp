@@ -67,6 +67,8 @@ std::string backupOf(const std::string& file) {
 std::optional<uint32_t> pictureChecksum(const core::Workspace& ws) {
     const auto& p = ws.PixelLevel;
     if (p.empty() || ws.ImageWidthP <= 0 || ws.ImageHeightP <= 0) return std::nullopt;
+    if (!p.holds(core::kChannelR) || !p.holds(core::kChannelG) || !p.holds(core::kChannelB))
+        return std::nullopt;
     uint32_t crc = 0;
     const auto w = static_cast<size_t>(ws.ImageWidthP);
     for (int y = 1; y <= ws.ImageHeightP; ++y)
@@ -74,6 +76,10 @@ std::optional<uint32_t> pictureChecksum(const core::Workspace& ws) {
             core::crc32cRgbRow(p.plane(core::kChannelR).at(1, y), p.plane(core::kChannelG).at(1, y),
                                p.plane(core::kChannelB).at(1, y), w, crc);
     return crc;
+}
+
+bool savesPictureChecksum(const core::Workspace& ws) {
+    return tiles::isTileId(ws.DoFileName) || tiles::parseTileFileName(ws.DoFileName).has_value();
 }
 
 std::string pairOrigin(std::string_view bytes) {
@@ -189,8 +195,7 @@ core::Result<bool> saveSummedPair(core::Workspace& ws, const ResultPaths& paths,
                                kept.error()};
     // The picture a tile's results were made from, which merge compares with the tile's layout.
     // (Only for tiles: for a big picture it would cost a pass over all its pixels.)
-    const bool tile = tiles::isTileId(ws.DoFileName) || tiles::parseTileFileName(ws.DoFileName);
-    const auto picture = tile ? pictureChecksum(ws) : std::nullopt;
+    const auto picture = savesPictureChecksum(ws) ? pictureChecksum(ws) : std::nullopt;
     if (auto written = core::writeSummedFiles(files, sum, records, picture); !written)
         return core::Error{written.error()};
     for (const core::FileBytes& f : files)
