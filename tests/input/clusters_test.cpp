@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 #include "control/startup.h"
 #include "extract/reference_fill.h"
@@ -14,6 +15,19 @@ namespace orv::input {
 namespace {
 
 using test::TestApp;
+
+// Whole numbers below n, the same sequence for a seed on every machine.
+struct Draws {
+    uint32_t seed;
+    uint32_t operator()(uint32_t n) { return ((seed = seed * 1664525u + 1013904223u) >> 8) % n; }
+};
+
+// The form loaded, then a w x h grey picture whose levels `level()` gives in raster order.
+bool loadGrey(TestApp& app, int w, int h, const std::function<uint32_t()>& level) {
+    control::Form_Load(app.ctx);
+    return test::loadPicture(
+        app, test::greyPicture(w, h, [&](int, int) { return static_cast<int>(level()); }));
+}
 
 // The clusters the real scan left in `app` against the literal scan and recursive fill of the
 // same picture and background: the same count, FillOK and map. Returns the pixels labelled.
@@ -44,8 +58,7 @@ int checkAgainstLiteralScan(TestApp& app) {
 TEST(Clusters, TheRealScanMatchesTheLiteralOneAtEveryThresholdEdge) {
     const float sikis[] = {0.0f, 4.0f, 4.3f, 0.1f, 7.75f, 254.9f};
     const float tops[] = {240.0f, 100.5f, 255.0f};
-    uint32_t seed = 11;
-    auto rnd = [&](uint32_t n) { return ((seed = seed * 1664525u + 1013904223u) >> 8) % n; };
+    Draws rnd{11};
     int runs = 0, bright = 0;
     for (float siki : sikis)
         for (float top : tops)
@@ -54,11 +67,8 @@ TEST(Clusters, TheRealScanMatchesTheLiteralOneAtEveryThresholdEdge) {
                              << "Siki " << siki << " SikiTop " << top << " #" << round);
                 const int w = 12 + static_cast<int>(rnd(20)), h = 6 + static_cast<int>(rnd(14));
                 TestApp app;
-                control::Form_Load(app.ctx);
-                ASSERT_TRUE(test::loadPicture(app, test::greyPicture(w, h, [&](int, int) {
-                                                  return static_cast<int>(
-                                                      rnd(4) == 0 ? 230 + rnd(26) : rnd(256));
-                                              })));
+                ASSERT_TRUE(
+                    loadGrey(app, w, h, [&] { return rnd(4) == 0 ? 230 + rnd(26) : rnd(256); }));
                 app.ws.settings.Siki = siki;
                 app.ws.settings.SikiTop = top;
                 for (int y = 0; y < h; ++y)
@@ -91,16 +101,12 @@ TEST(Clusters, TheRealScanMatchesTheLiteralOneAtEveryThresholdEdge) {
 // A picture of more rows than the scan works out bright pixels for at a time, on one and on
 // three threads, against the literal scan.
 TEST(Clusters, AScanOfManyRowsMatchesTheLiteralOneOnAnyNumberOfThreads) {
-    uint32_t seed = 5;
-    auto rnd = [&](uint32_t n) { return ((seed = seed * 1664525u + 1013904223u) >> 8) % n; };
+    Draws rnd{5};
     const int w = 11, h = 2300;
     for (const int workers : {1, 3}) {
         SCOPED_TRACE(workers);
         TestApp app;
-        control::Form_Load(app.ctx);
-        ASSERT_TRUE(test::loadPicture(app, test::greyPicture(w, h, [&](int, int) {
-                                          return static_cast<int>(rnd(3) == 0 ? 200 : rnd(40));
-                                      })));
+        ASSERT_TRUE(loadGrey(app, w, h, [&] { return rnd(3) == 0 ? 200 : rnd(40); }));
         app.ws.settings.Siki = 30;
         app.ws.settings.SikiTop = 240;
         app.ws.PictureWorkers = workers;
@@ -114,8 +120,7 @@ TEST(Clusters, AScanOfManyRowsMatchesTheLiteralOneOnAnyNumberOfThreads) {
 // scan and the fill take them: against the literal scan on that background, for whole and
 // fractional thresholds; a threshold changed after the step leaves them unused.
 TEST(Clusters, BrightPixelsFoundWithTheBackgroundGiveTheLiteralScan) {
-    uint32_t seed = 29;
-    auto rnd = [&](uint32_t n) { return ((seed = seed * 1664525u + 1013904223u) >> 8) % n; };
+    Draws rnd{29};
     for (const float siki : {0.0f, 4.0f, 4.3f, 0.1f, 7.75f})
         for (const float top : {240.0f, 100.5f})
             for (const bool changed : {false, true}) {
@@ -123,11 +128,8 @@ TEST(Clusters, BrightPixelsFoundWithTheBackgroundGiveTheLiteralScan) {
                                                 << (changed ? ", changed" : ""));
                 const int w = 40 + static_cast<int>(rnd(30)), h = 30 + static_cast<int>(rnd(20));
                 TestApp app;
-                control::Form_Load(app.ctx);
-                ASSERT_TRUE(test::loadPicture(app, test::greyPicture(w, h, [&](int, int) {
-                                                  return static_cast<int>(
-                                                      rnd(5) == 0 ? 150 + rnd(106) : rnd(30));
-                                              })));
+                ASSERT_TRUE(
+                    loadGrey(app, w, h, [&] { return rnd(5) == 0 ? 150 + rnd(106) : rnd(30); }));
                 app.frm.disableDrawing();
                 app.ws.PictureWorkers = 2;
                 app.ws.settings.HeikinWidth = 2;
