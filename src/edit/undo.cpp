@@ -74,7 +74,7 @@ void putDot(Ctx& ctx, int32_t n, const EditSnapshot& s, float cx, float cy) {
 
 // Puts snapshot s back over `now`, the snapshot in effect. The counts change by the edit's own
 // difference, so that a redisplay in between (which counts afresh) keeps its counts right.
-void put(Ctx& ctx, EditStep& step, const EditSnapshot& s, const EditSnapshot& now) {
+void put(Ctx& ctx, const EditStep& step, const EditSnapshot& s, const EditSnapshot& now) {
     auto& ws = ctx.ws;
     const int32_t n = step.n;
     if (static_cast<size_t>(n) >= ws.Clusters.size()) ws.Clusters.resize(n + 1);
@@ -90,9 +90,9 @@ void put(Ctx& ctx, EditStep& step, const EditSnapshot& s, const EditSnapshot& no
     if (step.mapX != 0 && ws.ClusterMapFromRead && ws.ReadMapGeneration != step.readMapGeneration) {
         // The map of results read back was rebuilt since the point was added (輪郭選択
         // switched): rebuilt again, it holds what the results now ask for, and no element
-        // keeps the number of a point no longer there.
+        // keeps the number of a point no longer there. Every later undo or redo of the step
+        // rebuilds it too, the element the edit took being no longer the point's own.
         extract::rebuildReadMap(ws);
-        step.readMapGeneration = ws.ReadMapGeneration;
     } else if (step.mapX != 0 && ws.ClusterMap.contains(step.mapX, step.mapY)) {
         ws.ClusterMap(step.mapX, step.mapY) = s.mapValue;
     }

@@ -158,6 +158,13 @@ TEST(Undo, AnAddUndoneAfterTheReadMapWasRebuiltLeavesNoTraceInTheMap) {
     EXPECT_EQ(mapNow(), map);
     ASSERT_TRUE(redoEdit(s.ctx));  // the point takes its element again
     EXPECT_GE(holding(added), 1);
+    // Undone and redone again straight away, the map is still what the results ask for.
+    ASSERT_TRUE(undoEdit(s.ctx));
+    EXPECT_EQ(holding(added), 0);
+    ASSERT_TRUE(redoEdit(s.ctx));
+    const auto redone = mapNow();
+    extract::rebuildReadMap(s.ws);
+    EXPECT_EQ(mapNow(), redone);
 }
 
 TEST(Undo, StepsGoBackInTurnAndANewEditEndsRedo) {
