@@ -219,6 +219,18 @@ std::string quotedField(std::string_view field) {
     return q + "\"";
 }
 
+size_t readAt(int fd, void* out, size_t want, uint64_t offset) {
+    auto* bytes = static_cast<char*>(out);
+    size_t got = 0;
+    while (got < want) {
+        const ssize_t n = ::pread(fd, bytes + got, want - got, static_cast<off_t>(offset + got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += static_cast<size_t>(n);
+    }
+    return got;
+}
+
 Result<std::string> readFileBytes(const std::string& path) {
     // Only a regular file: a FIFO would wait for a writer, a device would never end.
     if (const std::string why = unreadableFileReason(path); !why.empty())

@@ -49,6 +49,10 @@ std::vector<std::string> splitCommaFields(std::string_view line,
 // A field for such a line: in double quotes, a quote inside written twice.
 std::string quotedField(std::string_view field);
 
+// Reads `want` bytes of the open file `fd` from `offset` into `out`; gives how many were read,
+// fewer only where the file ends or a read fails. Threads may read one file at once.
+size_t readAt(int fd, void* out, size_t want, uint64_t offset);
+
 // Reads a whole file. Fails with a message naming the file when it cannot be read.
 Result<std::string> readFileBytes(const std::string& path);
 // readFileBytes + decodeText + splitLines.

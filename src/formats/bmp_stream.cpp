@@ -3,11 +3,8 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -17,6 +14,7 @@
 #include "core/anew_file.h"
 #include "core/block_cache.h"
 #include "core/parallel.h"
+#include "core/text_file.h"
 #include "core/vector_loops.h"
 
 // Reading:
@@ -187,21 +185,23 @@ bool readLayout(std::FILE* file, const std::string& name, Layout& l, BmpRead& pr
     return parseHeaders(head, n, static_cast<uint64_t>(st.st_size), name, l, problem);
 }
 
-// Reads the pixel rows from the file's position on (the pixel offset), `rowsPerBlock` file rows
-// at a time into `block` (room for that many), calling each(rows, firstRow, count) per block;
-// false when the file ends before its rows do (the last row may lack its padding).
+// Reads file rows begin..end-1 from their place in the file, `rowsPerPiece` rows at a time into
+// `piece` (room for that many), calling each(rows, firstRow, count) per piece; false when the
+// file ends before its rows do (the last row may lack its padding). Reads at offsets, so that
+// several threads may read bands of one file at once.
 template <typename Each>
-bool readRowBlocks(std::FILE* file, const Layout& l, uint64_t rowsPerBlock,
-                   std::vector<uint8_t>& block, Each&& each) {
-    for (int row = 0; row < l.height;) {
-        const int count = static_cast<int>(std::min<uint64_t>(rowsPerBlock, l.height - row));
+bool readRows(int fd, const Layout& l, int64_t begin, int64_t end, uint64_t rowsPerPiece,
+              std::vector<uint8_t>& piece, Each&& each) {
+    for (int64_t row = begin; row < end;) {
+        const int count =
+            static_cast<int>(std::min<uint64_t>(rowsPerPiece, static_cast<uint64_t>(end - row)));
         const size_t want = static_cast<size_t>(l.rowBytes * count);
-        const size_t got = std::fread(block.data(), 1, want, file);
         const uint64_t slack = row + count == l.height
                                    ? l.rowBytes - static_cast<uint64_t>(l.width) * l.bytesPerPixel
                                    : 0;
-        if (got + slack < want) return false;
-        each(block.data(), row, count);
+        const uint64_t at = l.pixelOffset + static_cast<uint64_t>(row) * l.rowBytes;
+        if (core::readAt(fd, piece.data(), want, at) + slack < want) return false;
+        if (!each(piece.data(), static_cast<int>(row), count)) return true;
         row += count;
     }
     return true;
@@ -226,8 +226,6 @@ BmpRead readBmp(std::FILE* file, const std::string& name, const RowProgress& pro
     std::shared_ptr<uint8_t> pixels = pictureMemory(bytes);
     if (!pixels) return failed(name, "画像を読み込むためのメモリーが足りません: " + size);
 
-    if (::fseeko(file, static_cast<off_t>(l.pixelOffset), SEEK_SET) != 0)
-        return failed(name, "読み込めません");
     std::vector<uint8_t> block;
     try {
         block.resize(blockBytes);
@@ -243,35 +241,20 @@ BmpRead readBmp(std::FILE* file, const std::string& name, const RowProgress& pro
     r.picture.owner = std::move(pixels);
     if (begun) begun(r.picture, !l.topDown);
     uint8_t* bits = const_cast<uint8_t*>(r.picture.bits);
-    const bool whole =
-        readRowBlocks(file, l, rowsPerBlock, block, [&](const uint8_t* rows, int first, int count) {
-            for (int k = 0; k < count; ++k) {
-                const int row = first + k;
-                const int y = l.topDown ? row : l.height - 1 - row;
-                convertRow(l, rows + l.rowBytes * k, bits + stride * y);
-                if (progress) progress(row + 1, l.height);
-            }
-        });
+    const bool whole = readRows(::fileno(file), l, 0, l.height, rowsPerBlock, block,
+                                [&](const uint8_t* rows, int first, int count) {
+                                    for (int k = 0; k < count; ++k) {
+                                        const int row = first + k;
+                                        const int y = l.topDown ? row : l.height - 1 - row;
+                                        convertRow(l, rows + l.rowBytes * k, bits + stride * y);
+                                        if (progress) progress(row + 1, l.height);
+                                    }
+                                    return true;
+                                });
     if (!whole) return failed(name, "読み込めません");
     r.status = BmpRead::Status::Ok;
     return r;
 }
-
-namespace {
-
-// Reads `want` bytes at `offset` (fewer only where the file ends or fails).
-size_t readAt(int fd, uint8_t* out, size_t want, uint64_t offset) {
-    size_t got = 0;
-    while (got < want) {
-        const ssize_t n = ::pread(fd, out + got, want - got, static_cast<off_t>(offset + got));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        got += static_cast<size_t>(n);
-    }
-    return got;
-}
-
-}  // namespace
 
 BmpRead streamBmpFile(const std::string& path, const std::function<bool(const BmpPixels&)>& start,
                       const BmpRowBlock& block, int parts) {
@@ -294,24 +277,14 @@ BmpRead streamBmpFile(const std::string& path, const std::function<bool(const Bm
     try {
         core::forEachPart(parts, l.height, [&](int k, int64_t begin, int64_t end) {
             std::vector<uint8_t> rows(static_cast<size_t>(rowsPerPiece * l.rowBytes));
-            for (int64_t row = begin; row < end && !cut;) {
-                const int count = static_cast<int>(
-                    std::min<uint64_t>(rowsPerPiece, static_cast<uint64_t>(end - row)));
-                const size_t want = static_cast<size_t>(l.rowBytes * count);
-                // The last row may lack its padding.
-                const uint64_t slack =
-                    row + count == l.height
-                        ? l.rowBytes - static_cast<uint64_t>(l.width) * l.bytesPerPixel
-                        : 0;
-                const uint64_t at = l.pixelOffset + static_cast<uint64_t>(row) * l.rowBytes;
-                if (readAt(fd, rows.data(), want, at) + slack < want) {
-                    cut = true;
-                    return;
-                }
-                block(k, rows.data(), static_cast<size_t>(l.rowBytes), static_cast<int>(row),
-                      count);
-                row += count;
-            }
+            // A band stops at its next piece once another band found the file cut.
+            if (!readRows(fd, l, begin, end, rowsPerPiece, rows,
+                          [&](const uint8_t* got, int first, int count) {
+                              if (cut) return false;
+                              block(k, got, static_cast<size_t>(l.rowBytes), first, count);
+                              return true;
+                          }))
+                cut = true;
         });
     } catch (const std::bad_alloc&) {
         return failed(path, "画像を読み込むためのメモリーが足りません");

@@ -31,6 +31,7 @@
 
 #include "core/block_cache.h"
 #include "core/paths.h"
+#include "core/text_file.h"
 #include "formats/fits.h"
 #include "formats/fits_hdu.h"
 
@@ -360,13 +361,7 @@ core::Result<form::Picture> takeResult(const std::vector<std::string_view>& w, i
             return core::Error{"メモリーに入りません (" + std::to_string(*width) + " x " +
                                std::to_string(*height) + ")"};
         std::vector<T> v(static_cast<size_t>(count));
-        auto* out = reinterpret_cast<char*>(v.data());
-        for (uint64_t done = 0; done < size;) {
-            const ssize_t n = ::pread(memoryFd, out + done, size - done, static_cast<off_t>(done));
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) return malformed;
-            done += static_cast<uint64_t>(n);
-        }
+        if (core::readAt(memoryFd, v.data(), size, 0) != size) return malformed;
         d->samples = std::move(v);
         return {};
     };
@@ -473,13 +468,8 @@ core::Result<detail::PictureHeader> takeHeader(const std::vector<std::string>& w
     }
     h.keys = *keys;
     h.cards.resize(static_cast<size_t>(st.st_size));
-    for (size_t done = 0; done < h.cards.size();) {
-        const ssize_t n = ::pread(memoryFd, h.cards.data() + done, h.cards.size() - done,
-                                  static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return malformed;
-        done += static_cast<size_t>(n);
-    }
+    if (core::readAt(memoryFd, h.cards.data(), h.cards.size(), 0) != h.cards.size())
+        return malformed;
     return h;
 }
 
