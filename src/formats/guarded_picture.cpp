@@ -217,16 +217,15 @@ core::Error refusedPicture(const std::string& path, const std::string& reason) {
     return core::Error{"画像を読み込めません: " + path + " (" + reason + ")"};
 }
 
-std::optional<core::Result<form::Picture>> ownBmpRead(
-    const std::string& path, int64_t fileSize, const BmpHeader& bmp, int allocationLimitMb,
-    const std::function<core::Result<std::string>()>& readAll) {
+std::optional<core::Result<form::Picture>> ownBmpRead(const std::string& path, int64_t fileSize,
+                                                      const BmpHeader& bmp, int allocationLimitMb) {
     if (std::string reason = unsupportedBmp(bmp); !reason.empty())
         return refusedPicture(path, reason);
     if (bmpRowsMissing(bmp, fileSize)) return refusedPicture(path, "ファイルが途中で切れています");
     if (bmp.compression != kBiRle8 && bmp.compression != kBiRle4) return std::nullopt;
     if (static_cast<uint64_t>(fileSize) > core::availableMemoryBytes())
         return refusedPicture(path, "ファイルが大きすぎて、メモリーに入りません");
-    const auto bytes = readAll();
+    const auto bytes = wholeFile(path, static_cast<uintmax_t>(fileSize));
     if (!bytes) return refusedPicture(path, bytes.error());
     auto picture = decodeRleBmp(bmp, bytes.value(), allocationLimitMb);
     if (!picture) return refusedPicture(path, picture.error());
@@ -249,8 +248,7 @@ core::Result<form::Picture> decodePictureFileGuarded(const std::string& path, in
         std::error_code ec;
         const auto size = std::filesystem::file_size(path, ec);
         if (ec) return refusedPicture(path, ec.message());
-        if (auto own = ownBmpRead(path, static_cast<int64_t>(size), *bmp, allocationLimitMb,
-                                  [&] { return wholeFile(path, size); }))
+        if (auto own = ownBmpRead(path, static_cast<int64_t>(size), *bmp, allocationLimitMb))
             return std::move(*own);
         // Uncompressed 24-bit and 32-bit files (32-bit ones with byte-sized channel masks too)
         // stream through the program's own reader; it leaves other masks to the helper.

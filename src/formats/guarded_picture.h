@@ -51,11 +51,10 @@ bool jpegCut(std::string_view file);
 core::Error refusedPicture(const std::string& path, const std::string& reason);
 
 // The program's own checks of a BMP of `fileSize` bytes and its own reader of run-length
-// encoded ones (`readAll` gives the file's bytes): a refusal or the picture, or nothing when
-// the file is left to the other readers.
-std::optional<core::Result<form::Picture>> ownBmpRead(
-    const std::string& path, int64_t fileSize, const BmpHeader& bmp, int allocationLimitMb,
-    const std::function<core::Result<std::string>()>& readAll);
+// encoded ones: a refusal or the picture, or nothing when the file is left to the other
+// readers.
+std::optional<core::Result<form::Picture>> ownBmpRead(const std::string& path, int64_t fileSize,
+                                                      const BmpHeader& bmp, int allocationLimitMb);
 
 // Decodes a picture file as described above; `pump` is called while the helper works.
 core::Result<form::Picture> decodePictureFileGuarded(

@@ -119,11 +119,7 @@ core::Result<form::Picture> decodePictureFileWithLimit(const std::string& path,
 
     std::optional<QByteArray> whole;  // the file's bytes, where a check needs them all
     if (const auto bmp = bmpHeader(bytesOf(head))) {
-        auto readAll = [&]() -> core::Result<std::string> {
-            const QByteArray all = file.readAll();
-            return std::string(bytesOf(all));
-        };
-        if (auto own = ownBmpRead(path, file.size(), *bmp, allocationLimitMb, readAll))
+        if (auto own = ownBmpRead(path, file.size(), *bmp, allocationLimitMb))
             return std::move(*own);
     } else if (head.size() >= 2 && static_cast<uint8_t>(head[0]) == 0xFF &&
                static_cast<uint8_t>(head[1]) == 0xD8) {
