@@ -71,9 +71,7 @@ void cmdExport_Click(form::Ctx& ctx) {
     ws.ExportFolder = core::GetFolderName(*chosen);
     ctx.host.setBusy(true);
     const PictureCatalogue read = workspaceCatalogue(ctx);
-    auto bytes = catalogueBytes(read.catalogue, *format);
-    core::Result<void> written = bytes ? writeOutput(*chosen, bytes.value())
-                                       : core::Result<void>(core::Error{bytes.error()});
+    const core::Result<void> written = writeCatalogueFile(read.catalogue, *chosen, *format);
     ctx.host.setBusy(false);
     if (!written) {
         ctx.host.msgBox("書き出せませんでした。\n" + written.error(), form::MsgButtons::Ok);
