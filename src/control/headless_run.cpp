@@ -32,11 +32,7 @@ struct Engine : HeadlessEngine {
 
     PictureOutcome detect(const HeadlessOptions& options, const std::string& folder,
                           const std::string& name) {
-        prepare(options);
-        ws.DoFilePath = folder;
-        ws.DoFileName = name;
-        ws.ResultRoot = options.resultRoot;
-        ws.MeasureOnSave = options.measure;
+        prepare(options, folder, name, options.resultRoot);
 
         PictureOutcome o;
         o.path = core::joinPath(folder, name);
@@ -97,6 +93,15 @@ void HeadlessEngine::prepare(const HeadlessOptions& options) {
     // As in a batch run: the steps keep the stage and show no boxes.
     ws.ProcStage = core::kStageBatch;
     ws.CancelRequested = 0;
+}
+
+void HeadlessEngine::prepare(const HeadlessOptions& options, const std::string& folder,
+                             const std::string& name, const std::string& resultRoot) {
+    prepare(options);
+    ws.DoFilePath = folder;
+    ws.DoFileName = name;
+    ws.ResultRoot = resultRoot;
+    ws.MeasureOnSave = options.measure;
 }
 
 namespace {

@@ -49,6 +49,10 @@ struct HeadlessEngine {
     // Makes ready for the next picture: the settings and threshold factor of `options`, the
     // steps kept at the batch stage (no boxes shown), no cancel pending.
     void prepare(const HeadlessOptions& options);
+    // The same for the picture `name` in `folder` ("" for a picture held in memory), its results
+    // under `resultRoot` ("" beside the picture), measured on saving as `options` say.
+    void prepare(const HeadlessOptions& options, const std::string& folder, const std::string& name,
+                 const std::string& resultRoot);
 };
 
 struct PictureOutcome {

@@ -71,13 +71,9 @@ private:
     // Detects the tile once; true when its cluster table filled (then `out` holds nothing).
     bool once(const form::Picture& tile, const std::string& name, TileOutcome& out) {
         tile_ = &tile;
-        prepare(options_);
         // No folder: the processing log and the result files have nowhere to go, and the
         // measurements read the tile's levels.
-        ws.DoFilePath = "";
-        ws.DoFileName = name;
-        ws.ResultRoot = "";
-        ws.MeasureOnSave = options_.measure;
+        prepare(options_, "", name, "");
         if (!input::cmdDataIn_Click(ctx, input::kSourceNamed)) {
             out.error = name + ": " + ws.lastLoadError;
             return false;
