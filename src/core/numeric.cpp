@@ -9,6 +9,8 @@
 #include <cstring>
 #include <limits>
 
+#include "core/text.h"
+
 namespace orv::core {
 
 namespace {
@@ -20,12 +22,6 @@ bool isBlank(char c) {
 }
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
-}
-
-std::string_view trimBlanks(std::string_view s) {
-    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
-    return s;
 }
 
 // A Japanese input method types full-width forms: the digits "０".."９", "＋", "－", "．",
@@ -58,33 +54,42 @@ std::string narrowNumberForms(std::string_view text) {
     return out;
 }
 
-// Checks the grammar of a number and returns it normalised for strtod ("D" exponent -> "E",
-// blanks removed, full-width forms narrowed), or nothing.
+// Whether `s` is a number in plain ASCII: a sign, digits with a decimal point among or after
+// them, an exponent after "e" or "E", and nothing else (no blank). Every number normaliseNumber
+// takes is one once normalised; such a number needs no normalising.
+bool plainNumber(std::string_view s) {
+    size_t i = 0, digits = 0;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    while (i < s.size() && isDigit(s[i])) ++i, ++digits;
+    if (i < s.size() && s[i] == '.') {
+        ++i;
+        while (i < s.size() && isDigit(s[i])) ++i, ++digits;
+    }
+    if (digits == 0) return false;
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        ++i;
+        if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+        size_t expDigits = 0;
+        while (i < s.size() && isDigit(s[i])) ++i, ++expDigits;
+        if (expDigits == 0) return false;
+    }
+    return i == s.size();
+}
+
+// Checks the grammar of a number and returns it normalised for strtod (full-width forms
+// narrowed, the blanks around it and after its sign removed, a "D" exponent made "E"), or
+// nothing.
 std::optional<std::string> normaliseNumber(std::string_view text) {
     const std::string narrow = narrowNumberForms(text);
-    std::string_view s = trimBlanks(narrow);
+    const std::string_view s = trimSpaces(narrow);
     std::string out;
     size_t i = 0;
     if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
         out += s[i++];
         while (i < s.size() && isBlank(s[i])) ++i;
     }
-    size_t digits = 0;
-    while (i < s.size() && isDigit(s[i])) out += s[i++], ++digits;
-    if (i < s.size() && s[i] == '.') {
-        out += s[i++];
-        while (i < s.size() && isDigit(s[i])) out += s[i++], ++digits;
-    }
-    if (digits == 0) return std::nullopt;
-    if (i < s.size() && (s[i] == 'e' || s[i] == 'E' || s[i] == 'd' || s[i] == 'D')) {
-        out += 'E';
-        ++i;
-        if (i < s.size() && (s[i] == '+' || s[i] == '-')) out += s[i++];
-        size_t expDigits = 0;
-        while (i < s.size() && isDigit(s[i])) out += s[i++], ++expDigits;
-        if (expDigits == 0) return std::nullopt;
-    }
-    if (i != s.size()) return std::nullopt;
+    for (; i < s.size(); ++i) out += s[i] == 'd' || s[i] == 'D' ? 'E' : s[i];
+    if (!plainNumber(out)) return std::nullopt;
     return out;
 }
 
@@ -145,31 +150,6 @@ float divideSingle(double numerator, double denominator) {
 bool IsNumeric(std::string_view text) {
     return normaliseNumber(text).has_value();
 }
-
-namespace {
-
-// Whether `text` is a number as normaliseNumber takes it, written in plain ASCII with no blank
-// and an exponent (if any) after "e" or "E": such a number needs no normalising.
-bool plainNumber(std::string_view s) {
-    size_t i = 0, digits = 0;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
-    while (i < s.size() && isDigit(s[i])) ++i, ++digits;
-    if (i < s.size() && s[i] == '.') {
-        ++i;
-        while (i < s.size() && isDigit(s[i])) ++i, ++digits;
-    }
-    if (digits == 0) return false;
-    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
-        ++i;
-        if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
-        size_t expDigits = 0;
-        while (i < s.size() && isDigit(s[i])) ++i, ++expDigits;
-        if (expDigits == 0) return false;
-    }
-    return i == s.size();
-}
-
-}  // namespace
 
 std::optional<double> parseNumber(std::string_view text) {
     // Most numbers (every number this program writes) are plain: read without a copy.
