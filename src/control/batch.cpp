@@ -26,8 +26,6 @@ namespace orv::control {
 
 using form::Ctx;
 
-namespace {}  // namespace
-
 std::string batchStartText(int count, const std::string& name) {
     return core::Format(count, "000") + " " + name + " 処理開始";
 }

@@ -4,21 +4,16 @@
 #include <atomic>
 #include <mutex>
 #include <new>
-#include <optional>
 #include <thread>
 
 #include "catalogue/measure/measure_results.h"
 #include "catalogue/measure/sidecar.h"
 #include "catalogue/picture_catalogue.h"
 #include "control/pipeline.h"
-#include "control/stage_refresh.h"
 #include "core/ini.h"
 #include "core/numeric.h"
 #include "core/text_file.h"
-#include "extract/numbering.h"
 #include "extract/table_full.h"
-#include "form/context.h"
-#include "form/headless_host.h"
 #include "formats/fits.h"
 #include "input/image_load.h"
 #include "results/data_files.h"

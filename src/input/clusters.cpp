@@ -207,6 +207,13 @@ void cmdPickup_Click(Ctx& ctx) {
     if (ready && !smoothed && brightPixelsHold(ws, siki, sikiTop))
         bright.adopt(std::move(ws.BrightPixels.bits));
     ws.BrightPixels = {};
+    // The fill of every seed, which differ in their number alone (the bits, when whole, are
+    // those of the whole picture).
+    extract::FillParams fill{0, siki, sikiTop, 0, &f.picHSC[2].canvas, smoothed};
+    if (bright.whole()) {
+        fill.bright = bright.row(1);
+        fill.brightWords = bright.words();
+    }
     for (int y = 1; ready && y <= h; ++y) {
         if (!bright.whole() && (y - 1) % kBrightBlockRows == 0)
             bright.find(ws, brightness, smoothed, y, std::min(h, y + kBrightBlockRows - 1));
@@ -221,11 +228,7 @@ void cmdPickup_Click(Ctx& ctx) {
                     if (ws.tableFull.stoppedAtRow == 0) ws.tableFull.stoppedAtRow = y;
                     continue;
                 }
-                extract::FillParams fill{n, siki, sikiTop, 0, &f.picHSC[2].canvas, smoothed};
-                if (bright.whole()) {
-                    fill.bright = bright.row(1);
-                    fill.brightWords = bright.words();
-                }
+                fill.starNo = n;
                 extract::seedCluster(ctx, x, y, fill);
             }
         }

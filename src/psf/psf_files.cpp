@@ -1,8 +1,6 @@
 #include "psf/psf_files.h"
 
-#include <cctype>
 #include <cmath>
-#include <filesystem>
 #include <optional>
 
 #include "core/folder_lock.h"
@@ -10,7 +8,6 @@
 #include "core/numeric.h"
 #include "core/paths.h"
 #include "core/sum_file.h"
-#include "core/text.h"
 #include "core/text_file.h"
 #include "psf/records.h"
 

@@ -234,11 +234,10 @@ void StretchWindow::byPercent(double low, double high) {
 void StretchWindow::syncFromModel() {
     if (isHidden()) return;
     const auto& ws = w_.workspace();
-    bool newLevels = false;
     if (picture_ != ws.PictureGeneration && !w_.running()) {
         picture_ = ws.PictureGeneration;
         levels_ = view::levelHistogram(ws);
-        newLevels = true;
+        shown_.reset();  // drawn for other levels
     }
     const view::DisplayStretch s = w_.displayStretch();
     updating_ = true;
@@ -249,7 +248,7 @@ void StretchWindow::syncFromModel() {
     updating_ = false;
     // Most syncs (a pointer move over the picture) change neither the levels nor the stretch:
     // the shares and the histogram stay as drawn.
-    if (!newLevels && shown_ == s) return;
+    if (shown_ == s) return;
     shown_ = s;
     blackShare_->setText(
         QString("（%1 % がこれ以下）").arg(view::percentAtLevel(levels_, s.black), 0, 'f', 1));
