@@ -231,6 +231,8 @@ size_t readAt(int fd, void* out, size_t want, uint64_t offset) {
     return got;
 }
 
+constexpr size_t kReadPiece = size_t{1} << 20;
+
 Result<std::string> readFileBytes(const std::string& path) {
     // Only a regular file: a FIFO would wait for a writer, a device would never end.
     if (const std::string why = unreadableFileReason(path); !why.empty())
@@ -244,12 +246,18 @@ Result<std::string> readFileBytes(const std::string& path) {
     try {
         std::ifstream in(path, std::ios::binary);
         if (!in) return Error{"ファイルを開けません: " + path};
-        // Read in large pieces (the file may have changed size since it was measured).
+        // Read into the text itself: the size measured and a byte more, then pieces of 1 MiB
+        // while there is more (the file may have changed size since it was measured).
         std::string bytes;
-        if (!ec) bytes.reserve(static_cast<size_t>(size));
-        std::vector<char> piece(size_t{1} << 20);
-        while (in.read(piece.data(), static_cast<std::streamsize>(piece.size())) || in.gcount() > 0)
-            bytes.append(piece.data(), static_cast<size_t>(in.gcount()));
+        size_t have = 0, room = ec ? kReadPiece : static_cast<size_t>(size) + 1;
+        while (true) {
+            bytes.resize(have + room);
+            in.read(bytes.data() + have, static_cast<std::streamsize>(room));
+            have += static_cast<size_t>(in.gcount());
+            if (static_cast<size_t>(in.gcount()) < room) break;
+            room = kReadPiece;
+        }
+        bytes.resize(have);
         if (in.bad()) return Error{"ファイルを読めません: " + path};
         return bytes;
     } catch (const std::bad_alloc&) {
