@@ -406,8 +406,10 @@ void cmdCenterCal_Click(Ctx& ctx) {
 
     form::OV_DispMsg(ctx, "各クラスターの重心を計算しています。");
     // Where nothing is drawn, the rows are summed in bands on the picture's workers (row by row
-    // after all when bands cannot give the same sums).
-    const int parts = f.drawingEnabled() ? 1 : core::pictureWorkers(ws.PictureWorkers);
+    // after all when bands cannot give the same sums). A map read back from files, whose
+    // blocks reach above their seed rows, goes row by row at once.
+    const int parts =
+        f.drawingEnabled() || ws.ClusterMapFromRead ? 1 : core::pictureWorkers(ws.PictureWorkers);
     bool summed = false;
     if (picture && parts > 1) {
         summed = centroidBands(ws, parts);
