@@ -28,4 +28,25 @@ inline bool allZeroBytes(const void* p, size_t bytes) {
     return any == 0;
 }
 
+// Calls f(i) for each i in 0..n-1 whose p[i] is not 0, in order. Loops over mostly empty rows
+// pass over their zeros 32 bytes at a time, then 8 bytes at a time.
+template <typename T, typename F>
+void forEachNonZero(const T* p, int n, F&& f) {
+    constexpr int kWide = static_cast<int>(32 / sizeof(T)),
+                  kNarrow = static_cast<int>(8 / sizeof(T));
+    for (int i = 0; i < n;) {
+        if (i + kWide <= n && allZeroBytes(p + i, 32)) {
+            i += kWide;
+            continue;
+        }
+        for (const int end = i + kWide < n ? i + kWide : n; i < end; ++i) {
+            if (i % kNarrow == 0 && i + kNarrow <= end && allZeroBytes(p + i, 8)) {
+                i += kNarrow - 1;
+                continue;
+            }
+            if (p[i] != 0) f(i);
+        }
+    }
+}
+
 }  // namespace orv::core

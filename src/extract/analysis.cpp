@@ -93,25 +93,11 @@ void addToCentroid(StarRec& s, int x, int y, int l) {
 template <typename F>
 void forClusterPixels(const Workspace& ws, int y, F&& f) {
     const uint16_t* map = ws.ClusterMap.at(1, y);
-    const int w = ws.ImageWidthP;
-    // Whether the `n` pixels from pixel x on are all sky.
-    auto empty = [&](int x, int n) { return core::allZeroBytes(map + x - 1, n * sizeof *map); };
-    // Most of the picture is sky: skipped 16 pixels at a time, then four at a time.
-    for (int x = 1; x <= w;) {
-        if (x + 16 <= w + 1 && empty(x, 16)) {
-            x += 16;
-            continue;
-        }
-        for (const int end = std::min(w + 1, x + 16); x < end; ++x) {
-            if (x + 4 <= end && empty(x, 4)) {
-                x += 3;
-                continue;
-            }
-            const int n = map[x - 1];
-            if (n == 0 || ws.Clusters[n].Divided == -1) continue;
-            f(x, n);
-        }
-    }
+    // Most of the picture is sky.
+    core::forEachNonZero(map, ws.ImageWidthP, [&](int i) {
+        const int n = map[i];
+        if (ws.Clusters[n].Divided != -1) f(i + 1, n);
+    });
 }
 
 // Step 2: the centroid sums of every cluster pixel of row y.

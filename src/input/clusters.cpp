@@ -65,23 +65,12 @@ ORV_PIXEL_LOOP bool markSmoothed(const uint8_t* __restrict level, const float* _
     return any != 0;
 }
 
-// Sets the bits of the marked pixels that `keep` confirms. Most of a sky is unmarked: the marks
-// are skipped 32 at a time, then 8 at a time.
+// Sets the bits of the marked pixels that `keep` confirms (most of a sky is unmarked).
 template <typename Keep>
 void addMarkedBits(const uint8_t* mark, int width, Keep&& keep, uint64_t* out) {
-    for (int x = 0; x < width;) {
-        if (x + 32 <= width && core::allZeroBytes(mark + x, 32)) {
-            x += 32;
-            continue;
-        }
-        for (const int end = std::min(width, x + 32); x < end; ++x) {
-            if (x % 8 == 0 && x + 8 <= end && core::allZeroBytes(mark + x, 8)) {
-                x += 7;
-                continue;
-            }
-            if (mark[x] && keep(x)) out[x >> 6] |= uint64_t{1} << (x & 63);
-        }
-    }
+    core::forEachNonZero(mark, width, [&](int x) {
+        if (keep(x)) out[x >> 6] |= uint64_t{1} << (x & 63);
+    });
 }
 
 // Rows whose bright pixels are worked out at a time.

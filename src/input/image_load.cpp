@@ -117,12 +117,11 @@ ORV_PIXEL_LOOP uint8_t luminanceRow(const RowPlanes& row, int w) {
             any |= tie[x];
         }
         if (!any) continue;
-        // The ties are few: whole words of marks without one are passed over.
-        for (int x = 0; x < n; x += 8) {
-            if (x + 8 <= n && core::allZeroBytes(tie + x, 8)) continue;
-            for (int k = x; k < std::min(n, x + 8); ++k)
-                if (tie[k]) yy[k] = static_cast<uint8_t>(luminanceY(rr[k], gg[k], bb[k]));
-        }
+        // (The pointers are taken by value: taken by reference, they kept the loop above from
+        // being vectorised.)
+        core::forEachNonZero(tie, n, [rr, gg, bb, yy](int k) {
+            yy[k] = static_cast<uint8_t>(luminanceY(rr[k], gg[k], bb[k]));
+        });
     }
     uint8_t maxY = 0;
     for (int x = 0; x < w; ++x) maxY = std::max(maxY, lum[x]);
