@@ -51,7 +51,7 @@ PictureCatalogue workspaceCatalogue(form::Ctx& ctx) {
     if (!ws.measures.problem.empty())
         out.incomplete.push_back("測光できなかった結果があります: " + ws.measures.problem);
     const std::string picture = core::joinPath(ws.DoFilePath, ws.DoFileName);
-    if (!core::isClipboardPicture(ws) && core::fileExists(picture) && formats::isFitsFile(picture))
+    if (core::hasPictureFile(ws) && core::fileExists(picture) && formats::isFitsFile(picture))
         if (auto added = addFitsColumns(c, picture, out.incomplete); !added)
             out.incomplete.push_back(added.error());
     return out;

@@ -21,4 +21,8 @@ bool isClipboardPicture(const Workspace& ws) {
     return ws.DoFilePath == "clipboard";
 }
 
+bool hasPictureFile(const Workspace& ws) {
+    return !isClipboardPicture(ws) && !ws.DoFileName.empty() && !ws.DoFilePath.empty();
+}
+
 }  // namespace orv::core

@@ -18,5 +18,8 @@ std::string resultFolderOf(const std::string& folder, const std::string& name,
 // The processing log: resultFolder / DoFileName.log
 std::string logFilePath(const Workspace& ws);
 bool isClipboardPicture(const Workspace& ws);
+// Whether the working picture came from a file of its own: it has a name and a folder and is
+// no clipboard picture (a tile held in memory has no folder).
+bool hasPictureFile(const Workspace& ws);
 
 }  // namespace orv::core

@@ -8,6 +8,7 @@ namespace orv::form {
 using core::appendLine;
 using core::createFolder;
 using core::folderExists;
+using core::hasPictureFile;
 using core::isClipboardPicture;
 using core::logFilePath;
 using core::resultFolder;
@@ -23,8 +24,7 @@ std::string logLine(Ctx& ctx, const std::string& msg) {
 
 void OV_Logout(Ctx& ctx, const std::string& msg) {
     const core::Workspace& ws = ctx.ws;
-    if (!ws.logEnabled || isClipboardPicture(ws) || ws.DoFileName.empty() || ws.DoFilePath.empty())
-        return;
+    if (!ws.logEnabled || !hasPictureFile(ws)) return;
     if (!folderExists(ws.DoFilePath)) return;
     std::string folder = resultFolder(ws);
     if (!folderExists(folder) && !createFolder(folder)) return;
@@ -37,14 +37,13 @@ void cmdEditLog_Click(Ctx& ctx) {
                         MsgButtons::Ok);
         return;
     }
-    if (ctx.ws.DoFileName.empty() || ctx.ws.DoFilePath.empty()) return;
+    if (!hasPictureFile(ctx.ws)) return;
     auto text = ctx.host.inputBox("ログに記録するメッセージを入力してください。", "ログ記録", "");
     if (text && !text->empty()) OV_Logout(ctx, *text);
 }
 
 void cmdShowLog_Click(Ctx& ctx) {
-    if (isClipboardPicture(ctx.ws) || ctx.ws.DoFileName.empty() || ctx.ws.DoFilePath.empty())
-        return;
+    if (!hasPictureFile(ctx.ws)) return;
     startEditorOrSay(ctx, logFilePath(ctx.ws));
 }
 

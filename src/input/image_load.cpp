@@ -12,6 +12,7 @@
 #include "core/numeric.h"
 #include "core/parallel.h"
 #include "core/paths.h"
+#include "core/picture_folder.h"
 #include "core/vector_loops.h"
 #include "form/message_log.h"
 #include "form/stage.h"
@@ -420,7 +421,7 @@ std::optional<std::string> streamBmp(Ctx& ctx, bool batch) {
     auto& f = ctx.frm;
     // A picture without a folder (a tile held in memory) is the host's alone: a file of its name
     // elsewhere is none of its business.
-    if (ws.DoFilePath.empty()) return std::nullopt;
+    if (!core::hasPictureFile(ws)) return std::nullopt;
     const std::string path = tiles::pictureFileOf(ws.DoFilePath, ws.DoFileName);
     if (!core::unreadableFileReason(path, "画像ファイル").empty()) return std::nullopt;
     formats::BmpPixels format;

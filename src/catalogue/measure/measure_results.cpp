@@ -34,7 +34,7 @@ constexpr size_t kShortestRun = 64;
 // The file the working picture was read from, "" for a clipboard picture or a picture without a
 // folder (a tile held in memory).
 std::string pictureFile(const core::Workspace& ws) {
-    if (core::isClipboardPicture(ws) || ws.DoFileName.empty() || ws.DoFilePath.empty()) return "";
+    if (!core::hasPictureFile(ws)) return "";
     const std::string path = core::joinPath(ws.DoFilePath, ws.DoFileName);
     return core::fileExists(path) ? path : "";
 }
