@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
     const QString picture = QString::fromLocal8Bit(argv[2]);
     const QString out = QString::fromLocal8Bit(argv[3]);
     const QString suffix = QString::fromLocal8Bit(argv[4]);
-    orv::shots::useWindowFont();
+    orv::window::useApplicationLook();
 
     QTemporaryDir work;
     const QString name = QFileInfo(picture).fileName();

@@ -1,7 +1,6 @@
 // The desktop application: `orvandel [PICTURE]`.
 
 #include <QApplication>
-#include <QFont>
 #include <QStringList>
 #include <QTimer>
 
@@ -9,11 +8,7 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName("Orvandel");
-    // Dialogs and message boxes speak Japanese too.
-    QFont font("IPAGothic");
-    font.setPointSizeF(9);
-    QApplication::setFont(font);
+    orv::window::useApplicationLook();
     orv::window::MainWindow window(orv::core::ProgramFolders::forExecutable());
     window.show();
     // "orvandel FILE" (a file manager's "open with" too) loads the picture as ファイル does,

@@ -97,7 +97,7 @@ int main(int argc, char** argv) {
     const QString settings = QString::fromLocal8Bit(argv[1]);
     const QString picture = QString::fromLocal8Bit(argv[2]);
     const QString out = QString::fromLocal8Bit(argv[3]);
-    orv::shots::useWindowFont();
+    orv::window::useApplicationLook();
 
     QTemporaryDir work;
     const QString name = QFileInfo(picture).fileName();

@@ -1,27 +1,17 @@
 #pragma once
-// What the screenshot programs (orvandel-shots, orvandel-desk-shots) share: the window's font,
-// a scratch folder holding the settings file and the picture, widgets looked up by name, and
-// a picture saved as PNG with its path printed. Not part of the program users run.
+// What the screenshot programs (orvandel-shots, orvandel-desk-shots) share: a scratch folder
+// holding the settings file and the picture, widgets looked up by name, and a picture saved as PNG
+// with its path printed. Not part of the program users run.
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QFont>
 #include <QImage>
 #include <QTemporaryDir>
 #include <QWidget>
 #include <cstdio>
 
 namespace orv::shots {
-
-// The application's name and the window's font, as the screenshots show them.
-inline void useWindowFont() {
-    QApplication::setApplicationName("Orvandel");
-    QFont font("IPAGothic");
-    font.setPointSizeF(9);
-    QApplication::setFont(font);
-}
 
 // Copies the settings file (as Orvandel.ini) and the picture into `work` and makes the output
 // folder; says what failed and gives false when something could not be done.

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFont>
 #include <QGuiApplication>
 #include <QResizeEvent>
 #include <QScreen>
@@ -29,6 +30,13 @@
 #include "window/widgets.h"
 
 namespace orv::window {
+
+void useApplicationLook() {
+    QApplication::setApplicationName("Orvandel");
+    QFont font("IPAGothic");
+    font.setPointSizeF(9);
+    QApplication::setFont(font);
+}
 
 MainWindow::MainWindow(core::ProgramFolders folders, QWidget* parent) : QMainWindow(parent) {
     ws_.folders = std::move(folders);

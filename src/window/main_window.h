@@ -29,6 +29,10 @@ class QTimer;
 
 namespace orv::window {
 
+// The application's name, and the font its dialogs and message boxes speak Japanese in; called
+// once the QApplication is made.
+void useApplicationLook();
+
 class BigPicWindow;
 class Magnifier;
 class Navigator;
