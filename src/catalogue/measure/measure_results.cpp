@@ -269,11 +269,10 @@ uint64_t resultsStamp(const core::Workspace& ws) {
     };
     mix(ws.PictureGeneration);
     mix(static_cast<uint64_t>(ws.MaxStarNo));
-    const int32_t last = std::min<int32_t>(static_cast<int32_t>(ws.Clusters.size()) - 1,
-                                           std::min(ws.MaxStarNo, core::kMaxStarNo));
-    for (int32_t i = 1; i <= last && static_cast<size_t>(i) < ws.Stars.size(); ++i) {
+    // The results a save writes, which the table measures.
+    for (int32_t i : results::savedNumbers(ws)) {
+        if (static_cast<size_t>(i) >= ws.Stars.size()) break;
         const core::ClusterRec& c = ws.Clusters[i];
-        if (c.Used == 0 || c.Divided == -1) continue;
         const core::StarRec& s = ws.Stars[i];
         uint32_t x = 0, y = 0;
         std::memcpy(&x, &s.CenterX, sizeof x);
