@@ -93,29 +93,6 @@ struct Moments {
     double sum = 0, sx = 0, sy = 0, sxx = 0, sxy = 0, syy = 0;
 };
 
-// Adds the pixels xa..xb of one row to `m`: pixel x at dx = dx0 + (x - xa) from the centre, with
-// the weight `weight` at xa, multiplied by `ratio` at each step right, the ratio itself by
-// `stepFactor`. A function of its own, without calls, so that the sums stay in registers.
-[[gnu::noinline]] Moments addRowMoments(Moments m, const float* row, const uint16_t* owners, int xa,
-                                        int xb, int32_t n, double dx0, double dy, double weight,
-                                        double ratio, double stepFactor, double sky) {
-    double dx = dx0;
-    for (int x = xa; x <= xb; ++x, dx += 1, weight *= ratio, ratio *= stepFactor) {
-        const uint16_t owner = owners[x - xa];
-        if (owner != 0 && owner != n) continue;  // another cluster: as sky
-        const double v = row[x];
-        if (!std::isfinite(v)) continue;
-        const double i = (v - sky) * weight;
-        m.sum += i;
-        m.sx += i * dx;
-        m.sy += i * dy;
-        m.sxx += i * dx * dx;
-        m.sxy += i * dx * dy;
-        m.syy += i * dy * dy;
-    }
-    return m;
-}
-
 // A row of the weight's disc: its pixels xa..xb, their owners, the first pixel's offset from
 // the centre, and its weight and the ratio to the next.
 struct RowSpan {
@@ -125,6 +102,35 @@ struct RowSpan {
     double dx, dy;
     double weight = 0, ratio = 0;
 };
+
+// The moment sums of the rows `spans`, row after row, pixel by pixel: pixel x of a row lies at
+// dx + (x - xa) from the centre, its weight is the row's weight at xa multiplied by the row's
+// ratio at each step right, the ratio itself by `stepFactor`. A function of its own, without
+// calls, so that the sums stay in registers from the first row to the last.
+[[gnu::noinline]] Moments addMoments(const std::vector<RowSpan>& spans, int32_t n,
+                                     double stepFactor, double sky) {
+    double sum = 0, sx = 0, sy = 0, sxx = 0, sxy = 0, syy = 0;
+    for (const RowSpan& r : spans) {
+        const float* row = r.row;
+        const uint16_t* owners = r.owners - r.xa;
+        const double dy = r.dy;
+        double dx = r.dx, weight = r.weight, ratio = r.ratio;
+        for (int x = r.xa; x <= r.xb; ++x, dx += 1, weight *= ratio, ratio *= stepFactor) {
+            const uint16_t owner = owners[x];
+            if (owner != 0 && owner != n) continue;  // another cluster: as sky
+            const double v = row[x];
+            if (!std::isfinite(v)) continue;
+            const double i = (v - sky) * weight;
+            sum += i;
+            sx += i * dx;
+            sy += i * dy;
+            sxx += i * dx * dx;
+            sxy += i * dx * dy;
+            syy += i * dy * dy;
+        }
+    }
+    return {sum, sx, sy, sxx, sxy, syy};
+}
 
 // Adaptive moments (step 3 of the outline) starting from the weight `start` about (cx, cy); a
 // star wider than `widest` (sigma, pixels) is no star of this cluster (noise, or a neighbour's
@@ -137,7 +143,6 @@ Shape adaptiveShape(RowCache& rows, const core::Array2D<uint16_t>& map, int32_t 
     for (int it = 0; it < kMomentIterations; ++it) {
         const Sym wi = w.inverse();
         const double reach = kWeightReach * std::sqrt(w.largestEigen()) + 1.0;
-        Moments sums;
         // Along a row the weight's exponent is a quadratic in dx: each step to the right
         // multiplies the weight by a ratio that itself changes by the factor exp(-wi.xx).
         const double stepFactor = std::exp(-wi.xx);
@@ -154,9 +159,7 @@ Shape adaptiveShape(RowCache& rows, const core::Array2D<uint16_t>& map, int32_t 
             r.weight = std::exp(-0.5 * (wi.xx * dx * dx + 2 * wi.xy * dx * dy + wi.yy * dy * dy));
             r.ratio = std::exp(-0.5 * wi.xx * (2 * dx + 1) - wi.xy * dy);
         }
-        for (const RowSpan& r : spans)
-            sums = addRowMoments(sums, r.row, r.owners, r.xa, r.xb, n, r.dx, r.dy, r.weight,
-                                 r.ratio, stepFactor, sky);
+        const Moments sums = addMoments(spans, n, stepFactor, sky);
         const double sum = sums.sum, sx = sums.sx, sy = sums.sy, sxx = sums.sxx, sxy = sums.sxy,
                      syy = sums.syy;
         if (!(sum > 0)) return s;

@@ -16,6 +16,7 @@
 #include "core/paths.h"
 #include "core/picture_folder.h"
 #include "core/sum_file.h"
+#include "core/vector_loops.h"
 #include "form/message_log.h"
 #include "formats/fits.h"
 #include "results/pair_sum.h"
@@ -88,8 +89,9 @@ std::vector<PixelBox> clusterBoxes(const core::Workspace& ws) {
         boxes.resize(n);
         for (int y = static_cast<int>(begin) + 1; y <= end; ++y) {
             const uint16_t* row = map.at(1, y);
-            for (int x = 0; x < ws.ImageWidthP; ++x)
-                if (row[x] != 0 && row[x] < n) boxes[row[x]].add(x, y - 1);
+            core::forEachNonZero(row, ws.ImageWidthP, [&](int x) {
+                if (row[x] < n) boxes[row[x]].add(x, y - 1);
+            });
         }
     });
     std::vector<PixelBox> boxes = std::move(bands[0]);

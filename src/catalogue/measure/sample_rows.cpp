@@ -87,19 +87,17 @@ std::unique_ptr<SampleRows> deepRows(std::shared_ptr<const form::DeepSamples> sa
     return std::make_unique<DeepRows>(std::move(samples), channel);
 }
 
-const float* RowCache::row(int y) {
+const float* RowCache::readRow(int y) {
     std::vector<float>& r = cache_[static_cast<size_t>(y)];
-    if (r.empty()) {
-        r.resize(static_cast<size_t>(rows_.width()));
-        if (auto read = rows_.read(y, r.data()); !read) {
-            if (error_.empty()) error_ = read.error();
-            r.clear();
-            return nullptr;
-        }
-        heldBytes_ += r.size() * sizeof(float);
-        peakBytes_ = std::max(peakBytes_, heldBytes_);
-        lowest_ = std::min(lowest_, y);
+    r.resize(static_cast<size_t>(width_));
+    if (auto read = rows_.read(y, r.data()); !read) {
+        if (error_.empty()) error_ = read.error();
+        r.clear();
+        return nullptr;
     }
+    heldBytes_ += r.size() * sizeof(float);
+    peakBytes_ = std::max(peakBytes_, heldBytes_);
+    lowest_ = std::min(lowest_, y);
     return r.data();
 }
 

@@ -50,13 +50,21 @@ struct PictureSamples {
 
 class RowCache {
 public:
-    explicit RowCache(SampleRows& rows) : rows_(rows), cache_(static_cast<size_t>(rows.height())) {}
-    int width() const { return rows_.width(); }
-    int height() const { return rows_.height(); }
-    bool wholeLevels() const { return rows_.wholeLevels(); }
+    explicit RowCache(SampleRows& rows)
+        : rows_(rows),
+          width_(rows.width()),
+          height_(rows.height()),
+          whole_(rows.wholeLevels()),
+          cache_(static_cast<size_t>(height_)) {}
+    int width() const { return width_; }
+    int height() const { return height_; }
+    bool wholeLevels() const { return whole_; }
     // Row y (0 <= y < height), read when it is not held; nullptr when it cannot be read (the
     // reason is kept in error()).
-    const float* row(int y);
+    const float* row(int y) {
+        const std::vector<float>& r = cache_[static_cast<size_t>(y)];
+        return r.empty() ? readRow(y) : r.data();
+    }
     // Gives back the rows above row y.
     void forgetAbove(int y);
     const std::string& error() const { return error_; }
@@ -64,7 +72,11 @@ public:
     size_t peakBytes() const { return peakBytes_; }
 
 private:
+    const float* readRow(int y);
+
     SampleRows& rows_;
+    const int width_, height_;
+    const bool whole_;
     std::vector<std::vector<float>> cache_;
     int lowest_ = 0;  // no row above it is held
     size_t heldBytes_ = 0, peakBytes_ = 0;
