@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -25,6 +26,12 @@ bool isValidUtf8(std::string_view s) {
     size_t i = 0;
     const size_t n = s.size();
     while (i < n) {
+        // Plain ASCII eight bytes at a time.
+        uint64_t word;
+        if (i + 8 <= n && (std::memcpy(&word, s.data() + i, 8), (word & 0x8080808080808080) == 0)) {
+            i += 8;
+            continue;
+        }
         unsigned char c = static_cast<unsigned char>(s[i]);
         if (c < 0x80) {
             ++i;
@@ -144,16 +151,24 @@ std::string decodeUtf16(std::string_view bytes, bool bigEndian) {
 
 }  // namespace
 
-std::string decodeText(std::string_view bytes) {
+std::string_view textOf(std::string_view bytes, std::string& decoded) {
     // A byte-order mark of UTF-16 (Windows' "Unicode" text): neither byte starts a character
     // of UTF-8 or CP932, so such a file cannot be meant otherwise.
-    if (bytes.size() >= 2 && bytes.substr(0, 2) == "\xFF\xFE") return decodeUtf16(bytes, false);
-    if (bytes.size() >= 2 && bytes.substr(0, 2) == "\xFE\xFF") return decodeUtf16(bytes, true);
+    if (bytes.size() >= 2 && bytes.substr(0, 2) == "\xFF\xFE")
+        return decoded = decodeUtf16(bytes, false);
+    if (bytes.size() >= 2 && bytes.substr(0, 2) == "\xFE\xFF")
+        return decoded = decodeUtf16(bytes, true);
     if (isValidUtf8(bytes)) {
         if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
-        return std::string(bytes);
+        return bytes;
     }
-    return decodeCp932(bytes);
+    return decoded = decodeCp932(bytes);
+}
+
+std::string decodeText(std::string_view bytes) {
+    std::string decoded;
+    const std::string_view text = textOf(bytes, decoded);
+    return text.data() == decoded.data() ? decoded : std::string(text);
 }
 
 std::vector<std::string> splitLines(std::string_view text) {
@@ -162,52 +177,86 @@ std::vector<std::string> splitLines(std::string_view text) {
     return lines;
 }
 
-std::vector<std::string> splitCommaFields(std::string_view line, size_t limit) {
-    std::vector<std::string> fields;
-    if (limit == 0) return fields;
-    // Room for every field at once (a comma inside quotes only adds a little room).
-    fields.reserve(
-        std::min(static_cast<size_t>(std::count(line.begin(), line.end(), ',')) + 1, limit));
-    size_t i = 0;
+namespace {
+
+// The fields of a line as splitCommaFields cuts it: field(text, doubled) for each of the first
+// `limit`, `text` the field in place (an unquoted one without its surrounding blanks, a quoted
+// one between its quotes), `doubled` whether a quote inside it is written twice.
+template <typename F>
+void scanCommaFields(std::string_view line, size_t limit, F&& field) {
+    size_t i = 0, count = 0;
     const size_t n = line.size();
-    while (true) {
+    while (count < limit) {
         while (i < n && (line[i] == ' ' || line[i] == '\t')) ++i;
-        std::string field;
+        size_t begin = i, end;
+        bool doubled = false;
         if (i < n && line[i] == '"') {
-            ++i;
+            begin = ++i;
+            end = n;
             while (i < n) {
                 if (line[i] == '"') {
                     if (i + 1 < n && line[i + 1] == '"') {
-                        field += '"';
+                        doubled = true;
                         i += 2;
                         continue;
                     }
                     size_t j = i + 1;
                     while (j < n && (line[j] == ' ' || line[j] == '\t')) ++j;
                     if (j == n || line[j] == ',') {
+                        end = i;
                         i = j;
                         break;
                     }
                 }
-                field += line[i++];
+                ++i;
             }
         } else {
-            size_t comma = line.find(',', i);
-            size_t end = comma == std::string::npos ? n : comma;
-            field = std::string(line.substr(i, end - i));
-            while (!field.empty() && (field.back() == ' ' || field.back() == '\t'))
-                field.pop_back();
-            i = end;
+            const size_t comma = line.find(',', i);
+            i = end = comma == std::string::npos ? n : comma;
+            while (end > begin && (line[end - 1] == ' ' || line[end - 1] == '\t')) --end;
         }
-        fields.push_back(std::move(field));
-        if (i >= n || fields.size() == limit) break;
+        field(line.substr(begin, end - begin), doubled);
+        ++count;
+        if (i >= n || count == limit) break;
         ++i;  // the comma
         if (i == n) {
-            fields.emplace_back();
+            field(std::string_view(), false);
             break;
         }
     }
+}
+
+}  // namespace
+
+std::vector<std::string> splitCommaFields(std::string_view line, size_t limit) {
+    std::vector<std::string> fields;
+    if (limit == 0) return fields;
+    // Room for every field at once (a comma inside quotes only adds a little room).
+    fields.reserve(
+        std::min(static_cast<size_t>(std::count(line.begin(), line.end(), ',')) + 1, limit));
+    scanCommaFields(line, limit, [&](std::string_view text, bool doubled) {
+        std::string& f = fields.emplace_back();
+        if (!doubled) {
+            f = text;
+            return;
+        }
+        for (size_t k = 0; k < text.size(); ++k) {
+            f += text[k];
+            if (text[k] == '"' && k + 1 < text.size() && text[k + 1] == '"') ++k;
+        }
+    });
     return fields;
+}
+
+bool splitCommaFieldViews(std::string_view line, size_t limit,
+                          std::vector<std::string_view>& fields) {
+    fields.clear();
+    bool inPlace = true;
+    scanCommaFields(line, limit, [&](std::string_view text, bool doubled) {
+        fields.push_back(text);
+        inPlace = inPlace && !doubled;
+    });
+    return inPlace;
 }
 
 std::string quotedField(std::string_view field) {

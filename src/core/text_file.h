@@ -22,6 +22,9 @@ bool isValidUtf8(std::string_view bytes);
 // The bytes as UTF-8 text: unchanged when they are valid UTF-8 (a leading byte-order mark is
 // dropped), otherwise decoded as CP932; bytes that decode as neither become U+FFFD.
 std::string decodeText(std::string_view bytes);
+// The same text without a copy where the bytes are UTF-8 already: a view of `bytes`, or of
+// `decoded`, which then holds the decoded text.
+std::string_view textOf(std::string_view bytes, std::string& decoded);
 
 // Splits text into lines at CR LF, CR or LF. A final line end does not make an empty line.
 std::vector<std::string> splitLines(std::string_view text);
@@ -45,6 +48,10 @@ void forEachLine(std::string_view text, F&& f) {
 // `limit` fields (as the whole line splits into them).
 std::vector<std::string> splitCommaFields(std::string_view line,
                                           size_t limit = static_cast<size_t>(-1));
+// The same fields viewed in the line, into `fields`: false when a quote written twice makes one
+// of them differ from its text in the line (splitCommaFields then gives them).
+bool splitCommaFieldViews(std::string_view line, size_t limit,
+                          std::vector<std::string_view>& fields);
 
 // A field for such a line: in double quotes, a quote inside written twice.
 std::string quotedField(std::string_view field);

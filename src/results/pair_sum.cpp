@@ -88,9 +88,15 @@ std::string pairOrigin(std::string_view bytes) {
 
 int handWorkRecords(std::string_view dataBytes) {
     int count = 0;
-    core::forEachLine(core::decodeText(dataBytes), [&](std::string_view line) {
+    std::string decoded;
+    std::vector<std::string_view> f;
+    core::forEachLine(core::textOf(dataBytes, decoded), [&](std::string_view line) {
         // Fields 0..9 only: the marks of hand work are in fields 4, 5 and 9.
-        const auto f = core::splitCommaFields(line, 10);
+        std::vector<std::string> own;
+        if (!core::splitCommaFieldViews(line, 10, f)) {
+            own = core::splitCommaFields(line, 10);
+            f.assign(own.begin(), own.end());
+        }
         if (f.size() < 10) return;
         const auto atr = core::parseNumber(f[4]);
         const auto editAtr = core::parseNumber(f[5]);

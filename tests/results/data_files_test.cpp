@@ -590,6 +590,22 @@ TEST(PairSum, ARecordFileCutAtALineBoundaryIsRefusedByItsSum) {
 
 // Hand work saved earlier is never replaced without asking by results that do not come from it,
 // and is kept as the ".bak" pair; results read from the pair save over it without a question.
+// A record line is hand work when its edit mark (field 5) is set, it has a note (field 9), or
+// its class (field 4) is noise released as real; quoted notes may hold commas and quotes.
+TEST(HandWork, TheRecordsOfTheFileThatHoldHandWork) {
+    const std::string plain = "1,3855,6,8,3,0,0,0,0,\"\",3855.12,8.05,25\r\n";
+    const std::vector<std::pair<std::string, int>> cases = {
+        {plain + "2,3168,7,8,3,0,0,0,0,\"\"", 0},
+        {plain + "2,3168,7,8,3,2,0,0,0,\"\"", 1},
+        {plain + "2,3168,7,8,5,0,0,0,0,\"\"", 1},
+        {plain + "2,3168,7,8,3,0,0,0,0,\"a, b\"", 1},
+        {plain + "2,3168,7,8,3,0,0,0,0, \"say \"\"hi\"\"\" ,9", 1},
+        {plain + "2,3168,7,8,3,0,0,0,0,\"\"\"\",9\n3,1,1,1,1,1,0,0,0", 1},
+        {"\xEF\xBB\xBF" + plain + "2,3168,7,8,3, 1 ,0,0,0,\r\n3,1,1,1,1,1,0,0", 1},
+    };
+    for (const auto& [bytes, count] : cases) EXPECT_EQ(handWorkRecords(bytes), count) << bytes;
+}
+
 TEST(HandWork, SavingOverHandEditsAsksFirstAndKeepsThemAsBak) {
     Analysed a(squareScene());
     auto& app = a.app;
