@@ -30,6 +30,18 @@ double sq(double v) {
     return v * v;
 }
 
+// The ceiling and the floor of a value well inside the range of int, as ints: a truncation and a
+// compare, where the rounding of a double to a double takes a dozen instructions in the
+// processors' common instruction set.
+int ceilInt(double v) {
+    const int t = static_cast<int>(v);
+    return t + (v > t);
+}
+int floorInt(double v) {
+    const int t = static_cast<int>(v);
+    return t - (v < t);
+}
+
 // A symmetric 2 x 2 matrix (xx, xy, yy).
 struct Sym {
     double xx = 0, xy = 0, yy = 0;
@@ -59,8 +71,8 @@ struct Shape {
 // read). Returns whether the disc reaches beyond the picture.
 template <typename F>
 bool forDiscRows(RowCache& rows, double cx, double cy, double radius, F&& f) {
-    const int y0 = static_cast<int>(std::floor(cy - radius - 0.5));
-    const int y1 = static_cast<int>(std::ceil(cy + radius - 0.5));
+    const int y0 = floorInt(cy - radius - 0.5);
+    const int y1 = ceilInt(cy + radius - 0.5);
     const bool outside = cx - radius < 0 || cy - radius < 0 || cx + radius > rows.width() ||
                          cy + radius > rows.height();
     const double r2 = radius * radius;
@@ -69,8 +81,8 @@ bool forDiscRows(RowCache& rows, double cx, double cy, double radius, F&& f) {
         if (dy * dy >= r2) continue;
         // Centres strictly inside: (x + 0.5 - cx)^2 < r2 - dy^2.
         const double half = std::sqrt(r2 - dy * dy);
-        int xa = static_cast<int>(std::ceil(cx - half - 0.5));
-        int xb = static_cast<int>(std::floor(cx + half - 0.5));
+        int xa = ceilInt(cx - half - 0.5);
+        int xb = floorInt(cx + half - 0.5);
         if (sq(xa + 0.5 - cx) + dy * dy >= r2) ++xa;
         if (sq(xb + 0.5 - cx) + dy * dy >= r2) --xb;
         xa = std::max(xa, 0);
@@ -340,8 +352,8 @@ SkyEstimate annulusSky(RowCache& rows, const core::Array2D<uint16_t>& map, doubl
         const double rest = in2 - dy * dy;
         if (rest <= 0) return pieces.push_back({y, xa, xb, row});
         const double half = std::sqrt(rest);
-        int ia = static_cast<int>(std::ceil(cx - half - 0.5));
-        int ib = static_cast<int>(std::floor(cx + half - 0.5));
+        int ia = ceilInt(cx - half - 0.5);
+        int ib = floorInt(cx + half - 0.5);
         if (sq(ia + 0.5 - cx) >= rest) ++ia;
         if (sq(ib + 0.5 - cx) >= rest) --ib;
         if (ia > ib) return pieces.push_back({y, xa, xb, row});
