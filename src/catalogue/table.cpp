@@ -13,6 +13,7 @@
 
 #include "core/numeric.h"
 #include "core/parallel.h"
+#include "formats/cfitsio_library.h"
 
 namespace orv::catalogue {
 
@@ -96,6 +97,9 @@ std::string fitsError(int status) {
     char text[FLEN_STATUS] = {};
     fits_get_errstatus(status, text);
     fits_clear_errmsg();
+    if (status == formats::kCfitsioMissing)
+        return "FITS の表を作れません: CFITSIO のライブラリーを読み込めません: " +
+               formats::cfitsioMissingReason();
     return std::string("FITS の表を作れません: ") + text;
 }
 

@@ -32,6 +32,7 @@
 #include "core/block_cache.h"
 #include "core/paths.h"
 #include "core/text_file.h"
+#include "formats/cfitsio_library.h"
 #include "formats/fits.h"
 #include "formats/fits_hdu.h"
 
@@ -596,6 +597,9 @@ int runDecodeHelper(int argc, char** argv, const ToolkitDecoder& toolkit,
     const std::string reader = argv[1], path = argv[2];
     const int limitMb = std::atoi(argv[3]);
     if (reader != "fits" && reader != "header" && reader != "toolkit") return 2;
+    // CFITSIO and its libraries are mapped before the limits below (a failure is told when the
+    // file is opened).
+    if (reader != "toolkit") (void)loadCfitsio();
     std::error_code ec;
     const uint64_t fileBytes = std::filesystem::file_size(path, ec);
     const uint64_t slack = GuardLimits{}.slackBytes + (ec ? 0 : fileBytes);

@@ -263,6 +263,23 @@ TEST(Cli, LibraryWarningsStayOffStandardError) {
     EXPECT_EQ(r.err, "");
 }
 
+// The command line starts without CFITSIO, which brings some thirty libraries with it, and loads
+// it when a FITS picture comes.
+TEST(Cli, CfitsioIsLoadedForFitsPicturesOnly) {
+    TempDir dir;
+    writeField(dir.file("f.bmp"), 3);
+    writeDeepField(dir.file("f.fits"));
+    auto loadsCfitsio = [&](const std::string& picture) {
+        const std::string command = "LD_DEBUG=files " + std::string(ORV_CLI) +
+                                    " detect --settings " + standardSettings(dir) + " " + picture +
+                                    " >/dev/null 2>" + dir.file("loads.txt");
+        EXPECT_EQ(std::system(command.c_str()), 0) << command;
+        return readFile(dir.file("loads.txt")).find("libcfitsio") != std::string::npos;
+    };
+    EXPECT_FALSE(loadsCfitsio(dir.file("f.bmp")));
+    EXPECT_TRUE(loadsCfitsio(dir.file("f.fits")));
+}
+
 // What is no picture file is refused at once, each case with its own reason.
 TEST(Cli, AFifoAFolderAndAMissingFileEachSayWhatTheyAre) {
     TempDir dir;
