@@ -168,7 +168,8 @@ std::string_view textOf(std::string_view bytes, std::string& decoded) {
 std::string decodeText(std::string_view bytes) {
     std::string decoded;
     const std::string_view text = textOf(bytes, decoded);
-    return text.data() == decoded.data() ? decoded : std::string(text);
+    if (text.data() == decoded.data()) return decoded;
+    return std::string(text);
 }
 
 std::vector<std::string> splitLines(std::string_view text) {

@@ -95,7 +95,7 @@ std::string firstCardValue(const std::string& path, const std::string& key) {
 // file could give different refusals from run to run: the stack its calls are about to use is
 // cleared first. (Not sanitized, so that the area lies on the thread's own stack.)
 [[gnu::noinline, gnu::no_sanitize_address]] void clearStackBelow() {
-    char area[256 * 1024];
+    char area[64 * 1024];
     std::memset(area, 0, sizeof area);
     asm volatile("" : : "r"(area) : "memory");
 }
