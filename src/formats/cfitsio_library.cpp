@@ -2,6 +2,9 @@
 
 #include <dlfcn.h>
 
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 // The functions below stay inside the program (hidden), so that the library's calls among its
@@ -12,6 +15,9 @@
 
 #ifndef ORV_CFITSIO_SONAME
 #define ORV_CFITSIO_SONAME "libcfitsio.so"
+#endif
+#ifndef ORV_CFITSIO_PATH
+#define ORV_CFITSIO_PATH ORV_CFITSIO_SONAME
 #endif
 
 // The CFITSIO functions the program calls that give a status: name, parameters, arguments.
@@ -105,11 +111,14 @@ bool find(void* handle, const char* name, F& function, std::string& missing) {
 const Library& library() {
     static const Library loaded = [] {
         Library l;
+        // By its name on the system's paths, else where the build found it.
         void* handle = dlopen(ORV_CFITSIO_SONAME, RTLD_NOW | RTLD_LOCAL);
         if (!handle) {
             const char* why = dlerror();
             l.missing = why ? why : ORV_CFITSIO_SONAME;
-            return l;
+            handle = dlopen(ORV_CFITSIO_PATH, RTLD_NOW | RTLD_LOCAL);
+            if (!handle) return l;
+            l.missing.clear();
         }
 #define ORV_FIND(name, params, args) find(handle, #name, l.name, l.missing);
         ORV_CFITSIO_FUNCTIONS(ORV_FIND)
@@ -123,9 +132,10 @@ const Library& library() {
     return loaded;
 }
 
+// A status that tells an error already is kept, as the library keeps it.
 int missing(int* status) {
-    *status = kCfitsioMissing;
-    return kCfitsioMissing;
+    if (*status <= 0) *status = kCfitsioMissing;
+    return *status;
 }
 
 }  // namespace

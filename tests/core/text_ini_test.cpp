@@ -2,6 +2,7 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <algorithm>
 #include <filesystem>
 
 #include <csignal>
@@ -43,13 +44,17 @@ TEST(TextFiles, CommaFieldsAndTheFirstOfThem) {
                 whole.begin(),
                 whole.begin() + static_cast<std::ptrdiff_t>(std::min(limit, whole.size())));
             EXPECT_EQ(core::splitCommaFields(line, limit), first) << line << " limit " << limit;
-            if (!core::splitCommaFieldViews(line, limit, views)) {
-                // Only the field with the doubled quotes differs from its text in place.
-                EXPECT_TRUE(line.find(R"(""hi"")") != std::string::npos && limit > 2) << line;
-                continue;
-            }
-            EXPECT_EQ(std::vector<std::string>(views.begin(), views.end()), first)
+            // The views refuse exactly when a field's quote is written twice in the line.
+            const bool doubled = std::any_of(first.begin(), first.end(), [&](const auto& f) {
+                return f.find('"') != std::string::npos &&
+                       line.find(core::quotedField(f)) != std::string::npos;
+            });
+            ASSERT_EQ(core::splitCommaFieldViews(line, limit, views), !doubled)
                 << line << " limit " << limit;
+            if (!doubled) {
+                EXPECT_EQ(std::vector<std::string>(views.begin(), views.end()), first)
+                    << line << " limit " << limit;
+            }
         }
     }
 }
