@@ -23,13 +23,19 @@ inline int64_t partBegin(int64_t count, int parts, int k) {
     return count * k / parts;
 }
 
+// The parts forEachPart cuts [0, count) into when asked for `parts`: at least one, at most one
+// for each element.
+inline int partsOf(int64_t count, int parts) {
+    return static_cast<int>(std::clamp<int64_t>(count, 1, std::max(parts, 1)));
+}
+
 // Calls body(k, begin, end) for parts k = 0 .. parts-1 of [0, count), part 0 on the calling
 // thread (so that only it pumps the event queue or shows progress) and the others on threads of
 // their own; returns when all are done. An exception of any part is thrown again here (the first
 // by part order) after all have ended.
 template <typename Body>
 void forEachPart(int parts, int64_t count, Body&& body) {
-    parts = static_cast<int>(std::clamp<int64_t>(count, 1, std::max(parts, 1)));
+    parts = partsOf(count, parts);
     if (parts == 1) {
         body(0, int64_t{0}, count);
         return;

@@ -19,7 +19,6 @@
 #include "formats/bmp_stream.h"
 #include "formats/picture_file.h"
 #include "input/noise.h"
-#include "results/pair_sum.h"
 #include "tiles/big_pic.h"
 #include "tiles/export.h"
 #include "tiles/geometry.h"
@@ -311,10 +310,10 @@ void makeArrays(Ctx& ctx, int w, int h) {
 
     // Release the old arrays first so that two pictures never need memory at once.
     releaseArrays(ws);
-    // A batch that draws nothing keeps the Level plane alone, unless its save records the
-    // picture's R, G, B checksum (a tile's).
+    // A batch that draws nothing keeps the Level plane alone, unless it is a tile, whose save
+    // records the picture's R, G, B checksum.
     const bool levelOnly = ws.ProcStage == core::kStageBatch && !f.drawingEnabled() &&
-                           !results::savesPictureChecksum(ws);
+                           !tiles::namedAsTile(ws.DoFileName);
     ws.PixelLevel.create(w, h, selectedChannel(f), levelOnly);
     // A batch run computes the background next, writing every value: it is created then, so
     // that its memory is not cleared first for nothing.
@@ -447,7 +446,7 @@ std::optional<std::string> streamBmp(Ctx& ctx, bool batch) {
             f.picHSC[0].picture = form::Picture{};
             started = true;
             makeArrays(ctx, p.width, p.height);
-            firstBandEnd = core::partBegin(p.height, std::clamp(parts, 1, p.height), 1);
+            firstBandEnd = core::partBegin(p.height, core::partsOf(p.height, parts), 1);
             return true;
         },
         [&](int k, const uint8_t* rows, size_t rowBytes, int first, int count) {

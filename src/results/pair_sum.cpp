@@ -78,10 +78,6 @@ std::optional<uint32_t> pictureChecksum(const core::Workspace& ws) {
     return crc;
 }
 
-bool savesPictureChecksum(const core::Workspace& ws) {
-    return tiles::isTileId(ws.DoFileName) || tiles::parseTileFileName(ws.DoFileName).has_value();
-}
-
 std::string pairOrigin(std::string_view bytes) {
     return core::checksumText(core::crc32c(bytes)) + " " + std::to_string(bytes.size());
 }
@@ -201,7 +197,7 @@ core::Result<bool> saveSummedPair(core::Workspace& ws, const ResultPaths& paths,
                                kept.error()};
     // The picture a tile's results were made from, which merge compares with the tile's layout.
     // (Only for tiles: for a big picture it would cost a pass over all its pixels.)
-    const auto picture = savesPictureChecksum(ws) ? pictureChecksum(ws) : std::nullopt;
+    const auto picture = tiles::namedAsTile(ws.DoFileName) ? pictureChecksum(ws) : std::nullopt;
     if (auto written = core::writeSummedFiles(files, sum, records, picture); !written)
         return core::Error{written.error()};
     for (const core::FileBytes& f : files)

@@ -25,9 +25,6 @@ std::string sumFileOf(const std::string& dataFile);
 // The checksum of the loaded picture's pixels (R, G, B of PixelLevel, core/checksum.h); nothing
 // when no picture is loaded or its R, G, B planes are not held.
 std::optional<uint32_t> pictureChecksum(const core::Workspace& ws);
-// Whether a save of the working picture's results records pictureChecksum: the picture is named
-// as a tile (with or without ".bmp").
-bool savesPictureChecksum(const core::Workspace& ws);
 
 // The origin mark of results read from or saved to a record file holding `bytes`
 // (Workspace::ResultsFrom): its checksum and size, so that the same pair reached by another

@@ -165,6 +165,10 @@ bool isTileId(std::string_view name) {
     return parseTileFileName(std::string(name) + ".bmp").has_value();
 }
 
+bool namedAsTile(std::string_view name) {
+    return isTileId(name) || parseTileFileName(name).has_value();
+}
+
 std::optional<TileName> parseTileFileName(std::string_view fileName) {
     constexpr std::string_view kExtension = ".bmp";
     if (!fileName.ends_with(kExtension)) return std::nullopt;

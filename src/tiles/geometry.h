@@ -127,6 +127,8 @@ std::optional<TileName> parseTileFileName(std::string_view fileName);
 // Whether a name is a tile's id, the file name without ".bmp" ("m42.bmp.002.013"), as a tile
 // processed alone in the window is named.
 bool isTileId(std::string_view name);
+// Whether a picture is named as a tile, with or without ".bmp" (parseTileFileName or isTileId).
+bool namedAsTile(std::string_view name);
 // The folder of a picture's tiles: folder / "m42.bmp.dir".
 std::string tileFolder(const std::string& folder, const std::string& bigPicName);
 // The batch list of a picture's tiles, "m42.bmp.txt", and the layout file beside it,
