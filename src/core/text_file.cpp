@@ -319,7 +319,8 @@ Result<std::vector<std::string>> readTextLines(const std::string& path) {
     auto bytes = readFileBytes(path);
     if (!bytes) return Error{bytes.error()};
     try {
-        return splitLines(decodeText(bytes.value()));
+        std::string decoded;
+        return splitLines(textOf(bytes.value(), decoded));
     } catch (const std::bad_alloc&) {
         return Error{"ファイルを読むためのメモリーが足りません: " + path};
     }

@@ -332,7 +332,8 @@ core::Result<ResultFiles> readResultFiles(const std::string& iniFile, const std:
     if (structure)
         if (auto why = structure->atStart()) return damaged(*why, dataFile);
     int lineNo = 0;
-    for (const std::string& line : core::splitLines(core::decodeText(pair->data))) {
+    std::string decoded;
+    for (const std::string& line : core::splitLines(core::textOf(pair->data, decoded))) {
         ++lineNo;
         if (line.find_first_not_of(" \t") == std::string::npos) continue;
         Record r;

@@ -87,12 +87,9 @@ int handWorkRecords(std::string_view dataBytes) {
     std::string decoded;
     std::vector<std::string_view> f;
     core::forEachLine(core::textOf(dataBytes, decoded), [&](std::string_view line) {
-        // Fields 0..9 only: the marks of hand work are in fields 4, 5 and 9.
-        std::vector<std::string> own;
-        if (!core::splitCommaFieldViews(line, 10, f)) {
-            own = core::splitCommaFields(line, 10);
-            f.assign(own.begin(), own.end());
-        }
+        // Fields 0..9 only: the marks of hand work are in fields 4, 5 and 9. A field whose quote
+        // is written twice is no number and not empty, as it stands in the line or unquoted.
+        (void)core::splitCommaFieldViews(line, 10, f);
         if (f.size() < 10) return;
         const auto atr = core::parseNumber(f[4]);
         const auto editAtr = core::parseNumber(f[5]);

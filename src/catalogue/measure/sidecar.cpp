@@ -99,7 +99,8 @@ core::Result<core::MeasureTable> parseMeasureText(std::string_view text) {
     t.fromFile = true;
     int lineNo = 0;
     bool header = false;
-    for (const std::string& line : core::splitLines(core::decodeText(text))) {
+    std::string decoded;
+    for (const std::string& line : core::splitLines(core::textOf(text, decoded))) {
         ++lineNo;
         const std::string s(core::trimSpaces(line));
         if (s.empty()) continue;
