@@ -60,13 +60,14 @@ struct MeasureTable {
     // Measured anew: the fingerprint of the picture and the results they belong to
     // (catalogue/measure/measure_results.h), 0 when none.
     uint64_t stamp = 0;
-    // The last result measured alone while the table was out of date, with the fingerprint and
-    // the threshold it was measured for: the information panel shows it again without measuring.
+    // The last result measured alone while the table was out of date, as measured (before the
+    // flags of its class), with the fingerprint it was measured for: the information panel
+    // shows it again without measuring.
     struct One {
         int32_t n = 0;
         uint64_t stamp = 0;
-        float siki = 0;
         MeasureRec rec;
+        bool found = false;
     } lastOne;
 
     const MeasureRec* find(int32_t n) const {

@@ -309,7 +309,13 @@ core::MeasureRec measureResult(form::Ctx& ctx, int32_t n) {
         handAdded(ws.Clusters[n]))
         return {};
     core::MeasureTable::One& last = ws.measures.lastOne;
-    if (last.n == n && last.stamp == stamp && last.siki == ws.settings.Siki) return last.rec;
+    auto lastFinished = [&] {
+        ClusterMeasure m;
+        m.rec = last.rec;
+        m.found = last.found;
+        return finished(ws, n, m);
+    };
+    if (last.n == n && last.stamp == stamp) return lastFinished();
     const std::string file = pictureFile(ws);
     if (!file.empty() && !formats::isFitsFile(file) && !ws.StretchUsed.empty()) {
         refreshMeasures(ctx);
@@ -324,10 +330,10 @@ core::MeasureRec measureResult(form::Ctx& ctx, int32_t n) {
             if (row[x] == n) box.add(x, y - 1);
     }
     RowCache cache(*samples->rows);
-    last = {n, stamp, ws.settings.Siki,
-            finished(ws, n,
-                     measureCluster(cache, ws.ClusterMap, inputOf(ws, samples.value(), n, box)))};
-    return last.rec;
+    const ClusterMeasure m =
+        measureCluster(cache, ws.ClusterMap, inputOf(ws, samples.value(), n, box));
+    last = {n, stamp, m.rec, m.found};
+    return lastFinished();
 }
 
 core::FileLines measureFileForSave(form::Ctx& ctx, const std::string& dataFile) {
