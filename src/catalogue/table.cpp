@@ -97,10 +97,8 @@ std::string fitsError(int status) {
     char text[FLEN_STATUS] = {};
     fits_get_errstatus(status, text);
     fits_clear_errmsg();
-    if (status == formats::kCfitsioMissing)
-        return "FITS の表を作れません: CFITSIO のライブラリーを読み込めません: " +
-               formats::cfitsioMissingReason();
-    return std::string("FITS の表を作れません: ") + text;
+    return "FITS の表を作れません: " +
+           (status == formats::kCfitsioMissing ? formats::cfitsioMissingMessage() : text);
 }
 
 // Whole or real numbers of a numeric column; false when a cell is no number.

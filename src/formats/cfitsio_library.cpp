@@ -144,8 +144,9 @@ bool loadCfitsio() {
     return library().missing.empty();
 }
 
-std::string cfitsioMissingReason() {
-    return library().missing;
+std::string cfitsioMissingMessage() {
+    const std::string& why = library().missing;
+    return why.empty() ? "" : "CFITSIO のライブラリーを読み込めません: " + why;
 }
 
 }  // namespace orv::formats

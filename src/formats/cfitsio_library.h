@@ -16,7 +16,8 @@ inline constexpr int kCfitsioMissing = 9001;
 // False when it cannot be loaded.
 bool loadCfitsio();
 
-// Why the library could not be loaded, "" when it is loaded.
-std::string cfitsioMissingReason();
+// What a FITS file's reader or writer says when the library could not be loaded (naming it and
+// why), "" when it is loaded.
+std::string cfitsioMissingMessage();
 
 }  // namespace orv::formats

@@ -65,8 +65,7 @@ std::string fitsProblem(int status) {
         case MEMORY_ALLOCATION:
             return "メモリーが足りません";
         case kCfitsioMissing:
-            return "FITS を読み書きする CFITSIO のライブラリーを読み込めません: " +
-                   cfitsioMissingReason();
+            return cfitsioMissingMessage();
         case 1:  // "non-CFITSIO program error": CFITSIO's own code found its input wrong
             return "ファイルの内容が壊れています";
         default:
