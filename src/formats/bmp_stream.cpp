@@ -16,6 +16,7 @@
 #include "core/parallel.h"
 #include "core/text_file.h"
 #include "core/vector_loops.h"
+#include "formats/bmp_format.h"
 
 // Reading:
 //   1. the headers: "BM", a header size of 40 or a later variant, bits, compression, masks;
@@ -28,21 +29,15 @@ namespace orv::formats {
 
 namespace {
 
+using bmp::le16;
+using bmp::le32;
+
 constexpr size_t kHeadBytes = 14 + 124;
-constexpr uint32_t kBiRgb = 0, kBiBitfields = 3, kBiAlphaBitfields = 6;
 constexpr size_t kBlockBytes = 4 << 20;  // rows read at a time
 // Rows streamBmpFile reads at a time on each thread: small enough that they are still in the
 // processor's cache when the caller takes them.
 constexpr size_t kStreamPieceBytes = 256 << 10;
 constexpr int32_t kPixelsPerMetre = 2835;
-
-uint32_t le16(const uint8_t* p) {
-    return p[0] | static_cast<uint32_t>(p[1]) << 8;
-}
-
-uint32_t le32(const uint8_t* p) {
-    return le16(p) | le16(p + 2) << 16;
-}
 
 struct Layout {
     int width = 0, height = 0;
@@ -94,13 +89,11 @@ bool parseHeaders(const uint8_t* head, size_t n, uint64_t fileSize, const std::s
     const int64_t height = static_cast<int32_t>(le32(head + 22));
     const uint32_t bits = le16(head + 28);
     const uint32_t compression = le32(head + 30);
-    const bool rgb = compression == kBiRgb && (bits == 24 || bits == 32);
-    const bool fields =
-        (compression == kBiBitfields || compression == kBiAlphaBitfields) && bits == 32;
-    if (!rgb && !fields) {
+    if (!bmp::streamable(bits, compression)) {
         problem = notHandled("BMPの画素の形式");
         return false;
     }
+    const bool fields = compression != bmp::kBiRgb;
     l.bytesPerPixel = static_cast<int>(bits / 8);
     size_t headersEnd = 14 + infoSize;
     if (fields) {

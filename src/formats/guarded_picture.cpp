@@ -9,6 +9,7 @@
 
 #include "core/block_cache.h"
 #include "core/paths.h"
+#include "formats/bmp_format.h"
 #include "formats/bmp_stream.h"
 #include "formats/guarded_decode.h"
 
@@ -16,15 +17,13 @@ namespace orv::formats {
 
 namespace {
 
-uint32_t le16(const uint8_t* b) {
-    return b[0] | static_cast<uint32_t>(b[1]) << 8;
-}
-
-uint32_t le32(const uint8_t* b) {
-    return le16(b) | le16(b + 2) << 16;
-}
-
-constexpr uint32_t kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2, kBiBitfields = 3, kBiAlphaBitfields = 6;
+using bmp::kBiBitfields;
+using bmp::kBiRgb;
+using bmp::kBiRle4;
+using bmp::kBiRle8;
+using bmp::le16;
+using bmp::le32;
+using bmp::streamable;
 
 // Why a BMP header cannot be read, or "".
 std::string unsupportedBmp(const BmpHeader& h) {
@@ -252,11 +251,7 @@ core::Result<form::Picture> decodePictureFileGuarded(const std::string& path, in
             return std::move(*own);
         // Uncompressed 24-bit and 32-bit files (32-bit ones with byte-sized channel masks too)
         // stream through the program's own reader; it leaves other masks to the helper.
-        const bool streamed =
-            (bmp->compression == kBiRgb && (bmp->bits == 24 || bmp->bits == 32)) ||
-            ((bmp->compression == kBiBitfields || bmp->compression == kBiAlphaBitfields) &&
-             bmp->bits == 32);
-        if (streamed) {
+        if (streamable(bmp->bits, bmp->compression)) {
             BmpRead read = readBmpFile(path);
             if (read.status == BmpRead::Status::Ok) return std::move(read.picture);
             if (read.status == BmpRead::Status::Failed) return core::Error{read.error};
