@@ -73,8 +73,6 @@ std::string summaryJson(const std::string& image, const control::TiledDetection&
     return j + "}";
 }
 
-constexpr int kRowsPerWake = 64;
-
 // The big picture read on a thread of its own. A BMP that the streaming reader takes is handed
 // out as soon as its memory is taken, its rows following in `arriving`, so that the tiles are
 // detected while the rest is read; any other picture once it is read.
@@ -110,14 +108,9 @@ private:
             }
             changed_.notify_all();
         };
-        // The tiles are told of the rows 64 at a time (the end tells them of the rest): waking
-        // every waiting tile for each row would take the reader's time.
         auto loaded = tiles::loadBigPicture(
             image, formats::guardedDecoder(), stretch,
-            [&](int rows, int) {
-                if (rows % kRowsPerWake == 0) arriving_->arrived(rows);
-            },
-            {}, begun);
+            [&](int rows, int) { arriving_->arrived(rows); }, {}, begun);
         bool streamed = false;
         {
             std::lock_guard lock(mutex_);

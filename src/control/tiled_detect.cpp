@@ -139,10 +139,13 @@ private:
 }  // namespace
 
 void ArrivingRows::arrived(int rows) {
+    constexpr int kRowsPerWake = 64;
     {
         std::lock_guard lock(mutex_);
         rows_ = rows;
     }
+    if (rows - told_ < kRowsPerWake && rows < height_) return;
+    told_ = rows;
     changed_.notify_all();
 }
 

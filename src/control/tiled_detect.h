@@ -44,7 +44,9 @@ class ArrivingRows {
 public:
     ArrivingRows(int height, bool bottomFirst) : height_(height), bottomFirst_(bottomFirst) {}
     bool bottomFirst() const { return bottomFirst_; }
-    // `rows` rows have been read (counted from the first row read).
+    // `rows` rows have been read (counted from the first row read). The waiting tiles are woken
+    // every 64 rows and at the last (a tile that starts to wait sees every row read): waking them
+    // for each row would take the reader's time.
     void arrived(int rows);
     // The reading is over: every row read (`whole`), or it stopped.
     void end(bool whole);
@@ -59,6 +61,7 @@ private:
     const int height_;
     const bool bottomFirst_;
     int rows_ = 0;
+    int told_ = 0;  // the rows the tiles were last woken for (the reader's alone)
     bool ended_ = false;
 };
 
