@@ -304,20 +304,7 @@ void classify(Ctx& ctx, int32_t i) {
         kept = true;
     }
     count(ws, atr);
-    switch (atr) {
-        case kAtrNoise:
-            drawResult(ctx, i, kColourNoise, true);
-            break;
-        case kAtrArea:
-            drawResult(ctx, i, kColourArea, false);
-            break;
-        case kAtrCircular:
-            drawResult(ctx, i, kept ? kColourCircularKept : kColourCircular, false);
-            break;
-        default:
-            drawResult(ctx, i, kColourElongated, false);
-            break;
-    }
+    drawResult(ctx, i, kept ? kColourCircularKept : form::atrColour(atr), atr == kAtrNoise);
 }
 
 // Step 3 by ranges of cluster numbers on the picture's workers, where nothing is drawn and no
