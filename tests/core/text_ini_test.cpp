@@ -29,26 +29,29 @@ TEST(TextFiles, SplitLinesAtEveryKindOfLineEnd) {
 // field; a limited split gives the first fields of the whole split. The fields viewed in place
 // are the same, but for a quote written twice, which the views cannot show.
 TEST(TextFiles, CommaFieldsAndTheFirstOfThem) {
-    const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
-        {R"(1, "a,b" ,"say ""hi""",x"y,)", {"1", "a,b", R"(say "hi")", R"(x"y)", ""}},
+    // A line, its fields, and the first field whose quote is written twice in it (its views
+    // refuse from that field on).
+    struct Case {
+        std::string line;
+        std::vector<std::string> whole;
+        size_t doubledField = static_cast<size_t>(-1);
+    };
+    const std::vector<Case> cases = {
+        {R"(1, "a,b" ,"say ""hi""",x"y,)", {"1", "a,b", R"(say "hi")", R"(x"y)", ""}, 2},
         {R"("" ,"a"b" ",", "c)", {"", R"(a"b" )", R"(, "c)"}},
         {" 7 ,\t8", {"7", "8"}},
         {"", {""}},
         {"a,,b", {"a", "", "b"}},
     };
     std::vector<std::string_view> views;
-    for (const auto& [line, whole] : cases) {
+    for (const auto& [line, whole, doubledField] : cases) {
         EXPECT_EQ(core::splitCommaFields(line), whole) << line;
         for (size_t limit = 0; limit <= whole.size() + 1; ++limit) {
             const std::vector<std::string> first(
                 whole.begin(),
                 whole.begin() + static_cast<std::ptrdiff_t>(std::min(limit, whole.size())));
             EXPECT_EQ(core::splitCommaFields(line, limit), first) << line << " limit " << limit;
-            // The views refuse exactly when a field's quote is written twice in the line.
-            const bool doubled = std::any_of(first.begin(), first.end(), [&](const auto& f) {
-                return f.find('"') != std::string::npos &&
-                       line.find(core::quotedField(f)) != std::string::npos;
-            });
+            const bool doubled = limit > doubledField;
             ASSERT_EQ(core::splitCommaFieldViews(line, limit, views), !doubled)
                 << line << " limit " << limit;
             if (!doubled) {

@@ -200,12 +200,10 @@ TEST(Analysis, TheTraceMatchesTheLiteralDescriptionOnRandomClusters) {
     int compared = 0;
     for (uint32_t seed = 1; seed <= 40; ++seed) {
         std::set<std::pair<int, int>> bright;
-        uint32_t r = seed;
+        test::Draws draw{seed};
         for (int y = 0; y < 24; ++y)
-            for (int x = 0; x < 36; ++x) {
-                r = r * 1664525u + 1013904223u;
-                if ((r >> 8) % 100 < 52) bright.insert({x, y});
-            }
+            for (int x = 0; x < 36; ++x)
+                if (draw(100) < 52) bright.insert({x, y});
         Scene scene(36, 24, bright);
         auto& set = scene.app.ws.settings;
         set.NumPixel = 1, set.NumPixel2 = 1, set.HeikinWidth = 0;

@@ -16,10 +16,9 @@ using test::TestApp;
 
 // A random picture: each pixel bright (200) with the given chance, else dark (0).
 form::Picture randomPicture(int w, int h, int percentBright, uint32_t seed) {
-    return test::greyPicture(w, h, [&](int, int) {
-        seed = seed * 1664525u + 1013904223u;
-        return static_cast<int>((seed >> 8) % 100) < percentBright ? 200 : 0;
-    });
+    test::Draws draw{seed};
+    return test::greyPicture(
+        w, h, [&](int, int) { return static_cast<int>(draw(100)) < percentBright ? 200 : 0; });
 }
 
 // The fast fill, scanning like cluster extraction but with a chosen depth limit.

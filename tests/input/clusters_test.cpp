@@ -16,11 +16,7 @@ namespace {
 
 using test::TestApp;
 
-// Whole numbers below n, the same sequence for a seed on every machine.
-struct Draws {
-    uint32_t seed;
-    uint32_t operator()(uint32_t n) { return ((seed = seed * 1664525u + 1013904223u) >> 8) % n; }
-};
+using test::Draws;
 
 // The form loaded, then a w x h grey picture whose levels `level()` gives in raster order.
 bool loadGrey(TestApp& app, int w, int h, const std::function<uint32_t()>& level) {

@@ -21,10 +21,6 @@ namespace {
 
 using test::TestApp;
 
-uint32_t lcg(uint32_t& seed) {
-    return (seed = seed * 1664525u + 1013904223u) >> 8;
-}
-
 // The rule read literally: each pixel's value is the sum over the (2R+1)^2 square of
 // g(dx) g(dy) (Level - BackLevel), g(k) = exp(-k^2 / 2 sigma^2), R = ceil(3 sigma), over the
 // square's pixels inside the picture, divided by the sum of g(dx) g(dy) over those pixels.
@@ -68,19 +64,19 @@ TEST(DetectFilter, TapsAreTheGaussianOutToThreeSigmaSummingToOne) {
 // and backgrounds, from pictures narrower and lower than the kernel to wider ones.
 TEST(DetectFilter, TheFastFilterMatchesTheLiteralRule) {
     const float sigmas[] = {0.5f, 0.8f, 1.0f, 1.5f, 2.3f, 5.0f};
-    uint32_t seed = 5;
+    test::Draws rnd{5};
     for (float sigma : sigmas)
         for (int round = 0; round < 4; ++round) {
-            const int w = 1 + static_cast<int>(lcg(seed) % 45);
-            const int h = 1 + static_cast<int>(lcg(seed) % 45);
+            const int w = 1 + static_cast<int>(rnd(45));
+            const int h = 1 + static_cast<int>(rnd(45));
             SCOPED_TRACE(testing::Message() << "sigma " << sigma << ", " << w << " x " << h);
             TestApp app;
             ASSERT_TRUE(test::loadPicture(app, test::greyPicture(w, h, [&](int, int) {
-                                              return static_cast<int>(lcg(seed) % 256);
+                                              return static_cast<int>(rnd(256));
                                           })));
             for (int y = 0; y < h; ++y)
                 for (int x = 0; x < w; ++x)
-                    app.ws.BackLevel(x, y) = static_cast<float>(lcg(seed) % 25600) / 100.0f;
+                    app.ws.BackLevel(x, y) = static_cast<float>(rnd(25600)) / 100.0f;
             core::Array2D<float> fast;
             smoothResidual(app.ws.PixelLevel, app.ws.BackLevel, w, h, sigma, fast);
             ASSERT_EQ(fast.width(), w);
@@ -178,24 +174,23 @@ TEST(DetectFilter, SuggestsKSigmaWithTwoDecimals) {
 // "smoothed residual > Siki (strictly) or Level > SikiTop", with thresholds taken from the
 // smoothed values themselves so that pixels exactly at the threshold occur.
 TEST(DetectFilter, ClustersAreTheConnectedPixelsAboveTheThresholdOfTheSmoothedResidual) {
-    uint32_t seed = 21;
+    test::Draws rnd{21};
     int bright = 0, ties = 0;
     for (int round = 0; round < 12; ++round) {
-        const int w = 10 + static_cast<int>(lcg(seed) % 30),
-                  h = 6 + static_cast<int>(lcg(seed) % 20);
+        const int w = 10 + static_cast<int>(rnd(30)), h = 6 + static_cast<int>(rnd(20));
         TestApp app;
         control::Form_Load(app.ctx);
         ASSERT_TRUE(test::loadPicture(app, test::greyPicture(w, h, [&](int, int) {
-                                          return static_cast<int>(lcg(seed) % 8 == 0
-                                                                      ? 200 + lcg(seed) % 56
-                                                                      : 40 + lcg(seed) % 20);
+                                          return static_cast<int>(rnd(8) == 0 ? 200 + rnd(56)
+                                                                              : 40 + rnd(20));
                                       })));
         test::typicalSettings(app.ws.settings);
         app.ws.settings.FilterSigma = round % 2 ? 0.5f : 1.3f;
         app.ws.settings.SikiTop = 230;
         cmdIdoHeikin_Click(app.ctx);
         const auto& s = app.ws.SmoothedResidual;
-        app.ws.settings.Siki = s(static_cast<int>(lcg(seed) % w), static_cast<int>(lcg(seed) % h));
+        app.ws.settings.Siki =
+            s(static_cast<int>(rnd.next() % w), static_cast<int>(rnd.next() % h));
         cmdPickup_Click(app.ctx);
         EXPECT_EQ(app.ws.ClusterFilterSigma, app.ws.settings.FilterSigma);
         const auto map = app.ws.ClusterMap;

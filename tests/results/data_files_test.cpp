@@ -588,8 +588,6 @@ TEST(PairSum, ARecordFileCutAtALineBoundaryIsRefusedByItsSum) {
     EXPECT_EQ(a.app.ws.ProcStage, core::kStageAnalysed);
 }
 
-// Hand work saved earlier is never replaced without asking by results that do not come from it,
-// and is kept as the ".bak" pair; results read from the pair save over it without a question.
 // A record line is hand work when its edit mark (field 5) is set, it has a note (field 9), or
 // its class (field 4) is noise released as real; quoted notes may hold commas and quotes.
 TEST(HandWork, TheRecordsOfTheFileThatHoldHandWork) {
@@ -606,6 +604,8 @@ TEST(HandWork, TheRecordsOfTheFileThatHoldHandWork) {
     for (const auto& [bytes, count] : cases) EXPECT_EQ(handWorkRecords(bytes), count) << bytes;
 }
 
+// Hand work saved earlier is never replaced without asking by results that do not come from it,
+// and is kept as the ".bak" pair; results read from the pair save over it without a question.
 TEST(HandWork, SavingOverHandEditsAsksFirstAndKeepsThemAsBak) {
     Analysed a(squareScene());
     auto& app = a.app;

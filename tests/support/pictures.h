@@ -10,6 +10,14 @@
 
 namespace orv::test {
 
+// Whole numbers below n, the same sequence for a seed on every machine (a linear congruential
+// generator, its high 24 bits).
+struct Draws {
+    uint32_t seed;
+    uint32_t next() { return (seed = seed * 1664525u + 1013904223u) >> 8; }
+    uint32_t operator()(uint32_t n) { return next() % n; }
+};
+
 // A grey picture (R = G = B) of the given size; level(x, y) with 0-based picture coordinates.
 form::Picture greyPicture(int width, int height, const std::function<int(int, int)>& level);
 // A picture drawn as text rows: '.' is `background`, '#' is `bright`, digits 1-9 are 10 x digit.

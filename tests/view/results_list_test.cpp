@@ -7,6 +7,7 @@
 
 #include "edit/scene.h"
 #include "edit/star_info.h"
+#include "support/pictures.h"
 
 namespace orv::view {
 namespace {
@@ -61,8 +62,8 @@ TEST(ResultsList, SortsByAnyColumnWithResultsWithoutAValueLast) {
     // 600 results of few distinct values (many ties), some without outline figures.
     ws.MaxStarNo = 600;
     extract::noteTableUse(ws);
-    uint32_t seed = 7;
-    auto next = [&] { return (seed = seed * 1664525u + 1013904223u) >> 8; };
+    test::Draws draws{7};
+    auto next = [&] { return draws.next(); };
     std::vector<int32_t> rows;
     for (int32_t n = 1; n <= 600; ++n) {
         auto& c = ws.Clusters[n];
