@@ -1,7 +1,8 @@
 # Shell helpers of the benches on huge generated fields, sourced after `work` names their
 # temporary folder.
 
-# The standard detection settings, as the benches on huge fields run them, into file $1.
+# The standard detection settings, as the benches on huge fields run them, into file $1: the
+# [SYSTEM] section of config/Orvandel.ini alone, without its PSF and stretch sections.
 write_standard_settings() {
     printf '[SYSTEM]\r\nHeikinWidth = 4\r\nSikiTop = 240\r\nSiki = 4\r\nNumPixel = 5\r\nNumPixel2 = 12\r\nSinendo = 2\r\nSinendoMax = 30\r\nMargin = 0\r\n' >"$1"
 }
